@@ -1,0 +1,166 @@
+// Shared record types and the routines that take their data as parameters:
+// the spectrum record, point buffers, number formats, the number reader,
+// the .esr/.txt file formats and the extrema routine. Plain C++, no Qt.
+#pragma once
+
+#include <array>
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kivo {
+
+constexpr int MaxSpec = 20;      // spectrum slots 1..20
+constexpr int MaxPoints = 15000; // points per spectrum
+
+// Array indexed by slot number 1..N, as every command counts slots.
+template <typename T, int N = MaxSpec> class SlotArray {
+public:
+    T& operator[](int slot) {
+        assert(slot >= 1 && slot <= N);
+        return items_[static_cast<size_t>(slot - 1)];
+    }
+    const T& operator[](int slot) const {
+        assert(slot >= 1 && slot <= N);
+        return items_[static_cast<size_t>(slot - 1)];
+    }
+    static constexpr int size() { return N; }
+
+private:
+    std::array<T, N> items_{};
+};
+
+// Parameter record of one spectrum; field order and types are part of the design.
+struct ParamSpec {
+    double ScanRange = 0;
+    double TimeScan = 0;
+    long double ExperimTime = 0;
+    double Gain = 0;
+    double Modulation = 0;
+    double Power = 0;
+    uint16_t NumPoints = 0;
+    long double DeltaPoints = 0;
+    long double SumLeft1 = 0;
+    long double SumLeft2 = 0;
+    long double SumRight1 = 0;
+    long double SumRight2 = 0;
+    long double DblIntegral = 0;
+    long double StandartRuby = 0;
+    long double OtherStandart = 0;
+    long double NumParticles = 0;
+    std::string Line1; // raw bytes of the file, any code page
+    std::string Line2;
+    int8_t PhaseSign = 1;
+    double Amplitude = 0;
+};
+
+using ParSpecSet = SlotArray<ParamSpec>;
+
+// Every numeric field but Amplitude to 0, both text lines empty, PhaseSign +1.
+void ClearParamSpec(ParamSpec& p);
+
+// One point buffer of a slot: MaxPoints 32-bit floats, owned, addressed by
+// point number 1..MaxPoints. Empty until allocated.
+class PointBuffer {
+public:
+    void Allocate(); // a fresh zeroed block, replacing any former one
+    void Release() { data_.reset(); }
+    bool Allocated() const { return data_ != nullptr; }
+    float& operator[](int k) {
+        assert(data_ && k >= 1 && k <= MaxPoints);
+        return data_[static_cast<size_t>(k - 1)];
+    }
+    float operator[](int k) const {
+        assert(data_ && k >= 1 && k <= MaxPoints);
+        return data_[static_cast<size_t>(k - 1)];
+    }
+    float* Data() { return data_.get(); }
+    const float* Data() const { return data_.get(); }
+
+private:
+    std::unique_ptr<float[]> data_;
+};
+
+// ---- Number formats ----------------------------------------------------
+
+// F(w, d): fixed point, d decimals, "-" for negatives, left-padded to w.
+std::string FormatF(long double v, int w, int d);
+// I(w): whole number left-padded to w.
+std::string FormatI(long long v, int w);
+// E(w), w >= 10: sign character (blank or "-"), one digit, ".", w - 9 digits,
+// "E", exponent sign, four exponent digits; exactly w characters.
+std::string FormatE(long double v, int w);
+
+// ---- Number reader ----------------------------------------------------
+
+// Reads a whole text as a number: blanks, optional sign, digits with an
+// optional "." and further digits, optional exponent, blanks. Returns false
+// (and leaves v alone) when the text is anything else or out of range.
+bool ReadNumber(std::string_view text, long double& v);
+bool ReadNumber(std::string_view text, double& v);
+// A whole number: the same without "." and exponent.
+bool ReadWholeNumber(std::string_view text, long long& v);
+// Length of the number that text begins with by the reader's grammar (no
+// leading blanks), or 0 when it does not begin with one. whole: no "." nor
+// exponent. The file reader splits point lines with it.
+size_t ScanNumber(std::string_view text, bool whole = false);
+
+// ---- Extrema --------------------------------------------------------------
+
+struct Extrema {
+    uint16_t IndexOfMax = 0;
+    double XAtMax = 0;
+    double Centre = 0;
+    double Amplitude = 0;
+};
+// Over the closed range of point numbers From..To (either order); ties go to
+// the highest point number.
+Extrema RangeExtrema(const float* x, const float* y, int From, int To);
+
+// ---- Spectrum files -------------------------------------------------------
+
+enum FileKindCode { KindEsr = 0, KindTxt = 1, KindDat = 2, KindUnknown = -1 };
+
+// Kind from a file name's ending, without regard to letter case.
+int FileKindOf(std::string_view fileName);
+
+enum class ReadStatus {
+    Ok,
+    CannotOpen,   // the file cannot be opened
+    NoPoints,     // no "Spectr:" line, or fewer than 2 point lines after it
+    BadPointLine, // a point line does not hold numbers (Line tells which)
+};
+
+struct ReadResult {
+    ReadStatus Status = ReadStatus::Ok;
+    int Line = 0;           // 1-based line of the file at fault (BadPointLine)
+    bool Truncated = false; // more than MaxPoints point lines: the first ones kept
+};
+
+// Reads lines 1..10 of an .esr text into p (every field not found stays 0).
+void ReadEsrHeader(std::string_view text, ParamSpec& p);
+
+// Reads a whole .esr (KindEsr) or .txt (KindTxt) text: header (or reset),
+// points after the "Spectr:" line, direction check, amplitude. On success
+// p.NumPoints holds the point count; otherwise p.NumPoints is 0. x and y
+// must hold MaxPoints floats each.
+ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float* x, float* y);
+// The same from a file path (local 8-bit encoding).
+ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
+                            PointBuffer& Y);
+
+// Lines 1..10 of the .esr header, each ended by CR LF.
+std::string FormatEsrHeader(const ParamSpec& p);
+// The whole .esr file: header, "Spectr:", points 1..p.NumPoints.
+std::string FormatSpectrum(const ParamSpec& p, const float* x, const float* y);
+
+// Writes the .esr file through a temporary file beside the target, renamed
+// over it, so a failed save leaves the old file as it was. Returns false on
+// failure with a short reason in error.
+bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
+                       std::string& error);
+
+} // namespace kivo

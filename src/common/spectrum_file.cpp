@@ -1,0 +1,422 @@
+// The .esr and .txt spectrum files: kinds, reading and writing.
+#include "TYPEKIVO1_3.h"
+#include "number_text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace kivo {
+
+int FileKindOf(std::string_view fileName) {
+    if (fileName.size() < 4) return KindUnknown;
+    char tail[4];
+    for (size_t i = 0; i < 4; ++i) {
+        const char c = fileName[fileName.size() - 4 + i];
+        tail[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+    }
+    const std::string_view t(tail, 4);
+    if (t == ".esr") return KindEsr;
+    if (t == ".txt") return KindTxt;
+    if (t == ".dat") return KindDat;
+    return KindUnknown;
+}
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Splits a text into lines ended by LF; one CR before the LF (or at the
+// very end) is part of the line end.
+class LineSplitter {
+public:
+    explicit LineSplitter(std::string_view text) : rest_(text) {}
+
+    bool Next(std::string_view& line) {
+        if (done_) return false;
+        const void* lf = rest_.empty() ? nullptr : std::memchr(rest_.data(), '\n', rest_.size());
+        size_t len = rest_.size();
+        if (lf) {
+            len = size_t(static_cast<const char*>(lf) - rest_.data());
+            line = rest_.substr(0, len);
+            rest_.remove_prefix(len + 1);
+        } else {
+            // No LF: the rest is the last line, unless nothing is left after
+            // the final line end.
+            if (rest_.empty()) return done_ = true, false;
+            line = rest_;
+            done_ = true;
+        }
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        ++number_;
+        return true;
+    }
+    int Number() const { return number_; }
+
+private:
+    std::string_view rest_;
+    int number_ = 0;
+    bool done_ = false;
+};
+
+// ---- Header lines ----
+
+// Lines 3..10 each hold two values. Their standard columns, and the label
+// in front of the second value, which moves when the first value is wider
+// than its field.
+struct PairLayout {
+    size_t col1, width1;          // 0-based column and width of the first value
+    std::string_view label;       // label text before the second value
+    size_t col2, width2;          // standard columns of the second value
+    std::string_view suffix = {}; // text after the second value, if any
+};
+
+constexpr size_t kRest = std::string_view::npos;
+
+constexpr PairLayout kLine3{16, 5, "TimeScan =", 37, 4, " min"};
+constexpr PairLayout kLine4{16, 11, "Modulation=", 43, 10};
+constexpr PairLayout kLine5{13, 6, "mW,  Experim.time=", 38, 5};
+constexpr PairLayout kLine6{18, 6, "Delta points=", 39, kRest};
+constexpr PairLayout kLine7{10, 8, "SumRight1=", 32, kRest};
+constexpr PairLayout kLine8{10, 6, "SumRight2=", 30, kRest};
+constexpr PairLayout kLine9{16, 5, "Other Standart=", 37, kRest};
+constexpr PairLayout kLine10{16, 12, "Dbl.Integral=", 44, kRest};
+
+// Written labels, in the order they appear on lines 3..10.
+constexpr std::string_view kScanRangeLabel = "ScanRange  =   \xF1";
+constexpr std::string_view kTimeScanLabel = "  TimeScan =    ";
+constexpr std::string_view kGainLabel = "Gain =          ";
+constexpr std::string_view kModulationLabel = "  Modulation=   ";
+constexpr std::string_view kPowerLabel = "Power =      ";
+constexpr std::string_view kExperimLabel = " mW,  Experim.time=";
+constexpr std::string_view kNumPointsLabel = "Number  of Points=";
+constexpr std::string_view kDeltaLabel = "  Delta points=";
+constexpr std::string_view kSumLeft1Label = "SumLeft1= ";
+constexpr std::string_view kSumRight1Label = "   SumRight1= ";
+constexpr std::string_view kSumLeft2Label = "SumLeft2= ";
+constexpr std::string_view kSumRight2Label = "   SumRight2= ";
+constexpr std::string_view kRubyLabel = "Standart (Ruby)=";
+constexpr std::string_view kOtherLabel = " Other Standart=";
+constexpr std::string_view kParticlesLabel = "Num. particles= ";
+constexpr std::string_view kIntegralLabel = "  Dbl.Integral= ";
+constexpr std::string_view kMarker = "Spectr:";
+
+// The labels must end where the layout's standard columns begin.
+static_assert(kScanRangeLabel.size() == kLine3.col1);
+static_assert(kLine3.col1 + kLine3.width1 + kTimeScanLabel.size() == kLine3.col2);
+static_assert(kGainLabel.size() == kLine4.col1);
+static_assert(kLine4.col1 + kLine4.width1 + kModulationLabel.size() == kLine4.col2);
+static_assert(kPowerLabel.size() == kLine5.col1);
+static_assert(kLine5.col1 + kLine5.width1 + kExperimLabel.size() == kLine5.col2);
+static_assert(kNumPointsLabel.size() == kLine6.col1);
+static_assert(kLine6.col1 + kLine6.width1 + kDeltaLabel.size() == kLine6.col2);
+static_assert(kSumLeft1Label.size() == kLine7.col1);
+static_assert(kLine7.col1 + kLine7.width1 + kSumRight1Label.size() == kLine7.col2);
+static_assert(kSumLeft2Label.size() == kLine8.col1);
+static_assert(kLine8.col1 + kLine8.width1 + kSumRight2Label.size() == kLine8.col2);
+static_assert(kRubyLabel.size() == kLine9.col1);
+static_assert(kLine9.col1 + kLine9.width1 + kOtherLabel.size() == kLine9.col2);
+static_assert(kParticlesLabel.size() == kLine10.col1);
+static_assert(kLine10.col1 + kLine10.width1 + kIntegralLabel.size() == kLine10.col2);
+
+std::string_view Slice(std::string_view line, size_t col, size_t width) {
+    if (col >= line.size()) return {};
+    return line.substr(col, width);
+}
+
+// The value text without blanks, tabs, and the 8-bit or UTF-8 bytes of the
+// plus-minus sign that may stand in front of a value.
+std::string_view TrimValue(std::string_view v) {
+    auto junk = [](char c) { return IsBlank(c) || static_cast<unsigned char>(c) >= 0x80; };
+    while (!v.empty() && junk(v.front())) v.remove_prefix(1);
+    while (!v.empty() && junk(v.back())) v.remove_suffix(1);
+    return v;
+}
+
+template <typename T> void StoreValue(std::string_view text, T& field) {
+    T v = 0;
+    field = ReadNumber(TrimValue(text), v) ? v : 0;
+}
+
+void StoreValue(std::string_view text, uint16_t& field) {
+    long long v = 0;
+    field = ReadWholeNumber(TrimValue(text), v) && v >= 0 && v <= 65535 ? uint16_t(v) : 0;
+}
+
+// Each value runs from the end of its label to the start of the next one,
+// so a value wider than its field does not spill into its neighbour. A line
+// without the label is read by the standard columns.
+template <typename T1, typename T2>
+void ReadPair(std::string_view line, const PairLayout& layout, T1& first, T2& second) {
+    const size_t at = line.find(layout.label, std::min(layout.col1, line.size()));
+    if (at == std::string_view::npos) {
+        StoreValue(Slice(line, layout.col1, layout.width1), first);
+        StoreValue(Slice(line, layout.col2, layout.width2), second);
+        return;
+    }
+    StoreValue(line.substr(layout.col1, at - layout.col1), first);
+    const size_t from = at + layout.label.size();
+    size_t to = line.size();
+    if (!layout.suffix.empty()) to = std::min(to, line.find(layout.suffix, from));
+    StoreValue(line.substr(from, to - from), second);
+}
+
+// ---- Point lines ----
+
+enum class PointLine { Point, Blank, End, Bad };
+
+// One line after the marker: kind 0 holds X and Y, kind 1 a point number,
+// X and Y. Each number must be followed by a blank or the end of the line;
+// whatever follows the numbers is a comment.
+PointLine ParsePointLine(std::string_view line, int kind, float& x, float& y) {
+    const char* p = line.data();
+    const char* const end = p + line.size();
+    while (p != end && IsBlank(*p)) ++p;
+    if (p == end) return PointLine::Blank;
+    if (*p == '\x1A') return PointLine::End; // DOS end-of-file mark
+    NumberParts parts;
+    auto number = [&](bool whole) {
+        while (p != end && IsBlank(*p)) ++p;
+        const size_t n = ScanNumberParts({p, size_t(end - p)}, whole, parts);
+        if (n == 0 || (p + n != end && !IsBlank(p[n]))) return std::string_view();
+        const std::string_view token(p, n);
+        p += n;
+        return token;
+    };
+    if (kind == KindTxt && number(true).empty()) return PointLine::Bad; // point number, unused
+    std::string_view token = number(false);
+    if (token.empty() || !PartsToFloat(parts, token, x)) return PointLine::Bad;
+    token = number(false);
+    if (token.empty() || !PartsToFloat(parts, token, y)) return PointLine::Bad;
+    return PointLine::Point;
+}
+
+} // namespace
+
+void ReadEsrHeader(std::string_view text, ParamSpec& p) {
+    ClearParamSpec(p);
+    std::string_view lines[10];
+    LineSplitter splitter(text);
+    for (auto& line : lines)
+        if (!splitter.Next(line)) break;
+    p.Line1.assign(lines[0]);
+    p.Line2.assign(lines[1]);
+    ReadPair(lines[2], kLine3, p.ScanRange, p.TimeScan);
+    ReadPair(lines[3], kLine4, p.Gain, p.Modulation);
+    ReadPair(lines[4], kLine5, p.Power, p.ExperimTime);
+    ReadPair(lines[5], kLine6, p.NumPoints, p.DeltaPoints);
+    ReadPair(lines[6], kLine7, p.SumLeft1, p.SumRight1);
+    ReadPair(lines[7], kLine8, p.SumLeft2, p.SumRight2);
+    ReadPair(lines[8], kLine9, p.StandartRuby, p.OtherStandart);
+    ReadPair(lines[9], kLine10, p.NumParticles, p.DblIntegral);
+    p.PhaseSign = 1;
+}
+
+ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float* x, float* y) {
+    ReadResult r;
+    p.NumPoints = 0;
+    if (kind != KindEsr && kind != KindTxt) {
+        r.Status = ReadStatus::NoPoints;
+        return r;
+    }
+    if (kind == KindEsr)
+        ReadEsrHeader(text, p);
+    else
+        ClearParamSpec(p);
+    p.NumPoints = 0;
+
+    LineSplitter lines(text);
+    std::string_view line;
+    bool marker = false;
+    while (!marker && lines.Next(line)) marker = line == kMarker;
+    if (!marker) {
+        r.Status = ReadStatus::NoPoints;
+        return r;
+    }
+
+    int count = 0;
+    // One slot past the buffers' end is never written: a line beyond the
+    // last point is parsed into a scratch pair, only to tell it apart from
+    // blank lines and the end mark.
+    float extraX = 0, extraY = 0;
+    while (lines.Next(line)) {
+        const bool full = count == MaxPoints;
+        const PointLine kindOfLine =
+            ParsePointLine(line, kind, full ? extraX : x[count], full ? extraY : y[count]);
+        if (kindOfLine == PointLine::Blank) continue;
+        if (kindOfLine == PointLine::End) break;
+        if (full) {
+            r.Truncated = true;
+            break;
+        }
+        if (kindOfLine == PointLine::Bad) {
+            r.Status = ReadStatus::BadPointLine;
+            r.Line = lines.Number();
+            return r;
+        }
+        ++count;
+    }
+    if (count < 2) {
+        r.Status = ReadStatus::NoPoints;
+        return r;
+    }
+
+    // Spectra recorded with a falling field are stored rising.
+    int falling = 0;
+    for (int k = 0; k + 1 < count; ++k)
+        if (x[k + 1] < x[k]) ++falling;
+    if (falling > count * 9 / 10) {
+        std::reverse(x, x + count);
+        std::reverse(y, y + count);
+    }
+    p.NumPoints = uint16_t(count);
+    p.Amplitude = RangeExtrema(x, y, 1, count).Amplitude;
+    return r;
+}
+
+ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
+                            PointBuffer& Y) {
+    // One buffer per thread, kept between calls: reading a series of files
+    // then costs no allocation, except after an unusually large one.
+    thread_local std::string buffer;
+    constexpr size_t kKeep = size_t(16) << 20;
+    size_t used = 0;
+    bool ok = false;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        for (;;) {
+            if (used == buffer.size()) buffer.resize(std::max<size_t>(size_t(1) << 20, used * 2));
+            const size_t n = std::fread(buffer.data() + used, 1, buffer.size() - used, f);
+            used += n;
+            if (n == 0) break;
+        }
+        ok = !std::ferror(f);
+        std::fclose(f);
+    }
+    if (!ok) {
+        if (buffer.size() > kKeep) std::string().swap(buffer);
+        p.NumPoints = 0;
+        ReadResult r;
+        r.Status = ReadStatus::CannotOpen;
+        return r;
+    }
+    if (!X.Allocated()) X.Allocate();
+    if (!Y.Allocated()) Y.Allocate();
+    const ReadResult r = ReadSpectrumText({buffer.data(), used}, kind, p, X.Data(), Y.Data());
+    if (buffer.size() > kKeep) std::string().swap(buffer);
+    return r;
+}
+
+// ---- Writing ----
+
+std::string FormatEsrHeader(const ParamSpec& p) {
+    std::string out, s;
+    out.reserve(640);
+    auto end = [&out] { out += "\r\n"; };
+    out += p.Line1;
+    end();
+    out += p.Line2;
+    end();
+    out += kScanRangeLabel;
+    AppendF(out, p.ScanRange, 5, 0, s);
+    out += kTimeScanLabel;
+    AppendF(out, p.TimeScan, 4, 0, s);
+    out += " min";
+    end();
+    out += kGainLabel;
+    AppendE(out, p.Gain, 11, s);
+    out += kModulationLabel;
+    AppendF(out, p.Modulation, 6, 3, s);
+    end();
+    out += kPowerLabel;
+    AppendF(out, p.Power, 6, 2, s);
+    out += kExperimLabel;
+    AppendF(out, p.ExperimTime, 5, 1, s);
+    end();
+    out += kNumPointsLabel;
+    out += FormatI(p.NumPoints, 6);
+    out += kDeltaLabel;
+    AppendE(out, p.DeltaPoints, 23, s);
+    end();
+    out += kSumLeft1Label;
+    AppendF(out, p.SumLeft1, 8, 5, s);
+    out += kSumRight1Label;
+    AppendF(out, p.SumRight1, 8, 5, s);
+    end();
+    out += kSumLeft2Label;
+    AppendF(out, p.SumLeft2, 6, 0, s);
+    out += kSumRight2Label;
+    AppendF(out, p.SumRight2, 6, 0, s);
+    end();
+    out += kRubyLabel;
+    AppendF(out, p.StandartRuby, 5, 3, s);
+    out += kOtherLabel;
+    AppendF(out, p.OtherStandart, 5, 3, s);
+    end();
+    out += kParticlesLabel;
+    AppendE(out, p.NumParticles, 12, s);
+    out += kIntegralLabel;
+    AppendF(out, p.DblIntegral, 10, 5, s);
+    end();
+    return out;
+}
+
+std::string FormatSpectrum(const ParamSpec& p, const float* x, const float* y) {
+    std::string out = FormatEsrHeader(p);
+    const int n = std::min<int>(p.NumPoints, MaxPoints);
+    out.reserve(out.size() + 16 + size_t(n) * 26);
+    out += kMarker;
+    out += "\r\n";
+    std::string s;
+    for (int k = 0; k < n; ++k) {
+        AppendF(out, x[k], 8, 3, s);
+        out += ' ';
+        AppendE(out, y[k], 15, s);
+        out += "\r\n";
+    }
+    return out;
+}
+
+bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
+                       std::string& error) {
+    const std::string text = FormatSpectrum(p, x, y);
+    auto reason = [] { return std::string(std::strerror(errno)); };
+
+    // An exclusive create, so a leftover temporary of a broken save (or one
+    // being written at the moment) is never reused.
+    std::string temp;
+    std::FILE* f = nullptr;
+    for (int attempt = 0; attempt < 100 && !f; ++attempt) {
+        temp = path + ".tmp" + std::to_string(attempt);
+        f = std::fopen(temp.c_str(), "wbx");
+        if (!f && errno != EEXIST) break;
+    }
+    if (!f) {
+        error = "cannot create " + path + ": " + reason();
+        return false;
+    }
+    bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    written = std::fflush(f) == 0 && written;
+    std::string why = written ? std::string() : reason();
+    if (std::fclose(f) != 0 && written) {
+        written = false;
+        why = reason();
+    }
+    if (!written) {
+        std::remove(temp.c_str());
+        error = "cannot write " + path + ": " + why;
+        return false;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        why = reason();
+        std::remove(temp.c_str());
+        error = "cannot replace " + path + ": " + why;
+        return false;
+    }
+    error.clear();
+    return true;
+}
+
+} // namespace kivo

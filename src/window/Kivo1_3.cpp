@@ -1,0 +1,563 @@
+#include "Kivo1_3.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <cstdio>
+#include <exception>
+
+#include "TChart.h"
+#include "TLabel.h"
+#include "Unit1.h"
+
+namespace {
+
+// Colours of slots 1..20: a spectrum's line and the background of its box.
+constexpr int SlotRgb[kivo::MaxSpec][3] = {
+    {0, 255, 0},     {255, 0, 0},   {0, 255, 255}, {255, 255, 0},   {0, 0, 255},
+    {0, 128, 0},     {255, 0, 255}, {128, 0, 128}, {128, 128, 128}, {128, 0, 0},
+    {128, 128, 0},   {0, 0, 128},   {0, 128, 128}, {255, 255, 255}, {166, 202, 240},
+    {192, 220, 192}, {0, 170, 170}, {102, 170, 0}, {170, 0, 102},   {96, 96, 48},
+};
+
+constexpr int ClientWidth = 815;
+constexpr int ClientHeight = 698;
+constexpr int ChartWidth = 801;
+constexpr int ChartHeight = 445;
+constexpr int BandHeight = 20;
+constexpr int PanelHeight = 130;
+constexpr int ModeLineHeight = 152;
+
+QFont PixelFont(const QString& family, int pixels, bool bold = false) {
+    QFont f(family);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QPlainTextEdit* ParameterMemo(QWidget* parent, const char* name, int left, int top, int width,
+                              int height) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setObjectName(QLatin1String(name));
+    memo->setGeometry(left, top, width, height);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setFont(PixelFont(QStringLiteral("Arial"), 17));
+    memo->setStyleSheet(QStringLiteral("QPlainTextEdit { background: black; color: white; }"));
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    memo->hide();
+    return memo;
+}
+
+} // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    NowMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
+    CreateControls();
+    CreateMenu();
+    qApp->installEventFilter(this);
+    Guarded("start-up", [this] { FormCreate(); });
+}
+
+TForm1::~TForm1() {
+    qApp->removeEventFilter(this);
+    // The point buffers are owned by the store and go with it.
+}
+
+void TForm1::CreateControls() {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 14));
+
+    Client = new QWidget(this);
+    Client->setObjectName(QStringLiteral("Client"));
+    Client->setAutoFillBackground(true);
+    QPalette pal = Client->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    Client->setPalette(pal);
+    Client->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(Client);
+    // A fixed border: the window always wraps the client area exactly.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    Chart1 = new TChart(Client);
+    Chart1->setGeometry(0, 0, ChartWidth, ChartHeight);
+
+    const int panelTop = ClientHeight - BandHeight - PanelHeight;
+    Label3 = new QLabel(QStringLiteral("   MODE"), Client);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->setGeometry(0, ChartHeight, ClientWidth, ModeLineHeight);
+    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label3->setWordWrap(true);
+    Label3->setAutoFillBackground(true);
+    Label3->setFont(PixelFont(QStringLiteral("Arial"), 17, true));
+    Label3->setStyleSheet(QStringLiteral("QLabel { background: white; color: blue; }"));
+
+    Label1 = new QLabel(Client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(0, ClientHeight - BandHeight, ClientWidth, BandHeight);
+    Label1->setAutoFillBackground(true);
+    Label1->setStyleSheet(QStringLiteral("QLabel { background: blue; }"));
+
+    struct KeyLabel {
+        TLabel** label;
+        const char* name;
+        const char* caption;
+    };
+    const KeyLabel keyLabels[] = {
+        {&Label5, "Label5", "F1-Help"},       {&Label6, "Label6", "F2-Write"},
+        {&Label7, "Label7", "F3-Read"},       {&Label8, "Label8", "F4-Refresh"},
+        {&Label9, "Label9", "F5-Parameters"}, {&Label4, "Label4", "F8-Delete"},
+        {&Label10, "Label10", "AltX-Exit"},   {&Label11, "Label11", "Grid - Alt G"},
+    };
+    int left = 8;
+    for (const KeyLabel& k : keyLabels) {
+        auto* label = new TLabel(QLatin1String(k.caption), Client);
+        label->setObjectName(QLatin1String(k.name));
+        label->setFont(PixelFont(QStringLiteral("Arial"), 13, true));
+        label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
+        label->adjustSize();
+        label->move(left, ClientHeight - BandHeight + (BandHeight - label->height()) / 2);
+        left += label->width() + 24;
+        *k.label = label;
+    }
+
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        auto* box = new QCheckBox(Client);
+        box->setObjectName(QStringLiteral("CheckBox%1").arg(i));
+        box->setGeometry(2, 2 + (i - 1) * 20, 80, 19);
+        box->setAutoFillBackground(true);
+        box->hide();
+        SpecCheck[i] = box;
+        connect(box, &QCheckBox::toggled, this,
+                [this, i] { Guarded("CheckBox1Click", [this, i] { CheckBox1Click(i); }); });
+    }
+
+    Label13 = new TLabel(QStringLiteral("All spectra"), Client);
+    Label13->setObjectName(QStringLiteral("Label13"));
+    Label13->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
+    Label13->adjustSize();
+    Label13->move(2, 2 + kivo::MaxSpec * 20);
+    Label13->hide();
+
+    for (QLabel** chartText : {&Label2, &Label12}) {
+        auto* label = new QLabel(Client);
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
+        label->setFont(PixelFont(QStringLiteral("Arial"), 14, true));
+        *chartText = label;
+    }
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setGeometry(90, 8, 230, 18);
+    Label12->setObjectName(QStringLiteral("Label12"));
+    Label12->setGeometry(90, 28, 230, 18);
+
+    Memo1 = ParameterMemo(Client, "Memo1", 327, 8, 457, 41);
+    Memo2 = ParameterMemo(Client, "Memo2", 687, 56, 97, 125);
+    Memo3 = ParameterMemo(Client, "Memo3", 623, 337, 161, 97);
+    Memo4 = ParameterMemo(Client, "Memo4", 0, 120, 800, 300);
+    Memo4->setReadOnly(true);
+
+    TreeView1 = new QTreeWidget(Client);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setGeometry(0, 0, 260, 118);
+    auto* interfaceNode = new QTreeWidgetItem(TreeView1, {QStringLiteral("Interface")});
+    auto* choice = new QTreeWidgetItem(TreeView1, {QStringLiteral("Spectra choice")});
+    new QTreeWidgetItem(choice, {QStringLiteral("File Formats")});
+    auto* lowMenu = new QTreeWidgetItem(TreeView1, {QStringLiteral("Low Menu")});
+    for (const char* topic :
+         {"BaseLine", "Double Integration", "Move,Scale", "Comparison of spectra", "Treatment"})
+        new QTreeWidgetItem(lowMenu, {QLatin1String(topic)});
+    Q_UNUSED(interfaceNode);
+    TreeView1->expandAll();
+    TreeView1->hide();
+
+    Frame11 = CreateFrame(QStringLiteral("Frame11"),
+                          {"1 - reserved", "2 - reserved", "3 - Base Line",
+                           "4 - Double Integration", "5 - Comparison of spectra", "6 - Move,Scale",
+                           "7 - reserved", "8 - Treatment"});
+    Frame12 = CreateFrame(
+        QStringLiteral("Frame12"),
+        {"Scale - PgUp, PgDown, CntrPgUp, CntrPgDown",
+         "'Move (Left,Right,Up or Down);  Step - \"+\" and \"-\"", "Restrict spectr - Alt R",
+         "Norm on Comp.Ampl - Alt A", "Norm on Int Alt N", "Grid - Alt G", "3300G in centr - Alt H",
+         "Combine Comp.Field alt B", "Norm on Aml - Alt M", "Save as  in plot - alt W",
+         "Norm on Rb Ampl.- Alt S", "back order - Alt Q"});
+    Frame12->Label11->show();
+    Frame12->Label12->show();
+    Frame13 = CreateFrame(QStringLiteral("Frame13"), {"PgUp, PgDown, CntrPgUp, CntrPgDown"});
+    for (int n = 3; n <= TFrame1::LabelCount; ++n) Frame13->Label(n)->hide();
+    Frame14 = CreateFrame(QStringLiteral("Frame14"),
+                          {"Press Left or Right Key and finish with Enter", "Manual correction - Y",
+                           "Numerical Base line - alt B", "Choice base spectrum - Alt C",
+                           "To Finish - press Y"});
+    Frame15 = CreateFrame(QStringLiteral("Frame15"), {"Manual correction - Y", "Finish - Esc",
+                                                      "Manual region of centrum  - Alt C"});
+    Frame16 =
+        CreateFrame(QStringLiteral("Frame16"),
+                    {"Search Rb lines - Alt R", "Search Mn (3-4) - Alt M",
+                     "Search Mn (2-5) - Alt K", "Search Mn (1-6) - Alt L", "Subtraction - Alt S",
+                     "Smoothing   - Alt G", "reserved", "Tool Measure - Alt T", "Inverse - Alt I",
+                     "Erase mist.- Alt E", "Del. Pnts - Alt P", "To Finish - press Y"});
+    Frame16->Label7->hide();
+    Frame16->Label11->show();
+    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
+        f->setGeometry(0, panelTop, 1192, PanelHeight);
+
+    OnClick(Frame11->Label3, "Frame11Label3Click", &TForm1::Frame11Label3Click);
+    OnClick(Frame11->Label4, "Frame11Label4Click", &TForm1::Frame11Label4Click);
+    OnClick(Frame11->Label5, "Frame11Label5Click", &TForm1::Frame11Label5Click);
+    OnClick(Frame11->Label6, "Frame11Label6Click", &TForm1::Frame11Label6Click);
+    OnClick(Frame11->Label8, "Frame11Label8Click", &TForm1::Frame11Label8Click);
+    OnClick(Frame12->Label3, "Frame12Label3Click", &TForm1::Frame12Label3Click);
+    OnClick(Frame12->Label4, "Frame12Label4Click", &TForm1::Frame12Label4Click);
+    OnClick(Frame12->Label5, "Frame12Label5Click", &TForm1::Frame12Label5Click);
+    OnClick(Frame12->Label6, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
+    OnClick(Frame12->Label7, "Frame12Label7Click", &TForm1::Frame12Label7Click);
+    OnClick(Frame12->Label8, "Frame12Label8Click", &TForm1::Frame12Label8Click);
+    OnClick(Frame12->Label9, "Frame12Label9Click", &TForm1::Frame12Label9Click);
+    OnClick(Frame12->Label10, "Frame12Label10Click", &TForm1::Frame12Label10Click);
+    OnClick(Frame12->Label11, "Frame12Label11Click", &TForm1::Frame12Label11Click);
+    OnClick(Frame12->Label12, "Frame12Label12Click", &TForm1::Frame12Label12Click);
+    OnClick(Frame14->Label3, "Frame14Label3Click", &TForm1::Frame14Label3Click);
+    OnClick(Frame14->Label4, "Frame14Label4Click", &TForm1::Frame14Label4Click);
+    OnClick(Frame14->Label5, "Frame16Label12Click", &TForm1::Frame16Label12Click);
+    OnClick(Frame15->Label1, "Frame15Label1Click", &TForm1::Frame15Label1Click);
+    OnClick(Frame15->Label2, "Frame15Label2Click", &TForm1::Frame15Label2Click);
+    OnClick(Frame15->Label3, "Frame15Label3Click", &TForm1::Frame15Label3Click);
+    OnClick(Frame16->Label1, "Frame16Label1Click", &TForm1::Frame16Label1Click);
+    OnClick(Frame16->Label2, "Frame16Label2Click", &TForm1::Frame16Label2Click);
+    OnClick(Frame16->Label3, "Frame16Label3Click", &TForm1::Frame16Label3Click);
+    OnClick(Frame16->Label4, "Frame16Label4Click", &TForm1::Frame16Label4Click);
+    OnClick(Frame16->Label5, "Frame14Label3Click", &TForm1::Frame14Label3Click);
+    OnClick(Frame16->Label6, "Frame16Label6Click", &TForm1::Frame16Label6Click);
+    OnClick(Frame16->Label8, "Frame16Label8Click", &TForm1::Frame16Label8Click);
+    OnClick(Frame16->Label9, "Frame16Label9Click", &TForm1::Frame16Label9Click);
+    OnClick(Frame16->Label10, "Frame16Label10Click", &TForm1::Frame16Label10Click);
+    OnClick(Frame16->Label11, "Frame16Label11Click", &TForm1::Frame16Label11Click);
+    OnClick(Frame16->Label12, "Frame16Label12Click", &TForm1::Frame16Label12Click);
+    SetKeyHandler(Frame12, "Frame12Edit1KeyDown", &TForm1::Frame12Edit1KeyDown);
+    SetKeyHandler(Frame13, "Frame13Edit1KeyDown", &TForm1::Frame13Edit1KeyDown);
+    SetKeyHandler(Frame14, "Frame14Edit1KeyDown", &TForm1::Frame14Edit1KeyDown);
+    SetKeyHandler(Frame15, "Frame15Edit1KeyDown", &TForm1::Frame15Edit1KeyDown);
+    SetKeyHandler(Frame16, "Frame16Edit1KeyDown", &TForm1::Frame16Edit1KeyDown);
+
+    OnClick(Label5, "Help1Click", &TForm1::Help1Click);
+    OnClick(Label6, "WriteClick", &TForm1::WriteClick);
+    OnClick(Label7, "ReadClick", &TForm1::ReadClick);
+    OnClick(Label8, "refresh1Click", &TForm1::refresh1Click);
+    OnClick(Label9, "Label9Click", &TForm1::Label9Click);
+    OnClick(Label4, "DeleteF81Click", &TForm1::DeleteF81Click);
+    OnClick(Label10, "Button2Click", &TForm1::Button2Click);
+    OnClick(Label11, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
+    OnClick(Label13, "Label13Click", &TForm1::Label13Click);
+    connect(Label13, &TLabel::doubleClicked, this,
+            [this] { Guarded("Label13DblClick", [this] { Label13DblClick(); }); });
+    Chart1->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
+        Guarded("Chart1MouseDown", [&] { Chart1MouseDown(button, x, y); });
+    };
+
+    // The texts on the chart lie above it, in the order they were made.
+    for (QWidget* w : std::initializer_list<QWidget*>{Label2, Label12, Memo1, Memo2, Memo3, Memo4,
+                                                      TreeView1, Label13})
+        w->raise();
+    for (int i = 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->raise();
+
+    OpenDialog1.Filter = QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc");
+    OpenDialog1.DefaultExt = QStringLiteral("esr");
+    OpenDialog1.AllowMultiSelect = true;
+    SaveDialog1.Filter = QStringLiteral("esr|*.esr");
+    SaveDialog1.DefaultExt = QStringLiteral(".esr");
+    SaveDialog1.OverwritePrompt = true;
+    OpenDialog2.Filter = QStringLiteral("opt|*.opt");
+    SaveDialog2.Filter = QStringLiteral("opt|*.opt");
+    SaveDialog2.DefaultExt = QStringLiteral(".opt");
+}
+
+TFrame1* TForm1::CreateFrame(const QString& name, const QStringList& captions) {
+    auto* frame = new TFrame1(name, Client);
+    frame->SetCaptions(captions);
+    return frame;
+}
+
+void TForm1::CreateMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    bar->setNativeMenuBar(false);
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File        "));
+    MenuItem(file, QStringLiteral("Read "), "ReadClick", &TForm1::ReadClick, Qt::Key_F3);
+    MenuItem(file, QStringLiteral("Save"), "WriteClick", &TForm1::WriteClick, Qt::Key_F2);
+    MenuItem(file, QStringLiteral("Delete"), "DeleteF81Click", &TForm1::DeleteF81Click, Qt::Key_F8);
+    MenuItem(file, QStringLiteral("Refresh"), "refresh1Click", &TForm1::refresh1Click, Qt::Key_F4);
+    MenuItem(file, QStringLiteral("E&xit   AltX"), "Button2Click", &TForm1::Button2Click);
+
+    QMenu* view = bar->addMenu(QStringLiteral("View"));
+    MenuItem(view, QStringLiteral("Grid"), "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
+    MenuItem(view, QStringLiteral("Parameters"), "Label9Click", &TForm1::Label9Click, Qt::Key_F5);
+    MenuItem(view, QStringLiteral("Big points"), "Bigpoints1Click", &TForm1::Bigpoints1Click);
+
+    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+    MenuItem(options, QStringLiteral("Window Size"), "WindowSize1Click", &TForm1::WindowSize1Click);
+    MenuItem(options, QStringLiteral("Graf Size"), "GrafSize1Click", &TForm1::GrafSize1Click);
+    MenuItem(options, QStringLiteral("Low menu"), "Lowmenu1Click", &TForm1::Lowmenu1Click);
+    MenuItem(options, QStringLiteral("Write options"), "Writeoptions1Click",
+             &TForm1::Writeoptions1Click);
+    MenuItem(options, QStringLiteral("Read options"), "Readoptions1Click",
+             &TForm1::Readoptions1Click);
+    MenuItem(options, QStringLiteral("Default size"), "Defaultsize1Click",
+             &TForm1::Defaultsize1Click);
+
+    // "Help" runs its command when it is opened and on F1.
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    connect(help, &QMenu::aboutToShow, this,
+            [this] { Guarded("Help1Click", [this] { Help1Click(); }); });
+    auto* f1 = new QAction(this);
+    f1->setShortcut(Qt::Key_F1);
+    connect(f1, &QAction::triggered, this,
+            [this] { Guarded("Help1Click", [this] { Help1Click(); }); });
+    addAction(f1);
+    MenuItem(help, QStringLiteral("English"), "English1Click", &TForm1::English1Click);
+    MenuItem(help, QStringLiteral("Russian"), "Russian1Click", &TForm1::Russian1Click);
+
+    QMenu* about = bar->addMenu(QStringLiteral("About"));
+    for (const char* line :
+         {"Programm for treatment of ESR spectra", "ver. 1.3", "Written by the Kivo contributors",
+          "Free software for ESR laboratories", "Built with Qt and QCustomPlot",
+          "Questions and bug reports: the Kivo project"})
+        about->addAction(QLatin1String(line));
+
+    QAction* exitItem = bar->addAction(QStringLiteral("E&xit AltX"));
+    exitItem->setObjectName(QStringLiteral("Exit1"));
+    connect(exitItem, &QAction::triggered, this,
+            [this] { Guarded("Button2Click", [this] { Button2Click(); }); });
+}
+
+QAction* TForm1::MenuItem(QMenu* menu, const QString& caption, const char* command,
+                          void (TForm1::*handler)(), const QKeySequence& shortcut) {
+    QAction* action = menu->addAction(caption);
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, [this, command, handler] {
+        Guarded(command, [this, handler] { (this->*handler)(); });
+    });
+    return action;
+}
+
+void TForm1::OnClick(TLabel* label, const char* command, void (TForm1::*handler)()) {
+    connect(label, &TLabel::clicked, this, [this, command, handler] {
+        Guarded(command, [this, handler] { (this->*handler)(); });
+    });
+}
+
+void TForm1::SetKeyHandler(TFrame1* frame, const char* command,
+                           void (TForm1::*handler)(int&, kivo::ShiftState)) {
+    frame->SetKeyHandler([this, command, handler](int& key, kivo::ShiftState shift) {
+        Guarded(command, [&] { (this->*handler)(key, shift); });
+    });
+}
+
+void TForm1::Guarded(const char* command, const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        const QString text = QStringLiteral("   %1 failed: %2 ")
+                                 .arg(QLatin1String(command), QString::fromLocal8Bit(e.what()));
+        std::fprintf(stderr, "kivo: %s\n", text.trimmed().toLocal8Bit().constData());
+        SetModeLine(text);
+    } catch (...) {
+        const QString text = QStringLiteral("   %1 failed ").arg(QLatin1String(command));
+        std::fprintf(stderr, "kivo: %s\n", text.trimmed().toLocal8Bit().constData());
+        SetModeLine(text);
+    }
+}
+
+void TForm1::FormCreate() {
+    NumAver = 10;
+    KoeCu = 1.725e19;
+    DefaultDir = QDir::homePath();
+    setWindowTitle(QStringLiteral("Kivo"));
+    HotKeysHint = QStringLiteral(
+        "         Hot keys are available; mark spec. - Click; visual-n of spec. - Dbl.Click.");
+    SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
+    ShiftLineHint = QStringLiteral("     Click mouse in appropriate position to shift the line");
+    for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
+    Frame11->show();
+    // The chart never rescales its axes by itself: the ranges are always the program's.
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        const int* rgb = SlotRgb[i - 1];
+        SpecColor[i] = QColor(rgb[0], rgb[1], rgb[2]);
+    }
+    if (Chart1->SeriesCount() == 0) {
+        // Series1 and Series2: fuchsia circles for the picked points.
+        Chart1->AddPointSeries(QColor(255, 0, 255), 1);
+        Chart1->AddPointSeries(QColor(255, 0, 255), 2);
+    }
+    Chart1->Clear(PointSeries1);
+    Chart1->Clear(PointSeries2);
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        SpecSeries[i] = Chart1->AddLineSeries(SpecColor[i]);
+        Chart1->SetLineWidth(SpecSeries[i], 1);
+        Chart1->Clear(SpecSeries[i]);
+        QCheckBox* box = SpecCheck[i];
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Window, SpecColor[i]);
+        pal.setColor(QPalette::Button, SpecColor[i]);
+        // A caption stays readable on every slot colour.
+        const bool dark = SpecColor[i].lightness() < 110;
+        pal.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
+        box->setPalette(pal);
+        box->hide();
+    }
+    for (int j = 1; j <= 6; ++j) {
+        AuxSeries[j] = Chart1->AddLineSeries(Qt::white);
+        Chart1->SetLineWidth(AuxSeries[j], 1);
+        Chart1->Clear(AuxSeries[j]);
+    }
+    XShift = 0;
+    YShift = 0;
+    MoveStep = 3000;
+    Memo4->setGeometry(0, 120, 800, 300);
+    SpectraLoaded = false;
+    NumSpec = 0;
+    StartingUp = true;
+    Readoptions1Click();
+    for (TFileDialog* d : {&OpenDialog1, &OpenDialog2, &SaveDialog1, &SaveDialog2})
+        d->InitialDir = DefaultDir;
+    StartingUp = false;
+    CompactPending = false;
+    RestrictPending = false;
+    RefLineKind = 0;
+    NoneMarked = true;
+    HelpLanguage = 1;
+    LoadHelp();
+    refresh1Click();
+}
+
+void TForm1::FormKeyPress(QChar& Key) {
+    if (MemoEditing || !SelectMode) return;
+    switch (Key.unicode()) {
+    case kivo::VK_ESCAPE:
+        for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
+        Frame11->show();
+        SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
+        SelectMode = true;
+        Memo4->hide();
+        TreeView1->hide();
+        break;
+    case '3':
+        Frame11Label3Click();
+        break;
+    case '4':
+        Frame11Label4Click();
+        break;
+    case '5':
+        Frame11Label5Click();
+        break;
+    case '6':
+        Frame11Label6Click();
+        break;
+    case '8':
+        Frame11Label8Click();
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::Button2Click() {
+    close();
+}
+
+void TForm1::Frame11Label5Click() {
+    // Comparison: the files chosen are added to those loaded.
+    AddMode = true;
+    ReadClick();
+}
+
+TFrame1* TForm1::CurrentFrame() const {
+    for (TFrame1* f : {Frame12, Frame13, Frame14, Frame15, Frame16})
+        if (f->isVisibleTo(Client)) return f;
+    return Frame11;
+}
+
+void TForm1::FocusCurrentFrame() {
+    activateWindow();
+    CurrentFrame()->Edit1->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::SetModeLine(const QString& text) {
+    Label3->setText(text);
+}
+
+QString TForm1::ModeLine() const {
+    return Label3->text();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Without a window manager nobody else activates the window, and the
+    // function keys would never reach their commands.
+    FocusCurrentFrame();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this) return false;
+    // A key travels up to the parents when the focused control ignores it;
+    // the window looks at it once, where it first arrives.
+    QWidget* focus = QApplication::focusWidget();
+    if (widget != (focus ? focus : this)) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+
+    TFrame1* frame = nullptr;
+    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
+        if (watched == f->Edit1) frame = f;
+
+    if (type == QEvent::ShortcutOverride) {
+        // Alt letters of a mode belong to its panel, not to the menu bar's
+        // mnemonics; Alt+X stays the exit everywhere. A lone Alt must not
+        // take the focus to the menu bar.
+        if (!frame) return false;
+        if (key->key() == Qt::Key_Alt ||
+            (frame->HasKeyHandler() && (key->modifiers() & Qt::AltModifier) &&
+             key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z && key->key() != Qt::Key_X)) {
+            event->accept();
+            return true;
+        }
+        return false;
+    }
+
+    if (frame) {
+        // The key-down of the panel's mode, then the character to the window.
+        if (!kivo::IsModifierOnly(*key)) {
+            int code = kivo::VirtualKeyOf(*key);
+            if (code != kivo::VK_NONE) frame->Edit1KeyDown(code, kivo::ShiftOf(*key));
+        }
+        const QString text = key->text();
+        if (text.size() == 1 && !(key->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {
+            QChar c = text.at(0);
+            Guarded("FormKeyPress", [&] { FormKeyPress(c); });
+        }
+        return true;
+    }
+    // Any other control: the window sees the character first, then the control.
+    const QString text = key->text();
+    if (text.size() == 1 && !(key->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {
+        QChar c = text.at(0);
+        Guarded("FormKeyPress", [&] { FormKeyPress(c); });
+    }
+    return false;
+}

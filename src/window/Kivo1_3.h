@@ -1,0 +1,209 @@
+// TForm1: the main window. It owns the spectrum store, the view state, the
+// state of every mode, the chart and all controls. Its members are defined in
+// the folder of the subsystem that owns them.
+#pragma once
+
+#include <QColor>
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+#include "TFileDialog.h"
+#include "TYPEKIVO1_3.h"
+#include "keys.h"
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QTreeWidget;
+class QAction;
+class TChart;
+class TFrame1;
+class TLabel;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // ---- Spectrum store ------------------------------------------------
+    uint16_t NumSpec = 0;
+    uint16_t NumSpecBefore = 0;
+    kivo::SlotArray<QString> FileSpectrumName;
+    kivo::ParSpecSet Params;
+    kivo::SlotArray<kivo::PointBuffer> SpecX, SpecY;
+    kivo::SlotArray<kivo::PointBuffer> SavedX, SavedY;
+    kivo::SlotArray<QColor> SpecColor;
+    kivo::SlotArray<QCheckBox*> SpecCheck;
+    kivo::SlotArray<bool> Marked;
+    uint16_t NumMarked = 0;
+    uint16_t ActiveSpec = 0;
+    bool NoneMarked = true;
+    bool SpectraLoaded = false;
+    bool AddMode = false;
+    uint16_t BaseSpec = 0;
+    int32_t FileKind = 0;
+    int32_t ReadError = 0;
+    QString DefaultDir;
+    bool SelectMode = false;
+    bool MemoEditing = false;
+    bool StartingUp = false;
+    QString HotKeysHint;
+    QString ShiftLineHint;
+
+    // Slot allocation: fresh point buffers for a slot being filled, and the
+    // emptying of a slot (buffers released, record reset, box hidden).
+    void AllocateSlot(int slot);
+    void ReleaseSlot(int slot);
+
+    // ---- View state and plotting -------------------------------------------
+    double XCentre = 0, YCentre = 0;
+    double XHalfRange = 0, YHalfRange = 0;
+    double XScale = 1, YScale = 1;
+    double XShift = 0, YShift = 0;
+    kivo::SlotArray<int> SpecSeries;       // chart index of slot i's line
+    kivo::SlotArray<int, 6> AuxSeries;     // chart indices of the auxiliary lines
+    static constexpr int PointSeries1 = 0; // Series1: 1-pixel points
+    static constexpr int PointSeries2 = 1; // Series2: 2-pixel points
+
+    void CheckActivSpec();
+    void InitAxes();
+    void Plot();
+    void DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series, int Count,
+                    int From);
+
+    // ---- Refresh, parameters and options ------------------------------------
+    int32_t NumAver = 10;
+    double KoeCu = 1.725e19;
+    double MoveStep = 3000;
+    bool CompactPending = false;
+    bool RestrictPending = false;
+    int32_t RefLineKind = 0;
+    uint8_t HelpLanguage = 1;
+
+    void refresh(int mode);
+    void refresh1Click();
+    void Parameters(int slot);
+    void Label9Click();
+    void Readoptions1Click();
+    void Writeoptions1Click();
+    void Defaultsize1Click();
+    void WindowSize1Click();
+    void GrafSize1Click();
+    void Lowmenu1Click();
+    void Fieldgrid1Click();
+    void Bigpoints1Click();
+    void LoadHelp();
+    void Help1Click();
+    void English1Click();
+    void Russian1Click();
+
+    // ---- Commands of the main window ---------------------------------------
+    void FormCreate();
+    void FormKeyPress(QChar& Key);
+    void Button2Click();
+    void ReadClick();
+    void WriteClick();
+    void DeleteF81Click();
+    void CheckBox1Click(int slot);
+    void Label13Click();
+    void Label13DblClick();
+    void Chart1MouseDown(Qt::MouseButton Button, int X, int Y);
+
+    // ---- Lower menu panels --------------------------------------------------
+    void Frame11Label3Click();
+    void Frame11Label4Click();
+    void Frame11Label5Click();
+    void Frame11Label6Click();
+    void Frame11Label8Click();
+    void Frame12Label3Click();
+    void Frame12Label4Click();
+    void Frame12Label5Click();
+    void Frame12Label7Click();
+    void Frame12Label8Click();
+    void Frame12Label9Click();
+    void Frame12Label10Click();
+    void Frame12Label11Click();
+    void Frame12Label12Click();
+    void Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void Frame14Label3Click();
+    void Frame14Label4Click();
+    void Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void Frame15Label1Click();
+    void Frame15Label2Click();
+    void Frame15Label3Click();
+    void Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void Frame16Label1Click();
+    void Frame16Label2Click();
+    void Frame16Label3Click();
+    void Frame16Label4Click();
+    void Frame16Label6Click();
+    void Frame16Label8Click();
+    void Frame16Label9Click();
+    void Frame16Label10Click();
+    void Frame16Label11Click();
+    void Frame16Label12Click();
+    void Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+
+    // ---- Controls -------------------------------------------------------------
+    QWidget* Client; // the client area
+    TChart* Chart1;
+    QLabel* Label1; // blue bottom band
+    QLabel* Label2; // chart texts of the point picking
+    QLabel* Label12;
+    QLabel* Label3;  // the mode line
+    TLabel* Label13; // "All spectra"
+    TLabel* Label4;  // "F8-Delete"
+    TLabel* Label5;  // "F1-Help"
+    TLabel* Label6;  // "F2-Write"
+    TLabel* Label7;  // "F3-Read"
+    TLabel* Label8;  // "F4-Refresh"
+    TLabel* Label9;  // "F5-Parameters"
+    TLabel* Label10; // "AltX-Exit"
+    TLabel* Label11; // "Grid - Alt G"
+    QPlainTextEdit* Memo1;
+    QPlainTextEdit* Memo2;
+    QPlainTextEdit* Memo3;
+    QPlainTextEdit* Memo4;
+    QTreeWidget* TreeView1;
+    TFrame1* Frame11;
+    TFrame1* Frame12;
+    TFrame1* Frame13;
+    TFrame1* Frame14;
+    TFrame1* Frame15;
+    TFrame1* Frame16;
+    TFileDialog OpenDialog1{TFileDialog::Kind::Open, QStringLiteral("OpenDialog1")};
+    TFileDialog SaveDialog1{TFileDialog::Kind::Save, QStringLiteral("SaveDialog1")};
+    TFileDialog OpenDialog2{TFileDialog::Kind::Open, QStringLiteral("OpenDialog2")};
+    TFileDialog SaveDialog2{TFileDialog::Kind::Save, QStringLiteral("SaveDialog2")};
+
+    // The clock of the double-click test, in milliseconds; tests set it.
+    std::function<qint64()> NowMs;
+
+    // The visible lower menu panel (the one whose edit box takes the keys).
+    TFrame1* CurrentFrame() const;
+    // Gives the keyboard back to the current panel's edit box.
+    void FocusCurrentFrame();
+    void SetModeLine(const QString& text);
+    QString ModeLine() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenu();
+    TFrame1* CreateFrame(const QString& name, const QStringList& captions);
+    // Runs a command; a failure is shown on the mode line, never thrown on.
+    void Guarded(const char* command, const std::function<void()>& body);
+    // Connects a label click to a command.
+    void OnClick(TLabel* label, const char* command, void (TForm1::*handler)());
+    void SetKeyHandler(TFrame1* frame, const char* command,
+                       void (TForm1::*handler)(int&, kivo::ShiftState));
+    QAction* MenuItem(class QMenu* menu, const QString& caption, const char* command,
+                      void (TForm1::*handler)(), const QKeySequence& shortcut = {});
+};

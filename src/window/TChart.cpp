@@ -1,0 +1,228 @@
+#include "TChart.h"
+
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <qcustomplot.h>
+
+namespace {
+constexpr double MinimumSpan = 1e-10;
+}
+
+TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) {
+    setObjectName(QStringLiteral("Chart1"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(plot_);
+    plot_->setBackground(Qt::black);
+    plot_->axisRect()->setBackground(Qt::black);
+    plot_->legend->setVisible(false);
+    // Keep to 1-pixel pens and no antialiasing: 20 lines of 15000 points must
+    // repaint within a frame.
+    plot_->setNotAntialiasedElements(QCP::aeAll);
+    plot_->setPlottingHint(QCP::phFastPolylines, true);
+    for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
+        axis->setBasePen(QPen(Qt::white));
+        axis->setTickPen(QPen(Qt::white));
+        axis->setSubTickPen(QPen(Qt::white));
+        axis->setTickLabelColor(Qt::white);
+        axis->grid()->setPen(QPen(QColor(90, 90, 90), 1, Qt::DotLine));
+    }
+    SetAxesVisible(false);
+    connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
+        if (OnMouseDown) OnMouseDown(e->button(), int(e->position().x()), int(e->position().y()));
+    });
+}
+
+QCPGraph* TChart::Graph(int index) const {
+    Q_ASSERT(index >= 0 && index < int(series_.size()));
+    return series_[static_cast<size_t>(index)];
+}
+
+void TChart::Queue() {
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TChart::RepaintNow() {
+    plot_->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+int TChart::AddLineSeries(const QColor& colour) {
+    QCPGraph* g = plot_->addGraph();
+    g->setLineStyle(QCPGraph::lsLine);
+    g->setAdaptiveSampling(true);
+    // Marked points are drawn by the selection decorator in their own colour.
+    g->setSelectable(QCP::stMultipleDataRanges);
+    series_.push_back(g);
+    colours_.push_back(colour);
+    SetSeriesColour(int(series_.size()) - 1, colour);
+    return int(series_.size()) - 1;
+}
+
+int TChart::AddPointSeries(const QColor& colour, int pointSize) {
+    const int index = AddLineSeries(colour);
+    QCPGraph* g = Graph(index);
+    g->setLineStyle(QCPGraph::lsNone);
+    g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, pointSize));
+    return index;
+}
+
+void TChart::SetLineWidth(int index, int width) {
+    QPen pen = Graph(index)->pen();
+    pen.setWidth(width);
+    Graph(index)->setPen(pen);
+    Queue();
+}
+
+void TChart::SetSeriesColour(int index, const QColor& colour) {
+    QCPGraph* g = Graph(index);
+    colours_[static_cast<size_t>(index)] = colour;
+    QPen pen = g->pen();
+    pen.setColor(colour);
+    g->setPen(pen);
+    QCPScatterStyle scatter = g->scatterStyle();
+    if (!scatter.isNone()) {
+        scatter.setPen(QPen(colour));
+        scatter.setBrush(colour);
+        g->setScatterStyle(scatter);
+    }
+    Queue();
+}
+
+QColor TChart::SeriesColour(int index) const {
+    return colours_[static_cast<size_t>(index)];
+}
+
+void TChart::Clear(int index) {
+    Graph(index)->data()->clear();
+    Graph(index)->setSelection(QCPDataSelection());
+    Queue();
+}
+
+int TChart::AddPoint(int index, double x, double y) {
+    QCPGraph* g = Graph(index);
+    auto data = g->data();
+    // The container keeps rising keys: a point out of order goes to its place.
+    data->add(QCPGraphData(x, y));
+    Queue();
+    // A point goes after those of equal x, so it is the last one not above x.
+    auto after = std::upper_bound(data->constBegin(), data->constEnd(), QCPGraphData(x, y),
+                                  qcpLessThanSortKey<QCPGraphData>);
+    return int(after - data->constBegin()) - 1;
+}
+
+void TChart::AddPoints(int index, const std::vector<double>& x, const std::vector<double>& y) {
+    Q_ASSERT(x.size() == y.size());
+    const size_t n = std::min(x.size(), y.size());
+    QVector<QCPGraphData> points(static_cast<qsizetype>(n));
+    for (size_t k = 0; k < n; ++k) points[static_cast<qsizetype>(k)] = QCPGraphData(x[k], y[k]);
+    const bool rising = std::is_sorted(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n));
+    Graph(index)->data()->add(points, rising);
+    Queue();
+}
+
+int TChart::PointCount(int index) const {
+    return Graph(index)->data()->size();
+}
+
+double TChart::PointX(int index, int point) const {
+    return Graph(index)->data()->at(point)->key;
+}
+
+double TChart::PointY(int index, int point) const {
+    return Graph(index)->data()->at(point)->value;
+}
+
+void TChart::SetActive(int index, bool active) {
+    Graph(index)->setVisible(active);
+    Queue();
+}
+
+bool TChart::Active(int index) const {
+    return Graph(index)->visible();
+}
+
+void TChart::ColourPoint(int index, int point, const QColor& colour) {
+    QCPGraph* g = Graph(index);
+    QCPDataSelection marked = g->selection();
+    const QCPDataRange one(point, point + 1);
+    if (colour == SeriesColour(index)) {
+        marked -= QCPDataSelection(one);
+    } else {
+        marked += one;
+        QPen pen = g->pen();
+        pen.setColor(colour);
+        g->selectionDecorator()->setPen(pen);
+        QCPScatterStyle scatter = g->scatterStyle();
+        if (!scatter.isNone()) {
+            scatter.setPen(QPen(colour));
+            scatter.setBrush(colour);
+            g->selectionDecorator()->setScatterStyle(scatter);
+        }
+    }
+    g->setSelection(marked);
+    Queue();
+}
+
+QColor TChart::PointColour(int index, int point) const {
+    QCPGraph* g = Graph(index);
+    if (g->selection().contains(QCPDataSelection(QCPDataRange(point, point + 1))))
+        return g->selectionDecorator()->pen().color();
+    return SeriesColour(index);
+}
+
+void TChart::SetRange(ChartAxis axis, double a, double b) {
+    double lo = std::min(a, b);
+    double hi = std::max(a, b);
+    if (!(hi - lo >= MinimumSpan)) {
+        const double mid = (lo + hi) / 2;
+        lo = mid - MinimumSpan / 2;
+        hi = mid + MinimumSpan / 2;
+        // Far from zero half the minimum span is below one step of a double.
+        if (!(hi > lo)) {
+            lo = std::nextafter(mid, -INFINITY);
+            hi = std::nextafter(mid, INFINITY);
+        }
+    }
+    (axis == ChartAxis::Bottom ? plot_->xAxis : plot_->yAxis)->setRange(lo, hi);
+    Queue();
+}
+
+double TChart::Minimum(ChartAxis axis) const {
+    return (axis == ChartAxis::Bottom ? plot_->xAxis : plot_->yAxis)->range().lower;
+}
+
+double TChart::Maximum(ChartAxis axis) const {
+    return (axis == ChartAxis::Bottom ? plot_->xAxis : plot_->yAxis)->range().upper;
+}
+
+void TChart::SetAxesVisible(bool visible) {
+    axesVisible_ = visible;
+    for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
+        axis->setVisible(visible);
+        axis->grid()->setVisible(visible);
+    }
+    Queue();
+}
+
+bool TChart::AxesVisible() const {
+    return axesVisible_;
+}
+
+void TChart::SetLeftAxisVisible(bool visible) {
+    plot_->yAxis->setVisible(visible);
+    Queue();
+}
+
+void TChart::SetLeftIncrement(double step) {
+    auto ticker = QSharedPointer<QCPAxisTickerFixed>::create();
+    ticker->setTickStep(step);
+    ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+    plot_->yAxis->setTicker(ticker);
+    Queue();
+}
+
+PlotRect TChart::PlotRectangle() const {
+    const QRect r = plot_->axisRect()->rect();
+    return {r.left() + plot_->x(), r.top() + plot_->y(), r.width(), r.bottom() + plot_->y()};
+}

@@ -1,0 +1,49 @@
+#include "TFileDialog.h"
+
+#include <QFileDialog>
+
+TFileDialog::Answerer TFileDialog::Answer;
+
+QStringList TFileDialog::NameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        const QString upper = patterns.toUpper();
+        if (upper != patterns) patterns += QLatin1Char(' ') + upper;
+        result << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+    }
+    return result;
+}
+
+bool TFileDialog::Execute(QWidget* parent) {
+    files_.clear();
+    std::optional<QStringList> chosen;
+    if (Answer) {
+        chosen = Answer(*this);
+    } else {
+        QFileDialog dialog(parent);
+        dialog.setObjectName(name_);
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setNameFilters(NameFilters(Filter));
+        QString suffix = DefaultExt;
+        if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+        dialog.setDefaultSuffix(suffix);
+        dialog.setDirectory(InitialDir);
+        if (kind_ == Kind::Open) {
+            dialog.setAcceptMode(QFileDialog::AcceptOpen);
+            dialog.setFileMode(AllowMultiSelect ? QFileDialog::ExistingFiles
+                                                : QFileDialog::ExistingFile);
+        } else {
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+            dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);
+        }
+        if (!FileName.isEmpty()) dialog.selectFile(FileName);
+        if (dialog.exec() == QDialog::Accepted) chosen = dialog.selectedFiles();
+    }
+    if (!chosen || chosen->isEmpty()) return false;
+    files_ = *chosen;
+    FileName = files_.first();
+    return true;
+}

@@ -1,0 +1,47 @@
+// Open and save dialogs with the properties the commands set (filter in the
+// "name|pattern|name|pattern" form, default extension, initial directory,
+// several files, overwrite prompt). Tests answer them through Answer.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+class TFileDialog {
+public:
+    enum class Kind { Open, Save };
+
+    TFileDialog(Kind kind, QString name) : kind_(kind), name_(std::move(name)) {}
+
+    QString Filter;
+    QString DefaultExt;
+    QString InitialDir;
+    QString FileName; // preset before Execute, the choice after it
+    bool AllowMultiSelect = false;
+    bool OverwritePrompt = false;
+
+    Kind DialogKind() const { return kind_; }
+    const QString& Name() const { return name_; }
+    // The files chosen by the last Execute, in the order given.
+    const QStringList& Files() const { return files_; }
+
+    // Shows the dialog; false when it was cancelled.
+    bool Execute(QWidget* parent);
+
+    // The seam for tests: when set, it is asked instead of showing a dialog;
+    // an empty optional is a cancel.
+    using Answerer = std::function<std::optional<QStringList>(const TFileDialog&)>;
+    static Answerer Answer;
+
+    // "esr|*.esr|txt|*.txt" as name filters for the toolkit's dialog; the
+    // patterns also match upper-case endings.
+    static QStringList NameFilters(const QString& filter);
+
+private:
+    Kind kind_;
+    QString name_;
+    QStringList files_;
+};

@@ -1,0 +1,83 @@
+// The view transform and the drawing of the marked spectra.
+#include <QCheckBox>
+#include <vector>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+
+void TForm1::CheckActivSpec() {
+    NoneMarked = true;
+    NumMarked = 0;
+    ActiveSpec = 0;
+    for (int i = NumSpec; i >= 1; --i) {
+        Marked[i] = SpecCheck[i]->isChecked();
+        if (Marked[i]) {
+            ++NumMarked;
+            ActiveSpec = static_cast<uint16_t>(i);
+        }
+    }
+    if (NumMarked > 0) NoneMarked = false;
+}
+
+void TForm1::InitAxes() {
+    double minX = NumSpec > 0 ? double(SpecX[1][1]) : 0.0;
+    double maxX = 0, minY = 0, maxY = 0;
+    for (int i = 1; i <= NumSpec; ++i) {
+        const float* x = SpecX[i].Data();
+        const float* y = SpecY[i].Data();
+        for (int k = 0; k < Params[i].NumPoints; ++k) {
+            const double xv = x[k], yv = y[k];
+            if (xv > maxX) maxX = xv;
+            if (xv < minX) minX = xv;
+            if (yv > maxY) maxY = yv;
+            if (yv < minY) minY = yv;
+        }
+    }
+    XCentre = (maxX + minX) / 2;
+    YCentre = (maxY + minY) / 2;
+    XHalfRange = (maxX - minX) * 1.05 / 2;
+    YHalfRange = (maxY - minY) * 1.05 / 2;
+    XScale = 1.0;
+    YScale = 1.0;
+    Chart1->SetRange(ChartAxis::Bottom, XCentre - XHalfRange, XCentre + XHalfRange);
+    Chart1->SetRange(ChartAxis::Left, YCentre - YHalfRange, YCentre + YHalfRange);
+    for (int j : {5, 6}) {
+        Chart1->Clear(AuxSeries[j]);
+        Chart1->SetSeriesColour(AuxSeries[j], Qt::white);
+    }
+    Chart1->AddPoint(AuxSeries[6], minX, 0);
+    Chart1->AddPoint(AuxSeries[6], maxX, 0);
+}
+
+void TForm1::Plot() {
+    for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i) {
+        Chart1->Clear(SpecSeries[i]);
+        Chart1->SetActive(SpecSeries[i], false);
+    }
+    if (NumSpec == 0) return;
+    Parameters(ActiveSpec);
+    for (int i = 1; i <= NumSpec; ++i) {
+        const int n = Params[i].NumPoints;
+        Params[i].Amplitude = kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), 1, n).Amplitude;
+        if (Marked[i]) {
+            Chart1->Clear(SpecSeries[i]);
+            Chart1->SetActive(SpecSeries[i], true);
+            DrawSpectr(SpecX[i], SpecY[i], SpecSeries[i], n, 1);
+        }
+    }
+}
+
+void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series,
+                        int Count, int From) {
+    if (Count < From) return;
+    const double ax = (1 - XScale) * XCentre + XShift;
+    const double ay = (1 - YScale) * YCentre + YShift;
+    std::vector<double> px, py;
+    px.reserve(static_cast<size_t>(Count - From + 1));
+    py.reserve(static_cast<size_t>(Count - From + 1));
+    for (int k = From; k <= Count; ++k) {
+        px.push_back(ax + XScale * X[k]);
+        py.push_back(ay + YScale * Y[k]);
+    }
+    Chart1->AddPoints(series, px, py);
+}

@@ -1,0 +1,103 @@
+#include "harness.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <cmath>
+
+#include "TYPEKIVO1_3.h"
+
+void FormTest::SetUp() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    ASSERT_TRUE(dir_->isValid());
+    oldCurrent_ = QDir::currentPath();
+    QDir::setCurrent(dir_->path());
+    TFileDialog::Answer = [this](const TFileDialog& d) -> std::optional<QStringList> {
+        asked_.push_back({d.Name(), d.FileName, d.Filter, d.DefaultExt, d.AllowMultiSelect});
+        if (answers_.empty()) {
+            ADD_FAILURE() << "unexpected dialog " << d.Name().toStdString();
+            return std::nullopt;
+        }
+        auto a = answers_.front();
+        answers_.pop_front();
+        return a;
+    };
+    form = std::make_unique<TForm1>();
+    form->NowMs = [this] { return now; };
+    form->show();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->FocusCurrentFrame();
+    Settle();
+}
+
+void FormTest::TearDown() {
+    form.reset();
+    TFileDialog::Answer = nullptr;
+    QDir::setCurrent(oldCurrent_);
+    dir_.reset();
+}
+
+void FormTest::AnswerFiles(const QStringList& names) {
+    QStringList paths;
+    for (const QString& n : names) paths << Path(n);
+    Answer(paths);
+}
+
+QString FormTest::Path(const QString& name) const {
+    return dir_->filePath(name);
+}
+
+QString FormTest::WriteFile(const QString& name, const std::string& bytes) const {
+    QFile f(Path(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes.data(), qint64(bytes.size()));
+    return f.fileName();
+}
+
+std::string FormTest::ReadBytes(const QString& name) const {
+    QFile f(QDir::isAbsolutePath(name) ? name : Path(name));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll().toStdString();
+}
+
+QString FormTest::WriteSpectrum(const QString& name, int n, double x0, const std::string& line1) {
+    kivo::ParamSpec p;
+    p.Line1 = line1.empty() ? name.toStdString() : line1;
+    p.NumPoints = static_cast<uint16_t>(n);
+    p.Gain = 2e4;
+    p.Modulation = 1;
+    p.Power = 20;
+    std::vector<float> x(static_cast<size_t>(n)), y(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        x[size_t(k)] = float(x0 + 0.5 * k);
+        const double t = (k - n / 2.0) / (n / 8.0);
+        y[size_t(k)] = float(-t * std::exp(-t * t));
+    }
+    return WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
+}
+
+void FormTest::ReadFiles(const QStringList& names) {
+    AnswerFiles(names);
+    Key(Qt::Key_F3);
+}
+
+void FormTest::Key(Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = form.get();
+    QTest::keyClick(target, key, modifiers);
+    Settle();
+}
+
+void FormTest::Settle() {
+    QApplication::processEvents();
+}
+
+QStringList FormTest::Captions() const {
+    QStringList result;
+    for (int i = 1; i <= kivo::MaxSpec; ++i)
+        if (form->SpecCheck[i]->isVisibleTo(form.get())) result << form->SpecCheck[i]->text();
+    return result;
+}

@@ -1,0 +1,72 @@
+// Behaviour tests drive the real main window on the offscreen platform, in a
+// temporary working directory, with its dialogs answered here.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "Kivo1_3.h"
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << '{';
+    for (const QString& s : l) *os << " \"" << s.toStdString() << '"';
+    *os << " }";
+}
+
+struct DialogCall {
+    QString Dialog;   // object name, e.g. "OpenDialog1"
+    QString FileName; // the name preset when it was shown
+    QString Filter;
+    QString DefaultExt;
+    bool AllowMultiSelect = false;
+};
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Next answers of the dialogs, in order; an empty optional cancels.
+    void Answer(std::optional<QStringList> files) { answers_.push_back(std::move(files)); }
+    void AnswerFiles(const QStringList& names); // names in the working directory
+    const std::vector<DialogCall>& Asked() const { return asked_; }
+    int PendingAnswers() const { return int(answers_.size()); }
+
+    // A file in the working directory; returns its full path.
+    QString WriteFile(const QString& name, const std::string& bytes) const;
+    std::string ReadBytes(const QString& name) const;
+    QString Path(const QString& name) const;
+    // An .esr file with n points of a derivative-like line; x rises from x0.
+    QString WriteSpectrum(const QString& name, int n, double x0 = 3300,
+                          const std::string& line1 = "");
+
+    // Reads files (names in the working directory) through F3.
+    void ReadFiles(const QStringList& names);
+    // A key press on the focused control, as the user makes it.
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void Settle();
+
+    QStringList Captions() const; // captions of the visible check boxes in slot order
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<TForm1> form;
+    qint64 now = 1'000'000;
+
+private:
+    QString oldCurrent_;
+    std::deque<std::optional<QStringList>> answers_;
+    std::vector<DialogCall> asked_;
+};

@@ -1,0 +1,261 @@
+// Reading spectrum files into slots and saving the marked spectra, through
+// the window's keys and dialogs.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+
+#include "TChart.h"
+#include "TLabel.h"
+#include "Unit1.h"
+#include "harness.h"
+
+namespace {
+
+const QString NotFound = QStringLiteral("    FileSpectrum  is not found ");
+
+QString NotPrepared(const QString& shortName) {
+    return QStringLiteral("    FileSpectrum ") + shortName +
+           QStringLiteral(" is not prepared properly ");
+}
+
+} // namespace
+
+TEST_F(FormTest, ReadFillsSlotsInDialogOrderAllMarked) {
+    WriteSpectrum("b.esr", 100, 3300);
+    WriteSpectrum("a.esr", 50, 3200);
+    ReadFiles({"b.esr", "a.esr"});
+    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(Captions(), (QStringList{"b", "a"}));
+    EXPECT_EQ(form->Params[1].NumPoints, 100);
+    EXPECT_EQ(form->Params[2].NumPoints, 50);
+    EXPECT_EQ(form->FileSpectrumName[1], Path("b.esr"));
+    EXPECT_TRUE(form->SpecCheck[1]->isChecked());
+    EXPECT_TRUE(form->SpecCheck[2]->isChecked());
+    EXPECT_EQ(form->NumMarked, 2);
+    EXPECT_EQ(form->ActiveSpec, 1);
+    EXPECT_TRUE(form->SpectraLoaded);
+    EXPECT_TRUE(form->Label13->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Memo1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->AddMode);
+    // Both lines drawn, the others empty.
+    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[1]), 100);
+    EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[2]));
+    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[3]), 0);
+    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+}
+
+TEST_F(FormTest, ReadWithoutAddModeReplacesTheLoadedSpectra) {
+    WriteSpectrum("a.esr", 40);
+    WriteSpectrum("b.esr", 40);
+    WriteSpectrum("c.esr", 40);
+    ReadFiles({"a.esr", "b.esr", "c.esr"});
+    ReadFiles({"c.esr"});
+    EXPECT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(Captions(), QStringList{"c"});
+    EXPECT_FALSE(form->SpecX[2].Allocated());
+    EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[3]));
+}
+
+TEST_F(FormTest, AddModeReadAppendsAfterTheLoadedSlots) {
+    for (const char* n : {"a.esr", "b.esr", "c.esr", "d.esr", "e.esr"}) WriteSpectrum(n, 30);
+    ReadFiles({"a.esr", "b.esr"});
+    ASSERT_EQ(form->NumSpec, 2);
+    form->AddMode = true;
+    ReadFiles({"c.esr", "d.esr", "e.esr"});
+    EXPECT_EQ(form->NumSpec, 5);
+    EXPECT_EQ(Captions(), (QStringList{"a", "b", "c", "d", "e"}));
+    EXPECT_EQ(form->FileSpectrumName[5], Path("e.esr"));
+    EXPECT_FALSE(form->AddMode); // the refresh ends the comparison read
+}
+
+TEST_F(FormTest, CancelledReadChangesNothing) {
+    WriteSpectrum("a.esr", 30);
+    WriteSpectrum("b.esr", 30);
+    ReadFiles({"a.esr", "b.esr"});
+    Answer(std::nullopt);
+    Key(Qt::Key_F3);
+    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->ModeLine(), NotFound);
+    EXPECT_EQ(Captions(), (QStringList{"a", "b"}));
+    EXPECT_EQ(form->Params[2].NumPoints, 30);
+
+    // The chosen file vanished before it could be read.
+    form->AddMode = true;
+    Answer(QStringList{Path("gone.esr")});
+    Key(Qt::Key_F3);
+    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->ModeLine(), NotFound);
+    EXPECT_FALSE(form->AddMode);
+}
+
+TEST_F(FormTest, FailingFilesLeaveNoGapAndTheOthersLoad) {
+    WriteSpectrum("a.esr", 30);
+    WriteFile("bad.esr", "only a header\r\nSpectr:\r\n3300.000  1.0E+0000\r\n");
+    WriteSpectrum("c.esr", 30);
+    WriteFile("d.txt", "free text\r\nSpectr:\r\n1 3300.000 1.5\r\n2 3301.000 -2.5\r\n");
+    ReadFiles({"a.esr", "bad.esr", "missing.esr", "c.esr", "d.txt"});
+    EXPECT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(Captions(), (QStringList{"a", "c", "d"}));
+    EXPECT_EQ(form->FileSpectrumName[2], Path("c.esr"));
+    EXPECT_EQ(form->Params[3].NumPoints, 2);
+    EXPECT_FLOAT_EQ(form->SpecY[3][2], -2.5f);
+    EXPECT_EQ(form->Params[3].PhaseSign, 1);
+    EXPECT_TRUE(form->Params[3].Line1.empty());
+    for (int i = 4; i <= kivo::MaxSpec; ++i) EXPECT_FALSE(form->SpecX[i].Allocated()) << i;
+}
+
+TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
+    WriteFile("one.esr", "l1\r\nl2\r\nSpectr:\r\n3300.000 1.0\r\n");
+    ReadFiles({"one.esr"});
+    EXPECT_EQ(form->ModeLine(), NotPrepared("one"));
+    EXPECT_EQ(form->NumSpec, 0);
+
+    WriteFile("nomark.txt", "1 3300 1\r\n2 3301 2\r\n3 3302 3\r\n");
+    ReadFiles({"nomark.txt"});
+    EXPECT_EQ(form->ModeLine(), NotPrepared("nomark"));
+
+    WriteFile("garbage.esr", "l1\r\nl2\r\nSpectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
+    ReadFiles({"garbage.esr"});
+    EXPECT_EQ(form->ModeLine(), NotPrepared("garbage") + QStringLiteral("line 5 "));
+    EXPECT_EQ(form->NumSpec, 0);
+    EXPECT_FALSE(form->SpecX[1].Allocated());
+}
+
+TEST_F(FormTest, EndingsAreTakenWithoutRegardToCaseAndUnknownOnesRefused) {
+    WriteSpectrum("UPPER.ESR", 30);
+    WriteSpectrum("cols.dat", 30);
+    WriteSpectrum("other.asc", 30);
+    ReadFiles({"cols.dat", "UPPER.ESR", "other.asc"});
+    EXPECT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(Captions(), QStringList{"UPPER"});
+    EXPECT_EQ(form->ModeLine(), NotPrepared("other"));
+}
+
+TEST_F(FormTest, NoMoreThanTwentySpectra) {
+    QStringList names;
+    for (int i = 1; i <= 18; ++i) {
+        names << QStringLiteral("s%1.esr").arg(i);
+        WriteSpectrum(names.back(), 10 + i);
+    }
+    ReadFiles(names);
+    ASSERT_EQ(form->NumSpec, 18);
+    form->AddMode = true;
+    for (const char* n : {"x1.esr", "x2.esr", "x3.esr", "x4.esr"}) WriteSpectrum(n, 12);
+    ReadFiles({"x1.esr", "x2.esr", "x3.esr", "x4.esr"});
+    EXPECT_EQ(form->NumSpec, 20);
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("  number of spec. is limited 20;"));
+    EXPECT_EQ(Captions().last(), QStringLiteral("x2"));
+    EXPECT_EQ(form->FileSpectrumName[20], Path("x2.esr"));
+}
+
+TEST_F(FormTest, TooLongAFileLoadsItsFirstPointsAndSaysSo) {
+    std::string text = "l1\r\nl2\r\nSpectr:\r\n";
+    for (int k = 0; k < kivo::MaxPoints + 1; ++k)
+        text += std::to_string(3000 + k * 0.01) + " " + std::to_string(k % 7) + "\r\n";
+    WriteFile("long.esr", text);
+    ReadFiles({"long.esr"});
+    ASSERT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(form->Params[1].NumPoints, kivo::MaxPoints);
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral(
+                  "    FileSpectrum long has more than 15000 points; the first 15000 are read "));
+}
+
+TEST_F(FormTest, ReadClearsTheBaseMarkUnlessAdding) {
+    WriteSpectrum("a.esr", 30);
+    WriteSpectrum("b.esr", 30);
+    ReadFiles({"a.esr", "b.esr"});
+    form->BaseSpec = 2;
+    form->SpecCheck[2]->setFixedWidth(120);
+    form->SpecCheck[2]->setText(QStringLiteral("b   B"));
+    Answer(std::nullopt);
+    Key(Qt::Key_F3);
+    EXPECT_EQ(form->BaseSpec, 0);
+    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b"));
+    EXPECT_EQ(form->SpecCheck[2]->width(), 80);
+}
+
+TEST_F(FormTest, SavingWithNothingMarkedAsksNothing) {
+    WriteSpectrum("a.esr", 30);
+    ReadFiles({"a.esr"});
+    form->SpecCheck[1]->setChecked(false);
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Asked().size(), 1u); // only the read's dialog
+}
+
+TEST_F(FormTest, SavingAsksOncePerMarkedSpectrumInSlotOrder) {
+    for (const char* n : {"a.esr", "b.esr", "c.esr"}) WriteSpectrum(n, 30);
+    ReadFiles({"a.esr", "b.esr", "c.esr"});
+    form->SpecCheck[2]->setChecked(false);
+    Answer(QStringList{Path("first.esr")});
+    Answer(QStringList{Path("third.esr")});
+    Key(Qt::Key_F2);
+    ASSERT_EQ(Asked().size(), 3u);
+    EXPECT_EQ(Asked()[1].Dialog, QStringLiteral("SaveDialog1"));
+    EXPECT_EQ(Asked()[1].FileName, Path("a.esr"));
+    EXPECT_EQ(Asked()[2].FileName, Path("c.esr"));
+    EXPECT_EQ(Captions(), (QStringList{"first", "b", "third"}));
+    EXPECT_EQ(form->FileSpectrumName[3], Path("third.esr"));
+    EXPECT_EQ(ReadBytes("third.esr"), ReadBytes("c.esr"));
+
+    // A cancelled dialog skips that spectrum only.
+    form->SpecCheck[2]->setChecked(true);
+    Answer(std::nullopt);
+    Answer(QStringList{Path("second.esr")});
+    Answer(QStringList{Path("last.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(Captions(), (QStringList{"first", "second", "last"}));
+    EXPECT_FALSE(QFile::exists(Path("first.esr")) && ReadBytes("first.esr").empty());
+}
+
+TEST_F(FormTest, ReadThenSaveKeepsEveryByteOfTheTextLines) {
+    // "Образец" in code page 1251 and "проба" in code page 866.
+    const std::string cp1251 = "\xCE\xE1\xF0\xE0\xE7\xE5\xF6 7, 77 K";
+    const std::string cp866 = "\xAF\xE0\xAE\xA1\xA0 \xF1 0.5";
+    std::string text = cp1251 + "\r\n" + cp866 + "\r\n";
+    text += "ScanRange  =   \xF1  100  TimeScan =       4 min\r\n";
+    text += "Gain =           2.00E+0004  Modulation=    1.000\r\n";
+    text += "Power =       20.00 mW,  Experim.time=  4.0\r\n";
+    text += "Number  of Points=     3  Delta points= 1.00000000000000E+0000\r\n";
+    text += "SumLeft1=  0.12345   SumRight1=  0.54321\r\n";
+    text += "SumLeft2=   1234   SumRight2=   4321\r\n";
+    text += "Standart (Ruby)=1.500 Other Standart=0.000\r\n";
+    text += "Num. particles=  1.234E+0015  Dbl.Integral= 5555.00000\r\n";
+    text += "Spectr:\r\n3300.000  1.000000E+0000\r\n3301.000 -2.000000E+0000\r\n3302.000  "
+            "3.000000E+0000\r\n";
+    WriteFile("cyr.esr", text);
+    ReadFiles({"cyr.esr"});
+    ASSERT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(form->Params[1].Line1, cp1251);
+    EXPECT_EQ(form->Params[1].Line2, cp866);
+    Answer(QStringList{Path("saved.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(ReadBytes("saved.esr"), text);
+}
+
+TEST_F(FormTest, AFailedSaveLeavesTheOldFileAndSaysSo) {
+    WriteSpectrum("a.esr", 30);
+    ReadFiles({"a.esr"});
+    const std::string before = ReadBytes("a.esr");
+    Answer(QStringList{Path("no/such/dir/x.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("    FileSpectrum x is not saved: ")))
+        << form->ModeLine().toStdString();
+    EXPECT_EQ(form->FileSpectrumName[1], Path("a.esr"));
+    EXPECT_EQ(Captions(), QStringList{"a"});
+    EXPECT_EQ(ReadBytes("a.esr"), before);
+}
+
+TEST_F(FormTest, SavingTheBaseSpectrumKeepsItsMark) {
+    WriteSpectrum("a.esr", 30);
+    WriteSpectrum("b.esr", 30);
+    ReadFiles({"a.esr", "b.esr"});
+    form->SpecCheck[1]->setChecked(false);
+    form->BaseSpec = 2;
+    form->SpecCheck[2]->setText(QStringLiteral("b   B"));
+    Answer(QStringList{Path("renamed.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("renamed   B"));
+}
