@@ -93,6 +93,12 @@ std::string FormatI(long long v, int w);
 // E(w), w >= 10: sign character (blank or "-"), one digit, ".", w - 9 digits,
 // "E", exponent sign, four exponent digits; exactly w characters.
 std::string FormatE(long double v, int w);
+// The gain as the parameter panel shows it: E(11) with the exponent written
+// short (" 1.23E4"); it reads back to the gain to three significant digits.
+std::string FormatCompactGain(long double v);
+// The particle count as the panel shows it: E(12) with a two-digit exponent
+// (" 1.235E+15").
+std::string FormatCompactParticles(long double v);
 
 // ---- Number reader ----------------------------------------------------
 
@@ -119,6 +125,23 @@ struct Extrema {
 // Over the closed range of point numbers From..To (either order); ties go to
 // the highest point number.
 Extrema RangeExtrema(const float* x, const float* y, int From, int To);
+
+// ---- Treatment notes ------------------------------------------------------
+
+// Appends the note of a treatment to a spectrum's history line (Line2):
+// a history that is empty starts with the file's name without its ending;
+// a fixed tag replaces its earlier copy; codes 143 and 166 append the
+// caller's text every time. Unknown codes change nothing but the start.
+void AppendTreatmentNote(std::string& line2, std::string_view fileName, int code,
+                         std::string_view text);
+
+// ---- Text lines of old files ------------------------------------------------
+
+// The code page a spectrum's free-text line was most likely written in: old
+// files carry Cyrillic in the DOS (866) or the Windows (1251) code page, new
+// ones UTF-8. Plain ASCII counts as UTF-8.
+enum class CodePage { Utf8, Cp1251, Cp866 };
+CodePage GuessCodePage(std::string_view bytes);
 
 // ---- Spectrum files -------------------------------------------------------
 

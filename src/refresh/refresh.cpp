@@ -1,9 +1,12 @@
-// The refresh that ends every command: back to the main mode, the store
-// consistent, the chart redrawn.
+// The refresh that ends every command: it commits the work a command left
+// pending (base line, restriction, deletion, subtraction, smoothing), brings
+// the store back to a consistent state and redraws.
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
+#include <algorithm>
+#include <initializer_list>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -14,25 +17,46 @@ void TForm1::refresh(int mode) {
     FileKind = 0;
     TreeView1->hide();
     Memo4->hide();
+    TaskCode = 0;
     Label13->setVisible(NumSpec >= 2);
+    PointCursor = true;
     MemoEditing = false;
     Label2->clear();
     Label12->clear();
+    PickedNumbersText.clear();
+    PickedValuesText.clear();
     for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], false);
+    if (BaseLineMode) CommitBaseLine();
+    if (RestrictPending) CommitRestriction();
+    if (CompactPending) CompactSlots();
     if (mode != 0) return;
 
     for (TFrame1* f : {Frame16, Frame15, Frame14, Frame12}) f->hide();
     Frame11->show();
     SelectMode = true;
+    RestrictNumberDue = false;
+    if (SubtrInput) {
+        SubtrSpec(1);
+        SubtrInput = false;
+    }
+    if (SmoothEntry) {
+        SmoothSpec(1);
+        SmoothEntry = false;
+    }
+    Frame14->Label5->hide();
+    Frame16->Label12->hide();
+    Frame14->Label1->show();
     for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->hide();
     SpectraLoaded = NumSpec != 0;
     if (SpectraLoaded) {
         CheckActivSpec();
         if (NoneMarked) {
-            SpecCheck[1]->setChecked(true);
+            SetBoxChecked(1, true);
             CheckActivSpec();
         }
         InitAxes();
+        MoveUnitX = XHalfRange / 50000;
+        MoveUnitY = YHalfRange / 50000;
         XScale = 1.0;
         YScale = 1.0;
         XShift = 0;
@@ -43,17 +67,163 @@ void TForm1::refresh(int mode) {
         for (int j = 1; j <= 5; ++j) Chart1->Clear(AuxSeries[j]);
         for (int i = 1; i <= kivo::MaxSpec; ++i) Chart1->SetActive(SpecSeries[i], false);
         Plot();
-        // The zero line was drawn by InitAxes; it stays in view.
-        Chart1->SetActive(AuxSeries[6], true);
     }
     AddMode = false;
+}
+
+void TForm1::CommitBaseLine() {
+    for (int i = 1; i <= NumSpec; ++i) {
+        const int n = Params[i].NumPoints;
+        if (!Marked[i] || n <= 0 || !SavedX[i].Allocated() || !SavedY[i].Allocated()) continue;
+        std::copy_n(SavedX[i].Data(), n, SpecX[i].Data());
+        std::copy_n(SavedY[i].Data(), n, SpecY[i].Data());
+    }
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        SavedX[i].Release();
+        SavedY[i].Release();
+    }
+    BaseLineMode = false;
+    Frame14->Label3->hide();
+    Frame14->Label4->hide();
+}
+
+void TForm1::CommitRestriction() {
+    RestrictPending = false;
+    const int a = ActiveSpec;
+    if (a < 1 || a > NumSpec) return;
+    // The picked points may come in either order; a range that leaves the
+    // spectrum, or fewer than two points anywhere, is refused whole.
+    int f = PickIndex[1], l = PickIndex[2];
+    if (f > l) std::swap(f, l);
+    const int n = Params[a].NumPoints;
+    if (f < 1 || l > n || l - f + 1 < 2) {
+        SetModeLine(
+            QStringLiteral("   Restriction refused: the picked range is not on the spectrum "));
+        return;
+    }
+    float* xa = SpecX[a].Data();
+    float* ya = SpecY[a].Data();
+    double lo = xa[f - 1], hi = xa[l - 1];
+    if (lo > hi) std::swap(lo, hi);
+    auto inside = [lo, hi](float x) { return lo <= double(x) && double(x) <= hi; };
+    for (int j = a + 1; j <= NumSpec; ++j) {
+        if (!Marked[j]) continue;
+        const float* x = SpecX[j].Data();
+        if (std::count_if(x, x + Params[j].NumPoints, inside) < 2) {
+            SetModeLine(
+                QStringLiteral("   Restriction refused: fewer than 2 points would remain in ") +
+                SpecCheck[j]->text() + QStringLiteral(" "));
+            return;
+        }
+    }
+    Params[a].NumPoints = static_cast<uint16_t>(l - f + 1);
+    std::copy(xa + f - 1, xa + l, xa);
+    std::copy(ya + f - 1, ya + l, ya);
+    for (int j = a + 1; j <= NumSpec; ++j) {
+        if (!Marked[j]) continue;
+        float* x = SpecX[j].Data();
+        float* y = SpecY[j].Data();
+        int kept = 0;
+        for (int k = 0; k < Params[j].NumPoints; ++k) {
+            if (!inside(x[k])) continue;
+            x[kept] = x[k];
+            y[kept] = y[k];
+            ++kept;
+        }
+        Params[j].NumPoints = static_cast<uint16_t>(kept);
+    }
+    Plot();
+}
+
+void TForm1::CompactSlots() {
+    CompactPending = false;
+    for (int i = 1; i <= KeepCount; ++i) {
+        if (Marked[i]) continue;
+        int j = i + 1;
+        while (j <= NumSpec && !Marked[j]) ++j;
+        if (j > NumSpec) break;
+        Params[i] = Params[j];
+        FileSpectrumName[i] = FileSpectrumName[j];
+        if (!SpecX[i].Allocated()) AllocateSlot(i);
+        const int n = Params[j].NumPoints;
+        std::copy_n(SpecX[j].Data(), n, SpecX[i].Data());
+        std::copy_n(SpecY[j].Data(), n, SpecY[i].Data());
+        Chart1->SetActive(SpecSeries[i], true);
+        Marked[j] = false;
+        SetBoxChecked(j, false);
+        QCheckBox* to = SpecCheck[i];
+        QCheckBox* from = SpecCheck[j];
+        to->show();
+        Marked[i] = true;
+        SetBoxChecked(i, true);
+        to->setText(from->text());
+        to->setFixedWidth(from->width());
+        from->setFixedWidth(80);
+        if (j == BaseSpec) BaseSpec = static_cast<uint16_t>(i);
+    }
+    for (int i = KeepCount + 1; i <= NumSpec; ++i) ReleaseSlot(i);
+    NumSpec = KeepCount;
+    InitAxes();
+    Plot();
 }
 
 void TForm1::refresh1Click() {
     SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
     Chart1->SetAxesVisible(false);
+    SizeEditKind = 0;
+    CursorStep = 10;
+    RemoveBaseMark();
+    LayoutPanels();
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
     for (int i = 1; i <= NumSpec; ++i) Chart1->SetActive(SpecSeries[i], true);
     refresh(0);
     FocusCurrentFrame();
+}
+
+void TForm1::LayoutPanels() {
+    using Rows = std::initializer_list<std::initializer_list<int>>;
+    struct PanelRows {
+        TFrame1* frame;
+        Rows rows;
+    };
+    const PanelRows layout[] = {
+        {Frame13, {{5, 9}, {2, 6, 10}, {3, 7}, {4, 8}}},
+        {Frame12, {{1, 5, 9}, {2, 6, 11}, {3, 7, 12}, {4, 8, 10}}},
+        {Frame11, {{1, 5, 9}, {2, 6, 10}, {3, 7}, {4, 8}}},
+        {Frame14, {{1, 5}, {2}, {3}, {4}}},
+        {Frame15, {{1}, {2}, {3}, {4}}},
+        {Frame16, {{1, 5, 9}, {2, 6, 10}, {3, 7, 11}, {4, 8, 12}}},
+    };
+    const int top = Frame13->Label1->y();
+    const int step = Frame13->height() / 5;
+    for (const PanelRows& panel : layout) {
+        int r = 0;
+        for (const auto& row : panel.rows) {
+            for (int n : row)
+                panel.frame->Label(n)->move(panel.frame->Label(n)->x(), top + r * step);
+            ++r;
+        }
+    }
+
+    // Every panel takes the size panel's geometry and font.
+    const int h = Frame13->Label1->font().pixelSize();
+    auto setHeight = [h](QWidget* w) {
+        QFont f = w->font();
+        f.setPixelSize(std::max(1, std::abs(h)));
+        w->setFont(f);
+        if (auto* label = qobject_cast<QLabel*>(w)) label->adjustSize();
+    };
+    setHeight(Frame13->Label2);
+    const std::pair<TFrame1*, int> panels[] = {
+        {Frame12, 12}, {Frame11, 10}, {Frame14, 5}, {Frame15, 4}, {Frame16, 12}};
+    for (const auto& [frame, labels] : panels) {
+        frame->setGeometry(frame->x(), Frame13->y(), Frame13->width(), Frame13->height());
+        for (int n = 1; n <= labels; ++n) setHeight(frame->Label(n));
+    }
+    QFont modeFont = Label3->font();
+    modeFont.setPixelSize(std::max(1, std::abs(h)));
+    Label3->setFont(modeFont);
+    Frame14->Label2->hide();
+    Frame14->Label3->hide();
+    Frame14->Label4->hide();
 }

@@ -45,18 +45,26 @@ void TForm1::ReleaseSlot(int slot) {
     Chart1->SetActive(SpecSeries[slot], false);
 }
 
+void TForm1::SetBoxChecked(int slot, bool checked) {
+    LastCheckClickTime = 0;
+    SpecCheck[slot]->setChecked(checked);
+}
+
+void TForm1::RemoveBaseMark() {
+    if (BaseSpec == 0) return;
+    QCheckBox* box = SpecCheck[BaseSpec];
+    box->setFixedWidth(80);
+    if (box->text().endsWith(BaseMark)) box->setText(box->text().chopped(BaseMark.size()));
+    BaseSpec = 0;
+}
+
 void TForm1::ReadClick() {
     ReadError = 0;
     NumSpecBefore = NumSpec;
     SetModeLine(QStringLiteral(" "));
     if (!AddMode) {
         NumSpec = 0;
-        if (BaseSpec != 0) {
-            QCheckBox* box = SpecCheck[BaseSpec];
-            box->setFixedWidth(80);
-            box->setText(box->text().chopped(std::min<qsizetype>(4, box->text().size())));
-            BaseSpec = 0;
-        }
+        RemoveBaseMark();
     }
 
     const bool chosen = OpenDialog1.Execute(this);
@@ -115,7 +123,7 @@ void TForm1::ReadClick() {
         box->setFixedWidth(80);
         box->setText(shortName);
         box->show();
-        box->setChecked(true);
+        SetBoxChecked(slot, true);
         Chart1->SetActive(SpecSeries[slot], true);
         ++loaded;
     }

@@ -22,6 +22,9 @@ class TChart;
 class TFrame1;
 class TLabel;
 
+// A spectrum's text line as the screen shows it, whatever its code page.
+QString ShowText(const std::string& bytes);
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -57,6 +60,11 @@ public:
     // emptying of a slot (buffers released, record reset, box hidden).
     void AllocateSlot(int slot);
     void ReleaseSlot(int slot);
+    // Ticks or clears a slot's box as a command does: the click handler runs,
+    // and never takes the change for the second click of a double click.
+    void SetBoxChecked(int slot, bool checked);
+    // Takes the base mark "   B" off its caption and forgets the base spectrum.
+    void RemoveBaseMark();
 
     // ---- View state and plotting -------------------------------------------
     double XCentre = 0, YCentre = 0;
@@ -82,8 +90,26 @@ public:
     bool RestrictPending = false;
     int32_t RefLineKind = 0;
     uint8_t HelpLanguage = 1;
+    bool BaseLineMode = false;      // SavedX/SavedY hold a base-line correction to commit
+    uint16_t KeepCount = 0;         // slots that survive a deletion
+    bool SubtrInput = false;        // the mode line collects the subtraction factor
+    bool SmoothEntry = false;       // the mode line collects the smoothing numbers
+    bool RestrictNumberDue = false; // the second smoothing number is awaited
+    bool PointCursor = true;        // picking cursors walk the points (not levels)
+    uint16_t TaskCode = 0;          // what the point picking does when it completes
+    kivo::SlotArray<int32_t, 5> PickIndex;
+    int16_t CursorStep = 10;
+    uint8_t SizeEditKind = 0;
+    QString PickedNumbersText;
+    QString PickedValuesText;
+    double MoveUnitX = 0, MoveUnitY = 0;
+    qint64 LastCheckClickTime = 0; // ms of the last single click on a box; 0 = none
 
     void refresh(int mode);
+    void SubtrSpec(int commit);
+    void SmoothSpec(int commit);
+    // Records a treatment in the history line of a slot's spectrum.
+    void SampCondW(int code, int slot, const std::string& text);
     void refresh1Click();
     void Parameters(int slot);
     void Label9Click();
@@ -195,6 +221,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void CommitBaseLine();
+    void CommitRestriction();
+    void CompactSlots();
+    void LayoutPanels();
     void CreateControls();
     void CreateMenu();
     TFrame1* CreateFrame(const QString& name, const QStringList& captions);

@@ -47,6 +47,7 @@ void TForm1::InitAxes() {
     }
     Chart1->AddPoint(AuxSeries[6], minX, 0);
     Chart1->AddPoint(AuxSeries[6], maxX, 0);
+    Chart1->SetActive(AuxSeries[6], true);
 }
 
 void TForm1::Plot() {

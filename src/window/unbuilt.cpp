@@ -2,8 +2,6 @@
 // in place and do nothing until then.
 #include "Kivo1_3.h"
 
-void TForm1::Parameters(int) {}
-void TForm1::Label9Click() {}
 void TForm1::Readoptions1Click() {}
 void TForm1::Writeoptions1Click() {}
 void TForm1::Defaultsize1Click() {}
@@ -54,3 +52,5 @@ void TForm1::Frame16Label10Click() {}
 void TForm1::Frame16Label11Click() {}
 void TForm1::Frame16Label12Click() {}
 void TForm1::Frame16Edit1KeyDown(int&, kivo::ShiftState) {}
+void TForm1::SubtrSpec(int) {}
+void TForm1::SmoothSpec(int) {}

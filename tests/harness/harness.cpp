@@ -20,9 +20,11 @@ void FormTest::SetUp() {
             ADD_FAILURE() << "unexpected dialog " << d.Name().toStdString();
             return std::nullopt;
         }
-        auto a = answers_.front();
+        const bool cancel = !answers_.front().has_value();
+        const QStringList files = cancel ? QStringList() : *answers_.front();
         answers_.pop_front();
-        return a;
+        if (cancel) return std::nullopt;
+        return files;
     };
     form = std::make_unique<TForm1>();
     form->NowMs = [this] { return now; };
