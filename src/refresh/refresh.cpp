@@ -12,6 +12,7 @@
 #include "TChart.h"
 #include "TLabel.h"
 #include "Unit1.h"
+#include "fonts.h"
 
 void TForm1::refresh(int mode) {
     FileKind = 0;
@@ -206,12 +207,10 @@ void TForm1::LayoutPanels() {
     }
 
     // Every panel takes the size panel's geometry and font.
-    const int h = Frame13->Label1->font().pixelSize();
-    auto setHeight = [h](QWidget* w) {
-        QFont f = w->font();
-        f.setPixelSize(std::max(1, std::abs(h)));
-        w->setFont(f);
-        if (auto* label = qobject_cast<QLabel*>(w)) label->adjustSize();
+    const int h = FontHeight(Frame13->Label1);
+    auto setHeight = [h](QLabel* label) {
+        SetFontHeight(label, h);
+        label->adjustSize();
     };
     setHeight(Frame13->Label2);
     const std::pair<TFrame1*, int> panels[] = {
@@ -220,9 +219,7 @@ void TForm1::LayoutPanels() {
         frame->setGeometry(frame->x(), Frame13->y(), Frame13->width(), Frame13->height());
         for (int n = 1; n <= labels; ++n) setHeight(frame->Label(n));
     }
-    QFont modeFont = Label3->font();
-    modeFont.setPixelSize(std::max(1, std::abs(h)));
-    Label3->setFont(modeFont);
+    SetFontHeight(Label3, h);
     Frame14->Label2->hide();
     Frame14->Label3->hide();
     Frame14->Label4->hide();

@@ -9,12 +9,14 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <cstdio>
 #include <exception>
 
 #include "TChart.h"
 #include "TLabel.h"
+#include "fonts.h"
 #include "Unit1.h"
 
 namespace {
@@ -35,20 +37,15 @@ constexpr int BandHeight = 20;
 constexpr int PanelHeight = 130;
 constexpr int ModeLineHeight = 152;
 
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-    QFont f(family);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
 QPlainTextEdit* ParameterMemo(QWidget* parent, const char* name, int left, int top, int width,
                               int height) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(QLatin1String(name));
     memo->setGeometry(left, top, width, height);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo->setFont(PixelFont(QStringLiteral("Arial"), 17));
+    memo->setFont(FontOfHeight(QStringLiteral("Arial"), 17));
+    memo->setFrameStyle(QFrame::NoFrame);
+    memo->document()->setDocumentMargin(0);
     memo->setStyleSheet(QStringLiteral("QPlainTextEdit { background: black; color: white; }"));
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -76,7 +73,7 @@ void TForm1::CreateControls() {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 14));
+    setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 14));
 
     Client = new QWidget(this);
     Client->setObjectName(QStringLiteral("Client"));
@@ -99,7 +96,8 @@ void TForm1::CreateControls() {
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label3->setWordWrap(true);
     Label3->setAutoFillBackground(true);
-    Label3->setFont(PixelFont(QStringLiteral("Arial"), 17, true));
+    Label3->setFont(FontOfHeight(QStringLiteral("Arial"), 17, true));
+    SetFontHeight(Label3, 17);
     Label3->setStyleSheet(QStringLiteral("QLabel { background: white; color: blue; }"));
 
     Label1 = new QLabel(Client);
@@ -123,7 +121,7 @@ void TForm1::CreateControls() {
     for (const KeyLabel& k : keyLabels) {
         auto* label = new TLabel(QLatin1String(k.caption), Client);
         label->setObjectName(QLatin1String(k.name));
-        label->setFont(PixelFont(QStringLiteral("Arial"), 13, true));
+        label->setFont(FontOfHeight(QStringLiteral("Arial"), 13, true));
         label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
         label->adjustSize();
         label->move(left, ClientHeight - BandHeight + (BandHeight - label->height()) / 2);
@@ -153,7 +151,7 @@ void TForm1::CreateControls() {
         auto* label = new QLabel(Client);
         label->setAttribute(Qt::WA_TranslucentBackground);
         label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
-        label->setFont(PixelFont(QStringLiteral("Arial"), 14, true));
+        label->setFont(FontOfHeight(QStringLiteral("Arial"), 14, true));
         *chartText = label;
     }
     Label2->setObjectName(QStringLiteral("Label2"));

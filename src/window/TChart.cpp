@@ -17,10 +17,11 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
     plot_->setBackground(Qt::black);
     plot_->axisRect()->setBackground(Qt::black);
     plot_->legend->setVisible(false);
-    // Keep to 1-pixel pens and no antialiasing: 20 lines of 15000 points must
-    // repaint within a frame.
+    // 1-pixel pens without antialiasing, drawn as whole polylines (not the
+    // library's segment-by-segment "fast" mode, which is slower for them):
+    // 20 lines of 15000 points repaint within a frame.
     plot_->setNotAntialiasedElements(QCP::aeAll);
-    plot_->setPlottingHint(QCP::phFastPolylines, true);
+    plot_->setPlottingHint(QCP::phFastPolylines, false);
     for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
         axis->setBasePen(QPen(Qt::white));
         axis->setTickPen(QPen(Qt::white));
@@ -111,12 +112,22 @@ int TChart::AddPoint(int index, double x, double y) {
     return int(after - data->constBegin()) - 1;
 }
 
-void TChart::AddPoints(int index, const std::vector<double>& x, const std::vector<double>& y) {
-    Q_ASSERT(x.size() == y.size());
-    const size_t n = std::min(x.size(), y.size());
-    QVector<QCPGraphData> points(static_cast<qsizetype>(n));
-    for (size_t k = 0; k < n; ++k) points[static_cast<qsizetype>(k)] = QCPGraphData(x[k], y[k]);
-    const bool rising = std::is_sorted(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(n));
+void TChart::AddPoints(int index, const float* x, const float* y, int count, double ax, double bx,
+                       double ay, double by) {
+    if (count <= 0) return;
+    QVector<QCPGraphData> points(count);
+    // Written through a plain pointer: the container's operator[] would
+    // check for sharing at every point.
+    QCPGraphData* out = points.data();
+    bool rising = true;
+    double last = ax + bx * x[0];
+    for (int k = 0; k < count; ++k) {
+        const double key = ax + bx * x[k];
+        rising = rising && key >= last;
+        last = key;
+        out[k].key = key;
+        out[k].value = ay + by * y[k];
+    }
     Graph(index)->data()->add(points, rising);
     Queue();
 }

@@ -39,8 +39,10 @@ public:
     // Adds one point in the series colour, keeping the series in rising x;
     // returns the point's index in the series.
     int AddPoint(int index, double x, double y);
-    // Adds many points at once (x, y of equal length).
-    void AddPoints(int index, const std::vector<double>& x, const std::vector<double>& y);
+    // Adds points k = 0..count-1 at (ax + bx * x[k], ay + by * y[k]) in one go:
+    // a whole spectrum through the view transform.
+    void AddPoints(int index, const float* x, const float* y, int count, double ax, double bx,
+                   double ay, double by);
     int PointCount(int index) const;
     double PointX(int index, int point) const;
     double PointY(int index, int point) const;

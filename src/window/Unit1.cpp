@@ -2,6 +2,8 @@
 
 #include <QPalette>
 
+#include "fonts.h"
+
 TFrame1::TFrame1(const QString& name, QWidget* parent) : QFrame(parent) {
     setObjectName(name);
     setAutoFillBackground(true);
@@ -10,15 +12,14 @@ TFrame1::TFrame1(const QString& name, QWidget* parent) : QFrame(parent) {
     setPalette(pal);
     resize(1192, 120);
 
-    QFont font("Arial");
-    font.setPixelSize(17);
-    font.setBold(true);
+    const QFont font = FontOfHeight(QStringLiteral("Arial"), 17, true);
     constexpr int columnLeft[3] = {8, 400, 800};
     constexpr int rowTop[4] = {4, 32, 60, 88};
     for (int n = 1; n <= LabelCount; ++n) {
         auto* label = new TLabel(QString(), this);
         label->setObjectName(QStringLiteral("Label%1").arg(n));
         label->setFont(font);
+        SetFontHeight(label, 17);
         label->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
         label->move(columnLeft[(n - 1) / 4], rowTop[(n - 1) % 4]);
         labels_[static_cast<size_t>(n - 1)] = label;

@@ -1,6 +1,5 @@
 // The view transform and the drawing of the marked spectra.
 #include <QCheckBox>
-#include <vector>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -71,14 +70,7 @@ void TForm1::Plot() {
 void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series,
                         int Count, int From) {
     if (Count < From) return;
-    const double ax = (1 - XScale) * XCentre + XShift;
-    const double ay = (1 - YScale) * YCentre + YShift;
-    std::vector<double> px, py;
-    px.reserve(static_cast<size_t>(Count - From + 1));
-    py.reserve(static_cast<size_t>(Count - From + 1));
-    for (int k = From; k <= Count; ++k) {
-        px.push_back(ax + XScale * X[k]);
-        py.push_back(ay + YScale * Y[k]);
-    }
-    Chart1->AddPoints(series, px, py);
+    Chart1->AddPoints(series, X.Data() + (From - 1), Y.Data() + (From - 1), Count - From + 1,
+                      (1 - XScale) * XCentre + XShift, XScale, (1 - YScale) * YCentre + YShift,
+                      YScale);
 }

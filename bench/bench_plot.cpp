@@ -1,0 +1,90 @@
+// Redrawing a full chart: 20 marked spectra of 15000 points each through
+// Plot and one repaint, as every key of the move-and-scale mode does, and
+// the axis set-up over the same data. Runs on the offscreen platform.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <cmath>
+#include <memory>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+
+namespace {
+
+// The window with every slot filled directly, as a read would leave it.
+TForm1& FullWindow() {
+    static std::unique_ptr<TForm1> form = [] {
+        auto f = std::make_unique<TForm1>();
+        f->show();
+        for (int s = 1; s <= kivo::MaxSpec; ++s) {
+            f->AllocateSlot(s);
+            kivo::ParamSpec& p = f->Params[s];
+            p.NumPoints = kivo::MaxPoints;
+            const double centre = 3300 + 0.5 * s, width = 3 + 0.1 * s;
+            for (int k = 1; k <= kivo::MaxPoints; ++k) {
+                const double b = 3250 + k * 100.0 / kivo::MaxPoints;
+                const double u = (b - centre) / width;
+                f->SpecX[s][k] = float(b);
+                f->SpecY[s][k] =
+                    float(-2 * u / ((1 + u * u) * (1 + u * u)) * 1e4 + 20 * std::sin(k * 0.7 + s));
+            }
+            f->SpecCheck[s]->show();
+            f->SpecCheck[s]->setChecked(true);
+        }
+        f->NumSpec = kivo::MaxSpec;
+        f->CheckActivSpec();
+        f->InitAxes();
+        return f;
+    }();
+    return *form;
+}
+
+void BM_PlotAndRepaint(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    int k = 0;
+    for (auto _ : state) {
+        // A move key: the view shifts a little, then everything is drawn again.
+        form.XShift = (++k % 2) * 0.05;
+        form.Plot();
+        form.Chart1->RepaintNow();
+    }
+}
+BENCHMARK(BM_PlotAndRepaint)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+void BM_PlotOnly(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    for (auto _ : state) form.Plot();
+}
+BENCHMARK(BM_PlotOnly)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+void BM_RepaintOnly(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.Plot();
+    for (auto _ : state) form.Chart1->RepaintNow();
+}
+BENCHMARK(BM_RepaintOnly)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+void BM_InitAxes(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    for (auto _ : state) form.InitAxes();
+}
+BENCHMARK(BM_InitAxes)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,405 @@
+// The refresh and its commits, the parameter panel and the axes, through the
+// real window with its store filled as the commands leave it.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "TChart.h"
+#include "TLabel.h"
+#include "Unit1.h"
+#include "fonts.h"
+#include "harness.h"
+
+namespace {
+
+QStringList Lines(const QPlainTextEdit* memo) {
+    return memo->toPlainText().split(QLatin1Char('\n'));
+}
+
+// Slot s holds points x = x0 + k, y = values[k] (k from 0), marked and shown.
+void Fill(TForm1& form, int s, double x0, const std::vector<float>& values,
+          const QString& name = {}) {
+    form.AllocateSlot(s);
+    form.Params[s] = kivo::ParamSpec{};
+    form.Params[s].NumPoints = static_cast<uint16_t>(values.size());
+    for (size_t k = 0; k < values.size(); ++k) {
+        form.SpecX[s][int(k) + 1] = float(x0 + double(k));
+        form.SpecY[s][int(k) + 1] = values[k];
+    }
+    form.FileSpectrumName[s] = (name.isEmpty() ? QStringLiteral("s%1").arg(s) : name) + ".esr";
+    form.SpecCheck[s]->setText(name.isEmpty() ? QStringLiteral("s%1").arg(s) : name);
+    form.SpecCheck[s]->show();
+    form.SetBoxChecked(s, true);
+    if (form.NumSpec < s) form.NumSpec = static_cast<uint16_t>(s);
+}
+
+std::vector<float> Ramp(int n, float from = 0, float step = 1) {
+    std::vector<float> v(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) v[size_t(k)] = from + step * float(k);
+    return v;
+}
+
+} // namespace
+
+TEST_F(FormTest, PanelShowsTheExampleSpectrumLineByLine) {
+    Fill(*form, 1, 3300, Ramp(1024, 0, 0.5f / 1023));
+    kivo::ParamSpec& p = form->Params[1];
+    p.ScanRange = 100;
+    p.Gain = 20000;
+    p.Modulation = 1;
+    p.Power = 20;
+    p.StandartRuby = 1;
+    p.Amplitude = 0.5;
+    p.Line1 = "Sample A";
+    p.Line2 = "s1, Norm on Int, ";
+    form->Parameters(1);
+    EXPECT_EQ(Lines(form->Memo1), (QStringList{"Sample A", "s1, Norm on Int, "}));
+    EXPECT_EQ(Lines(form->Memo2), (QStringList{"1024 pnt", "+-  100", " 2.00E4", " 1.00 G",
+                                               " 20.00 mW", "St= 1.000", "SpA= 0.50000"}));
+    // Font height 17 is the distance of the lines: every line fits its box.
+    EXPECT_LE(form->Memo2->fontMetrics().lineSpacing() * 7, form->Memo2->height());
+    EXPECT_LE(form->Memo3->fontMetrics().lineSpacing() * 5, form->Memo3->height());
+    EXPECT_EQ(Lines(form->Memo3),
+              (QStringList{"Integral=   0.00000", "N part    0.000E+00", "SUMS    LEFT    RIGHT",
+                           "Double     0      0", "First   0.0000   0.0000"}));
+}
+
+TEST_F(FormTest, PanelShowsZerosLargeCountsAndResults) {
+    Fill(*form, 1, 3300, Ramp(10000));
+    form->Parameters(1);
+    const QStringList zero = Lines(form->Memo2);
+    ASSERT_EQ(zero.size(), 7);
+    EXPECT_EQ(zero[0], QStringLiteral("10000 pnt"));
+    EXPECT_EQ(zero[1], QStringLiteral("+-    0"));
+    EXPECT_EQ(zero[2], QStringLiteral(" 0.00E0"));
+    EXPECT_EQ(zero[3], QStringLiteral(" 0.00 G"));
+    EXPECT_EQ(zero[4], QStringLiteral("  0.00 mW"));
+    EXPECT_EQ(zero[5], QStringLiteral("St= 0.000"));
+
+    kivo::ParamSpec& p = form->Params[1];
+    p.DblIntegral = 1234.567891;
+    p.NumParticles = 1.2346e15;
+    p.SumLeft2 = 617;
+    p.SumRight2 = 618;
+    p.SumLeft1 = 1.23456;
+    p.SumRight1 = -0.5;
+    form->Parameters(1);
+    EXPECT_EQ(Lines(form->Memo3),
+              (QStringList{"Integral=1234.56789", "N part    1.235E+15", "SUMS    LEFT    RIGHT",
+                           "Double   617    618", "First   1.2346  -0.5000"}));
+    form->Parameters(0);
+    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(form->Memo2->toPlainText().isEmpty());
+    EXPECT_TRUE(form->Memo3->toPlainText().isEmpty());
+}
+
+TEST_F(FormTest, PanelShowsOldCyrillicLinesReadably) {
+    Fill(*form, 1, 3300, Ramp(10));
+    form->Params[1].Line1 = "\xCE\xE1\xF0\xE0\xE7\xE5\xF6"; // code page 1251
+    form->Params[1].Line2 = "\x8E\xA1\xE0\xA0\xA7\xA5\xE6"; // code page 866
+    form->Parameters(1);
+    const QString word =
+        QString::fromUtf8("\xD0\x9E\xD0\xB1\xD1\x80\xD0\xB0\xD0\xB7\xD0\xB5\xD1\x86");
+    EXPECT_EQ(Lines(form->Memo1), (QStringList{word, word}));
+}
+
+TEST_F(FormTest, F5TogglesTheThreeBoxesTogether) {
+    Fill(*form, 1, 3300, Ramp(10));
+    form->CheckActivSpec();
+    ASSERT_TRUE(form->Memo1->isHidden());
+    Key(Qt::Key_F5);
+    for (QPlainTextEdit* m : {form->Memo1, form->Memo2, form->Memo3}) EXPECT_FALSE(m->isHidden());
+    EXPECT_EQ(Lines(form->Memo2).first(), QStringLiteral("  10 pnt"));
+    form->Memo3->hide(); // the three follow Memo1
+    Key(Qt::Key_F5);
+    for (QPlainTextEdit* m : {form->Memo1, form->Memo2, form->Memo3}) EXPECT_TRUE(m->isHidden());
+    QTest::mouseClick(form->Label9, Qt::LeftButton);
+    EXPECT_FALSE(form->Memo3->isHidden());
+    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+}
+
+TEST_F(FormTest, AxesHoldAllDataAndZero) {
+    Fill(*form, 1, 3300, Ramp(101, 0, 1)); // Y 0..100, X 3300..3400
+    form->InitAxes();
+    EXPECT_DOUBLE_EQ(form->Chart1->Minimum(ChartAxis::Left), -2.5);
+    EXPECT_DOUBLE_EQ(form->Chart1->Maximum(ChartAxis::Left), 102.5);
+    EXPECT_DOUBLE_EQ(form->Chart1->Minimum(ChartAxis::Bottom), 3350 - 52.5);
+    EXPECT_DOUBLE_EQ(form->Chart1->Maximum(ChartAxis::Bottom), 3350 + 52.5);
+    EXPECT_DOUBLE_EQ(form->XScale, 1.0);
+    // The zero line runs across the whole extent, in white.
+    const int zero = form->AuxSeries[6];
+    ASSERT_EQ(form->Chart1->PointCount(zero), 2);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(zero, 0), 3300);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(zero, 1), 3400);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointY(zero, 1), 0);
+    EXPECT_TRUE(form->Chart1->Active(zero));
+
+    Fill(*form, 2, -50, Ramp(11, -7, 0)); // all X negative in slot 2, flat Y
+    form->InitAxes();
+    EXPECT_DOUBLE_EQ(form->Chart1->Minimum(ChartAxis::Bottom), 1675 - 3450 * 1.05 / 2);
+    EXPECT_DOUBLE_EQ(form->Chart1->Minimum(ChartAxis::Left), 46.5 - 107 * 1.05 / 2);
+}
+
+TEST_F(FormTest, FlatSpectraGetTheNarrowestRange) {
+    Fill(*form, 1, 3300, std::vector<float>(20, 0.0f));
+    form->InitAxes();
+    const double span =
+        form->Chart1->Maximum(ChartAxis::Left) - form->Chart1->Minimum(ChartAxis::Left);
+    EXPECT_NEAR(span, 1e-10, 1e-16);
+    form->Plot();
+    EXPECT_DOUBLE_EQ(form->Params[1].Amplitude, 0);
+}
+
+TEST_F(FormTest, PlotDrawsMarkedSpectraThroughTheViewAndLeavesOthers) {
+    Fill(*form, 1, 3300, {1, 5, -3, 2});
+    Fill(*form, 2, 3300, {0, 1});
+    Fill(*form, 3, 3300, {4, 4});
+    form->CheckActivSpec();
+    form->InitAxes();
+    form->Plot();
+    EXPECT_DOUBLE_EQ(form->Params[1].Amplitude, 8);
+    ASSERT_EQ(form->Chart1->PointCount(form->SpecSeries[2]), 2);
+
+    form->SpecCheck[2]->setChecked(false);
+    form->CheckActivSpec();
+    form->XScale = 2;
+    form->XShift = 10;
+    form->YScale = 0.5;
+    form->Plot();
+    // Slot 2 is not marked: its line stays as it was drawn before.
+    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[2]), 2);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->SpecSeries[2], 0), 3300);
+    // Slot 1 through the transform: x' = (1 - 2) * XCentre + 2 * x + 10.
+    const double xc = form->XCentre, yc = form->YCentre;
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->SpecSeries[1], 1), -xc + 2 * 3301 + 10);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointY(form->SpecSeries[1], 1), 0.5 * yc + 0.5 * 5);
+
+    // Nothing marked: empty slots are cleared and hidden, loaded ones kept.
+    for (int i = 1; i <= 3; ++i) form->SpecCheck[i]->setChecked(false);
+    form->CheckActivSpec();
+    form->Chart1->AddPoint(form->SpecSeries[7], 1, 1);
+    form->Chart1->SetActive(form->SpecSeries[7], true);
+    form->Plot();
+    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[7]), 0);
+    EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[7]));
+    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[1]), 4);
+}
+
+TEST_F(FormTest, AllSpectraLabelAndTheFirstMarkAfterAFullRefresh) {
+    Fill(*form, 1, 3300, Ramp(5));
+    form->refresh(0);
+    EXPECT_FALSE(form->Label13->isVisibleTo(form.get()));
+    Fill(*form, 2, 3300, Ramp(5));
+    form->SpecCheck[1]->setChecked(false);
+    form->SpecCheck[2]->setChecked(false);
+    form->refresh(0);
+    EXPECT_TRUE(form->Label13->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->SpecCheck[1]->isChecked());
+    EXPECT_FALSE(form->SpecCheck[2]->isChecked());
+    EXPECT_EQ(form->ActiveSpec, 1);
+    EXPECT_EQ(form->NumMarked, 1);
+    // Unmarked spectra are hidden by the full refresh.
+    EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[2]));
+    EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
+}
+
+TEST_F(FormTest, BaseLineCommitChangesMarkedSpectraAndFreesEveryWorkingCopy) {
+    Fill(*form, 1, 3300, Ramp(4, 10));
+    Fill(*form, 2, 3300, Ramp(4, 20));
+    form->SpecCheck[2]->setChecked(false);
+    form->CheckActivSpec();
+    for (int s : {1, 2}) {
+        form->SavedX[s].Allocate();
+        form->SavedY[s].Allocate();
+        for (int k = 1; k <= 4; ++k) {
+            form->SavedX[s][k] = form->SpecX[s][k];
+            form->SavedY[s][k] = -1.0f * float(k);
+        }
+    }
+    form->BaseLineMode = true;
+    form->Frame14->Label3->show();
+    form->refresh(1);
+    EXPECT_FLOAT_EQ(form->SpecY[1][3], -3.0f);
+    EXPECT_FLOAT_EQ(form->SpecY[2][3], 22.0f);
+    for (int s : {1, 2}) {
+        EXPECT_FALSE(form->SavedX[s].Allocated()) << s;
+        EXPECT_FALSE(form->SavedY[s].Allocated()) << s;
+    }
+    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Frame14->Label3->isVisibleTo(form->Frame14));
+}
+
+TEST_F(FormTest, RestrictionCutsToThePickedFieldsInclusive) {
+    Fill(*form, 1, 3300, Ramp(10, 0));     // X 3300..3309
+    Fill(*form, 2, 3302.5, Ramp(10, 100)); // X 3302.5..3311.5
+    Fill(*form, 3, 3304, Ramp(3, 50));     // X 3304..3306, exactly on lo and hi
+    form->SpecCheck[2]->setChecked(false);
+    form->SpecCheck[2]->setChecked(true);
+    form->CheckActivSpec();
+    form->PickIndex[1] = 5; // 3304
+    form->PickIndex[2] = 7; // 3306
+    form->RestrictPending = true;
+    form->refresh(1);
+    EXPECT_FALSE(form->RestrictPending);
+    ASSERT_EQ(form->Params[1].NumPoints, 3);
+    EXPECT_FLOAT_EQ(form->SpecX[1][1], 3304);
+    EXPECT_FLOAT_EQ(form->SpecY[1][3], 6);
+    ASSERT_EQ(form->Params[2].NumPoints, 2); // 3304.5, 3305.5
+    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3304.5f);
+    EXPECT_FLOAT_EQ(form->SpecY[2][2], 103);
+    EXPECT_EQ(form->Params[3].NumPoints, 3);
+    EXPECT_FLOAT_EQ(form->SpecX[3][3], 3306);
+}
+
+TEST_F(FormTest, RestrictionTakesReversedPicksAndRefusesBadRanges) {
+    Fill(*form, 1, 3300, Ramp(10));
+    Fill(*form, 2, 3300, Ramp(10));
+    form->CheckActivSpec();
+    form->PickIndex[1] = 8;
+    form->PickIndex[2] = 3;
+    form->RestrictPending = true;
+    form->refresh(1);
+    EXPECT_EQ(form->Params[1].NumPoints, 6);
+    EXPECT_FLOAT_EQ(form->SpecX[1][1], 3302);
+    EXPECT_EQ(form->Params[2].NumPoints, 6);
+
+    // Past the end of the spectrum: nothing is cut.
+    form->PickIndex[1] = 2;
+    form->PickIndex[2] = 7;
+    form->RestrictPending = true;
+    form->refresh(1);
+    EXPECT_EQ(form->Params[1].NumPoints, 6);
+    EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("   Restriction refused")));
+
+    // A range that leaves another marked spectrum with one point is refused.
+    Fill(*form, 3, 3305.5, Ramp(4)); // 3305.5 .. 3308.5
+    form->CheckActivSpec();
+    form->PickIndex[1] = 1; // 3302
+    form->PickIndex[2] = 5; // 3306
+    form->RestrictPending = true;
+    form->refresh(1);
+    EXPECT_EQ(form->Params[1].NumPoints, 6);
+    EXPECT_EQ(form->Params[3].NumPoints, 4);
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("   Restriction refused: fewer than 2 points would remain in s3 "));
+}
+
+TEST_F(FormTest, DeletionCompactsTheKeptSpectraInOrder) {
+    for (int s = 1; s <= 5; ++s) Fill(*form, s, 3300 + 10 * s, Ramp(3 + s, float(s)));
+    form->Params[3].Gain = 33;
+    form->BaseSpec = 5;
+    form->SpecCheck[5]->setText(QStringLiteral("s5   B"));
+    form->SpecCheck[5]->setFixedWidth(120);
+    // What the deletion of slots 2 and 4 leaves for the refresh.
+    for (int s : {2, 4}) {
+        form->Marked[s] = false;
+        form->SetBoxChecked(s, false);
+        form->SpecCheck[s]->hide();
+    }
+    for (int s : {1, 3, 5}) form->Marked[s] = true;
+    form->KeepCount = 3;
+    form->CompactPending = true;
+    form->refresh(0);
+
+    EXPECT_EQ(form->NumSpec, 3);
+    EXPECT_FALSE(form->CompactPending);
+    EXPECT_EQ(Captions(), (QStringList{"s1", "s3", "s5   B"}));
+    EXPECT_EQ(form->BaseSpec, 3);
+    EXPECT_EQ(form->SpecCheck[3]->width(), 120);
+    EXPECT_EQ(form->Params[2].NumPoints, 6);
+    EXPECT_DOUBLE_EQ(form->Params[2].Gain, 33);
+    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3330);
+    EXPECT_FLOAT_EQ(form->SpecY[3][8], 12);
+    EXPECT_EQ(form->FileSpectrumName[3], QStringLiteral("s5.esr"));
+    for (int s = 1; s <= 3; ++s) {
+        EXPECT_TRUE(form->SpecCheck[s]->isChecked()) << s;
+        EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[s])) << s;
+        EXPECT_EQ(form->Chart1->SeriesColour(form->SpecSeries[s]), form->SpecColor[s]);
+    }
+    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[2]), 6);
+    for (int s : {4, 5}) {
+        EXPECT_FALSE(form->SpecX[s].Allocated()) << s;
+        EXPECT_FALSE(form->SpecCheck[s]->isVisibleTo(form.get())) << s;
+        EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[s])) << s;
+    }
+}
+
+TEST_F(FormTest, PartialRefreshKeepsTheViewAndFullRefreshResetsIt) {
+    Fill(*form, 1, 3300, Ramp(5));
+    form->refresh(0);
+    form->Frame11->hide();
+    form->Frame14->show();
+    form->XScale = 2;
+    form->YShift = 7;
+    form->TaskCode = 11;
+    form->SelectMode = false;
+    form->refresh(1);
+    EXPECT_DOUBLE_EQ(form->XScale, 2);
+    EXPECT_DOUBLE_EQ(form->YShift, 7);
+    EXPECT_EQ(form->TaskCode, 0);
+    EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->SelectMode);
+    form->AddMode = true;
+    form->refresh(0);
+    EXPECT_DOUBLE_EQ(form->XScale, 1);
+    EXPECT_DOUBLE_EQ(form->YShift, 0);
+    EXPECT_DOUBLE_EQ(form->MoveUnitX, form->XHalfRange / 50000);
+    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Frame14->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->SelectMode);
+    EXPECT_FALSE(form->AddMode);
+}
+
+TEST_F(FormTest, F4RemovesTheBaseMarkAndReturnsToTheMainMode) {
+    Fill(*form, 1, 3300, Ramp(5));
+    Fill(*form, 2, 3300, Ramp(5));
+    form->BaseSpec = 2;
+    form->SpecCheck[2]->setText(QStringLiteral("s2   B"));
+    form->SpecCheck[2]->setFixedWidth(120);
+    form->SetModeLine(QStringLiteral("busy"));
+    form->CursorStep = 40;
+    form->Memo1->show();
+    Key(Qt::Key_F4);
+    EXPECT_EQ(form->BaseSpec, 0);
+    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("s2"));
+    EXPECT_EQ(form->SpecCheck[2]->width(), 80);
+    EXPECT_EQ(form->CursorStep, 10);
+    EXPECT_TRUE(form->Memo1->isHidden());
+    EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("   SELECT MODE         Hot keys")));
+}
+
+TEST_F(FormTest, PanelsAreLaidOutFromTheSizePanel) {
+    form->Frame13->setGeometry(0, 500, 900, 150);
+    SetFontHeight(form->Frame13->Label1, 21);
+    form->Frame13->Label1->move(8, 6);
+    form->refresh1Click();
+    const int t = 6, s = 150 / 5;
+    for (TFrame1* panel :
+         {form->Frame11, form->Frame12, form->Frame14, form->Frame15, form->Frame16}) {
+        EXPECT_EQ(panel->geometry(), QRect(0, 500, 900, 150)) << panel->objectName().toStdString();
+        EXPECT_EQ(panel->Label1->y(), t);
+        EXPECT_EQ(panel->Label4->y(), t + 3 * s);
+        EXPECT_EQ(FontHeight(panel->Label1), 21);
+        EXPECT_EQ(panel->Label1->font(), form->Frame13->Label1->font());
+    }
+    EXPECT_EQ(form->Frame12->Label11->y(), t + s);
+    EXPECT_EQ(form->Frame12->Label10->y(), t + 3 * s);
+    EXPECT_EQ(form->Frame14->Label5->y(), t);
+    EXPECT_EQ(FontHeight(form->Frame11->Label10), 21);
+    EXPECT_NE(FontHeight(form->Frame11->Label11), 21);
+    EXPECT_EQ(FontHeight(form->Frame13->Label2), 21);
+    EXPECT_EQ(FontHeight(form->Label3), 21);
+    for (TLabel* l : {form->Frame14->Label2, form->Frame14->Label3, form->Frame14->Label4})
+        EXPECT_FALSE(l->isVisibleTo(form->Frame14));
+}
+
+TEST_F(FormTest, TreatmentNotesNameTheSpectrumFile) {
+    Fill(*form, 1, 3300, Ramp(5), QStringLiteral("dir/s1"));
+    form->FileSpectrumName[1] = QStringLiteral("/data/run 7/s1.esr");
+    form->SampCondW(125, 1, "");
+    form->SampCondW(125, 1, "");
+    form->SampCondW(127, 1, "");
+    EXPECT_EQ(form->Params[1].Line2, "s1, Norm on Int, Centr-3300G, ");
+}
