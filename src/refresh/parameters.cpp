@@ -2,6 +2,7 @@
 // acquisition parameters, Memo3 the integration results of the active spectrum.
 #include <QPlainTextEdit>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include "Kivo1_3.h"
 
@@ -23,6 +24,27 @@ QString ShowText(const std::string& bytes) {
         break;
     }
     return QString::fromStdString(bytes);
+}
+
+std::string StoreText(const QString& shown, const std::string& original) {
+    if (shown == ShowText(original)) return original;
+    const char* codec = nullptr;
+    switch (kivo::GuessCodePage(original)) {
+    case kivo::CodePage::Cp866:
+        codec = "IBM866";
+        break;
+    case kivo::CodePage::Cp1251:
+        codec = "windows-1251";
+        break;
+    case kivo::CodePage::Utf8:
+        break;
+    }
+    if (codec) {
+        QStringEncoder encode(codec);
+        const QByteArray bytes = encode.encode(shown);
+        if (!encode.hasError()) return bytes.toStdString();
+    }
+    return shown.toStdString();
 }
 
 void TForm1::Parameters(int slot) {

@@ -30,6 +30,8 @@ void TForm1::refresh(int mode) {
     if (BaseLineMode) CommitBaseLine();
     if (RestrictPending) CommitRestriction();
     if (CompactPending) CompactSlots();
+    // A deletion may have left fewer than two spectra.
+    Label13->setVisible(NumSpec >= 2);
     if (mode != 0) return;
 
     for (TFrame1* f : {Frame16, Frame15, Frame14, Frame12}) f->hide();

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -16,8 +17,8 @@
 
 #include "TChart.h"
 #include "TLabel.h"
-#include "fonts.h"
 #include "Unit1.h"
+#include "fonts.h"
 
 namespace {
 
@@ -511,6 +512,19 @@ void TForm1::showEvent(QShowEvent* event) {
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
+        if (watched != Memo1 && watched != Memo2 && watched != Memo3) return false;
+        if (type == QEvent::FocusIn) {
+            Guarded("Memo1Enter", [this] { Memo1Enter(); });
+        } else {
+            // Only the focus going elsewhere in the window ends the editing,
+            // not a dialog or a menu that comes up over it.
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                Guarded("Memo1Exit", [this] { Memo1Exit(); });
+        }
+        return false;
+    }
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this) return false;
@@ -553,9 +567,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     // Any other control: the window sees the character first, then the control.
     const QString text = key->text();
-    if (text.size() == 1 && !(key->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {
-        QChar c = text.at(0);
-        Guarded("FormKeyPress", [&] { FormKeyPress(c); });
-    }
-    return false;
+    if (text.size() != 1 || (key->modifiers() & (Qt::AltModifier | Qt::ControlModifier)))
+        return false;
+    QChar c = text.at(0);
+    Guarded("FormKeyPress", [&] { FormKeyPress(c); });
+    if (watched == Memo1) Guarded("Memo1KeyPress", [&] { Memo1KeyPress(c); });
+    // Enter never breaks a line of the parameter boxes.
+    return c.unicode() == kivo::VK_RETURN &&
+           (watched == Memo1 || watched == Memo2 || watched == Memo3);
 }

@@ -22,8 +22,11 @@ class TChart;
 class TFrame1;
 class TLabel;
 
-// A spectrum's text line as the screen shows it, whatever its code page.
+// A spectrum's text line as the screen shows it, whatever its code page, and
+// the bytes to store for a shown line: the original ones when it was not
+// changed, otherwise the original's code page where it can hold the text.
 QString ShowText(const std::string& bytes);
+std::string StoreText(const QString& shown, const std::string& original);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -103,7 +106,24 @@ public:
     QString PickedNumbersText;
     QString PickedValuesText;
     double MoveUnitX = 0, MoveUnitY = 0;
-    qint64 LastCheckClickTime = 0; // ms of the last single click on a box; 0 = none
+    qint64 LastCheckClickTime = 0;  // ms of the last single click on a box; 0 = none
+    bool BaseChoicePending = false; // the next box click chooses the base spectrum
+    uint16_t PickNo = 1;            // the picking cursor being placed
+    kivo::SlotArray<double, 4> PickLevel;
+
+    // Mode-line entry of a number.
+    QString PromptText;
+    QString EntryText;
+    double SubtrKoeff = 0;
+    int16_t NumSmoothIn = 0, NumRestrictIn = 0;
+    int16_t NumSmooth = 0, NumRestrict = 0;
+    void Label3Edit(int& Key);
+    void FinishLab3Edit();
+
+    // Typing into the parameter boxes.
+    void Memo1Enter();
+    void Memo1Exit();
+    void Memo1KeyPress(QChar& Key);
 
     void refresh(int mode);
     void SubtrSpec(int commit);
@@ -133,7 +153,8 @@ public:
     void ReadClick();
     void WriteClick();
     void DeleteF81Click();
-    void CheckBox1Click(int slot);
+    void CheckBox1Click(int slot); // slot 0: called for a control that is no box
+    void CheckBoxDoubleClick(int slot);
     void Label13Click();
     void Label13DblClick();
     void Chart1MouseDown(Qt::MouseButton Button, int X, int Y);
@@ -221,6 +242,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    bool memoExiting_ = false;
     void CommitBaseLine();
     void CommitRestriction();
     void CompactSlots();

@@ -1,13 +1,24 @@
 #include "TLabel.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
+#include <QStyleHints>
 
+// A double click arrives as a press, a second press and the double click;
+// the second press belongs to the double click and is no click of its own.
 void TLabel::mousePressEvent(QMouseEvent* e) {
-    if (e->button() == Qt::LeftButton) emit clicked();
+    if (e->button() == Qt::LeftButton) {
+        const quint64 interval = quint64(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        const bool second = pressed_ && e->timestamp() - lastPress_ < interval;
+        pressed_ = !second;
+        lastPress_ = e->timestamp();
+        if (!second) emit clicked();
+    }
     QLabel::mousePressEvent(e);
 }
 
+// The second press of a double click is the double click only, not another click.
 void TLabel::mouseDoubleClickEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) emit doubleClicked();
-    QLabel::mouseDoubleClickEvent(e);
+    e->accept();
 }

@@ -15,4 +15,8 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+
+private:
+    bool pressed_ = false;
+    quint64 lastPress_ = 0;
 };

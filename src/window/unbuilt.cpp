@@ -14,11 +14,6 @@ void TForm1::LoadHelp() {}
 void TForm1::Help1Click() {}
 void TForm1::English1Click() {}
 void TForm1::Russian1Click() {}
-void TForm1::DeleteF81Click() {}
-void TForm1::CheckBox1Click(int) {}
-void TForm1::Label13Click() {}
-void TForm1::Label13DblClick() {}
-void TForm1::Chart1MouseDown(Qt::MouseButton, int, int) {}
 void TForm1::Frame11Label3Click() {}
 void TForm1::Frame11Label4Click() {}
 void TForm1::Frame11Label6Click() {}
@@ -50,7 +45,6 @@ void TForm1::Frame16Label8Click() {}
 void TForm1::Frame16Label9Click() {}
 void TForm1::Frame16Label10Click() {}
 void TForm1::Frame16Label11Click() {}
-void TForm1::Frame16Label12Click() {}
 void TForm1::Frame16Edit1KeyDown(int&, kivo::ShiftState) {}
 void TForm1::SubtrSpec(int) {}
 void TForm1::SmoothSpec(int) {}

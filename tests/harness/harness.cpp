@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QMouseEvent>
 #include <QTest>
 #include <cmath>
 
@@ -95,6 +96,24 @@ void FormTest::Key(Qt::Key key, Qt::KeyboardModifiers modifiers) {
 
 void FormTest::Settle() {
     QApplication::processEvents();
+}
+
+void FormTest::DoubleClick(QWidget* w) {
+    static quint64 clock = 1'000'000;
+    clock += 10'000;
+    const QPointF at(w->width() / 2.0, w->height() / 2.0);
+    const QPointF global = w->mapToGlobal(at);
+    const QEvent::Type sequence[] = {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                     QEvent::MouseButtonPress, QEvent::MouseButtonDblClick,
+                                     QEvent::MouseButtonRelease};
+    for (QEvent::Type type : sequence) {
+        const Qt::MouseButtons held =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(Qt::LeftButton);
+        QMouseEvent e(type, at, global, Qt::LeftButton, held, Qt::NoModifier);
+        e.setTimestamp(clock += 40);
+        QApplication::sendEvent(w, &e);
+    }
+    Settle();
 }
 
 QStringList FormTest::Captions() const {

@@ -58,6 +58,9 @@ protected:
     // A key press on the focused control, as the user makes it.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void Settle();
+    // A double click as the desktop delivers it: press, release, a second
+    // press, the double click, release.
+    void DoubleClick(QWidget* w);
 
     QStringList Captions() const; // captions of the visible check boxes in slot order
 

@@ -1,0 +1,145 @@
+// Typing into the parameter boxes, and numbers typed into the mode line.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <limits>
+
+#include "Kivo1_3.h"
+#include "Unit1.h"
+
+namespace {
+
+QString LineOf(const QPlainTextEdit* memo, int n) {
+    const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
+    return n <= lines.size() ? lines.at(n - 1) : QString();
+}
+
+QString WithoutFirst(const QString& s, int n) {
+    return s.size() >= n ? s.mid(n) : QString();
+}
+QString WithoutLast(const QString& s, int n) {
+    return s.size() >= n ? s.chopped(n) : QString();
+}
+
+// A typed whole number, 0 when the text is none or too large for the field.
+int16_t WholeOrZero(const QString& text) {
+    long long v = 0;
+    if (!kivo::ReadWholeNumber(text.toStdString(), v)) return 0;
+    if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max())
+        return 0;
+    return static_cast<int16_t>(v);
+}
+
+} // namespace
+
+void TForm1::Memo1Enter() {
+    MemoEditing = true;
+}
+
+void TForm1::Memo1KeyPress(QChar& Key) {
+    if (Key.unicode() == kivo::VK_RETURN || Key.unicode() == kivo::VK_ESCAPE) Memo1Exit();
+}
+
+void TForm1::Memo1Exit() {
+    // Storing moves the focus away from the box, which must not store again.
+    if (memoExiting_) return;
+    memoExiting_ = true;
+    const int a = ActiveSpec;
+    if (a != 0) {
+        kivo::ParamSpec& p = Params[a];
+        p.Line1 = StoreText(LineOf(Memo1, 1), p.Line1);
+        p.Line2 = StoreText(LineOf(Memo1, 2), p.Line2);
+        QStringList refused;
+        // A line that is no number leaves its field as it was.
+        auto take = [&refused](const QString& text, auto& field, const char* name) {
+            std::remove_reference_t<decltype(field)> v{};
+            if (kivo::ReadNumber(text.toStdString(), v))
+                field = v;
+            else
+                refused << QLatin1String(name);
+        };
+        take(WithoutFirst(LineOf(Memo2, 2), 2), p.ScanRange, "ScanRange");
+        take(LineOf(Memo2, 3), p.Gain, "Gain");
+        take(WithoutLast(LineOf(Memo2, 4), 2), p.Modulation, "Modulation");
+        take(WithoutLast(LineOf(Memo2, 5), 3), p.Power, "Power");
+        take(WithoutFirst(LineOf(Memo2, 6), 3), p.StandartRuby, "StandartRuby");
+        if (!refused.isEmpty())
+            SetModeLine(QStringLiteral("   Not a number, not taken: ") +
+                        refused.join(QStringLiteral(", ")) + QStringLiteral(" "));
+    }
+    CheckBox1Click(0);
+    refresh(0);
+    memoExiting_ = false;
+}
+
+void TForm1::Label3Edit(int& Key) {
+    using namespace kivo;
+    if (Key >= '0' && Key <= '9') {
+        EntryText += QChar(Key);
+    } else if (Key >= VK_NUMPAD0 && Key <= VK_NUMPAD0 + 9) {
+        EntryText += QChar('0' + (Key - VK_NUMPAD0));
+    } else {
+        switch (Key) {
+        case VK_BACK:
+            EntryText.chop(1);
+            break;
+        case VK_OEM_PLUS:
+            EntryText += QLatin1Char('+');
+            break;
+        case VK_OEM_MINUS:
+            EntryText += QLatin1Char('-');
+            break;
+        case VK_OEM_PERIOD:
+            EntryText += QLatin1Char('.');
+            break;
+        case 'Y':
+            FinishLab3Edit();
+            break;
+        case VK_ESCAPE:
+            SubtrInput = false;
+            FinishLab3Edit();
+            break;
+        case VK_RETURN: {
+            if (SubtrInput) {
+                double k = 0;
+                SubtrKoeff = ReadNumber(EntryText.toStdString(), k) ? k : 0;
+                SubtrSpec(0);
+                Frame14->Label5->show();
+            }
+            if (SmoothEntry) {
+                if (!RestrictNumberDue) {
+                    NumSmoothIn = WholeOrZero(EntryText);
+                    RestrictNumberDue = true;
+                    PromptText = PromptText + EntryText + QStringLiteral(", Num Restrict =");
+                } else {
+                    NumRestrictIn = WholeOrZero(EntryText);
+                    SmoothSpec(0);
+                    RestrictNumberDue = false;
+                    PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
+                    NumSmooth = NumSmoothIn;
+                    NumRestrict = NumRestrictIn;
+                    NumSmoothIn = 0;
+                    NumRestrictIn = 0;
+                }
+            }
+            EntryText.clear();
+            Frame16->Label12->show();
+            refresh(1);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    SetModeLine(PromptText + EntryText);
+}
+
+void TForm1::FinishLab3Edit() {
+    EntryText.clear();
+    PromptText = QStringLiteral("   SELECT MODE") + HotKeysHint;
+    refresh(0);
+}
+
+void TForm1::Frame16Label12Click() {
+    FinishLab3Edit();
+    SetModeLine(PromptText + EntryText);
+}

@@ -1,0 +1,116 @@
+// Marking and showing spectra with their check boxes, "All spectra", the
+// deletion of the marked spectra, and the mouse on the chart.
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <cstdlib>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "Unit1.h"
+
+namespace {
+constexpr qint64 DoubleClickMs = 300;
+const QString BaseMarkText = QStringLiteral("   B");
+} // namespace
+
+void TForm1::CheckBox1Click(int slot) {
+    const qint64 now = NowMs();
+    if (std::llabs(now - LastCheckClickTime) < DoubleClickMs) {
+        // The second click of a double click: the box is back as it was.
+        CheckBoxDoubleClick(slot);
+    } else {
+        LastCheckClickTime = now;
+        if (BaseChoicePending) {
+            // The box just clicked is the one that no longer agrees with its mark.
+            int chosen = 0;
+            for (int i = 1; i <= NumSpec && chosen == 0; ++i)
+                if (SpecCheck[i]->isChecked() != Marked[i]) chosen = i;
+            if (chosen != 0) {
+                RemoveBaseMark();
+                BaseSpec = static_cast<uint16_t>(chosen);
+                LastCheckClickTime = 0;
+                SpecCheck[chosen]->setFixedWidth(120);
+                SpecCheck[chosen]->setText(SpecCheck[chosen]->text() + BaseMarkText);
+                BaseChoicePending = false;
+                SetModeLine(QString());
+                // Choosing leaves the mark as it was.
+                SpecCheck[chosen]->setChecked(!SpecCheck[chosen]->isChecked());
+            }
+        }
+        CheckActivSpec();
+        Parameters(ActiveSpec);
+    }
+    FocusCurrentFrame();
+}
+
+void TForm1::CheckBoxDoubleClick(int slot) {
+    if (slot < 1 || slot > NumSpec) return;
+    Chart1->SetActive(SpecSeries[slot], !Chart1->Active(SpecSeries[slot]));
+}
+
+void TForm1::Label13Click() {
+    const bool allMarked = NumMarked == NumSpec;
+    for (int i = 1; i <= NumSpec; ++i) SetBoxChecked(i, !allMarked);
+}
+
+void TForm1::Label13DblClick() {
+    bool allShown = true;
+    for (int i = 1; i <= NumSpec; ++i) allShown = allShown && Chart1->Active(SpecSeries[i]);
+    for (int i = 1; i <= NumSpec; ++i) {
+        SetBoxChecked(i, !SpecCheck[i]->isChecked());
+        Chart1->SetActive(SpecSeries[i], !allShown);
+    }
+}
+
+void TForm1::DeleteF81Click() {
+    CheckActivSpec();
+    CompactPending = true;
+    KeepCount = 0;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (Marked[i]) {
+            if (i == BaseSpec) BaseSpec = 0;
+            Chart1->SetActive(SpecSeries[i], false);
+            SpecCheck[i]->hide();
+            Marked[i] = false;
+            SetBoxChecked(i, false);
+        } else {
+            Marked[i] = true;
+            SetBoxChecked(i, true);
+            ++KeepCount;
+        }
+    }
+    refresh(0);
+}
+
+void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
+    if (NoneMarked) return;
+    const PlotRect r = Chart1->PlotRectangle();
+    const int cursor = std::clamp<int>(PickNo, 1, 4);
+    if (PointCursor) {
+        const int a = ActiveSpec;
+        const int n = Params[a].NumPoints;
+        if (n < 1) return;
+        const double xmin = Chart1->Minimum(ChartAxis::Bottom);
+        double span = Chart1->Maximum(ChartAxis::Bottom) - xmin;
+        if (span == 0) span = 1;
+        const double v = (X - r.Left) * span / std::max(1, r.Width) + xmin;
+        auto shown = [&](int k) { return (1 - XScale) * XCentre + XScale * SpecX[a][k] + XShift; };
+        // The walk stays on the spectrum's points, wherever the press was.
+        int k = std::clamp<int>(PickIndex[cursor], 1, n);
+        while (k < n && shown(k) < v) ++k;
+        while (k > 1 && shown(k) > v) --k;
+        PickIndex[cursor] = k;
+    } else {
+        const double ymax = Chart1->Maximum(ChartAxis::Left);
+        double span = ymax - Chart1->Minimum(ChartAxis::Left);
+        if (span == 0) span = 1;
+        PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top);
+    }
+    if (TaskCode != 0) {
+        int key = 'P';
+        const Qt::KeyboardModifiers m = QGuiApplication::keyboardModifiers();
+        Frame14Edit1KeyDown(key, {bool(m & Qt::ShiftModifier), bool(m & Qt::AltModifier),
+                                  bool(m & Qt::ControlModifier)});
+    }
+}

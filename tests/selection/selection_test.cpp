@@ -1,0 +1,232 @@
+// Marking, showing and deleting spectra with the mouse and F8, and the mouse
+// on the chart.
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "TChart.h"
+#include "TLabel.h"
+#include "Unit1.h"
+#include "harness.h"
+
+namespace {
+
+class SelectionTest : public FormTest {
+protected:
+    // n spectra s1..sn of 11 points each at x = 3300 + 10 * i + k, read with F3.
+    void Load(int n) {
+        QStringList names;
+        for (int i = 1; i <= n; ++i) {
+            names << QStringLiteral("s%1.esr").arg(i);
+            WriteSpectrum(names.back(), 11, 3300 + 10 * i);
+        }
+        ReadFiles(names);
+        ASSERT_EQ(form->NumSpec, n);
+    }
+    void ClickBox(int slot, qint64 at) {
+        now = at;
+        // On the tick itself: a box takes clicks on its tick and caption only.
+        QCheckBox* box = form->SpecCheck[slot];
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
+        Settle();
+    }
+    bool Shown(int slot) const { return form->Chart1->Active(form->SpecSeries[slot]); }
+    bool Checked(int slot) const { return form->SpecCheck[slot]->isChecked(); }
+};
+
+} // namespace
+
+TEST_F(SelectionTest, ClicksLessThan300msApartShowOrHideAndKeepTheMark) {
+    Load(2);
+    ClickBox(2, 10'000);
+    EXPECT_FALSE(Checked(2));
+    EXPECT_EQ(form->NumMarked, 1);
+    ClickBox(2, 10'299); // second click of a double click
+    EXPECT_TRUE(Checked(2));
+    EXPECT_FALSE(Shown(2));
+    EXPECT_EQ(form->NumMarked, 1); // the double click's second click does no bookkeeping
+    ClickBox(2, 20'000);
+    ClickBox(2, 20'299);
+    EXPECT_TRUE(Shown(2));
+    EXPECT_TRUE(Checked(2));
+
+    ClickBox(1, 30'000);
+    ClickBox(1, 30'300); // 300 ms is two clicks
+    EXPECT_TRUE(Checked(1));
+    EXPECT_TRUE(Shown(1));
+    EXPECT_EQ(form->NumMarked, 2);
+    EXPECT_EQ(form->ActiveSpec, 1);
+}
+
+TEST_F(SelectionTest, ActiveSpectrumFollowsTheMarksAndKeysStillWork) {
+    Load(3);
+    ClickBox(1, 10'000);
+    EXPECT_EQ(form->ActiveSpec, 2);
+    EXPECT_EQ(form->Memo2->toPlainText().split('\n').first(), QStringLiteral("  11 pnt"));
+    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    Answer(std::nullopt);
+    Key(Qt::Key_5); // the main mode's keys reach their commands after a click
+    EXPECT_EQ(Asked().size(), 2u);
+}
+
+TEST_F(SelectionTest, AllSpectraMarksAllThenNone) {
+    Load(5);
+    ClickBox(2, 10'000);
+    ClickBox(4, 20'000);
+    ASSERT_EQ(form->NumMarked, 3);
+    QTest::mouseClick(form->Label13, Qt::LeftButton);
+    for (int i = 1; i <= 5; ++i) EXPECT_TRUE(Checked(i)) << i;
+    EXPECT_EQ(form->NumMarked, 5);
+    QTest::mouseClick(form->Label13, Qt::LeftButton);
+    for (int i = 1; i <= 5; ++i) EXPECT_FALSE(Checked(i)) << i;
+    EXPECT_TRUE(form->NoneMarked);
+    EXPECT_EQ(form->ActiveSpec, 0);
+    for (int i = 1; i <= 5; ++i) EXPECT_TRUE(Shown(i)) << i; // marks only
+}
+
+TEST_F(SelectionTest, AllSpectraDoubleClickHidesAllOrShowsAll) {
+    Load(3);
+    DoubleClick(form->Label13);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_FALSE(Shown(i)) << i;
+        EXPECT_TRUE(Checked(i)) << i; // marked before, marked after
+    }
+    form->Chart1->SetActive(form->SpecSeries[2], true);
+    DoubleClick(form->Label13);
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(Shown(i)) << i;
+        EXPECT_TRUE(Checked(i)) << i;
+    }
+    // From a mixed state the marks end all cleared.
+    ClickBox(2, 50'000);
+    DoubleClick(form->Label13);
+    for (int i = 1; i <= 3; ++i) EXPECT_FALSE(Checked(i)) << i;
+}
+
+TEST_F(SelectionTest, BaseChoiceMarksTheClickedBoxAndLeavesItsMark) {
+    Load(4);
+    ClickBox(4, 10'000);
+    form->BaseChoicePending = true;
+    form->SetModeLine(QStringLiteral("   Choose the base line spectrum  "));
+    ClickBox(3, 20'000);
+    EXPECT_EQ(form->BaseSpec, 3);
+    EXPECT_EQ(form->SpecCheck[3]->text(), QStringLiteral("s3   B"));
+    EXPECT_EQ(form->SpecCheck[3]->width(), 120);
+    EXPECT_TRUE(Checked(3));
+    EXPECT_FALSE(Checked(4));
+    EXPECT_FALSE(form->BaseChoicePending);
+    EXPECT_TRUE(form->ModeLine().isEmpty());
+
+    // Choosing another base takes the mark from the first.
+    form->BaseChoicePending = true;
+    ClickBox(4, 30'000);
+    EXPECT_EQ(form->BaseSpec, 4);
+    EXPECT_EQ(form->SpecCheck[3]->text(), QStringLiteral("s3"));
+    EXPECT_EQ(form->SpecCheck[3]->width(), 80);
+    EXPECT_EQ(form->SpecCheck[4]->text(), QStringLiteral("s4   B"));
+    EXPECT_FALSE(Checked(4));
+    // The choice ended in an ordinary click: one soon after it is a double click.
+    const int marked = form->NumMarked;
+    ClickBox(4, 30'100);
+    EXPECT_TRUE(Checked(4));
+    EXPECT_FALSE(Shown(4));
+    EXPECT_EQ(form->NumMarked, marked);
+    ClickBox(4, 30'400);
+    EXPECT_FALSE(Checked(4));
+    EXPECT_EQ(form->NumMarked, marked);
+}
+
+TEST_F(SelectionTest, F8DeletesTheMarkedAndClosesUp) {
+    Load(5);
+    form->Params[3].Gain = 3333;
+    for (int i : {1, 3, 5}) ClickBox(i, 10'000 * i);
+    ASSERT_EQ(form->NumMarked, 2); // slots 2 and 4
+    Key(Qt::Key_F8);
+    EXPECT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(Captions(), (QStringList{"s1", "s3", "s5"}));
+    EXPECT_DOUBLE_EQ(form->Params[2].Gain, 3333);
+    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3330);
+    EXPECT_EQ(form->FileSpectrumName[3], Path("s5.esr"));
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_TRUE(Checked(i)) << i;
+        EXPECT_TRUE(Shown(i)) << i;
+    }
+    EXPECT_FALSE(form->SpecX[4].Allocated());
+    EXPECT_FALSE(form->SpecX[5].Allocated());
+    EXPECT_FALSE(form->SpecCheck[4]->isVisibleTo(form.get()));
+    EXPECT_EQ(form->NumMarked, 3);
+}
+
+TEST_F(SelectionTest, DeletingNothingOrEverything) {
+    Load(3);
+    QTest::mouseClick(form->Label13, Qt::LeftButton); // none marked
+    ASSERT_TRUE(form->NoneMarked);
+    QTest::mouseClick(form->Label4, Qt::LeftButton); // "F8-Delete"
+    EXPECT_EQ(form->NumSpec, 3);
+    for (int i = 1; i <= 3; ++i) EXPECT_TRUE(Checked(i)) << i;
+
+    Key(Qt::Key_F8); // all are marked now
+    EXPECT_EQ(form->NumSpec, 0);
+    EXPECT_FALSE(form->SpectraLoaded);
+    EXPECT_TRUE(Captions().isEmpty());
+    for (int i = 1; i <= 3; ++i) EXPECT_FALSE(form->SpecX[i].Allocated()) << i;
+    EXPECT_FALSE(form->Label13->isVisibleTo(form.get()));
+}
+
+TEST_F(SelectionTest, DeletingTheBaseSpectrumForgetsItsMark) {
+    Load(3);
+    form->BaseChoicePending = true;
+    ClickBox(2, 10'000);
+    ASSERT_EQ(form->BaseSpec, 2);
+    ClickBox(1, 20'000);
+    ClickBox(3, 30'000); // only the base is marked
+    Key(Qt::Key_F8);
+    EXPECT_EQ(form->BaseSpec, 0);
+    EXPECT_EQ(Captions(), (QStringList{"s1", "s3"}));
+
+    // A base that survives travels with its caption.
+    form->BaseChoicePending = true;
+    ClickBox(2, 40'000);
+    ASSERT_EQ(form->SpecCheck[2]->text(), QStringLiteral("s3   B"));
+    ClickBox(2, 50'000); // unmark s3, keep it
+    Key(Qt::Key_F8);     // deletes s1
+    EXPECT_EQ(form->BaseSpec, 1);
+    EXPECT_EQ(Captions(), QStringList{"s3   B"});
+    EXPECT_EQ(form->SpecCheck[1]->width(), 120);
+}
+
+TEST_F(SelectionTest, ChartPressPlacesTheCursorOnThePoints) {
+    Load(1);
+    const PlotRect r = form->Chart1->PlotRectangle();
+    const double xmin = form->Chart1->Minimum(ChartAxis::Bottom);
+    const double xmax = form->Chart1->Maximum(ChartAxis::Bottom);
+    auto pixelOf = [&](double field) {
+        return int(std::lround(r.Left + (field - xmin) * r.Width / (xmax - xmin)));
+    };
+    // Fields 3310, 3310.5 .. 3315: the cursor goes to the last point whose
+    // field does not pass the pressed one.
+    form->PickNo = 1;
+    form->PickIndex[1] = 1;
+    form->Chart1MouseDown(Qt::LeftButton, pixelOf(3313.7), 100);
+    EXPECT_EQ(form->PickIndex[1], 8);
+    form->Chart1MouseDown(Qt::LeftButton, r.Left + r.Width + 50, 100);
+    EXPECT_EQ(form->PickIndex[1], 11);
+    form->Chart1MouseDown(Qt::LeftButton, r.Left - 50, 100);
+    EXPECT_EQ(form->PickIndex[1], 1);
+    form->PickIndex[1] = 9999; // never read past the points
+    form->Chart1MouseDown(Qt::LeftButton, pixelOf(3312.2), 100);
+    EXPECT_EQ(form->PickIndex[1], 5);
+
+    form->PointCursor = false;
+    form->PickNo = 2;
+    const double ymax = form->Chart1->Maximum(ChartAxis::Left);
+    const double ymin = form->Chart1->Minimum(ChartAxis::Left);
+    form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + (r.Bottom - r.Top) / 4);
+    EXPECT_NEAR(form->PickLevel[2], ymax - (ymax - ymin) / 4, (ymax - ymin) / (r.Bottom - r.Top));
+
+    ClickBox(1, 90'000); // nothing marked: the press is ignored
+    form->PickLevel[2] = 42;
+    form->Chart1MouseDown(Qt::LeftButton, 300, r.Top);
+    EXPECT_DOUBLE_EQ(form->PickLevel[2], 42);
+}
