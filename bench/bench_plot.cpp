@@ -72,6 +72,58 @@ BENCHMARK(BM_RepaintOnly)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true);
 
+void BM_BaseLinePreviewAndRepaint(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.CheckActivSpec();
+    form.PickIndex[1] = 10;
+    form.PickIndex[2] = kivo::MaxPoints - 10;
+    int k = 0;
+    for (auto _ : state) {
+        // A cursor key: a new end window, every marked spectrum corrected again.
+        form.PickIndex[1] = 10 + (++k % 2) * 10;
+        form.SubtrLinear();
+        form.Chart1->RepaintNow();
+    }
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        form.SavedX[i].Release();
+        form.SavedY[i].Release();
+    }
+}
+BENCHMARK(BM_BaseLinePreviewAndRepaint)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+void BM_BaseLinePreviewOnly(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.CheckActivSpec();
+    form.PickIndex[1] = 10;
+    form.PickIndex[2] = kivo::MaxPoints - 10;
+    for (auto _ : state) {
+        form.SubtrLinear();
+        benchmark::DoNotOptimize(form.Chart1->PointCount(TForm1::PointSeries1));
+    }
+}
+BENCHMARK(BM_BaseLinePreviewOnly)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+
+void BM_SubtractionPreview(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.CheckActivSpec();
+    form.BaseSpec = 1;
+    for (auto _ : state) {
+        form.SubtrKoeff = 0.5;
+        form.SubtrSpec(0);
+    }
+    form.BaseSpec = 0;
+}
+BENCHMARK(BM_SubtractionPreview)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
 void BM_InitAxes(benchmark::State& state) {
     TForm1& form = FullWindow();
     for (auto _ : state) form.InitAxes();

@@ -126,6 +126,57 @@ struct Extrema {
 // the highest point number.
 Extrema RangeExtrema(const float* x, const float* y, int From, int To);
 
+// ---- Numeric routines of the treatments ----------------------------------
+// Point arrays point at point 1: point j of x is x[j - 1]. Point numbers
+// are 1-based as everywhere in the program.
+
+// The short text of a value, as the picking labels show it: the general
+// text with up to 15 significant digits; up to 8 characters stay whole, a
+// text of a >= 9 characters loses a - 8 of them from character a - 7 on
+// (so 16 characters or more lose their last 8).
+std::string ShortText(double v);
+
+// Mean of y over points s..e (s <= e), as a running sum.
+long double MeanY(const float* y, int s, int e);
+
+// Subtracts from y[1..n] the straight line through mL at the field of point
+// wL div 2 and mR at the field of point n - wR div 2 (anchors held inside
+// 1..n); two anchors at the same field subtract the mean level instead.
+void SubtractLine(const float* x, float* y, int wL, int wR, int n, long double mR, long double mL);
+
+// The stretch of a spectrum (x, n points) that matches the fields lo..hi of
+// another: First is the first point (from 1 up) whose field is not below lo,
+// Last the last point (from n down) whose field is not above hi. Both
+// scans stop at the spectrum's ends.
+struct PointRange {
+    int First = 1;
+    int Last = 1;
+};
+PointRange MapRange(const float* x, int n, double lo, double hi);
+
+// r[j] = ys[j] - k * (the base interpolated at xs[j]) for the points of the
+// spectrum inside the base's field range; First and Count give that stretch.
+struct SubtractionResult {
+    int First = 1;
+    int Count = 0;
+};
+SubtractionResult SubtractInterpolated(const float* xs, const float* ys, int ns, const float* xb,
+                                       const float* yb, int nb, float k, float* r);
+
+// Double integration of one spectrum. w = NumAver, cs..ce the points where
+// the centre is searched, automatic = find the borders (otherwise Left and
+// Right are taken as given), k = the particle-count factor. Writes SumLeft1,
+// SumRight1, SumLeft2, SumRight2, DblIntegral and NumParticles of p and
+// reads its PhaseSign, Gain, Modulation, StandartRuby and NumPoints.
+struct IntegrationResult {
+    int Mist = 0;   // backward field steps inside Left..Right
+    int Centre = 0; // 0 when the running first integral is never positive
+    int Right = 0;
+    int Left = 0;
+};
+IntegrationResult IntegrateSpectrum(const float* x, const float* y, int w, ParamSpec& p, int cs,
+                                    int ce, bool automatic, int left, int right, double k);
+
 // ---- Treatment notes ------------------------------------------------------
 
 // Appends the note of a treatment to a spectrum's history line (Line2):

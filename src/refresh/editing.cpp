@@ -73,6 +73,7 @@ void TForm1::Memo1Exit() {
 
 void TForm1::Label3Edit(int& Key) {
     using namespace kivo;
+    SubtrNotice.clear();
     if (Key >= '0' && Key <= '9') {
         EntryText += QChar(Key);
     } else if (Key >= VK_NUMPAD0 && Key <= VK_NUMPAD0 + 9) {
@@ -130,7 +131,8 @@ void TForm1::Label3Edit(int& Key) {
             break;
         }
     }
-    SetModeLine(PromptText + EntryText);
+    // What a subtraction pass could not do stays in view behind the prompt.
+    SetModeLine(PromptText + EntryText + SubtrNotice);
 }
 
 void TForm1::FinishLab3Edit() {
@@ -140,6 +142,7 @@ void TForm1::FinishLab3Edit() {
 }
 
 void TForm1::Frame16Label12Click() {
+    SubtrNotice.clear();
     FinishLab3Edit();
-    SetModeLine(PromptText + EntryText);
+    SetModeLine(PromptText + EntryText + SubtrNotice);
 }

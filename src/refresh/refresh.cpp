@@ -72,6 +72,7 @@ void TForm1::refresh(int mode) {
         Plot();
     }
     AddMode = false;
+    FocusCurrentFrame();
 }
 
 void TForm1::CommitBaseLine() {
@@ -81,10 +82,7 @@ void TForm1::CommitBaseLine() {
         std::copy_n(SavedX[i].Data(), n, SpecX[i].Data());
         std::copy_n(SavedY[i].Data(), n, SpecY[i].Data());
     }
-    for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        SavedX[i].Release();
-        SavedY[i].Release();
-    }
+    ReleaseWorkCopies();
     BaseLineMode = false;
     Frame14->Label3->hide();
     Frame14->Label4->hide();

@@ -108,8 +108,26 @@ public:
     double MoveUnitX = 0, MoveUnitY = 0;
     qint64 LastCheckClickTime = 0;  // ms of the last single click on a box; 0 = none
     bool BaseChoicePending = false; // the next box click chooses the base spectrum
-    uint16_t PickNo = 1;            // the picking cursor being placed
+
+    // ---- Point picking, base line, subtraction ---------------------------------
+    int16_t PickCount = 2; // cursors to place, 2 or 4
+    uint16_t PickNo = 1;   // the picking cursor being placed
     kivo::SlotArray<double, 4> PickLevel;
+    uint16_t BigPoints = 0; // chart index of the preview point series
+    QString SubtrNotice;    // what the last subtraction pass could not do
+    void BorderPointManual();
+    void ShowPickedPoint(int number, double value);
+    // The plotted x of a field, through the view transform.
+    double PlottedX(double field) const { return (1 - XScale) * XCentre + XScale * field + XShift; }
+    double PlottedY(double value) const { return (1 - YScale) * YCentre + YScale * value + YShift; }
+    // The stretch of slot i that cursors 1 and 2 on the active spectrum
+    // enclose: the cursors' points themselves on the active spectrum, the
+    // same fields on any other.
+    kivo::PointRange CursorRange(int slot) const;
+    void SubtrLinear();
+    void IntegrateMarked();
+    // Gives every point of the marked spectra their slot colour back.
+    void RestoreSpectrumColours();
 
     // Mode-line entry of a number.
     QString PromptText;
@@ -243,6 +261,12 @@ protected:
 
 private:
     bool memoExiting_ = false;
+    void DrawCursor(int k);
+    void AcceptCursor();
+    void CompletePicking();
+    void MarkIntegratedRange(int slot, int left, int right);
+    void DrawCentreTick(int point);
+    void ReleaseWorkCopies();
     void CommitBaseLine();
     void CommitRestriction();
     void CompactSlots();

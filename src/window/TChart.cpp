@@ -30,6 +30,7 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
         axis->grid()->setPen(QPen(QColor(90, 90, 90), 1, Qt::DotLine));
     }
     SetAxesVisible(false);
+    connect(plot_, &QCustomPlot::beforeReplot, this, [this] { FlushAll(); });
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         if (OnMouseDown) OnMouseDown(e->button(), int(e->position().x()), int(e->position().y()));
     });
@@ -56,6 +57,7 @@ int TChart::AddLineSeries(const QColor& colour) {
     g->setSelectable(QCP::stMultipleDataRanges);
     series_.push_back(g);
     colours_.push_back(colour);
+    pending_.emplace_back();
     SetSeriesColour(int(series_.size()) - 1, colour);
     return int(series_.size()) - 1;
 }
@@ -64,7 +66,9 @@ int TChart::AddPointSeries(const QColor& colour, int pointSize) {
     const int index = AddLineSeries(colour);
     QCPGraph* g = Graph(index);
     g->setLineStyle(QCPGraph::lsNone);
-    g->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, colour, pointSize));
+    // A circle of one pixel is a dot, and drawn as one far faster.
+    const auto shape = pointSize <= 1 ? QCPScatterStyle::ssDot : QCPScatterStyle::ssDisc;
+    g->setScatterStyle(QCPScatterStyle(shape, colour, pointSize));
     return index;
 }
 
@@ -95,12 +99,14 @@ QColor TChart::SeriesColour(int index) const {
 }
 
 void TChart::Clear(int index) {
+    pending_[static_cast<size_t>(index)].clear();
     Graph(index)->data()->clear();
     Graph(index)->setSelection(QCPDataSelection());
     Queue();
 }
 
 int TChart::AddPoint(int index, double x, double y) {
+    Flush(index);
     QCPGraph* g = Graph(index);
     auto data = g->data();
     // The container keeps rising keys: a point out of order goes to its place.
@@ -115,10 +121,10 @@ int TChart::AddPoint(int index, double x, double y) {
 void TChart::AddPoints(int index, const float* x, const float* y, int count, double ax, double bx,
                        double ay, double by) {
     if (count <= 0) return;
-    QVector<QCPGraphData> points(count);
+    QVector<QCPGraphData> run(count);
     // Written through a plain pointer: the container's operator[] would
     // check for sharing at every point.
-    QCPGraphData* out = points.data();
+    QCPGraphData* out = run.data();
     bool rising = true;
     double last = ax + bx * x[0];
     for (int k = 0; k < count; ++k) {
@@ -128,19 +134,49 @@ void TChart::AddPoints(int index, const float* x, const float* y, int count, dou
         out[k].key = key;
         out[k].value = ay + by * y[k];
     }
-    Graph(index)->data()->add(points, rising);
+    if (!rising) std::stable_sort(run.begin(), run.end(), qcpLessThanSortKey<QCPGraphData>);
+    pending_[static_cast<size_t>(index)].push_back(std::move(run));
     Queue();
 }
 
+void TChart::Flush(int index) const {
+    auto& runs = pending_[static_cast<size_t>(index)];
+    if (runs.empty()) return;
+    auto data = Graph(index)->data();
+    if (!data->isEmpty())
+        runs.insert(runs.begin(), QVector<QCPGraphData>(data->constBegin(), data->constEnd()));
+    // Pairwise merges of sorted runs: every point is copied about log2(runs) times.
+    while (runs.size() > 1) {
+        std::vector<QVector<QCPGraphData>> merged;
+        for (size_t i = 0; i + 1 < runs.size(); i += 2) {
+            QVector<QCPGraphData> both(runs[i].size() + runs[i + 1].size());
+            std::merge(runs[i].constBegin(), runs[i].constEnd(), runs[i + 1].constBegin(),
+                       runs[i + 1].constEnd(), both.begin(), qcpLessThanSortKey<QCPGraphData>);
+            merged.push_back(std::move(both));
+        }
+        if (runs.size() % 2) merged.push_back(std::move(runs.back()));
+        runs = std::move(merged);
+    }
+    data->set(runs.front(), true);
+    runs.clear();
+}
+
+void TChart::FlushAll() const {
+    for (int i = 0; i < int(series_.size()); ++i) Flush(i);
+}
+
 int TChart::PointCount(int index) const {
+    Flush(index);
     return Graph(index)->data()->size();
 }
 
 double TChart::PointX(int index, int point) const {
+    Flush(index);
     return Graph(index)->data()->at(point)->key;
 }
 
 double TChart::PointY(int index, int point) const {
+    Flush(index);
     return Graph(index)->data()->at(point)->value;
 }
 
@@ -154,13 +190,19 @@ bool TChart::Active(int index) const {
 }
 
 void TChart::ColourPoint(int index, int point, const QColor& colour) {
+    ColourPoints(index, point, point, colour);
+}
+
+void TChart::ColourPoints(int index, int first, int last, const QColor& colour) {
+    Flush(index);
+    if (last < first) return;
     QCPGraph* g = Graph(index);
     QCPDataSelection marked = g->selection();
-    const QCPDataRange one(point, point + 1);
+    const QCPDataRange range(first, last + 1);
     if (colour == SeriesColour(index)) {
-        marked -= QCPDataSelection(one);
+        marked -= QCPDataSelection(range);
     } else {
-        marked += one;
+        marked += range;
         QPen pen = g->pen();
         pen.setColor(colour);
         g->selectionDecorator()->setPen(pen);
@@ -176,6 +218,7 @@ void TChart::ColourPoint(int index, int point, const QColor& colour) {
 }
 
 QColor TChart::PointColour(int index, int point) const {
+    Flush(index);
     QCPGraph* g = Graph(index);
     if (g->selection().contains(QCPDataSelection(QCPDataRange(point, point + 1))))
         return g->selectionDecorator()->pen().color();

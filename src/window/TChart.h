@@ -10,8 +10,7 @@
 #include <functional>
 #include <vector>
 
-class QCustomPlot;
-class QCPGraph;
+#include <qcustomplot.h>
 
 struct PlotRect {
     int Left = 0;
@@ -52,6 +51,8 @@ public:
     // series colour again takes the mark away. A series has one mark colour.
     void ColourPoint(int index, int point, const QColor& colour);
     QColor PointColour(int index, int point) const;
+    // The same for the points first..last (series positions, 0-based).
+    void ColourPoints(int index, int first, int last, const QColor& colour);
 
     // Either order; a range narrower than 1e-10 is widened about its middle.
     void SetRange(ChartAxis axis, double a, double b);
@@ -76,9 +77,14 @@ public:
 private:
     QCPGraph* Graph(int index) const;
     void Queue();
+    // Runs of points added in one command are merged into their series once,
+    // when the series is next read or drawn, not once per run.
+    void Flush(int index) const;
+    void FlushAll() const;
 
     QCustomPlot* plot_;
     std::vector<QCPGraph*> series_;
     std::vector<QColor> colours_;
+    mutable std::vector<std::vector<QVector<QCPGraphData>>> pending_;
     bool axesVisible_ = false;
 };

@@ -14,8 +14,6 @@ void TForm1::LoadHelp() {}
 void TForm1::Help1Click() {}
 void TForm1::English1Click() {}
 void TForm1::Russian1Click() {}
-void TForm1::Frame11Label3Click() {}
-void TForm1::Frame11Label4Click() {}
 void TForm1::Frame11Label6Click() {}
 void TForm1::Frame11Label8Click() {}
 void TForm1::Frame12Label3Click() {}
@@ -29,13 +27,6 @@ void TForm1::Frame12Label11Click() {}
 void TForm1::Frame12Label12Click() {}
 void TForm1::Frame12Edit1KeyDown(int&, kivo::ShiftState) {}
 void TForm1::Frame13Edit1KeyDown(int&, kivo::ShiftState) {}
-void TForm1::Frame14Label3Click() {}
-void TForm1::Frame14Label4Click() {}
-void TForm1::Frame14Edit1KeyDown(int&, kivo::ShiftState) {}
-void TForm1::Frame15Label1Click() {}
-void TForm1::Frame15Label2Click() {}
-void TForm1::Frame15Label3Click() {}
-void TForm1::Frame15Edit1KeyDown(int&, kivo::ShiftState) {}
 void TForm1::Frame16Label1Click() {}
 void TForm1::Frame16Label2Click() {}
 void TForm1::Frame16Label3Click() {}
@@ -46,5 +37,4 @@ void TForm1::Frame16Label9Click() {}
 void TForm1::Frame16Label10Click() {}
 void TForm1::Frame16Label11Click() {}
 void TForm1::Frame16Edit1KeyDown(int&, kivo::ShiftState) {}
-void TForm1::SubtrSpec(int) {}
 void TForm1::SmoothSpec(int) {}

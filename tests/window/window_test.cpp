@@ -235,6 +235,19 @@ TEST_F(FormTest, ChartSeriesKeepRisingXAndColourSinglePoints) {
     form->Chart1->ColourPoint(s, 2, Qt::white);
     EXPECT_EQ(form->Chart1->PointColour(s, 2), QColor(Qt::white));
 
+    // Whole runs of points, interleaved and one of them falling, merge in order.
+    const float x1[] = {1, 5, 9}, y1[] = {10, 50, 90};
+    const float x2[] = {8, 6, 0}, y2[] = {80, 60, 0};
+    form->Chart1->Clear(s);
+    form->Chart1->AddPoints(s, x1, y1, 3, 0, 1, 0, 1);
+    form->Chart1->AddPoints(s, x2, y2, 3, 100, 2, 1, 1);  // x' = 100 + 2x, y' = 1 + y
+    form->Chart1->AddPoints(s, x1, y1, 1, 0, 1, 0, 1);
+    ASSERT_EQ(form->Chart1->PointCount(s), 7);
+    const double keys[] = {1, 1, 5, 9, 100, 112, 116};
+    for (int k = 0; k < 7; ++k) EXPECT_DOUBLE_EQ(form->Chart1->PointX(s, k), keys[k]) << k;
+    EXPECT_DOUBLE_EQ(form->Chart1->PointY(s, 5), 61);
+    EXPECT_EQ(form->Chart1->AddPoint(s, 7, 70), 3);
+
     form->Chart1->SetActive(s, true);
     EXPECT_TRUE(form->Chart1->Active(s));
     form->Chart1->Clear(s);

@@ -1,0 +1,287 @@
+// Numeric routines of the treatments: short value texts, base-line
+// correction, base subtraction and the double integration.
+#include "TYPEKIVO1_3.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace kivo {
+
+// ---- Short text -------------------------------------------------------------
+
+// "%.15G" already drops trailing zeros, so 0.1 reads "0.1" and not
+// "0.100000000000000"; large and small values come out as "1E+20", "1.5E-07".
+// Negative zero reads "0"; infinities and NaN come out in capitals too
+// ("INF", "-INF", "NAN").
+std::string ShortText(double v) {
+    if (v == 0) v = 0; // folds -0 into 0
+    char buf[48];
+    const int n = std::snprintf(buf, sizeof buf, "%.15G", v);
+    std::string text(buf, n > 0 ? static_cast<size_t>(n) : 0);
+    // Labels hold about 8 characters: a longer text loses (a - 8) characters
+    // from character a - 7 on, or all of its tail when it has fewer left.
+    const size_t a = text.size();
+    if (a >= 9) text.erase(a - 8, a - 8);
+    return text;
+}
+
+// ---- Base line --------------------------------------------------------------
+
+long double MeanY(const float* y, int s, int e) {
+    if (s > e) std::swap(s, e);
+    s = std::max(s, 1);
+    e = std::max(e, 1);
+    long double sum = 0;
+    for (int j = s; j <= e; ++j) sum += y[j - 1];
+    return sum / (e - s + 1);
+}
+
+void SubtractLine(const float* x, float* y, int wL, int wR, int n, long double mR, long double mL) {
+    if (n < 1) return;
+    const int a = std::clamp(wL / 2, 1, n);
+    const int b = std::clamp(n - wR / 2, 1, n);
+    const long double xa = x[a - 1];
+    const long double run = static_cast<long double>(x[b - 1]) - xa;
+    if (run == 0) {
+        // Both anchors at one field: no slope to speak of, only the level.
+        const long double level = (mL + mR) / 2;
+        for (int j = 1; j <= n; ++j) y[j - 1] = static_cast<float>(y[j - 1] - level);
+        return;
+    }
+    const long double f = (mR - mL) / run;
+    for (int j = 1; j <= n; ++j) y[j - 1] = static_cast<float>(y[j - 1] - mL - (x[j - 1] - xa) * f);
+}
+
+// ---- Base subtraction ------------------------------------------------------
+
+PointRange MapRange(const float* x, int n, double lo, double hi) {
+    PointRange r;
+    if (n < 1) return r;
+    r.First = 1;
+    while (r.First < n && !(static_cast<double>(x[r.First - 1]) >= lo)) ++r.First;
+    r.Last = n;
+    while (r.Last > 1 && !(static_cast<double>(x[r.Last - 1]) <= hi)) --r.Last;
+    return r;
+}
+
+SubtractionResult SubtractInterpolated(const float* xs, const float* ys, int ns, const float* xb,
+                                       const float* yb, int nb, float k, float* r) {
+    SubtractionResult res;
+    if (ns < 1) return res;
+    if (nb < 1) { // no base: nothing of the spectrum lies inside it
+        std::fill(r, r + ns, 0.0f);
+        return res;
+    }
+    const double lo = xb[0], hi = xb[nb - 1];
+    const double kk = k;
+    // Both spectra rise in field, so the base interval is walked forward
+    // once instead of being searched for at every point.
+    int m = 1;
+    for (int j = 1; j <= ns; ++j) {
+        const double x = xs[j - 1];
+        if (x < lo) {
+            res.First = j + 1;
+            r[j - 1] = 0;
+            continue;
+        }
+        if (x > hi) {
+            r[j - 1] = 0;
+            continue;
+        }
+        double base;
+        if (nb == 1) {
+            base = yb[0];
+        } else {
+            while (m + 1 <= nb && x > xb[m]) ++m;
+            m = std::min(m, nb - 1); // x at the last base field: the last interval
+            const double x0 = xb[m - 1], y0 = yb[m - 1], y1 = yb[m];
+            const double d = static_cast<double>(xb[m]) - x0;
+            base = d != 0 ? y0 + (y1 - y0) * (x - x0) / d : (y0 + y1) / 2;
+        }
+        r[j - 1] = static_cast<float>(ys[j - 1] - kk * base);
+        ++res.Count;
+    }
+    return res;
+}
+
+// ---- Double integration ---------------------------------------------------
+
+namespace {
+
+// One half of the double integration: its first and second integrals run
+// from the border point by point towards the centre. Every kMarkStep steps
+// the two sums are marked, so that the half can be taken ahead of knowing
+// where the centre is and then be brought back to it exactly: from the last
+// mark before the centre the same steps are made again, in the same order.
+constexpr int kMarkStep = 64;
+
+template <int Sign, bool Left> class Half {
+public:
+    // Left: points start, start + 1, ...; right: start, start - 1, ...
+    Half(const float* x, const float* y, int start) : x_(x), y_(y), start_(start) {}
+
+    int Done() const { return done_; }
+    long double First() const { return s1_; }
+    long double Second() const { return s2_; }
+
+    void Step() {
+        if constexpr (Left) {
+            const int j = start_ + done_;
+            const double dx = static_cast<double>(x_[j - 1]) - x_[j - 2];
+            s1_ -= Sign * static_cast<long double>(y_[j - 1]) * dx;
+            s2_ += s1_ * dx;
+        } else {
+            const int j = start_ - done_;
+            const double dx = static_cast<double>(x_[j]) - x_[j - 1];
+            s1_ += Sign * static_cast<long double>(y_[j - 1]) * dx;
+            s2_ += s1_ * dx;
+        }
+        if (++done_ % kMarkStep == 0) {
+            marks1_[done_ / kMarkStep] = s1_;
+            marks2_[done_ / kMarkStep] = s2_;
+        }
+    }
+
+    // The sums after exactly `steps` steps.
+    void Settle(int steps) {
+        if (steps < done_) {
+            const int m = steps / kMarkStep;
+            done_ = m * kMarkStep;
+            s1_ = m > 0 ? marks1_[m] : 0;
+            s2_ = m > 0 ? marks2_[m] : 0;
+        }
+        while (done_ < steps) Step();
+    }
+
+private:
+    static constexpr int kMarks = MaxPoints / kMarkStep + 2;
+    const float* x_;
+    const float* y_;
+    int start_;
+    int done_ = 0;
+    long double s1_ = 0, s2_ = 0;
+    long double marks1_[kMarks];
+    long double marks2_[kMarks];
+};
+
+struct Halves {
+    int c = 0;
+    long double left1 = 0, left2 = 0, right1 = 0, right2 = 0;
+};
+
+// The centre search and both halves for a phase sign of +1 or -1 (s*y is
+// y or -y exactly, so the loops carry no product with the sign).
+//
+// The centre is where the running first integral is largest: the zero
+// crossing of a derivative line. Each half is integrated from its border
+// inwards, so the signal at either border is the zero of that half's first
+// integral: the left half over L+1..c, the right one over R-1 down to c (to
+// point 1 when there is no centre).
+//
+// Every step adds to a long double sum that the next step needs, and an
+// x87 addition takes several cycles, so the halves run alongside the centre
+// search, ahead of knowing the centre, and are brought back to it once it is
+// known. The x87 unit has registers for the search and one half at a time:
+// the right half goes first, down to a centre guessed midway between the
+// borders, the left one takes the rest of the search. While the running sum
+// is not positive the centre is still ahead or there is none (then the
+// right half goes down to point 1), so the right half keeps going.
+template <int Sign>
+Halves IntegrateHalves(const float* x, const float* y, int L, int R, int cs, int ce) {
+    Half<Sign, false> right(x, y, R - 1);
+    Half<Sign, true> left(x, y, L + 1);
+    const int rightReach = std::max(R - 1, 0); // without a centre, down to point 1
+    const int leftReach = std::max(ce - L, 0); // the centre is at most ce
+    Halves h;
+    long double sum = 0, best = 0;
+    int j = cs;
+    auto search = [&] {
+        sum -= Sign * static_cast<long double>(y[j - 1]);
+        if (sum > best) [[unlikely]] {
+            best = sum;
+            h.c = j;
+        }
+    };
+    auto withRight = [&](int steps) {
+        for (const int end = std::min(ce, j + steps - 1); j <= end; ++j) {
+            right.Step();
+            search();
+        }
+    };
+    withRight(std::min(R - (L + R) / 2, rightReach));
+    constexpr int kChunk = 256;
+    while (j <= ce && right.Done() < rightReach && !(sum > 0))
+        withRight(std::min(kChunk, rightReach - right.Done()));
+    for (const int end = std::min(ce, j + leftReach - 1); j <= end; ++j) {
+        left.Step();
+        search();
+    }
+    for (; j <= ce; ++j) search();
+    right.Settle(std::max(R - std::max(h.c, 1), 0));
+    left.Settle(std::max(h.c - L, 0));
+    h.left1 = left.First();
+    h.left2 = left.Second();
+    h.right1 = right.First();
+    h.right2 = right.Second();
+    return h;
+}
+
+} // namespace
+
+IntegrationResult IntegrateSpectrum(const float* x, const float* y, int w, ParamSpec& p, int cs,
+                                    int ce, bool automatic, int left, int right, double k) {
+    IntegrationResult res;
+    p.SumLeft1 = p.SumLeft2 = p.SumRight1 = p.SumRight2 = 0;
+    p.DblIntegral = 0;
+    p.NumParticles = 0;
+    // The point buffers hold MaxPoints: a larger count in the record is not
+    // to be believed.
+    const int n = std::min<int>(p.NumPoints, MaxPoints);
+    if (n < 1) return res;
+    const auto Y = [y](int j) -> long double { return y[j - 1]; }; // point j, 1-based
+
+    int L, R;
+    if (automatic) {
+        // The borders are where the signal first rises above three standard
+        // deviations of the noise at each end of the sweep.
+        w = std::clamp(w, 1, n);
+        const long double mL = MeanY(y, 1, w);
+        const long double mR = MeanY(y, n - w + 1, n);
+        long double varL = 0, varR = 0;
+        for (int j = 1; j <= w; ++j) varL += (mL - Y(j)) * (mL - Y(j));
+        for (int j = n - w + 1; j <= n; ++j) varR += (mR - Y(j)) * (mR - Y(j));
+        const double tL = 3 * std::sqrt(static_cast<double>(varL / w));
+        const double tR = 3 * std::sqrt(static_cast<double>(varR / w));
+        L = 1;
+        for (int j = 1; j <= n && std::fabs(y[j - 1]) < tL; ++j) L = j;
+        R = n;
+        for (int j = n; j >= 1 && std::fabs(y[j - 1]) < tR; --j) R = j;
+    } else {
+        L = std::clamp(left, 1, n);
+        R = std::clamp(right, 1, n);
+        if (L > R) std::swap(L, R);
+    }
+
+    cs = std::clamp(cs, 1, n);
+    ce = std::clamp(ce, 1, n);
+    const Halves h = p.PhaseSign < 0 ? IntegrateHalves<-1>(x, y, L, R, cs, ce)
+                                     : IntegrateHalves<1>(x, y, L, R, cs, ce);
+    p.SumLeft1 = h.left1;
+    p.SumLeft2 = h.left2;
+    p.SumRight1 = h.right1;
+    p.SumRight2 = h.right2;
+    p.DblIntegral = h.left2 + h.right2;
+
+    if (p.StandartRuby > 0 && p.Gain > 0 && p.Modulation > 0)
+        p.NumParticles = p.DblIntegral * k / p.Gain / p.Modulation / p.StandartRuby;
+
+    for (int j = L; j <= R - 1; ++j)
+        if (x[j] < x[j - 1]) ++res.Mist;
+    res.Centre = h.c;
+    res.Left = L;
+    res.Right = R;
+    return res;
+}
+
+} // namespace kivo

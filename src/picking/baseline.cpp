@@ -1,0 +1,89 @@
+// The base line: a straight line through the means of the two signal-free
+// ends subtracted from every marked spectrum, previewed while the cursors
+// move and committed by the refresh; or a recorded base spectrum subtracted.
+#include <QLabel>
+#include <algorithm>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "TLabel.h"
+#include "Unit1.h"
+
+void TForm1::Frame11Label3Click() {
+    SelectMode = false;
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        // Nothing started: the main mode's keys stay in force.
+        SelectMode = true;
+    } else {
+        for (int i = 1; i <= NumSpec; ++i) {
+            SavedX[i].Allocate();
+            SavedY[i].Allocate();
+        }
+        BaseLineMode = true;
+        Chart1->SetActive(AuxSeries[6], true);
+        PickCount = 2;
+        PickIndex[1] = NumAver;
+        PickIndex[2] = Params[ActiveSpec].NumPoints - NumAver;
+        SetModeLine(QStringLiteral("   SUBTRACTION OF BASE LINE") + ShiftLineHint);
+        Chart1->SetActive(AuxSeries[1], false);
+        TaskCode = 11;
+        PickNo = 1;
+        BorderPointManual();
+    }
+    Frame14->Label3->show();
+    Frame14->Label4->show();
+    Parameters(ActiveSpec);
+}
+
+void TForm1::SubtrLinear() {
+    const int preview = BigPoints ? PointSeries2 : PointSeries1;
+    Chart1->Clear(preview);
+    if (ActiveSpec < 1) return;
+    for (int i = 1; i <= NumSpec; ++i) {
+        const int n = Params[i].NumPoints;
+        if (!Marked[i] || n < 1) continue;
+        const kivo::PointRange ends = CursorRange(i);
+        const int k = std::clamp(ends.First, 1, n);
+        const int j = std::clamp(ends.Last, 1, n);
+        const long double mL = kivo::MeanY(SpecY[i].Data(), 1, k);
+        const long double mR = kivo::MeanY(SpecY[i].Data(), j, n);
+        if (!SavedX[i].Allocated()) SavedX[i].Allocate();
+        if (!SavedY[i].Allocated()) SavedY[i].Allocate();
+        std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
+        std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
+        kivo::SubtractLine(SavedX[i].Data(), SavedY[i].Data(), NumAver, NumAver, n, mR, mL);
+        Chart1->AddPoints(preview, SavedX[i].Data(), SavedY[i].Data(), n,
+                          (1 - XScale) * XCentre + XShift, XScale, (1 - YScale) * YCentre + YShift,
+                          YScale);
+    }
+}
+
+void TForm1::ReleaseWorkCopies() {
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        SavedX[i].Release();
+        SavedY[i].Release();
+    }
+}
+
+void TForm1::Frame14Label3Click() {
+    if (BaseSpec != 0) {
+        SubtrInput = true;
+        PromptText = QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
+        SetModeLine(PromptText);
+        EntryText.clear();
+    } else {
+        Frame14Label4Click();
+    }
+    // The linear preview is dropped: nothing of it will be committed.
+    Chart1->Clear(PointSeries1);
+    Chart1->Clear(PointSeries2);
+    if (BaseLineMode) ReleaseWorkCopies();
+    BaseLineMode = false;
+}
+
+void TForm1::Frame14Label4Click() {
+    SetModeLine(QStringLiteral("   Choose the base line spectrum  "));
+    BaseChoicePending = true;
+}

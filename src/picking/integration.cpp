@@ -1,0 +1,140 @@
+// Double integration of the marked spectra, automatic or on the cursors, and
+// the panel that corrects its borders and centre by hand.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <algorithm>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "TLabel.h"
+#include "Unit1.h"
+
+namespace {
+const QColor Purple(128, 0, 128);
+}
+
+void TForm1::Frame11Label4Click() {
+    SelectMode = false;
+    CheckActivSpec();
+    Plot();
+    SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
+    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame16}) f->hide();
+    Frame15->show();
+    Frame15->Edit1->setFocus(Qt::OtherFocusReason);
+    int mist = 0;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        kivo::ParamSpec& p = Params[i];
+        const int n = p.NumPoints;
+        auto integrate = [&] {
+            return kivo::IntegrateSpectrum(SpecX[i].Data(), SpecY[i].Data(), NumAver, p, 1, n, true,
+                                           0, 0, KoeCu);
+        };
+        kivo::IntegrationResult r = integrate();
+        // A line recorded the other way round integrates negative: turn it once.
+        if (!(p.DblIntegral >= 0)) {
+            p.PhaseSign = -1;
+            r = integrate();
+        }
+        mist += r.Mist;
+        if (i == ActiveSpec) {
+            PickIndex[1] = PickIndex[3] = r.Left;
+            PickIndex[2] = PickIndex[4] = r.Right;
+            PickIndex[5] = r.Centre;
+            for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], true);
+            DrawCentreTick(r.Centre);
+        }
+        MarkIntegratedRange(i, r.Left, r.Right);
+    }
+    Parameters(ActiveSpec);
+    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
+    Label2->setText(QStringLiteral("  I mist = %1").arg(mist));
+    Label2->adjustSize();
+}
+
+void TForm1::IntegrateMarked() {
+    int mist = 0;
+    const int a = ActiveSpec;
+    if (a < 1) return;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        Chart1->ColourPoints(SpecSeries[i], 0, Params[i].NumPoints - 1, SpecColor[i]);
+        const kivo::PointRange borders = CursorRange(i);
+        // The centre range is taken as point numbers of each spectrum, kept on it.
+        const kivo::IntegrationResult r = kivo::IntegrateSpectrum(
+            SpecX[i].Data(), SpecY[i].Data(), NumAver, Params[i], PickIndex[3], PickIndex[4], false,
+            borders.First, borders.Last, KoeCu);
+        if (i == a) PickIndex[5] = r.Centre;
+        mist += r.Mist;
+        MarkIntegratedRange(i, r.Left, r.Right);
+    }
+    Chart1->Clear(AuxSeries[5]);
+    DrawCentreTick(PickIndex[5]);
+    Label2->setText(QStringLiteral("  I mist = %1").arg(mist));
+    Label2->adjustSize();
+    Parameters(a);
+}
+
+// Points outside the integrated range L..R are drawn purple.
+void TForm1::MarkIntegratedRange(int slot, int left, int right) {
+    const int n = Params[slot].NumPoints;
+    if (n < 1) return;
+    Chart1->ColourPoints(SpecSeries[slot], 0, std::min(left, n) - 1, Purple);
+    Chart1->ColourPoints(SpecSeries[slot], std::max(right, 1) - 1, n - 1, Purple);
+}
+
+// A short tick above the centre point of the active spectrum.
+void TForm1::DrawCentreTick(int point) {
+    const int a = ActiveSpec;
+    if (a < 1 || point < 1 || point > Params[a].NumPoints) return;
+    const double x = PlottedX(SpecX[a][point]);
+    Chart1->AddPoint(AuxSeries[5], x, 0.97 * YHalfRange);
+    Chart1->AddPoint(AuxSeries[5], x, 0.85 * YHalfRange);
+}
+
+void TForm1::RestoreSpectrumColours() {
+    for (int i = 1; i <= NumSpec; ++i)
+        if (Marked[i])
+            Chart1->ColourPoints(SpecSeries[i], 0, Params[i].NumPoints - 1, SpecColor[i]);
+}
+
+void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+    if (Shift.AltOnly() && Key == 'C') Frame15Label3Click();
+    if (Key == kivo::VK_ESCAPE) Frame15Label2Click();
+    if (Key == 'Y') Frame15Label1Click();
+}
+
+void TForm1::Frame15Label1Click() {
+    CheckActivSpec();
+    if (ActiveSpec == 0) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    SetModeLine(ModeLine() + QStringLiteral("  Manual correction ") + ShiftLineHint);
+    Chart1->Clear(AuxSeries[1]);
+    TaskCode = 151;
+    PickNo = 1;
+    PickCount = 2;
+    BorderPointManual();
+}
+
+void TForm1::Frame15Label3Click() {
+    CheckActivSpec();
+    if (ActiveSpec == 0) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    SetModeLine(QStringLiteral("Choice centrum,  manual correction "));
+    Chart1->Clear(AuxSeries[3]);
+    TaskCode = 153;
+    PickNo = 3;
+    PickCount = 4;
+    PickIndex[3] = PickIndex[1];
+    PickIndex[4] = PickIndex[2];
+    BorderPointManual();
+}
+
+void TForm1::Frame15Label2Click() {
+    RestoreSpectrumColours();
+    refresh(0);
+}

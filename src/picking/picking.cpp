@@ -1,0 +1,194 @@
+// The point-picking engine: cursors walked along the active spectrum with the
+// keys (or placed with the mouse) and accepted with Enter; the task code says
+// what happens when the last one is accepted.
+#include <QLabel>
+#include <algorithm>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "TLabel.h"
+#include "Unit1.h"
+
+void TForm1::BorderPointManual() {
+    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame15, Frame16}) f->hide();
+    Frame14->show();
+    Frame14->Edit1->setFocus(Qt::OtherFocusReason);
+    Label12->clear();
+    PickedValuesText.clear();
+    Label2->clear();
+    PickedNumbersText.clear();
+    const int a = ActiveSpec;
+    const int n = a >= 1 ? Params[a].NumPoints : 0;
+    if (n < 1) return;
+    const double xmin = Chart1->Minimum(ChartAxis::Bottom);
+    const double xmax = Chart1->Maximum(ChartAxis::Bottom);
+    for (int k = 1; k <= PickCount; ++k) {
+        // Into the visible field range first, then onto the spectrum.
+        int& p = PickIndex[k];
+        p = std::clamp(p, 1, n);
+        while (p < n && PlottedX(SpecX[a][p]) < xmin) ++p;
+        while (p > 1 && PlottedX(SpecX[a][p]) > xmax) --p;
+        DrawCursor(k);
+        Chart1->SetActive(AuxSeries[k], false);
+    }
+    ShowPickedPoint(PickIndex[PickNo], SpecX[a][PickIndex[PickNo]]);
+    Chart1->SetActive(AuxSeries[1], true);
+    if (BaseLineMode) SubtrLinear();
+}
+
+kivo::PointRange TForm1::CursorRange(int slot) const {
+    const int a = ActiveSpec;
+    const int na = Params[a].NumPoints;
+    if (slot == a) return {PickIndex[1], PickIndex[2]};
+    const double from = SpecX[a][std::clamp<int>(PickIndex[1], 1, na)];
+    const double to = SpecX[a][std::clamp<int>(PickIndex[2], 1, na)];
+    return kivo::MapRange(SpecX[slot].Data(), Params[slot].NumPoints, from, to);
+}
+
+void TForm1::ShowPickedPoint(int number, double value) {
+    if (number > 0)
+        Label2->setText(PickedNumbersText + QString::number(number));
+    else if (number < 0)
+        Label2->clear();
+    Label12->setText(PickedValuesText + QString::fromStdString(kivo::ShortText(value)));
+    Label2->adjustSize();
+    Label12->adjustSize();
+}
+
+// Cursor k as a line across the chart: vertical at its point, or horizontal
+// at its level.
+void TForm1::DrawCursor(int k) {
+    const int series = AuxSeries[k];
+    Chart1->Clear(series);
+    const int a = ActiveSpec;
+    if (PointCursor) {
+        if (a < 1 || Params[a].NumPoints < 1) return;
+        const int p = std::clamp<int>(PickIndex[k], 1, Params[a].NumPoints);
+        const double x = PlottedX(SpecX[a][p]);
+        Chart1->AddPoint(series, x, Chart1->Minimum(ChartAxis::Left));
+        Chart1->AddPoint(series, x, Chart1->Maximum(ChartAxis::Left));
+    } else {
+        Chart1->AddPoint(series, Chart1->Minimum(ChartAxis::Bottom), PickLevel[k]);
+        Chart1->AddPoint(series, Chart1->Maximum(ChartAxis::Bottom), PickLevel[k]);
+    }
+}
+
+void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+    using namespace kivo;
+    if (PickNo == 1) {
+        PickedNumbersText.clear();
+        PickedValuesText.clear();
+    }
+    if (SubtrInput) {
+        Frame14->Label1->hide();
+        Label3Edit(Key);
+        return;
+    }
+    if (Key == VK_ESCAPE && !Shift.Alt) {
+        refresh(0);
+        return;
+    }
+    const int a = ActiveSpec;
+    const int n = a >= 1 ? Params[a].NumPoints : 0;
+    if (n < 1) return;
+    const int cursor = std::clamp<int>(PickNo, 1, 4);
+    Chart1->SetActive(AuxSeries[cursor], true);
+    int& index = PickIndex[cursor];
+    if (Shift.AltOnly()) {
+        if (Key == 'B') Frame14Label3Click();
+        if (Key == 'C') Frame14Label4Click();
+    } else if (!Shift.Alt) {
+        switch (Key) {
+        case VK_LEFT:
+        case VK_RIGHT:
+            index = std::clamp(index + (Key == VK_LEFT ? -CursorStep : CursorStep), 1, n);
+            ShowPickedPoint(index, SpecX[a][index]);
+            break;
+        case VK_UP:
+        case VK_DOWN:
+            PickLevel[cursor] += (Key == VK_UP ? 1 : -1) * CursorStep * MoveUnitY * 10;
+            ShowPickedPoint(-1, PickLevel[cursor]);
+            break;
+        case 'P':
+            if (PointCursor)
+                ShowPickedPoint(index, SpecX[a][std::clamp(index, 1, n)]);
+            else
+                ShowPickedPoint(-1, PickLevel[cursor]);
+            break;
+        case VK_F11:
+            PointCursor = !PointCursor;
+            PickLevel[1] = Chart1->Maximum(ChartAxis::Left);
+            PickLevel[2] = Chart1->Minimum(ChartAxis::Left);
+            Chart1->Clear(AuxSeries[1]);
+            Chart1->Clear(AuxSeries[2]);
+            Chart1->AddPoint(AuxSeries[1], Chart1->Minimum(ChartAxis::Bottom), PickLevel[1]);
+            Chart1->AddPoint(AuxSeries[1], Chart1->Maximum(ChartAxis::Bottom), PickLevel[1]);
+            PickedValuesText.clear();
+            break;
+        case VK_OEM_PLUS:
+            // More than the spectrum's length would only pin the cursor to an end.
+            CursorStep = static_cast<int16_t>(std::min(CursorStep * 2, std::max(n, 1)));
+            break;
+        case VK_OEM_MINUS:
+            CursorStep = static_cast<int16_t>(std::max(CursorStep / 2, 1));
+            break;
+        case VK_RETURN:
+            AcceptCursor();
+            return;
+        default:
+            break;
+        }
+    }
+    DrawCursor(std::clamp<int>(PickNo, 1, 4));
+}
+
+void TForm1::AcceptCursor() {
+    const int a = ActiveSpec;
+    const int n = Params[a].NumPoints;
+    PickedNumbersText = Label2->text() + QStringLiteral(", ");
+    PickedValuesText = Label12->text() + QStringLiteral(", ");
+    if (PickNo < PickCount) {
+        ++PickNo;
+        Chart1->SetActive(AuxSeries[PickNo], true);
+        if (TaskCode >= 161 && TaskCode <= 164 && (PickNo == 2 || PickNo == 4))
+            PickIndex[PickNo] = std::min(PickIndex[PickNo - 1] + 50, n);
+        if (TaskCode == 1611 && PickNo == 2) PickIndex[2] = std::min(PickIndex[1] + 1, n);
+        if (PointCursor) {
+            const int p = std::clamp<int>(PickIndex[PickNo], 1, n);
+            ShowPickedPoint(p, SpecX[a][p]);
+        } else {
+            ShowPickedPoint(-1, PickLevel[PickNo]);
+        }
+        DrawCursor(PickNo);
+        return;
+    }
+    CompletePicking();
+    PickNo = 1;
+    Chart1->SetActive(AuxSeries[1], true);
+}
+
+void TForm1::CompletePicking() {
+    switch (TaskCode) {
+    case 0:
+        InitAxes();
+        Plot();
+        refresh(1);
+        break;
+    case 11:
+        SubtrLinear();
+        PickNo = 1;
+        PickedNumbersText.clear();
+        PickedValuesText.clear();
+        break;
+    case 151:
+    case 153:
+        IntegrateMarked();
+        SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
+        for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame16}) f->hide();
+        Frame15->show();
+        Frame15->Edit1->setFocus(Qt::OtherFocusReason);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,96 @@
+// Subtraction of a base spectrum, interpolated onto each marked spectrum's
+// fields and multiplied by a coefficient, previewed and then committed.
+#include <QCheckBox>
+#include <QFileInfo>
+#include <vector>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+
+namespace {
+
+QString BareName(const QString& path) {
+    return QFileInfo(path).fileName().chopped(
+        std::min<qsizetype>(4, QFileInfo(path).fileName().size()));
+}
+
+} // namespace
+
+void TForm1::SubtrSpec(int commit) {
+    const int b = BaseSpec;
+    const int preview = BigPoints ? PointSeries2 : PointSeries1;
+    Chart1->Clear(preview);
+    SubtrNotice.clear();
+    // The base may have been deleted while its coefficient was typed.
+    if (b < 1 || b > NumSpec) return;
+    const bool toNewSlots = NumMarked <= 10;
+    const QString baseName = BareName(FileSpectrumName[b]);
+    std::vector<float> result(kivo::MaxPoints);
+    const kivo::ParamSpec& base = Params[b];
+    const double pb = base.Gain * base.Modulation * double(base.StandartRuby);
+    int counter = 0;
+    // Results go after the loaded slots; the pass itself treats only these.
+    const int loaded = NumSpec;
+    for (int i = 1; i <= loaded; ++i) {
+        if (!Marked[i] || i == b) continue;
+        const kivo::ParamSpec& p = Params[i];
+        const double pi = p.Gain * p.Modulation * double(p.StandartRuby);
+        if (SubtrKoeff == 0) {
+            if (pi * pb > 0) {
+                SubtrKoeff = pi / pb;
+            } else {
+                SubtrNotice += QStringLiteral(" Gain, Mod or St.Ruby for som spectra are unknown");
+                continue;
+            }
+        }
+        const QString name = BareName(FileSpectrumName[i]);
+        const std::string description =
+            (name + QStringLiteral(" - ") + QString::fromStdString(kivo::ShortText(SubtrKoeff)) +
+             QStringLiteral("*") + baseName)
+                .toStdString();
+        const kivo::SubtractionResult r = kivo::SubtractInterpolated(
+            SpecX[i].Data(), SpecY[i].Data(), p.NumPoints, SpecX[b].Data(), SpecY[b].Data(),
+            base.NumPoints, float(SubtrKoeff), result.data());
+        const float* x = SpecX[i].Data() + (r.First - 1);
+        const float* y = result.data() + (r.First - 1);
+        if (!commit) {
+            Chart1->AddPoints(preview, x, y, r.Count, (1 - XScale) * XCentre + XShift, XScale,
+                              (1 - YScale) * YCentre + YShift, YScale);
+            continue;
+        }
+        // A result must be a spectrum, and must find a place in the store.
+        if (r.Count < 2) {
+            SubtrNotice +=
+                QStringLiteral("   No field overlap with the base: ") + name + QStringLiteral(" ");
+            continue;
+        }
+        int target = i;
+        if (toNewSlots) {
+            if (NumSpec >= kivo::MaxSpec) {
+                SubtrNotice += QStringLiteral("   No free slot for the result of ") + name +
+                               QStringLiteral(" ");
+                continue;
+            }
+            ++counter;
+            target = ++NumSpec;
+            AllocateSlot(target);
+            FileSpectrumName[target] = QStringLiteral("res%1").arg(counter);
+            Params[target] = p;
+        }
+        // Copied out first: in place, the result overwrites its own source.
+        std::vector<float> fields(x, x + r.Count);
+        Params[target].NumPoints = static_cast<uint16_t>(r.Count);
+        std::copy(fields.begin(), fields.end(), SpecX[target].Data());
+        std::copy(y, y + r.Count, SpecY[target].Data());
+        if (toNewSlots) {
+            QCheckBox* box = SpecCheck[target];
+            box->setText(FileSpectrumName[target]);
+            box->setFixedWidth(80);
+            box->show();
+            SetBoxChecked(target, true);
+            Chart1->SetActive(SpecSeries[target], true);
+        }
+        SampCondW(143, target, description);
+    }
+    SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint + SubtrNotice);
+}
