@@ -124,6 +124,20 @@ BENCHMARK(BM_SubtractionPreview)
     ->Repetitions(10)
     ->ReportAggregatesOnly(true);
 
+void BM_DoubleIntegrationCommand(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    for (auto _ : state) {
+        for (int i = 1; i <= kivo::MaxSpec; ++i) form.Params[i].PhaseSign = 1;
+        form.Frame11Label4Click();
+        form.Chart1->RepaintNow();
+    }
+    form.RestoreSpectrumColours();
+}
+BENCHMARK(BM_DoubleIntegrationCommand)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
 void BM_InitAxes(benchmark::State& state) {
     TForm1& form = FullWindow();
     for (auto _ : state) form.InitAxes();

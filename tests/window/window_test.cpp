@@ -240,7 +240,7 @@ TEST_F(FormTest, ChartSeriesKeepRisingXAndColourSinglePoints) {
     const float x2[] = {8, 6, 0}, y2[] = {80, 60, 0};
     form->Chart1->Clear(s);
     form->Chart1->AddPoints(s, x1, y1, 3, 0, 1, 0, 1);
-    form->Chart1->AddPoints(s, x2, y2, 3, 100, 2, 1, 1);  // x' = 100 + 2x, y' = 1 + y
+    form->Chart1->AddPoints(s, x2, y2, 3, 100, 2, 1, 1); // x' = 100 + 2x, y' = 1 + y
     form->Chart1->AddPoints(s, x1, y1, 1, 0, 1, 0, 1);
     ASSERT_EQ(form->Chart1->PointCount(s), 7);
     const double keys[] = {1, 1, 5, 9, 100, 112, 116};
