@@ -107,6 +107,21 @@ TEST_F(PickingTest, CursorsWalkByTheStepAndStayOnTheSpectrum) {
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[1], 0), 3301);
 }
 
+TEST_F(PickingTest, AMousePressPlacesTheCurrentCursor) {
+    Load({Line("a", 101, 3300, 1, [](double) { return 0.0; })});
+    Key(Qt::Key_3);
+    const PlotRect r = form->Chart1->PlotRectangle();
+    const double xmin = form->Chart1->Minimum(ChartAxis::Bottom);
+    const double xmax = form->Chart1->Maximum(ChartAxis::Bottom);
+    const int pixel = int(std::lround(r.Left + (3342.4 - xmin) * r.Width / (xmax - xmin)));
+    QTest::mousePress(form->Chart1->Surface(), Qt::LeftButton, Qt::NoModifier, QPoint(pixel, 100));
+    Settle();
+    EXPECT_EQ(form->PickIndex[1], 43); // field 3342
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("43"));
+    EXPECT_EQ(form->Label12->text(), QStringLiteral("3342"));
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[1], 0), 3342);
+}
+
 TEST_F(PickingTest, EnterAcceptsEachCursorAndShowsWhatWasPicked) {
     Load({Line("a", 100, 3300, 1, [](double) { return 0.0; })});
     Key(Qt::Key_3);
