@@ -145,17 +145,34 @@ void TChart::Flush(int index) const {
     auto data = Graph(index)->data();
     if (!data->isEmpty())
         runs.insert(runs.begin(), QVector<QCPGraphData>(data->constBegin(), data->constEnd()));
-    // Pairwise merges of sorted runs: every point is copied about log2(runs) times.
-    while (runs.size() > 1) {
-        std::vector<QVector<QCPGraphData>> merged;
-        for (size_t i = 0; i + 1 < runs.size(); i += 2) {
-            QVector<QCPGraphData> both(runs[i].size() + runs[i + 1].size());
-            std::merge(runs[i].constBegin(), runs[i].constEnd(), runs[i + 1].constBegin(),
-                       runs[i + 1].constEnd(), both.begin(), qcpLessThanSortKey<QCPGraphData>);
-            merged.push_back(std::move(both));
+    if (runs.size() > 1) {
+        // One pass over all runs at once: the run with the lowest next x gives
+        // the next point.
+        struct Head {
+            const QCPGraphData* next;
+            const QCPGraphData* end;
+        };
+        auto later = [](const Head& a, const Head& b) { return a.next->key > b.next->key; };
+        std::vector<Head> heads;
+        qsizetype total = 0;
+        for (const auto& run : runs) {
+            if (run.isEmpty()) continue;
+            heads.push_back({run.constData(), run.constData() + run.size()});
+            total += run.size();
         }
-        if (runs.size() % 2) merged.push_back(std::move(runs.back()));
-        runs = std::move(merged);
+        QVector<QCPGraphData> merged(total);
+        QCPGraphData* out = merged.data();
+        std::make_heap(heads.begin(), heads.end(), later);
+        while (!heads.empty()) {
+            std::pop_heap(heads.begin(), heads.end(), later);
+            Head& h = heads.back();
+            *out++ = *h.next++;
+            if (h.next == h.end)
+                heads.pop_back();
+            else
+                std::push_heap(heads.begin(), heads.end(), later);
+        }
+        runs.assign(1, std::move(merged));
     }
     data->set(runs.front(), true);
     runs.clear();
