@@ -12,7 +12,7 @@
 
 namespace {
 
-struct Spec {
+struct Curve {
     QString name;
     std::vector<float> x, y;
     double gain = 1, modulation = 1, ruby = 1;
@@ -21,9 +21,9 @@ struct Spec {
 class PickingTest : public FormTest {
 protected:
     // Writes the spectra as .esr files and reads them all with F3.
-    void Load(const std::vector<Spec>& spectra) {
+    void Load(const std::vector<Curve>& spectra) {
         QStringList names;
-        for (const Spec& s : spectra) {
+        for (const Curve& s : spectra) {
             kivo::ParamSpec p;
             p.Line1 = s.name.toStdString();
             p.NumPoints = static_cast<uint16_t>(s.x.size());
@@ -36,9 +36,9 @@ protected:
         ReadFiles(names);
         ASSERT_EQ(form->NumSpec, int(spectra.size()));
     }
-    static Spec Line(const QString& name, int n, double x0, double step,
+    static Curve Line(const QString& name, int n, double x0, double step,
                      const std::function<double(double)>& f) {
-        Spec s{name, {}, {}};
+        Curve s{name, {}, {}};
         for (int k = 0; k < n; ++k) {
             s.x.push_back(float(x0 + k * step));
             s.y.push_back(float(f(x0 + k * step)));
@@ -189,7 +189,7 @@ TEST_F(PickingTest, AFlatOffsetIsRemovedOnEscOnlyFromMarkedSpectra) {
 
 TEST_F(PickingTest, MovingTheCursorChangesTheMeansNotTheAnchors) {
     // y = 0 for points 1..10, 3 for 11..40, then a slope; fields 3000 + (k - 1).
-    Spec s = Line("a", 100, 3000, 1, [](double x) {
+    Curve s = Line("a", 100, 3000, 1, [](double x) {
         const int k = int(x - 3000) + 1;
         return k <= 10 ? 0.0 : k <= 40 ? 3.0 : 0.1 * k;
     });
@@ -290,8 +290,8 @@ TEST_F(SubtractionTest, ResultsGoToNewSlotsWithTheirHistory) {
 }
 
 TEST_F(SubtractionTest, TheCoefficientComesFromTheStandardsWhenLeftEmpty) {
-    Spec base = Line("base", 50, 3300, 1, [](double) { return 1.0; });
-    Spec sample = Line("sample", 50, 3300, 1, [](double) { return 5.0; });
+    Curve base = Line("base", 50, 3300, 1, [](double) { return 1.0; });
+    Curve sample = Line("sample", 50, 3300, 1, [](double) { return 5.0; });
     sample.gain = 2;
     Load({base, sample});
     Subtract(1, "");
@@ -302,8 +302,8 @@ TEST_F(SubtractionTest, TheCoefficientComesFromTheStandardsWhenLeftEmpty) {
 }
 
 TEST_F(SubtractionTest, UnknownStandardsSkipTheSpectrumAndSaySo) {
-    Spec base = Line("base", 50, 3300, 1, [](double) { return 1.0; });
-    Spec sample = Line("sample", 50, 3300, 1, [](double) { return 5.0; });
+    Curve base = Line("base", 50, 3300, 1, [](double) { return 1.0; });
+    Curve sample = Line("sample", 50, 3300, 1, [](double) { return 5.0; });
     sample.ruby = 0;
     Load({base, sample});
     Subtract(1, "", false);
@@ -330,7 +330,7 @@ TEST_F(SubtractionTest, PreviewAndEscChangeNothing) {
 }
 
 TEST_F(SubtractionTest, ElevenMarkedAreReplacedInPlace) {
-    std::vector<Spec> spectra{Line("base", 30, 3300, 1, [](double) { return 1.0; })};
+    std::vector<Curve> spectra{Line("base", 30, 3300, 1, [](double) { return 1.0; })};
     for (int i = 1; i <= 11; ++i)
         spectra.push_back(
             Line(QStringLiteral("s%1").arg(i), 30, 3300, 1, [i](double) { return 1.0 + i; }));
@@ -342,7 +342,7 @@ TEST_F(SubtractionTest, ElevenMarkedAreReplacedInPlace) {
 }
 
 TEST_F(SubtractionTest, NoOverlapAndAFullStoreAreRefusedWithAMessage) {
-    std::vector<Spec> spectra{Line("base", 30, 3300, 1, [](double) { return 1.0; }),
+    std::vector<Curve> spectra{Line("base", 30, 3300, 1, [](double) { return 1.0; }),
                               Line("far", 30, 5000, 1, [](double) { return 1.0; })};
     for (int i = 1; i <= 17; ++i)
         spectra.push_back(
