@@ -38,9 +38,8 @@ public:
     bool Next(std::string_view& line) {
         if (done_) return false;
         const void* lf = rest_.empty() ? nullptr : std::memchr(rest_.data(), '\n', rest_.size());
-        size_t len = rest_.size();
         if (lf) {
-            len = size_t(static_cast<const char*>(lf) - rest_.data());
+            const size_t len = size_t(static_cast<const char*>(lf) - rest_.data());
             line = rest_.substr(0, len);
             rest_.remove_prefix(len + 1);
         } else {
