@@ -54,9 +54,7 @@ void TForm1::SubtrLinear() {
         std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
         std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
         kivo::SubtractLine(SavedX[i].Data(), SavedY[i].Data(), NumAver, NumAver, n, mR, mL);
-        Chart1->AddPoints(preview, SavedX[i].Data(), SavedY[i].Data(), n,
-                          (1 - XScale) * XCentre + XShift, XScale, (1 - YScale) * YCentre + YShift,
-                          YScale);
+        AddPlotted(preview, SavedX[i].Data(), SavedY[i].Data(), n);
     }
 }
 

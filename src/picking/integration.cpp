@@ -18,9 +18,7 @@ void TForm1::Frame11Label4Click() {
     CheckActivSpec();
     Plot();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
-    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame16}) f->hide();
-    Frame15->show();
-    Frame15->Edit1->setFocus(Qt::OtherFocusReason);
+    ShowPanel(Frame15);
     int mist = 0;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;

@@ -10,9 +10,7 @@
 #include "Unit1.h"
 
 void TForm1::BorderPointManual() {
-    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame15, Frame16}) f->hide();
-    Frame14->show();
-    Frame14->Edit1->setFocus(Qt::OtherFocusReason);
+    ShowPanel(Frame14);
     Label12->clear();
     PickedValuesText.clear();
     Label2->clear();
@@ -53,6 +51,17 @@ void TForm1::ShowPickedPoint(int number, double value) {
     Label12->setText(PickedValuesText + QString::fromStdString(kivo::ShortText(value)));
     Label2->adjustSize();
     Label12->adjustSize();
+}
+
+// The read-out of cursor k: its point number and field, or its level.
+void TForm1::ShowCursor(int k) {
+    const int a = ActiveSpec;
+    if (!PointCursor) {
+        ShowPickedPoint(-1, PickLevel[k]);
+    } else if (a >= 1 && Params[a].NumPoints >= 1) {
+        const int p = std::clamp<int>(PickIndex[k], 1, Params[a].NumPoints);
+        ShowPickedPoint(p, SpecX[a][p]);
+    }
 }
 
 // Cursor k as a line across the chart: vertical at its point, or horizontal
@@ -110,10 +119,7 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
             ShowPickedPoint(-1, PickLevel[cursor]);
             break;
         case 'P':
-            if (PointCursor)
-                ShowPickedPoint(index, SpecX[a][std::clamp(index, 1, n)]);
-            else
-                ShowPickedPoint(-1, PickLevel[cursor]);
+            ShowCursor(cursor);
             break;
         case VK_F11:
             PointCursor = !PointCursor;
@@ -153,12 +159,7 @@ void TForm1::AcceptCursor() {
         if (TaskCode >= 161 && TaskCode <= 164 && (PickNo == 2 || PickNo == 4))
             PickIndex[PickNo] = std::min(PickIndex[PickNo - 1] + 50, n);
         if (TaskCode == 1611 && PickNo == 2) PickIndex[2] = std::min(PickIndex[1] + 1, n);
-        if (PointCursor) {
-            const int p = std::clamp<int>(PickIndex[PickNo], 1, n);
-            ShowPickedPoint(p, SpecX[a][p]);
-        } else {
-            ShowPickedPoint(-1, PickLevel[PickNo]);
-        }
+        ShowCursor(PickNo);
         DrawCursor(PickNo);
         return;
     }
@@ -184,9 +185,7 @@ void TForm1::CompletePicking() {
     case 153:
         IntegrateMarked();
         SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
-        for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame16}) f->hide();
-        Frame15->show();
-        Frame15->Edit1->setFocus(Qt::OtherFocusReason);
+        ShowPanel(Frame15);
         break;
     default:
         break;

@@ -1,20 +1,10 @@
 // Subtraction of a base spectrum, interpolated onto each marked spectrum's
 // fields and multiplied by a coefficient, previewed and then committed.
 #include <QCheckBox>
-#include <QFileInfo>
 #include <vector>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
-
-namespace {
-
-QString BareName(const QString& path) {
-    return QFileInfo(path).fileName().chopped(
-        std::min<qsizetype>(4, QFileInfo(path).fileName().size()));
-}
-
-} // namespace
 
 void TForm1::SubtrSpec(int commit) {
     const int b = BaseSpec;
@@ -24,7 +14,7 @@ void TForm1::SubtrSpec(int commit) {
     // The base may have been deleted while its coefficient was typed.
     if (b < 1 || b > NumSpec) return;
     const bool toNewSlots = NumMarked <= 10;
-    const QString baseName = BareName(FileSpectrumName[b]);
+    const QString baseName = ShortName(FileSpectrumName[b]);
     std::vector<float> result(kivo::MaxPoints);
     const kivo::ParamSpec& base = Params[b];
     const double pb = base.Gain * base.Modulation * double(base.StandartRuby);
@@ -43,7 +33,7 @@ void TForm1::SubtrSpec(int commit) {
                 continue;
             }
         }
-        const QString name = BareName(FileSpectrumName[i]);
+        const QString name = ShortName(FileSpectrumName[i]);
         const std::string description =
             (name + QStringLiteral(" - ") + QString::fromStdString(kivo::ShortText(SubtrKoeff)) +
              QStringLiteral("*") + baseName)
@@ -54,8 +44,7 @@ void TForm1::SubtrSpec(int commit) {
         const float* x = SpecX[i].Data() + (r.First - 1);
         const float* y = result.data() + (r.First - 1);
         if (!commit) {
-            Chart1->AddPoints(preview, x, y, r.Count, (1 - XScale) * XCentre + XShift, XScale,
-                              (1 - YScale) * YCentre + YShift, YScale);
+            AddPlotted(preview, x, y, r.Count);
             continue;
         }
         // A result must be a spectrum, and must find a place in the store.

@@ -19,7 +19,6 @@ void TForm1::refresh(int mode) {
     TreeView1->hide();
     Memo4->hide();
     TaskCode = 0;
-    Label13->setVisible(NumSpec >= 2);
     PointCursor = true;
     MemoEditing = false;
     Label2->clear();
@@ -30,7 +29,7 @@ void TForm1::refresh(int mode) {
     if (BaseLineMode) CommitBaseLine();
     if (RestrictPending) CommitRestriction();
     if (CompactPending) CompactSlots();
-    // A deletion may have left fewer than two spectra.
+    // Shown only for two or more spectra, counted after a deletion is closed up.
     Label13->setVisible(NumSpec >= 2);
     if (mode != 0) return;
 
@@ -178,7 +177,6 @@ void TForm1::refresh1Click() {
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
     for (int i = 1; i <= NumSpec; ++i) Chart1->SetActive(SpecSeries[i], true);
     refresh(0);
-    FocusCurrentFrame();
 }
 
 void TForm1::LayoutPanels() {

@@ -11,7 +11,6 @@
 
 namespace {
 constexpr qint64 DoubleClickMs = 300;
-const QString BaseMarkText = QStringLiteral("   B");
 } // namespace
 
 void TForm1::CheckBox1Click(int slot) {
@@ -31,7 +30,7 @@ void TForm1::CheckBox1Click(int slot) {
                 BaseSpec = static_cast<uint16_t>(chosen);
                 LastCheckClickTime = 0;
                 SpecCheck[chosen]->setFixedWidth(120);
-                SpecCheck[chosen]->setText(SpecCheck[chosen]->text() + BaseMarkText);
+                SpecCheck[chosen]->setText(SpecCheck[chosen]->text() + BaseMark);
                 BaseChoicePending = false;
                 SetModeLine(QString());
                 // Choosing leaves the mark as it was.
@@ -95,7 +94,7 @@ void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
         double span = Chart1->Maximum(ChartAxis::Bottom) - xmin;
         if (span == 0) span = 1;
         const double v = (X - r.Left) * span / std::max(1, r.Width) + xmin;
-        auto shown = [&](int k) { return (1 - XScale) * XCentre + XScale * SpecX[a][k] + XShift; };
+        auto shown = [&](int k) { return PlottedX(SpecX[a][k]); };
         // The walk stays on the spectrum's points, wherever the press was.
         int k = std::clamp<int>(PickIndex[cursor], 1, n);
         while (k < n && shown(k) < v) ++k;

@@ -12,18 +12,16 @@
 
 namespace {
 
-// The name a check box shows: the file name without directory and ending.
-QString ShortName(const QString& path) {
-    return QFileInfo(path).fileName().chopped(4);
-}
-
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-const QString BaseMark = QStringLiteral("   B");
-
 } // namespace
+
+QString ShortName(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    return name.size() > 3 ? name.chopped(4) : name;
+}
 
 void TForm1::AllocateSlot(int slot) {
     SpecX[slot].Allocate();

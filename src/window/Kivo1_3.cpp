@@ -490,6 +490,13 @@ TFrame1* TForm1::CurrentFrame() const {
     return Frame11;
 }
 
+void TForm1::ShowPanel(TFrame1* panel) {
+    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
+        if (f != panel) f->hide();
+    panel->show();
+    panel->Edit1->setFocus(Qt::OtherFocusReason);
+}
+
 void TForm1::FocusCurrentFrame() {
     activateWindow();
     CurrentFrame()->Edit1->setFocus(Qt::OtherFocusReason);

@@ -26,6 +26,12 @@ class TLabel;
 // the bytes to store for a shown line: the original ones when it was not
 // changed, otherwise the original's code page where it can hold the text.
 QString ShowText(const std::string& bytes);
+
+// A spectrum's short name: its file name without directory and without the
+// last four characters (the ending); a name of three characters stays whole.
+QString ShortName(const QString& path);
+// The mark a base spectrum's caption ends in.
+inline const QString BaseMark = QStringLiteral("   B");
 std::string StoreText(const QString& shown, const std::string& original);
 
 class TForm1 : public QMainWindow {
@@ -84,6 +90,8 @@ public:
     void Plot();
     void DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series, int Count,
                     int From);
+    // Adds points 0..count-1 of x, y to a series through the view transform.
+    void AddPlotted(int series, const float* x, const float* y, int count);
 
     // ---- Refresh, parameters and options ------------------------------------
     int32_t NumAver = 10;
@@ -250,6 +258,8 @@ public:
 
     // The visible lower menu panel (the one whose edit box takes the keys).
     TFrame1* CurrentFrame() const;
+    // Shows one lower panel, hides the others and gives its edit box the keys.
+    void ShowPanel(TFrame1* panel);
     // Gives the keyboard back to the current panel's edit box.
     void FocusCurrentFrame();
     void SetModeLine(const QString& text);
@@ -262,6 +272,7 @@ protected:
 private:
     bool memoExiting_ = false;
     void DrawCursor(int k);
+    void ShowCursor(int k);
     void AcceptCursor();
     void CompletePicking();
     void MarkIntegratedRange(int slot, int left, int right);

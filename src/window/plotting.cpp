@@ -70,7 +70,10 @@ void TForm1::Plot() {
 void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series,
                         int Count, int From) {
     if (Count < From) return;
-    Chart1->AddPoints(series, X.Data() + (From - 1), Y.Data() + (From - 1), Count - From + 1,
-                      (1 - XScale) * XCentre + XShift, XScale, (1 - YScale) * YCentre + YShift,
-                      YScale);
+    AddPlotted(series, X.Data() + (From - 1), Y.Data() + (From - 1), Count - From + 1);
+}
+
+void TForm1::AddPlotted(int series, const float* x, const float* y, int count) {
+    Chart1->AddPoints(series, x, y, count, (1 - XScale) * XCentre + XShift, XScale,
+                      (1 - YScale) * YCentre + YShift, YScale);
 }
