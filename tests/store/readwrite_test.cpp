@@ -131,6 +131,10 @@ TEST_F(FormTest, EndingsAreTakenWithoutRegardToCaseAndUnknownOnesRefused) {
     EXPECT_EQ(form->NumSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"UPPER"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("other"));
+    // A name too short to carry an ending is named whole.
+    WriteSpectrum("ab", 30);
+    ReadFiles({"ab"});
+    EXPECT_EQ(form->ModeLine(), NotPrepared("ab"));
 }
 
 TEST_F(FormTest, NoMoreThanTwentySpectra) {
