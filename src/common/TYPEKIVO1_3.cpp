@@ -84,6 +84,7 @@ void AppendF(std::string& out, long double v, int w, int d, std::string& scratch
     const size_t dot = raw.find('.');
     if (raw.empty() || dot == std::string_view::npos || raw.size() < dot + 1 + size_t(d) + 1) {
         const size_t start = out.size();
+        if (v < 0) out.push_back('-');
         out.append(d > 0 ? "0." + std::string(size_t(d), '0') : "0");
         PadTo(out, start, w);
         return;
@@ -105,10 +106,10 @@ void AppendF(std::string& out, long double v, int w, int d, std::string& scratch
         *--digits = '1';
         ++whole;
     }
-    const size_t total = whole + size_t(d);
-    const bool zero = std::all_of(digits, digits + total, [](char c) { return c == '0'; });
     const size_t start = out.size();
-    if (v < 0 && !zero) out.push_back('-');
+    // A negative value keeps its sign even where it rounds to zero: a reader
+    // of the panel must not take a small negative result for a positive one.
+    if (v < 0) out.push_back('-');
     out.append(digits, whole);
     if (d > 0) {
         out.push_back('.');

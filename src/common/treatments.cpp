@@ -10,20 +10,54 @@ namespace kivo {
 
 // ---- Short text -------------------------------------------------------------
 
+namespace {
+
+// printf into a string; n is what snprintf says it wrote.
+std::string Printed(const char* format, int precision, double v) {
+    char buf[64];
+    const int n = std::snprintf(buf, sizeof buf, format, precision, v);
+    return std::string(buf, n > 0 ? std::min(size_t(n), sizeof buf - 1) : 0);
+}
+
+// Drops the zeros a fixed precision leaves after the last significant
+// decimal, and the point when nothing follows it.
+void TrimDecimals(std::string& mantissa) {
+    if (mantissa.find('.') == std::string::npos) return;
+    while (mantissa.back() == '0') mantissa.pop_back();
+    if (mantissa.back() == '.') mantissa.pop_back();
+}
+
+} // namespace
+
 // "%.15G" already drops trailing zeros, so 0.1 reads "0.1" and not
 // "0.100000000000000"; large and small values come out as "1E+20", "1.5E-07".
 // Negative zero reads "0"; infinities and NaN come out in capitals too
-// ("INF", "-INF", "NAN").
+// ("INF", "-INF", "NAN"). A label holds about 8 characters: a longer text is
+// the same value rounded to fewer decimals, never a text with digits cut out
+// of it, so what is shown (and written into a treatment note) is still the
+// number, to its sign, its whole digits and its exponent.
 std::string ShortText(double v) {
+    constexpr size_t Room = 8;
     if (v == 0) v = 0; // folds -0 into 0
-    char buf[48];
-    const int n = std::snprintf(buf, sizeof buf, "%.15G", v);
-    std::string text(buf, n > 0 ? static_cast<size_t>(n) : 0);
-    // Labels hold about 8 characters: a longer text loses (a - 8) characters
-    // from character a - 7 on, or all of its tail when it has fewer left.
-    const size_t a = text.size();
-    if (a >= 9) text.erase(a - 8, a - 8);
-    return text;
+    std::string text = Printed("%.*G", 15, v);
+    if (text.size() <= Room) return text;
+    const size_t e = text.find('E');
+    const bool scientific = e != std::string::npos;
+    const size_t dot = text.find('.');
+    if (dot == std::string::npos || (scientific && dot > e)) return text; // whole digits only
+    // Decimals that fit beside the sign, the whole digits, the point and the
+    // exponent; a rounding that carries into a new digit (9.99 -> 10.0) or a
+    // longer exponent takes one more decimal away.
+    const size_t tail = scientific ? text.size() - e : 0;
+    int decimals = int(Room) - int(dot) - 1 - int(tail);
+    for (decimals = std::max(decimals, 0);; --decimals) {
+        std::string rounded = Printed(scientific ? "%.*E" : "%.*f", decimals, v);
+        const size_t re = scientific ? rounded.find('E') : rounded.size();
+        std::string mantissa = rounded.substr(0, re);
+        TrimDecimals(mantissa);
+        text = mantissa + rounded.substr(re);
+        if (text.size() <= Room || decimals == 0) return text;
+    }
 }
 
 // ---- Base line --------------------------------------------------------------

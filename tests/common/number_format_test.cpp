@@ -47,7 +47,10 @@ TEST(FormatF, RoundsToNearestWithCarry) {
     EXPECT_EQ(FormatF(-2.5, 1, 0), "-3");
     EXPECT_EQ(FormatF(0.125, 5, 2), " 0.13");
     EXPECT_EQ(FormatF(1.2344999, 1, 3), "1.234");
-    EXPECT_EQ(FormatF(-0.0004, 6, 3), " 0.000"); // rounds to zero: no minus
+    EXPECT_EQ(FormatF(-0.0004, 6, 3), "-0.000"); // rounds to zero: the sign stays
+    EXPECT_EQ(FormatF(-0.4, 3, 0), " -0");
+    EXPECT_EQ(FormatF(-1e-30L, 0, 2), "-0.00");
+    EXPECT_EQ(FormatF(-0.0, 0, 2), "0.00"); // negative zero is no negative value
 }
 
 TEST(FormatF, WideValuesAreNeverCut) {

@@ -41,38 +41,36 @@ TEST(ShortText, ShortestGeneralText) {
     EXPECT_EQ(ShortText(-std::numeric_limits<double>::infinity()), "-INF");
 }
 
-// A text of a >= 9 characters loses (a - 8) characters from character a - 7
-// on: 9..15 characters keep the first a - 8 and the last 16 - a characters,
-// 16 and more keep the first a - 8. Worked out by hand from the full texts.
-TEST(ShortText, LongTextsAreCut) {
+// A longer text is the value rounded to about 8 characters: a label must
+// never show digits cut out of the middle of a number.
+TEST(ShortText, LongTextsAreRounded) {
     const struct {
         double v;
-        const char* full; // what the value prints as before the cut
-        const char* cut;
+        const char* full; // what the value prints as at 15 digits
+        const char* shown;
     } cases[] = {
-        {3350.1234, "3350.1234", "350.1234"},                         // 9: "3" + "350.1234"
-        {123456789, "123456789", "13456789"},                         // 9: "1" + "3456789"
-        {3350.12345, "3350.12345", "33.12345"},                       // 10: "33" + ".12345"
-        {3350.123456, "3350.123456", "33523456"},                     // 11: "335" + "23456"
-        {3350.1234567, "3350.1234567", "33504567"},                   // 12: "3350" + "4567"
-        {3350.12345678, "3350.12345678", "3350.678"},                 // 13: "3350." + "678"
-        {3350.123456789, "3350.123456789", "3350.189"},               // 14: "3350.1" + "89"
-        {1.23456789e-5, "1.23456789E-05", "1.234505"},                // 14: "1.2345" + "05"
-        {3350.1234567891, "3350.1234567891", "3350.121"},             // 15: "3350.12" + "1"
-        {3350.12345678901, "3350.12345678901", "3350.123"},           // 16: first 8
-        {-3350.12345678901, "-3350.12345678901", "-3350.123"},        // 17: first 9
-        {9007199254740992.0, "9.00719925474099E+15", "9.0071992547"}, // 20: first 12
+        {12345.678, "12345.678", "12345.68"},                       // 9
+        {3350.1234, "3350.1234", "3350.123"},                       // 9
+        {123456789, "123456789", "123456789"},                      // 9, whole: kept
+        {0.98765432, "0.98765432", "0.987654"},                     // 10
+        {3388.7890625, "3388.7890625", "3388.789"},                 // 12
+        {3350.1000001, "3350.1000001", "3350.1"},                   // 12: no trailing zeros
+        {9999.99996, "9999.99996", "10000"},                        // 10: carries a digit
+        {-0.98765432, "-0.98765432", "-0.98765"},                   // 11: the sign counts
+        {1.23456789e-5, "1.23456789E-05", "1.23E-05"},              // 14
+        {3350.1234567891, "3350.1234567891", "3350.123"},           // 15
+        {3350.12345678901, "3350.12345678901", "3350.123"},         // 16
+        {-3350.12345678901, "-3350.12345678901", "-3350.12"},       // 17
+        {9007199254740992.0, "9.00719925474099E+15", "9.01E+15"},   // 20: exponent kept
+        {-9.99999999e-100, "-9.99999999E-100", "-1E-99"},           // carry shortens exponent
+        {123456789012345.0, "123456789012345", "123456789012345"},  // 15 whole digits
+        {1234567.891, "1234567.891", "1234568"},                    // no room for a decimal
     };
     for (const auto& c : cases) {
-        const std::string full = c.full;
-        const std::string cut = c.cut;
         char printed[48];
         std::snprintf(printed, sizeof printed, "%.15G", c.v);
-        ASSERT_EQ(full, printed); // the premise of the hand-worked cut
-        const size_t a = full.size();
-        // The kept length follows from the rule: 8 up to 16 characters, a - 8 beyond.
-        ASSERT_EQ(cut.size(), a <= 16 ? 8u : a - 8) << c.full;
-        EXPECT_EQ(ShortText(c.v), cut) << c.full;
+        ASSERT_STREQ(c.full, printed); // the premise of the case
+        EXPECT_EQ(ShortText(c.v), c.shown) << c.full;
     }
 }
 
