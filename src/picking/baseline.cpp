@@ -17,10 +17,6 @@ void TForm1::Frame11Label3Click() {
         // Nothing started: the main mode's keys stay in force.
         SelectMode = true;
     } else {
-        for (int i = 1; i <= NumSpec; ++i) {
-            SavedX[i].Allocate();
-            SavedY[i].Allocate();
-        }
         BaseLineMode = true;
         Chart1->SetActive(AuxSeries[6], true);
         PickCount = 2;
@@ -40,6 +36,7 @@ void TForm1::Frame11Label3Click() {
 void TForm1::SubtrLinear() {
     const int preview = BigPoints ? PointSeries2 : PointSeries1;
     Chart1->Clear(preview);
+    ClearPreview();
     if (ActiveSpec < 1) return;
     for (int i = 1; i <= NumSpec; ++i) {
         const int n = Params[i].NumPoints;
@@ -54,6 +51,7 @@ void TForm1::SubtrLinear() {
         std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
         std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
         kivo::SubtractLine(SavedX[i].Data(), SavedY[i].Data(), NumAver, NumAver, n, mR, mL);
+        PreviewFrom[i] = SpecId[i];
         AddPlotted(preview, SavedX[i].Data(), SavedY[i].Data(), n);
     }
 }
@@ -63,6 +61,7 @@ void TForm1::ReleaseWorkCopies() {
         SavedX[i].Release();
         SavedY[i].Release();
     }
+    ClearPreview();
 }
 
 void TForm1::Frame14Label3Click() {
@@ -79,6 +78,7 @@ void TForm1::Frame14Label3Click() {
     Chart1->Clear(PointSeries2);
     if (BaseLineMode) ReleaseWorkCopies();
     BaseLineMode = false;
+    ClearPreview(); // a new subtraction: nothing of it is previewed yet
 }
 
 void TForm1::Frame14Label4Click() {

@@ -10,9 +10,19 @@ void TForm1::SubtrSpec(int commit) {
     const int b = BaseSpec;
     const int preview = BigPoints ? PointSeries2 : PointSeries1;
     Chart1->Clear(preview);
-    SubtrNotice.clear();
-    // The base may have been deleted while its coefficient was typed.
-    if (b < 1 || b > NumSpec) return;
+    // The commit says again what the preview could not do: the spectra it
+    // skipped have no result now either.
+    SubtrNotice = commit ? PreviewNotice : QString();
+    // A commit treats only what the preview showed: the same base spectrum
+    // and, below, the same marked spectra. The base may also have been
+    // deleted while its coefficient was typed.
+    const bool baseKept = b >= 1 && b <= NumSpec && (!commit || PreviewBase == SpecId[b]);
+    if (!commit) ClearPreview();
+    if (!baseKept) {
+        ClearPreview();
+        return;
+    }
+    if (!commit) PreviewBase = SpecId[b];
     const bool toNewSlots = NumMarked <= 10;
     const QString baseName = ShortName(FileSpectrumName[b]);
     std::vector<float> result(kivo::MaxPoints);
@@ -22,7 +32,7 @@ void TForm1::SubtrSpec(int commit) {
     // Results go after the loaded slots; the pass itself treats only these.
     const int loaded = NumSpec;
     for (int i = 1; i <= loaded; ++i) {
-        if (!Marked[i] || i == b) continue;
+        if (!Marked[i] || i == b || (commit && !Previewed(i))) continue;
         const kivo::ParamSpec& p = Params[i];
         const double pi = p.Gain * p.Modulation * double(p.StandartRuby);
         if (SubtrKoeff == 0) {
@@ -44,6 +54,7 @@ void TForm1::SubtrSpec(int commit) {
         const float* x = SpecX[i].Data() + (r.First - 1);
         const float* y = result.data() + (r.First - 1);
         if (!commit) {
+            PreviewFrom[i] = SpecId[i];
             AddPlotted(preview, x, y, r.Count);
             continue;
         }
@@ -81,5 +92,9 @@ void TForm1::SubtrSpec(int commit) {
         }
         SampCondW(143, target, description);
     }
+    if (commit)
+        ClearPreview();
+    else
+        PreviewNotice = SubtrNotice;
     SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint + SubtrNotice);
 }

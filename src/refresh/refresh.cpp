@@ -45,6 +45,7 @@ void TForm1::refresh(int mode) {
         SmoothSpec(1);
         SmoothEntry = false;
     }
+    ClearPreview(); // nothing is pending after a full refresh
     Frame14->Label5->hide();
     Frame16->Label12->hide();
     Frame14->Label1->show();
@@ -74,10 +75,24 @@ void TForm1::refresh(int mode) {
     FocusCurrentFrame();
 }
 
+void TForm1::ClearPreview() {
+    for (int i = 1; i <= kivo::MaxSpec; ++i) PreviewFrom[i] = 0;
+    PreviewBase = 0;
+    PreviewNotice.clear();
+}
+
+void TForm1::CommitPendingWork() {
+    if (BaseLineMode) CommitBaseLine();
+    if (SubtrInput) {
+        SubtrSpec(1);
+        SubtrInput = false;
+    }
+}
+
 void TForm1::CommitBaseLine() {
     for (int i = 1; i <= NumSpec; ++i) {
         const int n = Params[i].NumPoints;
-        if (!Marked[i] || n <= 0 || !SavedX[i].Allocated() || !SavedY[i].Allocated()) continue;
+        if (!Previewed(i) || n <= 0 || !SavedX[i].Allocated() || !SavedY[i].Allocated()) continue;
         std::copy_n(SavedX[i].Data(), n, SpecX[i].Data());
         std::copy_n(SavedY[i].Data(), n, SpecY[i].Data());
     }
@@ -145,6 +160,7 @@ void TForm1::CompactSlots() {
         Params[i] = Params[j];
         FileSpectrumName[i] = FileSpectrumName[j];
         if (!SpecX[i].Allocated()) AllocateSlot(i);
+        SpecId[i] = SpecId[j];
         const int n = Params[j].NumPoints;
         std::copy_n(SpecX[j].Data(), n, SpecX[i].Data());
         std::copy_n(SpecY[j].Data(), n, SpecY[i].Data());

@@ -64,10 +64,16 @@ void TForm1::Label13DblClick() {
 
 void TForm1::DeleteF81Click() {
     CheckActivSpec();
+    // The spectra marked now are the ones to delete, whatever a pending
+    // preview adds to the store when it is committed first.
+    const kivo::SlotArray<bool> doomed = Marked;
+    const int before = NumSpec;
+    CommitPendingWork();
+    CheckActivSpec();
     CompactPending = true;
     KeepCount = 0;
     for (int i = 1; i <= NumSpec; ++i) {
-        if (Marked[i]) {
+        if (i <= before && doomed[i]) {
             if (i == BaseSpec) BaseSpec = 0;
             Chart1->SetActive(SpecSeries[i], false);
             SpecCheck[i]->hide();

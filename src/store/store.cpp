@@ -26,6 +26,7 @@ QString ShortName(const QString& path) {
 void TForm1::AllocateSlot(int slot) {
     SpecX[slot].Allocate();
     SpecY[slot].Allocate();
+    SpecId[slot] = ++LastSpecId;
 }
 
 void TForm1::ReleaseSlot(int slot) {
@@ -33,6 +34,8 @@ void TForm1::ReleaseSlot(int slot) {
     SpecY[slot].Release();
     SavedX[slot].Release();
     SavedY[slot].Release();
+    SpecId[slot] = 0;
+    PreviewFrom[slot] = 0;
     Params[slot] = kivo::ParamSpec{};
     FileSpectrumName[slot].clear();
     // An emptied slot is not a user's unmarking: no click handler runs.
@@ -60,19 +63,21 @@ void TForm1::ReadClick() {
     ReadError = 0;
     NumSpecBefore = NumSpec;
     SetModeLine(QStringLiteral(" "));
-    if (!AddMode) {
-        NumSpec = 0;
-        RemoveBaseMark();
-    }
 
     const bool chosen = OpenDialog1.Execute(this);
     FocusCurrentFrame();
     if (!chosen || !QFileInfo::exists(OpenDialog1.FileName)) {
         SetModeLine(QStringLiteral("    FileSpectrum  is not found "));
-        NumSpec = NumSpecBefore;
         // A comparison read that was given up must not make the next read add.
         AddMode = false;
         return;
+    }
+    // The loaded spectra are about to be replaced or joined: what a preview
+    // left pending goes into the spectra it was computed from first.
+    CommitPendingWork();
+    if (!AddMode) {
+        NumSpec = 0;
+        RemoveBaseMark();
     }
 
     const QStringList files = OpenDialog1.Files();

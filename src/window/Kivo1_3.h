@@ -47,6 +47,10 @@ public:
     kivo::ParSpecSet Params;
     kivo::SlotArray<kivo::PointBuffer> SpecX, SpecY;
     kivo::SlotArray<kivo::PointBuffer> SavedX, SavedY;
+    // Who each slot's spectrum is: a number given when a spectrum fills a
+    // slot and carried with it when the slots close up; 0 for an empty slot.
+    kivo::SlotArray<uint32_t> SpecId;
+    uint32_t LastSpecId = 0;
     kivo::SlotArray<QColor> SpecColor;
     kivo::SlotArray<QCheckBox*> SpecCheck;
     kivo::SlotArray<bool> Marked;
@@ -65,8 +69,9 @@ public:
     QString HotKeysHint;
     QString ShiftLineHint;
 
-    // Slot allocation: fresh point buffers for a slot being filled, and the
-    // emptying of a slot (buffers released, record reset, box hidden).
+    // Slot allocation: fresh point buffers and a new identity for a slot
+    // being filled, and the emptying of a slot (buffers released, record
+    // reset, box hidden).
     void AllocateSlot(int slot);
     void ReleaseSlot(int slot);
     // Ticks or clears a slot's box as a command does: the click handler runs,
@@ -101,7 +106,21 @@ public:
     bool RestrictPending = false;
     int32_t RefLineKind = 0;
     uint8_t HelpLanguage = 1;
-    bool BaseLineMode = false;      // SavedX/SavedY hold a base-line correction to commit
+    bool BaseLineMode = false; // SavedX/SavedY hold a base-line correction to commit
+    // The spectra the last preview (base line, subtraction) was computed
+    // from: per slot the identity it had then, 0 where it was not previewed;
+    // and the base spectrum of a subtraction. A commit writes only into a
+    // slot that still holds that spectrum and is marked.
+    kivo::SlotArray<uint32_t> PreviewFrom;
+    uint32_t PreviewBase = 0;
+    QString PreviewNotice; // what the preview could not do, said again by the commit
+    bool Previewed(int slot) const {
+        return PreviewFrom[slot] != 0 && PreviewFrom[slot] == SpecId[slot] && Marked[slot];
+    }
+    void ClearPreview();
+    // Commits a pending preview into the spectra it was computed from; run
+    // before a command removes, replaces or reorders the slots.
+    void CommitPendingWork();
     uint16_t KeepCount = 0;         // slots that survive a deletion
     bool SubtrInput = false;        // the mode line collects the subtraction factor
     bool SmoothEntry = false;       // the mode line collects the smoothing numbers

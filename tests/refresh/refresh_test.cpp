@@ -217,6 +217,7 @@ TEST_F(FormTest, BaseLineCommitChangesMarkedSpectraAndFreesEveryWorkingCopy) {
             form->SavedX[s][k] = form->SpecX[s][k];
             form->SavedY[s][k] = -1.0f * float(k);
         }
+        form->PreviewFrom[s] = form->SpecId[s]; // both were previewed
     }
     form->BaseLineMode = true;
     form->Frame14->Label3->show();

@@ -174,8 +174,12 @@ TEST_F(FormTest, ReadClearsTheBaseMarkUnlessAdding) {
     form->BaseSpec = 2;
     form->SpecCheck[2]->setFixedWidth(120);
     form->SpecCheck[2]->setText(QStringLiteral("b   B"));
+    // A cancelled read changes nothing, the base choice included.
     Answer(std::nullopt);
     Key(Qt::Key_F3);
+    EXPECT_EQ(form->BaseSpec, 2);
+    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b   B"));
+    ReadFiles({"a.esr", "b.esr"});
     EXPECT_EQ(form->BaseSpec, 0);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b"));
     EXPECT_EQ(form->SpecCheck[2]->width(), 80);
