@@ -7,22 +7,27 @@
 #include "TChart.h"
 
 void TForm1::SubtrSpec(int commit) {
-    const int b = BaseSpec;
     const int preview = BigPoints ? PointSeries2 : PointSeries1;
     Chart1->Clear(preview);
     // The commit says again what the preview could not do: the spectra it
     // skipped have no result now either.
     SubtrNotice = commit ? PreviewNotice : QString();
-    // A commit treats only what the preview showed: the same base spectrum
-    // and, below, the same marked spectra. The base may also have been
-    // deleted while its coefficient was typed.
-    const bool baseKept = b >= 1 && b <= NumSpec && (!commit || PreviewBase == SpecId[b]);
-    if (!commit) ClearPreview();
-    if (!baseKept) {
+    // A commit treats only what the preview showed: the base spectrum it was
+    // computed with, wherever that stands now (F4 forgets the base choice
+    // before its refresh commits), and below, the same marked spectra.
+    int b = 0;
+    if (!commit) {
+        ClearPreview();
+        b = BaseSpec >= 1 && BaseSpec <= NumSpec ? BaseSpec : 0;
+        if (b != 0) PreviewBase = SpecId[b];
+    } else {
+        for (int i = 1; i <= NumSpec && b == 0; ++i)
+            if (PreviewBase != 0 && SpecId[i] == PreviewBase) b = i;
+    }
+    if (b == 0) { // the base was deleted while its coefficient was typed
         ClearPreview();
         return;
     }
-    if (!commit) PreviewBase = SpecId[b];
     const bool toNewSlots = NumMarked <= 10;
     const QString baseName = ShortName(FileSpectrumName[b]);
     std::vector<float> result(kivo::MaxPoints);

@@ -211,3 +211,13 @@ TEST_F(PendingSubtractionTest, YWithoutAPreviewSubtractsNothing) {
     EXPECT_EQ(form->NumSpec, 2);
     ExpectUntouched(2, 5, 0.5);
 }
+
+TEST_F(PendingSubtractionTest, RefreshCommitsThePreviewWithItsOwnBase) {
+    Preview("2", false);
+    Key(Qt::Key_F4); // forgets the base choice, then commits what is pending
+    EXPECT_EQ(form->BaseSpec, 0);
+    ASSERT_EQ(form->NumSpec, 4);
+    EXPECT_FLOAT_EQ(form->SpecY[4][1], 3.0f);
+    EXPECT_EQ(form->Params[4].Line2, ", s1 - 2*base, ");
+    EXPECT_FALSE(form->SubtrInput);
+}
