@@ -131,9 +131,9 @@ Extrema RangeExtrema(const float* x, const float* y, int From, int To);
 // are 1-based as everywhere in the program.
 
 // The short text of a value, as the picking labels show it: the general
-// text with up to 15 significant digits; up to 8 characters stay whole, a
-// text of a >= 9 characters loses a - 8 of them from character a - 7 on
-// (so 16 characters or more lose their last 8).
+// text with up to 15 significant digits when that has 8 characters or fewer,
+// otherwise the value rounded to about 8 characters, keeping its sign, its
+// whole digits and its exponent.
 std::string ShortText(double v);
 
 // Mean of y over points s..e (s <= e), as a running sum.
