@@ -28,6 +28,11 @@ public:
         return items_[static_cast<size_t>(slot - 1)];
     }
     static constexpr int size() { return N; }
+    static SlotArray Filled(const T& value) {
+        SlotArray a;
+        a.items_.fill(value);
+        return a;
+    }
 
 private:
     std::array<T, N> items_{};
@@ -135,6 +140,17 @@ Extrema RangeExtrema(const float* x, const float* y, int From, int To);
 // otherwise the value rounded to about 8 characters, keeping its sign, its
 // whole digits and its exponent.
 std::string ShortText(double v);
+
+// Every value of v[1..n] becomes (1 - scale) * centre + scale * v + shift,
+// worked out in extended precision: the view transform made permanent, or a
+// plain shift (scale 1) of a field axis.
+void TransformValues(float* v, int n, long double centre, long double scale, long double shift);
+// Every value of v[1..n] divided by d.
+void DivideValues(float* v, int n, long double d);
+// The largest of 0 and y[1..n] minus the smallest of 0 and y[1..n].
+long double SpanWithZero(const float* y, int n);
+// Points 1..n in the opposite order, each signal staying with its field.
+void ReversePoints(float* x, float* y, int n);
 
 // Mean of y over points s..e (s <= e), as a running sum.
 long double MeanY(const float* y, int s, int e);

@@ -60,6 +60,31 @@ std::string ShortText(double v) {
     }
 }
 
+// ---- Whole-spectrum changes -------------------------------------------------
+
+void TransformValues(float* v, int n, long double centre, long double scale, long double shift) {
+    const long double offset = (1 - scale) * centre + shift;
+    for (int k = 0; k < n; ++k) v[k] = static_cast<float>(offset + scale * v[k]);
+}
+
+void DivideValues(float* v, int n, long double d) {
+    for (int k = 0; k < n; ++k) v[k] = static_cast<float>(v[k] / d);
+}
+
+long double SpanWithZero(const float* y, int n) {
+    float hi = 0, lo = 0;
+    for (int k = 0; k < n; ++k) {
+        hi = std::max(hi, y[k]);
+        lo = std::min(lo, y[k]);
+    }
+    return static_cast<long double>(hi) - lo;
+}
+
+void ReversePoints(float* x, float* y, int n) {
+    std::reverse(x, x + n);
+    std::reverse(y, y + n);
+}
+
 // ---- Base line --------------------------------------------------------------
 
 long double MeanY(const float* y, int s, int e) {

@@ -165,7 +165,9 @@ void TForm1::AcceptCursor() {
     }
     CompletePicking();
     PickNo = 1;
-    Chart1->SetActive(AuxSeries[1], true);
+    // A completion that left the picking (back to move and scale) leaves no
+    // cursor behind.
+    if (TaskCode != 0) Chart1->SetActive(AuxSeries[1], true);
 }
 
 void TForm1::CompletePicking() {
@@ -180,6 +182,15 @@ void TForm1::CompletePicking() {
         PickNo = 1;
         PickedNumbersText.clear();
         PickedValuesText.clear();
+        break;
+    case 12:
+        BackToMoveScale({}); // its refresh makes the cut
+        break;
+    case 124:
+        NormaliseOnComponent();
+        break;
+    case 128:
+        CombineComponentField();
         break;
     case 151:
     case 153:

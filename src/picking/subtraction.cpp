@@ -19,10 +19,10 @@ void TForm1::SubtrSpec(int commit) {
     if (!commit) {
         ClearPreview();
         b = BaseSpec >= 1 && BaseSpec <= NumSpec ? BaseSpec : 0;
-        if (b != 0) PreviewBase = SpecId[b];
+        if (b != 0) PreviewRef = SpecId[b];
     } else {
         for (int i = 1; i <= NumSpec && b == 0; ++i)
-            if (PreviewBase != 0 && SpecId[i] == PreviewBase) b = i;
+            if (PreviewRef != 0 && SpecId[i] == PreviewRef) b = i;
     }
     if (b == 0) { // the base was deleted while its coefficient was typed
         ClearPreview();

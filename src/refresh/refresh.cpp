@@ -77,12 +77,13 @@ void TForm1::refresh(int mode) {
 
 void TForm1::ClearPreview() {
     for (int i = 1; i <= kivo::MaxSpec; ++i) PreviewFrom[i] = 0;
-    PreviewBase = 0;
+    PreviewRef = 0;
     PreviewNotice.clear();
 }
 
 void TForm1::CommitPendingWork() {
     if (BaseLineMode) CommitBaseLine();
+    if (RestrictPending) CommitRestriction();
     if (SubtrInput) {
         SubtrSpec(1);
         SubtrInput = false;
@@ -104,8 +105,15 @@ void TForm1::CommitBaseLine() {
 
 void TForm1::CommitRestriction() {
     RestrictPending = false;
-    const int a = ActiveSpec;
-    if (a < 1 || a > NumSpec) return;
+    // The range was picked on one spectrum; it cuts that one by position and
+    // the others marked with it by field, and none marked since.
+    int a = 0;
+    for (int i = 1; i <= NumSpec && a == 0; ++i)
+        if (PreviewRef != 0 && SpecId[i] == PreviewRef) a = i;
+    if (a == 0) {
+        ClearPreview();
+        return;
+    }
     // The picked points may come in either order; a range that leaves the
     // spectrum, or fewer than two points anywhere, is refused whole.
     int f = PickIndex[1], l = PickIndex[2];
@@ -113,7 +121,9 @@ void TForm1::CommitRestriction() {
     const int n = Params[a].NumPoints;
     if (f < 1 || l > n || l - f + 1 < 2) {
         SetModeLine(
+            ModeLine() +
             QStringLiteral("   Restriction refused: the picked range is not on the spectrum "));
+        ClearPreview();
         return;
     }
     float* xa = SpecX[a].Data();
@@ -121,21 +131,20 @@ void TForm1::CommitRestriction() {
     double lo = xa[f - 1], hi = xa[l - 1];
     if (lo > hi) std::swap(lo, hi);
     auto inside = [lo, hi](float x) { return lo <= double(x) && double(x) <= hi; };
-    for (int j = a + 1; j <= NumSpec; ++j) {
-        if (!Marked[j]) continue;
+    for (int j = 1; j <= NumSpec; ++j) {
+        if (j == a || !Previewed(j)) continue;
         const float* x = SpecX[j].Data();
         if (std::count_if(x, x + Params[j].NumPoints, inside) < 2) {
             SetModeLine(
+                ModeLine() +
                 QStringLiteral("   Restriction refused: fewer than 2 points would remain in ") +
                 SpecCheck[j]->text() + QStringLiteral(" "));
+            ClearPreview();
             return;
         }
     }
-    Params[a].NumPoints = static_cast<uint16_t>(l - f + 1);
-    std::copy(xa + f - 1, xa + l, xa);
-    std::copy(ya + f - 1, ya + l, ya);
-    for (int j = a + 1; j <= NumSpec; ++j) {
-        if (!Marked[j]) continue;
+    for (int j = 1; j <= NumSpec; ++j) {
+        if (j == a || !Previewed(j)) continue;
         float* x = SpecX[j].Data();
         float* y = SpecY[j].Data();
         int kept = 0;
@@ -147,6 +156,12 @@ void TForm1::CommitRestriction() {
         }
         Params[j].NumPoints = static_cast<uint16_t>(kept);
     }
+    if (Previewed(a)) {
+        Params[a].NumPoints = static_cast<uint16_t>(l - f + 1);
+        std::copy(xa + f - 1, xa + l, xa);
+        std::copy(ya + f - 1, ya + l, ya);
+    }
+    ClearPreview();
     Plot();
 }
 

@@ -107,12 +107,13 @@ public:
     int32_t RefLineKind = 0;
     uint8_t HelpLanguage = 1;
     bool BaseLineMode = false; // SavedX/SavedY hold a base-line correction to commit
-    // The spectra the last preview (base line, subtraction) was computed
-    // from: per slot the identity it had then, 0 where it was not previewed;
-    // and the base spectrum of a subtraction. A commit writes only into a
-    // slot that still holds that spectrum and is marked.
+    // The spectra the last preview (base line, subtraction, restriction) was
+    // computed from: per slot the identity it had then, 0 where it was not
+    // previewed; and the spectrum the others are measured against (the base
+    // of a subtraction, the spectrum a restriction was picked on). A commit
+    // writes only into a slot that still holds that spectrum and is marked.
     kivo::SlotArray<uint32_t> PreviewFrom;
-    uint32_t PreviewBase = 0;
+    uint32_t PreviewRef = 0;
     QString PreviewNotice; // what the preview could not do, said again by the commit
     bool Previewed(int slot) const {
         return PreviewFrom[slot] != 0 && PreviewFrom[slot] == SpecId[slot] && Marked[slot];
@@ -133,6 +134,11 @@ public:
     QString PickedNumbersText;
     QString PickedValuesText;
     double MoveUnitX = 0, MoveUnitY = 0;
+    // The view transform in force for each slot at the last move-and-scale
+    // key while it was marked; what "Save as in plot" makes permanent.
+    kivo::SlotArray<double> SpecXShift, SpecYShift;
+    kivo::SlotArray<double> SpecXScale = kivo::SlotArray<double>::Filled(1.0);
+    kivo::SlotArray<double> SpecYScale = kivo::SlotArray<double>::Filled(1.0);
     qint64 LastCheckClickTime = 0;  // ms of the last single click on a box; 0 = none
     bool BaseChoicePending = false; // the next box click chooses the base spectrum
 
@@ -299,6 +305,14 @@ private:
     void ReleaseWorkCopies();
     void CommitBaseLine();
     void CommitRestriction();
+    // Move and scale: the picking commands that return to it.
+    void StartComponentPick(uint16_t task, int first, int last, const QString& prompt);
+    void BackToMoveScale(const QString& notice);
+    void NormaliseOnComponent();
+    void CombineComponentField();
+    // Divides a slot's signal by an amplitude; an amplitude that is not
+    // positive leaves it as it was and is reported.
+    bool DivideSlot(int slot, long double amplitude, QString& refused);
     void CompactSlots();
     void LayoutPanels();
     void CreateControls();

@@ -8,25 +8,12 @@ void TForm1::Defaultsize1Click() {}
 void TForm1::WindowSize1Click() {}
 void TForm1::GrafSize1Click() {}
 void TForm1::Lowmenu1Click() {}
-void TForm1::Fieldgrid1Click() {}
 void TForm1::Bigpoints1Click() {}
 void TForm1::LoadHelp() {}
 void TForm1::Help1Click() {}
 void TForm1::English1Click() {}
 void TForm1::Russian1Click() {}
-void TForm1::Frame11Label6Click() {}
 void TForm1::Frame11Label8Click() {}
-void TForm1::Frame12Label3Click() {}
-void TForm1::Frame12Label4Click() {}
-void TForm1::Frame12Label5Click() {}
-void TForm1::Frame12Label7Click() {}
-void TForm1::Frame12Label8Click() {}
-void TForm1::Frame12Label9Click() {}
-void TForm1::Frame12Label10Click() {}
-void TForm1::Frame12Label11Click() {}
-void TForm1::Frame12Label12Click() {}
-void TForm1::Frame12Edit1KeyDown(int&, kivo::ShiftState) {}
-void TForm1::Frame13Edit1KeyDown(int&, kivo::ShiftState) {}
 void TForm1::Frame16Label1Click() {}
 void TForm1::Frame16Label2Click() {}
 void TForm1::Frame16Label3Click() {}

@@ -1,0 +1,180 @@
+// Moving and stretching the marked spectra on the chart, the size panel, and
+// the two commands that make a view permanent: save as plotted and back
+// order.
+#include <QLabel>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "Unit1.h"
+#include "fonts.h"
+
+void TForm1::Frame11Label6Click() {
+    SelectMode = false;
+    CheckActivSpec();
+    SetModeLine(QStringLiteral("  MOVE and SCALE "));
+    ShowPanel(Frame12);
+}
+
+void TForm1::Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+    using namespace kivo;
+    CheckActivSpec();
+    const double stretch = MoveStep * 0.0001;
+    if (Shift.Ctrl && !Shift.Shift && !Shift.Alt) {
+        if (Key == VK_PRIOR) YScale *= 1 + stretch;
+        if (Key == VK_NEXT) YScale *= 1 - stretch;
+    } else {
+        switch (Key) {
+        case VK_ESCAPE:
+            refresh(0);
+            break;
+        case VK_PRIOR:
+            XScale *= 1 + stretch;
+            break;
+        case VK_NEXT:
+            XScale *= 1 - stretch;
+            break;
+        case VK_LEFT:
+            XShift -= MoveUnitX * MoveStep;
+            break;
+        case VK_RIGHT:
+            XShift += MoveUnitX * MoveStep;
+            break;
+        case VK_UP:
+            YShift += MoveUnitY * MoveStep;
+            break;
+        case VK_DOWN:
+            YShift -= MoveUnitY * MoveStep;
+            break;
+        case VK_OEM_PLUS:
+            MoveStep *= 2;
+            break;
+        case VK_OEM_MINUS:
+            MoveStep /= 2;
+            break;
+        default:
+            break;
+        }
+    }
+    auto record = [this] {
+        for (int i = 1; i <= NumSpec; ++i) {
+            if (!Marked[i]) continue;
+            Chart1->Clear(SpecSeries[i]);
+            SpecXShift[i] = XShift;
+            SpecYShift[i] = YShift;
+            SpecXScale[i] = XScale;
+            SpecYScale[i] = YScale;
+        }
+    };
+    if (Shift.AltOnly()) {
+        // The Alt key's own press records the transform before the letter
+        // arrives, so Alt+W saves the spectra exactly as they are shown.
+        record();
+        switch (Key) {
+        case 'A':
+            Frame12Label4Click();
+            break;
+        case 'B':
+            Frame12Label8Click();
+            break;
+        case 'G':
+            Fieldgrid1Click();
+            break;
+        case 'H':
+            Frame12Label7Click();
+            break;
+        case 'M':
+            Frame12Label9Click();
+            break;
+        case 'N':
+            Frame12Label5Click();
+            break;
+        case 'Q':
+            Frame12Label12Click();
+            break;
+        case 'R':
+            Frame12Label3Click();
+            break;
+        case 'S':
+            Frame12Label11Click();
+            break;
+        case 'W':
+            Frame12Label10Click();
+            break;
+        default:
+            break;
+        }
+    }
+    record();
+    Plot();
+}
+
+void TForm1::Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+    using namespace kivo;
+    const bool ctrlOnly = Shift.Ctrl && !Shift.Shift && !Shift.Alt;
+    int dh = 0, dw = 0;
+    if (Key == VK_PRIOR || Key == VK_NEXT) {
+        const int d = Key == VK_PRIOR ? 10 : -10;
+        (ctrlOnly ? dh : dw) = d;
+    } else if (Key == VK_ESCAPE && !ctrlOnly) {
+        refresh(0);
+    }
+    switch (SizeEditKind) {
+    case 1:
+        resize(width() + dw, height() + dh);
+        break;
+    case 2:
+        Chart1->resize(Chart1->width() + dw, Chart1->height() + dh);
+        break;
+    case 3: {
+        // The lower menu grows upwards: its bottom edge stays where it is.
+        const int modeLineWidth = Label3->width();
+        Frame13->setGeometry(Frame13->x(), Frame13->y() - dh, Frame13->width() + dw,
+                             Frame13->height() + dh);
+        Label1->resize(modeLineWidth + dw, Label1->height());
+        Label3->setGeometry(Label3->x(), Label3->y() - dh, Label3->width() + dw,
+                            Label3->height() + dh);
+        for (TFrame1* f : {Frame16, Frame15, Frame14, Frame12, Frame11})
+            f->setGeometry(f->x(), Frame13->y(), Frame13->width(), Frame13->height());
+        const int font = FontHeight(Frame13->Label1) + dh / 10;
+        auto setFont = [font](QLabel* label) {
+            SetFontHeight(label, font);
+            label->adjustSize();
+        };
+        setFont(Frame13->Label1);
+        setFont(Frame13->Label2);
+        for (TFrame1* f : {Frame12, Frame11})
+            for (int n = 1; n <= 10; ++n) setFont(f->Label(n));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void TForm1::Frame12Label10Click() {
+    // The marks as the last key of the mode left them: no CheckActivSpec.
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        const int n = Params[i].NumPoints;
+        kivo::TransformValues(SpecX[i].Data(), n, XCentre, SpecXScale[i], SpecXShift[i]);
+        kivo::TransformValues(SpecY[i].Data(), n, YCentre, SpecYScale[i], SpecYShift[i]);
+    }
+    WriteClick();
+}
+
+void TForm1::Frame12Label12Click() {
+    CheckActivSpec();
+    if (!NoneMarked)
+        for (int i = ActiveSpec; i <= NumSpec; ++i)
+            if (Marked[i])
+                kivo::ReversePoints(SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints);
+    InitAxes();
+    Plot();
+    Parameters(ActiveSpec);
+}
+
+void TForm1::Fieldgrid1Click() {
+    Chart1->SetAxesVisible(!Chart1->AxesVisible());
+    Chart1->SetLeftAxisVisible(true);
+    Chart1->SetLeftIncrement(0.0001);
+}

@@ -1,0 +1,179 @@
+// The commands of the move-and-scale panel that change the stored spectra:
+// the restriction to a picked range, the normalisations, the alignment of a
+// component's centre and the 3300 G centring.
+#include <QCheckBox>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "Unit1.h"
+
+namespace {
+const QString MoveScaleLine = QStringLiteral("  MOVE and SCALE ");
+const QString ChooseComponent = QStringLiteral("     Choose component  ");
+} // namespace
+
+void TForm1::StartComponentPick(uint16_t task, int first, int last, const QString& prompt) {
+    PickIndex[1] = first;
+    PickIndex[2] = last;
+    SetModeLine(prompt);
+    Chart1->Clear(AuxSeries[1]);
+    Chart1->SetActive(AuxSeries[1], true);
+    TaskCode = task;
+    PickNo = 1;
+    PickCount = 2;
+    BorderPointManual();
+}
+
+void TForm1::BackToMoveScale(const QString& notice) {
+    // Set first: the refresh adds what a cut could not do.
+    SetModeLine(MoveScaleLine + notice);
+    Frame14->hide();
+    refresh(1);
+    CheckActivSpec();
+    ShowPanel(Frame12);
+}
+
+bool TForm1::DivideSlot(int slot, long double amplitude, QString& refused) {
+    // Nothing is divided by zero: such a spectrum stays as it was.
+    if (!(amplitude > 0) && !(amplitude < 0)) {
+        refused += QStringLiteral("   Amplitude 0, not normalised: ") + SpecCheck[slot]->text() +
+                   QStringLiteral(" ");
+        return false;
+    }
+    kivo::DivideValues(SpecY[slot].Data(), Params[slot].NumPoints, amplitude);
+    return true;
+}
+
+void TForm1::Frame12Label3Click() {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    RestrictPending = true;
+    // The cut belongs to the spectra marked now and to the range picked on
+    // the active one, whatever is marked by the time a refresh makes it.
+    ClearPreview();
+    for (int i = 1; i <= NumSpec; ++i)
+        if (Marked[i]) PreviewFrom[i] = SpecId[i];
+    PreviewRef = SpecId[ActiveSpec];
+    StartComponentPick(12, 1, Params[ActiveSpec].NumPoints,
+                       QStringLiteral("    Restriction  the spectrum "));
+}
+
+void TForm1::Frame12Label4Click() {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    StartComponentPick(124, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
+}
+
+void TForm1::Frame12Label8Click() {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    StartComponentPick(128, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
+}
+
+void TForm1::NormaliseOnComponent() {
+    QString refused;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        const kivo::PointRange r = CursorRange(i);
+        const double amplitude =
+            kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), r.First, r.Last).Amplitude;
+        if (DivideSlot(i, amplitude, refused)) SampCondW(124, i, {});
+    }
+    InitAxes();
+    Plot();
+    Parameters(ActiveSpec);
+    BackToMoveScale(refused);
+}
+
+void TForm1::CombineComponentField() {
+    const int a = ActiveSpec;
+    const double ca =
+        kivo::RangeExtrema(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1], PickIndex[2]).Centre;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        if (i != a) {
+            const kivo::PointRange r = CursorRange(i);
+            const double ci =
+                kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), r.First, r.Last).Centre;
+            kivo::TransformValues(SpecX[i].Data(), Params[i].NumPoints, 0, 1,
+                                  static_cast<long double>(ca) - ci);
+        }
+        SampCondW(128, i, {});
+    }
+    InitAxes();
+    Plot();
+    Parameters(ActiveSpec);
+    BackToMoveScale({});
+}
+
+void TForm1::Frame12Label5Click() {
+    CheckActivSpec();
+    for (int i = 1; i <= NumSpec; ++i) {
+        kivo::ParamSpec& p = Params[i];
+        if (!Marked[i] || !(p.DblIntegral > 0)) continue;
+        kivo::DivideValues(SpecY[i].Data(), p.NumPoints, p.DblIntegral);
+        p.DblIntegral = 1.0;
+        SampCondW(125, i, {});
+    }
+    Parameters(ActiveSpec);
+    InitAxes();
+    Plot();
+}
+
+void TForm1::Frame12Label9Click() {
+    CheckActivSpec();
+    QString refused;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        if (DivideSlot(i, kivo::SpanWithZero(SpecY[i].Data(), Params[i].NumPoints), refused))
+            SampCondW(129, i, {});
+    }
+    if (!refused.isEmpty()) SetModeLine(ModeLine() + refused);
+    Parameters(ActiveSpec);
+    InitAxes();
+    Plot();
+}
+
+void TForm1::Frame12Label11Click() {
+    CheckActivSpec();
+    if (NoneMarked) return;
+    for (int i = ActiveSpec; i <= NumSpec; ++i) {
+        kivo::ParamSpec& p = Params[i];
+        if (!Marked[i]) continue;
+        if (p.StandartRuby > 0) {
+            kivo::DivideValues(SpecY[i].Data(), p.NumPoints, p.StandartRuby);
+            p.StandartRuby = 1.0;
+            SampCondW(1211, i, {});
+            Parameters(ActiveSpec);
+        } else {
+            SetModeLine(ModeLine() + QStringLiteral("       some spectra have not Rb stand"));
+        }
+    }
+    InitAxes();
+    Plot();
+    Parameters(ActiveSpec);
+}
+
+void TForm1::Frame12Label7Click() {
+    CheckActivSpec();
+    Chart1->SetAxesVisible(true);
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        const int n = Params[i].NumPoints;
+        const double top = kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), 1, n).XAtMax;
+        kivo::TransformValues(SpecX[i].Data(), n, 0, 1, 3300.0L - top);
+        SampCondW(127, i, {});
+    }
+    InitAxes();
+    Plot();
+    Parameters(ActiveSpec);
+}
