@@ -152,6 +152,23 @@ long double SpanWithZero(const float* y, int n);
 // Points 1..n in the opposite order, each signal staying with its field.
 void ReversePoints(float* x, float* y, int n);
 
+// Smoothing of one spectrum (x, y, n points) into xo, yo; returns the number
+// of result points. r = 0: a moving average over 2 * (w div 2) + 1 points, the
+// window shrinking at the ends, kept as a running sum so its cost does not
+// grow with w. r > 0: means of blocks of r points, block c only while
+// c * r + r div 2 <= n.
+int SmoothPoints(int w, int r, const float* x, const float* y, int n, float* xo, float* yo);
+
+// The points that remain when every point whose field is below that of the
+// point just before it (in the unfiltered spectrum) is dropped.
+int CountForwardPoints(const float* x, int n);
+// Drops those points, closing up; returns how many remain.
+int EraseBackwardSteps(float* x, float* y, int n);
+
+// Removes count points from point a on (1-based), closing up; returns the
+// new number of points.
+int RemoveRun(float* x, float* y, int n, int a, int count);
+
 // Mean of y over points s..e (s <= e), as a running sum.
 long double MeanY(const float* y, int s, int e);
 

@@ -85,6 +85,80 @@ void ReversePoints(float* x, float* y, int n) {
     std::reverse(y, y + n);
 }
 
+// ---- Smoothing and point tools ------------------------------------------------
+
+int SmoothPoints(int w, int r, const float* x, const float* y, int n, float* xo, float* yo) {
+    w = std::clamp(w, 0, 65535); // the counts are 16-bit: a typed -1 is a wide window
+    r = std::clamp(r, 0, 65535);
+    if (n < 1) return 0;
+    if (r > 0) {
+        int m = 0;
+        for (long c = 1; c * r + r / 2 <= n; ++c) {
+            long double sx = 0, sy = 0;
+            for (long k = (c - 1) * r; k < c * r; ++k) {
+                sx += x[k];
+                sy += y[k];
+            }
+            xo[m] = static_cast<float>(sx / r);
+            yo[m] = static_cast<float>(sy / r);
+            ++m;
+        }
+        return m;
+    }
+    // The window of point i is i - h .. i + h inside 1..n: the sums gain the
+    // point entering at the right and lose the one leaving at the left.
+    const long h = std::min<long>(w / 2, n);
+    long double sx = 0, sy = 0;
+    long lo = 0, hi = -1; // the points in the sums, 0-based and inclusive
+    for (long i = 0; i < n; ++i) {
+        const long want = std::min<long>(i + h, n - 1);
+        while (hi < want) {
+            ++hi;
+            sx += x[hi];
+            sy += y[hi];
+        }
+        while (lo < i - h) {
+            sx -= x[lo];
+            sy -= y[lo];
+            ++lo;
+        }
+        const long count = hi - lo + 1;
+        xo[i] = static_cast<float>(sx / count);
+        yo[i] = static_cast<float>(sy / count);
+    }
+    return n;
+}
+
+int CountForwardPoints(const float* x, int n) {
+    int kept = n > 0 ? 1 : 0;
+    for (int j = 1; j < n; ++j) kept += !(x[j] < x[j - 1]);
+    return kept;
+}
+
+int EraseBackwardSteps(float* x, float* y, int n) {
+    if (n < 1) return 0;
+    int kept = 1;
+    float previous = x[0];
+    for (int j = 1; j < n; ++j) {
+        const float xj = x[j];
+        if (!(xj < previous)) {
+            x[kept] = xj;
+            y[kept] = y[j];
+            ++kept;
+        }
+        previous = xj;
+    }
+    return kept;
+}
+
+int RemoveRun(float* x, float* y, int n, int a, int count) {
+    a = std::clamp(a, 1, n + 1);
+    count = std::clamp(count, 0, n - a + 1);
+    std::copy(x + a - 1 + count, x + n, x + a - 1);
+    std::copy(y + a - 1 + count, y + n, y + a - 1);
+    return n - count;
+}
+
 // ---- Base line --------------------------------------------------------------
 
 long double MeanY(const float* y, int s, int e) {

@@ -165,9 +165,9 @@ void TForm1::AcceptCursor() {
     }
     CompletePicking();
     PickNo = 1;
-    // A completion that left the picking (back to move and scale) leaves no
-    // cursor behind.
-    if (TaskCode != 0) Chart1->SetActive(AuxSeries[1], true);
+    // A completion that left the picking (back to move and scale or to the
+    // treatment panel) leaves no cursor behind.
+    if (CurrentFrame() == Frame14) Chart1->SetActive(AuxSeries[1], true);
 }
 
 void TForm1::CompletePicking() {
@@ -191,6 +191,18 @@ void TForm1::CompletePicking() {
         break;
     case 128:
         CombineComponentField();
+        break;
+    case 161:
+    case 162:
+    case 163:
+    case 164:
+        CalibrateByRefLines();
+        break;
+    case 168:
+        MeasureDistance();
+        break;
+    case 1611:
+        DeletePickedPoints();
         break;
     case 151:
     case 153:

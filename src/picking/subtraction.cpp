@@ -69,37 +69,43 @@ void TForm1::SubtrSpec(int commit) {
                 QStringLiteral("   No field overlap with the base: ") + name + QStringLiteral(" ");
             continue;
         }
-        int target = i;
-        if (toNewSlots) {
-            if (NumSpec >= kivo::MaxSpec) {
-                SubtrNotice += QStringLiteral("   No free slot for the result of ") + name +
-                               QStringLiteral(" ");
-                continue;
-            }
-            ++counter;
-            target = ++NumSpec;
-            AllocateSlot(target);
-            FileSpectrumName[target] = QStringLiteral("res%1").arg(counter);
-            Params[target] = p;
-        }
-        // Copied out first: in place, the result overwrites its own source.
-        std::vector<float> fields(x, x + r.Count);
-        Params[target].NumPoints = static_cast<uint16_t>(r.Count);
-        std::copy(fields.begin(), fields.end(), SpecX[target].Data());
-        std::copy(y, y + r.Count, SpecY[target].Data());
-        if (toNewSlots) {
-            QCheckBox* box = SpecCheck[target];
-            box->setText(FileSpectrumName[target]);
-            box->setFixedWidth(80);
-            box->show();
-            SetBoxChecked(target, true);
-            Chart1->SetActive(SpecSeries[target], true);
-        }
-        SampCondW(143, target, description);
+        const int target = StoreResult(i, toNewSlots, counter, x, y, r.Count, SubtrNotice);
+        if (target != 0) SampCondW(143, target, description);
     }
     if (commit)
         ClearPreview();
     else
         PreviewNotice = SubtrNotice;
     SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint + SubtrNotice);
+}
+
+int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x, const float* y,
+                        int count, QString& notice) {
+    int target = source;
+    if (toNewSlot) {
+        if (NumSpec >= kivo::MaxSpec) {
+            notice += QStringLiteral("   No free slot for the result of ") +
+                      ShortName(FileSpectrumName[source]) + QStringLiteral(" ");
+            return 0;
+        }
+        ++counter;
+        target = ++NumSpec;
+        AllocateSlot(target);
+        FileSpectrumName[target] = QStringLiteral("res%1").arg(counter);
+        Params[target] = Params[source];
+    }
+    // Copied out first: in place, the result may be read from its own slot.
+    const std::vector<float> fields(x, x + count), values(y, y + count);
+    Params[target].NumPoints = static_cast<uint16_t>(count);
+    std::copy(fields.begin(), fields.end(), SpecX[target].Data());
+    std::copy(values.begin(), values.end(), SpecY[target].Data());
+    if (toNewSlot) {
+        QCheckBox* box = SpecCheck[target];
+        box->setText(FileSpectrumName[target]);
+        box->setFixedWidth(80);
+        box->show();
+        SetBoxChecked(target, true);
+        Chart1->SetActive(SpecSeries[target], true);
+    }
+    return target;
 }

@@ -88,6 +88,10 @@ void TForm1::CommitPendingWork() {
         SubtrSpec(1);
         SubtrInput = false;
     }
+    if (SmoothEntry) {
+        SmoothSpec(1);
+        SmoothEntry = false;
+    }
 }
 
 void TForm1::CommitBaseLine() {

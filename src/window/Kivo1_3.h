@@ -105,6 +105,7 @@ public:
     bool CompactPending = false;
     bool RestrictPending = false;
     int32_t RefLineKind = 0;
+    uint16_t MistCount = 0; // points the last "Erase mist." removed
     uint8_t HelpLanguage = 1;
     bool BaseLineMode = false; // SavedX/SavedY hold a base-line correction to commit
     // The spectra the last preview (base line, subtraction, restriction) was
@@ -147,7 +148,7 @@ public:
     uint16_t PickNo = 1;   // the picking cursor being placed
     kivo::SlotArray<double, 4> PickLevel;
     uint16_t BigPoints = 0; // chart index of the preview point series
-    QString SubtrNotice;    // what the last subtraction pass could not do
+    QString SubtrNotice;    // what the last subtraction or smoothing pass could not do
     void BorderPointManual();
     void ShowPickedPoint(int number, double value);
     // The plotted x of a field, through the view transform.
@@ -178,6 +179,11 @@ public:
 
     void refresh(int mode);
     void SubtrSpec(int commit);
+    // Puts a treatment's result of a slot into a new slot named res<counter>
+    // (a copy of the source's parameters) or over the source itself; returns
+    // the slot, or 0 when no slot is free (said in notice).
+    int StoreResult(int source, bool toNewSlot, int& counter, const float* x, const float* y,
+                    int count, QString& notice);
     void SmoothSpec(int commit);
     // Records a treatment in the history line of a slot's spectrum.
     void SampCondW(int code, int slot, const std::string& text);
@@ -308,6 +314,11 @@ private:
     // Move and scale: the picking commands that return to it.
     void StartComponentPick(uint16_t task, int first, int last, const QString& prompt);
     void BackToMoveScale(const QString& notice);
+    // Treatment: the reference-line set-up and the picking completions.
+    void ForSearchMnRb();
+    void CalibrateByRefLines();
+    void MeasureDistance();
+    void DeletePickedPoints();
     void NormaliseOnComponent();
     void CombineComponentField();
     // Divides a slot's signal by an amplitude; an amplitude that is not

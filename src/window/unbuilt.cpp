@@ -13,15 +13,3 @@ void TForm1::LoadHelp() {}
 void TForm1::Help1Click() {}
 void TForm1::English1Click() {}
 void TForm1::Russian1Click() {}
-void TForm1::Frame11Label8Click() {}
-void TForm1::Frame16Label1Click() {}
-void TForm1::Frame16Label2Click() {}
-void TForm1::Frame16Label3Click() {}
-void TForm1::Frame16Label4Click() {}
-void TForm1::Frame16Label6Click() {}
-void TForm1::Frame16Label8Click() {}
-void TForm1::Frame16Label9Click() {}
-void TForm1::Frame16Label10Click() {}
-void TForm1::Frame16Label11Click() {}
-void TForm1::Frame16Edit1KeyDown(int&, kivo::ShiftState) {}
-void TForm1::SmoothSpec(int) {}

@@ -1,0 +1,134 @@
+// Calibration of the field axis on two reference lines: the ruby standard or
+// a pair of the Mn2+ sextet, enclosed by four cursors on the active spectrum.
+#include <QColor>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+
+namespace {
+
+struct RefPair {
+    float r; // field of the first line, G
+    float d; // distance to the second line, G
+};
+
+RefPair RefPairOf(int kind) {
+    switch (kind) {
+    case 2:
+        return {3196.0f, 86.76f};
+    case 3:
+        return {3111.42f, 260.34f};
+    case 4:
+        return {3029.05f, 433.91f};
+    default:
+        return {2229.0f, 1810.0f};
+    }
+}
+
+} // namespace
+
+void TForm1::Frame16Label1Click() {
+    RefLineKind = 1;
+    TaskCode = 161;
+    ForSearchMnRb();
+}
+
+void TForm1::Frame16Label2Click() {
+    RefLineKind = 2;
+    TaskCode = 162;
+    ForSearchMnRb();
+}
+
+void TForm1::Frame16Label3Click() {
+    RefLineKind = 3;
+    TaskCode = 163;
+    ForSearchMnRb();
+}
+
+void TForm1::Frame16Label4Click() {
+    RefLineKind = 4;
+    TaskCode = 164;
+    ForSearchMnRb();
+}
+
+void TForm1::ForSearchMnRb() {
+    CheckActivSpec();
+    if (NoneMarked) {
+        TaskCode = 0;
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    SetModeLine(ModeLine() + ShiftLineHint);
+    PickCount = 4;
+    PickNo = 1;
+    Chart1->SetActive(AuxSeries[1], true);
+    const int n = Params[ActiveSpec].NumPoints;
+    PickIndex[1] = NumAver;
+    PickIndex[2] = 100;
+    PickIndex[4] = n - NumAver;
+    PickIndex[3] = n - NumAver - 100;
+    BorderPointManual();
+}
+
+void TForm1::CalibrateByRefLines() {
+    CheckActivSpec();
+    SetModeLine(QStringLiteral("  Treatment  "));
+    const RefPair ref = RefPairOf(RefLineKind);
+    const int a = ActiveSpec;
+    const int na = Params[a].NumPoints;
+    double f[5] = {};
+    for (int k = 1; k <= 4; ++k) f[k] = SpecX[a][std::clamp<int>(PickIndex[k], 1, na)];
+    QString refused;
+    kivo::SlotArray<bool> calibrated;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        const float* x = SpecX[i].Data();
+        const float* y = SpecY[i].Data();
+        const int n = Params[i].NumPoints;
+        int s1 = PickIndex[1], e1 = PickIndex[2], s2 = PickIndex[3], e2 = PickIndex[4];
+        if (i != a) {
+            // The same lines found by field in this spectrum.
+            s1 = 1;
+            while (s1 < n && x[s1 - 1] < f[1]) ++s1;
+            e1 = s1;
+            while (e1 < n && x[e1 - 1] < f[2]) ++e1;
+            e2 = n;
+            while (e2 > 1 && x[e2 - 1] > f[4]) --e2;
+            s2 = e2;
+            while (s2 > 1 && x[s2 - 1] > f[3]) --s2;
+        }
+        const double c1 = kivo::RangeExtrema(x, y, s1, e1).Centre;
+        const double c2 = kivo::RangeExtrema(x, y, s2, e2).Centre;
+        // Both lines at one field give no scale: that spectrum stays as it was.
+        if (c1 == c2) {
+            refused += QStringLiteral("   Both lines at one field, not calibrated: ") +
+                       ShortName(FileSpectrumName[i]) + QStringLiteral(" ");
+            continue;
+        }
+        const long double scale = static_cast<long double>(ref.d) / (c2 - c1);
+        kivo::TransformValues(SpecX[i].Data(), n, 0, scale, ref.r - c1 * scale);
+        SampCondW(TaskCode, i, {});
+        calibrated[i] = true;
+    }
+    // One axis set-up for all: the view's scale is 1 again, so each line
+    // is drawn where its new fields are.
+    InitAxes();
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!calibrated[i]) continue;
+        Chart1->Clear(SpecSeries[i]);
+        DrawSpectr(SpecX[i], SpecY[i], SpecSeries[i], Params[i].NumPoints, 1);
+    }
+    Parameters(ActiveSpec);
+    RefLineKind = 0;
+    const int lines[2] = {AuxSeries[5], AuxSeries[6]};
+    const double fields[2] = {ref.r, double(ref.r) + ref.d};
+    for (int j = 0; j < 2; ++j) {
+        Chart1->Clear(lines[j]);
+        Chart1->AddPoint(lines[j], fields[j], 0.97 * YHalfRange);
+        Chart1->AddPoint(lines[j], fields[j], 0);
+        Chart1->SetActive(lines[j], true);
+        Chart1->ColourPoints(lines[j], 0, 1, QColor(255, 0, 0));
+    }
+    TaskCode = 0;
+    SetModeLine(ModeLine() + refused);
+}

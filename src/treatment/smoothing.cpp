@@ -1,0 +1,62 @@
+// Smoothing of the marked spectra: a moving average, or means of blocks of
+// points; previewed after the two numbers are typed, committed by the refresh.
+#include <vector>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+
+void TForm1::Frame16Label6Click() {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    SmoothEntry = true;
+    PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
+    SetModeLine(PromptText);
+    NumSmoothIn = 0;
+    NumRestrictIn = 0;
+    EntryText.clear();
+}
+
+void TForm1::SmoothSpec(int commit) {
+    CheckActivSpec();
+    const int preview = BigPoints ? PointSeries2 : PointSeries1;
+    Chart1->Clear(preview);
+    std::vector<float> xo(kivo::MaxPoints), yo(kivo::MaxPoints);
+    if (!commit) {
+        ClearPreview();
+        for (int i = 1; i <= NumSpec; ++i) {
+            if (!Marked[i]) continue;
+            const int m =
+                kivo::SmoothPoints(NumSmoothIn, NumRestrictIn, SpecX[i].Data(), SpecY[i].Data(),
+                                   Params[i].NumPoints, xo.data(), yo.data());
+            AddPlotted(preview, xo.data(), yo.data(), m);
+            PreviewFrom[i] = SpecId[i];
+        }
+        return;
+    }
+    // Only what the preview showed is committed; the count of marked spectra
+    // taken now decides for all of them whether results get new slots.
+    const bool toNewSlots = NumMarked <= 10;
+    const int loaded = NumSpec;
+    int counter = 0;
+    for (int i = 1; i <= loaded; ++i) {
+        if (!Previewed(i)) continue;
+        const int m = kivo::SmoothPoints(NumSmooth, NumRestrict, SpecX[i].Data(), SpecY[i].Data(),
+                                         Params[i].NumPoints, xo.data(), yo.data());
+        const QString name = ShortName(FileSpectrumName[i]);
+        if (m < 2) {
+            SubtrNotice += QStringLiteral("   Fewer than 2 points after smoothing: ") + name +
+                           QStringLiteral(" ");
+            continue;
+        }
+        const std::string note =
+            (name + QStringLiteral(" Smoothed ") + QString::number(NumSmooth)).toStdString();
+        const int target =
+            StoreResult(i, toNewSlots, counter, xo.data(), yo.data(), m, SubtrNotice);
+        if (target != 0) SampCondW(166, target, note);
+    }
+    ClearPreview();
+    Parameters(ActiveSpec);
+}

@@ -1,0 +1,170 @@
+// The treatment panel and its point tools: inverse, erase mistakes, delete
+// points and the measure between two cursors.
+#include <QLabel>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "Unit1.h"
+
+namespace {
+const QString ChooseOne = QStringLiteral("   Choose at least one spectrum ");
+} // namespace
+
+void TForm1::Frame11Label8Click() {
+    SelectMode = false;
+    SetModeLine(QStringLiteral("  Treatment  "));
+    ShowPanel(Frame16);
+}
+
+void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+    CheckActivSpec();
+    // While a number is typed every key belongs to the entry.
+    if (SubtrInput || SmoothEntry) {
+        Label3Edit(Key);
+        return;
+    }
+    if (Shift.AltOnly()) {
+        switch (Key) {
+        case 'R':
+            Frame16Label1Click();
+            break;
+        case 'M':
+            Frame16Label2Click();
+            break;
+        case 'K':
+            Frame16Label3Click();
+            break;
+        case 'L':
+            Frame16Label4Click();
+            break;
+        case 'S':
+            Frame14Label3Click();
+            break;
+        case 'G':
+            Frame16Label6Click();
+            break;
+        case 'T':
+            Frame16Label8Click();
+            break;
+        case 'I':
+            Frame16Label9Click();
+            break;
+        case 'E':
+            Frame16Label10Click();
+            break;
+        case 'P':
+            Frame16Label11Click();
+            break;
+        default:
+            break;
+        }
+    } else if (Key == kivo::VK_ESCAPE && !Shift.Alt) {
+        refresh(0);
+    }
+}
+
+void TForm1::Frame16Label9Click() {
+    CheckActivSpec();
+    for (int i = ActiveSpec; i >= 1 && i <= NumSpec; ++i)
+        if (Marked[i]) kivo::TransformValues(SpecY[i].Data(), Params[i].NumPoints, 0, -1, 0);
+    InitAxes();
+    Plot();
+    refresh(1);
+}
+
+void TForm1::Frame16Label10Click() {
+    CheckActivSpec();
+    MistCount = 0;
+    QString refused;
+    for (int i = ActiveSpec; i >= 1 && i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        kivo::ParamSpec& p = Params[i];
+        // A sweep that falls almost throughout would leave no spectrum.
+        if (kivo::CountForwardPoints(SpecX[i].Data(), p.NumPoints) < 2) {
+            refused += QStringLiteral("   Fewer than 2 points would remain, not erased: ") +
+                       ShortName(FileSpectrumName[i]) + QStringLiteral(" ");
+            continue;
+        }
+        const int kept = kivo::EraseBackwardSteps(SpecX[i].Data(), SpecY[i].Data(), p.NumPoints);
+        MistCount = static_cast<uint16_t>(MistCount + p.NumPoints - kept);
+        p.NumPoints = static_cast<uint16_t>(kept);
+    }
+    Label2->setText(QStringLiteral("  I mist = %1").arg(MistCount));
+    if (!refused.isEmpty()) SetModeLine(ModeLine() + refused);
+    InitAxes();
+    Plot();
+}
+
+void TForm1::Frame16Label11Click() {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(ChooseOne);
+        return;
+    }
+    Plot();
+    TaskCode = 1611;
+    PickCount = 2;
+    PickNo = 1;
+    Chart1->SetActive(AuxSeries[1], true);
+    PickIndex[1] = NumAver;
+    PickIndex[2] = 100;
+    BorderPointManual();
+}
+
+void TForm1::DeletePickedPoints() {
+    CheckActivSpec();
+    const int s = ActiveSpec;
+    if (s >= 1) {
+        int a = PickIndex[1], b = PickIndex[2];
+        if (b < a) std::swap(a, b);
+        // The run from the first cursor up to the second, which stays: two
+        // neighbouring cursors remove the first point alone.
+        const int n = Params[s].NumPoints;
+        const int count = std::max(b - a, 1);
+        if (n - count < 2) {
+            SetModeLine(ModeLine() +
+                        QStringLiteral("   Fewer than 2 points would remain, nothing deleted "));
+        } else {
+            Params[s].NumPoints = static_cast<uint16_t>(
+                kivo::RemoveRun(SpecX[s].Data(), SpecY[s].Data(), n, a, count));
+            // The old curve is still drawn: the removed points show purple on it.
+            Chart1->ColourPoints(SpecSeries[s], a - 1, a + count - 2, QColor(128, 0, 128));
+        }
+    }
+    TaskCode = 0;
+    ShowPanel(Frame16);
+    refresh(1);
+}
+
+void TForm1::Frame16Label8Click() {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(ChooseOne);
+        return;
+    }
+    Chart1->SetAxesVisible(true);
+    Chart1->SetLeftAxisVisible(true);
+    Chart1->SetLeftIncrement(0.0001);
+    PickNo = 1;
+    PickCount = 2;
+    SetModeLine(QStringLiteral("    Tool measure, vertical - F11 "));
+    Chart1->Clear(AuxSeries[1]);
+    PickIndex[1] = NumAver;
+    PickIndex[2] = NumAver + 100;
+    TaskCode = 168;
+    BorderPointManual();
+}
+
+void TForm1::MeasureDistance() {
+    PickedValuesText += QStringLiteral(" Delta= ");
+    const int a = ActiveSpec;
+    if (PointCursor) {
+        const int n = Params[a].NumPoints;
+        const int p1 = std::clamp<int>(PickIndex[1], 1, n),
+                  p2 = std::clamp<int>(PickIndex[2], 1, n);
+        ShowPickedPoint(0, double(SpecX[a][p2]) - double(SpecX[a][p1]));
+    } else {
+        ShowPickedPoint(-1, PickLevel[1] - PickLevel[2]);
+    }
+    PickNo = 1;
+}
