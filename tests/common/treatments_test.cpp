@@ -339,3 +339,85 @@ TEST(SubtractInterpolated, DenseBaseAgainstDirectInterpolation) {
     EXPECT_GT(count, 400);
     EXPECT_LT(count, ns);
 }
+
+// ---- Smoothing and point tools ---------------------------------------------------
+
+namespace {
+
+struct Smoothed {
+    Floats x, y;
+};
+Smoothed Smooth(int w, int r, const Floats& x, const Floats& y) {
+    Smoothed s{Floats(x.size()), Floats(y.size())};
+    const int m = SmoothPoints(w, r, x.data(), y.data(), int(x.size()), s.x.data(), s.y.data());
+    s.x.resize(size_t(m));
+    s.y.resize(size_t(m));
+    return s;
+}
+Floats Iota(int n, float from = 1) {
+    Floats v(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) v[size_t(k)] = from + float(k);
+    return v;
+}
+
+} // namespace
+
+TEST(SmoothPoints, MovingAverageShrinksAtTheEnds) {
+    const Smoothed s = Smooth(3, 0, Iota(5), {0, 0, 9, 0, 0});
+    EXPECT_EQ(s.y, (Floats{0, 3, 3, 3, 0}));
+    EXPECT_EQ(s.x, (Floats{1.5f, 2, 3, 4, 4.5f})); // fields averaged alike
+    EXPECT_EQ(Smooth(4, 0, Iota(7), Iota(7)).y, Smooth(5, 0, Iota(7), Iota(7)).y);
+    EXPECT_EQ(Smooth(1, 0, Iota(4), {3, 1, 4, 1}).y, (Floats{3, 1, 4, 1}));
+    EXPECT_EQ(Smooth(0, 0, Iota(4), {3, 1, 4, 1}).y, (Floats{3, 1, 4, 1}));
+    // A window wider than the spectrum is the whole spectrum everywhere.
+    EXPECT_EQ(Smooth(99, 0, Iota(3), {1, 2, 6}).y, (Floats{3, 3, 3}));
+}
+
+TEST(SmoothPoints, RunningSumEqualsTheWindowSummedAfresh) {
+    Floats x = Iota(15000, 3000), y(15000);
+    uint32_t seed = 12345;
+    for (float& v : y) {
+        seed = seed * 1664525u + 1013904223u;
+        v = float(int(seed >> 8) % 20001 - 10000) * 3.7f + 1e5f;
+    }
+    for (int w : {5, 1001}) {
+        const Smoothed s = Smooth(w, 0, x, y);
+        const int h = w / 2;
+        for (int i : {0, 1, h, 7000, 14999 - h, 14999}) {
+            long double sum = 0;
+            int count = 0;
+            for (int k = std::max(0, i - h); k <= std::min(14999, i + h); ++k, ++count)
+                sum += y[size_t(k)];
+            EXPECT_FLOAT_EQ(s.y[size_t(i)], float(sum / count)) << "w " << w << " point " << i;
+        }
+    }
+}
+
+TEST(SmoothPoints, BlocksWhileHalfABlockMoreFits) {
+    EXPECT_EQ(Smooth(0, 3, Iota(10), Iota(10)).y, (Floats{2, 5, 8})); // point 10 dropped
+    EXPECT_EQ(Smooth(7, 10, Iota(100), Iota(100)).y.size(), 9u);      // W plays no part
+    EXPECT_EQ(Smooth(0, 1, Iota(10), Iota(10)).y, Iota(10));
+    EXPECT_TRUE(Smooth(0, 9, Iota(10), Iota(10)).y.empty()); // 9 + 4 > 10
+}
+
+TEST(EraseBackwardSteps, ComparesWithThePointBeforeInTheUnfilteredSpectrum) {
+    Floats x = {1, 2, 3, 2.5f, 4, 5}, y = {10, 20, 30, 25, 40, 50};
+    EXPECT_EQ(CountForwardPoints(x.data(), 6), 5);
+    ASSERT_EQ(EraseBackwardSteps(x.data(), y.data(), 6), 5);
+    EXPECT_EQ(Floats(x.begin(), x.begin() + 5), (Floats{1, 2, 3, 4, 5}));
+    EXPECT_EQ(Floats(y.begin(), y.begin() + 5), (Floats{10, 20, 30, 40, 50}));
+
+    Floats x2 = {1, 2, 9, 3, 4}, y2 = {1, 2, 3, 4, 5};
+    ASSERT_EQ(EraseBackwardSteps(x2.data(), y2.data(), 5), 4);
+    EXPECT_EQ(Floats(x2.begin(), x2.begin() + 4), (Floats{1, 2, 9, 4}));
+    Floats falling = {5, 4, 3};
+    EXPECT_EQ(CountForwardPoints(falling.data(), 3), 1);
+}
+
+TEST(RemoveRun, ClosesUpBehindTheRun) {
+    Floats x = Iota(6), y = Iota(6, 10);
+    EXPECT_EQ(RemoveRun(x.data(), y.data(), 6, 2, 3), 3);
+    EXPECT_EQ(Floats(x.begin(), x.begin() + 3), (Floats{1, 5, 6}));
+    EXPECT_EQ(Floats(y.begin(), y.begin() + 3), (Floats{10, 14, 15}));
+    EXPECT_EQ(RemoveRun(x.data(), y.data(), 3, 3, 9), 2); // never past the end
+}
