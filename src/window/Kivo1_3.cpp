@@ -544,26 +544,34 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     TFrame1* frame = nullptr;
     for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
         if (watched == f->Edit1) frame = f;
+    // Keys are taken by where they sit, so that every layout finds them. The
+    // menu's mnemonics go by the letters the layouts write instead: none
+    // under Cyrillic alone, a Latin one when a Latin group is loaded too.
+    const int code = kivo::IsModifierOnly(*key) ? int(kivo::VK_NONE) : kivo::VirtualKeyOf(*key);
+    const kivo::ShiftState shift = kivo::ShiftOf(*key);
+    const bool exitKey = code == 'X' && shift.AltOnly();
 
     if (type == QEvent::ShortcutOverride) {
-        // Alt letters of a mode belong to its panel, not to the menu bar's
-        // mnemonics; Alt+X stays the exit everywhere. A lone Alt must not
-        // take the focus to the menu bar.
-        if (!frame) return false;
-        if (key->key() == Qt::Key_Alt ||
-            (frame->HasKeyHandler() && (key->modifiers() & Qt::AltModifier) &&
-             key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z && key->key() != Qt::Key_X)) {
+        // Alt+X is the exit everywhere; the other Alt letters of a mode belong
+        // to its panel. A lone Alt must not take the focus to the menu bar.
+        if (exitKey ||
+            (frame && (key->key() == Qt::Key_Alt ||
+                       (frame->HasKeyHandler() && shift.Alt && code >= 'A' && code <= 'Z')))) {
             event->accept();
             return true;
         }
         return false;
     }
+    if (exitKey) {
+        Guarded("Button2Click", [this] { Button2Click(); });
+        return true;
+    }
 
     if (frame) {
         // The key-down of the panel's mode, then the character to the window.
-        if (!kivo::IsModifierOnly(*key)) {
-            int code = kivo::VirtualKeyOf(*key);
-            if (code != kivo::VK_NONE) frame->Edit1KeyDown(code, kivo::ShiftOf(*key));
+        if (code != kivo::VK_NONE) {
+            int k = code;
+            frame->Edit1KeyDown(k, shift);
         }
         const QString text = key->text();
         if (text.size() == 1 && !(key->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {
