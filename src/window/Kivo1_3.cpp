@@ -7,7 +7,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -18,6 +17,7 @@
 #include "TChart.h"
 #include "TLabel.h"
 #include "Unit1.h"
+#include "anchors.h"
 #include "fonts.h"
 
 namespace {
@@ -60,6 +60,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     NowMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
     CreateControls();
     CreateMenu();
+    // The window opens at its design size and can be resized and maximised.
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     qApp->installEventFilter(this);
     Guarded("start-up", [this] { FormCreate(); });
 }
@@ -73,7 +75,7 @@ void TForm1::CreateControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowCloseButtonHint);
     setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 14));
 
     Client = new QWidget(this);
@@ -82,10 +84,9 @@ void TForm1::CreateControls() {
     QPalette pal = Client->palette();
     pal.setColor(QPalette::Window, Qt::black);
     Client->setPalette(pal);
-    Client->setFixedSize(ClientWidth, ClientHeight);
+    // The controls are placed for this size; anchors carry them to any other.
+    Client->resize(ClientWidth, ClientHeight);
     setCentralWidget(Client);
-    // A fixed border: the window always wraps the client area exactly.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     Chart1 = new TChart(Client);
     Chart1->setGeometry(0, 0, ChartWidth, ChartHeight);
@@ -271,6 +272,21 @@ void TForm1::CreateControls() {
                                                       TreeView1, Label13})
         w->raise();
     for (int i = 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->raise();
+
+    // The chart grows with the window; the memos keep to its right side (the
+    // results memo to its lower right corner); the mode line, the lower panels
+    // and the bottom band keep their distance from the bottom.
+    auto* anchors = new Anchors(Client);
+    anchors->Anchor(Chart1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+    anchors->Anchor(Memo1, Qt::TopEdge | Qt::RightEdge, Chart1);
+    anchors->Anchor(Memo2, Qt::TopEdge | Qt::RightEdge, Chart1);
+    anchors->Anchor(Memo3, Qt::BottomEdge | Qt::RightEdge, Chart1);
+    for (QWidget* band : {Label3, Label1})
+        anchors->Anchor(band, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    for (QWidget* w : std::initializer_list<QWidget*>{Frame11, Frame12, Frame13, Frame14, Frame15,
+                                                      Frame16, Label5, Label6, Label7, Label8,
+                                                      Label9, Label4, Label10, Label11})
+        anchors->Anchor(w, Qt::LeftEdge | Qt::BottomEdge);
 
     OpenDialog1.Filter = QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc");
     OpenDialog1.DefaultExt = QStringLiteral("esr");
