@@ -15,6 +15,7 @@
 #include <exception>
 
 #include "TChart.h"
+#include "TCheckBox.h"
 #include "TLabel.h"
 #include "Unit1.h"
 #include "anchors.h"
@@ -132,7 +133,7 @@ void TForm1::CreateControls() {
     }
 
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        auto* box = new QCheckBox(Client);
+        auto* box = new TCheckBox(Client);
         box->setObjectName(QStringLiteral("CheckBox%1").arg(i));
         box->setGeometry(2, 2 + (i - 1) * 20, 80, 19);
         box->setAutoFillBackground(true);
@@ -152,6 +153,8 @@ void TForm1::CreateControls() {
     for (QLabel** chartText : {&Label2, &Label12}) {
         auto* label = new QLabel(Client);
         label->setAttribute(Qt::WA_TranslucentBackground);
+        // Lying over the boxes, it must not take their clicks.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
         label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
         label->setFont(FontOfHeight(QStringLiteral("Arial"), 14, true));
         *chartText = label;
@@ -267,11 +270,14 @@ void TForm1::CreateControls() {
         Guarded("Chart1MouseDown", [&] { Chart1MouseDown(button, x, y); });
     };
 
-    // The texts on the chart lie above it, in the order they were made.
-    for (QWidget* w : std::initializer_list<QWidget*>{Label2, Label12, Memo1, Memo2, Memo3, Memo4,
-                                                      TreeView1, Label13})
+    // The texts on the chart lie above it, in the order they were made; the
+    // picked-point read-out above everything, even a widened base box.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Memo1, Memo2, Memo3, Memo4, TreeView1, Label13})
         w->raise();
     for (int i = 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->raise();
+    Label2->raise();
+    Label12->raise();
 
     // The chart grows with the window; the memos keep to its right side (the
     // results memo to its lower right corner); the mode line, the lower panels
