@@ -107,7 +107,8 @@ void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
         const double ymax = Chart1->Maximum(ChartAxis::Left);
         double span = ymax - Chart1->Minimum(ChartAxis::Left);
         if (span == 0) span = 1;
-        PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top);
+        // The plot area is Bottom - Top + 1 pixels high, both rows included.
+        PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top + 1);
     }
     if (TaskCode != 0) {
         int key = 'P';

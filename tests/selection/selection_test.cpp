@@ -231,6 +231,20 @@ TEST_F(SelectionTest, ChartPressPlacesTheCursorOnThePoints) {
     EXPECT_DOUBLE_EQ(form->PickLevel[2], 42);
 }
 
+TEST_F(SelectionTest, TheLevelUnderThePressCountsEveryPixelRowOfThePlot) {
+    Load(1);
+    form->PointCursor = false;
+    form->PickNo = 1;
+    const PlotRect r = form->Chart1->PlotRectangle();
+    const int rows = r.Bottom - r.Top + 1;
+    const double ymax = form->Chart1->Maximum(ChartAxis::Left);
+    const double span = ymax - form->Chart1->Minimum(ChartAxis::Left);
+    form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + rows); // the first row below the plot
+    EXPECT_NEAR(form->PickLevel[1], ymax - span, span * 1e-12);
+    form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + 100);
+    EXPECT_NEAR(form->PickLevel[1], ymax - span * 100 / rows, span * 1e-12);
+}
+
 TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {
     Load(2);
     QCheckBox* box = form->SpecCheck[2];
