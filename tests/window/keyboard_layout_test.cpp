@@ -1,11 +1,12 @@
 // Keys are found where they sit on the keyboard, whatever layout is active:
-// the codes of single presses, and the modes driven with a Russian layout.
-#include <QCheckBox>
+// the codes of single presses, the modes driven with the key data of a
+// Russian layout, and on a real X server whose layout setxkbmap switches.
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QLabel>
+#include <QProcess>
 #include <QTest>
 
-#include "TChart.h"
 #include "Unit1.h"
 #include "harness.h"
 #include "keys.h"
@@ -25,12 +26,10 @@ struct Press {
 // case of the Cyrillic letter the key writes.
 const Press RuY{0x41D, 29, 0x6ce, "н"};
 const Press RuC{0x421, 54, 0x6d3, "с"};
-const Press RuB{0x418, 56, 0x6c9, "и"};
 const Press RuX{0x427, 53, 0x6de, "ч"};
 const Press RuShift2{Qt::Key_QuoteDbl, 11, 0x22, "\""};
 const Press RuPeriodKey{0x42E, 60, 0x6c0, "ю"};
 const Press RuSlashKey{Qt::Key_Period, 61, 0x2e, "."}; // writes "." under this layout
-const Press Ru5{Qt::Key_5, 14, 0x35, "5"};
 
 int CodeOf(const Press& p, Qt::KeyboardModifiers m = Qt::NoModifier) {
     const QKeyEvent e(QEvent::KeyPress, p.key, m, p.keycode, p.keysym, 0,
@@ -48,15 +47,70 @@ protected:
     void Ru(const Press& p, Qt::KeyboardModifiers m = Qt::NoModifier) {
         NativeKey(p.key, m, p.keycode, p.keysym, QString::fromUtf8(p.text));
     }
-    void Load(int n) {
-        QStringList names;
-        for (int i = 1; i <= n; ++i) {
-            names << QStringLiteral("s%1.esr").arg(i);
-            WriteSpectrum(names.back(), 200, 3300);
-        }
-        ReadFiles(names);
-        ASSERT_EQ(form->NumSpec, n);
+    void Load() {
+        WriteSpectrum(QStringLiteral("s.esr"), 200, 3300);
+        ReadFiles({QStringLiteral("s.esr")});
+        ASSERT_EQ(form->NumSpec, 1);
     }
+};
+
+// The X11 tests, run by tests/window/xvfb_run under a private Xvfb and
+// skipped elsewhere, strike keys with xdotool by their XKB keycodes: "4",
+// Y, C, F and X of a US keyboard.
+constexpr const char* Key4 = "13";
+constexpr const char* KeyY = "29";
+constexpr const char* AltC = "alt+54";
+constexpr const char* AltF = "alt+41";
+constexpr const char* AltX = "alt+53";
+
+class X11KeyboardTest : public RussianLayoutTest {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "needs an X server (tests/window/xvfb_run)";
+        RussianLayoutTest::SetUp();
+        qApp->installEventFilter(&seen_);
+    }
+    void TearDown() override {
+        qApp->removeEventFilter(&seen_);
+        RussianLayoutTest::TearDown();
+    }
+
+    void Layout(const char* name) {
+        ASSERT_EQ(QProcess::execute(QStringLiteral("setxkbmap"), {QLatin1String(name)}), 0);
+        // The client learns of the new keymap through the event queue.
+        Wait([] { return false; }, 300);
+    }
+    // Strikes a key on the X server; true when the window then shows it.
+    bool Strike(const char* keys, const std::function<bool()>& done, int ms = 3000) {
+        seen_.key = 0;
+        if (QProcess::execute(QStringLiteral("xdotool"),
+                              {QStringLiteral("key"), QLatin1String(keys)}) != 0)
+            return false;
+        return Wait(done, ms);
+    }
+    static bool Wait(const std::function<bool()>& done, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms) {
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (done()) return true;
+        }
+        return done();
+    }
+    // Qt's key of the last press that reached a control, modifiers left out.
+    struct Seen : QObject {
+        int key = 0;
+        bool eventFilter(QObject* watched, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
+                const int k = static_cast<QKeyEvent*>(e)->key();
+                if (k < Qt::Key_Escape) key = k;
+            }
+            return false;
+        }
+    } seen_;
+
+    bool InPanel(const TFrame1* frame) const { return frame->isVisibleTo(form.get()); }
 };
 
 } // namespace
@@ -65,14 +119,15 @@ TEST(VirtualKeyOf, MainBlockKeysByWhereTheySitUnderEveryLayout) {
     using namespace kivo;
     EXPECT_EQ(CodeOf(RuY), 'Y');
     EXPECT_EQ(CodeOf(RuX, Qt::AltModifier), 'X');
-    EXPECT_EQ(CodeOf(RuB, Qt::ShiftModifier), 'B');
+    EXPECT_EQ(CodeOf(RuC, Qt::ShiftModifier), 'C');
     EXPECT_EQ(CodeOf(RuShift2, Qt::ShiftModifier), '2');
     EXPECT_EQ(CodeOf(RuPeriodKey), VK_OEM_PERIOD);
     EXPECT_EQ(CodeOf(RuSlashKey), VK_NONE);
     EXPECT_EQ(CodeOf({0x416, 47, 0x6d6, "ж"}), VK_NONE); // the ";" key
     EXPECT_EQ(CodeOf({Qt::Key_Underscore, 20, 0x5f, "_"}, Qt::ShiftModifier), VK_OEM_MINUS);
     EXPECT_EQ(CodeOf({Qt::Key_Plus, 21, 0x2b, "+"}, Qt::ShiftModifier), VK_OEM_PLUS);
-    EXPECT_EQ(CodeOf({Qt::Key_Question, 59, 0x3f, "?"}, Qt::ShiftModifier), VK_OEM_COMMA);
+    EXPECT_EQ(CodeOf({0x411, 59, 0x6c2, "б"}), VK_OEM_COMMA);
+    EXPECT_EQ(CodeOf({Qt::Key_Question, 16, 0x3f, "?"}, Qt::ShiftModifier), '7');
     EXPECT_EQ(CodeOf({Qt::Key_ParenRight, 19, 0x29, ")"}, Qt::ShiftModifier), '0');
     EXPECT_EQ(CodeOf({Qt::Key_M, 58, 0x6d, "m"}), 'M'); // US layout
     EXPECT_EQ(CodeOf({Qt::Key_Q, 24, 0x71, "q"}), 'Q');
@@ -97,7 +152,7 @@ TEST(VirtualKeyOf, WithoutKeycodesShiftedSymbolsGoBackToTheirKeys) {
 }
 
 TEST_F(RussianLayoutTest, YAndAltLettersReachTheModes) {
-    Load(1);
+    Load();
     Key(Qt::Key_4); // the digit row writes digits in this layout too
     ASSERT_TRUE(form->Frame15->isVisibleTo(form.get()));
     Ru(RuY);
@@ -116,33 +171,6 @@ TEST_F(RussianLayoutTest, YAndAltLettersReachTheModes) {
     EXPECT_EQ(form->PickNo, 3);
 }
 
-TEST_F(RussianLayoutTest, ASubtractionTypedAndKeptOnRussianKeys) {
-    Load(2);
-    Key(Qt::Key_3);
-    Ru(RuC, Qt::AltModifier);
-    ASSERT_TRUE(form->BaseChoicePending);
-    EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose the base line spectrum  "));
-    now += 1000;
-    QTest::mouseClick(form->SpecCheck[2], Qt::LeftButton);
-    Settle();
-    ASSERT_EQ(form->BaseSpec, 2);
-    Ru(RuB, Qt::AltModifier);
-    ASSERT_TRUE(form->SubtrInput);
-    // Shift+2 writes '"', the "." key writes "ю"; the key that writes "."
-    // here is the "/" key and adds nothing.
-    Ru(RuShift2, Qt::ShiftModifier);
-    Ru(RuPeriodKey);
-    Ru(RuSlashKey);
-    Ru(Ru5);
-    EXPECT_EQ(form->EntryText, QStringLiteral("2.5"));
-    Key(Qt::Key_Return);
-    EXPECT_DOUBLE_EQ(form->SubtrKoeff, 2.5);
-    Ru(RuY);
-    EXPECT_FALSE(form->SubtrInput);
-    EXPECT_EQ(form->NumSpec, 3);
-    EXPECT_EQ(form->SpecCheck[3]->text(), QStringLiteral("res1"));
-}
-
 TEST_F(RussianLayoutTest, AltXExitsFromTheMainPanelAndFromAMode) {
     Ru(RuX, Qt::AltModifier);
     EXPECT_FALSE(form->isVisible());
@@ -150,9 +178,38 @@ TEST_F(RussianLayoutTest, AltXExitsFromTheMainPanelAndFromAMode) {
     form->show();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    Load(1);
+    Load();
     Key(Qt::Key_3);
     ASSERT_EQ(QApplication::focusWidget(), form->Frame14->Edit1);
     Ru(RuX, Qt::AltModifier);
     EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(X11KeyboardTest, ModesTakeTheirKeysUnderRussianAndUsLayouts) {
+    Load();
+    // "ru,us": Russian active with a Latin group beside it, where the
+    // shortcuts would look up "File"'s mnemonic F on the key that writes "а".
+    for (const char* layout : {"ru", "us", "ru,us"}) {
+        SCOPED_TRACE(layout);
+        Layout(layout);
+        ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
+        EXPECT_FALSE(Strike(
+            AltF, [] { return QApplication::activePopupWidget() != nullptr; }, 300));
+        ASSERT_TRUE(Strike(KeyY, [this] { return form->TaskCode == 151; }));
+        // The press came as the layout writes it: Cyrillic "н" or Latin "y".
+        EXPECT_EQ(seen_.key, layout[0] == 'r' ? 0x41D : int(Qt::Key_Y));
+        EXPECT_TRUE(InPanel(form->Frame14));
+        ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Frame11); }));
+        ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
+        EXPECT_TRUE(Strike(AltC, [this] { return form->TaskCode == 153; }));
+        EXPECT_EQ(form->PickNo, 3);
+        ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Frame11); }));
+    }
+}
+
+TEST_F(X11KeyboardTest, AltXExitsUnderARussianLayout) {
+    Layout("ru");
+    Load();
+    ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
+    EXPECT_TRUE(Strike(AltX, [this] { return !form->isVisible(); }));
 }
