@@ -1,6 +1,6 @@
 #include "anchors.h"
 
-#include <QEvent>
+#include <QResizeEvent>
 #include <QWidget>
 #include <algorithm>
 
@@ -43,11 +43,12 @@ void Anchors::Anchor(QWidget* w, Qt::Edges edges, QWidget* ref) {
     if (ref) ref->installEventFilter(this);
 }
 
-void Anchors::Place(Rule& rule) {
+void Anchors::Place(Rule& rule, bool late) {
     const QRect g = rule.widget->geometry();
-    // A control a command has moved or sized since keeps its new distances.
-    if (g != rule.placed) rule.gap = Distances(g, rule.refRect);
     const QRect ref = ReferenceRect(rule.ref);
+    // A control a command has moved or sized since keeps its new distances,
+    // measured in the reference it was placed in.
+    if (g != rule.placed) rule.gap = Distances(g, late ? ref : rule.refRect);
     int left = g.left(), width = g.width(), top = g.top(), height = g.height();
     Span(rule.edges & Qt::LeftEdge, rule.edges & Qt::RightEdge, ref.left(), ref.width(),
          rule.gap.left(), rule.gap.right(), left, width);
@@ -64,7 +65,12 @@ bool Anchors::eventFilter(QObject* watched, QEvent* event) {
     // The container's own place does not move its children.
     if (watched == container_ && type == QEvent::Move) return false;
     const QWidget* ref = watched == container_ ? nullptr : static_cast<QWidget*>(watched);
+    // A size the reference took while hidden comes when it is shown, after
+    // the controls placed in it meanwhile (as a command sizes the window
+    // first, then its controls).
+    const bool late =
+        type == QEvent::Resize && !static_cast<QResizeEvent*>(event)->oldSize().isValid();
     for (Rule& rule : rules_)
-        if (rule.ref == ref) Place(rule);
+        if (rule.ref == ref) Place(rule, late);
     return false;
 }

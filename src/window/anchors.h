@@ -34,7 +34,8 @@ private:
         QRect refRect; // the reference the distances were measured against
     };
     QRect ReferenceRect(const QWidget* ref) const;
-    void Place(Rule& rule);
+    // late: the reference's new size was taken while hidden.
+    void Place(Rule& rule, bool late);
 
     QWidget* container_;
     std::vector<Rule> rules_;

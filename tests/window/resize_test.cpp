@@ -71,6 +71,19 @@ TEST_F(ResizeTest, MemosFollowTheChartWhenItAloneChangesSize) {
     EXPECT_EQ(form->Memo3->geometry(), memo3.translated(-50, -60));
 }
 
+TEST_F(ResizeTest, WhatIsPlacedWhileTheWindowIsHiddenHoldsInItsNewSize) {
+    // As a command sizes the window and then places a panel in it.
+    form->hide();
+    form->resize(form->width() + 100, form->height() + 100);
+    form->Frame13->move(0, 600);
+    form->show();
+    Settle();
+    ASSERT_EQ(form->Client->size(), QSize(915, 798));
+    EXPECT_EQ(form->Frame13->y(), 600);
+    EXPECT_EQ(form->Frame11->y(), 648);
+    EXPECT_EQ(form->Chart1->size(), QSize(901, 545));
+}
+
 TEST_F(ResizeTest, TheWindowCanBeMaximisedAndRestored) {
     EXPECT_NE(form->minimumSize(), form->maximumSize());
     EXPECT_TRUE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
