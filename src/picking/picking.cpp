@@ -11,6 +11,8 @@
 
 void TForm1::BorderPointManual() {
     ShowPanel(Frame14);
+    // Every pick starts on the points, whatever mode F11 left the last one in.
+    PointCursor = true;
     Label12->clear();
     PickedValuesText.clear();
     Label2->clear();

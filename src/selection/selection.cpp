@@ -15,11 +15,14 @@ constexpr qint64 DoubleClickMs = 300;
 
 void TForm1::CheckBox1Click(int slot) {
     const qint64 now = NowMs();
-    if (std::llabs(now - LastCheckClickTime) < DoubleClickMs) {
+    // A call for another control is no click: it neither ends nor starts a
+    // double click, so a box clicked to end a parameter edit is one click.
+    const bool click = slot != 0;
+    if (click && std::llabs(now - LastCheckClickTime) < DoubleClickMs) {
         // The second click of a double click: the box is back as it was.
         CheckBoxDoubleClick(slot);
     } else {
-        LastCheckClickTime = now;
+        if (click) LastCheckClickTime = now;
         if (BaseChoicePending) {
             // The box just clicked is the one that no longer agrees with its mark.
             int chosen = 0;
@@ -110,7 +113,8 @@ void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
         const double ymax = Chart1->Maximum(ChartAxis::Left);
         double span = ymax - Chart1->Minimum(ChartAxis::Left);
         if (span == 0) span = 1;
-        PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top);
+        // The plot area is Bottom - Top + 1 pixels high, both rows included.
+        PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top + 1);
     }
     if (TaskCode != 0) {
         int key = 'P';

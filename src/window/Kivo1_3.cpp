@@ -7,7 +7,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLayout>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -16,8 +15,10 @@
 #include <exception>
 
 #include "TChart.h"
+#include "TCheckBox.h"
 #include "TLabel.h"
 #include "Unit1.h"
+#include "anchors.h"
 #include "fonts.h"
 
 namespace {
@@ -60,6 +61,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     NowMs = [] { return QDateTime::currentMSecsSinceEpoch(); };
     CreateControls();
     CreateMenu();
+    // The window opens at its design size and can be resized and maximised.
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     qApp->installEventFilter(this);
     Guarded("start-up", [this] { FormCreate(); });
 }
@@ -73,7 +76,7 @@ void TForm1::CreateControls() {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowCloseButtonHint);
     setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 14));
 
     Client = new QWidget(this);
@@ -82,10 +85,9 @@ void TForm1::CreateControls() {
     QPalette pal = Client->palette();
     pal.setColor(QPalette::Window, Qt::black);
     Client->setPalette(pal);
-    Client->setFixedSize(ClientWidth, ClientHeight);
+    // The controls are placed for this size; anchors carry them to any other.
+    Client->resize(ClientWidth, ClientHeight);
     setCentralWidget(Client);
-    // A fixed border: the window always wraps the client area exactly.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     Chart1 = new TChart(Client);
     Chart1->setGeometry(0, 0, ChartWidth, ChartHeight);
@@ -131,7 +133,7 @@ void TForm1::CreateControls() {
     }
 
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        auto* box = new QCheckBox(Client);
+        auto* box = new TCheckBox(Client);
         box->setObjectName(QStringLiteral("CheckBox%1").arg(i));
         box->setGeometry(2, 2 + (i - 1) * 20, 80, 19);
         box->setAutoFillBackground(true);
@@ -151,6 +153,8 @@ void TForm1::CreateControls() {
     for (QLabel** chartText : {&Label2, &Label12}) {
         auto* label = new QLabel(Client);
         label->setAttribute(Qt::WA_TranslucentBackground);
+        // Lying over the boxes, it must not take their clicks.
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
         label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
         label->setFont(FontOfHeight(QStringLiteral("Arial"), 14, true));
         *chartText = label;
@@ -266,11 +270,29 @@ void TForm1::CreateControls() {
         Guarded("Chart1MouseDown", [&] { Chart1MouseDown(button, x, y); });
     };
 
-    // The texts on the chart lie above it, in the order they were made.
-    for (QWidget* w : std::initializer_list<QWidget*>{Label2, Label12, Memo1, Memo2, Memo3, Memo4,
-                                                      TreeView1, Label13})
+    // The texts on the chart lie above it, in the order they were made; the
+    // picked-point read-out above everything, even a widened base box.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Memo1, Memo2, Memo3, Memo4, TreeView1, Label13})
         w->raise();
     for (int i = 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->raise();
+    Label2->raise();
+    Label12->raise();
+
+    // The chart grows with the window; the memos keep to its right side (the
+    // results memo to its lower right corner); the mode line, the lower panels
+    // and the bottom band keep their distance from the bottom.
+    auto* anchors = new Anchors(Client);
+    anchors->Anchor(Chart1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+    anchors->Anchor(Memo1, Qt::TopEdge | Qt::RightEdge, Chart1);
+    anchors->Anchor(Memo2, Qt::TopEdge | Qt::RightEdge, Chart1);
+    anchors->Anchor(Memo3, Qt::BottomEdge | Qt::RightEdge, Chart1);
+    for (QWidget* band : {Label3, Label1})
+        anchors->Anchor(band, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
+    for (QWidget* w : std::initializer_list<QWidget*>{Frame11, Frame12, Frame13, Frame14, Frame15,
+                                                      Frame16, Label5, Label6, Label7, Label8,
+                                                      Label9, Label4, Label10, Label11})
+        anchors->Anchor(w, Qt::LeftEdge | Qt::BottomEdge);
 
     OpenDialog1.Filter = QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc");
     OpenDialog1.DefaultExt = QStringLiteral("esr");
@@ -544,26 +566,34 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     TFrame1* frame = nullptr;
     for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
         if (watched == f->Edit1) frame = f;
+    // Keys are taken by where they sit, so that every layout finds them. The
+    // menu's mnemonics go by the letters the layouts write instead: none
+    // under Cyrillic alone, a Latin one when a Latin group is loaded too.
+    const int code = kivo::IsModifierOnly(*key) ? int(kivo::VK_NONE) : kivo::VirtualKeyOf(*key);
+    const kivo::ShiftState shift = kivo::ShiftOf(*key);
+    const bool exitKey = code == 'X' && shift.AltOnly();
 
     if (type == QEvent::ShortcutOverride) {
-        // Alt letters of a mode belong to its panel, not to the menu bar's
-        // mnemonics; Alt+X stays the exit everywhere. A lone Alt must not
-        // take the focus to the menu bar.
-        if (!frame) return false;
-        if (key->key() == Qt::Key_Alt ||
-            (frame->HasKeyHandler() && (key->modifiers() & Qt::AltModifier) &&
-             key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z && key->key() != Qt::Key_X)) {
+        // Alt+X is the exit everywhere; the other Alt letters of a mode belong
+        // to its panel. A lone Alt must not take the focus to the menu bar.
+        if (exitKey ||
+            (frame && (key->key() == Qt::Key_Alt ||
+                       (frame->HasKeyHandler() && shift.Alt && code >= 'A' && code <= 'Z')))) {
             event->accept();
             return true;
         }
         return false;
     }
+    if (exitKey) {
+        Guarded("Button2Click", [this] { Button2Click(); });
+        return true;
+    }
 
     if (frame) {
         // The key-down of the panel's mode, then the character to the window.
-        if (!kivo::IsModifierOnly(*key)) {
-            int code = kivo::VirtualKeyOf(*key);
-            if (code != kivo::VK_NONE) frame->Edit1KeyDown(code, kivo::ShiftOf(*key));
+        if (code != kivo::VK_NONE) {
+            int k = code;
+            frame->Edit1KeyDown(k, shift);
         }
         const QString text = key->text();
         if (text.size() == 1 && !(key->modifiers() & (Qt::AltModifier | Qt::ControlModifier))) {

@@ -1,12 +1,53 @@
 #include "keys.h"
 
 #include <QKeyEvent>
+#include <cstring>
 
 namespace kivo {
 
-int VirtualKeyOf(const QKeyEvent& e) {
-    const int k = e.key();
-    const bool keypad = e.modifiers() & Qt::KeypadModifier;
+namespace {
+
+// The main block by XKB keycode (the evdev key number + 8), row by row as a
+// US keyboard labels it; a blank is a key no table uses.
+constexpr struct {
+    unsigned first;
+    const char* keys;
+} MainBlockRows[] = {
+    {10, "1234567890-="},
+    {24, "QWERTYUIOP  "},
+    {38, "ASDFGHJKL   "},
+    {52, "ZXCVBNM,. "},
+};
+// Keys of the block outside those rows, which no table uses either.
+constexpr unsigned OtherBlockKeys[] = {51, 94};
+
+// The code of the main-block key with this keycode, or -1 for another key.
+int MainBlockKey(quint32 keycode) {
+    for (const auto& row : MainBlockRows) {
+        if (keycode < row.first || keycode >= row.first + std::strlen(row.keys)) continue;
+        switch (const char c = row.keys[keycode - row.first]) {
+        case '-':
+            return VK_OEM_MINUS;
+        case '=':
+            return VK_OEM_PLUS;
+        case ',':
+            return VK_OEM_COMMA;
+        case '.':
+            return VK_OEM_PERIOD;
+        case ' ':
+            return VK_NONE;
+        default:
+            return c;
+        }
+    }
+    for (unsigned other : OtherBlockKeys)
+        if (keycode == other) return VK_NONE;
+    return -1;
+}
+
+// Qt's key of a press without the keyboard's own key number, Shift's
+// symbols taken back to their keys as a US keyboard has them.
+int KeyOfQtKey(int k, bool keypad) {
     if (k >= Qt::Key_0 && k <= Qt::Key_9)
         return (keypad ? int(VK_NUMPAD0) : int('0')) + (k - Qt::Key_0);
     if (k >= Qt::Key_A && k <= Qt::Key_Z) return 'A' + (k - Qt::Key_A);
@@ -50,7 +91,8 @@ int VirtualKeyOf(const QKeyEvent& e) {
     case Qt::Key_Delete:
         return VK_DELETE;
     case Qt::Key_Asterisk:
-        return keypad ? VK_MULTIPLY : 0;
+        if (keypad) return VK_MULTIPLY;
+        break;
     case Qt::Key_Slash:
         return keypad ? VK_DIVIDE : 0;
     // The main keyboard's "=/+" key reports "=" or, with Shift, "+".
@@ -64,9 +106,30 @@ int VirtualKeyOf(const QKeyEvent& e) {
         return keypad ? VK_DECIMAL : VK_OEM_PERIOD;
     case Qt::Key_Comma:
         return keypad ? VK_DECIMAL : VK_OEM_COMMA;
+    case Qt::Key_Underscore:
+        return VK_OEM_MINUS;
+    case Qt::Key_Greater:
+        return VK_OEM_PERIOD;
+    case Qt::Key_Less:
+        return VK_OEM_COMMA;
     default:
-        return VK_NONE;
+        break;
     }
+    // Shift+0..9 on the main keyboard.
+    constexpr char shiftedDigits[] = ")!@#$%^&*(";
+    const char* at = k > 0 && k < 0x7f ? std::strchr(shiftedDigits, k) : nullptr;
+    return at ? int('0' + (at - shiftedDigits)) : int(VK_NONE);
+}
+
+} // namespace
+
+int VirtualKeyOf(const QKeyEvent& e) {
+    const bool keypad = e.modifiers() & Qt::KeypadModifier;
+    if (e.nativeScanCode() != 0) {
+        const int code = MainBlockKey(e.nativeScanCode());
+        if (code >= 0) return code;
+    }
+    return KeyOfQtKey(e.key(), keypad);
 }
 
 ShiftState ShiftOf(const QKeyEvent& e) {

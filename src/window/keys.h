@@ -1,5 +1,7 @@
 // Key codes as the key tables of every mode are written: the virtual-key
 // numbers of the desktop (Enter 13, Esc 27, arrows 37..40, F11 122, ...).
+// A code names a key where it sits on the keyboard, whatever the active
+// layout writes on it: Y is the key right of T also under a Russian layout.
 #pragma once
 
 class QKeyEvent;
@@ -49,7 +51,10 @@ struct ShiftState {
     bool AltOnly() const { return Alt && !Shift && !Ctrl; }
 };
 
-// The code of a key press (0 for keys no table uses) and its modifiers.
+// The code of a key press (0 for a key without one here) and its modifiers.
+// Where the event carries the keyboard's own key number (the XKB keycode of
+// X11 and Wayland) the main block is found by it; otherwise by Qt's key,
+// read as a US keyboard: Shift+1 ("!") is the "1" key.
 int VirtualKeyOf(const QKeyEvent& e);
 ShiftState ShiftOf(const QKeyEvent& e);
 // A press of Shift, Ctrl, Alt or Meta alone: handlers ignore these.

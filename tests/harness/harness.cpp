@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
 #include <cmath>
@@ -91,6 +92,25 @@ void FormTest::Key(Qt::Key key, Qt::KeyboardModifiers modifiers) {
     QWidget* target = QApplication::focusWidget();
     if (!target) target = form.get();
     QTest::keyClick(target, key, modifiers);
+    Settle();
+}
+
+void FormTest::NativeKey(int key, Qt::KeyboardModifiers modifiers, quint32 keycode, quint32 keysym,
+                         const QString& text) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target) target = form.get();
+    QKeyEvent claim(QEvent::ShortcutOverride, key, modifiers, keycode, keysym, 0, text);
+    claim.ignore();
+    QApplication::sendEvent(target, &claim);
+    // Unclaimed, the key goes to the shortcuts, which see no native data.
+    if (!claim.isAccepted() && qt_sendShortcutOverrideEvent(target, 0, key, modifiers, text)) {
+        Settle();
+        return;
+    }
+    for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+        QKeyEvent e(type, key, modifiers, keycode, keysym, 0, text);
+        QApplication::sendEvent(target, &e);
+    }
     Settle();
 }
 

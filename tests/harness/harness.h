@@ -57,6 +57,11 @@ protected:
     void ReadFiles(const QStringList& names);
     // A key press on the focused control, as the user makes it.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // A key press as X11 delivers it, with the key's XKB keycode and the
+    // keysym the active layout gives it beside Qt's key and text: the
+    // focused control may claim it first, then the shortcuts, then it comes.
+    void NativeKey(int key, Qt::KeyboardModifiers modifiers, quint32 keycode, quint32 keysym,
+                   const QString& text);
     void Settle();
     // A double click as the desktop delivers it: press, release, a second
     // press, the double click, release.

@@ -207,3 +207,22 @@ TEST_F(IntegrationTest, ResultsAreSavedAndReadBack) {
     EXPECT_NEAR(double(back.NumParticles / raw.NumParticles), 1.0, 5e-4);
     EXPECT_EQ(back.NumPoints, raw.NumPoints);
 }
+
+TEST_F(IntegrationTest, ANewPickStartsOnThePointsWhateverTheLastOneLeft) {
+    Load({{"a", 1}});
+    Key(Qt::Key_4);
+    Key(Qt::Key_Y);
+    Key(Qt::Key_F11); // levels, left on through the completion
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Return);
+    ASSERT_TRUE(form->Frame15->isVisibleTo(form.get()));
+    ASSERT_FALSE(form->PointCursor);
+    Key(Qt::Key_Y);
+    EXPECT_TRUE(form->PointCursor);
+    // Cursor 1 is a vertical line on its point again.
+    const int cursor = form->AuxSeries[1];
+    ASSERT_EQ(form->Chart1->PointCount(cursor), 2);
+    const double x = form->PlottedX(form->SpecX[1][form->PickIndex[1]]);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 0), x);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 1), x);
+}

@@ -1,10 +1,12 @@
 // Numbers typed into the mode line, and parameters typed into the panel.
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include "TChart.h"
 #include "Unit1.h"
 #include "harness.h"
 #include "keys.h"
@@ -250,4 +252,17 @@ TEST(StoreText, KeepsBytesOrCodePage) {
     const QString check = ShowText(cp866) + QChar(0x2713);
     EXPECT_EQ(StoreText(check, cp866), check.toStdString());
     EXPECT_EQ(StoreText(QStringLiteral("plain"), ""), "plain");
+}
+
+TEST_F(PanelEditTest, AClickOnABoxThatEndsAnEditIsOneClick) {
+    now += 1000; // long after the read ticked the box
+    Enter(form->Memo2);
+    QTest::keyClick(form->Memo2, Qt::Key_0);
+    // The edit ends and the box is clicked in the same millisecond.
+    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton);
+    Settle();
+    EXPECT_FALSE(form->MemoEditing);
+    EXPECT_FALSE(form->SpecCheck[1]->isChecked());
+    EXPECT_TRUE(form->NoneMarked);
+    EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
 }

@@ -230,3 +230,63 @@ TEST_F(SelectionTest, ChartPressPlacesTheCursorOnThePoints) {
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top);
     EXPECT_DOUBLE_EQ(form->PickLevel[2], 42);
 }
+
+TEST_F(SelectionTest, TheLevelUnderThePressCountsEveryPixelRowOfThePlot) {
+    Load(1);
+    form->PointCursor = false;
+    form->PickNo = 1;
+    const PlotRect r = form->Chart1->PlotRectangle();
+    const int rows = r.Bottom - r.Top + 1;
+    const double ymax = form->Chart1->Maximum(ChartAxis::Left);
+    const double span = ymax - form->Chart1->Minimum(ChartAxis::Left);
+    form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + rows); // the first row below the plot
+    EXPECT_NEAR(form->PickLevel[1], ymax - span, span * 1e-12);
+    form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + 100);
+    EXPECT_NEAR(form->PickLevel[1], ymax - span * 100 / rows, span * 1e-12);
+}
+
+TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {
+    Load(2);
+    QCheckBox* box = form->SpecCheck[2];
+    now = 10'000;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 2, box->height() - 2));
+    Settle();
+    EXPECT_FALSE(Checked(2));
+    EXPECT_EQ(form->NumMarked, 1);
+
+    // The base spectrum's box is 120 pixels wide, to its right end.
+    form->BaseChoicePending = true;
+    box = form->SpecCheck[1];
+    now = 20'000;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(77, box->height() / 2));
+    Settle();
+    ASSERT_EQ(form->BaseSpec, 1);
+    ASSERT_EQ(box->width(), 120);
+    now = 30'000;
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(117, box->height() / 2));
+    Settle();
+    EXPECT_FALSE(Checked(1));
+    EXPECT_TRUE(form->NoneMarked);
+    EXPECT_TRUE(Shown(1));
+}
+
+TEST_F(SelectionTest, ThePickedPointReadOutLiesAboveTheBaseBoxAndLetsItsClicksThrough) {
+    Load(1);
+    form->BaseChoicePending = true;
+    ClickBox(1, 10'000);
+    ASSERT_EQ(form->SpecCheck[1]->width(), 120);
+    Key(Qt::Key_3);
+    ASSERT_EQ(form->Label2->text(), QStringLiteral("10"));
+    const QRect overlap = form->Label2->geometry() & form->SpecCheck[1]->geometry();
+    ASSERT_FALSE(overlap.isEmpty());
+    // The white digits show on the green box: the box's own caption is black.
+    const QImage shot = form->Client->grab(overlap).toImage();
+    int white = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 200 && c.blue() > 200) ++white;
+        }
+    EXPECT_GT(white, 10);
+    EXPECT_EQ(form->Client->childAt(overlap.center()), form->SpecCheck[1]);
+}
