@@ -49,6 +49,8 @@ void TForm1::ReleaseSlot(int slot) {
 void TForm1::SetBoxChecked(int slot, bool checked) {
     LastCheckClickTime = 0;
     SpecCheck[slot]->setChecked(checked);
+    // Nor does the user's next click become the second click of this one.
+    LastCheckClickTime = 0;
 }
 
 void TForm1::RemoveBaseMark() {

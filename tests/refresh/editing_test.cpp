@@ -266,3 +266,19 @@ TEST_F(PanelEditTest, AClickOnABoxThatEndsAnEditIsOneClick) {
     EXPECT_TRUE(form->NoneMarked);
     EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
 }
+
+TEST_F(PanelEditTest, TheBoxARefreshTicksIsNoFirstClick) {
+    now += 1000;
+    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton); // nothing marked now
+    Settle();
+    ASSERT_TRUE(form->NoneMarked);
+    now += 1000;
+    Enter(form->Memo2);
+    QTest::keyClick(form->Memo2, Qt::Key_0);
+    // Ending the edit refreshes, which ticks box 1 again; the click at once
+    // after it is a click of its own, not the second of a double click.
+    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton);
+    Settle();
+    EXPECT_FALSE(form->SpecCheck[1]->isChecked());
+    EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
+}
