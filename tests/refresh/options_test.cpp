@@ -2,7 +2,6 @@
 // options file (also Kivo.opt at start-up), and "Big points" of the View menu.
 #include <QApplication>
 #include <QLabel>
-#include <QMenuBar>
 #include <QTest>
 
 #include "TChart.h"
@@ -62,7 +61,7 @@ const QStringList DefaultSizeLines{"WinHeight  = 600",  "WinWidth   = 800", "Gra
 TEST_F(OptionsTest, DefaultSizeThenWriteOptionsWritesTheTwelveListedLines) {
     form->NumAver = 33;
     Menu("&Options", "Default size");
-    EXPECT_EQ(form->Client->size(), QSize(800, 600)) << form->height() << " " << form->menuBar()->height() << " " << form->menuBar()->hasHeightForWidth() << form->Client->geometry().y();
+    EXPECT_EQ(form->Client->size(), QSize(800, 600));
     EXPECT_EQ(form->Chart1->size(), QSize(801, 445));
     EXPECT_EQ(form->Label3->geometry(), QRect(0, 444, 1199, 152));
     EXPECT_EQ(form->Frame13->geometry(), QRect(0, 460, 1192, 115));
@@ -194,7 +193,7 @@ TEST_F(OptionsTest, AKivoOptThatCannotBeUsedIsReportedAfterStartUp) {
                              "KoeCu not a number, line 14 DirName missing; the old values kept "));
     EXPECT_EQ(form->NumAver, 10);
     EXPECT_EQ(form->KoeCu, 1.725e19);
-    EXPECT_EQ(form->Client->size(), QSize(800, 600)) << form->height() << " " << form->menuBar()->height() << " " << form->menuBar()->hasHeightForWidth() << form->Client->geometry().y();
+    EXPECT_EQ(form->Client->size(), QSize(800, 600));
 }
 
 TEST_F(OptionsTest, SizeModesTakeTheKeysUntilEsc) {
