@@ -124,11 +124,9 @@ void TForm1::ApplyLayout(const kivo::LayoutOptions& l, bool bottomBar) {
 }
 
 void TForm1::SetClientSize(int width, int height) {
-    // The menu bar takes its height for the width it gets, above the client area.
-    QMenuBar* bar = menuBar();
-    const int menu =
-        bar->hasHeightForWidth() ? bar->heightForWidth(width) : bar->sizeHint().height();
-    resize(width, height + menu);
+    // The menu bar's row lies above the client area, in any width (a narrow
+    // bar folds its last menus away rather than wrapping).
+    resize(width, height + menuBar()->sizeHint().height());
 }
 
 void TForm1::SetDialogDirs() {

@@ -131,7 +131,7 @@ TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
 TEST_F(OptionsTest, ReadOptionsKeepsWhatAShortOrBadFileCannotGive) {
     const Layout before = Now();
     QStringList lines = DefaultSizeLines;
-    lines[1] = QStringLiteral("WinWidth   = 900");
+    lines[1] = QStringLiteral("WinWidth   = 320"); // the narrowest usable
     lines[2] = QStringLiteral("GrafHeight = 4OO");
     lines[11] = QStringLiteral("NumAver    = 1");
     WriteOptions("bad.opt", lines);
@@ -143,7 +143,7 @@ TEST_F(OptionsTest, ReadOptionsKeepsWhatAShortOrBadFileCannotGive) {
               QStringLiteral("   Options file bad.opt: line 3 GrafHeight not a number, line 12 "
                              "NumAver out of range, line 13 KoeCu missing, line 14 DirName "
                              "missing; the old values kept "));
-    EXPECT_EQ(form->Client->size(), QSize(900, 600));
+    EXPECT_EQ(form->Client->size(), QSize(320, 600));
     EXPECT_EQ(form->Chart1->size(), QSize(801, before.chart.height()));
     EXPECT_EQ(form->NumAver, 10);
     EXPECT_EQ(form->KoeCu, 1.725e19);
@@ -154,7 +154,7 @@ TEST_F(OptionsTest, ReadOptionsKeepsWhatAShortOrBadFileCannotGive) {
     Answer(std::nullopt);
     Menu("&Options", "Read options");
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  before"));
-    EXPECT_EQ(form->Client->size(), QSize(900, 600));
+    EXPECT_EQ(form->Client->size(), QSize(320, 600));
 }
 
 TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
