@@ -282,8 +282,8 @@ struct OptionsReadResult {
 // Reads the 14 lines by position (the keys are not compared) into o. Each
 // value is taken on its own: a line that is missing, not a number, or a value
 // that would leave the window unusable (a size below a usable minimum, a top
-// below the window's bottom, NumAver below 2, KoeCu not above 0) keeps the
-// value o held.
+// below the window's bottom, NumAver below 2, KoeCu outside 1e-300..1e300)
+// keeps the value o held.
 OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o);
 OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o);
 // The 14 lines, each ended by CR LF.

@@ -113,25 +113,39 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
         else
             WholeValue(o, line) = int(v);
     }
-    // A top below the window's bottom (the one in force after this read)
-    // would put the mode line or the panels out of sight for good: the
-    // anchors keep that distance from the bottom however the window grows.
+    // A top below the window's bottom would put the mode line or the panels
+    // out of sight for good: the anchors keep that distance from the bottom
+    // however the window grows. A file's window height gives way to a top
+    // kept from before, a file's top to the height.
+    auto taken = [&](int line) {
+        return line <= count && r.Faults[size_t(line - 1)] == OptionFault::None;
+    };
+    auto keepHeight = [&] {
+        fault(1, OptionFault::OutOfRange);
+        o.Layout.WinHeight = before.Layout.WinHeight;
+    };
+    for (int line : {6, 9})
+        if (!taken(line) && WholeValue(o, line) >= o.Layout.WinHeight && taken(1)) keepHeight();
     for (int line : {6, 9}) {
         int& top = WholeValue(o, line);
-        if (line <= count && r.Faults[size_t(line - 1)] == OptionFault::None &&
-            top >= o.Layout.WinHeight) {
-            fault(line, OptionFault::OutOfRange);
-            top = WholeValue(before, line);
-        }
+        if (top < o.Layout.WinHeight || !taken(line)) continue;
+        fault(line, OptionFault::OutOfRange);
+        top = WholeValue(before, line);
+        if (top >= o.Layout.WinHeight && taken(1)) keepHeight();
     }
     if (count >= kKoeCuLine) {
+        // A factor far outside these is a mistake; inside them its 15 written
+        // digits always read back.
+        constexpr double kLeast = 1e-300, kMost = 1e300;
+        const std::string_view value = ValueText(lines[kKoeCuLine - 1]);
         double k = 0;
-        if (!ReadNumber(ValueText(lines[kKoeCuLine - 1]), k))
-            fault(kKoeCuLine, OptionFault::NotANumber);
-        else if (!(k > 0) || !std::isfinite(k))
+        long double wide = 0;
+        if (ReadNumber(value, k) && k >= kLeast && k <= kMost)
+            o.KoeCu = k;
+        else if (ReadNumber(value, k) || ReadNumber(value, wide)) // beyond a double's range too
             fault(kKoeCuLine, OptionFault::OutOfRange);
         else
-            o.KoeCu = k;
+            fault(kKoeCuLine, OptionFault::NotANumber);
     }
     if (count >= kDirLine) o.DirName = std::string(ValueText(lines[kDirLine - 1]));
     return r;

@@ -204,6 +204,30 @@ TEST_F(OptionsFileTest, TheSmallestUsableValuesAreTaken) {
     EXPECT_EQ(p.Layout.WinHeight, 698);
 }
 
+TEST_F(OptionsFileTest, TopsAndWindowHeightAreTakenOnlyTogetherWithEachOther) {
+    // The panel's top kept from before (548) lies below a window of 400: the
+    // window keeps its height, and the mode line's new top fits that.
+    std::vector<std::string> lines = MisspeltFile();
+    lines[0] = "WinHeight  = 400";
+    lines[8] = "FrameTop   = low";
+    OptionsFile o = Current();
+    EXPECT_EQ(ReadOptionsText(Lines(lines), o).FaultText(),
+              "line 1 WinHeight out of range, line 9 FrameTop not a number");
+    EXPECT_EQ(o.Layout.WinHeight, 698);
+    EXPECT_EQ(o.Layout.LabelTop, 500);
+    EXPECT_EQ(o.Layout.FrameTop, 548);
+
+    // A window of 520 takes the panel at 510 but not the mode line at 600.
+    lines[0] = "WinHeight  = 520";
+    lines[5] = "LabelTop   = 600";
+    lines[8] = "FrameTop   = 510";
+    OptionsFile p = Current();
+    EXPECT_EQ(ReadOptionsText(Lines(lines), p).FaultText(), "line 6 LabelTop out of range");
+    EXPECT_EQ(p.Layout.WinHeight, 520);
+    EXPECT_EQ(p.Layout.LabelTop, 445);
+    EXPECT_EQ(p.Layout.FrameTop, 510);
+}
+
 TEST_F(OptionsFileTest, AFileThatCannotBeReadChangesNothing) {
     OptionsFile o = Current();
     const OptionsReadResult r = ReadOptionsFile(Path("none.opt"), o);
