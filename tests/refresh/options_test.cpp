@@ -128,7 +128,7 @@ TEST_F(OptionsTest, ReadOptionsKeepsWhatAShortOrBadFileCannotGive) {
 TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
     WriteOptions("Kivo.opt",
                  {"WinHeight  = 650", "WinWidth   = 900", "GrafHeight = 400", "GrafWidth  = 850",
-                  "LabelHeight= 120", "LabelTop   = 430", "LabelWidth = 900", "FrameHeight= 100",
+                  "LabelHeight= 120", "LabelTop   = 430", "LabelWidth = 1000", "FrameHeight= 100",
                   "FrameTop   = 525", "FrameWidth = 900", "FontHeight = 15", "NumAver    = 0",
                   "KoeCu      =  2.00000000000000E+0019", "DirName    = " + Path("d")});
     StartForm();
@@ -136,9 +136,9 @@ TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
     // What Kivo.opt could not give is still said after the start-up's refresh.
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Options file Kivo.opt: line 12 NumAver out of "
                                                "range; the old values kept "));
-    EXPECT_EQ(Now(), (Layout{QSize(900, 650), QSize(850, 400), QRect(0, 430, 900, 120),
+    EXPECT_EQ(Now(), (Layout{QSize(900, 650), QSize(850, 400), QRect(0, 430, 1000, 120),
                              QRect(0, 525, 900, 100), 15}));
-    EXPECT_EQ(form->Label1->width(), 900);
+    EXPECT_EQ(form->Label1->width(), 1000);
     EXPECT_EQ(form->NumAver, 10);
     EXPECT_EQ(form->KoeCu, 2e19);
     EXPECT_EQ(form->OpenDialog1.InitialDir, Path("d"));
@@ -149,7 +149,7 @@ TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
     Settle();
     EXPECT_EQ(form->Chart1->size(), QSize(950, 450));
     EXPECT_EQ(form->Frame11->geometry(), QRect(0, 575, 900, 100));
-    EXPECT_EQ(form->Label3->geometry(), QRect(0, 480, 1000, 120));
+    EXPECT_EQ(form->Label3->geometry(), QRect(0, 480, 1100, 120));
 }
 
 TEST_F(OptionsTest, ASizeModeTakesTheKeysUntilEsc) {
