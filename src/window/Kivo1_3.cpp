@@ -172,9 +172,10 @@ void TForm1::CreateControls() {
     Memo4 = ParameterMemo(Client, "Memo4", 0, 120, 800, 300);
     Memo4->setReadOnly(true);
     // The help is scrolled with the wheel; the keys stay with the mode's panel.
+    // A line wider than the box goes on below rather than out of sight.
     Memo4->setFocusPolicy(Qt::NoFocus);
     Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Memo4->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Memo4->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
     TreeView1 = new QTreeWidget(Client);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
