@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kivo {
 
@@ -269,5 +270,39 @@ std::string FormatSpectrum(const ParamSpec& p, const float* x, const float* y);
 // failure with a short reason in error.
 bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
                        std::string& error);
+
+// ---- Column files -------------------------------------------------------------
+
+constexpr int MaxColumns = 20; // fields kept of a row
+
+// A data line: its first character that is not a blank or tab lies within
+// its first 19 characters and is a digit.
+bool IsDataLine(std::string_view line);
+// Splits a row at blanks and tabs into at most maxFields values: a field
+// starting with "," or ";" is missing (1E7), a decimal comma reads as a
+// point. bad is set (and the count so far returned) at a field that is no
+// number.
+int SplitColumns(std::string_view line, double* values, int maxFields, bool& bad);
+// 1 when more than 95 % of the a values rise from their predecessor (the
+// steps divided by a), -1 when fewer than 5 % do, 0 otherwise.
+int ColumnTrend(const std::vector<float>& v, int a);
+
+enum class ColumnStatus { Ok, CannotOpen, NoDataLine, BadField, SingleColumn };
+struct ColumnSpectrum {
+    int Column = 0; // the signal column, 1-based
+    std::vector<float> X, Y;
+};
+struct ColumnImport {
+    ColumnStatus Status = ColumnStatus::Ok;
+    int Line = 0;            // the line of a bad field
+    bool Truncated = false;  // rows past MaxPoints were not read
+    bool SlotsShort = false; // spectra past maxSpectra were not formed
+    std::vector<ColumnSpectrum> Spectra;
+};
+// The spectra of a column text (at most maxSpectra): header lines skipped,
+// missing values dropped, a falling first column turned round, each rising
+// column a new field axis for the columns after it.
+ColumnImport ImportColumnText(std::string_view text, int maxSpectra);
+ColumnImport ImportColumnFile(const std::string& path, int maxSpectra);
 
 } // namespace kivo
