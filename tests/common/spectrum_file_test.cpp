@@ -399,7 +399,7 @@ TEST(SpectrumText, PointValuesRoundLikeTheLibrary) {
                             "3.4028235e38",
                             "1.234567E-0003",
                             "00000000000000000000000000.5"};
-    std::string text = "Spectr:\n";
+    std::string text = kStandardHeader + "Spectr:\n";
     for (const char* v : values) text += std::string("1 ") + v + "\n";
     Spectrum s;
     ASSERT_EQ(s.Read(text).Status, ReadStatus::Ok);

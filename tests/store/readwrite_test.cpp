@@ -15,6 +15,9 @@ namespace {
 
 const QString NotFound = QStringLiteral("    FileSpectrum  is not found ");
 
+// Ten header lines whose values are all missing.
+const std::string BareHeader = "l1\r\nl2\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
+
 QString NotPrepared(const QString& shortName) {
     return QStringLiteral("    FileSpectrum ") + shortName +
            QStringLiteral(" is not prepared properly ");
@@ -116,9 +119,10 @@ TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
     ReadFiles({"nomark.txt"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("nomark"));
 
-    WriteFile("garbage.esr", "l1\r\nl2\r\nSpectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
+    WriteFile("garbage.esr",
+              BareHeader + "Spectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
     ReadFiles({"garbage.esr"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("garbage") + QStringLiteral("line 5 "));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("garbage") + QStringLiteral("line 13 "));
     EXPECT_EQ(form->NumSpec, 0);
     EXPECT_FALSE(form->SpecX[1].Allocated());
 }
@@ -130,7 +134,7 @@ TEST_F(FormTest, EndingsAreTakenWithoutRegardToCaseAndUnknownOnesRefused) {
     ReadFiles({"cols.dat", "UPPER.ESR", "other.asc"});
     EXPECT_EQ(form->NumSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"UPPER"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("other"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("cols") + NotPrepared("other"));
     // A name too short to carry an ending is named whole.
     WriteSpectrum("ab", 30);
     ReadFiles({"ab"});
@@ -155,7 +159,7 @@ TEST_F(FormTest, NoMoreThanTwentySpectra) {
 }
 
 TEST_F(FormTest, TooLongAFileLoadsItsFirstPointsAndSaysSo) {
-    std::string text = "l1\r\nl2\r\nSpectr:\r\n";
+    std::string text = BareHeader + "Spectr:\r\n";
     for (int k = 0; k < kivo::MaxPoints + 1; ++k)
         text += std::to_string(3000 + k * 0.01) + " " + std::to_string(k % 7) + "\r\n";
     WriteFile("long.esr", text);
@@ -167,7 +171,7 @@ TEST_F(FormTest, TooLongAFileLoadsItsFirstPointsAndSaysSo) {
                   "    FileSpectrum long has more than 15000 points; the first 15000 are read "));
 }
 
-TEST_F(FormTest, ReadClearsTheBaseMarkUnlessAdding) {
+TEST_F(FormTest, AReadClearsTheBaseMarkACancelledOneKeepsIt) {
     WriteSpectrum("a.esr", 30);
     WriteSpectrum("b.esr", 30);
     ReadFiles({"a.esr", "b.esr"});
@@ -176,8 +180,14 @@ TEST_F(FormTest, ReadClearsTheBaseMarkUnlessAdding) {
     form->SpecCheck[2]->setText(QStringLiteral("b   B"));
     Answer(std::nullopt);
     Key(Qt::Key_F3);
+    EXPECT_EQ(form->ModeLine(), NotFound);
+    EXPECT_EQ(form->BaseSpec, 2);
+    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b   B"));
+    EXPECT_EQ(form->SpecCheck[2]->width(), 120);
+
+    ReadFiles({"b.esr", "a.esr"});
     EXPECT_EQ(form->BaseSpec, 0);
-    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b"));
+    EXPECT_EQ(Captions(), (QStringList{"b", "a"}));
     EXPECT_EQ(form->SpecCheck[2]->width(), 80);
 }
 
