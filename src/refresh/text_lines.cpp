@@ -33,8 +33,11 @@ std::string StoreText(const QString& shown, const std::string& original) {
     }
     if (codec) {
         QStringEncoder encode(codec);
-        const QByteArray bytes = encode.encode(shown);
-        if (!encode.hasError()) return bytes.toStdString();
+        const std::string bytes = QByteArray(encode.encode(shown)).toStdString();
+        // Taken only when the line shows again as typed: the converters
+        // swap some control characters, and the new bytes may look like
+        // another code page.
+        if (!encode.hasError() && ShowText(bytes) == shown) return bytes;
     }
     return shown.toStdString();
 }

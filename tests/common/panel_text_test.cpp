@@ -84,4 +84,49 @@ TEST(CodePages, OldCyrillicTextIsToldApart) {
     EXPECT_EQ(GuessCodePage("\x8E\xA1\xE0\xA0\xA7\xA5\xE6 7"), CodePage::Cp866); // "Образец"
     EXPECT_EQ(GuessCodePage("\xAF\xE0\xAE\xA1\xA0"), CodePage::Cp866);           // "проба"
     EXPECT_EQ(GuessCodePage("\xEF\xF0\xEE\xE1\xE0"), CodePage::Cp1251);          // "проба"
+    // Byte runs shaped like UTF-8 that are not: a surrogate, overlong forms,
+    // a code point past U+10FFFF.
+    for (const char* notUtf8 :
+         {"\xED\xB3\xB3", "\xE0\x80\xAF", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xC0\xAF"})
+        EXPECT_NE(GuessCodePage(notUtf8), CodePage::Utf8) << notUtf8;
+    EXPECT_EQ(GuessCodePage("\xED\x9F\xBF\xF4\x8F\xBF\xBF"), CodePage::Utf8); // the last ones
+}
+
+TEST(AcquisitionBox, ShownValuesReadBackAndCharactersAreCountedNotBytes) {
+    ParamSpec p;
+    p.ScanRange = 100;
+    p.Gain = 2.5e11; // beyond the short form's exponent
+    p.Modulation = 0.25;
+    p.Power = 20;
+    p.StandartRuby = 1.2345L;
+    const auto shown = AcquisitionLines(p);
+    ParamSpec back;
+    EXPECT_TRUE(ReadAcquisitionLines({shown.begin(), shown.end()}, back).empty());
+    EXPECT_EQ(back.ScanRange, 100);
+    EXPECT_EQ(back.Gain, 2.5e11);
+    EXPECT_EQ(back.Modulation, 0.25);
+    EXPECT_EQ(back.StandartRuby, 1.235L);
+
+    // "±" is one character of two bytes; a short box keeps the fields it lacks.
+    const std::vector<std::string> typed{"",
+                                         "\xC2\xB1\xC2\xB1"
+                                         "7",
+                                         "1e3", "2 G", "\xC2\xB1 mW"};
+    EXPECT_EQ(ReadAcquisitionLines(typed, back),
+              (std::vector<std::string>{"Power", "StandartRuby"}));
+    EXPECT_EQ(back.ScanRange, 7);
+    EXPECT_EQ(back.Gain, 1000);
+    EXPECT_EQ(back.Modulation, 2);
+    EXPECT_EQ(back.Power, 20);
+}
+
+TEST(ModeLineEntry, NumbersAndWholeNumbersOrZero) {
+    EXPECT_EQ(EntryNumber("12.5"), 12.5);
+    EXPECT_EQ(EntryNumber("-.5"), -0.5);
+    EXPECT_EQ(EntryNumber("1-2"), 0);
+    EXPECT_EQ(EntryNumber(""), 0);
+    EXPECT_EQ(EntryWholeNumber("32767"), 32767);
+    EXPECT_EQ(EntryWholeNumber("-32768"), -32768);
+    EXPECT_EQ(EntryWholeNumber("32768"), 0);
+    EXPECT_EQ(EntryWholeNumber("3.0"), 0);
 }
