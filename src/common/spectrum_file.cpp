@@ -559,7 +559,9 @@ bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const
         inPlace = true;
     }
     if (fd < 0) return fail("cannot create", errno);
-    if (exists && !inPlace) ::fchmod(fd, old.st_mode & 07777);
+    // The set-id bits may not be ours to give; the permission bits are.
+    if (exists && !inPlace && ::fchmod(fd, old.st_mode & 07777) != 0)
+        ::fchmod(fd, old.st_mode & 0777);
     // The data is on the disk before the rename makes it the target's.
     const bool written = ::ftruncate(fd, 0) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
     const int why = errno;
