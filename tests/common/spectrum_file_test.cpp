@@ -524,16 +524,6 @@ TEST(SpectrumText, HeaderLinesThatReadLikeTheMarkerStayHeader) {
     EXPECT_EQ(s.Read("l1\nSpectr:\n1 1\n2 2\n").Status, ReadStatus::NoPoints);
 }
 
-TEST(SpectrumText, ABadLineAfterTheLastPointThatFitsIsABadLine) {
-    Spectrum s;
-    const ReadResult r = s.Read(kStandardHeader + "Spectr:\r\n" + Points(MaxPoints) + "End\r\n");
-    EXPECT_EQ(r.Status, ReadStatus::BadPointLine);
-    EXPECT_EQ(r.Line, 11 + MaxPoints + 1);
-    EXPECT_FALSE(r.Truncated);
-    EXPECT_EQ(s.p.NumPoints, 0);
-    EXPECT_EQ(s.x[MaxPoints], -777.f);
-}
-
 TEST(ParamRecord, ClearingGivesTheTextLinesMemoryBack) {
     ParamSpec p;
     p.Line1.assign(size_t(1) << 20, 'x');
@@ -570,26 +560,4 @@ TEST_F(TempDir, FilesAreRefusedBySizeAndKindBeforeTheyAreRead) {
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     EXPECT_EQ(ReadSpectrumFile(pipe, KindEsr, q, X, Y).Status, ReadStatus::CannotOpen);
     EXPECT_EQ(ReadSpectrumFile(pipe, KindDat, q, X, Y).Status, ReadStatus::NoPoints);
-}
-
-TEST_F(TempDir, ASelectionIsReadIntoItsOwnEntries) {
-    std::vector<SpectrumRead> reads(7);
-    for (size_t i = 0; i < reads.size(); ++i) {
-        reads[i].Path = (dir_ / "s").string() + std::to_string(i) + ".esr";
-        reads[i].Kind = KindEsr;
-        std::ofstream(reads[i].Path, std::ios::binary) << kStandardHeader << "Spectr:\r\n"
-                                                       << Points(int(i) + 2);
-    }
-    std::ofstream(reads[3].Path, std::ios::binary) << "no header\r\n";
-    reads[5].Path = (dir_ / "missing.esr").string();
-    reads[6].Kind = KindTxt; // the point lines of an .esr lack the index
-    ReadSpectrumFiles(reads);
-    for (size_t i : {0u, 1u, 2u, 4u}) {
-        ASSERT_EQ(reads[i].Result.Status, ReadStatus::Ok) << i;
-        EXPECT_EQ(reads[i].Params.NumPoints, i + 2) << i;
-        EXPECT_EQ(reads[i].X[int(i) + 2], 3300 + 0.5f * float(i + 1)) << i;
-    }
-    EXPECT_EQ(reads[3].Result.Status, ReadStatus::NoPoints);
-    EXPECT_EQ(reads[5].Result.Status, ReadStatus::CannotOpen);
-    EXPECT_EQ(reads[6].Result.Status, ReadStatus::BadPointLine);
 }
