@@ -140,7 +140,7 @@ TEST_F(SaveTest, ALinkIsWrittenThroughAndStaysALink) {
 
 TEST_F(SaveTest, TheTargetKeepsItsPermissionBits) {
     for (const unsigned mode : {0600u, 0640u, 0664u}) {
-        const fs::path target = dir_ / ("m" + std::to_string(mode) + ".esr");
+        const fs::path target = dir_ / (std::to_string(mode) + ".esr");
         Put(target, "old\r\n");
         ASSERT_EQ(::chmod(target.c_str(), mode), 0);
         ASSERT_EQ(Save(target), "");
