@@ -74,6 +74,10 @@ TEST(TreatmentNotes, ShortNamesAndLongTexts) {
     std::string long2;
     AppendTreatmentNote(long2, "q.esr", 166, std::string(300, 'z'));
     EXPECT_EQ(long2, "q, " + std::string(255, 'z') + ", ");
+    // The history stays one line of the file, whatever a name holds.
+    std::string broken;
+    AppendTreatmentNote(broken, "two\nlines.esr", 143, "a\r\nb");
+    EXPECT_EQ(broken, "two lines, a  b, ");
 }
 
 TEST(CodePages, OldCyrillicTextIsToldApart) {
