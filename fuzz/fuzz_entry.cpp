@@ -58,8 +58,10 @@ void ShownValues(const uint8_t* data, size_t size) {
     double v[5];
     if (size < sizeof v) return;
     std::memcpy(v, data, sizeof v);
+    // A value shown rounded to three digits may round past the largest
+    // double (1.7977e308 shows as 1.80E308) and cannot be read back.
     for (double d : v)
-        if (!std::isfinite(d)) return;
+        if (!(std::fabs(d) <= 1e300)) return;
     ParamSpec p;
     p.ScanRange = v[0];
     p.Gain = v[1];
