@@ -28,7 +28,7 @@ int FileKindOf(std::string_view fileName) {
     const std::string_view t(tail, 4);
     if (t == ".esr") return KindEsr;
     if (t == ".txt") return KindTxt;
-    if (t == ".dat") return KindDat;
+    if (t == ".dat" || t == ".asc") return KindDat;
     return KindUnknown;
 }
 

@@ -137,11 +137,20 @@ void TForm1::ReadClick() {
     // slots stay 1..NumSpec without a gap.
     int loaded = NumSpec;
     for (size_t f = 0; f < reads.size(); ++f) {
+        // A column file may have filled the slots the later files counted on.
+        if (loaded >= kivo::MaxSpec) {
+            messages << QStringLiteral("  number of spec. is limited 20;");
+            break;
+        }
         kivo::SpectrumRead& read = reads[f];
         const QString& path = files.at(qsizetype(f));
         const QString shortName = ShortName(path);
         const QString named = QStringLiteral("    FileSpectrum ") + shortName;
         FileKind = read.Kind;
+        if (FileKind == kivo::KindDat) {
+            loaded = ImportColumns(path, loaded, messages);
+            continue;
+        }
         const kivo::ReadResult& result = read.Result;
         ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
         if (result.Status == kivo::ReadStatus::TooLarge) {
@@ -193,6 +202,56 @@ void TForm1::ReadClick() {
     if (!messages.isEmpty()) ShowMessages(messages);
     refresh(0);
     Frame11->Edit1->setFocus(Qt::OtherFocusReason);
+}
+
+int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages) {
+    const QString named = QStringLiteral("    FileSpectrum ") + ShortName(path);
+    const kivo::ColumnImport import =
+        kivo::ImportColumnFile(LocalPath(path), kivo::MaxSpec - loaded);
+    switch (import.Status) {
+    case kivo::ColumnStatus::Ok:
+        break;
+    case kivo::ColumnStatus::BadField:
+        messages << named + QStringLiteral(" is not prepared properly line %1 ").arg(import.Line);
+        return loaded;
+    case kivo::ColumnStatus::SingleColumn:
+        messages << named + QStringLiteral(" has a single column: no spectrum in it ");
+        return loaded;
+    default:
+        messages << named + QStringLiteral(" is not prepared properly ");
+        return loaded;
+    }
+    if (import.Truncated)
+        messages << named + QStringLiteral(" has more than %1 points; the first %1 are read ")
+                                .arg(kivo::MaxPoints);
+    if (import.SlotsShort) messages << QStringLiteral("  number of spec. is limited 20;");
+    const QString stem = path.chopped(std::min<qsizetype>(4, path.size()));
+    int n = 0;
+    for (const kivo::ColumnSpectrum& s : import.Spectra) {
+        ++n;
+        const int count = int(s.X.size());
+        if (count < 2) {
+            messages << named + QStringLiteral("-%1 has fewer than 2 points ").arg(n);
+            continue;
+        }
+        const int slot = loaded + 1;
+        AllocateSlot(slot);
+        Params[slot] = kivo::ParamSpec{};
+        Params[slot].NumPoints = static_cast<uint16_t>(count);
+        std::copy(s.X.begin(), s.X.end(), SpecX[slot].Data());
+        std::copy(s.Y.begin(), s.Y.end(), SpecY[slot].Data());
+        Params[slot].Amplitude =
+            kivo::RangeExtrema(SpecX[slot].Data(), SpecY[slot].Data(), 1, count).Amplitude;
+        FileSpectrumName[slot] = stem + QStringLiteral("-%1.esr").arg(n);
+        QCheckBox* box = SpecCheck[slot];
+        box->setFixedWidth(80);
+        box->setText(ShortName(path) + QStringLiteral("-%1").arg(n));
+        box->show();
+        SetBoxChecked(slot, true);
+        Chart1->SetActive(SpecSeries[slot], true);
+        loaded = slot;
+    }
+    return loaded;
 }
 
 void TForm1::WriteClick() {

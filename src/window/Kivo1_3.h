@@ -208,6 +208,9 @@ public:
     void FormKeyPress(QChar& Key);
     void Button2Click();
     void ReadClick();
+    // Reads a column file into the slots after `loaded`, one per signal
+    // column; returns the last slot filled. Refusals go to messages.
+    int ImportColumns(const QString& path, int loaded, QStringList& messages);
     void WriteClick();
     void DeleteF81Click();
     void CheckBox1Click(int slot); // slot 0: called for a control that is no box

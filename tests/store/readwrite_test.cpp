@@ -379,3 +379,45 @@ TEST_F(FormTest, ASaveThatFailsKeepsTheOldFileAndASaveThatWorksClearsTheFailure)
     Key(Qt::Key_F2);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   SELECT MODE"));
 }
+
+TEST_F(FormTest, AColumnFileLoadsOneSpectrumPerSignalColumn) {
+    WriteSpectrum("a.esr", 30);
+    std::string dat = "Field Signal1 Signal2\r\n";
+    for (int r = 0; r < 40; ++r) {
+        // Appended piece by piece: GCC 12 warns falsely on such a sum of strings.
+        dat += std::to_string(3400 - r);
+        dat += ' ';
+        dat += std::to_string(r);
+        dat += ' ';
+        dat += std::to_string(2 * r);
+        dat += "\r\n";
+    }
+    WriteFile("run.dat", dat);
+    WriteFile("bad.ASC", "1 2\n3 4x\n");
+    WriteFile("one.dat", "1\n2\n3\n");
+    ReadFiles({"a.esr", "run.dat", "bad.ASC", "one.dat"});
+    ASSERT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(Captions(), (QStringList{"a", "run-1", "run-2"}));
+    EXPECT_EQ(form->FileSpectrumName[3], Path("run-2.esr"));
+    EXPECT_EQ(form->Params[2].NumPoints, 40);
+    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3361); // the falling field turned round
+    EXPECT_FLOAT_EQ(form->SpecY[3][1], 78);
+    EXPECT_TRUE(form->ModeLine().contains(
+        QStringLiteral("FileSpectrum bad is not prepared properly line 2")));
+    EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("FileSpectrum one has a single column")));
+
+    // Twenty signal columns: the slots end at 20 and the later file is told so.
+    std::string wide = "h\n";
+    for (int r = 0; r < 30; ++r) {
+        wide += std::to_string(3000 + r);
+        for (int c = 1; c < 20; ++c) {
+            wide += ' ';
+            wide += std::to_string((r * c) % 7);
+        }
+        wide += "\n";
+    }
+    WriteFile("wide.dat", wide);
+    ReadFiles({"a.esr", "wide.dat", "a.esr"});
+    EXPECT_EQ(form->NumSpec, 20);
+    EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("number of spec. is limited 20;")));
+}
