@@ -130,9 +130,9 @@ TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
 
 TEST_F(FormTest, EndingsAreTakenWithoutRegardToCaseAndUnknownOnesRefused) {
     WriteSpectrum("UPPER.ESR", 30);
-    WriteSpectrum("cols.dat", 30);
-    WriteSpectrum("other.asc", 30);
-    ReadFiles({"cols.dat", "UPPER.ESR", "other.asc"});
+    WriteSpectrum("cols.xyz", 30);
+    WriteSpectrum("other.esx", 30);
+    ReadFiles({"cols.xyz", "UPPER.ESR", "other.esx"});
     EXPECT_EQ(form->NumSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"UPPER"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("cols") + NotPrepared("other"));
