@@ -277,9 +277,8 @@ void ReadEsrHeader(std::string_view text, ParamSpec& p);
 // Reads a whole .esr (KindEsr) or .txt (KindTxt) text: header (or reset),
 // points after the "Spectr:" line, direction check, amplitude. The ten lines
 // of an .esr header are header whatever they hold: its marker is looked for
-// from line 11 on. On success
-// p.NumPoints holds the point count; otherwise p.NumPoints is 0. x and y
-// must hold MaxPoints floats each.
+// from line 11 on. On success p.NumPoints holds the point count; otherwise
+// p.NumPoints is 0. x and y must hold MaxPoints floats each.
 ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float* x, float* y);
 // The same from a file path (local 8-bit encoding). Other kinds than .esr
 // and .txt are NoPoints without opening the file.

@@ -3,6 +3,7 @@
 #include "TYPEKIVO1_3.h"
 
 #include <limits>
+#include <type_traits>
 
 namespace kivo {
 

@@ -63,6 +63,10 @@ public:
         return true;
     }
     int Number() const { return number_; }
+    // Passes over up to n lines.
+    void Skip(int n) {
+        for (std::string_view line; n > 0 && Next(line); --n) continue;
+    }
 
 private:
     std::string_view rest_;
@@ -240,9 +244,7 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
     LineSplitter lines(text);
     std::string_view line;
     // A text line of the header may itself read "Spectr:".
-    if (kind == KindEsr)
-        for (int k = 0; k < kEsrHeaderLines && lines.Next(line); ++k) {
-        }
+    if (kind == KindEsr) lines.Skip(kEsrHeaderLines);
     bool marker = false;
     while (!marker && lines.Next(line)) marker = line == kMarker;
     if (!marker) {
