@@ -144,6 +144,106 @@ void BM_InitAxes(benchmark::State& state) {
 }
 BENCHMARK(BM_InitAxes)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
 
+// One arrow key of the move-and-scale mode: the handler records the view for
+// every marked slot and draws them all again.
+void BM_MoveKeyAndRepaint(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.CheckActivSpec();
+    form.InitAxes();
+    form.MoveUnitX = form.XHalfRange / 50000;
+    int k = 0;
+    for (auto _ : state) {
+        int key = (++k % 2) ? kivo::VK_RIGHT : kivo::VK_LEFT;
+        form.Frame12Edit1KeyDown(key, {});
+        form.Chart1->RepaintNow();
+    }
+    form.XShift = 0;
+}
+BENCHMARK(BM_MoveKeyAndRepaint)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+// The commands that change every marked spectrum at once, with their redraw.
+void BM_NormaliseOnAmplitude(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    for (auto _ : state) {
+        form.Frame12Label9Click();
+        form.Chart1->RepaintNow();
+    }
+}
+BENCHMARK(BM_NormaliseOnAmplitude)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+void BM_NormaliseOnIntegral(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    for (auto _ : state) {
+        for (int i = 1; i <= kivo::MaxSpec; ++i) form.Params[i].DblIntegral = 1.0001;
+        form.Frame12Label5Click();
+        form.Chart1->RepaintNow();
+    }
+}
+BENCHMARK(BM_NormaliseOnIntegral)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+void BM_HighestPointTo3300G(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    for (auto _ : state) {
+        form.Frame12Label7Click();
+        form.Chart1->RepaintNow();
+    }
+}
+BENCHMARK(BM_HighestPointTo3300G)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+// The smoothing preview of every marked spectrum, over 5 and over 1001 points.
+void BM_SmoothingPreview(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.NumSmoothIn = static_cast<int16_t>(state.range(0));
+    form.NumRestrictIn = 0;
+    for (auto _ : state) {
+        form.SmoothSpec(0);
+        form.Chart1->RepaintNow();
+    }
+    form.ClearPreview();
+}
+BENCHMARK(BM_SmoothingPreview)
+    ->Arg(5)
+    ->Arg(1001)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+// The fourth Enter of a calibration on the Mn lines 3 and 4: every marked
+// spectrum mapped and drawn again.
+void BM_CalibrationOfAll(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.CheckActivSpec();
+    for (auto _ : state) {
+        form.RefLineKind = 2;
+        form.TaskCode = 162;
+        form.PickCount = 4;
+        form.PickNo = 4;
+        form.PickIndex[1] = 2000;
+        form.PickIndex[2] = 6000;
+        form.PickIndex[3] = 9000;
+        form.PickIndex[4] = 13000;
+        int enter = kivo::VK_RETURN;
+        form.Frame14Edit1KeyDown(enter, {});
+        form.Chart1->RepaintNow();
+    }
+}
+BENCHMARK(BM_CalibrationOfAll)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
 } // namespace
 
 int main(int argc, char** argv) {

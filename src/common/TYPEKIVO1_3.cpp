@@ -7,13 +7,16 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace kivo {
 
 void ClearParamSpec(ParamSpec& p) {
-    const double amplitude = p.Amplitude;
-    p = ParamSpec{};
-    p.Amplitude = amplitude; // the record's defaults: zeros, no text, PhaseSign +1
+    // The record's defaults: zeros, no text, PhaseSign +1. Swapped in, not
+    // assigned: an assigned empty string would keep the old line's memory.
+    ParamSpec fresh;
+    fresh.Amplitude = p.Amplitude;
+    std::swap(p, fresh);
 }
 
 void PointBuffer::Allocate() {

@@ -66,6 +66,7 @@ struct ParamSpec {
 using ParSpecSet = SlotArray<ParamSpec>;
 
 // Every numeric field but Amplitude to 0, both text lines empty, PhaseSign +1.
+// The text lines give their memory back: a refused file may have filled them.
 void ClearParamSpec(ParamSpec& p);
 
 // One point buffer of a slot: MaxPoints 32-bit floats, owned, addressed by
@@ -211,6 +212,22 @@ struct IntegrationResult {
 IntegrationResult IntegrateSpectrum(const float* x, const float* y, int w, ParamSpec& p, int cs,
                                     int ce, bool automatic, int left, int right, double k);
 
+// ---- Parameter panel and mode-line entry -----------------------------------
+
+// The seven lines of the acquisition box of the parameter panel.
+std::array<std::string, 7> AcquisitionLines(const ParamSpec& p);
+// Reads the box's editable lines (UTF-8, 1-based; a missing line is empty)
+// back into p: line 2 without its first two characters is ScanRange, line 3
+// Gain, line 4 without its last two Modulation, line 5 without its last three
+// Power, line 6 without its first three StandartRuby. A line that is no
+// number leaves its field alone; the names of those fields are returned.
+std::vector<std::string> ReadAcquisitionLines(const std::vector<std::string>& lines, ParamSpec& p);
+// A number typed on the mode line; 0 when the text is none.
+double EntryNumber(std::string_view text);
+// A whole number typed on the mode line; 0 when the text is none or the
+// number does not fit 16 bits.
+int16_t EntryWholeNumber(std::string_view text);
+
 // ---- Treatment notes ------------------------------------------------------
 
 // Appends the note of a treatment to a spectrum's history line (Line2):
@@ -320,9 +337,14 @@ enum FileKindCode { KindEsr = 0, KindTxt = 1, KindDat = 2, KindUnknown = -1 };
 // Kind from a file name's ending, without regard to letter case.
 int FileKindOf(std::string_view fileName);
 
+// No spectrum file comes near this size (a full .esr of MaxPoints points is
+// under 0.5 MB): a larger file is refused before it is read.
+constexpr uint64_t MaxFileBytes = uint64_t(64) << 20;
+
 enum class ReadStatus {
     Ok,
-    CannotOpen,   // the file cannot be opened
+    CannotOpen,   // the file cannot be opened, or is no plain file
+    TooLarge,     // larger than MaxFileBytes (Size tells how large)
     NoPoints,     // no "Spectr:" line, or fewer than 2 point lines after it
     BadPointLine, // a point line does not hold numbers (Line tells which)
 };
@@ -331,29 +353,85 @@ struct ReadResult {
     ReadStatus Status = ReadStatus::Ok;
     int Line = 0;           // 1-based line of the file at fault (BadPointLine)
     bool Truncated = false; // more than MaxPoints point lines: the first ones kept
+    uint64_t Size = 0;      // bytes of a file refused as TooLarge
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).
 void ReadEsrHeader(std::string_view text, ParamSpec& p);
 
 // Reads a whole .esr (KindEsr) or .txt (KindTxt) text: header (or reset),
-// points after the "Spectr:" line, direction check, amplitude. On success
-// p.NumPoints holds the point count; otherwise p.NumPoints is 0. x and y
-// must hold MaxPoints floats each.
+// points after the "Spectr:" line, direction check, amplitude. The ten lines
+// of an .esr header are header whatever they hold: its marker is looked for
+// from line 11 on. On success p.NumPoints holds the point count; otherwise
+// p.NumPoints is 0. x and y must hold MaxPoints floats each.
 ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float* x, float* y);
-// The same from a file path (local 8-bit encoding).
+// The same from a file path (local 8-bit encoding). Other kinds than .esr
+// and .txt are NoPoints without opening the file.
 ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
                             PointBuffer& Y);
+
+// One file of a selection and what reading it gave.
+struct SpectrumRead {
+    std::string Path;
+    int Kind = KindUnknown;
+    ParamSpec Params;
+    PointBuffer X, Y;
+    ReadResult Result;
+};
+// Reads every file of a selection, several at a time on a machine with
+// several cores; each entry gets the outcome of its own file.
+void ReadSpectrumFiles(std::vector<SpectrumRead>& files);
 
 // Lines 1..10 of the .esr header, each ended by CR LF.
 std::string FormatEsrHeader(const ParamSpec& p);
 // The whole .esr file: header, "Spectr:", points 1..p.NumPoints.
 std::string FormatSpectrum(const ParamSpec& p, const float* x, const float* y);
 
-// Writes the .esr file through a temporary file beside the target, renamed
-// over it, so a failed save leaves the old file as it was. Returns false on
-// failure with a short reason in error.
+// The temporary file a save of target writes first. There is one per target:
+// a save reuses what a killed save left, and the rename removes it.
+std::string SaveTempPath(const std::string& target);
+
+// Writes the .esr file: into the temporary file beside the target, flushed
+// to disk, then renamed over the target, so a failed save leaves the old
+// file as it was. A symbolic link is written through to the file it names;
+// the target keeps its permission bits; a read-only target is refused. When
+// the directory takes no new file but the target may be written, the target
+// is written in place. Returns false on failure with a short reason in error.
 bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
                        std::string& error);
+
+// ---- Column files -------------------------------------------------------------
+
+constexpr int MaxColumns = 20; // fields kept of a row
+
+// A data line: its first character that is not a blank or tab lies within
+// its first 19 characters and is a digit.
+bool IsDataLine(std::string_view line);
+// Splits a row at blanks and tabs into at most maxFields values: a field
+// starting with "," or ";" is missing (1E7), a decimal comma reads as a
+// point. bad is set (and the count so far returned) at a field that is no
+// number.
+int SplitColumns(std::string_view line, double* values, int maxFields, bool& bad);
+// 1 when more than 95 % of the a values rise from their predecessor (the
+// steps divided by a), -1 when fewer than 5 % do, 0 otherwise.
+int ColumnTrend(const std::vector<float>& v, int a);
+
+enum class ColumnStatus { Ok, CannotOpen, NoDataLine, BadField, SingleColumn };
+struct ColumnSpectrum {
+    int Column = 0; // the signal column, 1-based
+    std::vector<float> X, Y;
+};
+struct ColumnImport {
+    ColumnStatus Status = ColumnStatus::Ok;
+    int Line = 0;            // the line of a bad field
+    bool Truncated = false;  // rows past MaxPoints were not read
+    bool SlotsShort = false; // spectra past maxSpectra were not formed
+    std::vector<ColumnSpectrum> Spectra;
+};
+// The spectra of a column text (at most maxSpectra): header lines skipped,
+// missing values dropped, a falling first column turned round, each rising
+// column a new field axis for the columns after it.
+ColumnImport ImportColumnText(std::string_view text, int maxSpectra);
+ColumnImport ImportColumnFile(const std::string& path, int maxSpectra);
 
 } // namespace kivo

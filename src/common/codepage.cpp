@@ -4,24 +4,33 @@ namespace kivo {
 
 namespace {
 
+// Well-formed UTF-8 only: no overlong forms, no surrogates, nothing past
+// U+10FFFF. Anything else would not show as the bytes it is.
 bool ValidUtf8(std::string_view s) {
+    auto byte = [&s](size_t i) { return static_cast<unsigned char>(s[i]); };
     size_t i = 0;
     while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
+        const unsigned char c = byte(i);
         size_t extra = 0;
+        unsigned char lo = 0x80, hi = 0xBF; // the allowed range of the second byte
         if (c < 0x80)
             extra = 0;
         else if (c >= 0xC2 && c <= 0xDF)
             extra = 1;
-        else if (c >= 0xE0 && c <= 0xEF)
+        else if (c >= 0xE0 && c <= 0xEF) {
             extra = 2;
-        else if (c >= 0xF0 && c <= 0xF4)
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
             extra = 3;
-        else
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else
             return false;
         if (i + extra >= s.size() && extra > 0) return false;
-        for (size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        if (extra > 0 && (byte(i + 1) < lo || byte(i + 1) > hi)) return false;
+        for (size_t k = 2; k <= extra; ++k)
+            if ((byte(i + k) & 0xC0) != 0x80) return false;
         i += extra + 1;
     }
     return true;

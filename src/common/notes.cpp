@@ -69,15 +69,22 @@ std::string FormatCompactParticles(long double v) {
 
 void AppendTreatmentNote(std::string& line2, std::string_view fileName, int code,
                          std::string_view text) {
+    // A file name may hold a line break; the history is one line of the file.
+    auto append = [&line2](std::string_view part) {
+        const size_t from = line2.size();
+        line2.append(part.substr(0, std::min(part.size(), MaxText)));
+        std::replace_if(
+            line2.begin() + std::ptrdiff_t(from), line2.end(),
+            [](char c) { return c == '\n' || c == '\r'; }, ' ');
+        line2 += ", ";
+    };
     if (line2.empty()) {
         std::string_view name = fileName.substr(0, std::min(fileName.size(), MaxText));
         if (name.size() > 3) name.remove_suffix(4);
-        line2.assign(name);
-        line2 += ", ";
+        append(name);
     }
     if (code == 143 || code == 166) {
-        line2.append(text.substr(0, std::min(text.size(), MaxText)));
-        line2 += ", ";
+        append(text);
         return;
     }
     const std::string_view tag = FixedTag(code);

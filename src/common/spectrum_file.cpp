@@ -2,10 +2,19 @@
 #include "TYPEKIVO1_3.h"
 #include "number_text.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+#include <thread>
 
 namespace kivo {
 
@@ -19,7 +28,7 @@ int FileKindOf(std::string_view fileName) {
     const std::string_view t(tail, 4);
     if (t == ".esr") return KindEsr;
     if (t == ".txt") return KindTxt;
-    if (t == ".dat") return KindDat;
+    if (t == ".dat" || t == ".asc") return KindDat;
     return KindUnknown;
 }
 
@@ -54,6 +63,10 @@ public:
         return true;
     }
     int Number() const { return number_; }
+    // Passes over up to n lines.
+    void Skip(int n) {
+        for (std::string_view line; n > 0 && Next(line); --n) continue;
+    }
 
 private:
     std::string_view rest_;
@@ -102,6 +115,7 @@ constexpr std::string_view kOtherLabel = " Other Standart=";
 constexpr std::string_view kParticlesLabel = "Num. particles= ";
 constexpr std::string_view kIntegralLabel = "  Dbl.Integral= ";
 constexpr std::string_view kMarker = "Spectr:";
+constexpr int kEsrHeaderLines = 10;
 
 // The labels must end where the layout's standard columns begin.
 static_assert(kScanRangeLabel.size() == kLine3.col1);
@@ -229,6 +243,8 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
 
     LineSplitter lines(text);
     std::string_view line;
+    // A text line of the header may itself read "Spectr:".
+    if (kind == KindEsr) lines.Skip(kEsrHeaderLines);
     bool marker = false;
     while (!marker && lines.Next(line)) marker = line == kMarker;
     if (!marker) {
@@ -247,14 +263,14 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
             ParsePointLine(line, kind, full ? extraX : x[count], full ? extraY : y[count]);
         if (kindOfLine == PointLine::Blank) continue;
         if (kindOfLine == PointLine::End) break;
-        if (full) {
-            r.Truncated = true;
-            break;
-        }
         if (kindOfLine == PointLine::Bad) {
             r.Status = ReadStatus::BadPointLine;
             r.Line = lines.Number();
             return r;
+        }
+        if (full) {
+            r.Truncated = true;
+            break;
         }
         ++count;
     }
@@ -278,34 +294,94 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
 
 ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
                             PointBuffer& Y) {
-    // One buffer per thread, kept between calls: reading a series of files
-    // then costs no allocation, except after an unusually large one.
-    thread_local std::string buffer;
-    constexpr size_t kKeep = size_t(16) << 20;
-    size_t used = 0;
-    bool ok = false;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        for (;;) {
-            if (used == buffer.size()) buffer.resize(std::max<size_t>(size_t(1) << 20, used * 2));
-            const size_t n = std::fread(buffer.data() + used, 1, buffer.size() - used, f);
-            used += n;
-            if (n == 0) break;
-        }
-        ok = !std::ferror(f);
-        std::fclose(f);
+    ReadResult r;
+    p.NumPoints = 0;
+    if (kind != KindEsr && kind != KindTxt) {
+        r.Status = ReadStatus::NoPoints;
+        return r;
     }
-    if (!ok) {
-        if (buffer.size() > kKeep) std::string().swap(buffer);
-        p.NumPoints = 0;
-        ReadResult r;
+    // Not blocking: a pipe under a spectrum's name must not hang the read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
         r.Status = ReadStatus::CannotOpen;
+        return r;
+    }
+    if (uint64_t(st.st_size) > MaxFileBytes) {
+        ::close(fd);
+        r.Status = ReadStatus::TooLarge;
+        r.Size = uint64_t(st.st_size);
+        return r;
+    }
+
+    // One buffer per thread, sized from the file, kept between calls while
+    // it is no larger than a spectrum needs: a series of files then costs no
+    // allocation, and a big file's memory goes back at once.
+    thread_local std::string buffer;
+    constexpr size_t kKeep = size_t(1) << 20;
+    struct Release {
+        ~Release() {
+            if (buffer.size() > kKeep) std::string().swap(buffer);
+        }
+    } release;
+    // One byte more than the file tells a file that grows while it is read.
+    if (buffer.size() < size_t(st.st_size) + 1) buffer.resize(size_t(st.st_size) + 1);
+    size_t used = 0;
+    bool ok = true;
+    for (;;) {
+        if (used == buffer.size()) {
+            if (used > MaxFileBytes) break;
+            buffer.resize(std::min<size_t>(used * 2, MaxFileBytes + 1));
+        }
+        const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        used += size_t(n);
+    }
+    ::close(fd);
+    if (!ok) {
+        r.Status = ReadStatus::CannotOpen;
+        return r;
+    }
+    if (used > MaxFileBytes) {
+        r.Status = ReadStatus::TooLarge;
+        r.Size = used;
         return r;
     }
     if (!X.Allocated()) X.Allocate();
     if (!Y.Allocated()) Y.Allocate();
-    const ReadResult r = ReadSpectrumText({buffer.data(), used}, kind, p, X.Data(), Y.Data());
-    if (buffer.size() > kKeep) std::string().swap(buffer);
-    return r;
+    return ReadSpectrumText({buffer.data(), used}, kind, p, X.Data(), Y.Data());
+}
+
+void ReadSpectrumFiles(std::vector<SpectrumRead>& files) {
+    std::atomic<size_t> next{0};
+    auto work = [&files, &next] {
+        for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+            SpectrumRead& f = files[i];
+            try {
+                f.Result = ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
+            } catch (const std::exception&) {
+                // No memory for this file: it is refused like one that
+                // cannot be read, and the others go on.
+                f.Params.NumPoints = 0;
+                f.Result = ReadResult{};
+                f.Result.Status = ReadStatus::CannotOpen;
+            }
+        }
+    };
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    std::vector<std::thread> helpers;
+    try {
+        while (helpers.size() + 1 < std::min(cores, files.size())) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer helpers than cores: the calling thread reads the rest.
+    }
+    work();
+    for (std::thread& t : helpers) t.join();
 }
 
 // ---- Writing ----
@@ -378,41 +454,142 @@ std::string FormatSpectrum(const ParamSpec& p, const float* x, const float* y) {
     return out;
 }
 
+std::string SaveTempPath(const std::string& target) {
+    return target + ".kivo-save";
+}
+
+namespace {
+
+// The file a save of path replaces: path itself or, for a symbolic link, the
+// file at the end of its chain (which need not exist yet). False for a loop.
+bool FinalTarget(const std::string& path, std::string& target) {
+    namespace fs = std::filesystem;
+    fs::path p = path;
+    for (int depth = 0; depth < 40; ++depth) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) {
+            target = p.string();
+            return true;
+        }
+        const fs::path next = fs::read_symlink(p, ec);
+        if (ec) {
+            target = p.string();
+            return true;
+        }
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    errno = ELOOP;
+    return false;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(size_t(n));
+    }
+    return true;
+}
+
+// Opens the temporary file of a save and locks it, so two saves of one
+// target never write it together. What a killed save left is reused: the
+// lock died with that save.
+int OpenTemp(const std::string& temp) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // A link put in place of the temporary file is never followed.
+        auto open = [&temp] {
+            return ::open(temp.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        };
+        int fd = open();
+        if (fd < 0 && errno == EACCES) {
+            // A leftover we may not write is replaced, where the directory allows.
+            if (::unlink(temp.c_str()) != 0) {
+                errno = EACCES;
+                return -1;
+            }
+            fd = open();
+        }
+        if (fd < 0) return -1;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            errno = EBUSY;
+            return -1;
+        }
+        // The save that held the lock may have renamed this file over its
+        // target meanwhile: then the name holds another file, or none.
+        struct stat held {
+        }, named{};
+        if (::fstat(fd, &held) == 0 && ::lstat(temp.c_str(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
+            return fd;
+        ::close(fd);
+    }
+    errno = EBUSY;
+    return -1;
+}
+
+} // namespace
+
 bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
                        std::string& error) {
-    const std::string text = FormatSpectrum(p, x, y);
-    auto reason = [] { return std::string(std::strerror(errno)); };
-
-    // An exclusive create, so a leftover temporary of a broken save (or one
-    // being written at the moment) is never reused.
-    std::string temp;
-    std::FILE* f = nullptr;
-    for (int attempt = 0; attempt < 100 && !f; ++attempt) {
-        temp = path + ".tmp" + std::to_string(attempt);
-        f = std::fopen(temp.c_str(), "wbx");
-        if (!f && errno != EEXIST) break;
-    }
-    if (!f) {
-        error = "cannot create " + path + ": " + reason();
+    auto fail = [&error, &path](const char* what, int code) {
+        error = std::string(what) + " " + path + ": " + std::strerror(code);
         return false;
+    };
+    std::string target;
+    if (!FinalTarget(path, target)) return fail("cannot replace", errno);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) return fail("cannot replace", EISDIR);
+    // A file the user made read-only stays as it is.
+    if (exists && ::access(target.c_str(), W_OK) != 0) return fail("cannot write", errno);
+
+    const std::string text = FormatSpectrum(p, x, y);
+    const std::string temp = SaveTempPath(target);
+    int fd = OpenTemp(temp);
+    bool inPlace = false;
+    if (fd < 0 && errno == EACCES && exists) {
+        // The directory takes no new file, but the file itself may be
+        // written: the only way to save there, though not safe from a crash.
+        fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            fd = -1;
+            errno = EBUSY;
+        }
+        inPlace = true;
     }
-    bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    written = std::fflush(f) == 0 && written;
-    std::string why = written ? std::string() : reason();
-    if (std::fclose(f) != 0 && written) {
-        written = false;
-        why = reason();
+    if (fd < 0) return fail("cannot create", errno);
+    // The set-id bits may not be ours to give; the permission bits are.
+    if (exists && !inPlace && ::fchmod(fd, old.st_mode & 07777) != 0)
+        ::fchmod(fd, old.st_mode & 0777);
+    // The data is on the disk before the rename makes it the target's.
+    const bool written = ::ftruncate(fd, 0) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+    const int why = errno;
+    if (::close(fd) != 0 && written) {
+        const int closeWhy = errno;
+        if (!inPlace) ::unlink(temp.c_str());
+        return fail("cannot write", closeWhy);
     }
     if (!written) {
-        std::remove(temp.c_str());
-        error = "cannot write " + path + ": " + why;
-        return false;
+        if (!inPlace) ::unlink(temp.c_str());
+        return fail("cannot write", why);
     }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        why = reason();
-        std::remove(temp.c_str());
-        error = "cannot replace " + path + ": " + why;
-        return false;
+    if (!inPlace) {
+        if (::rename(temp.c_str(), target.c_str()) != 0) {
+            const int renameWhy = errno;
+            ::unlink(temp.c_str());
+            return fail("cannot replace", renameWhy);
+        }
+        // The new name is on the disk too.
+        const std::string dir = std::filesystem::path(target).parent_path().string();
+        const int dirFd =
+            ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            ::fsync(dirFd);
+            ::close(dirFd);
+        }
     }
     error.clear();
     return true;

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <algorithm>
+#include <utility>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -20,9 +21,11 @@ void TForm1::Frame11Label4Click() {
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
     ShowPanel(Frame15);
     int mist = 0;
+    QStringList notIntegrated;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
-        kivo::ParamSpec& p = Params[i];
+        // Worked on a copy: a spectrum whose borders cross keeps its record.
+        kivo::ParamSpec p = Params[i];
         const int n = p.NumPoints;
         auto integrate = [&] {
             return kivo::IntegrateSpectrum(SpecX[i].Data(), SpecY[i].Data(), NumAver, p, 1, n, true,
@@ -30,20 +33,29 @@ void TForm1::Frame11Label4Click() {
         };
         kivo::IntegrationResult r = integrate();
         // A line recorded the other way round integrates negative: turn it once.
-        if (!(p.DblIntegral >= 0)) {
+        if (r.Left < r.Right && !(p.DblIntegral >= 0)) {
             p.PhaseSign = -1;
             r = integrate();
         }
-        mist += r.Mist;
         if (i == ActiveSpec) {
             PickIndex[1] = PickIndex[3] = r.Left;
             PickIndex[2] = PickIndex[4] = r.Right;
             PickIndex[5] = r.Centre;
             for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], true);
-            DrawCentreTick(r.Centre);
         }
+        // The borders are found on the signal alone; when they meet or cross
+        // there is no line between them to integrate.
+        if (r.Left >= r.Right) {
+            notIntegrated << QStringLiteral("   %1: the borders cross, not integrated;")
+                                 .arg(SpecCheck[i]->text());
+            continue;
+        }
+        Params[i] = std::move(p);
+        mist += r.Mist;
+        if (i == ActiveSpec) DrawCentreTick(r.Centre);
         MarkIntegratedRange(i, r.Left, r.Right);
     }
+    if (!notIntegrated.isEmpty()) ShowMessages(QStringList{ModeLine()} + notIntegrated);
     Parameters(ActiveSpec);
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
     Label2->setText(QStringLiteral("  I mist = %1").arg(mist));

@@ -1,7 +1,8 @@
 // Typing into the parameter boxes, and numbers typed into the mode line.
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <limits>
+#include <string>
+#include <vector>
 
 #include "Kivo1_3.h"
 #include "Unit1.h"
@@ -11,22 +12,6 @@ namespace {
 QString LineOf(const QPlainTextEdit* memo, int n) {
     const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
     return n <= lines.size() ? lines.at(n - 1) : QString();
-}
-
-QString WithoutFirst(const QString& s, int n) {
-    return s.size() >= n ? s.mid(n) : QString();
-}
-QString WithoutLast(const QString& s, int n) {
-    return s.size() >= n ? s.chopped(n) : QString();
-}
-
-// A typed whole number, 0 when the text is none or too large for the field.
-int16_t WholeOrZero(const QString& text) {
-    long long v = 0;
-    if (!kivo::ReadWholeNumber(text.toStdString(), v)) return 0;
-    if (v < std::numeric_limits<int16_t>::min() || v > std::numeric_limits<int16_t>::max())
-        return 0;
-    return static_cast<int16_t>(v);
 }
 
 } // namespace
@@ -48,20 +33,13 @@ void TForm1::Memo1Exit() {
         kivo::ParamSpec& p = Params[a];
         p.Line1 = StoreText(LineOf(Memo1, 1), p.Line1);
         p.Line2 = StoreText(LineOf(Memo1, 2), p.Line2);
-        QStringList refused;
+        std::vector<std::string> lines;
+        for (const QString& line : Memo2->toPlainText().split(QLatin1Char('\n')))
+            lines.push_back(line.toStdString());
         // A line that is no number leaves its field as it was.
-        auto take = [&refused](const QString& text, auto& field, const char* name) {
-            std::remove_reference_t<decltype(field)> v{};
-            if (kivo::ReadNumber(text.toStdString(), v))
-                field = v;
-            else
-                refused << QLatin1String(name);
-        };
-        take(WithoutFirst(LineOf(Memo2, 2), 2), p.ScanRange, "ScanRange");
-        take(LineOf(Memo2, 3), p.Gain, "Gain");
-        take(WithoutLast(LineOf(Memo2, 4), 2), p.Modulation, "Modulation");
-        take(WithoutLast(LineOf(Memo2, 5), 3), p.Power, "Power");
-        take(WithoutFirst(LineOf(Memo2, 6), 3), p.StandartRuby, "StandartRuby");
+        QStringList refused;
+        for (const std::string& name : kivo::ReadAcquisitionLines(lines, p))
+            refused << QString::fromStdString(name);
         if (!refused.isEmpty())
             SetModeLine(QStringLiteral("   Not a number, not taken: ") +
                         refused.join(QStringLiteral(", ")) + QStringLiteral(" "));
@@ -101,18 +79,17 @@ void TForm1::Label3Edit(int& Key) {
             break;
         case VK_RETURN: {
             if (SubtrInput) {
-                double k = 0;
-                SubtrKoeff = ReadNumber(EntryText.toStdString(), k) ? k : 0;
+                SubtrKoeff = EntryNumber(EntryText.toStdString());
                 SubtrSpec(0);
                 Frame14->Label5->show();
             }
             if (SmoothEntry) {
                 if (!RestrictNumberDue) {
-                    NumSmoothIn = WholeOrZero(EntryText);
+                    NumSmoothIn = EntryWholeNumber(EntryText.toStdString());
                     RestrictNumberDue = true;
                     PromptText = PromptText + EntryText + QStringLiteral(", Num Restrict =");
                 } else {
-                    NumRestrictIn = WholeOrZero(EntryText);
+                    NumRestrictIn = EntryWholeNumber(EntryText.toStdString());
                     SmoothSpec(0);
                     RestrictNumberDue = false;
                     PromptText = QStringLiteral("   Smoothing, Num Smoothing =");

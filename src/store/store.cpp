@@ -3,8 +3,12 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <utility>
+#include <vector>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -20,7 +24,7 @@ std::string LocalPath(const QString& path) {
 
 QString ShortName(const QString& path) {
     const QString name = QFileInfo(path).fileName();
-    return name.size() > 3 ? name.chopped(4) : name;
+    return name.size() > 4 ? name.chopped(4) : name;
 }
 
 void TForm1::AllocateSlot(int slot) {
@@ -36,7 +40,11 @@ void TForm1::ReleaseSlot(int slot) {
     SavedY[slot].Release();
     SpecId[slot] = 0;
     PreviewFrom[slot] = 0;
-    Params[slot] = kivo::ParamSpec{};
+    {
+        // Swapped out, so the record's text lines give their memory back.
+        kivo::ParamSpec empty;
+        std::swap(Params[slot], empty);
+    }
     FileSpectrumName[slot].clear();
     // An emptied slot is not a user's unmarking: no click handler runs.
     const QSignalBlocker quiet(SpecCheck[slot]);
@@ -61,6 +69,31 @@ void TForm1::RemoveBaseMark() {
     BaseSpec = 0;
 }
 
+void TForm1::ShowMessages(const QStringList& messages) {
+    const QString all = messages.join(QString());
+    // The mode line wraps its text; what would run past its foot is cut.
+    const QFontMetrics metrics(Label3->font());
+    const QRect room = Label3->contentsRect();
+    auto fits = [&](const QString& text) {
+        return metrics.boundingRect(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text)
+                   .height() <= room.height();
+    };
+    QString shown = all;
+    if (!fits(all)) {
+        const QString ellipsis(QChar(0x2026));
+        qsizetype lo = 0, hi = all.size(); // lo fits, hi does not
+        while (hi - lo > 1) {
+            const qsizetype mid = (lo + hi) / 2;
+            (fits(all.left(mid) + ellipsis) ? lo : hi) = mid;
+        }
+        shown = all.left(lo) + ellipsis;
+    }
+    SetModeLine(shown);
+    QStringList lines;
+    for (const QString& m : messages) lines << m.trimmed();
+    Label3->setToolTip(lines.join(QLatin1Char('\n')));
+}
+
 void TForm1::ReadClick() {
     ReadError = 0;
     NumSpecBefore = NumSpec;
@@ -75,55 +108,74 @@ void TForm1::ReadClick() {
         return;
     }
     // The loaded spectra are about to be replaced or joined: what a preview
-    // left pending goes into the spectra it was computed from first.
+    // left pending goes into the spectra it was computed from first. Only a
+    // read that goes ahead replaces the base spectrum with the others.
     CommitPendingWork();
     if (!AddMode) {
         NumSpec = 0;
         RemoveBaseMark();
     }
 
+    QStringList messages; // every refusal and notice of this read, in order
     const QStringList files = OpenDialog1.Files();
     int target = int(files.size()) + NumSpec;
     if (target > kivo::MaxSpec) {
-        SetModeLine(ModeLine() + QStringLiteral(" number of spec. is limited 20;"));
+        // Appended to the blank the read starts with.
+        messages << QStringLiteral(" ") + QStringLiteral(" number of spec. is limited 20;");
         target = kivo::MaxSpec;
     }
+
+    // The files are read together; the slots are filled in the selection's order.
+    std::vector<kivo::SpectrumRead> reads(size_t(target - NumSpec));
+    for (size_t f = 0; f < reads.size(); ++f) {
+        reads[f].Path = LocalPath(files.at(qsizetype(f)));
+        reads[f].Kind = kivo::FileKindOf(LocalPath(QFileInfo(files.at(qsizetype(f))).fileName()));
+    }
+    kivo::ReadSpectrumFiles(reads);
 
     // A file that fails leaves its slot to the next file, so the occupied
     // slots stay 1..NumSpec without a gap.
     int loaded = NumSpec;
-    const int fileCount = target - NumSpec;
-    for (int f = 0; f < fileCount && loaded < kivo::MaxSpec; ++f) {
-        const int slot = loaded + 1;
-        const QString& path = files.at(f);
-        AllocateSlot(slot);
-        FileSpectrumName[slot] = path;
+    for (size_t f = 0; f < reads.size(); ++f) {
+        // A column file may have filled the slots the later files counted on.
+        if (loaded >= kivo::MaxSpec) {
+            messages << QStringLiteral("  number of spec. is limited 20;");
+            break;
+        }
+        kivo::SpectrumRead& read = reads[f];
+        const QString& path = files.at(qsizetype(f));
         const QString shortName = ShortName(path);
-        FileKind = kivo::FileKindOf(LocalPath(QFileInfo(path).fileName()));
-        const QString refused = QStringLiteral("    FileSpectrum ") + shortName +
-                                QStringLiteral(" is not prepared properly ");
-
-        if (FileKind != kivo::KindEsr && FileKind != kivo::KindTxt) {
-            SetModeLine(refused);
-            ReleaseSlot(slot);
+        const QString named = QStringLiteral("    FileSpectrum ") + shortName;
+        FileKind = read.Kind;
+        if (FileKind == kivo::KindDat) {
+            loaded = ImportColumns(path, loaded, messages);
             continue;
         }
-        ReadError = 0;
-        const kivo::ReadResult result = kivo::ReadSpectrumFile(
-            LocalPath(path), FileKind, Params[slot], SpecX[slot], SpecY[slot]);
-        if (result.Status == kivo::ReadStatus::CannotOpen) ReadError = 1;
-        if (result.Status != kivo::ReadStatus::Ok || Params[slot].NumPoints < 2 || ReadError != 0) {
-            QString text = refused;
+        const kivo::ReadResult& result = read.Result;
+        ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
+        if (result.Status == kivo::ReadStatus::TooLarge) {
+            messages << named + QStringLiteral(" is too large to be a spectrum: %1 bytes, more "
+                                               "than %2 MB ")
+                                    .arg(result.Size)
+                                    .arg(kivo::MaxFileBytes >> 20);
+            continue;
+        }
+        if (result.Status != kivo::ReadStatus::Ok || read.Params.NumPoints < 2 || ReadError != 0) {
+            QString text = named + QStringLiteral(" is not prepared properly ");
             if (result.Status == kivo::ReadStatus::BadPointLine)
                 text += QStringLiteral("line %1 ").arg(result.Line);
-            SetModeLine(text);
-            ReleaseSlot(slot);
+            messages << text;
             continue;
         }
         if (result.Truncated)
-            SetModeLine(QStringLiteral("    FileSpectrum ") + shortName +
-                        QStringLiteral(" has more than %1 points; the first %1 are read ")
-                            .arg(kivo::MaxPoints));
+            messages << named + QStringLiteral(" has more than %1 points; the first %1 are read ")
+                                    .arg(kivo::MaxPoints);
+        const int slot = loaded + 1;
+        SpecX[slot] = std::move(read.X);
+        SpecY[slot] = std::move(read.Y);
+        SpecId[slot] = ++LastSpecId; // a new spectrum in the slot
+        std::swap(Params[slot], read.Params);
+        FileSpectrumName[slot] = path;
         QCheckBox* box = SpecCheck[slot];
         box->setFixedWidth(80);
         box->setText(shortName);
@@ -142,13 +194,70 @@ void TForm1::ReadClick() {
         for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
         InitAxes();
         Plot();
+    } else {
+        // Nothing is loaded: the panel shows no spectrum that is gone.
+        Parameters(0);
+        for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
     }
+    if (!messages.isEmpty()) ShowMessages(messages);
     refresh(0);
     Frame11->Edit1->setFocus(Qt::OtherFocusReason);
 }
 
+int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages) {
+    const QString named = QStringLiteral("    FileSpectrum ") + ShortName(path);
+    const kivo::ColumnImport import =
+        kivo::ImportColumnFile(LocalPath(path), kivo::MaxSpec - loaded);
+    switch (import.Status) {
+    case kivo::ColumnStatus::Ok:
+        break;
+    case kivo::ColumnStatus::BadField:
+        messages << named + QStringLiteral(" is not prepared properly line %1 ").arg(import.Line);
+        return loaded;
+    case kivo::ColumnStatus::SingleColumn:
+        messages << named + QStringLiteral(" has a single column: no spectrum in it ");
+        return loaded;
+    default:
+        messages << named + QStringLiteral(" is not prepared properly ");
+        return loaded;
+    }
+    if (import.Truncated)
+        messages << named + QStringLiteral(" has more than %1 points; the first %1 are read ")
+                                .arg(kivo::MaxPoints);
+    if (import.SlotsShort) messages << QStringLiteral("  number of spec. is limited 20;");
+    const QString stem = path.chopped(std::min<qsizetype>(4, path.size()));
+    int n = 0;
+    for (const kivo::ColumnSpectrum& s : import.Spectra) {
+        ++n;
+        const int count = int(s.X.size());
+        if (count < 2) {
+            messages << named + QStringLiteral("-%1 has fewer than 2 points ").arg(n);
+            continue;
+        }
+        const int slot = loaded + 1;
+        AllocateSlot(slot);
+        Params[slot] = kivo::ParamSpec{};
+        Params[slot].NumPoints = static_cast<uint16_t>(count);
+        std::copy(s.X.begin(), s.X.end(), SpecX[slot].Data());
+        std::copy(s.Y.begin(), s.Y.end(), SpecY[slot].Data());
+        Params[slot].Amplitude =
+            kivo::RangeExtrema(SpecX[slot].Data(), SpecY[slot].Data(), 1, count).Amplitude;
+        FileSpectrumName[slot] = stem + QStringLiteral("-%1.esr").arg(n);
+        QCheckBox* box = SpecCheck[slot];
+        box->setFixedWidth(80);
+        box->setText(ShortName(path) + QStringLiteral("-%1").arg(n));
+        box->show();
+        SetBoxChecked(slot, true);
+        Chart1->SetActive(SpecSeries[slot], true);
+        loaded = slot;
+    }
+    return loaded;
+}
+
 void TForm1::WriteClick() {
     CheckActivSpec();
+    QStringList failures;
+    QStringList saved;
     for (int b = 1; b <= NumSpec; ++b) {
         Parameters(b);
         if (!Marked[b]) continue;
@@ -160,14 +269,23 @@ void TForm1::WriteClick() {
         std::string error;
         if (!kivo::WriteSpectrumFile(Params[b], SpecX[b].Data(), SpecY[b].Data(), LocalPath(path),
                                      error)) {
-            SetModeLine(QStringLiteral("    FileSpectrum ") + ShortName(path) +
-                        QStringLiteral(" is not saved: ") + QString::fromLocal8Bit(error.c_str()) +
-                        QStringLiteral(" "));
+            failures << QStringLiteral("    FileSpectrum ") + ShortName(path) +
+                            QStringLiteral(" is not saved: ") +
+                            QString::fromLocal8Bit(error.c_str()) + QStringLiteral(" ");
             continue;
         }
+        saved << ShortName(path);
         FileSpectrumName[b] = path;
         // The base spectrum keeps its mark behind the new name.
         SpecCheck[b]->setText(ShortName(path) + (b == BaseSpec ? BaseMark : QString()));
     }
     Parameters(ActiveSpec);
+    if (!failures.isEmpty()) {
+        ShowMessages(failures);
+        SaveFailureShown = ModeLine();
+    } else if (!saved.isEmpty() && !SaveFailureShown.isEmpty() && ModeLine() == SaveFailureShown) {
+        // An earlier failure is not left standing over saves that went well.
+        ShowMessages({QStringLiteral("    FileSpectrum ") + saved.join(QStringLiteral(", ")) +
+                      QStringLiteral(" saved ")});
+    }
 }

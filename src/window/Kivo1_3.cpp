@@ -543,6 +543,7 @@ void TForm1::FocusCurrentFrame() {
 
 void TForm1::SetModeLine(const QString& text) {
     Label3->setText(text);
+    Label3->setToolTip(QString()); // the tooltip belongs to the messages it lists
 }
 
 QString TForm1::ModeLine() const {

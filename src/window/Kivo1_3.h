@@ -12,6 +12,7 @@
 #include "TFileDialog.h"
 #include "TYPEKIVO1_3.h"
 #include "keys.h"
+#include "text_lines.h"
 
 class QCheckBox;
 class QLabel;
@@ -22,17 +23,12 @@ class TChart;
 class TFrame1;
 class TLabel;
 
-// A spectrum's text line as the screen shows it, whatever its code page, and
-// the bytes to store for a shown line: the original ones when it was not
-// changed, otherwise the original's code page where it can hold the text.
-QString ShowText(const std::string& bytes);
-
 // A spectrum's short name: its file name without directory and without the
-// last four characters (the ending); a name of three characters stays whole.
+// last four characters (the ending); a name of four characters or fewer
+// (".esr" alone) stays whole.
 QString ShortName(const QString& path);
 // The mark a base spectrum's caption ends in.
 inline const QString BaseMark = QStringLiteral("   B");
-std::string StoreText(const QString& shown, const std::string& original);
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -79,6 +75,10 @@ public:
     void SetBoxChecked(int slot, bool checked);
     // Takes the base mark "   B" off its caption and forgets the base spectrum.
     void RemoveBaseMark();
+    // Shows messages one after another on the mode line, cut short with "…"
+    // where they would not fit, and all of them in the mode line's tooltip.
+    void ShowMessages(const QStringList& messages);
+    QString SaveFailureShown; // the save failures last put on the mode line
 
     // ---- View state and plotting -------------------------------------------
     double XCentre = 0, YCentre = 0;
@@ -212,6 +212,9 @@ public:
     void FormKeyPress(QChar& Key);
     void Button2Click();
     void ReadClick();
+    // Reads a column file into the slots after `loaded`, one per signal
+    // column; returns the last slot filled. Refusals go to messages.
+    int ImportColumns(const QString& path, int loaded, QStringList& messages);
     void WriteClick();
     void DeleteF81Click();
     void CheckBox1Click(int slot); // slot 0: called for a control that is no box

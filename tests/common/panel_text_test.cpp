@@ -74,6 +74,10 @@ TEST(TreatmentNotes, ShortNamesAndLongTexts) {
     std::string long2;
     AppendTreatmentNote(long2, "q.esr", 166, std::string(300, 'z'));
     EXPECT_EQ(long2, "q, " + std::string(255, 'z') + ", ");
+    // The history stays one line of the file, whatever a name holds.
+    std::string broken;
+    AppendTreatmentNote(broken, "two\nlines.esr", 143, "a\r\nb");
+    EXPECT_EQ(broken, "two lines, a  b, ");
 }
 
 TEST(CodePages, OldCyrillicTextIsToldApart) {
@@ -84,4 +88,28 @@ TEST(CodePages, OldCyrillicTextIsToldApart) {
     EXPECT_EQ(GuessCodePage("\x8E\xA1\xE0\xA0\xA7\xA5\xE6 7"), CodePage::Cp866); // "Образец"
     EXPECT_EQ(GuessCodePage("\xAF\xE0\xAE\xA1\xA0"), CodePage::Cp866);           // "проба"
     EXPECT_EQ(GuessCodePage("\xEF\xF0\xEE\xE1\xE0"), CodePage::Cp1251);          // "проба"
+    // Byte runs shaped like UTF-8 that are not: a surrogate, overlong forms,
+    // a code point past U+10FFFF.
+    for (const char* notUtf8 :
+         {"\xED\xB3\xB3", "\xE0\x80\xAF", "\xF0\x80\x80\x80", "\xF4\x90\x80\x80", "\xC0\xAF"})
+        EXPECT_NE(GuessCodePage(notUtf8), CodePage::Utf8) << notUtf8;
+    EXPECT_EQ(GuessCodePage("\xED\x9F\xBF\xF4\x8F\xBF\xBF"), CodePage::Utf8); // the last ones
+}
+
+TEST(AcquisitionBox, CharactersAreCountedNotBytesAndRefusedFieldsKept) {
+    ParamSpec p;
+    p.ScanRange = 100;
+    p.Power = 20;
+    p.StandartRuby = 1.5L;
+    // "±" is one character of two bytes; a short box keeps the fields it lacks.
+    const std::vector<std::string> typed{"",
+                                         "\xC2\xB1\xC2\xB1"
+                                         "7",
+                                         "1e3", "2 G", "\xC2\xB1 mW"};
+    EXPECT_EQ(ReadAcquisitionLines(typed, p), (std::vector<std::string>{"Power", "StandartRuby"}));
+    EXPECT_EQ(p.ScanRange, 7);
+    EXPECT_EQ(p.Gain, 1000);
+    EXPECT_EQ(p.Modulation, 2);
+    EXPECT_EQ(p.Power, 20);
+    EXPECT_EQ(p.StandartRuby, 1.5L);
 }

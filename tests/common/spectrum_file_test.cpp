@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -399,7 +401,7 @@ TEST(SpectrumText, PointValuesRoundLikeTheLibrary) {
                             "3.4028235e38",
                             "1.234567E-0003",
                             "00000000000000000000000000.5"};
-    std::string text = "Spectr:\n";
+    std::string text = kStandardHeader + "Spectr:\n";
     for (const char* v : values) text += std::string("1 ") + v + "\n";
     Spectrum s;
     ASSERT_EQ(s.Read(text).Status, ReadStatus::Ok);
@@ -496,4 +498,66 @@ TEST_F(TempDir, UnreadablePathsCannotBeOpened) {
         EXPECT_EQ(ReadSpectrumFile(path.string(), KindEsr, q, X, Y).Status, ReadStatus::CannotOpen);
         EXPECT_EQ(q.NumPoints, 0);
     }
+}
+
+TEST(SpectrumText, HeaderLinesThatReadLikeTheMarkerStayHeader) {
+    ParamSpec p;
+    p.Line1 = "Spectr:";
+    p.Line2 = "Spectr:";
+    p.NumPoints = 2;
+    const float x[2] = {3300, 3301}, y[2] = {1, -2};
+    Spectrum s;
+    ASSERT_EQ(s.Read(FormatSpectrum(p, x, y)).Status, ReadStatus::Ok);
+    EXPECT_EQ(s.p.Line1, "Spectr:");
+    EXPECT_EQ(s.p.Line2, "Spectr:");
+    EXPECT_EQ(s.p.NumPoints, 2);
+    EXPECT_EQ(s.y[1], -2);
+
+    // A .txt file that starts with its marker, saved and read again.
+    ASSERT_EQ(s.Read("Spectr:\n1 3300 1\n2 3301 -2\n", KindTxt).Status, ReadStatus::Ok);
+    const std::string saved = FormatSpectrum(s.p, s.x.data(), s.y.data());
+    Spectrum again;
+    ASSERT_EQ(again.Read(saved).Status, ReadStatus::Ok);
+    EXPECT_EQ(FormatSpectrum(again.p, again.x.data(), again.y.data()), saved);
+
+    // Fewer than ten lines hold no point section.
+    EXPECT_EQ(s.Read("l1\nSpectr:\n1 1\n2 2\n").Status, ReadStatus::NoPoints);
+}
+
+TEST(ParamRecord, ClearingGivesTheTextLinesMemoryBack) {
+    ParamSpec p;
+    p.Line1.assign(size_t(1) << 20, 'x');
+    p.Line2 = p.Line1;
+    p.Amplitude = 2.5;
+    ClearParamSpec(p);
+    EXPECT_TRUE(p.Line1.empty());
+    EXPECT_LT(p.Line1.capacity() + p.Line2.capacity(), 64u);
+    EXPECT_EQ(p.Amplitude, 2.5);
+}
+
+TEST_F(TempDir, FilesAreRefusedBySizeAndKindBeforeTheyAreRead) {
+    const std::string big = (dir_ / "big.esr").string();
+    auto sized = [&big](uint64_t bytes) {
+        std::ofstream(big, std::ios::binary | std::ios::trunc).close();
+        fs::resize_file(big, bytes); // sparse: costs no disk
+    };
+    ParamSpec q;
+    PointBuffer X, Y;
+    sized(MaxFileBytes + 1);
+    ReadResult r = ReadSpectrumFile(big, KindEsr, q, X, Y);
+    EXPECT_EQ(r.Status, ReadStatus::TooLarge);
+    EXPECT_EQ(r.Size, MaxFileBytes + 1);
+    EXPECT_FALSE(X.Allocated());
+
+    sized(MaxFileBytes); // the largest that is read: zero bytes, no marker
+    r = ReadSpectrumFile(big, KindEsr, q, X, Y);
+    EXPECT_EQ(r.Status, ReadStatus::NoPoints);
+    EXPECT_EQ(q.Line1.size(), MaxFileBytes);
+    ClearParamSpec(q);
+
+    // A pipe under a spectrum's name is refused at once, not waited on.
+    const std::string pipe = (dir_ / "pipe.esr").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(ReadSpectrumFile(pipe, KindEsr, q, X, Y).Status, ReadStatus::CannotOpen);
+    EXPECT_EQ(ReadSpectrumFile(pipe, KindDat, q, X, Y).Status, ReadStatus::NoPoints);
 }

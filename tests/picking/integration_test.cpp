@@ -226,3 +226,35 @@ TEST_F(IntegrationTest, ANewPickStartsOnThePointsWhateverTheLastOneLeft) {
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 0), x);
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 1), x);
 }
+
+TEST_F(IntegrationTest, ASpectrumWhoseBordersCrossKeepsItsResultsAndIsNamed) {
+    Load({{"line", 1.0}});
+    // Noise at both ends louder than anything between them: every point
+    // lies below the thresholds, so the left border runs to the last point
+    // and the right one to the first.
+    std::vector<float> x, y;
+    for (int k = 0; k < 101; ++k) {
+        x.push_back(float(3300 + k));
+        y.push_back(k < 10 || k > 90 ? (k % 2 ? 10.f : -10.f) : 0.f);
+    }
+    kivo::ParamSpec p;
+    p.NumPoints = 101;
+    p.Gain = 1;
+    p.Modulation = 1;
+    p.StandartRuby = 1;
+    p.DblIntegral = 5;
+    p.NumParticles = 7e15L;
+    WriteFile("flat.esr", kivo::FormatSpectrum(p, x.data(), y.data()));
+    form->AddMode = true;
+    ReadFiles({"flat.esr"});
+    ASSERT_EQ(form->NumSpec, 2);
+    Key(Qt::Key_4);
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION    flat: the borders cross, "
+                                               "not integrated;"));
+    EXPECT_EQ(form->Params[2].DblIntegral, 5);
+    EXPECT_EQ(form->Params[2].NumParticles, 7e15L);
+    EXPECT_EQ(form->Params[2].SumLeft1, 0);
+    EXPECT_EQ(form->Params[2].PhaseSign, 1);
+    EXPECT_GT(form->Params[1].DblIntegral, 0); // the other spectrum is integrated
+    EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
+}

@@ -252,6 +252,10 @@ TEST(StoreText, KeepsBytesOrCodePage) {
     const QString check = ShowText(cp866) + QChar(0x2713);
     EXPECT_EQ(StoreText(check, cp866), check.toStdString());
     EXPECT_EQ(StoreText(QStringLiteral("plain"), ""), "plain");
+    // The DOS converter swaps some control characters: such a line is kept
+    // in UTF-8, where it shows as typed.
+    const QString control = QStringLiteral("a") + QChar(0x7F);
+    EXPECT_EQ(ShowText(StoreText(control, cp866)), control);
 }
 
 TEST_F(PanelEditTest, AClickOnABoxThatEndsAnEditIsOneClick) {

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
 #include <QPlainTextEdit>
 
 #include "TChart.h"
@@ -14,6 +16,9 @@
 namespace {
 
 const QString NotFound = QStringLiteral("    FileSpectrum  is not found ");
+
+// Ten header lines whose values are all missing.
+const std::string BareHeader = "l1\r\nl2\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n";
 
 QString NotPrepared(const QString& shortName) {
     return QStringLiteral("    FileSpectrum ") + shortName +
@@ -116,21 +121,21 @@ TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
     ReadFiles({"nomark.txt"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("nomark"));
 
-    WriteFile("garbage.esr", "l1\r\nl2\r\nSpectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
+    WriteFile("garbage.esr", BareHeader + "Spectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
     ReadFiles({"garbage.esr"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("garbage") + QStringLiteral("line 5 "));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("garbage") + QStringLiteral("line 13 "));
     EXPECT_EQ(form->NumSpec, 0);
     EXPECT_FALSE(form->SpecX[1].Allocated());
 }
 
 TEST_F(FormTest, EndingsAreTakenWithoutRegardToCaseAndUnknownOnesRefused) {
     WriteSpectrum("UPPER.ESR", 30);
-    WriteSpectrum("cols.dat", 30);
-    WriteSpectrum("other.asc", 30);
-    ReadFiles({"cols.dat", "UPPER.ESR", "other.asc"});
+    WriteSpectrum("cols.xyz", 30);
+    WriteSpectrum("other.esx", 30);
+    ReadFiles({"cols.xyz", "UPPER.ESR", "other.esx"});
     EXPECT_EQ(form->NumSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"UPPER"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("other"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("cols") + NotPrepared("other"));
     // A name too short to carry an ending is named whole.
     WriteSpectrum("ab", 30);
     ReadFiles({"ab"});
@@ -155,7 +160,7 @@ TEST_F(FormTest, NoMoreThanTwentySpectra) {
 }
 
 TEST_F(FormTest, TooLongAFileLoadsItsFirstPointsAndSaysSo) {
-    std::string text = "l1\r\nl2\r\nSpectr:\r\n";
+    std::string text = BareHeader + "Spectr:\r\n";
     for (int k = 0; k < kivo::MaxPoints + 1; ++k)
         text += std::to_string(3000 + k * 0.01) + " " + std::to_string(k % 7) + "\r\n";
     WriteFile("long.esr", text);
@@ -167,21 +172,23 @@ TEST_F(FormTest, TooLongAFileLoadsItsFirstPointsAndSaysSo) {
                   "    FileSpectrum long has more than 15000 points; the first 15000 are read "));
 }
 
-TEST_F(FormTest, ReadClearsTheBaseMarkUnlessAdding) {
+TEST_F(FormTest, AReadClearsTheBaseMarkACancelledOneKeepsIt) {
     WriteSpectrum("a.esr", 30);
     WriteSpectrum("b.esr", 30);
     ReadFiles({"a.esr", "b.esr"});
     form->BaseSpec = 2;
     form->SpecCheck[2]->setFixedWidth(120);
     form->SpecCheck[2]->setText(QStringLiteral("b   B"));
-    // A cancelled read changes nothing, the base choice included.
     Answer(std::nullopt);
     Key(Qt::Key_F3);
+    EXPECT_EQ(form->ModeLine(), NotFound);
     EXPECT_EQ(form->BaseSpec, 2);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b   B"));
-    ReadFiles({"a.esr", "b.esr"});
+    EXPECT_EQ(form->SpecCheck[2]->width(), 120);
+
+    ReadFiles({"b.esr", "a.esr"});
     EXPECT_EQ(form->BaseSpec, 0);
-    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b"));
+    EXPECT_EQ(Captions(), (QStringList{"b", "a"}));
     EXPECT_EQ(form->SpecCheck[2]->width(), 80);
 }
 
@@ -266,4 +273,151 @@ TEST_F(FormTest, SavingTheBaseSpectrumKeepsItsMark) {
     Answer(QStringList{Path("renamed.esr")});
     Key(Qt::Key_F2);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("renamed   B"));
+}
+
+TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
+    WriteFile("empty.esr", "");
+    WriteSpectrum("good.esr", 30);
+    WriteFile("no_marker.esr", BareHeader + "3300 1\r\n3301 2\r\n");
+    ReadFiles({"empty.esr", "good.esr", "no_marker.esr"});
+    EXPECT_EQ(Captions(), QStringList{"good"});
+    EXPECT_EQ(form->ModeLine(), NotPrepared("empty") + NotPrepared("no_marker"));
+    EXPECT_EQ(form->Label3->toolTip(),
+              QStringLiteral("FileSpectrum empty is not prepared properly\n"
+                             "FileSpectrum no_marker is not prepared properly"));
+
+    // A cut file does not hide a refusal before it, nor a bad point line
+    // after the last point that fits pass for a long file.
+    std::string longText = BareHeader + "Spectr:\r\n";
+    for (int k = 0; k < kivo::MaxPoints; ++k) longText += std::to_string(3000 + k) + " 1\r\n";
+    WriteFile("full.esr", longText + "End of data\r\n");
+    WriteFile("long.esr", longText + "3 1\r\n");
+    ReadFiles({"empty.esr", "long.esr", "full.esr"});
+    EXPECT_EQ(Captions(), QStringList{"long"});
+    EXPECT_EQ(form->ModeLine(),
+              NotPrepared("empty") +
+                  QStringLiteral("    FileSpectrum long has more than 15000 points; the first "
+                                 "15000 are read ") +
+                  NotPrepared("full") + QStringLiteral("line 15012 "));
+
+    // A later message replaces the list and its tooltip.
+    ReadFiles({"good.esr"});
+    EXPECT_EQ(form->ModeLine(), QStringLiteral(" "));
+    EXPECT_TRUE(form->Label3->toolTip().isEmpty());
+}
+
+TEST_F(FormTest, MessagesThatDoNotFitAreCutAndAllListedInTheTooltip) {
+    QStringList names;
+    for (int i = 1; i <= 20; ++i) {
+        names << QStringLiteral("a_rather_long_name_of_a_refused_file_%1.asc").arg(i);
+        WriteFile(names.back(), "x");
+    }
+    ReadFiles(names);
+    const QString line = form->ModeLine();
+    EXPECT_TRUE(line.startsWith(NotPrepared("a_rather_long_name_of_a_refused_file_1")))
+        << line.toStdString();
+    EXPECT_TRUE(line.endsWith(QChar(0x2026))) << line.toStdString();
+    const QFontMetrics metrics(form->Label3->font());
+    EXPECT_LE(metrics.boundingRect(form->Label3->contentsRect(), Qt::TextWordWrap, line).height(),
+              form->Label3->contentsRect().height());
+    const QStringList tip = form->Label3->toolTip().split(QLatin1Char('\n'));
+    ASSERT_EQ(tip.size(), 20);
+    EXPECT_EQ(tip.last(), NotPrepared("a_rather_long_name_of_a_refused_file_20").trimmed());
+}
+
+TEST_F(FormTest, AReadThatLoadsNothingLeavesThePanelEmpty) {
+    WriteSpectrum("a.esr", 30, 3300, "Sample A");
+    ReadFiles({"a.esr"});
+    ASSERT_TRUE(form->Memo1->isVisibleTo(form.get()));
+    WriteFile("bad.esr", "nothing");
+    ReadFiles({"bad.esr"});
+    EXPECT_EQ(form->NumSpec, 0);
+    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(form->Memo2->toPlainText().isEmpty());
+    EXPECT_FALSE(form->Memo1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Memo3->isVisibleTo(form.get()));
+}
+
+TEST_F(FormTest, AHugeFileIsRefusedByItsSize) {
+    WriteFile("huge.esr", "");
+    ASSERT_TRUE(QFile::resize(Path("huge.esr"), qint64(kivo::MaxFileBytes) + 1)); // sparse
+    WriteSpectrum("a.esr", 30);
+    ReadFiles({"huge.esr", "a.esr"});
+    EXPECT_EQ(Captions(), QStringList{"a"});
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("    FileSpectrum huge is too large to be a "
+                                               "spectrum: 67108865 bytes, more than 64 MB "));
+}
+
+TEST_F(FormTest, AFileNamedOnlyByItsEndingShowsItsWholeName) {
+    WriteSpectrum(".esr", 30);
+    ReadFiles({".esr"});
+    EXPECT_EQ(Captions(), QStringList{".esr"});
+}
+
+TEST_F(FormTest, ASaveThatFailsKeepsTheOldFileAndASaveThatWorksClearsTheFailure) {
+    WriteSpectrum("a.esr", 30);
+    ReadFiles({"a.esr"});
+    WriteFile("old.esr", "old bytes\r\n");
+    // The temporary file of old.esr cannot be made.
+    ASSERT_TRUE(QDir(dir_->path()).mkdir(QString::fromStdString(kivo::SaveTempPath("old.esr"))));
+    Answer(QStringList{Path("old.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_TRUE(
+        form->ModeLine().startsWith(QStringLiteral("    FileSpectrum old is not saved: cannot ")))
+        << form->ModeLine().toStdString();
+    EXPECT_EQ(ReadBytes("old.esr"), "old bytes\r\n");
+    EXPECT_EQ(Captions(), QStringList{"a"});
+
+    Answer(QStringList{Path("new.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("    FileSpectrum new saved "));
+    EXPECT_EQ(ReadBytes("new.esr"), ReadBytes("a.esr"));
+
+    // Without a failure standing, a save leaves the mode line alone.
+    form->SetModeLine(QStringLiteral("   SELECT MODE"));
+    Answer(QStringList{Path("newer.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   SELECT MODE"));
+}
+
+TEST_F(FormTest, AColumnFileLoadsOneSpectrumPerSignalColumn) {
+    WriteSpectrum("a.esr", 30);
+    std::string dat = "Field Signal1 Signal2\r\n";
+    for (int r = 0; r < 40; ++r) {
+        // Appended piece by piece: GCC 12 warns falsely on such a sum of strings.
+        dat += std::to_string(3400 - r);
+        dat += ' ';
+        dat += std::to_string(r);
+        dat += ' ';
+        dat += std::to_string(2 * r);
+        dat += "\r\n";
+    }
+    WriteFile("run.dat", dat);
+    WriteFile("bad.ASC", "1 2\n3 4x\n");
+    WriteFile("one.dat", "1\n2\n3\n");
+    ReadFiles({"a.esr", "run.dat", "bad.ASC", "one.dat"});
+    ASSERT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(Captions(), (QStringList{"a", "run-1", "run-2"}));
+    EXPECT_EQ(form->FileSpectrumName[3], Path("run-2.esr"));
+    EXPECT_EQ(form->Params[2].NumPoints, 40);
+    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3361); // the falling field turned round
+    EXPECT_FLOAT_EQ(form->SpecY[3][1], 78);
+    EXPECT_TRUE(form->ModeLine().contains(
+        QStringLiteral("FileSpectrum bad is not prepared properly line 2")));
+    EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("FileSpectrum one has a single column")));
+
+    // Twenty signal columns: the slots end at 20 and the later file is told so.
+    std::string wide = "h\n";
+    for (int r = 0; r < 30; ++r) {
+        wide += std::to_string(3000 + r);
+        for (int c = 1; c < 20; ++c) {
+            wide += ' ';
+            wide += std::to_string((r * c) % 7);
+        }
+        wide += "\n";
+    }
+    WriteFile("wide.dat", wide);
+    ReadFiles({"a.esr", "wide.dat", "a.esr"});
+    EXPECT_EQ(form->NumSpec, 20);
+    EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("number of spec. is limited 20;")));
 }

@@ -1,0 +1,106 @@
+// Column text files: data lines, splitting, the trend test and the grouping
+// of columns into spectra.
+#include "TYPEKIVO1_3.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace kivo;
+
+namespace {
+
+using Floats = std::vector<float>;
+
+std::string Rising(int rows, int columns, double x0 = 3200) {
+    std::string text = "header\r\n";
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c)
+            text +=
+                std::to_string(c == 0 ? x0 + r : 100 * c + r % 3) + (c + 1 < columns ? " " : "");
+        text += "\r\n";
+    }
+    return text;
+}
+
+} // namespace
+
+TEST(ColumnFile, DataLinesAndFields) {
+    EXPECT_TRUE(IsDataLine("   3200 1.5"));
+    EXPECT_FALSE(IsDataLine("-3200 1.5"));
+    EXPECT_FALSE(IsDataLine(".5 1"));
+    EXPECT_FALSE(IsDataLine(std::string(19, ' ') + "1"));
+    EXPECT_TRUE(IsDataLine(std::string(18, ' ') + "1"));
+    EXPECT_FALSE(IsDataLine(""));
+
+    double v[MaxColumns];
+    bool bad = false;
+    ASSERT_EQ(SplitColumns("3200  1,5 ,  ;x   ", v, MaxColumns, bad), 4); // trailing blanks
+    EXPECT_FALSE(bad);
+    EXPECT_EQ(v[0], 3200);
+    EXPECT_EQ(v[1], 1.5); // a decimal comma
+    EXPECT_EQ(v[2], 1e7); // missing
+    EXPECT_EQ(v[3], 1e7);
+    SplitColumns("1 2 abc", v, MaxColumns, bad);
+    EXPECT_TRUE(bad);
+    std::string wide;
+    for (int c = 0; c < 25; ++c) wide += std::to_string(c) + " ";
+    EXPECT_EQ(SplitColumns(wide, v, MaxColumns, bad), 20); // never past 20
+    EXPECT_EQ(v[19], 19);
+}
+
+TEST(ColumnFile, TrendDividesByTheCount) {
+    Floats v;
+    for (int k = 0; k < 21; ++k) v.push_back(float(k));
+    EXPECT_EQ(ColumnTrend(v, 20), 0); // 19 / 20 is not above 0.95
+    EXPECT_EQ(ColumnTrend(v, 21), 1);
+    EXPECT_EQ(ColumnTrend(Floats{3, 2, 1}, 3), -1);
+    EXPECT_EQ(ColumnTrend(Floats{}, 0), 0);
+}
+
+TEST(ColumnFile, MissingValuesAndTheCountOfTheFieldColumn) {
+    const ColumnImport r = ImportColumnText("a\nb\nc\n3200 1.5 ,\n3201 1.7 2.0\n", 20);
+    ASSERT_EQ(r.Status, ColumnStatus::Ok);
+    ASSERT_EQ(r.Spectra.size(), 2u);
+    EXPECT_EQ(r.Spectra[0].X, (Floats{3200, 3201}));
+    EXPECT_EQ(r.Spectra[0].Y, (Floats{1.5f, 1.7f}));
+    EXPECT_EQ(r.Spectra[1].Y.size(), 2u); // the field column's count of points
+    EXPECT_EQ(r.Spectra[1].Y[0], 2.0f);
+}
+
+TEST(ColumnFile, GroupsFallingColumnsAndHeaders) {
+    // B S1 S2 C S3, B and C rising: (B, S1), (B, S2), (C, S3).
+    std::string text = "-1 header with a minus\r\n";
+    for (int r = 0; r < 30; ++r)
+        text += std::to_string(3000 + r) + " " + std::to_string(r % 2) + " " +
+                std::to_string(5 - r % 3) + " " + std::to_string(100 + 2 * r) + " 7\r\n";
+    const ColumnImport r = ImportColumnText(text, 20);
+    ASSERT_EQ(r.Spectra.size(), 3u);
+    EXPECT_EQ(r.Spectra[1].Column, 3);
+    EXPECT_EQ(r.Spectra[2].X[1], 102);
+    EXPECT_EQ(r.Spectra[2].Y[0], 7);
+
+    // A falling first column turns every column round.
+    const ColumnImport f = ImportColumnText("3402 1\n3401 2\n3400 3\n", 20);
+    ASSERT_EQ(f.Spectra.size(), 1u);
+    EXPECT_EQ(f.Spectra[0].X, (Floats{3400, 3401, 3402}));
+    EXPECT_EQ(f.Spectra[0].Y, (Floats{3, 2, 1}));
+}
+
+TEST(ColumnFile, RefusalsAndLimits) {
+    EXPECT_EQ(ImportColumnText("only\nheader lines\n", 20).Status, ColumnStatus::NoDataLine);
+    EXPECT_EQ(ImportColumnText("", 20).Status, ColumnStatus::NoDataLine);
+    const ColumnImport bad = ImportColumnText("h\n1 2\n3 x4\n", 20);
+    EXPECT_EQ(bad.Status, ColumnStatus::BadField);
+    EXPECT_EQ(bad.Line, 3);
+    EXPECT_EQ(ImportColumnText("1\n2\n3\n", 20).Status, ColumnStatus::SingleColumn);
+    // 21 columns of data: 19 spectra of 20 kept, and only as many as fit.
+    const ColumnImport wide = ImportColumnText(Rising(5, 21), 20);
+    EXPECT_EQ(wide.Spectra.size(), 19u);
+    const ColumnImport few = ImportColumnText(Rising(5, 6), 3);
+    EXPECT_EQ(few.Spectra.size(), 3u);
+    EXPECT_TRUE(few.SlotsShort);
+    const ColumnImport longer = ImportColumnText(Rising(MaxPoints + 5, 2), 20);
+    EXPECT_TRUE(longer.Truncated);
+    EXPECT_EQ(longer.Spectra[0].X.size(), size_t(MaxPoints));
+}
