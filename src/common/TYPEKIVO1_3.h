@@ -288,11 +288,11 @@ struct OptionsFile {
 enum class OptionFault { None, Missing, NotANumber, OutOfRange };
 
 struct OptionsReadResult {
-    bool Opened = true;
+    bool Opened = true; // false: the file could not be read, and nothing was taken
     std::array<OptionFault, OptionLineCount> Faults{}; // line n at Faults[n - 1]
     bool AllTaken() const;
-    // "line 12 NumAver out of range, line 13 KoeCu missing"; empty when all
-    // were taken.
+    // The lines not taken: "line 12 NumAver out of range, line 13 KoeCu
+    // missing"; empty when none.
     std::string FaultText() const;
 };
 

@@ -19,6 +19,10 @@ const char* const OptionKeys[OptionLineCount] = {
 
 namespace {
 
+constexpr int kWinHeightLine = 1;
+constexpr int kLabelTopLine = 6;
+constexpr int kFrameTopLine = 9;
+constexpr int kFontLine = 11;
 constexpr int kNumAverLine = 12;
 constexpr int kKoeCuLine = 13;
 constexpr int kDirLine = 14;
@@ -82,7 +86,6 @@ bool OptionsReadResult::AllTaken() const {
 
 std::string OptionsReadResult::FaultText() const {
     std::string text;
-    if (!Opened) return "cannot be read";
     for (int line = 1; line <= OptionLineCount; ++line) {
         const OptionFault f = Faults[size_t(line - 1)];
         if (f == OptionFault::None) continue;
@@ -108,7 +111,7 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
         const Range range = kRanges[line - 1];
         if (!ReadWholeNumber(ValueText(lines[line - 1]), v))
             fault(line, OptionFault::NotANumber);
-        else if (v < range.Min || v > range.Max || (line == 11 && !FontReadable(int(v))))
+        else if (v < range.Min || v > range.Max || (line == kFontLine && !FontReadable(int(v))))
             fault(line, OptionFault::OutOfRange);
         else
             WholeValue(o, line) = int(v);
@@ -121,17 +124,19 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
         return line <= count && r.Faults[size_t(line - 1)] == OptionFault::None;
     };
     auto keepHeight = [&] {
-        fault(1, OptionFault::OutOfRange);
+        fault(kWinHeightLine, OptionFault::OutOfRange);
         o.Layout.WinHeight = before.Layout.WinHeight;
     };
-    for (int line : {6, 9})
-        if (!taken(line) && WholeValue(o, line) >= o.Layout.WinHeight && taken(1)) keepHeight();
-    for (int line : {6, 9}) {
+    const int tops[] = {kLabelTopLine, kFrameTopLine};
+    for (int line : tops)
+        if (!taken(line) && WholeValue(o, line) >= o.Layout.WinHeight && taken(kWinHeightLine))
+            keepHeight();
+    for (int line : tops) {
         int& top = WholeValue(o, line);
         if (top < o.Layout.WinHeight || !taken(line)) continue;
         fault(line, OptionFault::OutOfRange);
         top = WholeValue(before, line);
-        if (top >= o.Layout.WinHeight && taken(1)) keepHeight();
+        if (top >= o.Layout.WinHeight && taken(kWinHeightLine)) keepHeight();
     }
     if (count >= kKoeCuLine) {
         // A factor far outside these is a mistake; inside them its 15 written
@@ -140,9 +145,10 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
         const std::string_view value = ValueText(lines[kKoeCuLine - 1]);
         double k = 0;
         long double wide = 0;
-        if (ReadNumber(value, k) && k >= kLeast && k <= kMost)
+        const bool number = ReadNumber(value, k);
+        if (number && k >= kLeast && k <= kMost)
             o.KoeCu = k;
-        else if (ReadNumber(value, k) || ReadNumber(value, wide)) // beyond a double's range too
+        else if (number || ReadNumber(value, wide)) // beyond a double's range too
             fault(kKoeCuLine, OptionFault::OutOfRange);
         else
             fault(kKoeCuLine, OptionFault::NotANumber);
