@@ -245,6 +245,91 @@ void AppendTreatmentNote(std::string& line2, std::string_view fileName, int code
 enum class CodePage { Utf8, Cp1251, Cp866 };
 CodePage GuessCodePage(std::string_view bytes);
 
+// ---- Text files -------------------------------------------------------------
+
+// The first maxLines lines of a text. A line ends at LF, a CR before it
+// belonging to the end; nothing after the last line end is no line.
+std::vector<std::string_view> TextLines(std::string_view text, size_t maxLines);
+// The file's first maxBytes bytes (all of a smaller file); false when it
+// cannot be opened or read.
+bool ReadTextFile(const std::string& path, std::string& text, size_t maxBytes);
+
+// ---- Options file -----------------------------------------------------------
+
+// The options file: 14 lines, each a 13-character key ending in "= " and the
+// value: eleven whole numbers of the window layout, NumAver, KoeCu in E(23)
+// and the default data directory.
+constexpr int OptionLineCount = 14;
+constexpr int OptionKeyLength = 13;
+extern const char* const OptionKeys[OptionLineCount];
+
+struct LayoutOptions {
+    int WinHeight = 0; // client area of the main window
+    int WinWidth = 0;
+    int GrafHeight = 0; // the chart
+    int GrafWidth = 0;
+    int LabelHeight = 0; // the mode line
+    int LabelTop = 0;
+    int LabelWidth = 0;
+    int FrameHeight = 0; // the size panel, which all lower panels copy
+    int FrameTop = 0;
+    int FrameWidth = 0;
+    int FontHeight = 0; // of the lower panels' labels; negative as font heights may be
+};
+
+struct OptionsFile {
+    LayoutOptions Layout;
+    int32_t NumAver = 10;
+    double KoeCu = 1.725e19;
+    std::string DirName;
+};
+
+// Why the value of an options line was not taken.
+enum class OptionFault { None, Missing, NotANumber, OutOfRange };
+
+struct OptionsReadResult {
+    bool Opened = true;
+    std::array<OptionFault, OptionLineCount> Faults{}; // line n at Faults[n - 1]
+    bool AllTaken() const;
+    // "line 12 NumAver out of range, line 13 KoeCu missing"; empty when all
+    // were taken.
+    std::string FaultText() const;
+};
+
+// Reads the 14 lines by position (the keys are not compared) into o. Each
+// value is taken on its own: a line that is missing, not a number, or a value
+// that would leave the window unusable (a size below a usable minimum, a top
+// below the window's bottom, NumAver below 2, KoeCu outside 1e-300..1e300)
+// keeps the value o held.
+OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o);
+OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o);
+// The 14 lines, each ended by CR LF.
+std::string FormatOptions(const OptionsFile& o);
+bool WriteOptionsFile(const OptionsFile& o, const std::string& path, std::string& error);
+
+// ---- Help file --------------------------------------------------------------
+
+// The help text: topics, each a line "#" followed by the topic's name, its
+// lines, and a line that is exactly "#"; a line "###" ends the help.
+constexpr int HelpMaxLines = 500;
+constexpr int HelpLineLength = 128; // characters, not bytes, in a UTF-8 file
+constexpr int HelpTopicLines = 59;  // what the help box shows under the name
+
+struct HelpText {
+    std::vector<std::string> Lines; // as held: cut to HelpLineLength, at most HelpMaxLines
+    CodePage Page = CodePage::Utf8; // of the held lines together
+};
+
+// The lines held of a help file's text: up to and including a line "###", or
+// to the end; CR LF or LF line ends.
+HelpText ReadHelpText(std::string_view text);
+// The text of a topic: the lines after the first line equal to key ("#" and
+// the name), up to a line "#" or "###", never past line HelpMaxLines - 1,
+// at most HelpTopicLines of them. Empty when no line is the key.
+std::vector<std::string> HelpTopic(const HelpText& help, std::string_view key);
+// The first n characters of a line of the given code page.
+std::string CutToCharacters(std::string_view line, CodePage page, size_t n);
+
 // ---- Spectrum files -------------------------------------------------------
 
 enum FileKindCode { KindEsr = 0, KindTxt = 1, KindDat = 2, KindUnknown = -1 };

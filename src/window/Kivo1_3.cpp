@@ -8,9 +8,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 #include <QTreeWidget>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -169,10 +171,17 @@ void TForm1::CreateControls() {
     Memo3 = ParameterMemo(Client, "Memo3", 623, 337, 161, 97);
     Memo4 = ParameterMemo(Client, "Memo4", 0, 120, 800, 300);
     Memo4->setReadOnly(true);
+    // The help is scrolled with the wheel; the keys stay with the mode's panel.
+    Memo4->setFocusPolicy(Qt::NoFocus);
+    Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Memo4->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     TreeView1 = new QTreeWidget(Client);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
+    TreeView1->setFocusPolicy(Qt::NoFocus);
+    // All nine topics in view above the help box.
+    TreeView1->setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 13));
     TreeView1->setGeometry(0, 0, 260, 118);
     auto* interfaceNode = new QTreeWidgetItem(TreeView1, {QStringLiteral("Interface")});
     auto* choice = new QTreeWidgetItem(TreeView1, {QStringLiteral("Spectra choice")});
@@ -183,6 +192,9 @@ void TForm1::CreateControls() {
         new QTreeWidgetItem(lowMenu, {QLatin1String(topic)});
     Q_UNUSED(interfaceNode);
     TreeView1->expandAll();
+    // As high as its rows, but clear of the help box below it.
+    TreeView1->resize(TreeView1->width(), std::min(Memo4->y(), 9 * TreeView1->sizeHintForRow(0) +
+                                                                   2 * TreeView1->frameWidth()));
     TreeView1->hide();
 
     Frame11 = CreateFrame(QStringLiteral("Frame11"),
@@ -303,6 +315,7 @@ void TForm1::CreateControls() {
     OpenDialog2.Filter = QStringLiteral("opt|*.opt");
     SaveDialog2.Filter = QStringLiteral("opt|*.opt");
     SaveDialog2.DefaultExt = QStringLiteral(".opt");
+    SaveDialog2.CreatePrompt = true;
 }
 
 TFrame1* TForm1::CreateFrame(const QString& name, const QStringList& captions) {
@@ -452,9 +465,11 @@ void TForm1::FormCreate() {
     SpectraLoaded = false;
     NumSpec = 0;
     StartingUp = true;
+    const QString selectMode = ModeLine();
     Readoptions1Click();
-    for (TFileDialog* d : {&OpenDialog1, &OpenDialog2, &SaveDialog1, &SaveDialog2})
-        d->InitialDir = DefaultDir;
+    // What Kivo.opt could not give is said after the start-up's own refresh.
+    const QString optionsNotice = ModeLine() == selectMode ? QString() : ModeLine();
+    SetDialogDirs();
     StartingUp = false;
     CompactPending = false;
     RestrictPending = false;
@@ -463,6 +478,7 @@ void TForm1::FormCreate() {
     HelpLanguage = 1;
     LoadHelp();
     refresh1Click();
+    if (!optionsNotice.isEmpty()) SetModeLine(optionsNotice);
 }
 
 void TForm1::FormKeyPress(QChar& Key) {
@@ -553,6 +569,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
                 Guarded("Memo1Exit", [this] { Memo1Exit(); });
         }
+        return false;
+    }
+    if (type == QEvent::MouseButtonPress && watched == TreeView1->viewport()) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const QPoint at = mouse->position().toPoint();
+        Guarded("TreeView1MouseDown", [&] { TreeView1MouseDown(mouse->button(), at.x(), at.y()); });
         return false;
     }
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;

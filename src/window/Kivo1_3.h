@@ -105,9 +105,12 @@ public:
     bool CompactPending = false;
     bool RestrictPending = false;
     int32_t RefLineKind = 0;
-    uint16_t MistCount = 0; // points the last "Erase mist." removed
-    uint8_t HelpLanguage = 1;
-    bool BaseLineMode = false; // SavedX/SavedY hold a base-line correction to commit
+    uint16_t MistCount = 0;      // points the last "Erase mist." removed
+    uint8_t HelpLanguage = 1;    // 1 English, 2 Russian
+    kivo::HelpText HelpLines;    // the help file's lines as held, and their code page
+    bool HelpMissing = false;    // the help file of the language was not found at the last load
+    uint16_t HelpLinesShown = 0; // text lines of the topic in the help box
+    bool BaseLineMode = false;   // SavedX/SavedY hold a base-line correction to commit
     // The spectra the last preview (base line, subtraction, restriction) was
     // computed from: per slot the identity it had then, 0 where it was not
     // previewed; and the spectrum the others are measured against (the base
@@ -202,6 +205,7 @@ public:
     void Help1Click();
     void English1Click();
     void Russian1Click();
+    void TreeView1MouseDown(Qt::MouseButton Button, int X, int Y);
 
     // ---- Commands of the main window ---------------------------------------
     void FormCreate();
@@ -328,6 +332,13 @@ private:
     // positive leaves it as it was and is reported.
     bool DivideSlot(int slot, long double amplitude, QString& refused);
     void CompactSlots();
+    // Layout options: the values the options file keeps, as they are now,
+    // and the layout put in place (the bottom bar's width with it or not).
+    kivo::OptionsFile CurrentOptions() const;
+    void ApplyLayout(const kivo::LayoutOptions& layout, bool bottomBar);
+    void SetClientSize(int width, int height);
+    void SetDialogDirs();
+    void StartSizeMode(uint8_t kind, const QString& modeLine);
     void LayoutPanels();
     void CreateControls();
     void CreateMenu();

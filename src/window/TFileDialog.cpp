@@ -1,6 +1,8 @@
 #include "TFileDialog.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 
 TFileDialog::Answerer TFileDialog::Answer;
 
@@ -40,7 +42,18 @@ bool TFileDialog::Execute(QWidget* parent) {
             dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);
         }
         if (!FileName.isEmpty()) dialog.selectFile(FileName);
-        if (dialog.exec() == QDialog::Accepted) chosen = dialog.selectedFiles();
+        while (dialog.exec() == QDialog::Accepted) {
+            const QStringList files = dialog.selectedFiles();
+            // "No" to a new file goes back to the dialog.
+            if (CreatePrompt && !files.isEmpty() && !QFileInfo::exists(files.first()) &&
+                QMessageBox::question(&dialog, dialog.windowTitle(),
+                                      QStringLiteral("%1 does not exist.\nCreate the file?")
+                                          .arg(QFileInfo(files.first()).fileName())) !=
+                    QMessageBox::Yes)
+                continue;
+            chosen = files;
+            break;
+        }
     }
     if (!chosen || chosen->isEmpty()) return false;
     files_ = *chosen;

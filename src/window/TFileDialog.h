@@ -1,6 +1,6 @@
 // Open and save dialogs with the properties the commands set (filter in the
 // "name|pattern|name|pattern" form, default extension, initial directory,
-// several files, overwrite prompt). Tests answer them through Answer.
+// several files, overwrite and create prompts). Tests answer them through Answer.
 #pragma once
 
 #include <QString>
@@ -22,6 +22,7 @@ public:
     QString FileName; // preset before Execute, the choice after it
     bool AllowMultiSelect = false;
     bool OverwritePrompt = false;
+    bool CreatePrompt = false; // a save asks before it makes a new file
 
     Kind DialogKind() const { return kind_; }
     const QString& Name() const { return name_; }

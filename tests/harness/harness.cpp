@@ -1,10 +1,13 @@
 #include "harness.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QTest>
 #include <cmath>
@@ -28,6 +31,11 @@ void FormTest::SetUp() {
         if (cancel) return std::nullopt;
         return files;
     };
+    StartForm();
+}
+
+void FormTest::StartForm() {
+    form.reset();
     form = std::make_unique<TForm1>();
     form->NowMs = [this] { return now; };
     form->show();
@@ -35,6 +43,19 @@ void FormTest::SetUp() {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     form->FocusCurrentFrame();
     Settle();
+}
+
+void FormTest::Menu(const QString& menu, const QString& item) {
+    for (QAction* top : form->menuBar()->actions()) {
+        if (top->text() != menu || !top->menu()) continue;
+        for (QAction* a : top->menu()->actions())
+            if (a->text() == item) {
+                a->trigger();
+                Settle();
+                return;
+            }
+    }
+    ADD_FAILURE() << "no menu item " << menu.toStdString() << " / " << item.toStdString();
 }
 
 void FormTest::TearDown() {

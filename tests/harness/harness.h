@@ -53,6 +53,10 @@ protected:
     QString WriteSpectrum(const QString& name, int n, double x0 = 3300,
                           const std::string& line1 = "");
 
+    // A new main window in the working directory, as the program starts.
+    void StartForm();
+    // Runs a menu item as a click on it does, e.g. Menu("&Options", "Default size").
+    void Menu(const QString& menu, const QString& item);
     // Reads files (names in the working directory) through F3.
     void ReadFiles(const QStringList& names);
     // A key press on the focused control, as the user makes it.

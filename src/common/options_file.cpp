@@ -1,0 +1,220 @@
+// The options file: the window layout, NumAver, KoeCu and the default data
+// directory, one value a line after a fixed 13-character key.
+#include "TYPEKIVO1_3.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace kivo {
+
+const char* const OptionKeys[OptionLineCount] = {
+    "WinHeight  = ", "WinWidth   = ", "GrafHeight = ", "GrafWidth  = ", "LabelHeight= ",
+    "LabelTop   = ", "LabelWidth = ", "FrameHeight= ", "FrameTop   = ", "FrameWidth = ",
+    "FontHeight = ", "NumAver    = ", "KoeCu      = ", "DirName    = "};
+
+namespace {
+
+constexpr int kNumAverLine = 12;
+constexpr int kKoeCuLine = 13;
+constexpr int kDirLine = 14;
+
+// The whole-number lines 1..12, in file order: the layout, then NumAver.
+constexpr int LayoutOptions::*kLayoutFields[kNumAverLine - 1] = {
+    &LayoutOptions::WinHeight,  &LayoutOptions::WinWidth,    &LayoutOptions::GrafHeight,
+    &LayoutOptions::GrafWidth,  &LayoutOptions::LabelHeight, &LayoutOptions::LabelTop,
+    &LayoutOptions::LabelWidth, &LayoutOptions::FrameHeight, &LayoutOptions::FrameTop,
+    &LayoutOptions::FrameWidth, &LayoutOptions::FontHeight};
+
+int& WholeValue(OptionsFile& o, int line) {
+    return line == kNumAverLine ? o.NumAver : o.Layout.*kLayoutFields[line - 1];
+}
+int WholeValue(const OptionsFile& o, int line) {
+    return line == kNumAverLine ? o.NumAver : o.Layout.*kLayoutFields[line - 1];
+}
+
+// What a usable window allows for lines 1..12. Below these the chart, the
+// mode line or the lower menu can no longer be seen or read; above them no
+// screen shows the window. NumAver must leave both end windows of an
+// average inside the longest spectrum.
+struct Range {
+    int Min, Max;
+};
+constexpr int kMaxPixels = 10000;
+constexpr Range kRanges[kNumAverLine] = {
+    {240, kMaxPixels},                    // client height: a chart above the mode line and a panel
+    {320, kMaxPixels},                    // client width
+    {50, kMaxPixels},   {50, kMaxPixels}, // chart
+    {10, kMaxPixels},   {0, kMaxPixels},  {50, kMaxPixels}, // mode line
+    {40, kMaxPixels},   {0, kMaxPixels},  {50, kMaxPixels}, // size panel: four rows of labels
+    {-100, 100},        // font height; either sign, see FontReadable
+    {2, MaxPoints / 2}, // NumAver
+};
+
+bool FontReadable(int height) {
+    return std::abs(height) >= 6;
+}
+
+// The key's name without its padding and "= ".
+std::string KeyName(int line) {
+    std::string name(OptionKeys[line - 1], OptionKeyLength - 2);
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    return name;
+}
+
+// The text after the key; a line shorter than the key has none.
+std::string_view ValueText(std::string_view line) {
+    return line.size() > size_t(OptionKeyLength) ? line.substr(OptionKeyLength)
+                                                 : std::string_view();
+}
+
+} // namespace
+
+bool OptionsReadResult::AllTaken() const {
+    for (OptionFault f : Faults)
+        if (f != OptionFault::None) return false;
+    return Opened;
+}
+
+std::string OptionsReadResult::FaultText() const {
+    std::string text;
+    if (!Opened) return "cannot be read";
+    for (int line = 1; line <= OptionLineCount; ++line) {
+        const OptionFault f = Faults[size_t(line - 1)];
+        if (f == OptionFault::None) continue;
+        if (!text.empty()) text += ", ";
+        text += "line " + std::to_string(line) + ' ' + KeyName(line);
+        text += f == OptionFault::Missing      ? " missing"
+                : f == OptionFault::NotANumber ? " not a number"
+                                               : " out of range";
+    }
+    return text;
+}
+
+OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
+    OptionsReadResult r;
+    const OptionsFile before = o;
+    const std::vector<std::string_view> lines = TextLines(text, OptionLineCount);
+    const int count = int(lines.size());
+    auto fault = [&r](int line, OptionFault f) { r.Faults[size_t(line - 1)] = f; };
+    for (int line = count + 1; line <= OptionLineCount; ++line) fault(line, OptionFault::Missing);
+
+    for (int line = 1; line <= std::min(count, kNumAverLine); ++line) {
+        long long v = 0;
+        const Range range = kRanges[line - 1];
+        if (!ReadWholeNumber(ValueText(lines[line - 1]), v))
+            fault(line, OptionFault::NotANumber);
+        else if (v < range.Min || v > range.Max || (line == 11 && !FontReadable(int(v))))
+            fault(line, OptionFault::OutOfRange);
+        else
+            WholeValue(o, line) = int(v);
+    }
+    // A top below the window's bottom would put the mode line or the panels
+    // out of sight for good: the anchors keep that distance from the bottom
+    // however the window grows. A file's window height gives way to a top
+    // kept from before, a file's top to the height.
+    auto taken = [&](int line) {
+        return line <= count && r.Faults[size_t(line - 1)] == OptionFault::None;
+    };
+    auto keepHeight = [&] {
+        fault(1, OptionFault::OutOfRange);
+        o.Layout.WinHeight = before.Layout.WinHeight;
+    };
+    for (int line : {6, 9})
+        if (!taken(line) && WholeValue(o, line) >= o.Layout.WinHeight && taken(1)) keepHeight();
+    for (int line : {6, 9}) {
+        int& top = WholeValue(o, line);
+        if (top < o.Layout.WinHeight || !taken(line)) continue;
+        fault(line, OptionFault::OutOfRange);
+        top = WholeValue(before, line);
+        if (top >= o.Layout.WinHeight && taken(1)) keepHeight();
+    }
+    if (count >= kKoeCuLine) {
+        // A factor far outside these is a mistake; inside them its 15 written
+        // digits always read back.
+        constexpr double kLeast = 1e-300, kMost = 1e300;
+        const std::string_view value = ValueText(lines[kKoeCuLine - 1]);
+        double k = 0;
+        long double wide = 0;
+        if (ReadNumber(value, k) && k >= kLeast && k <= kMost)
+            o.KoeCu = k;
+        else if (ReadNumber(value, k) || ReadNumber(value, wide)) // beyond a double's range too
+            fault(kKoeCuLine, OptionFault::OutOfRange);
+        else
+            fault(kKoeCuLine, OptionFault::NotANumber);
+    }
+    if (count >= kDirLine) o.DirName = std::string(ValueText(lines[kDirLine - 1]));
+    return r;
+}
+
+std::vector<std::string_view> TextLines(std::string_view text, size_t maxLines) {
+    std::vector<std::string_view> lines;
+    while (!text.empty() && lines.size() < maxLines) {
+        const size_t lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool ReadTextFile(const std::string& path, std::string& text, size_t maxBytes) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return false;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    std::ifstream in(path, std::ios::binary);
+    if (ec || !in) return false;
+    text.resize(size_t(std::min<uintmax_t>(size, maxBytes)));
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(size_t(in.gcount()));
+    return !in.bad();
+}
+
+OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o) {
+    // Fourteen short lines; a directory name is the longest of them.
+    constexpr size_t kMaxBytes = 64 * 1024;
+    std::string text;
+    if (!ReadTextFile(path, text, kMaxBytes)) {
+        OptionsReadResult r;
+        r.Opened = false;
+        return r;
+    }
+    return ReadOptionsText(text, o);
+}
+
+std::string FormatOptions(const OptionsFile& o) {
+    std::string out;
+    auto line = [&out](int n, const std::string& value) {
+        out += OptionKeys[n - 1];
+        out += value;
+        out += "\r\n";
+    };
+    for (int n = 1; n <= kNumAverLine; ++n) line(n, std::to_string(WholeValue(o, n)));
+    line(kKoeCuLine, FormatE(o.KoeCu, 23));
+    line(kDirLine, o.DirName);
+    return out;
+}
+
+bool WriteOptionsFile(const OptionsFile& o, const std::string& path, std::string& error) {
+    const std::string text = FormatOptions(o);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        error = "cannot create " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    error.clear();
+    return true;
+}
+
+} // namespace kivo

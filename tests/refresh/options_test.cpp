@@ -1,0 +1,254 @@
+// The Options menu: size modes, the built-in layout, writing and reading the
+// options file (also Kivo.opt at start-up), and "Big points" of the View menu.
+#include <QApplication>
+#include <QLabel>
+#include <QTest>
+
+#include "TChart.h"
+#include "Unit1.h"
+#include "fonts.h"
+#include "harness.h"
+
+namespace {
+
+const QString SelectModeLine = QStringLiteral(
+    "   SELECT MODE         Hot keys are available; mark spec. - Click; visual-n of spec. - "
+    "Dbl.Click.");
+
+// What the options file keeps, as the window shows it.
+struct Layout {
+    QSize client, chart;
+    QRect modeLine, sizePanel;
+    int font;
+    bool operator==(const Layout&) const = default;
+};
+
+class OptionsTest : public FormTest {
+protected:
+    Layout Now() const {
+        return {form->Client->size(), form->Chart1->size(), form->Label3->geometry(),
+                form->Frame13->geometry(), FontHeight(form->Frame13->Label1)};
+    }
+    QStringList FileLines(const QString& name) const {
+        QStringList lines = QString::fromStdString(ReadBytes(name)).split(QStringLiteral("\r\n"));
+        EXPECT_EQ(lines.takeLast(), QString()) << "the last line ends with CR LF";
+        return lines;
+    }
+    // An options file of the given lines, each ended by CR LF.
+    void WriteOptions(const QString& name, const QStringList& lines) {
+        WriteFile(name,
+                  (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toStdString());
+    }
+    // The panels a refresh lines up with the size panel.
+    void ExpectPanelsFollowTheSizePanel() {
+        for (TFrame1* f :
+             {form->Frame11, form->Frame12, form->Frame14, form->Frame15, form->Frame16})
+            EXPECT_EQ(f->geometry(), form->Frame13->geometry()) << f->objectName().toStdString();
+        const int h = FontHeight(form->Frame13->Label1);
+        EXPECT_EQ(FontHeight(form->Frame11->Label4), h);
+        EXPECT_EQ(FontHeight(form->Frame16->Label12), h);
+        EXPECT_EQ(FontHeight(form->Label3), h);
+    }
+};
+
+const QStringList DefaultSizeLines{"WinHeight  = 600",  "WinWidth   = 800", "GrafHeight = 445",
+                                   "GrafWidth  = 801",  "LabelHeight= 152", "LabelTop   = 444",
+                                   "LabelWidth = 1199", "FrameHeight= 115", "FrameTop   = 460",
+                                   "FrameWidth = 1192", "FontHeight = 17",  "NumAver    = 10"};
+
+} // namespace
+
+TEST_F(OptionsTest, DefaultSizeThenWriteOptionsWritesTheTwelveListedLines) {
+    form->NumAver = 33;
+    Menu("&Options", "Default size");
+    EXPECT_EQ(form->Client->size(), QSize(800, 600));
+    EXPECT_EQ(form->Chart1->size(), QSize(801, 445));
+    EXPECT_EQ(form->Label3->geometry(), QRect(0, 444, 1199, 152));
+    EXPECT_EQ(form->Frame13->geometry(), QRect(0, 460, 1192, 115));
+    EXPECT_EQ(form->NumAver, 10);
+    ExpectPanelsFollowTheSizePanel();
+    EXPECT_EQ(form->ModeLine(), SelectModeLine);
+
+    AnswerFiles({"layout.opt"});
+    Menu("&Options", "Write options");
+    ASSERT_EQ(Asked().size(), 1u);
+    EXPECT_EQ(Asked()[0].Dialog, QStringLiteral("SaveDialog2"));
+    EXPECT_EQ(Asked()[0].Filter, QStringLiteral("opt|*.opt"));
+    EXPECT_EQ(Asked()[0].DefaultExt, QStringLiteral(".opt"));
+    EXPECT_TRUE(form->SaveDialog2.CreatePrompt);
+    const QStringList lines = FileLines("layout.opt");
+    ASSERT_EQ(lines.size(), 14);
+    EXPECT_EQ(lines.mid(0, 12), DefaultSizeLines);
+    EXPECT_EQ(lines[12], QStringLiteral("KoeCu      =  1.72500000000000E+0019"));
+    EXPECT_EQ(lines[13], QStringLiteral("DirName    = ") + form->DefaultDir);
+    // Writing leaves the window as it was.
+    EXPECT_EQ(form->ModeLine(), SelectModeLine);
+}
+
+TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
+    // A layout of the user's own, made with the size modes.
+    Menu("&Options", "Window Size");
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_PageDown, Qt::ControlModifier);
+    Key(Qt::Key_Escape);
+    Menu("&Options", "Graf Size");
+    Key(Qt::Key_PageDown, Qt::ControlModifier);
+    Key(Qt::Key_Escape);
+    Menu("&Options", "Low menu");
+    Key(Qt::Key_PageUp, Qt::ControlModifier);
+    Key(Qt::Key_PageUp, Qt::ControlModifier);
+    Key(Qt::Key_Escape);
+    form->NumAver = 25;
+    form->KoeCu = 1.234567890123456789e19;
+    form->DefaultDir = Path("spectra of may");
+    const Layout mine = Now();
+    ASSERT_EQ(mine.client, QSize(835, 688));
+    ASSERT_EQ(mine.font, 19);
+
+    AnswerFiles({"mine.opt"});
+    Menu("&Options", "Write options");
+    Menu("&Options", "Default size");
+    form->KoeCu = 5;
+    form->DefaultDir = QStringLiteral("/elsewhere");
+    ASSERT_FALSE(Now() == mine);
+
+    AnswerFiles({"mine.opt"});
+    Menu("&Options", "Read options");
+    ASSERT_EQ(Asked().back().Dialog, QStringLiteral("OpenDialog2"));
+    EXPECT_EQ(Now(), mine);
+    EXPECT_EQ(form->Label1->width(), mine.modeLine.width());
+    EXPECT_EQ(form->NumAver, 25);
+    EXPECT_EQ(form->KoeCu, 1.23456789012346e19); // the 15 digits written
+    EXPECT_EQ(form->DefaultDir, Path("spectra of may"));
+    EXPECT_EQ(form->OpenDialog1.InitialDir, Path("spectra of may"));
+    EXPECT_EQ(form->SaveDialog2.InitialDir, Path("spectra of may"));
+    ExpectPanelsFollowTheSizePanel();
+    EXPECT_EQ(form->ModeLine(), SelectModeLine);
+    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+}
+
+TEST_F(OptionsTest, ReadOptionsKeepsWhatAShortOrBadFileCannotGive) {
+    const Layout before = Now();
+    QStringList lines = DefaultSizeLines;
+    lines[1] = QStringLiteral("WinWidth   = 320"); // the narrowest usable
+    lines[2] = QStringLiteral("GrafHeight = 4OO");
+    lines[11] = QStringLiteral("NumAver    = 1");
+    WriteOptions("bad.opt", lines);
+    const QString dir = form->DefaultDir;
+
+    AnswerFiles({"bad.opt"});
+    Menu("&Options", "Read options");
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("   Options file bad.opt: line 3 GrafHeight not a number, line 12 "
+                             "NumAver out of range, line 13 KoeCu missing, line 14 DirName "
+                             "missing; the old values kept "));
+    EXPECT_EQ(form->Client->size(), QSize(320, 600));
+    EXPECT_EQ(form->Chart1->size(), QSize(801, before.chart.height()));
+    EXPECT_EQ(form->NumAver, 10);
+    EXPECT_EQ(form->KoeCu, 1.725e19);
+    EXPECT_EQ(form->DefaultDir, dir);
+
+    // A cancelled dialog changes nothing and says nothing.
+    form->SetModeLine(QStringLiteral("  before"));
+    Answer(std::nullopt);
+    Menu("&Options", "Read options");
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("  before"));
+    EXPECT_EQ(form->Client->size(), QSize(320, 600));
+}
+
+TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
+    WriteOptions("Kivo.opt",
+                 {"WinHeight  = 650", "WinWidth   = 900", "GrafHeight = 400", "GrafWidth  = 850",
+                  "LabelHeight= 120", "LabelTop   = 430", "LabelWidth = 900", "FrameHeight= 100",
+                  "FrameTop   = 525", "FrameWidth = 900", "FontHeight = 15", "NumAver    = 20",
+                  "KoeCu      =  2.00000000000000E+0019", "DirName    = " + Path("data")});
+    StartForm();
+    EXPECT_TRUE(Asked().empty());
+    EXPECT_EQ(form->ModeLine(), SelectModeLine);
+    EXPECT_EQ(Now(), (Layout{QSize(900, 650), QSize(850, 400), QRect(0, 430, 900, 120),
+                             QRect(0, 525, 900, 100), 15}));
+    EXPECT_EQ(form->Label1->width(), 900);
+    EXPECT_EQ(form->NumAver, 20);
+    EXPECT_EQ(form->KoeCu, 2e19);
+    EXPECT_EQ(form->OpenDialog1.InitialDir, Path("data"));
+    ExpectPanelsFollowTheSizePanel();
+
+    // The window grows: the chart with it, the panels keep to the bottom.
+    form->resize(form->width() + 100, form->height() + 50);
+    Settle();
+    EXPECT_EQ(form->Chart1->size(), QSize(950, 450));
+    EXPECT_EQ(form->Frame11->geometry(), QRect(0, 575, 900, 100));
+    EXPECT_EQ(form->Label3->geometry(), QRect(0, 480, 1000, 120));
+}
+
+TEST_F(OptionsTest, AKivoOptThatCannotBeUsedIsReportedAfterStartUp) {
+    QStringList lines = DefaultSizeLines;
+    lines[11] = QStringLiteral("NumAver    = 0");
+    lines << QStringLiteral("KoeCu      = many");
+    WriteOptions("Kivo.opt", lines);
+    StartForm();
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("   Options file Kivo.opt: line 12 NumAver out of range, line 13 "
+                             "KoeCu not a number, line 14 DirName missing; the old values kept "));
+    EXPECT_EQ(form->NumAver, 10);
+    EXPECT_EQ(form->KoeCu, 1.725e19);
+    EXPECT_EQ(form->Client->size(), QSize(800, 600));
+}
+
+TEST_F(OptionsTest, SizeModesTakeTheKeysUntilEsc) {
+    const QSize client = form->Client->size();
+    Menu("&Options", "Window Size");
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   Change window size  "));
+    EXPECT_EQ(form->SizeEditKind, 1);
+    EXPECT_TRUE(form->Frame13->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Frame13->Edit1);
+    Key(Qt::Key_PageUp);
+    Key(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(form->Client->size(), client + QSize(10, 10));
+    // A digit starts no mode behind the size panel.
+    Key(Qt::Key_3);
+    EXPECT_FALSE(form->Frame14->isVisibleTo(form.get()));
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   Change window size  "));
+
+    Key(Qt::Key_Escape);
+    EXPECT_FALSE(form->Frame13->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    EXPECT_EQ(form->ModeLine(), SelectModeLine);
+    EXPECT_TRUE(form->SelectMode);
+
+    Menu("&Options", "Graf Size");
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   Change graf size  "));
+    const QSize chart = form->Chart1->size();
+    Key(Qt::Key_PageDown);
+    EXPECT_EQ(form->Chart1->size(), chart - QSize(10, 0));
+    Key(Qt::Key_Escape);
+
+    Menu("&Options", "Low menu");
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   Change lower menu size  "));
+    EXPECT_EQ(form->SizeEditKind, 3);
+    const int top = form->Frame13->y();
+    Key(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(form->Frame13->y(), top - 10);
+    Key(Qt::Key_F4);
+    EXPECT_EQ(form->SizeEditKind, 0);
+}
+
+TEST_F(OptionsTest, BigPointsMovesThePreviewToTheLargerPoints) {
+    WriteSpectrum("a.esr", 200);
+    ReadFiles({"a.esr"});
+    Menu("View", "Big points");
+    EXPECT_EQ(form->BigPoints, 1);
+    Key(Qt::Key_3);
+    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries2), 200);
+    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 0);
+    Key(Qt::Key_Escape);
+
+    Menu("View", "Big points");
+    EXPECT_EQ(form->BigPoints, 0);
+    Key(Qt::Key_3);
+    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 200);
+    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries2), 0);
+}
