@@ -87,7 +87,7 @@ void AppendF(std::string& out, long double v, int w, int d, std::string& scratch
     const size_t dot = raw.find('.');
     if (raw.empty() || dot == std::string_view::npos || raw.size() < dot + 1 + size_t(d) + 1) {
         const size_t start = out.size();
-        if (v < 0) out.push_back('-');
+        if (std::signbit(v)) out.push_back('-');
         out.append(d > 0 ? "0." + std::string(size_t(d), '0') : "0");
         PadTo(out, start, w);
         return;
@@ -112,7 +112,9 @@ void AppendF(std::string& out, long double v, int w, int d, std::string& scratch
     const size_t start = out.size();
     // A negative value keeps its sign even where it rounds to zero: a reader
     // of the panel must not take a small negative result for a positive one.
-    if (v < 0) out.push_back('-');
+    // So does a negative zero, which is what such a "-0" reads back as: a
+    // file read and saved again keeps its bytes.
+    if (std::signbit(v)) out.push_back('-');
     out.append(digits, whole);
     if (d > 0) {
         out.push_back('.');

@@ -50,7 +50,8 @@ TEST(FormatF, RoundsToNearestWithCarry) {
     EXPECT_EQ(FormatF(-0.0004, 6, 3), "-0.000"); // rounds to zero: the sign stays
     EXPECT_EQ(FormatF(-0.4, 3, 0), " -0");
     EXPECT_EQ(FormatF(-1e-30L, 0, 2), "-0.00");
-    EXPECT_EQ(FormatF(-0.0, 0, 2), "0.00"); // negative zero is no negative value
+    EXPECT_EQ(FormatF(-0.0, 0, 2), "-0.00"); // what "-0.00" reads back as
+    EXPECT_EQ(FormatF(0.0, 0, 2), "0.00");
 }
 
 TEST(FormatF, WideValuesAreNeverCut) {

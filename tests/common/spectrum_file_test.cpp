@@ -237,6 +237,21 @@ TEST(EsrHeader, RoundTripOfValuesWiderThanTheirFields) {
     ExpectSameHeader(p, q);
 }
 
+// A small negative result is written "-0"; read back and saved again, the
+// file keeps its bytes (found by fuzzing).
+TEST(EsrHeader, NegativeValuesThatRoundToZeroSaveAgainUnchanged) {
+    ParamSpec p = StandardValues();
+    p.SumRight2 = -0.4L;
+    p.SumRight1 = -1e-7L;
+    p.DblIntegral = -0.000001L;
+    const std::string h = FormatEsrHeader(p);
+    EXPECT_NE(h.find("SumRight1= -0.00000\r\n"), std::string::npos);
+    EXPECT_NE(h.find("SumRight2=     -0\r\n"), std::string::npos);
+    ParamSpec q;
+    ReadEsrHeader(h, q);
+    EXPECT_EQ(FormatEsrHeader(q), h);
+}
+
 TEST(EsrHeader, EightBitTextLinesRoundTripByteForByte) {
     ParamSpec p;
     p.Line1 = "\x8E\xA1\xE0\xA0\xA7\xA5\xE6 \xB9 5";   // CP866 Cyrillic
