@@ -1,0 +1,162 @@
+#include "decimation.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+#include <vector>
+
+using namespace kivo;
+
+namespace {
+
+// 5000 points over 100 pixel columns (about 50 a column): noise of a few
+// pixels, single-point spikes up and down, and a point that is not a number.
+struct NoisyLine {
+    std::vector<PlotPoint> points;
+    AxisScale x{0, 5000, 100, 10, false};
+    AxisScale y{-50, 100, 200, 210, true};
+    NoisyLine() {
+        unsigned seed = 12345;
+        for (int k = 0; k < 5000; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            const double noise = double((seed >> 16) & 0x7FFF) / 32768 - 0.5;
+            points.push_back({double(k), 10 * std::sin(k / 300.0) + 3 * noise});
+        }
+        points[777].Y = 45;   // a spike up, alone in its column
+        points[2500].Y = -48; // and one down
+        points[3001].Y = NAN;
+    }
+    ScaledPoints Pixels() const { return {points.data(), x, y}; }
+    std::vector<KeptPoint> Thin(int first, int last) const {
+        std::vector<KeptPoint> kept;
+        LinePoints(Pixels(), first, last, kept);
+        return kept;
+    }
+};
+
+std::vector<int> Indices(const std::vector<KeptPoint>& kept) {
+    std::vector<int> out;
+    for (const KeptPoint& k : kept) out.push_back(k.Index);
+    return out;
+}
+
+} // namespace
+
+TEST(LineThinning, KeepsTheEndsAndExtremesOfEveryColumn) {
+    const NoisyLine line;
+    const std::vector<KeptPoint> kept = line.Thin(0, 5000);
+    const ScaledPoints pixels = line.Pixels();
+    // Columns centred on whole pixels; the point that is not a number alone.
+    std::map<double, std::vector<int>> columns;
+    for (int k = 0; k < 5000; ++k)
+        if (k != 3001) columns[std::floor(pixels[k].X + 0.5)].push_back(k);
+    const std::vector<int> indices = Indices(kept);
+    const std::set<int> keptAt(indices.begin(), indices.end());
+    ASSERT_EQ(keptAt.size(), kept.size()) << "a point kept twice";
+    EXPECT_TRUE(keptAt.count(3001));
+    for (const auto& [column, members] : columns) {
+        // The gap splits its column in two.
+        std::vector<std::vector<int>> parts(1);
+        for (int k : members) {
+            if (!parts.back().empty() && parts.back().back() < 3001 && k > 3001)
+                parts.emplace_back();
+            parts.back().push_back(k);
+        }
+        for (const std::vector<int>& part : parts) {
+            double top = INFINITY, bottom = -INFINITY, keptTop = INFINITY, keptBottom = -INFINITY;
+            int inPart = 0;
+            for (int k : part) {
+                top = std::min(top, pixels[k].Y);
+                bottom = std::max(bottom, pixels[k].Y);
+                if (!keptAt.count(k)) continue;
+                ++inPart;
+                keptTop = std::min(keptTop, pixels[k].Y);
+                keptBottom = std::max(keptBottom, pixels[k].Y);
+            }
+            EXPECT_TRUE(keptAt.count(part.front())) << column;
+            EXPECT_TRUE(keptAt.count(part.back())) << column;
+            EXPECT_EQ(keptTop, top) << column;
+            EXPECT_EQ(keptBottom, bottom) << column;
+            EXPECT_LE(inPart, 4) << column;
+        }
+    }
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) {
+            EXPECT_LT(kept[i - 1].Index, kept[i].Index);
+        }
+        if (kept[i].Index == 3001) continue;
+        EXPECT_EQ(kept[i].X, pixels[kept[i].Index].X);
+        EXPECT_EQ(kept[i].Y, pixels[kept[i].Index].Y);
+    }
+    EXPECT_LT(kept.size(), 450u);
+}
+
+TEST(LineThinning, InPiecesAndWithinAStretchAsInOnePass) {
+    const NoisyLine line;
+    const std::vector<KeptPoint> whole = line.Thin(0, 5000);
+
+    std::vector<KeptPoint> pieces;
+    LineThinner<ScaledPoints> thinner(line.Pixels(), pieces);
+    int done = 0;
+    for (int cut : {1, 49, 50, 51, 777, 778, 3000, 3001, 3002, 4999, 5000}) {
+        thinner.Add(done, cut);
+        done = cut;
+    }
+    thinner.Finish();
+    EXPECT_EQ(Indices(pieces), Indices(whole));
+
+    // Stretches cut inside columns, a column alone, one point, around the gap.
+    for (auto [first, last] : std::vector<std::pair<int, int>>{
+             {0, 5000}, {13, 4987}, {776, 778}, {777, 778}, {60, 99}, {2990, 3010}, {3001, 3002}}) {
+        std::vector<KeptPoint> within;
+        LinePointsWithin(line.Pixels(), first, last, whole, within);
+        EXPECT_EQ(Indices(within), Indices(line.Thin(first, last))) << first << ".." << last;
+    }
+}
+
+TEST(DotPixels, LightTheNearestPixelOfEveryDotOnceWithinTheArea) {
+    const AxisScale x{0, 10, 10, 100, false}, y{0, 10, 10, 60, true};
+    // Pixels x = 100 + v, y = 60 - v: the area is x 100..109, y 50..59.
+    const std::vector<PlotPoint> points{
+        {2.2, 3.3}, {2.4, 3.1}, // one pixel (102, 57)
+        {2.5, 3.5},             // halves go away from zero: (103, 57)
+        {-0.6, 3},              // left of the area
+        {9.4, 9.4},             // its last pixel (109, 51)
+        {5, NAN},               // nowhere
+    };
+    DotPixels dots;
+    dots.Start({100, 50, 10, 10}, {{0, 0}});
+    dots.Add(ScaledPoints{points.data(), x, y}, 0, int(points.size()));
+    std::set<std::pair<int, int>> lit;
+    for (const PixelPoint& p : dots.Lit()) lit.insert({p.X, p.Y});
+    EXPECT_EQ(lit.size(), dots.Lit().size()) << "a pixel listed twice";
+    EXPECT_EQ(lit, (std::set<std::pair<int, int>>{{102, 57}, {103, 57}, {109, 51}}));
+
+    // A wider stamp: a dot just outside the area still lights the pixels it
+    // reaches inside; a second dot adds only pixels not lit yet.
+    dots.Start({100, 50, 10, 10}, {{0, 0}, {1, 0}, {-1, 0}, {0, 1}});
+    const std::vector<PlotPoint> big{{-1, 5}, {0, 5}};
+    dots.Add(ScaledPoints{big.data(), x, y}, 0, 1);
+    EXPECT_EQ(dots.Lit().size(), 1u); // (100, 55) from the dot at (99, 55)
+    dots.Add(ScaledPoints{big.data(), x, y}, 1, 2);
+    lit.clear();
+    for (const PixelPoint& p : dots.Lit()) lit.insert({p.X, p.Y});
+    EXPECT_EQ(lit, (std::set<std::pair<int, int>>{{100, 55}, {101, 55}, {100, 56}}));
+}
+
+TEST(DotPixels, FloatsThroughTheViewLandWhereTheirPointsDo) {
+    const std::vector<float> xs{3301.25f, 3350.5f, 3399.75f}, ys{-1234.5f, 0.f, 2e4f};
+    const MappedPoints mapped{xs.data(), ys.data(), 12.5, 0.75, -3, 1.5};
+    const AxisScale x{3250, 200, 771, 15, false}, y{-3e4, 6e4, 415, 429, true};
+    const ScaledFloats floats(mapped, x, y);
+    for (int k = 0; k < 3; ++k) {
+        const PlotPoint p = mapped[k];
+        EXPECT_DOUBLE_EQ(p.X, 12.5 + 0.75 * double(xs[size_t(k)]));
+        EXPECT_NEAR(floats[k].X, x.Pixel(p.X), 1e-9);
+        EXPECT_NEAR(floats[k].Y, y.Pixel(p.Y), 1e-9);
+    }
+    // Upwards on a vertical axis: the top of the range is the top pixel row.
+    EXPECT_DOUBLE_EQ(y.Pixel(3e4), 429 - 415);
+}
