@@ -228,6 +228,7 @@ void ChartSeries::draw(QCPPainter* painter) {
     if (dotSize_ > 0) {
         painter->setPen(QPen(colour_, 0));
         painter->drawPoints(dots_.data(), int(dots_.size()));
+        if (markedDots_.empty()) return;
         painter->setPen(QPen(markColour_, 0));
         painter->drawPoints(markedDots_.data(), int(markedDots_.size()));
         return;

@@ -30,14 +30,13 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
     // Layers with buffers of their own, so that a key that changes only the
     // preview dots or the cursors repaints them alone: dots under the lines
     // of the spectra, marks over them. The unused overlay shares a buffer.
+    spectra_ = plot_->layer(QStringLiteral("main"));
     plot_->addLayer(QStringLiteral("dots"), plot_->layer(QStringLiteral("grid")));
-    plot_->addLayer(QStringLiteral("marks"), plot_->layer(QStringLiteral("main")));
+    plot_->addLayer(QStringLiteral("marks"), spectra_);
     dots_ = plot_->layer(QStringLiteral("dots"));
     marks_ = plot_->layer(QStringLiteral("marks"));
-    for (QCPLayer* layer : {dots_, plot_->layer(QStringLiteral("main")), marks_})
-        layer->setMode(QCPLayer::lmBuffered);
+    for (QCPLayer* layer : {dots_, spectra_, marks_}) layer->setMode(QCPLayer::lmBuffered);
     plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
-    plot_->setCurrentLayer(QStringLiteral("main"));
     SetAxesVisible(false);
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         if (OnMouseDown) OnMouseDown(e->button(), int(e->position().x()), int(e->position().y()));
@@ -83,7 +82,7 @@ int TChart::AddSeries(const QColor& colour, int dotSize, QCPLayer* layer) {
 }
 
 int TChart::AddLineSeries(const QColor& colour, ChartLayer layer) {
-    return AddSeries(colour, 0, layer == ChartLayer::Marks ? marks_ : plot_->layer("main"));
+    return AddSeries(colour, 0, layer == ChartLayer::Marks ? marks_ : spectra_);
 }
 
 int TChart::AddPointSeries(const QColor& colour, int pointSize) {

@@ -95,6 +95,7 @@ private:
 
     QCustomPlot* plot_;
     QCPLayer* dots_;
+    QCPLayer* spectra_;
     QCPLayer* marks_;
     // Owned by the plot, which draws them.
     std::vector<ChartSeries*> series_;
