@@ -88,6 +88,23 @@ TEST_F(ChartTest, EveryDotOfAPreviewShowsAndNothingElse) {
     EXPECT_GT(expected.size(), 20000u);
 }
 
+TEST_F(ChartTest, BigPointsAreDiscsAroundTheirPixels) {
+    const int big = TForm1::PointSeries2;
+    ShowOnly(big);
+    const float x[] = {101, 101.2f, 503, 907};
+    const float y[] = {3, 3.1f, 51, -47};
+    chart()->AddPoints(big, x, y, 4, 0, 1, 0, 1);
+    const QImage image = Shown();
+    // The library's disc of two pixels at a whole pixel: the pixel and its
+    // four neighbours. Two points in one pixel make one disc.
+    EXPECT_EQ(Count(image, Fuchsia), 3 * 5);
+    for (int k : {0, 2, 3}) {
+        const QPoint p = Nearest(At(x[k], y[k]));
+        for (QPoint d : {QPoint(0, 0), QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)})
+            EXPECT_EQ(image.pixelColor(p + d), Fuchsia) << k;
+    }
+}
+
 TEST_F(ChartTest, LongLinesKeepSinglePointSpikesInTheirColours) {
     const int line = form->SpecSeries[1];
     ShowOnly(line);
