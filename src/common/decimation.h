@@ -67,95 +67,56 @@ struct KeptPoint {
     double Y = 0;
 };
 
-// The points a polyline of one pixel needs to cover the pixels of a line whose
-// points come in rising X: in every pixel column the first point, the highest
-// and the lowest, and the last, in their own order. A column holds the points
-// in a row whose pixels are finite and nearest to the same whole X (against
-// the whole line drawn by the painter, such columns lose fewer pixels than
-// columns that start at a whole X); a point whose pixel is not finite is kept
-// alone, so the gap it makes stays. Points may be given a piece at a time, so
-// a line can be thinned while it is stored.
-template <class Pixels> class LineThinner {
-public:
-    LineThinner(const Pixels& pixels, std::vector<KeptPoint>& kept)
-        : pixels_(pixels), kept_(kept) {}
-
-    // Points first..last-1, after those given before.
-    void Add(int first, int last) {
-        // The open column lives in locals while the points go by: its points
-        // by index, and the rows of its highest and lowest.
-        const Pixels pixels = pixels_;
-        bool open = open_;
-        double nextColumn = nextColumn_, topY = topY_, bottomY = bottomY_;
-        int start = first_, top = top_, bottom = bottom_, end = last_;
-        for (int k = first; k < last; ++k) {
-            const PlotPoint at = pixels[k];
-            const double px = at.X, py = at.Y;
-            if (open && px < nextColumn && std::isfinite(py)) {
-                // Without branches: noise makes them unpredictable.
-                const bool higher = py<topY, lower = py> bottomY;
-                top = higher ? k : top;
-                topY = higher ? py : topY;
-                bottom = lower ? k : bottom;
-                bottomY = lower ? py : bottomY;
-                end = k;
-                continue;
-            }
-            if (open) KeepColumn(start, top, bottom, end);
-            open = std::isfinite(px) && std::isfinite(py);
-            if (!open) {
-                kept_.push_back({k, px, py});
-                continue;
-            }
-            start = top = bottom = end = k;
-            topY = bottomY = py;
-            // Points come in rising X: the column ends where the next begins.
-            nextColumn = std::floor(px + 0.5) + 0.5;
-        }
-        open_ = open;
-        nextColumn_ = nextColumn;
-        topY_ = topY;
-        bottomY_ = bottomY;
-        first_ = start;
-        top_ = top;
-        bottom_ = bottom;
-        last_ = end;
-    }
-
-    // Ends the last column.
-    void Finish() {
-        if (open_) KeepColumn(first_, top_, bottom_, last_);
-        open_ = false;
-    }
-
-private:
-    // A column's first, highest, lowest and last points, in their order, each once.
-    void KeepColumn(int first, int top, int bottom, int last) {
-        const int a = std::min(top, bottom), b = std::max(top, bottom);
-        Keep(first);
-        if (a > first) Keep(a);
-        if (b > a) Keep(b);
-        if (last > b) Keep(last);
-    }
-    void Keep(int k) {
-        const PlotPoint at = pixels_[k];
-        kept_.push_back({k, at.X, at.Y});
-    }
-
-    Pixels pixels_;
-    std::vector<KeptPoint>& kept_;
-    bool open_ = false;
-    double nextColumn_ = 0;
-    int first_ = 0, top_ = 0, bottom_ = 0, last_ = 0;
-    double topY_ = 0, bottomY_ = 0;
-};
-
-// What a LineThinner keeps of points first..last-1.
+// Appends to kept the points of first..last-1 (in rising X) that a polyline
+// of one pixel needs to cover the pixels of them all: in every pixel column
+// the first point, the highest and the lowest, and the last, in their own
+// order. A column holds the points in a row whose pixels are finite and
+// nearest to the same whole X (against the whole line drawn by the painter,
+// such columns lose fewer pixels than columns that start at a whole X); a
+// point whose pixel is not finite is kept alone, so the gap it makes stays.
 template <class Pixels>
 void LinePoints(const Pixels& pixels, int first, int last, std::vector<KeptPoint>& kept) {
-    LineThinner<Pixels> thinner(pixels, kept);
-    thinner.Add(first, last);
-    thinner.Finish();
+    auto keep = [&](int k) {
+        const PlotPoint at = pixels[k];
+        kept.push_back({k, at.X, at.Y});
+    };
+    // The open column: its points by index, and the rows of its highest and
+    // lowest.
+    bool open = false;
+    double nextColumn = 0, topY = 0, bottomY = 0;
+    int start = 0, top = 0, bottom = 0, end = 0;
+    auto close = [&] {
+        const int a = std::min(top, bottom), b = std::max(top, bottom);
+        keep(start);
+        if (a > start) keep(a);
+        if (b > a) keep(b);
+        if (end > b) keep(end);
+    };
+    for (int k = first; k < last; ++k) {
+        const PlotPoint at = pixels[k];
+        const double px = at.X, py = at.Y;
+        if (open && px < nextColumn && std::isfinite(py)) {
+            // Without branches: noise makes them unpredictable.
+            const bool higher = py<topY, lower = py> bottomY;
+            top = higher ? k : top;
+            topY = higher ? py : topY;
+            bottom = lower ? k : bottom;
+            bottomY = lower ? py : bottomY;
+            end = k;
+            continue;
+        }
+        if (open) close();
+        open = std::isfinite(px) && std::isfinite(py);
+        if (!open) {
+            kept.push_back({k, px, py});
+            continue;
+        }
+        start = top = bottom = end = k;
+        topY = bottomY = py;
+        // Points come in rising X: the column ends where the next one begins.
+        nextColumn = std::floor(px + 0.5) + 0.5;
+    }
+    if (open) close();
 }
 
 // The same, taken from whole, what was kept of a range that holds

@@ -42,6 +42,18 @@ void DrawPolyline(QCPPainter* painter, const QPointF* points, int count) {
     painter->drawPolyline(points + start, count - start);
 }
 
+// Whether points k = 0..count-1 at (a + factor * x[k]) come in rising order:
+// told by the floats themselves, as the map keeps their order (or turns it
+// round, for a negative factor). Floats out of order whose points round to
+// the same value are taken as falling, which costs only a sort.
+bool Rising(const float* x, int count, double factor) {
+    for (int k = 1; k < count && factor > 0; ++k)
+        if (!(x[k] >= x[k - 1])) return false;
+    for (int k = 1; k < count && factor < 0; ++k)
+        if (!(x[k] <= x[k - 1])) return false;
+    return true;
+}
+
 // The pixels of points in this view.
 kivo::ScaledPoints ScaledOf(const kivo::PlotPoint* points, const ChartView& view) {
     return {points, view.ScaleX(), view.ScaleY()};
@@ -104,53 +116,23 @@ void ChartSeries::AddRun(const float* x, const float* y, int count, double ax, d
                          double by) {
     const ChartView view = CurrentView();
     SetView(view);
-    const bool line = dotSize_ == 0, first = Count() == 0;
+    const bool line = dotSize_ == 0;
     Run run{int(xs_.size()), count, ax, bx, ay, by, true};
-    if (line && first && SameAsBefore(x, y, run)) {
+    if (line && Count() == 0 && SameAsBefore(x, y, run)) {
         runs_.assign(1, previous_);
         xs_.swap(previousXs_);
         ys_.swap(previousYs_);
         whole_.swap(previousWhole_);
         hasPrevious_ = false;
-        Picture(view);
-        return;
+    } else {
+        if (line) PointsChanged();
+        run.Rising = Rising(x, count, bx);
+        xs_.insert(xs_.end(), x, x + count);
+        ys_.insert(ys_.end(), y, y + count);
+        runs_.push_back(run);
     }
-    if (line) PointsChanged();
-    for (std::vector<float>* pool : {&xs_, &ys_})
-        if (pool->capacity() < pool->size() + size_t(count))
-            pool->reserve(std::max(pool->size() + size_t(count), 2 * pool->capacity()));
-    // The only run of a line is thinned while it is stored, a block at a time
-    // while the points are at hand: what is in view, and the first point
-    // beyond either side for the lines that leave it.
-    const bool thin = line && first;
-    const kivo::MappedPoints points{xs_.data() + run.First, ys_.data() + run.First, ax, bx, ay, by};
-    kivo::LineThinner<kivo::ScaledFloats> thinner({points, view.ScaleX(), view.ScaleY()}, whole_);
-    constexpr int Block = 512;
-    int from = -1, to = -1, fed = 0;
-    double last = ax + bx * x[0];
-    for (int b = 0; b < count; b += Block) {
-        const int e = std::min(count, b + Block);
-        xs_.insert(xs_.end(), x + b, x + e);
-        ys_.insert(ys_.end(), y + b, y + e);
-        for (int k = b; k < e; ++k) {
-            const double key = points[k].X;
-            run.Rising = run.Rising && key >= last;
-            last = key;
-            if (from < 0 && key >= view.X.lower) from = std::max(0, k - 1);
-            if (to < 0 && key > view.X.upper) to = k + 1;
-        }
-        if (!thin || from < 0) continue;
-        const int end = to < 0 ? e : std::min(to, e);
-        if (std::max(fed, from) < end) thinner.Add(std::max(fed, from), end);
-        fed = end;
-    }
-    // Every point left of the view: the last one leaves it.
-    if (thin && from < 0) thinner.Add(count - 1, count);
-    thinner.Finish();
-    if (!run.Rising && line) PointsChanged();
-    runs_.push_back(run);
-    // Dots are added to their picture; a line's picture is made from what
-    // was kept.
+    // Now, while the points are still in the cache: dots are added to their
+    // picture, a line is thinned.
     Picture(view);
 }
 

