@@ -27,16 +27,19 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
         axis->setTickLabelColor(Qt::white);
         axis->grid()->setPen(QPen(QColor(90, 90, 90), 1, Qt::DotLine));
     }
-    // Layers with buffers of their own, so that a key that changes only the
-    // preview dots or the cursors repaints them alone: dots under the lines
-    // of the spectra, marks over them. The unused overlay shares a buffer.
+    // Three layers, each with a buffer of its own, so that a key that changes
+    // only the preview dots or the cursors repaints them alone: the plot area
+    // with its grid and the dots, the lines of the spectra, and the cursors
+    // and marks with the axes over them (all white, so their order does not
+    // show). Every buffer costs a blend of the whole chart at each repaint.
+    plot_->removeLayer(plot_->layer(QStringLiteral("background")));
+    dots_ = plot_->layer(QStringLiteral("grid"));
     spectra_ = plot_->layer(QStringLiteral("main"));
-    plot_->addLayer(QStringLiteral("dots"), plot_->layer(QStringLiteral("grid")));
     plot_->addLayer(QStringLiteral("marks"), spectra_);
-    dots_ = plot_->layer(QStringLiteral("dots"));
     marks_ = plot_->layer(QStringLiteral("marks"));
+    for (const char* name : {"axes", "legend", "overlay"})
+        plot_->removeLayer(plot_->layer(QLatin1String(name)));
     for (QCPLayer* layer : {dots_, spectra_, marks_}) layer->setMode(QCPLayer::lmBuffered);
-    plot_->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     SetAxesVisible(false);
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         if (OnMouseDown) OnMouseDown(e->button(), int(e->position().x()), int(e->position().y()));
