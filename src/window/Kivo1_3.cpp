@@ -455,7 +455,7 @@ void TForm1::FormCreate() {
         box->hide();
     }
     for (int j = 1; j <= 6; ++j) {
-        AuxSeries[j] = Chart1->AddLineSeries(Qt::white);
+        AuxSeries[j] = Chart1->AddLineSeries(Qt::white, ChartLayer::Marks);
         Chart1->SetLineWidth(AuxSeries[j], 1);
         Chart1->Clear(AuxSeries[j]);
     }

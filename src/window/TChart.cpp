@@ -3,11 +3,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-#include <qcustomplot.h>
+
+#include "ChartSeries.h"
 
 namespace {
 constexpr double MinimumSpan = 1e-10;
-}
+} // namespace
 
 TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) {
     setObjectName(QStringLiteral("Chart1"));
@@ -17,11 +18,8 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
     plot_->setBackground(Qt::black);
     plot_->axisRect()->setBackground(Qt::black);
     plot_->legend->setVisible(false);
-    // 1-pixel pens without antialiasing, drawn as whole polylines (not the
-    // library's segment-by-segment "fast" mode, which is slower for them):
-    // 20 lines of 15000 points repaint within a frame.
+    // 1-pixel pens without antialiasing, lines drawn as whole polylines.
     plot_->setNotAntialiasedElements(QCP::aeAll);
-    plot_->setPlottingHint(QCP::phFastPolylines, false);
     for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
         axis->setBasePen(QPen(Qt::white));
         axis->setTickPen(QPen(Qt::white));
@@ -29,181 +27,122 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
         axis->setTickLabelColor(Qt::white);
         axis->grid()->setPen(QPen(QColor(90, 90, 90), 1, Qt::DotLine));
     }
+    // Three layers, each with a buffer of its own, so that a key that changes
+    // only the preview dots or the cursors repaints them alone: the plot area
+    // with its grid and the dots, the lines of the spectra, and the cursors
+    // and marks with the axes over them (all white, so their order does not
+    // show). Every buffer costs a blend of the whole chart at each repaint.
+    plot_->removeLayer(plot_->layer(QStringLiteral("background")));
+    dots_ = plot_->layer(QStringLiteral("grid"));
+    spectra_ = plot_->layer(QStringLiteral("main"));
+    plot_->addLayer(QStringLiteral("marks"), spectra_);
+    marks_ = plot_->layer(QStringLiteral("marks"));
+    for (const char* name : {"axes", "legend", "overlay"})
+        plot_->removeLayer(plot_->layer(QLatin1String(name)));
+    for (QCPLayer* layer : {dots_, spectra_, marks_}) layer->setMode(QCPLayer::lmBuffered);
     SetAxesVisible(false);
-    connect(plot_, &QCustomPlot::beforeReplot, this, [this] { FlushAll(); });
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         if (OnMouseDown) OnMouseDown(e->button(), int(e->position().x()), int(e->position().y()));
     });
 }
 
-QCPGraph* TChart::Graph(int index) const {
+ChartSeries& TChart::Series(int index) const {
     Q_ASSERT(index >= 0 && index < int(series_.size()));
-    return series_[static_cast<size_t>(index)];
+    return *series_[static_cast<size_t>(index)];
 }
 
-void TChart::Queue() {
-    plot_->replot(QCustomPlot::rpQueuedReplot);
+void TChart::Queue(int index) {
+    if (index < 0)
+        everything_ = true;
+    else if (QCPLayer* layer = Series(index).layer();
+             std::find(changed_.begin(), changed_.end(), layer) == changed_.end())
+        changed_.push_back(layer);
+    if (queued_) return;
+    queued_ = true;
+    QMetaObject::invokeMethod(this, &TChart::Draw, Qt::QueuedConnection);
+}
+
+void TChart::Draw() {
+    if (!queued_) return;
+    queued_ = false;
+    if (everything_)
+        plot_->replot(QCustomPlot::rpRefreshHint);
+    else
+        for (QCPLayer* layer : changed_) layer->replot();
+    everything_ = false;
+    changed_.clear();
 }
 
 void TChart::RepaintNow() {
-    plot_->replot(QCustomPlot::rpImmediateRefresh);
+    Draw();
+    plot_->repaint();
 }
 
-int TChart::AddLineSeries(const QColor& colour) {
-    QCPGraph* g = plot_->addGraph();
-    g->setLineStyle(QCPGraph::lsLine);
-    g->setAdaptiveSampling(true);
-    // Marked points are drawn by the selection decorator in their own colour.
-    g->setSelectable(QCP::stMultipleDataRanges);
-    series_.push_back(g);
-    colours_.push_back(colour);
-    pending_.emplace_back();
-    SetSeriesColour(int(series_.size()) - 1, colour);
+int TChart::AddSeries(const QColor& colour, int dotSize, QCPLayer* layer) {
+    series_.push_back(new ChartSeries(plot_, layer, colour, dotSize));
+    Queue();
     return int(series_.size()) - 1;
 }
 
+int TChart::AddLineSeries(const QColor& colour, ChartLayer layer) {
+    return AddSeries(colour, 0, layer == ChartLayer::Marks ? marks_ : spectra_);
+}
+
 int TChart::AddPointSeries(const QColor& colour, int pointSize) {
-    const int index = AddLineSeries(colour);
-    QCPGraph* g = Graph(index);
-    g->setLineStyle(QCPGraph::lsNone);
-    // A circle of one pixel is a dot, and drawn as one far faster.
-    const auto shape = pointSize <= 1 ? QCPScatterStyle::ssDot : QCPScatterStyle::ssDisc;
-    g->setScatterStyle(QCPScatterStyle(shape, colour, pointSize));
-    return index;
+    return AddSeries(colour, std::max(1, pointSize), dots_);
 }
 
 void TChart::SetLineWidth(int index, int width) {
-    QPen pen = Graph(index)->pen();
-    pen.setWidth(width);
-    Graph(index)->setPen(pen);
-    Queue();
+    Series(index).SetWidth(width);
+    Queue(index);
 }
 
 void TChart::SetSeriesColour(int index, const QColor& colour) {
-    QCPGraph* g = Graph(index);
-    colours_[static_cast<size_t>(index)] = colour;
-    QPen pen = g->pen();
-    pen.setColor(colour);
-    g->setPen(pen);
-    QCPScatterStyle scatter = g->scatterStyle();
-    if (!scatter.isNone()) {
-        scatter.setPen(QPen(colour));
-        scatter.setBrush(colour);
-        g->setScatterStyle(scatter);
-    }
-    Queue();
+    Series(index).SetColour(colour);
+    Queue(index);
 }
 
 QColor TChart::SeriesColour(int index) const {
-    return colours_[static_cast<size_t>(index)];
+    return Series(index).Colour();
 }
 
 void TChart::Clear(int index) {
-    pending_[static_cast<size_t>(index)].clear();
-    Graph(index)->data()->clear();
-    Graph(index)->setSelection(QCPDataSelection());
-    Queue();
+    Series(index).Clear();
+    Queue(index);
 }
 
 int TChart::AddPoint(int index, double x, double y) {
-    Flush(index);
-    QCPGraph* g = Graph(index);
-    auto data = g->data();
-    // The container keeps rising keys: a point out of order goes to its place.
-    data->add(QCPGraphData(x, y));
-    Queue();
-    // A point goes after those of equal x, so it is the last one not above x.
-    auto after = std::upper_bound(data->constBegin(), data->constEnd(), QCPGraphData(x, y),
-                                  qcpLessThanSortKey<QCPGraphData>);
-    return int(after - data->constBegin()) - 1;
+    const int at = Series(index).Insert(x, y);
+    Queue(index);
+    return at;
 }
 
 void TChart::AddPoints(int index, const float* x, const float* y, int count, double ax, double bx,
                        double ay, double by) {
     if (count <= 0) return;
-    QVector<QCPGraphData> run(count);
-    // Written through a plain pointer: the container's operator[] would
-    // check for sharing at every point.
-    QCPGraphData* out = run.data();
-    bool rising = true;
-    double last = ax + bx * x[0];
-    for (int k = 0; k < count; ++k) {
-        const double key = ax + bx * x[k];
-        rising = rising && key >= last;
-        last = key;
-        out[k].key = key;
-        out[k].value = ay + by * y[k];
-    }
-    if (!rising) std::stable_sort(run.begin(), run.end(), qcpLessThanSortKey<QCPGraphData>);
-    pending_[static_cast<size_t>(index)].push_back(std::move(run));
-    Queue();
-}
-
-void TChart::Flush(int index) const {
-    auto& runs = pending_[static_cast<size_t>(index)];
-    if (runs.empty()) return;
-    auto data = Graph(index)->data();
-    if (!data->isEmpty())
-        runs.insert(runs.begin(), QVector<QCPGraphData>(data->constBegin(), data->constEnd()));
-    if (runs.size() > 1) {
-        // One pass over all runs at once: the run with the lowest next x gives
-        // the next point.
-        struct Head {
-            const QCPGraphData* next;
-            const QCPGraphData* end;
-        };
-        auto later = [](const Head& a, const Head& b) { return a.next->key > b.next->key; };
-        std::vector<Head> heads;
-        qsizetype total = 0;
-        for (const auto& run : runs) {
-            if (run.isEmpty()) continue;
-            heads.push_back({run.constData(), run.constData() + run.size()});
-            total += run.size();
-        }
-        QVector<QCPGraphData> merged(total);
-        QCPGraphData* out = merged.data();
-        std::make_heap(heads.begin(), heads.end(), later);
-        while (!heads.empty()) {
-            std::pop_heap(heads.begin(), heads.end(), later);
-            Head& h = heads.back();
-            *out++ = *h.next++;
-            if (h.next == h.end)
-                heads.pop_back();
-            else
-                std::push_heap(heads.begin(), heads.end(), later);
-        }
-        runs.assign(1, std::move(merged));
-    }
-    data->set(runs.front(), true);
-    runs.clear();
-}
-
-void TChart::FlushAll() const {
-    for (int i = 0; i < int(series_.size()); ++i) Flush(i);
+    Series(index).AddRun(x, y, count, ax, bx, ay, by);
+    Queue(index);
 }
 
 int TChart::PointCount(int index) const {
-    Flush(index);
-    return Graph(index)->data()->size();
+    return Series(index).Count();
 }
 
 double TChart::PointX(int index, int point) const {
-    Flush(index);
-    return Graph(index)->data()->at(point)->key;
+    return Series(index).At(point).X;
 }
 
 double TChart::PointY(int index, int point) const {
-    Flush(index);
-    return Graph(index)->data()->at(point)->value;
+    return Series(index).At(point).Y;
 }
 
 void TChart::SetActive(int index, bool active) {
-    Graph(index)->setVisible(active);
-    Queue();
+    Series(index).setVisible(active);
+    Queue(index);
 }
 
 bool TChart::Active(int index) const {
-    return Graph(index)->visible();
+    return Series(index).visible();
 }
 
 void TChart::ColourPoint(int index, int point, const QColor& colour) {
@@ -211,35 +150,13 @@ void TChart::ColourPoint(int index, int point, const QColor& colour) {
 }
 
 void TChart::ColourPoints(int index, int first, int last, const QColor& colour) {
-    Flush(index);
     if (last < first) return;
-    QCPGraph* g = Graph(index);
-    QCPDataSelection marked = g->selection();
-    const QCPDataRange range(first, last + 1);
-    if (colour == SeriesColour(index)) {
-        marked -= QCPDataSelection(range);
-    } else {
-        marked += range;
-        QPen pen = g->pen();
-        pen.setColor(colour);
-        g->selectionDecorator()->setPen(pen);
-        QCPScatterStyle scatter = g->scatterStyle();
-        if (!scatter.isNone()) {
-            scatter.setPen(QPen(colour));
-            scatter.setBrush(colour);
-            g->selectionDecorator()->setScatterStyle(scatter);
-        }
-    }
-    g->setSelection(marked);
-    Queue();
+    Series(index).Mark(first, last, colour);
+    Queue(index);
 }
 
 QColor TChart::PointColour(int index, int point) const {
-    Flush(index);
-    QCPGraph* g = Graph(index);
-    if (g->selection().contains(QCPDataSelection(QCPDataRange(point, point + 1))))
-        return g->selectionDecorator()->pen().color();
-    return SeriesColour(index);
+    return Series(index).ColourAt(point);
 }
 
 void TChart::SetRange(ChartAxis axis, double a, double b) {

@@ -2,7 +2,9 @@
 // (0, 1 the point series; 2..21 the slots' lines; 22..27 auxiliary lines),
 // a bottom and a left axis. Callers never touch the plotting library; every
 // change asks for one queued repaint, so a command that adds many points
-// costs a single repaint.
+// costs a single repaint. Each series keeps every point it was given and
+// draws only what the pixels can show of them, worked out again only when
+// its points or the view change.
 #pragma once
 
 #include <QColor>
@@ -11,6 +13,8 @@
 #include <vector>
 
 #include <qcustomplot.h>
+
+class ChartSeries;
 
 struct PlotRect {
     int Left = 0;
@@ -21,13 +25,18 @@ struct PlotRect {
 
 enum class ChartAxis { Bottom, Left };
 
+// Where a line series is drawn: with the spectra, or above them with the
+// cursors and marks that change at every key. Each is repainted on its own.
+enum class ChartLayer { Spectra, Marks };
+
 class TChart : public QWidget {
     Q_OBJECT
 public:
     explicit TChart(QWidget* parent = nullptr);
 
-    // Appends a series and returns its index.
-    int AddLineSeries(const QColor& colour);
+    // Appends a series and returns its index. Point series are drawn under
+    // the lines.
+    int AddLineSeries(const QColor& colour, ChartLayer layer = ChartLayer::Spectra);
     int AddPointSeries(const QColor& colour, int pointSize);
     int SeriesCount() const { return int(series_.size()); }
 
@@ -72,19 +81,26 @@ public:
     std::function<void(Qt::MouseButton, int, int)> OnMouseDown;
 
     QCustomPlot* Surface() const { return plot_; }
+    // Draws what changed and shows it at once, as the next turn of the event
+    // loop would.
     void RepaintNow();
 
 private:
-    QCPGraph* Graph(int index) const;
-    void Queue();
-    // Runs of points added in one command are merged into their series once,
-    // when the series is next read or drawn, not once per run.
-    void Flush(int index) const;
-    void FlushAll() const;
+    ChartSeries& Series(int index) const;
+    int AddSeries(const QColor& colour, int dotSize, QCPLayer* layer);
+    // Asks for one drawing at the next turn of the event loop: of the
+    // layer of series index, or of everything (index -1: axes, ranges).
+    void Queue(int index = -1);
+    void Draw();
 
     QCustomPlot* plot_;
-    std::vector<QCPGraph*> series_;
-    std::vector<QColor> colours_;
-    mutable std::vector<std::vector<QVector<QCPGraphData>>> pending_;
+    QCPLayer* dots_;
+    QCPLayer* spectra_;
+    QCPLayer* marks_;
+    // Owned by the plot, which draws them.
+    std::vector<ChartSeries*> series_;
     bool axesVisible_ = false;
+    bool queued_ = false;
+    bool everything_ = false;
+    std::vector<QCPLayer*> changed_;
 };
