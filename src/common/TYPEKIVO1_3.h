@@ -147,8 +147,17 @@ std::string ShortText(double v);
 // worked out in extended precision: the view transform made permanent, or a
 // plain shift (scale 1) of a field axis.
 void TransformValues(float* v, int n, long double centre, long double scale, long double shift);
-// Every value of v[1..n] divided by d.
+// Every value of v[1..n] divided by d (in double precision: the quotient is
+// rounded to a float all the same).
 void DivideValues(float* v, int n, long double d);
+// The smallest and the largest of v[1..n] (n >= 1), in a pass the processor
+// can pipeline: the chart's ranges and the amplitudes take it over every
+// point of every spectrum at each redraw.
+struct ValueBounds {
+    float Lo = 0;
+    float Hi = 0;
+};
+ValueBounds BoundsOf(const float* v, int n);
 // The largest of 0 and y[1..n] minus the smallest of 0 and y[1..n].
 long double SpanWithZero(const float* y, int n);
 // Points 1..n in the opposite order, each signal staying with its field.

@@ -80,43 +80,36 @@ void LinePoints(const Pixels& pixels, int first, int last, std::vector<KeptPoint
         const PlotPoint at = pixels[k];
         kept.push_back({k, at.X, at.Y});
     };
-    // The open column: its points by index, and the rows of its highest and
-    // lowest.
-    bool open = false;
-    double nextColumn = 0, topY = 0, bottomY = 0;
-    int start = 0, top = 0, bottom = 0, end = 0;
-    auto close = [&] {
-        const int a = std::min(top, bottom), b = std::max(top, bottom);
-        keep(start);
-        if (a > start) keep(a);
+    int k = first;
+    while (k < last) {
+        const PlotPoint at = pixels[k];
+        if (!(std::isfinite(at.X) && std::isfinite(at.Y))) {
+            kept.push_back({k, at.X, at.Y});
+            ++k;
+            continue;
+        }
+        // Points come in rising X: the column ends where the next one begins.
+        const double nextColumn = std::floor(at.X + 0.5) + 0.5;
+        int top = k, bottom = k;
+        double topY = at.Y, bottomY = at.Y;
+        int j = k + 1;
+        for (; j < last; ++j) {
+            const PlotPoint p = pixels[j];
+            if (!(p.X < nextColumn) || !std::isfinite(p.Y)) break;
+            // Without branches: noise makes them unpredictable.
+            const bool higher = p.Y < topY, lower = p.Y > bottomY;
+            top = higher ? j : top;
+            topY = higher ? p.Y : topY;
+            bottom = lower ? j : bottom;
+            bottomY = lower ? p.Y : bottomY;
+        }
+        const int a = std::min(top, bottom), b = std::max(top, bottom), end = j - 1;
+        keep(k);
+        if (a > k) keep(a);
         if (b > a) keep(b);
         if (end > b) keep(end);
-    };
-    for (int k = first; k < last; ++k) {
-        const PlotPoint at = pixels[k];
-        const double px = at.X, py = at.Y;
-        if (open && px < nextColumn && std::isfinite(py)) {
-            // Without branches: noise makes them unpredictable.
-            const bool higher = py<topY, lower = py> bottomY;
-            top = higher ? k : top;
-            topY = higher ? py : topY;
-            bottom = lower ? k : bottom;
-            bottomY = lower ? py : bottomY;
-            end = k;
-            continue;
-        }
-        if (open) close();
-        open = std::isfinite(px) && std::isfinite(py);
-        if (!open) {
-            kept.push_back({k, px, py});
-            continue;
-        }
-        start = top = bottom = end = k;
-        topY = bottomY = py;
-        // Points come in rising X: the column ends where the next one begins.
-        nextColumn = std::floor(px + 0.5) + 0.5;
+        k = j;
     }
-    if (open) close();
 }
 
 // The same, taken from whole, what was kept of a range that holds

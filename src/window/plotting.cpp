@@ -1,4 +1,5 @@
 // The view transform and the drawing of the marked spectra.
+#include <algorithm>
 #include <QCheckBox>
 
 #include "Kivo1_3.h"
@@ -22,15 +23,14 @@ void TForm1::InitAxes() {
     double minX = NumSpec > 0 ? double(SpecX[1][1]) : 0.0;
     double maxX = 0, minY = 0, maxY = 0;
     for (int i = 1; i <= NumSpec; ++i) {
-        const float* x = SpecX[i].Data();
-        const float* y = SpecY[i].Data();
-        for (int k = 0; k < Params[i].NumPoints; ++k) {
-            const double xv = x[k], yv = y[k];
-            if (xv > maxX) maxX = xv;
-            if (xv < minX) minX = xv;
-            if (yv > maxY) maxY = yv;
-            if (yv < minY) minY = yv;
-        }
+        const int n = Params[i].NumPoints;
+        if (n <= 0) continue;
+        const kivo::ValueBounds x = kivo::BoundsOf(SpecX[i].Data(), n);
+        const kivo::ValueBounds y = kivo::BoundsOf(SpecY[i].Data(), n);
+        minX = std::min(minX, double(x.Lo));
+        maxX = std::max(maxX, double(x.Hi));
+        minY = std::min(minY, double(y.Lo));
+        maxY = std::max(maxY, double(y.Hi));
     }
     XCentre = (maxX + minX) / 2;
     YCentre = (maxY + minY) / 2;
@@ -58,7 +58,8 @@ void TForm1::Plot() {
     Parameters(ActiveSpec);
     for (int i = 1; i <= NumSpec; ++i) {
         const int n = Params[i].NumPoints;
-        Params[i].Amplitude = kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), 1, n).Amplitude;
+        const kivo::ValueBounds y = kivo::BoundsOf(SpecY[i].Data(), n);
+        Params[i].Amplitude = double(y.Hi) - double(y.Lo);
         if (Marked[i]) {
             Chart1->Clear(SpecSeries[i]);
             Chart1->SetActive(SpecSeries[i], true);

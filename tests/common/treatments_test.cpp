@@ -421,3 +421,19 @@ TEST(RemoveRun, ClosesUpBehindTheRun) {
     EXPECT_EQ(Floats(y.begin(), y.begin() + 3), (Floats{10, 14, 15}));
     EXPECT_EQ(RemoveRun(x.data(), y.data(), 3, 3, 9), 2); // never past the end
 }
+
+// The bounds run in eight lanes and a tail: an extreme in any lane, in the
+// tail or at the first point is found, for every count around the lanes.
+TEST(BoundsOf, ExtremesInEveryLaneAndTheTail) {
+    for (int n = 1; n <= 27; ++n)
+        for (int at = 0; at < n; ++at) {
+            Floats v(size_t(n), 1.0f);
+            v[size_t(at)] = -3.5f;
+            v[size_t(n - 1 - at)] = at == n - 1 - at ? -3.5f : 7.25f;
+            const ValueBounds b = BoundsOf(v.data(), n);
+            EXPECT_EQ(b.Lo, -3.5f) << n << " " << at;
+            EXPECT_EQ(b.Hi, n == 1 ? -3.5f : (at == n - 1 - at ? 1.0f : 7.25f)) << n << " " << at;
+        }
+    const Floats negative{-2, -1, -4};
+    EXPECT_EQ(SpanWithZero(negative.data(), 3), 4.0L); // zero counts as the top
+}
