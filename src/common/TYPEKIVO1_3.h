@@ -61,6 +61,7 @@ struct ParamSpec {
     std::string Line2;
     int8_t PhaseSign = 1;
     double Amplitude = 0;
+    bool operator==(const ParamSpec&) const = default;
 };
 
 using ParSpecSet = SlotArray<ParamSpec>;

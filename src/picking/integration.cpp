@@ -15,6 +15,7 @@ const QColor Purple(128, 0, 128);
 }
 
 void TForm1::Frame11Label4Click() {
+    BeginStep(QStringLiteral("Double integration"));
     SelectMode = false;
     CheckActivSpec();
     Plot();
@@ -63,6 +64,7 @@ void TForm1::Frame11Label4Click() {
 }
 
 void TForm1::IntegrateMarked() {
+    BeginStep(QStringLiteral("Double integration"));
     int mist = 0;
     const int a = ActiveSpec;
     if (a < 1) return;

@@ -21,6 +21,7 @@ void TForm1::SubtrSpec(int commit) {
         b = BaseSpec >= 1 && BaseSpec <= NumSpec ? BaseSpec : 0;
         if (b != 0) PreviewRef = SpecId[b];
     } else {
+        BeginStep(QStringLiteral("Subtraction"));
         for (int i = 1; i <= NumSpec && b == 0; ++i)
             if (PreviewRef != 0 && SpecId[i] == PreviewRef) b = i;
     }

@@ -30,6 +30,7 @@ void TForm1::Memo1Exit() {
     memoExiting_ = true;
     const int a = ActiveSpec;
     if (a != 0) {
+        BeginStep(QStringLiteral("Parameters"));
         kivo::ParamSpec& p = Params[a];
         p.Line1 = StoreText(LineOf(Memo1, 1), p.Line1);
         p.Line2 = StoreText(LineOf(Memo1, 2), p.Line2);

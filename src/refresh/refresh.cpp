@@ -95,6 +95,7 @@ void TForm1::CommitPendingWork() {
 }
 
 void TForm1::CommitBaseLine() {
+    BeginStep(QStringLiteral("Base line"));
     for (int i = 1; i <= NumSpec; ++i) {
         const int n = Params[i].NumPoints;
         if (!Previewed(i) || n <= 0 || !SavedX[i].Allocated() || !SavedY[i].Allocated()) continue;
@@ -108,6 +109,7 @@ void TForm1::CommitBaseLine() {
 }
 
 void TForm1::CommitRestriction() {
+    BeginStep(QStringLiteral("Restriction"));
     RestrictPending = false;
     // The range was picked on one spectrum; it cuts that one by position and
     // the others marked with it by field, and none marked since.

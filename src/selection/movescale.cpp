@@ -152,6 +152,7 @@ void TForm1::Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 }
 
 void TForm1::Frame12Label10Click() {
+    BeginStep(QStringLiteral("Save as in plot"));
     // The marks as the last key of the mode left them: no CheckActivSpec.
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
@@ -163,6 +164,7 @@ void TForm1::Frame12Label10Click() {
 }
 
 void TForm1::Frame12Label12Click() {
+    BeginStep(QStringLiteral("Back order"));
     CheckActivSpec();
     if (!NoneMarked)
         for (int i = ActiveSpec; i <= NumSpec; ++i)

@@ -80,6 +80,7 @@ void TForm1::Frame12Label8Click() {
 }
 
 void TForm1::NormaliseOnComponent() {
+    BeginStep(QStringLiteral("Norm on Comp"));
     QString refused;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
@@ -95,6 +96,7 @@ void TForm1::NormaliseOnComponent() {
 }
 
 void TForm1::CombineComponentField() {
+    BeginStep(QStringLiteral("Align on Comp"));
     const int a = ActiveSpec;
     const double ca =
         kivo::RangeExtrema(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1], PickIndex[2]).Centre;
@@ -116,6 +118,7 @@ void TForm1::CombineComponentField() {
 }
 
 void TForm1::Frame12Label5Click() {
+    BeginStep(QStringLiteral("Norm on Int"));
     CheckActivSpec();
     for (int i = 1; i <= NumSpec; ++i) {
         kivo::ParamSpec& p = Params[i];
@@ -130,6 +133,7 @@ void TForm1::Frame12Label5Click() {
 }
 
 void TForm1::Frame12Label9Click() {
+    BeginStep(QStringLiteral("Norm on Amp"));
     CheckActivSpec();
     QString refused;
     for (int i = 1; i <= NumSpec; ++i) {
@@ -144,6 +148,7 @@ void TForm1::Frame12Label9Click() {
 }
 
 void TForm1::Frame12Label11Click() {
+    BeginStep(QStringLiteral("Norm on Rb"));
     CheckActivSpec();
     if (NoneMarked) return;
     for (int i = ActiveSpec; i <= NumSpec; ++i) {
@@ -164,6 +169,7 @@ void TForm1::Frame12Label11Click() {
 }
 
 void TForm1::Frame12Label7Click() {
+    BeginStep(QStringLiteral("3300 G"));
     CheckActivSpec();
     Chart1->SetAxesVisible(true);
     for (int i = 1; i <= NumSpec; ++i) {

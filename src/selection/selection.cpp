@@ -72,6 +72,7 @@ void TForm1::DeleteF81Click() {
     const kivo::SlotArray<bool> doomed = Marked;
     const int before = NumSpec;
     CommitPendingWork();
+    BeginStep(QStringLiteral("Delete"));
     CheckActivSpec();
     CompactPending = true;
     KeepCount = 0;

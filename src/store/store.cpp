@@ -111,6 +111,7 @@ void TForm1::ReadClick() {
     // left pending goes into the spectra it was computed from first. Only a
     // read that goes ahead replaces the base spectrum with the others.
     CommitPendingWork();
+    BeginStep(QStringLiteral("Read"));
     if (!AddMode) {
         NumSpec = 0;
         RemoveBaseMark();
@@ -278,6 +279,9 @@ void TForm1::WriteClick() {
         FileSpectrumName[b] = path;
         // The base spectrum keeps its mark behind the new name.
         SpecCheck[b]->setText(ShortName(path) + (b == BaseSpec ? BaseMark : QString()));
+        // A save changes no spectrum: the new name is no step to undo.
+        StoreShadow[b].File = path;
+        StoreShadow[b].Caption = ShortName(path);
     }
     Parameters(ActiveSpec);
     if (!failures.isEmpty()) {

@@ -71,6 +71,7 @@ void TForm1::ForSearchMnRb() {
 }
 
 void TForm1::CalibrateByRefLines() {
+    BeginStep(QStringLiteral("Calibration"));
     CheckActivSpec();
     SetModeLine(QStringLiteral("  Treatment  "));
     const RefPair ref = RefPairOf(RefLineKind);

@@ -36,6 +36,7 @@ void TForm1::SmoothSpec(int commit) {
         }
         return;
     }
+    BeginStep(QStringLiteral("Smoothing"));
     // Only what the preview showed is committed; the count of marked spectra
     // taken now decides for all of them whether results get new slots.
     const bool toNewSlots = NumMarked <= 10;

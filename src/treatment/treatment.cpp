@@ -64,6 +64,7 @@ void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 }
 
 void TForm1::Frame16Label9Click() {
+    BeginStep(QStringLiteral("Inverse"));
     CheckActivSpec();
     for (int i = ActiveSpec; i >= 1 && i <= NumSpec; ++i)
         if (Marked[i]) kivo::TransformValues(SpecY[i].Data(), Params[i].NumPoints, 0, -1, 0);
@@ -73,6 +74,7 @@ void TForm1::Frame16Label9Click() {
 }
 
 void TForm1::Frame16Label10Click() {
+    BeginStep(QStringLiteral("Erase mistakes"));
     CheckActivSpec();
     MistCount = 0;
     QString refused;
@@ -112,6 +114,7 @@ void TForm1::Frame16Label11Click() {
 }
 
 void TForm1::DeletePickedPoints() {
+    BeginStep(QStringLiteral("Delete points"));
     CheckActivSpec();
     const int s = ActiveSpec;
     if (s >= 1) {

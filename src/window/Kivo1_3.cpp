@@ -337,6 +337,15 @@ void TForm1::CreateMenu() {
     MenuItem(file, QStringLiteral("Refresh"), "refresh1Click", &TForm1::refresh1Click, Qt::Key_F4);
     MenuItem(file, QStringLiteral("E&xit   AltX"), "Button2Click", &TForm1::Button2Click);
 
+    QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
+    UndoItem = MenuItem(edit, QStringLiteral("Undo"), "UndoClick", &TForm1::UndoClick,
+                        QKeySequence(Qt::CTRL | Qt::Key_Z));
+    RedoItem = MenuItem(edit, QStringLiteral("Redo"), "RedoClick", &TForm1::RedoClick,
+                        QKeySequence(Qt::CTRL | Qt::Key_Y));
+    RedoItem->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    UpdateUndoItems();
+
     QMenu* view = bar->addMenu(QStringLiteral("View"));
     MenuItem(view, QStringLiteral("Grid"), "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
     MenuItem(view, QStringLiteral("Parameters"), "Label9Click", &TForm1::Label9Click, Qt::Key_F5);
@@ -403,6 +412,14 @@ void TForm1::SetKeyHandler(TFrame1* frame, const char* command,
 }
 
 void TForm1::Guarded(const char* command, const std::function<void()>& body) {
+    // The outermost command ends an undo step, whatever became of it.
+    struct Depth {
+        TForm1* form;
+        explicit Depth(TForm1* f) : form(f) { ++form->guardDepth_; }
+        ~Depth() {
+            if (--form->guardDepth_ == 0) form->UndoCheckpoint();
+        }
+    } depth(this);
     try {
         body();
     } catch (const std::exception& e) {
@@ -610,6 +627,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (exitKey) {
         Guarded("Button2Click", [this] { Button2Click(); });
+        return true;
+    }
+    // Undo and redo by the keys' places, for a layout whose letters the
+    // menu's shortcuts do not find; in a parameter box Ctrl+Z is the box's own.
+    const bool ctrlOnly = shift.Ctrl && !shift.Alt;
+    if (ctrlOnly && (code == 'Z' || code == 'Y') &&
+        !(watched == Memo1 || watched == Memo2 || watched == Memo3)) {
+        if (code == 'Z' && !shift.Shift)
+            Guarded("UndoClick", [this] { UndoClick(); });
+        else
+            Guarded("RedoClick", [this] { RedoClick(); });
         return true;
     }
 

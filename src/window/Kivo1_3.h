@@ -13,6 +13,7 @@
 #include "TYPEKIVO1_3.h"
 #include "keys.h"
 #include "text_lines.h"
+#include "undo.h"
 
 class QCheckBox;
 class QLabel;
@@ -35,6 +36,30 @@ class TForm1 : public QMainWindow {
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // ---- Undo and redo ---------------------------------------------------
+    // The store as the last command left it, against which the next
+    // command's changes are found, and the steps they made.
+    UndoHistory Undo;
+    kivo::SlotArray<SlotState> StoreShadow;
+    kivo::SlotArray<SlotView> ShadowViews;
+    uint16_t ShadowNumSpec = 0, ShadowBaseSpec = 0;
+    QString StepName; // what the command changing the store now is called
+    QAction* UndoItem = nullptr;
+    QAction* RedoItem = nullptr;
+    // Ends the step of the command before and names the one that follows.
+    void BeginStep(const QString& name);
+    // Makes what changed in the store since the last checkpoint one step.
+    void UndoCheckpoint();
+    void UndoClick();
+    void RedoClick();
+    void StepBack(bool undo);
+    bool EntryInProgress() const;
+    SlotState CaptureSlot(int slot) const;
+    bool SlotUnchanged(const SlotState& kept, int slot) const;
+    SlotView ViewOf(int slot) const;
+    void SwapStep(UndoStep& step);
+    void UpdateUndoItems();
 
     // ---- Spectrum store ------------------------------------------------
     uint16_t NumSpec = 0;
@@ -345,6 +370,7 @@ private:
     TFrame1* CreateFrame(const QString& name, const QStringList& captions);
     // Runs a command; a failure is shown on the mode line, never thrown on.
     void Guarded(const char* command, const std::function<void()>& body);
+    int guardDepth_ = 0; // commands running inside one another
     // Connects a label click to a command.
     void OnClick(TLabel* label, const char* command, void (TForm1::*handler)());
     void SetKeyHandler(TFrame1* frame, const char* command,
