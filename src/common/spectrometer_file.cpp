@@ -8,6 +8,7 @@
 #include <bit>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -110,24 +111,46 @@ std::optional<BinaryNumber> Bes3tNumber(std::string_view letter) {
     return std::nullopt;
 }
 
-double Decode(BinaryNumber f, bool bigEndian, const char* at) {
-    const int size = NumberBytes(f);
-    uint64_t bits = 0;
-    for (int i = 0; i < size; ++i)
-        bits |= uint64_t(static_cast<unsigned char>(at[bigEndian ? size - 1 - i : i])) << (8 * i);
+uint8_t ByteSwap(uint8_t v) {
+    return v;
+}
+uint16_t ByteSwap(uint16_t v) {
+    return __builtin_bswap16(v);
+}
+uint32_t ByteSwap(uint32_t v) {
+    return __builtin_bswap32(v);
+}
+uint64_t ByteSwap(uint64_t v) {
+    return __builtin_bswap64(v);
+}
+
+// n numbers of type T, stride bytes apart, as floats: one loop per format,
+// so a spectrum of MaxPoints costs a few microseconds.
+template <typename Bits, typename T>
+void DecodeRun(const char* at, size_t stride, int n, bool bigEndian, double scale, float* out) {
+    const bool swap = bigEndian != (std::endian::native == std::endian::big);
+    for (int k = 0; k < n; ++k, at += stride) {
+        Bits bits;
+        std::memcpy(&bits, at, sizeof bits);
+        if (swap) bits = ByteSwap(bits);
+        out[k] = float(double(std::bit_cast<T>(bits)) * scale);
+    }
+}
+
+void Decode(BinaryNumber f, const char* at, size_t stride, int n, bool bigEndian, double scale,
+            float* out) {
     switch (f) {
     case BinaryNumber::Int8:
-        return int8_t(uint8_t(bits));
+        return DecodeRun<uint8_t, int8_t>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Int16:
-        return int16_t(uint16_t(bits));
+        return DecodeRun<uint16_t, int16_t>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Int32:
-        return int32_t(uint32_t(bits));
+        return DecodeRun<uint32_t, int32_t>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Float32:
-        return std::bit_cast<float>(uint32_t(bits));
+        return DecodeRun<uint32_t, float>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Float64:
-        return std::bit_cast<double>(bits);
+        return DecodeRun<uint64_t, double>(at, stride, n, bigEndian, scale, out);
     }
-    return 0;
 }
 
 void Refuse(SpectrometerHeader& h, std::string reason) {
@@ -150,6 +173,11 @@ std::string Short(double v, int decimals) {
         if (s.back() == '.') s.pop_back();
     }
     return s;
+}
+
+// A header's value as a reason quotes it: a line of any length is cut short.
+std::string Cut(std::string_view v) {
+    return v.size() <= 24 ? std::string(v) : std::string(v.substr(0, 24)) + "...";
 }
 
 // The conditions a spectrometer file records and the record has no field
@@ -253,22 +281,23 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
     const size_t values = size_t(std::count(kinds.begin(), kinds.end(), ',')) + 1;
     if (values > 1) return Refuse(h, std::to_string(values) + " values per point"), h;
     const std::string_view kind = Trim(kinds);
-    if (kind != "REAL" && kind != "CPLX") return Refuse(h, "no real part (" + kinds + ")"), h;
+    if (kind != "REAL" && kind != "CPLX") return Refuse(h, "no real part (" + Cut(kinds) + ")"), h;
     if (!TakePoints(h, e, "XPTS")) return h;
 
     const std::string real = e.Text("IRFMT") ? *e.Text("IRFMT") : "";
     const std::optional<BinaryNumber> format = Bes3tNumber(Trim(real));
-    if (!format) return Refuse(h, "number format '" + real + "' unknown"), h;
+    if (!format) return Refuse(h, "number format '" + Cut(real) + "' unknown"), h;
     h.Format = *format;
     h.PointBytes = NumberBytes(*format);
     if (kind == "CPLX") {
         const std::string imag = e.Text("IIFMT") ? *e.Text("IIFMT") : real;
         const std::optional<BinaryNumber> imagFormat = Bes3tNumber(Trim(imag));
-        if (!imagFormat) return Refuse(h, "number format '" + imag + "' unknown"), h;
+        if (!imagFormat) return Refuse(h, "number format '" + Cut(imag) + "' unknown"), h;
         h.PointBytes += NumberBytes(*imagFormat);
     }
     const std::string order = e.Text("BSEQ") ? *e.Text("BSEQ") : "BIG";
-    if (order != "BIG" && order != "LIT") return Refuse(h, "byte order '" + order + "' unknown"), h;
+    if (order != "BIG" && order != "LIT")
+        return Refuse(h, "byte order '" + Cut(order) + "' unknown"), h;
     h.BigEndian = order == "BIG";
 
     const std::string unit = e.Text("XUNI") ? *e.Text("XUNI") : "G";
@@ -279,13 +308,13 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
     else if (unit == "T")
         h.FieldScale = 1e4;
     else
-        return Refuse(h, "axis in " + unit + ", not a field"), h;
+        return Refuse(h, "axis in " + Cut(unit) + ", not a field"), h;
     const std::string type = e.Text("XTYP") ? *e.Text("XTYP") : "IDX";
     if (type == "IGD") {
         h.AxisInFile = true;
         const std::string axisFormat = e.Text("XFMT") ? *e.Text("XFMT") : "D";
         const std::optional<BinaryNumber> f = Bes3tNumber(Trim(axisFormat));
-        if (!f) return Refuse(h, "number format '" + axisFormat + "' unknown"), h;
+        if (!f) return Refuse(h, "number format '" + Cut(axisFormat) + "' unknown"), h;
         h.AxisFormat = *f;
     } else if (type == "IDX") {
         double first = 0, width = 0;
@@ -294,7 +323,7 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
         h.FieldFirst = first * h.FieldScale;
         h.FieldLast = (first + width) * h.FieldScale;
     } else {
-        return Refuse(h, "axis type '" + type + "' unknown"), h;
+        return Refuse(h, "axis type '" + Cut(type) + "' unknown"), h;
     }
 
     ParamSpec& p = h.Params;
@@ -362,18 +391,17 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
         return Refusal("axis " + std::to_string(axis->size()) + " bytes, " +
                        std::to_string(h.AxisBytes()) + " expected");
     const int n = h.Points;
-    const int axisBytes = NumberBytes(h.AxisFormat);
-    const double step = (h.FieldLast - h.FieldFirst) / (n - 1);
-    for (int k = 0; k < n; ++k) {
-        const double field = h.AxisInFile ? Decode(h.AxisFormat, h.BigEndian,
-                                                   axis->data() + size_t(k) * size_t(axisBytes)) *
-                                                h.FieldScale
-                                          : h.FieldFirst + step * k;
-        x[k] = float(field);
-        y[k] = float(Decode(h.Format, h.BigEndian, data.data() + size_t(k) * size_t(h.PointBytes)));
+    Decode(h.Format, data.data(), size_t(h.PointBytes), n, h.BigEndian, 1, y);
+    if (h.AxisInFile) {
+        Decode(h.AxisFormat, axis->data(), size_t(NumberBytes(h.AxisFormat)), n, h.BigEndian,
+               h.FieldScale, x);
+    } else {
+        const double step = (h.FieldLast - h.FieldFirst) / (n - 1);
+        for (int k = 0; k < n; ++k) x[k] = float(h.FieldFirst + step * k);
+    }
+    for (int k = 0; k < n; ++k)
         if (!std::isfinite(x[k]) || !std::isfinite(y[k]))
             return Refusal("no number at point " + std::to_string(k + 1));
-    }
     p = h.Params;
     FinishPoints(p, x, y, n);
     const double sweep = double(x[n - 1]) - double(x[0]);
