@@ -1,6 +1,8 @@
 // Reading a full set of spectra: 20 .esr files of 15000 points each, as when
-// a whole series is loaded into the slots at once.
+// a whole series is loaded into the slots at once; and the same series as
+// the spectrometer's BES3T file pairs.
 #include "TYPEKIVO1_3.h"
+#include "spectrometer_writer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -136,6 +138,52 @@ void BM_ParseSeries(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ParseSeries)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+// 20 BES3T pairs of 15000 points (64-bit floats, big-endian, as the
+// acquisition software writes them), read as the read command does.
+struct Bes3tSeries {
+    fs::path dir;
+    std::vector<SpectrumRead> reads;
+
+    Bes3tSeries() {
+        dir = fs::temp_directory_path() / ("kivo_bench_bes3t_" + std::to_string(std::rand()));
+        fs::create_directories(dir);
+        for (int s = 1; s <= MaxSpec; ++s) {
+            const kivo_examples::KnownSpectrum known =
+                kivo_examples::DerivativeLine(MaxPoints, 3250 + s, 3350 + s);
+            const kivo_examples::Bes3tFiles files = kivo_examples::Bes3t(known, {});
+            SpectrumRead read;
+            read.Kind = KindBes3t;
+            char name[16];
+            std::snprintf(name, sizeof name, "s%02d.DSC", s);
+            read.Path = (dir / name).string();
+            std::snprintf(name, sizeof name, "s%02d.DTA", s);
+            read.DataPath = (dir / name).string();
+            if (!kivo_examples::WriteBytes(read.Path, files.Dsc) ||
+                !kivo_examples::WriteBytes(read.DataPath, files.Dta))
+                std::abort();
+            reads.push_back(std::move(read));
+        }
+    }
+    ~Bes3tSeries() { fs::remove_all(dir); }
+};
+
+void BM_ReadBes3tSeries(benchmark::State& state) {
+    static Bes3tSeries series;
+    for (auto _ : state) {
+        ReadSpectrumFiles(series.reads);
+        for (const SpectrumRead& r : series.reads)
+            if (r.Result.Status != ReadStatus::Ok || r.Params.NumPoints != MaxPoints) {
+                state.SkipWithError("a file did not read back");
+                return;
+            }
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ReadBes3tSeries)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(10)
     ->ReportAggregatesOnly(true);

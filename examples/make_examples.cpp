@@ -1,11 +1,14 @@
 // Writes the example spectra shipped with Kivo: a sample line, the same sample
 // with a ruby standard, the Mn2+/MgO sextet, an empty cavity base line, a .txt
 // point file and a spectrum of the largest size. Every file is synthesised from
-// a fixed seed, so running the program again gives byte-identical files.
+// a fixed seed, so running the program again gives byte-identical files. The
+// same sample and a DPPH line are also written as the spectrometer's own file
+// pairs (BES3T and ESP/WinEPR), which Kivo reads but never writes.
 //
 // Usage: make_examples [directory]   (default: the current directory)
 
 #include "TYPEKIVO1_3.h"
+#include "spectrometer_writer.h"
 
 #include <cmath>
 #include <cstdint>
@@ -309,6 +312,76 @@ bool WriteLong(const std::filesystem::path& dir) {
     return WriteEsr(dir, "long15000.esr", p, t);
 }
 
+bool WriteFiles(const std::filesystem::path& dir,
+                std::initializer_list<std::pair<std::string, const std::string*>> files,
+                size_t points) {
+    for (const auto& [name, bytes] : files) {
+        const std::string path = (dir / name).string();
+        if (!kivo_examples::WriteBytes(path, *bytes)) {
+            std::cerr << "make_examples: " << path << ": write failed\n";
+            return false;
+        }
+        std::cout << path << ": " << points << " points\n";
+    }
+    return true;
+}
+
+kivo_examples::KnownSpectrum Known(const std::string& title, const Trace& t, double scale) {
+    kivo_examples::KnownSpectrum s;
+    s.Title = title;
+    for (size_t i = 0; i < t.X.size(); ++i) {
+        s.Field.push_back(t.X[i]);
+        s.Signal.push_back(std::round(t.Y[i] * scale));
+    }
+    s.FrequencyGHz = FreqGHz;
+    s.PowerMw = SampleRun.Power;
+    s.ModulationG = SampleRun.Modulation;
+    s.GainDb = 46;
+    s.GainFactor = SampleRun.Gain;
+    s.TemperatureK = 293;
+    s.Scans = 4;
+    return s;
+}
+
+// The coal sample as BES3T pairs: 64-bit big-endian floats on a linear
+// axis in gauss, and 32-bit little-endian floats with the axis in an .XGF
+// file in millitesla.
+bool WriteBes3tSample(const std::filesystem::path& dir) {
+    const Axis a{3350.0, 100.0, 1024};
+    const Trace t = Synthesise(
+        a, [](double b) { return CavityBackground(b) + LineValue(CoalLine, b); }, 150.0,
+        0x5A3B1E0001ULL);
+    const kivo_examples::KnownSpectrum s = Known("Sample A, coal", t, 1.0);
+    const kivo_examples::Bes3tFiles linear = kivo_examples::Bes3t(s, {'D', true, false, false});
+    const kivo_examples::Bes3tFiles listed = kivo_examples::Bes3t(s, {'F', false, true, true});
+    return WriteFiles(dir,
+                      {{"coal_bes3t.DSC", &linear.Dsc},
+                       {"coal_bes3t.DTA", &linear.Dta},
+                       {"coal_bes3t_mT.DSC", &listed.Dsc},
+                       {"coal_bes3t_mT.DTA", &listed.Dta},
+                       {"coal_bes3t_mT.XGF", &listed.Xgf}},
+                      s.Field.size());
+}
+
+// A DPPH line as the Windows software writes it (32-bit little-endian
+// floats) and as the older ESP one does (32-bit big-endian whole numbers).
+bool WriteEspDpph(const std::filesystem::path& dir) {
+    const Axis a{3350.0, 50.0, 512};
+    const DerivLine dpph{ResonanceField(2.0036, FreqGHz), 6.0, 1.0, Shape::Gauss};
+    const Trace t = Synthesise(
+        a, [&](double b) { return 0.02 + LineValue(dpph, b); }, 0.008, 0x5A3B1E0007ULL);
+    kivo_examples::KnownSpectrum s = Known("DPPH in polystyrene", t, 1e5);
+    s.Comment = "field reference";
+    const kivo_examples::EspFiles winepr = kivo_examples::Esp(s, true);
+    const kivo_examples::EspFiles esp = kivo_examples::Esp(s, false);
+    return WriteFiles(dir,
+                      {{"dpph_winepr.par", &winepr.Par},
+                       {"dpph_winepr.spc", &winepr.Spc},
+                       {"dpph_esp.par", &esp.Par},
+                       {"dpph_esp.spc", &esp.Spc}},
+                      s.Field.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -330,5 +403,7 @@ int main(int argc, char** argv) {
     ok = WriteEmptyCavity(dir) && ok;
     ok = WritePointsTxt(dir) && ok;
     ok = WriteLong(dir) && ok;
+    ok = WriteBes3tSample(dir) && ok;
+    ok = WriteEspDpph(dir) && ok;
     return ok ? 0 : 1;
 }

@@ -342,7 +342,16 @@ std::string CutToCharacters(std::string_view line, CodePage page, size_t n);
 
 // ---- Spectrum files -------------------------------------------------------
 
-enum FileKindCode { KindEsr = 0, KindTxt = 1, KindDat = 2, KindUnknown = -1 };
+// The spectrometer pairs: BES3T (.DSC descriptor, .DTA data) and ESP/WinEPR
+// (.par parameters, .spc data); either file of a pair names it.
+enum FileKindCode {
+    KindEsr = 0,
+    KindTxt = 1,
+    KindDat = 2,
+    KindBes3t = 3,
+    KindEsp = 4,
+    KindUnknown = -1
+};
 
 // Kind from a file name's ending, without regard to letter case.
 int FileKindOf(std::string_view fileName);
@@ -357,6 +366,7 @@ enum class ReadStatus {
     TooLarge,     // larger than MaxFileBytes (Size tells how large)
     NoPoints,     // no "Spectr:" line, or fewer than 2 point lines after it
     BadPointLine, // a point line does not hold numbers (Line tells which)
+    Refused,      // a spectrometer file Kivo cannot use (Reason tells why)
 };
 
 struct ReadResult {
@@ -364,6 +374,7 @@ struct ReadResult {
     int Line = 0;           // 1-based line of the file at fault (BadPointLine)
     bool Truncated = false; // more than MaxPoints point lines: the first ones kept
     uint64_t Size = 0;      // bytes of a file refused as TooLarge
+    std::string Reason;     // why a file was Refused, as the mode line says it
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).
@@ -380,9 +391,12 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
 ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
                             PointBuffer& Y);
 
-// One file of a selection and what reading it gave.
+// One file of a selection and what reading it gave. A spectrometer pair is
+// read from Path (its descriptor or parameter file), DataPath (its binary
+// data) and, for an axis kept in a file of its own, AxisPath.
 struct SpectrumRead {
     std::string Path;
+    std::string DataPath, AxisPath;
     int Kind = KindUnknown;
     ParamSpec Params;
     PointBuffer X, Y;
@@ -409,6 +423,49 @@ std::string SaveTempPath(const std::string& target);
 // is written in place. Returns false on failure with a short reason in error.
 bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
                        std::string& error);
+
+// ---- Spectrometer files -------------------------------------------------------
+
+// What a BES3T descriptor or an ESP parameter file says about its spectrum:
+// the layout of the binary data, the field axis and the parameters. Every
+// size is checked against the data's real length before a byte of it is used.
+enum class BinaryNumber { Int8, Int16, Int32, Float32, Float64 };
+struct SpectrometerHeader {
+    ReadResult Result; // Refused (with its reason) when the text alone rules the file out
+    int Points = 0;
+    BinaryNumber Format = BinaryNumber::Float32;
+    bool BigEndian = false;
+    int PointBytes = 0;      // bytes from one point to the next (real and imaginary parts)
+    bool AxisInFile = false; // the field of every point in the axis file (BES3T IGD)
+    BinaryNumber AxisFormat = BinaryNumber::Float64;
+    double FieldFirst = 0; // a linear axis: first and last field, gauss
+    double FieldLast = 0;
+    double FieldScale = 1; // gauss per unit of the axis file
+    ParamSpec Params;      // all but NumPoints and Amplitude
+    uint64_t DataBytes() const;
+    uint64_t AxisBytes() const;
+};
+
+SpectrometerHeader ReadBes3tDescriptor(std::string_view text);
+// An ESP parameter file with a "DOS" format line was written by the Windows
+// software: its data are 32-bit little-endian floats, otherwise 32-bit
+// big-endian integers.
+SpectrometerHeader ReadEspParameters(std::string_view text);
+
+// The points of a spectrum whose header was read: the real part of each
+// point into y, its field in gauss into x (from the axis file's bytes when
+// the header asks for them; nullptr when there is no such file), turned
+// round when falling as .esr files are. p gets the header's parameters, the
+// point count and the amplitude; x and y must hold MaxPoints floats each.
+ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view data,
+                                const std::string_view* axis, ParamSpec& p, float* x, float* y);
+
+// The same from the files: the header file (kind KindBes3t or KindEsp), the
+// data file and the axis file. A data or axis file shorter than the header
+// promises is refused before it is read, and only what is promised is read.
+ReadResult ReadSpectrometerFiles(int kind, const std::string& headerPath,
+                                 const std::string& dataPath, const std::string& axisPath,
+                                 ParamSpec& p, PointBuffer& X, PointBuffer& Y);
 
 // ---- Column files -------------------------------------------------------------
 

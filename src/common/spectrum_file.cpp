@@ -1,5 +1,6 @@
 // The .esr and .txt spectrum files: kinds, reading and writing.
 #include "TYPEKIVO1_3.h"
+#include "input_file.h"
 #include "number_text.h"
 
 #include <fcntl.h>
@@ -29,6 +30,8 @@ int FileKindOf(std::string_view fileName) {
     if (t == ".esr") return KindEsr;
     if (t == ".txt") return KindTxt;
     if (t == ".dat" || t == ".asc") return KindDat;
+    if (t == ".dsc" || t == ".dta") return KindBes3t;
+    if (t == ".par" || t == ".spc") return KindEsp;
     return KindUnknown;
 }
 
@@ -278,8 +281,11 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
         r.Status = ReadStatus::NoPoints;
         return r;
     }
+    FinishPoints(p, x, y, count);
+    return r;
+}
 
-    // Spectra recorded with a falling field are stored rising.
+void FinishPoints(ParamSpec& p, float* x, float* y, int count) {
     int falling = 0;
     for (int k = 0; k + 1 < count; ++k)
         if (x[k + 1] < x[k]) ++falling;
@@ -289,7 +295,43 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
     }
     p.NumPoints = uint16_t(count);
     p.Amplitude = RangeExtrema(x, y, 1, count).Amplitude;
-    return r;
+}
+
+InputFile::InputFile(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd_ < 0) {
+        error_ = errno;
+        return;
+    }
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    size_ = uint64_t(st.st_size);
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool InputFile::Read(std::string& buffer, uint64_t limit, size_t& used) {
+    used = 0;
+    const size_t cap = size_t(limit) + 1;
+    // One byte more than the file tells a file that grows while it is read.
+    if (buffer.size() < std::min<size_t>(size_t(size_) + 1, cap))
+        buffer.resize(std::min<size_t>(size_t(size_) + 1, cap));
+    for (;;) {
+        if (used == cap) return true;
+        if (used == buffer.size()) buffer.resize(std::min<size_t>(used * 2, cap));
+        const size_t room = std::min(buffer.size(), cap) - used;
+        const ssize_t n = ::read(fd_, buffer.data() + used, room);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return n == 0;
+        used += size_t(n);
+    }
 }
 
 ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
@@ -300,18 +342,14 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
         r.Status = ReadStatus::NoPoints;
         return r;
     }
-    // Not blocking: a pipe under a spectrum's name must not hang the read.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
+    InputFile file(path);
+    if (!file.Opened()) {
         r.Status = ReadStatus::CannotOpen;
         return r;
     }
-    if (uint64_t(st.st_size) > MaxFileBytes) {
-        ::close(fd);
+    if (file.Size() > MaxFileBytes) {
         r.Status = ReadStatus::TooLarge;
-        r.Size = uint64_t(st.st_size);
+        r.Size = file.Size();
         return r;
     }
 
@@ -325,25 +363,8 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
             if (buffer.size() > kKeep) std::string().swap(buffer);
         }
     } release;
-    // One byte more than the file tells a file that grows while it is read.
-    if (buffer.size() < size_t(st.st_size) + 1) buffer.resize(size_t(st.st_size) + 1);
     size_t used = 0;
-    bool ok = true;
-    for (;;) {
-        if (used == buffer.size()) {
-            if (used > MaxFileBytes) break;
-            buffer.resize(std::min<size_t>(used * 2, MaxFileBytes + 1));
-        }
-        const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        used += size_t(n);
-    }
-    ::close(fd);
-    if (!ok) {
+    if (!file.Read(buffer, MaxFileBytes, used)) {
         r.Status = ReadStatus::CannotOpen;
         return r;
     }
@@ -363,7 +384,10 @@ void ReadSpectrumFiles(std::vector<SpectrumRead>& files) {
         for (size_t i; (i = next.fetch_add(1)) < files.size();) {
             SpectrumRead& f = files[i];
             try {
-                f.Result = ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
+                f.Result = f.Kind == KindBes3t || f.Kind == KindEsp
+                               ? ReadSpectrometerFiles(f.Kind, f.Path, f.DataPath, f.AxisPath,
+                                                       f.Params, f.X, f.Y)
+                               : ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
             } catch (const std::exception&) {
                 // No memory for this file: it is refused like one that
                 // cannot be read, and the others go on.

@@ -1,6 +1,7 @@
 // The store's commands: filling and emptying slots, reading spectrum files
 // into slots (ReadClick) and saving the marked spectra (WriteClick).
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -18,6 +19,53 @@ namespace {
 
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+bool IsSpectrometerKind(int kind) {
+    return kind == kivo::KindBes3t || kind == kivo::KindEsp;
+}
+
+// The file beside path with the same name and the given ending, whatever the
+// case of the ending; the name with the ending as given when there is none.
+QString Partner(const QString& path, const QString& ending) {
+    const QFileInfo info(path);
+    const QString stem = info.fileName().chopped(4);
+    const QDir dir = info.dir();
+    for (const QString& e : {ending, ending.toUpper(), ending.toLower()})
+        if (QFileInfo(dir.filePath(stem + e)).isFile()) return dir.filePath(stem + e);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (name.size() == stem.size() + 4 && name.startsWith(stem) &&
+            name.endsWith(ending, Qt::CaseInsensitive))
+            return dir.filePath(name);
+    return dir.filePath(stem + ending);
+}
+
+// The files of a spectrometer pair from whichever of them was chosen.
+void PairPaths(const QString& chosen, kivo::SpectrumRead& read) {
+    if (read.Kind == kivo::KindBes3t) {
+        read.Path = LocalPath(Partner(chosen, QStringLiteral(".DSC")));
+        read.DataPath = LocalPath(Partner(chosen, QStringLiteral(".DTA")));
+        read.AxisPath = LocalPath(Partner(chosen, QStringLiteral(".XGF")));
+    } else {
+        read.Path = LocalPath(Partner(chosen, QStringLiteral(".par")));
+        read.DataPath = LocalPath(Partner(chosen, QStringLiteral(".spc")));
+    }
+}
+
+// The selection with each spectrometer pair once: its two files chosen
+// together are one spectrum, named by the first of them.
+QStringList OnePerSpectrum(const QStringList& files) {
+    QStringList kept, pairs;
+    for (const QString& f : files) {
+        const int kind = kivo::FileKindOf(LocalPath(QFileInfo(f).fileName()));
+        if (IsSpectrometerKind(kind)) {
+            const QString pair = QString::number(kind) + f.chopped(4);
+            if (pairs.contains(pair)) continue;
+            pairs << pair;
+        }
+        kept << f;
+    }
+    return kept;
 }
 
 } // namespace
@@ -118,7 +166,7 @@ void TForm1::ReadClick() {
     }
 
     QStringList messages; // every refusal and notice of this read, in order
-    const QStringList files = OpenDialog1.Files();
+    const QStringList files = OnePerSpectrum(OpenDialog1.Files());
     int target = int(files.size()) + NumSpec;
     if (target > kivo::MaxSpec) {
         // Appended to the blank the read starts with.
@@ -131,6 +179,7 @@ void TForm1::ReadClick() {
     for (size_t f = 0; f < reads.size(); ++f) {
         reads[f].Path = LocalPath(files.at(qsizetype(f)));
         reads[f].Kind = kivo::FileKindOf(LocalPath(QFileInfo(files.at(qsizetype(f))).fileName()));
+        if (IsSpectrometerKind(reads[f].Kind)) PairPaths(files.at(qsizetype(f)), reads[f]);
     }
     kivo::ReadSpectrumFiles(reads);
 
@@ -165,6 +214,8 @@ void TForm1::ReadClick() {
             QString text = named + QStringLiteral(" is not prepared properly ");
             if (result.Status == kivo::ReadStatus::BadPointLine)
                 text += QStringLiteral("line %1 ").arg(result.Line);
+            if (!result.Reason.empty())
+                text += QString::fromLocal8Bit(result.Reason.c_str()) + QLatin1Char(' ');
             messages << text;
             continue;
         }
@@ -176,7 +227,9 @@ void TForm1::ReadClick() {
         SpecY[slot] = std::move(read.Y);
         SpecId[slot] = ++LastSpecId; // a new spectrum in the slot
         std::swap(Params[slot], read.Params);
-        FileSpectrumName[slot] = path;
+        // A spectrometer's own files are never written: a save goes beside them.
+        FileSpectrumName[slot] =
+            IsSpectrometerKind(FileKind) ? path.chopped(4) + QStringLiteral(".esr") : path;
         QCheckBox* box = SpecCheck[slot];
         box->setFixedWidth(80);
         box->setText(shortName);

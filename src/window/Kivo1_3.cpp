@@ -307,7 +307,8 @@ void TForm1::CreateControls() {
                                                       Label9, Label4, Label10, Label11})
         anchors->Anchor(w, Qt::LeftEdge | Qt::BottomEdge);
 
-    OpenDialog1.Filter = QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc");
+    OpenDialog1.Filter =
+        QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par");
     OpenDialog1.DefaultExt = QStringLiteral("esr");
     OpenDialog1.AllowMultiSelect = true;
     SaveDialog1.Filter = QStringLiteral("esr|*.esr");

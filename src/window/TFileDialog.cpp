@@ -10,10 +10,11 @@ QStringList TFileDialog::NameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList result;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        const QString upper = patterns.toUpper();
-        if (upper != patterns) patterns += QLatin1Char(' ') + upper;
-        result << QStringLiteral("%1 (%2)").arg(parts[i], patterns);
+        QStringList patterns = parts[i + 1].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString& p : QStringList(patterns))
+            for (const QString& other : {p.toLower(), p.toUpper()})
+                if (!patterns.contains(other)) patterns << other;
+        result << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
     }
     return result;
 }

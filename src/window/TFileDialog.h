@@ -37,8 +37,8 @@ public:
     using Answerer = std::function<std::optional<QStringList>(const TFileDialog&)>;
     static Answerer Answer;
 
-    // "esr|*.esr|txt|*.txt" as name filters for the toolkit's dialog; the
-    // patterns also match upper-case endings.
+    // "esr|*.esr|txt|*.txt" as name filters for the toolkit's dialog; each
+    // pattern also matches its ending in lower and in upper case.
     static QStringList NameFilters(const QString& filter);
 
 private:

@@ -134,7 +134,11 @@ TEST_F(FormTest, FunctionKeyLabelsAndDialogFilters) {
         labels << l->text();
     EXPECT_EQ(labels, (QStringList{"F1-Help", "F2-Write", "F3-Read", "F4-Refresh", "F5-Parameters",
                                    "F8-Delete", "AltX-Exit", "Grid - Alt G"}));
-    EXPECT_EQ(form->OpenDialog1.Filter, QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc"));
+    EXPECT_EQ(
+        form->OpenDialog1.Filter,
+        QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
+    EXPECT_EQ(TFileDialog::NameFilters(form->OpenDialog1.Filter).last(),
+              QStringLiteral("Spectrometer files (*.DSC *.par *.dsc *.PAR)"));
     EXPECT_EQ(form->SaveDialog1.Filter, QStringLiteral("esr|*.esr"));
     EXPECT_EQ(form->OpenDialog2.Filter, QStringLiteral("opt|*.opt"));
     EXPECT_EQ(form->SaveDialog2.Filter, QStringLiteral("opt|*.opt"));

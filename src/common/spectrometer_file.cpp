@@ -1,0 +1,437 @@
+// The two binary file pairs of the common X-band acquisition software: BES3T
+// (.DSC descriptor text, .DTA data, an .XGF file for an irregular field axis)
+// and ESP/WinEPR (.par parameter text, .spc data).
+#include "TYPEKIVO1_3.h"
+#include "input_file.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kivo {
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view Trim(std::string_view v) {
+    while (!v.empty() && IsBlank(v.front())) v.remove_prefix(1);
+    while (!v.empty() && IsBlank(v.back())) v.remove_suffix(1);
+    return v;
+}
+
+// The values of the keys a reader asks for; every other line is passed over,
+// so a header's memory never grows with lines nobody reads.
+class Entries {
+public:
+    explicit Entries(std::initializer_list<std::string_view> keys) {
+        for (std::string_view k : keys) items_.push_back({k, std::nullopt});
+    }
+    // The first value of a key counts.
+    void Offer(std::string_view key, std::string_view value) {
+        for (auto& [name, v] : items_)
+            if (name == key && !v) v.emplace(value);
+    }
+    const std::string* Text(std::string_view key) const {
+        for (const auto& [name, v] : items_)
+            if (name == key && v) return &*v;
+        return nullptr;
+    }
+    bool Number(std::string_view key, double& value) const {
+        const std::string* t = Text(key);
+        return t && ReadNumber(*t, value) && std::isfinite(value);
+    }
+
+private:
+    std::vector<std::pair<std::string_view, std::optional<std::string>>> items_;
+};
+
+// "KEY value" lines. In a BES3T descriptor "#" starts a layer line and "*" a
+// comment, values may be quoted, and a trailing "\" joins the next line.
+void ReadEntries(std::string_view text, bool bes3t, Entries& entries) {
+    std::string joined;
+    bool continued = false;
+    while (!text.empty()) {
+        const size_t lineEnd = std::min(text.find('\n'), text.size());
+        std::string_view line = text.substr(0, lineEnd);
+        text.remove_prefix(std::min(lineEnd + 1, text.size()));
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!continued) {
+            line = Trim(line);
+            if (line.empty() || (bes3t && (line.front() == '#' || line.front() == '*'))) continue;
+            joined.clear();
+        }
+        const std::string_view body = Trim(line);
+        continued = bes3t && !body.empty() && body.back() == '\\';
+        if (continued) {
+            joined.append(body.substr(0, body.size() - 1));
+            continue;
+        }
+        joined.append(line);
+        const std::string_view entry = joined;
+        size_t end = 0;
+        while (end < entry.size() && !IsBlank(entry[end])) ++end;
+        std::string_view value = Trim(entry.substr(end));
+        if (bes3t && value.size() >= 2 && (value.front() == '\'' || value.front() == '"') &&
+            value.back() == value.front())
+            value = value.substr(1, value.size() - 2);
+        entries.Offer(entry.substr(0, end), value);
+    }
+}
+
+int NumberBytes(BinaryNumber f) {
+    switch (f) {
+    case BinaryNumber::Int8:
+        return 1;
+    case BinaryNumber::Int16:
+        return 2;
+    case BinaryNumber::Int32:
+    case BinaryNumber::Float32:
+        return 4;
+    case BinaryNumber::Float64:
+        return 8;
+    }
+    return 8;
+}
+
+std::optional<BinaryNumber> Bes3tNumber(std::string_view letter) {
+    if (letter == "C") return BinaryNumber::Int8;
+    if (letter == "S") return BinaryNumber::Int16;
+    if (letter == "I") return BinaryNumber::Int32;
+    if (letter == "F") return BinaryNumber::Float32;
+    if (letter == "D") return BinaryNumber::Float64;
+    return std::nullopt;
+}
+
+uint8_t ByteSwap(uint8_t v) {
+    return v;
+}
+uint16_t ByteSwap(uint16_t v) {
+    return __builtin_bswap16(v);
+}
+uint32_t ByteSwap(uint32_t v) {
+    return __builtin_bswap32(v);
+}
+uint64_t ByteSwap(uint64_t v) {
+    return __builtin_bswap64(v);
+}
+
+// n numbers of type T, stride bytes apart, as floats: one loop per format,
+// so a spectrum of MaxPoints costs a few microseconds.
+template <typename Bits, typename T>
+void DecodeRun(const char* at, size_t stride, int n, bool bigEndian, double scale, float* out) {
+    const bool swap = bigEndian != (std::endian::native == std::endian::big);
+    for (int k = 0; k < n; ++k, at += stride) {
+        Bits bits;
+        std::memcpy(&bits, at, sizeof bits);
+        if (swap) bits = ByteSwap(bits);
+        out[k] = float(double(std::bit_cast<T>(bits)) * scale);
+    }
+}
+
+void Decode(BinaryNumber f, const char* at, size_t stride, int n, bool bigEndian, double scale,
+            float* out) {
+    switch (f) {
+    case BinaryNumber::Int8:
+        return DecodeRun<uint8_t, int8_t>(at, stride, n, bigEndian, scale, out);
+    case BinaryNumber::Int16:
+        return DecodeRun<uint16_t, int16_t>(at, stride, n, bigEndian, scale, out);
+    case BinaryNumber::Int32:
+        return DecodeRun<uint32_t, int32_t>(at, stride, n, bigEndian, scale, out);
+    case BinaryNumber::Float32:
+        return DecodeRun<uint32_t, float>(at, stride, n, bigEndian, scale, out);
+    case BinaryNumber::Float64:
+        return DecodeRun<uint64_t, double>(at, stride, n, bigEndian, scale, out);
+    }
+}
+
+void Refuse(SpectrometerHeader& h, std::string reason) {
+    h.Result.Status = ReadStatus::Refused;
+    h.Result.Reason = std::move(reason);
+}
+
+ReadResult Refusal(std::string reason) {
+    ReadResult r;
+    r.Status = ReadStatus::Refused;
+    r.Reason = std::move(reason);
+    return r;
+}
+
+// A value as a person writes it: up to the given decimals, no trailing zeros.
+std::string Short(double v, int decimals) {
+    std::string s = FormatF(v, 0, decimals);
+    if (s.find('.') != std::string::npos) {
+        while (s.back() == '0') s.pop_back();
+        if (s.back() == '.') s.pop_back();
+    }
+    return s;
+}
+
+// A header's value as a reason quotes it: a line of any length is cut short.
+std::string Cut(std::string_view v) {
+    return v.size() <= 24 ? std::string(v) : std::string(v.substr(0, 24)) + "...";
+}
+
+// The conditions a spectrometer file records and the record has no field
+// for, as the second text line keeps sample conditions: "9.4012 GHz, 293 K".
+std::string Conditions(const Entries& e, std::string_view freqKey, double toGHz,
+                       std::string_view tempKey, std::string_view scansKey) {
+    std::string out;
+    auto add = [&out](const std::string& part) {
+        if (!out.empty()) out += ", ";
+        out += part;
+    };
+    double v = 0;
+    if (e.Number(freqKey, v) && v > 0) add(FormatF(v * toGHz, 0, 4) + " GHz");
+    if (e.Number(tempKey, v) && v > 0) add(Short(v, 1) + " K");
+    if (e.Number(scansKey, v) && v >= 1) add(Short(v, 0) + (v < 1.5 ? " scan" : " scans"));
+    return out;
+}
+
+// The point count both formats begin with: known, at least 2, at most MaxPoints.
+bool TakePoints(SpectrometerHeader& h, const Entries& e, std::string_view key) {
+    double n = 0;
+    if (!e.Number(key, n) || n != std::floor(n)) {
+        Refuse(h, "no number of points");
+        return false;
+    }
+    if (n > MaxPoints) {
+        // A count past any file's size is not worth spelling out.
+        Refuse(h, (n < 1e9 ? Short(n, 0) + " points, " : std::string()) + "more than " +
+                      std::to_string(MaxPoints) + " points");
+        return false;
+    }
+    if (n < 2) {
+        Refuse(h, "fewer than 2 points");
+        return false;
+    }
+    h.Points = int(n);
+    return true;
+}
+
+std::string FileName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The first limit bytes of a file into a buffer of the calling thread; a
+// file shorter than need bytes is refused before it is read, and a missing
+// one by its name.
+ReadResult ReadPart(const std::string& path, uint64_t need, uint64_t limit, std::string& buffer,
+                    std::string_view& bytes) {
+    InputFile file(path);
+    ReadResult r;
+    if (!file.Opened()) {
+        if (file.Error() == ENOENT) return Refusal(FileName(path) + " not found");
+        r.Status = ReadStatus::CannotOpen;
+        return r;
+    }
+    if (file.Size() > MaxFileBytes) {
+        r.Status = ReadStatus::TooLarge;
+        r.Size = file.Size();
+        return r;
+    }
+    if (file.Size() < need)
+        return Refusal(FileName(path) + " " + std::to_string(file.Size()) + " bytes, " +
+                       std::to_string(need) + " expected");
+    size_t used = 0;
+    if (!file.Read(buffer, limit, used)) {
+        r.Status = ReadStatus::CannotOpen;
+        return r;
+    }
+    if (used > MaxFileBytes) {
+        r.Status = ReadStatus::TooLarge;
+        r.Size = used;
+        return r;
+    }
+    bytes = std::string_view(buffer.data(), std::min<size_t>(used, size_t(limit)));
+    return r;
+}
+
+} // namespace
+
+uint64_t SpectrometerHeader::DataBytes() const {
+    return uint64_t(Points) * uint64_t(PointBytes);
+}
+
+uint64_t SpectrometerHeader::AxisBytes() const {
+    return AxisInFile ? uint64_t(Points) * uint64_t(NumberBytes(AxisFormat)) : 0;
+}
+
+SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
+    Entries e{"BSEQ", "IKKF", "IRFMT", "IIFMT", "XPTS", "YPTS", "ZPTS", "XTYP", "XMIN", "XWID",
+              "XUNI", "XFMT", "MWFQ",  "MWPW",  "B0MA", "RCAG", "AVGS", "STMP", "TITL", "SPTP"};
+    ReadEntries(text, true, e);
+    SpectrometerHeader h;
+    ClearParamSpec(h.Params);
+    double extent = 1;
+    if (e.Number("ZPTS", extent) && extent > 1) return Refuse(h, "3-dimensional data"), h;
+    if (e.Number("YPTS", extent) && extent > 1) return Refuse(h, "2-dimensional data"), h;
+
+    // One value per point, real or complex; only its real part is a spectrum.
+    const std::string kinds = e.Text("IKKF") ? *e.Text("IKKF") : "REAL";
+    const size_t values = size_t(std::count(kinds.begin(), kinds.end(), ',')) + 1;
+    if (values > 1) return Refuse(h, std::to_string(values) + " values per point"), h;
+    const std::string_view kind = Trim(kinds);
+    if (kind != "REAL" && kind != "CPLX") return Refuse(h, "no real part (" + Cut(kinds) + ")"), h;
+    if (!TakePoints(h, e, "XPTS")) return h;
+
+    const std::string real = e.Text("IRFMT") ? *e.Text("IRFMT") : "";
+    const std::optional<BinaryNumber> format = Bes3tNumber(Trim(real));
+    if (!format) return Refuse(h, "number format '" + Cut(real) + "' unknown"), h;
+    h.Format = *format;
+    h.PointBytes = NumberBytes(*format);
+    if (kind == "CPLX") {
+        const std::string imag = e.Text("IIFMT") ? *e.Text("IIFMT") : real;
+        const std::optional<BinaryNumber> imagFormat = Bes3tNumber(Trim(imag));
+        if (!imagFormat) return Refuse(h, "number format '" + Cut(imag) + "' unknown"), h;
+        h.PointBytes += NumberBytes(*imagFormat);
+    }
+    const std::string order = e.Text("BSEQ") ? *e.Text("BSEQ") : "BIG";
+    if (order != "BIG" && order != "LIT")
+        return Refuse(h, "byte order '" + Cut(order) + "' unknown"), h;
+    h.BigEndian = order == "BIG";
+
+    const std::string unit = e.Text("XUNI") ? *e.Text("XUNI") : "G";
+    if (unit == "G")
+        h.FieldScale = 1;
+    else if (unit == "mT")
+        h.FieldScale = 10;
+    else if (unit == "T")
+        h.FieldScale = 1e4;
+    else
+        return Refuse(h, "axis in " + Cut(unit) + ", not a field"), h;
+    const std::string type = e.Text("XTYP") ? *e.Text("XTYP") : "IDX";
+    if (type == "IGD") {
+        h.AxisInFile = true;
+        const std::string axisFormat = e.Text("XFMT") ? *e.Text("XFMT") : "D";
+        const std::optional<BinaryNumber> f = Bes3tNumber(Trim(axisFormat));
+        if (!f) return Refuse(h, "number format '" + Cut(axisFormat) + "' unknown"), h;
+        h.AxisFormat = *f;
+    } else if (type == "IDX") {
+        double first = 0, width = 0;
+        if (!e.Number("XMIN", first) || !e.Number("XWID", width))
+            return Refuse(h, "no field axis"), h;
+        h.FieldFirst = first * h.FieldScale;
+        h.FieldLast = (first + width) * h.FieldScale;
+    } else {
+        return Refuse(h, "axis type '" + Cut(type) + "' unknown"), h;
+    }
+
+    ParamSpec& p = h.Params;
+    double v = 0;
+    if (e.Number("MWPW", v)) p.Power = v * 1e3;      // W to mW
+    if (e.Number("B0MA", v)) p.Modulation = v * 1e4; // T to G
+    // Gain in dB to the factor that divides the signal, as older files give it.
+    if (e.Number("RCAG", v)) p.Gain = std::pow(10.0, v / 20);
+    if (e.Number("SPTP", v) && v > 0) p.TimeScan = v * h.Points / 60; // s per point
+    if (e.Text("TITL")) p.Line1 = *e.Text("TITL");
+    p.Line2 = Conditions(e, "MWFQ", 1e-9, "STMP", "AVGS");
+    return h;
+}
+
+SpectrometerHeader ReadEspParameters(std::string_view text) {
+    Entries e{"DOS", "ANZ", "RES", "REY", "GST", "GSI", "HCF", "HSW", "MF",
+              "MP",  "RMA", "RRG", "JSD", "JON", "JCO", "TE",  "RCT"};
+    ReadEntries(text, false, e);
+    SpectrometerHeader h;
+    ClearParamSpec(h.Params);
+    double total = 0, across = 0, rows = 0;
+    const bool haveTotal = e.Number("ANZ", total);
+    const bool haveAcross = e.Number("RES", across);
+    if ((e.Number("REY", rows) && rows > 1) || (haveTotal && haveAcross && total > across))
+        return Refuse(h, "2-dimensional data"), h;
+    if (!TakePoints(h, e, haveAcross ? "RES" : "ANZ")) return h;
+
+    const bool windows = e.Text("DOS") != nullptr;
+    h.Format = windows ? BinaryNumber::Float32 : BinaryNumber::Int32;
+    h.BigEndian = !windows;
+    h.PointBytes = 4;
+    double first = 0, width = 0;
+    if (e.Number("GST", first) && e.Number("GSI", width)) {
+        h.FieldFirst = first;
+        h.FieldLast = first + width;
+    } else if (e.Number("HCF", first) && e.Number("HSW", width)) {
+        h.FieldFirst = first - width / 2;
+        h.FieldLast = first + width / 2;
+    } else {
+        return Refuse(h, "no field axis"), h;
+    }
+
+    ParamSpec& p = h.Params;
+    double v = 0;
+    if (e.Number("MP", v)) p.Power = v;
+    if (e.Number("RMA", v)) p.Modulation = v;
+    if (e.Number("RRG", v)) p.Gain = v;
+    if (e.Number("RCT", v) && v > 0) p.TimeScan = v * h.Points / 60000; // ms per point
+    for (const char* key : {"JON", "JCO"})
+        if (const std::string* t = e.Text(key); t && !t->empty())
+            p.Line1 += (p.Line1.empty() ? "" : ", ") + *t;
+    p.Line2 = Conditions(e, "MF", 1, "TE", "JSD");
+    return h;
+}
+
+ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view data,
+                                const std::string_view* axis, ParamSpec& p, float* x, float* y) {
+    p.NumPoints = 0;
+    if (h.Result.Status != ReadStatus::Ok) return h.Result;
+    if (data.size() < h.DataBytes())
+        return Refusal("data " + std::to_string(data.size()) + " bytes, " +
+                       std::to_string(h.DataBytes()) + " expected");
+    if (h.AxisInFile && !axis) return Refusal("no axis file");
+    if (h.AxisInFile && axis->size() < h.AxisBytes())
+        return Refusal("axis " + std::to_string(axis->size()) + " bytes, " +
+                       std::to_string(h.AxisBytes()) + " expected");
+    const int n = h.Points;
+    Decode(h.Format, data.data(), size_t(h.PointBytes), n, h.BigEndian, 1, y);
+    if (h.AxisInFile) {
+        Decode(h.AxisFormat, axis->data(), size_t(NumberBytes(h.AxisFormat)), n, h.BigEndian,
+               h.FieldScale, x);
+    } else {
+        const double step = (h.FieldLast - h.FieldFirst) / (n - 1);
+        for (int k = 0; k < n; ++k) x[k] = float(h.FieldFirst + step * k);
+    }
+    for (int k = 0; k < n; ++k)
+        if (!std::isfinite(x[k]) || !std::isfinite(y[k]))
+            return Refusal("no number at point " + std::to_string(k + 1));
+    p = h.Params;
+    FinishPoints(p, x, y, n);
+    const double sweep = double(x[n - 1]) - double(x[0]);
+    p.ScanRange = sweep / 2;
+    p.DeltaPoints = sweep / (n - 1);
+    return ReadResult{};
+}
+
+ReadResult ReadSpectrometerFiles(int kind, const std::string& headerPath,
+                                 const std::string& dataPath, const std::string& axisPath,
+                                 ParamSpec& p, PointBuffer& X, PointBuffer& Y) {
+    p.NumPoints = 0;
+    // Buffers of the calling thread: a header is small, the data at most
+    // MaxPoints complex doubles.
+    thread_local std::string headerBuffer, dataBuffer, axisBuffer;
+    std::string_view text, data, axis;
+    ReadResult r = ReadPart(headerPath, 0, MaxFileBytes, headerBuffer, text);
+    if (r.Status != ReadStatus::Ok) return r;
+    const SpectrometerHeader h =
+        kind == KindBes3t ? ReadBes3tDescriptor(text) : ReadEspParameters(text);
+    if (h.Result.Status != ReadStatus::Ok) return h.Result;
+    r = ReadPart(dataPath, h.DataBytes(), h.DataBytes(), dataBuffer, data);
+    if (r.Status != ReadStatus::Ok) return r;
+    if (h.AxisInFile) {
+        r = ReadPart(axisPath, h.AxisBytes(), h.AxisBytes(), axisBuffer, axis);
+        if (r.Status != ReadStatus::Ok) return r;
+    }
+    if (!X.Allocated()) X.Allocate();
+    if (!Y.Allocated()) Y.Allocate();
+    return ReadSpectrometerData(h, data, h.AxisInFile ? &axis : nullptr, p, X.Data(), Y.Data());
+}
+
+} // namespace kivo
