@@ -251,6 +251,39 @@ BENCHMARK(BM_CalibrationOfAll)
     ->Repetitions(10)
     ->ReportAggregatesOnly(true);
 
+// An undo step of a command that changed all 20 spectra: the store compared
+// with what it held and the changed slots kept ("snapshot"), then the step
+// swapped back in ("restore", without the redraw that follows it).
+void BM_UndoSnapshot(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.UndoCheckpoint();
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 1; i <= kivo::MaxSpec; ++i)
+            kivo::DivideValues(form.SpecY[i].Data(), form.Params[i].NumPoints, 1.0001);
+        state.ResumeTiming();
+        form.UndoCheckpoint();
+    }
+}
+BENCHMARK(BM_UndoSnapshot)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+
+void BM_UndoRestore(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    for (int i = 1; i <= kivo::MaxSpec; ++i)
+        kivo::DivideValues(form.SpecY[i].Data(), form.Params[i].NumPoints, 1.0001);
+    form.UndoCheckpoint();
+    for (auto _ : state) {
+        UndoStep step = form.Undo.TakeUndo();
+        form.SwapStep(step);
+        form.Undo.Undone(std::move(step));
+        step = form.Undo.TakeRedo();
+        form.SwapStep(step);
+        form.Undo.Redone(std::move(step));
+    }
+    state.SetItemsProcessed(state.iterations() * 2); // two restores an iteration
+}
+BENCHMARK(BM_UndoRestore)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+
 } // namespace
 
 int main(int argc, char** argv) {
