@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QWindow>
 #include <cmath>
 #include <memory>
@@ -265,7 +267,10 @@ void BM_UndoSnapshot(benchmark::State& state) {
         form.UndoCheckpoint();
     }
 }
-BENCHMARK(BM_UndoSnapshot)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_UndoSnapshot)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
 
 void BM_UndoRestore(benchmark::State& state) {
     TForm1& form = FullWindow();
@@ -282,7 +287,26 @@ void BM_UndoRestore(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * 2); // two restores an iteration
 }
-BENCHMARK(BM_UndoRestore)->Unit(benchmark::kMillisecond)->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_UndoRestore)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+// The chart of 20 spectra of 15000 points written as a PDF for print.
+void BM_ExportPdf(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    const QString path = QDir::temp().filePath(QStringLiteral("kivo-bench-export.pdf"));
+    std::vector<TChart::LegendEntry> legend;
+    for (int i = 1; i <= kivo::MaxSpec; ++i)
+        legend.push_back({QString::number(i), form.SpecColor[i]});
+    for (auto _ : state) {
+        QString error;
+        if (!form.Chart1->ExportPicture(path, true, legend, error))
+            state.SkipWithError("not saved");
+    }
+    QFile::remove(path);
+}
+BENCHMARK(BM_ExportPdf)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 } // namespace
 

@@ -130,6 +130,6 @@ void TForm1::SetClientSize(int width, int height) {
 }
 
 void TForm1::SetDialogDirs() {
-    for (TFileDialog* d : {&OpenDialog1, &OpenDialog2, &SaveDialog1, &SaveDialog2})
+    for (TFileDialog* d : {&OpenDialog1, &OpenDialog2, &SaveDialog1, &SaveDialog2, &SaveDialog3})
         d->InitialDir = DefaultDir;
 }

@@ -318,6 +318,10 @@ void TForm1::CreateControls() {
     SaveDialog2.Filter = QStringLiteral("opt|*.opt");
     SaveDialog2.DefaultExt = QStringLiteral(".opt");
     SaveDialog2.CreatePrompt = true;
+    SaveDialog3.Filter = QStringLiteral("png|*.png|pdf|*.pdf|svg|*.svg");
+    SaveDialog3.DefaultExt = QStringLiteral(".png");
+    SaveDialog3.OverwritePrompt = true;
+    SaveDialog3.OptionText = QStringLiteral("for print");
 }
 
 TFrame1* TForm1::CreateFrame(const QString& name, const QStringList& captions) {
@@ -351,6 +355,8 @@ void TForm1::CreateMenu() {
     MenuItem(view, QStringLiteral("Grid"), "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
     MenuItem(view, QStringLiteral("Parameters"), "Label9Click", &TForm1::Label9Click, Qt::Key_F5);
     MenuItem(view, QStringLiteral("Big points"), "Bigpoints1Click", &TForm1::Bigpoints1Click);
+    MenuItem(view, QStringLiteral("Export picture..."), "ExportPicture1Click",
+             &TForm1::ExportPicture1Click, QKeySequence(Qt::CTRL | Qt::Key_E));
 
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     MenuItem(options, QStringLiteral("Window Size"), "WindowSize1Click", &TForm1::WindowSize1Click);
@@ -630,9 +636,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         Guarded("Button2Click", [this] { Button2Click(); });
         return true;
     }
-    // Undo and redo by the keys' places, for a layout whose letters the
-    // menu's shortcuts do not find; in a parameter box Ctrl+Z is the box's own.
+    // Undo, redo and the picture by the keys' places, for a layout whose
+    // letters the menu's shortcuts do not find; in a parameter box Ctrl+Z is
+    // the box's own.
     const bool ctrlOnly = shift.Ctrl && !shift.Alt;
+    if (ctrlOnly && !shift.Shift && code == 'E') {
+        Guarded("ExportPicture1Click", [this] { ExportPicture1Click(); });
+        return true;
+    }
     if (ctrlOnly && (code == 'Z' || code == 'Y') &&
         !(watched == Memo1 || watched == Memo2 || watched == Memo3)) {
         if (code == 'Z' && !shift.Shift)

@@ -315,6 +315,9 @@ public:
     TFileDialog SaveDialog1{TFileDialog::Kind::Save, QStringLiteral("SaveDialog1")};
     TFileDialog OpenDialog2{TFileDialog::Kind::Open, QStringLiteral("OpenDialog2")};
     TFileDialog SaveDialog2{TFileDialog::Kind::Save, QStringLiteral("SaveDialog2")};
+    TFileDialog SaveDialog3{TFileDialog::Kind::Save, QStringLiteral("SaveDialog3")};
+    // View -> "Export picture...": the chart as PNG, PDF or SVG.
+    void ExportPicture1Click();
 
     // The clock of the double-click test, in milliseconds; tests set it.
     std::function<qint64()> NowMs;

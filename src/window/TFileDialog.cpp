@@ -1,7 +1,9 @@
 #include "TFileDialog.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QMessageBox>
 
 TFileDialog::Answerer TFileDialog::Answer;
@@ -43,6 +45,13 @@ bool TFileDialog::Execute(QWidget* parent) {
             dialog.setOption(QFileDialog::DontConfirmOverwrite, !OverwritePrompt);
         }
         if (!FileName.isEmpty()) dialog.selectFile(FileName);
+        QCheckBox* option = nullptr;
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+            grid && !OptionText.isEmpty()) {
+            option = new QCheckBox(OptionText, &dialog);
+            option->setChecked(Option);
+            grid->addWidget(option, grid->rowCount(), 0, 1, -1);
+        }
         while (dialog.exec() == QDialog::Accepted) {
             const QStringList files = dialog.selectedFiles();
             // "No" to a new file goes back to the dialog.
@@ -53,6 +62,7 @@ bool TFileDialog::Execute(QWidget* parent) {
                     QMessageBox::Yes)
                 continue;
             chosen = files;
+            if (option) Option = option->isChecked();
             break;
         }
     }

@@ -23,6 +23,10 @@ public:
     bool AllowMultiSelect = false;
     bool OverwritePrompt = false;
     bool CreatePrompt = false; // a save asks before it makes a new file
+    // A check box under the file list when OptionText is given; Option is
+    // its state, shown as it is and taken back when the dialog is accepted.
+    QString OptionText;
+    bool Option = false;
 
     Kind DialogKind() const { return kind_; }
     const QString& Name() const { return name_; }

@@ -1,6 +1,7 @@
 // The view transform and the drawing of the marked spectra.
-#include <algorithm>
 #include <QCheckBox>
+#include <QFileInfo>
+#include <algorithm>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -77,4 +78,28 @@ void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, 
 void TForm1::AddPlotted(int series, const float* x, const float* y, int count) {
     Chart1->AddPoints(series, x, y, count, (1 - XScale) * XCentre + XShift, XScale,
                       (1 - YScale) * YCentre + YShift, YScale);
+}
+
+void TForm1::ExportPicture1Click() {
+    SaveDialog3.FileName.clear();
+    const bool chosen = SaveDialog3.Execute(this);
+    FocusCurrentFrame();
+    if (!chosen) return;
+    QString path = SaveDialog3.FileName;
+    // A name without an ending gets the dialog's default one.
+    if (QFileInfo(path).suffix().isEmpty()) path += SaveDialog3.DefaultExt;
+    std::vector<TChart::LegendEntry> legend;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Chart1->Active(SpecSeries[i])) continue;
+        QString name = SpecCheck[i]->text();
+        if (name.endsWith(BaseMark)) name.chop(BaseMark.size());
+        legend.push_back({name, SpecColor[i]});
+    }
+    QString error;
+    const QString name = QFileInfo(path).fileName();
+    if (Chart1->ExportPicture(path, SaveDialog3.Option, legend, error))
+        SetModeLine(QStringLiteral("   Picture saved: ") + name + QStringLiteral(" "));
+    else
+        SetModeLine(QStringLiteral("   Picture not saved: ") + name + QStringLiteral(": ") + error +
+                    QStringLiteral(" "));
 }

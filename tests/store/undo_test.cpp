@@ -135,6 +135,15 @@ TEST_F(UndoTest, PendingPreviewEndsAsEscWouldThenIsUndone) {
     EXPECT_EQ(form->UndoItem->text(), QStringLiteral("Undo Inverse"));
 }
 
+TEST_F(UndoTest, CtrlZFoundByItsPlaceUnderARussianLayout) {
+    ReadFiles({Spectrum("a", 3)});
+    ReadFiles({Spectrum("b", 1)});
+    // The key of Z writes "я" there: XKB keycode 52, keysym Cyrillic_ya.
+    NativeKey(0x42F, Qt::ControlModifier, 52, 0x6d1, QStringLiteral("\x1a"));
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   Undo: Read "));
+    EXPECT_EQ(Captions(), (QStringList{"a"}));
+}
+
 TEST_F(UndoTest, EntryInProgressKeepsItsKeys) {
     ReadFiles({Spectrum("a", 3), Spectrum("b", 1)});
     Key(Qt::Key_8);
