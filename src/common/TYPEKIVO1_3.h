@@ -483,7 +483,7 @@ int SplitColumns(std::string_view line, double* values, int maxFields, bool& bad
 // steps divided by a), -1 when fewer than 5 % do, 0 otherwise.
 int ColumnTrend(const std::vector<float>& v, int a);
 
-enum class ColumnStatus { Ok, CannotOpen, NoDataLine, BadField, SingleColumn };
+enum class ColumnStatus { Ok, CannotOpen, NoDataLine, BadField, SingleColumn, TooLarge };
 struct ColumnSpectrum {
     int Column = 0; // the signal column, 1-based
     std::vector<float> X, Y;
@@ -493,6 +493,7 @@ struct ColumnImport {
     int Line = 0;            // the line of a bad field
     bool Truncated = false;  // rows past MaxPoints were not read
     bool SlotsShort = false; // spectra past maxSpectra were not formed
+    uint64_t Size = 0;       // of a file refused as too large
     std::vector<ColumnSpectrum> Spectra;
 };
 // The spectra of a column text (at most maxSpectra): header lines skipped,

@@ -3,8 +3,8 @@
 #include "TYPEKIVO1_3.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <system_error>
 
 namespace kivo {
 
@@ -152,13 +152,21 @@ ColumnImport ImportColumnText(std::string_view text, int maxSpectra) {
 }
 
 ColumnImport ImportColumnFile(const std::string& path, int maxSpectra) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ColumnImport result;
+    ColumnImport result;
+    // Twenty columns of 15000 rows fill a few megabytes: a larger file is no
+    // spectrum file and is not read at all.
+    std::error_code error;
+    const uint64_t size = std::filesystem::file_size(path, error);
+    if (!error && size > MaxFileBytes) {
+        result.Status = ColumnStatus::TooLarge;
+        result.Size = size;
+        return result;
+    }
+    std::string text;
+    if (!ReadTextFile(path, text, size_t(MaxFileBytes))) {
         result.Status = ColumnStatus::CannotOpen;
         return result;
     }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     return ImportColumnText(text, maxSpectra);
 }
 

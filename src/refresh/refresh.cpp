@@ -33,7 +33,7 @@ void TForm1::refresh(int mode) {
     Label13->setVisible(NumSpec >= 2);
     if (mode != 0) return;
 
-    for (TFrame1* f : {Frame16, Frame15, Frame14, Frame12}) f->hide();
+    for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
     Frame11->show();
     SelectMode = true;
     RestrictNumberDue = false;

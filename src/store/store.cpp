@@ -68,6 +68,12 @@ QStringList OnePerSpectrum(const QStringList& files) {
     return kept;
 }
 
+QString TooLargeMessage(const QString& named, uint64_t size) {
+    return named + QStringLiteral(" is too large to be a spectrum: %1 bytes, more than %2 MB ")
+                       .arg(size)
+                       .arg(kivo::MaxFileBytes >> 20);
+}
+
 } // namespace
 
 QString ShortName(const QString& path) {
@@ -204,10 +210,7 @@ void TForm1::ReadClick() {
         const kivo::ReadResult& result = read.Result;
         ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
         if (result.Status == kivo::ReadStatus::TooLarge) {
-            messages << named + QStringLiteral(" is too large to be a spectrum: %1 bytes, more "
-                                               "than %2 MB ")
-                                    .arg(result.Size)
-                                    .arg(kivo::MaxFileBytes >> 20);
+            messages << TooLargeMessage(named, result.Size);
             continue;
         }
         if (result.Status != kivo::ReadStatus::Ok || read.Params.NumPoints < 2 || ReadError != 0) {
@@ -270,6 +273,9 @@ int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages
         return loaded;
     case kivo::ColumnStatus::SingleColumn:
         messages << named + QStringLiteral(" has a single column: no spectrum in it ");
+        return loaded;
+    case kivo::ColumnStatus::TooLarge:
+        messages << TooLargeMessage(named, import.Size);
         return loaded;
     default:
         messages << named + QStringLiteral(" is not prepared properly ");

@@ -152,6 +152,18 @@ TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
     EXPECT_EQ(form->Label3->geometry(), QRect(0, 480, 1100, 120));
 }
 
+TEST_F(OptionsTest, F4EndsASizeModeLikeEsc) {
+    Menu("&Options", "Graf Size");
+    ASSERT_TRUE(form->Frame13->isVisibleTo(form.get()));
+    Key(Qt::Key_F4);
+    EXPECT_FALSE(form->Frame13->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    const QSize chart = form->Chart1->size();
+    Key(Qt::Key_PageUp); // no size mode any more
+    EXPECT_EQ(form->Chart1->size(), chart);
+}
+
 TEST_F(OptionsTest, ASizeModeTakesTheKeysUntilEsc) {
     const QSize client = form->Client->size();
     Menu("&Options", "Window Size");

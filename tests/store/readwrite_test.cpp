@@ -339,13 +339,16 @@ TEST_F(FormTest, AReadThatLoadsNothingLeavesThePanelEmpty) {
 }
 
 TEST_F(FormTest, AHugeFileIsRefusedByItsSize) {
-    WriteFile("huge.esr", "");
-    ASSERT_TRUE(QFile::resize(Path("huge.esr"), qint64(kivo::MaxFileBytes) + 1)); // sparse
-    WriteSpectrum("a.esr", 30);
-    ReadFiles({"huge.esr", "a.esr"});
-    EXPECT_EQ(Captions(), QStringList{"a"});
-    EXPECT_EQ(form->ModeLine(), QStringLiteral("    FileSpectrum huge is too large to be a "
-                                               "spectrum: 67108865 bytes, more than 64 MB "));
+    // A spectrum file and a column file alike, without reading them.
+    for (const char* name : {"huge.esr", "huge.dat"}) {
+        WriteFile(name, "");
+        ASSERT_TRUE(QFile::resize(Path(name), qint64(kivo::MaxFileBytes) + 1)); // sparse
+        WriteSpectrum("a.esr", 30);
+        ReadFiles({name, "a.esr"});
+        EXPECT_EQ(Captions(), QStringList{"a"});
+        EXPECT_EQ(form->ModeLine(), QStringLiteral("    FileSpectrum huge is too large to be a "
+                                                   "spectrum: 67108865 bytes, more than 64 MB "));
+    }
 }
 
 TEST_F(FormTest, AFileNamedOnlyByItsEndingShowsItsWholeName) {
