@@ -231,6 +231,7 @@ std::string CsvLine(const Row& row) {
 
 void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
          const std::function<void(size_t file, const std::vector<Row>& rows)>& emit) {
+    if (files.empty()) return;
     const bool writing = !plan.WriteDir.empty();
     std::set<std::pair<dev_t, ino_t>> inputs;
     for (const std::string& f : files) {
@@ -284,11 +285,16 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
             std::vector<Row> done;
             done.reserve(treated.size());
             for (Spectrum& s : treated) {
-                std::string error;
-                if (writing && s.Report.Done &&
-                    !WriteSpectrumFile(s.Report.Params, s.X.Data(), s.Y.Data(),
-                                       plan.WriteDir + "/" + s.Output, error))
-                    Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
+                std::string error = "no memory for it";
+                bool saved = true;
+                try {
+                    if (writing && s.Report.Done)
+                        saved = WriteSpectrumFile(s.Report.Params, s.X.Data(), s.Y.Data(),
+                                                  plan.WriteDir + "/" + s.Output, error);
+                } catch (const std::exception&) {
+                    saved = false;
+                }
+                if (!saved) Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
                 done.push_back(std::move(s.Report));
             }
             std::lock_guard<std::mutex> hold(lock);
@@ -300,7 +306,7 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
             }
         }
     };
-    const size_t threads = std::clamp<size_t>(size_t(std::max(jobs, 1)), 1, files.size() + 1);
+    const size_t threads = std::clamp<size_t>(size_t(std::max(jobs, 1)), 1, files.size());
     std::vector<std::thread> helpers;
     try {
         while (helpers.size() + 1 < threads) helpers.emplace_back(work);
