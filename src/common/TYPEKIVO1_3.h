@@ -402,6 +402,8 @@ struct SpectrumRead {
     PointBuffer X, Y;
     ReadResult Result;
 };
+// Reads one file of a selection (a .dat file is no spectrum here: NoPoints).
+void ReadSpectrum(SpectrumRead& file);
 // Reads every file of a selection, several at a time on a machine with
 // several cores; each entry gets the outcome of its own file.
 void ReadSpectrumFiles(std::vector<SpectrumRead>& files);
@@ -501,5 +503,79 @@ struct ColumnImport {
 // column a new field axis for the columns after it.
 ColumnImport ImportColumnText(std::string_view text, int maxSpectra);
 ColumnImport ImportColumnFile(const std::string& path, int maxSpectra);
+
+// ---- Treatments as the commands apply them ----------------------------------
+// The window's commands and kivo-batch both go through these, so a spectrum
+// treated with the keys and one treated from the command line come out the
+// same to the last byte of the saved file.
+
+// The file name part of a path, and the short name a spectrum is shown by:
+// that name without its last four characters (the ending), whole when it has
+// four or fewer.
+std::string_view FileNameOf(std::string_view path);
+std::string ShortName(std::string_view path);
+
+// The name a spectrum read from path carries (where it is saved by default,
+// and what starts its history): the file itself; "stem.esr" beside a
+// spectrometer's pair, whose own files are never written; "stem-n.esr" for
+// spectrum n (from 1) of a column file.
+std::string SpectrumFileName(std::string_view path, int kind, int columnSpectrum);
+
+// The files of a spectrometer pair named by either of them, found beside it
+// whatever the case of their endings: the descriptor or parameter file into
+// read.Path, the data into read.DataPath, a BES3T axis file into
+// read.AxisPath. read.Kind must be KindBes3t or KindEsp.
+void SpectrometerPairPaths(std::string chosen, SpectrumRead& read);
+// The positions of a selection that name a spectrum each: of the files of
+// one spectrometer pair only the first is kept.
+std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
+
+// Why a file read did not give a spectrum, as the mode line says it ("" when
+// it did): shortName is ShortName of the file.
+std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints);
+std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c);
+// Spectrum n of a column file with fewer than 2 points.
+std::string ColumnSpectrumTooShort(std::string_view shortName, int n);
+// A file of more than MaxPoints points, of which the first were read.
+std::string TruncatedNotice(std::string_view shortName);
+// A save that failed, with the writer's reason.
+std::string SaveRefusal(std::string_view shortName, std::string_view error);
+
+// The cursors the linear base line starts with: NumAver points in from each
+// end of the spectrum, held on it.
+PointRange BaseLineStart(int n, int numAver);
+// The linear base line of one spectrum: the straight line through the mean
+// of points 1..ends.First and the mean of points ends.Last..n, anchored
+// NumAver div 2 points in from each end, subtracted from y[1..n].
+void SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver);
+
+// The automatic double integration of one spectrum: borders and centre
+// found on the signal, turned once (PhaseSign -1) when it integrates
+// negative. When the borders meet or cross nothing is integrated and p is
+// left as it was; Result still tells the borders found.
+struct AutoIntegration {
+    IntegrationResult Result;
+    bool Integrated = false;
+};
+AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, double koeCu,
+                                   ParamSpec& p);
+// What the mode line says of a spectrum whose borders cross.
+std::string BordersCrossText(std::string_view caption);
+
+// The normalisations. fileName is the name that starts an empty history
+// (Line2); caption is the spectrum's short name in messages. Each returns
+// the mode line's words when the spectrum is left as it was, "" when done.
+std::string DivideByAmplitude(float* y, int n, long double amplitude, std::string_view caption);
+std::string NormaliseOnAmplitude(float* y, ParamSpec& p, std::string_view fileName,
+                                 std::string_view caption);
+std::string NormaliseOnRuby(float* y, ParamSpec& p, std::string_view fileName);
+// A spectrum without a positive double integral is left as it was, without
+// a word: false then.
+bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName);
+
+// The history note of a smoothing with window w of the spectrum from
+// sourcePath, and the words that refuse a result of fewer than 2 points.
+std::string SmoothingNote(std::string_view sourcePath, int w);
+std::string SmoothingTooShort(std::string_view sourcePath);
 
 } // namespace kivo

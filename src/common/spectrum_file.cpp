@@ -378,24 +378,25 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
     return ReadSpectrumText({buffer.data(), used}, kind, p, X.Data(), Y.Data());
 }
 
+void ReadSpectrum(SpectrumRead& f) {
+    try {
+        f.Result =
+            f.Kind == KindBes3t || f.Kind == KindEsp
+                ? ReadSpectrometerFiles(f.Kind, f.Path, f.DataPath, f.AxisPath, f.Params, f.X, f.Y)
+                : ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
+    } catch (const std::exception&) {
+        // No memory for this file: it is refused like one that cannot be
+        // read, and the others go on.
+        f.Params.NumPoints = 0;
+        f.Result = ReadResult{};
+        f.Result.Status = ReadStatus::CannotOpen;
+    }
+}
+
 void ReadSpectrumFiles(std::vector<SpectrumRead>& files) {
     std::atomic<size_t> next{0};
     auto work = [&files, &next] {
-        for (size_t i; (i = next.fetch_add(1)) < files.size();) {
-            SpectrumRead& f = files[i];
-            try {
-                f.Result = f.Kind == KindBes3t || f.Kind == KindEsp
-                               ? ReadSpectrometerFiles(f.Kind, f.Path, f.DataPath, f.AxisPath,
-                                                       f.Params, f.X, f.Y)
-                               : ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
-            } catch (const std::exception&) {
-                // No memory for this file: it is refused like one that
-                // cannot be read, and the others go on.
-                f.Params.NumPoints = 0;
-                f.Result = ReadResult{};
-                f.Result.Status = ReadStatus::CannotOpen;
-            }
-        }
+        for (size_t i; (i = next.fetch_add(1)) < files.size();) ReadSpectrum(files[i]);
     };
     const size_t cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> helpers;

@@ -20,8 +20,9 @@ void TForm1::Frame11Label3Click() {
         BaseLineMode = true;
         Chart1->SetActive(AuxSeries[6], true);
         PickCount = 2;
-        PickIndex[1] = NumAver;
-        PickIndex[2] = Params[ActiveSpec].NumPoints - NumAver;
+        const kivo::PointRange start = kivo::BaseLineStart(Params[ActiveSpec].NumPoints, NumAver);
+        PickIndex[1] = start.First;
+        PickIndex[2] = start.Last;
         SetModeLine(QStringLiteral("   SUBTRACTION OF BASE LINE") + ShiftLineHint);
         Chart1->SetActive(AuxSeries[1], false);
         TaskCode = 11;
@@ -41,16 +42,12 @@ void TForm1::SubtrLinear() {
     for (int i = 1; i <= NumSpec; ++i) {
         const int n = Params[i].NumPoints;
         if (!Marked[i] || n < 1) continue;
-        const kivo::PointRange ends = CursorRange(i);
-        const int k = std::clamp(ends.First, 1, n);
-        const int j = std::clamp(ends.Last, 1, n);
-        const long double mL = kivo::MeanY(SpecY[i].Data(), 1, k);
-        const long double mR = kivo::MeanY(SpecY[i].Data(), j, n);
         if (!SavedX[i].Allocated()) SavedX[i].Allocate();
         if (!SavedY[i].Allocated()) SavedY[i].Allocate();
         std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
         std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
-        kivo::SubtractLine(SavedX[i].Data(), SavedY[i].Data(), NumAver, NumAver, n, mR, mL);
+        kivo::SubtractLinearBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
+                                     NumAver);
         PreviewFrom[i] = SpecId[i];
         AddPlotted(preview, SavedX[i].Data(), SavedY[i].Data(), n);
     }

@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <algorithm>
-#include <utility>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -25,33 +24,20 @@ void TForm1::Frame11Label4Click() {
     QStringList notIntegrated;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
-        // Worked on a copy: a spectrum whose borders cross keeps its record.
-        kivo::ParamSpec p = Params[i];
-        const int n = p.NumPoints;
-        auto integrate = [&] {
-            return kivo::IntegrateSpectrum(SpecX[i].Data(), SpecY[i].Data(), NumAver, p, 1, n, true,
-                                           0, 0, KoeCu);
-        };
-        kivo::IntegrationResult r = integrate();
-        // A line recorded the other way round integrates negative: turn it once.
-        if (r.Left < r.Right && !(p.DblIntegral >= 0)) {
-            p.PhaseSign = -1;
-            r = integrate();
-        }
+        const kivo::AutoIntegration a =
+            kivo::IntegrateAutomatic(SpecX[i].Data(), SpecY[i].Data(), NumAver, KoeCu, Params[i]);
+        const kivo::IntegrationResult& r = a.Result;
         if (i == ActiveSpec) {
             PickIndex[1] = PickIndex[3] = r.Left;
             PickIndex[2] = PickIndex[4] = r.Right;
             PickIndex[5] = r.Centre;
             for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], true);
         }
-        // The borders are found on the signal alone; when they meet or cross
-        // there is no line between them to integrate.
-        if (r.Left >= r.Right) {
-            notIntegrated << QStringLiteral("   %1: the borders cross, not integrated;")
-                                 .arg(SpecCheck[i]->text());
+        if (!a.Integrated) {
+            notIntegrated << QString::fromStdString(
+                kivo::BordersCrossText(SpecCheck[i]->text().toStdString()));
             continue;
         }
-        Params[i] = std::move(p);
         mist += r.Mist;
         if (i == ActiveSpec) DrawCentreTick(r.Centre);
         MarkIntegratedRange(i, r.Left, r.Right);

@@ -1,9 +1,16 @@
+#include <QCheckBox>
 #include <QFileInfo>
 
 #include "Kivo1_3.h"
 
+std::string TForm1::NoteName(int slot) const {
+    return QFileInfo(FileSpectrumName[slot]).fileName().toLocal8Bit().toStdString();
+}
+
+std::string TForm1::Caption(int slot) const {
+    return SpecCheck[slot]->text().toStdString();
+}
+
 void TForm1::SampCondW(int code, int slot, const std::string& text) {
-    const QByteArray name = QFileInfo(FileSpectrumName[slot]).fileName().toLocal8Bit();
-    kivo::AppendTreatmentNote(Params[slot].Line2,
-                              std::string_view(name.constData(), size_t(name.size())), code, text);
+    kivo::AppendTreatmentNote(Params[slot].Line2, NoteName(slot), code, text);
 }

@@ -34,14 +34,10 @@ void TForm1::BackToMoveScale(const QString& notice) {
 }
 
 bool TForm1::DivideSlot(int slot, long double amplitude, QString& refused) {
-    // Nothing is divided by zero: such a spectrum stays as it was.
-    if (!(amplitude > 0) && !(amplitude < 0)) {
-        refused += QStringLiteral("   Amplitude 0, not normalised: ") + SpecCheck[slot]->text() +
-                   QStringLiteral(" ");
-        return false;
-    }
-    kivo::DivideValues(SpecY[slot].Data(), Params[slot].NumPoints, amplitude);
-    return true;
+    const std::string why = kivo::DivideByAmplitude(SpecY[slot].Data(), Params[slot].NumPoints,
+                                                    amplitude, Caption(slot));
+    refused += QString::fromStdString(why);
+    return why.empty();
 }
 
 void TForm1::Frame12Label3Click() {
@@ -121,11 +117,7 @@ void TForm1::Frame12Label5Click() {
     BeginStep(QStringLiteral("Norm on Int"));
     CheckActivSpec();
     for (int i = 1; i <= NumSpec; ++i) {
-        kivo::ParamSpec& p = Params[i];
-        if (!Marked[i] || !(p.DblIntegral > 0)) continue;
-        kivo::DivideValues(SpecY[i].Data(), p.NumPoints, p.DblIntegral);
-        p.DblIntegral = 1.0;
-        SampCondW(125, i, {});
+        if (Marked[i]) kivo::NormaliseOnIntegral(SpecY[i].Data(), Params[i], NoteName(i));
     }
     Parameters(ActiveSpec);
     InitAxes();
@@ -138,8 +130,8 @@ void TForm1::Frame12Label9Click() {
     QString refused;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
-        if (DivideSlot(i, kivo::SpanWithZero(SpecY[i].Data(), Params[i].NumPoints), refused))
-            SampCondW(129, i, {});
+        refused += QString::fromStdString(
+            kivo::NormaliseOnAmplitude(SpecY[i].Data(), Params[i], NoteName(i), Caption(i)));
     }
     if (!refused.isEmpty()) SetModeLine(ModeLine() + refused);
     Parameters(ActiveSpec);
@@ -152,16 +144,12 @@ void TForm1::Frame12Label11Click() {
     CheckActivSpec();
     if (NoneMarked) return;
     for (int i = ActiveSpec; i <= NumSpec; ++i) {
-        kivo::ParamSpec& p = Params[i];
         if (!Marked[i]) continue;
-        if (p.StandartRuby > 0) {
-            kivo::DivideValues(SpecY[i].Data(), p.NumPoints, p.StandartRuby);
-            p.StandartRuby = 1.0;
-            SampCondW(1211, i, {});
+        const std::string refused = kivo::NormaliseOnRuby(SpecY[i].Data(), Params[i], NoteName(i));
+        if (refused.empty())
             Parameters(ActiveSpec);
-        } else {
-            SetModeLine(ModeLine() + QStringLiteral("       some spectra have not Rb stand"));
-        }
+        else
+            SetModeLine(ModeLine() + QString::fromStdString(refused));
     }
     InitAxes();
     Plot();

@@ -1,7 +1,6 @@
 // The store's commands: filling and emptying slots, reading spectrum files
 // into slots (ReadClick) and saving the marked spectra (WriteClick).
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -25,60 +24,20 @@ bool IsSpectrometerKind(int kind) {
     return kind == kivo::KindBes3t || kind == kivo::KindEsp;
 }
 
-// The file beside path with the same name and the given ending, whatever the
-// case of the ending; the name with the ending as given when there is none.
-QString Partner(const QString& path, const QString& ending) {
-    const QFileInfo info(path);
-    const QString stem = info.fileName().chopped(4);
-    const QDir dir = info.dir();
-    for (const QString& e : {ending, ending.toUpper(), ending.toLower()})
-        if (QFileInfo(dir.filePath(stem + e)).isFile()) return dir.filePath(stem + e);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (name.size() == stem.size() + 4 && name.startsWith(stem) &&
-            name.endsWith(ending, Qt::CaseInsensitive))
-            return dir.filePath(name);
-    return dir.filePath(stem + ending);
-}
-
-// The files of a spectrometer pair from whichever of them was chosen.
-void PairPaths(const QString& chosen, kivo::SpectrumRead& read) {
-    if (read.Kind == kivo::KindBes3t) {
-        read.Path = LocalPath(Partner(chosen, QStringLiteral(".DSC")));
-        read.DataPath = LocalPath(Partner(chosen, QStringLiteral(".DTA")));
-        read.AxisPath = LocalPath(Partner(chosen, QStringLiteral(".XGF")));
-    } else {
-        read.Path = LocalPath(Partner(chosen, QStringLiteral(".par")));
-        read.DataPath = LocalPath(Partner(chosen, QStringLiteral(".spc")));
-    }
-}
-
 // The selection with each spectrometer pair once: its two files chosen
 // together are one spectrum, named by the first of them.
 QStringList OnePerSpectrum(const QStringList& files) {
-    QStringList kept, pairs;
-    for (const QString& f : files) {
-        const int kind = kivo::FileKindOf(LocalPath(QFileInfo(f).fileName()));
-        if (IsSpectrometerKind(kind)) {
-            const QString pair = QString::number(kind) + f.chopped(4);
-            if (pairs.contains(pair)) continue;
-            pairs << pair;
-        }
-        kept << f;
-    }
+    std::vector<std::string> paths;
+    for (const QString& f : files) paths.push_back(LocalPath(f));
+    QStringList kept;
+    for (size_t f : kivo::OnePerSpectrum(paths)) kept << files.at(qsizetype(f));
     return kept;
-}
-
-QString TooLargeMessage(const QString& named, uint64_t size) {
-    return named + QStringLiteral(" is too large to be a spectrum: %1 bytes, more than %2 MB ")
-                       .arg(size)
-                       .arg(kivo::MaxFileBytes >> 20);
 }
 
 } // namespace
 
 QString ShortName(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
-    return name.size() > 4 ? name.chopped(4) : name;
+    return QString::fromLocal8Bit(kivo::ShortName(LocalPath(path)));
 }
 
 void TForm1::AllocateSlot(int slot) {
@@ -185,7 +144,7 @@ void TForm1::ReadClick() {
     for (size_t f = 0; f < reads.size(); ++f) {
         reads[f].Path = LocalPath(files.at(qsizetype(f)));
         reads[f].Kind = kivo::FileKindOf(LocalPath(QFileInfo(files.at(qsizetype(f))).fileName()));
-        if (IsSpectrometerKind(reads[f].Kind)) PairPaths(files.at(qsizetype(f)), reads[f]);
+        if (IsSpectrometerKind(reads[f].Kind)) kivo::SpectrometerPairPaths(reads[f].Path, reads[f]);
     }
     kivo::ReadSpectrumFiles(reads);
 
@@ -201,7 +160,7 @@ void TForm1::ReadClick() {
         kivo::SpectrumRead& read = reads[f];
         const QString& path = files.at(qsizetype(f));
         const QString shortName = ShortName(path);
-        const QString named = QStringLiteral("    FileSpectrum ") + shortName;
+        const std::string shortLocal = kivo::ShortName(LocalPath(path));
         FileKind = read.Kind;
         if (FileKind == kivo::KindDat) {
             loaded = ImportColumns(path, loaded, messages);
@@ -209,22 +168,12 @@ void TForm1::ReadClick() {
         }
         const kivo::ReadResult& result = read.Result;
         ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
-        if (result.Status == kivo::ReadStatus::TooLarge) {
-            messages << TooLargeMessage(named, result.Size);
+        const std::string refused = kivo::ReadRefusal(shortLocal, result, read.Params.NumPoints);
+        if (!refused.empty()) {
+            messages << QString::fromLocal8Bit(refused);
             continue;
         }
-        if (result.Status != kivo::ReadStatus::Ok || read.Params.NumPoints < 2 || ReadError != 0) {
-            QString text = named + QStringLiteral(" is not prepared properly ");
-            if (result.Status == kivo::ReadStatus::BadPointLine)
-                text += QStringLiteral("line %1 ").arg(result.Line);
-            if (!result.Reason.empty())
-                text += QString::fromLocal8Bit(result.Reason.c_str()) + QLatin1Char(' ');
-            messages << text;
-            continue;
-        }
-        if (result.Truncated)
-            messages << named + QStringLiteral(" has more than %1 points; the first %1 are read ")
-                                    .arg(kivo::MaxPoints);
+        if (result.Truncated) messages << QString::fromLocal8Bit(kivo::TruncatedNotice(shortLocal));
         const int slot = loaded + 1;
         SpecX[slot] = std::move(read.X);
         SpecY[slot] = std::move(read.Y);
@@ -232,7 +181,7 @@ void TForm1::ReadClick() {
         std::swap(Params[slot], read.Params);
         // A spectrometer's own files are never written: a save goes beside them.
         FileSpectrumName[slot] =
-            IsSpectrometerKind(FileKind) ? path.chopped(4) + QStringLiteral(".esr") : path;
+            QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), FileKind, 0));
         QCheckBox* box = SpecCheck[slot];
         box->setFixedWidth(80);
         box->setText(shortName);
@@ -262,36 +211,22 @@ void TForm1::ReadClick() {
 }
 
 int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages) {
-    const QString named = QStringLiteral("    FileSpectrum ") + ShortName(path);
-    const kivo::ColumnImport import =
-        kivo::ImportColumnFile(LocalPath(path), kivo::MaxSpec - loaded);
-    switch (import.Status) {
-    case kivo::ColumnStatus::Ok:
-        break;
-    case kivo::ColumnStatus::BadField:
-        messages << named + QStringLiteral(" is not prepared properly line %1 ").arg(import.Line);
-        return loaded;
-    case kivo::ColumnStatus::SingleColumn:
-        messages << named + QStringLiteral(" has a single column: no spectrum in it ");
-        return loaded;
-    case kivo::ColumnStatus::TooLarge:
-        messages << TooLargeMessage(named, import.Size);
-        return loaded;
-    default:
-        messages << named + QStringLiteral(" is not prepared properly ");
+    const std::string local = LocalPath(path);
+    const std::string shortLocal = kivo::ShortName(local);
+    const kivo::ColumnImport import = kivo::ImportColumnFile(local, kivo::MaxSpec - loaded);
+    const std::string refused = kivo::ColumnRefusal(shortLocal, import);
+    if (!refused.empty()) {
+        messages << QString::fromLocal8Bit(refused);
         return loaded;
     }
-    if (import.Truncated)
-        messages << named + QStringLiteral(" has more than %1 points; the first %1 are read ")
-                                .arg(kivo::MaxPoints);
+    if (import.Truncated) messages << QString::fromLocal8Bit(kivo::TruncatedNotice(shortLocal));
     if (import.SlotsShort) messages << QStringLiteral("  number of spec. is limited 20;");
-    const QString stem = path.chopped(std::min<qsizetype>(4, path.size()));
     int n = 0;
     for (const kivo::ColumnSpectrum& s : import.Spectra) {
         ++n;
         const int count = int(s.X.size());
         if (count < 2) {
-            messages << named + QStringLiteral("-%1 has fewer than 2 points ").arg(n);
+            messages << QString::fromLocal8Bit(kivo::ColumnSpectrumTooShort(shortLocal, n));
             continue;
         }
         const int slot = loaded + 1;
@@ -302,7 +237,8 @@ int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages
         std::copy(s.Y.begin(), s.Y.end(), SpecY[slot].Data());
         Params[slot].Amplitude =
             kivo::RangeExtrema(SpecX[slot].Data(), SpecY[slot].Data(), 1, count).Amplitude;
-        FileSpectrumName[slot] = stem + QStringLiteral("-%1.esr").arg(n);
+        FileSpectrumName[slot] =
+            QString::fromLocal8Bit(kivo::SpectrumFileName(local, kivo::KindDat, n));
         QCheckBox* box = SpecCheck[slot];
         box->setFixedWidth(80);
         box->setText(ShortName(path) + QStringLiteral("-%1").arg(n));
@@ -329,9 +265,8 @@ void TForm1::WriteClick() {
         std::string error;
         if (!kivo::WriteSpectrumFile(Params[b], SpecX[b].Data(), SpecY[b].Data(), LocalPath(path),
                                      error)) {
-            failures << QStringLiteral("    FileSpectrum ") + ShortName(path) +
-                            QStringLiteral(" is not saved: ") +
-                            QString::fromLocal8Bit(error.c_str()) + QStringLiteral(" ");
+            failures << QString::fromLocal8Bit(
+                kivo::SaveRefusal(kivo::ShortName(LocalPath(path)), error));
             continue;
         }
         saved << ShortName(path);

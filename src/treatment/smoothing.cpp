@@ -46,14 +46,12 @@ void TForm1::SmoothSpec(int commit) {
         if (!Previewed(i)) continue;
         const int m = kivo::SmoothPoints(NumSmooth, NumRestrict, SpecX[i].Data(), SpecY[i].Data(),
                                          Params[i].NumPoints, xo.data(), yo.data());
-        const QString name = ShortName(FileSpectrumName[i]);
+        const std::string source = FileSpectrumName[i].toLocal8Bit().toStdString();
         if (m < 2) {
-            SubtrNotice += QStringLiteral("   Fewer than 2 points after smoothing: ") + name +
-                           QStringLiteral(" ");
+            SubtrNotice += QString::fromLocal8Bit(kivo::SmoothingTooShort(source));
             continue;
         }
-        const std::string note =
-            (name + QStringLiteral(" Smoothed ") + QString::number(NumSmooth)).toStdString();
+        const std::string note = kivo::SmoothingNote(source, NumSmooth);
         const int target =
             StoreResult(i, toNewSlots, counter, xo.data(), yo.data(), m, SubtrNotice);
         if (target != 0) SampCondW(166, target, note);

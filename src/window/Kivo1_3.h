@@ -215,6 +215,10 @@ public:
     void SmoothSpec(int commit);
     // Records a treatment in the history line of a slot's spectrum.
     void SampCondW(int code, int slot, const std::string& text);
+    // The file name that starts slot's history, and its caption, as the
+    // shared treatments take them.
+    std::string NoteName(int slot) const;
+    std::string Caption(int slot) const;
     void refresh1Click();
     void Parameters(int slot);
     void Label9Click();

@@ -17,11 +17,14 @@ constexpr int MemoLines = kivo::HelpTopicLines + 1;
 constexpr size_t HelpMaxBytes = size_t(4) << 20;
 
 // The help file of a language: in the working directory, otherwise beside
-// the program, where the build and an installation put it. Empty if none.
+// the program, where the build puts it, or in the data directory of an
+// installation. Empty if none.
 QString HelpPath(uint8_t language) {
     const QString name =
         language == 2 ? QStringLiteral("KivoHelp.txt") : QStringLiteral("KivoHelpEng.txt");
-    for (const QString& dir : {QDir::currentPath(), QCoreApplication::applicationDirPath()}) {
+    const QString program = QCoreApplication::applicationDirPath();
+    for (const QString& dir : {QDir::currentPath(), program,
+                               QDir(program).filePath(QStringLiteral(KIVO_DATA_FROM_BIN))}) {
         const QString path = QDir(dir).filePath(name);
         if (QFileInfo(path).isFile()) return path;
     }

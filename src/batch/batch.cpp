@@ -1,0 +1,320 @@
+// Reading, treating, writing and reporting of one file after another, with
+// the window's readers and treatments, on several threads.
+#include "batch.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
+
+namespace kivo::batch {
+
+namespace {
+
+// One spectrum of a file on its way through the plan.
+struct Spectrum {
+    Row Report;
+    PointBuffer X, Y;
+    std::string Name;    // the name the window gives it: starts an empty history
+    std::string Caption; // its check box's caption, named in messages
+    std::string Output;  // the file name it is written under
+};
+
+std::string Trimmed(std::string_view s) {
+    const size_t first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
+}
+
+void Refuse(Row& row, std::string_view words) {
+    row.Done = false;
+    row.Status = Trimmed(words);
+}
+
+// The plan's steps as the commands do them on a spectrum that is the only
+// one loaded and marked; the words that refuse it, "" when every step went.
+std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
+    ParamSpec& p = s.Report.Params;
+    for (const Step& step : plan.Steps) {
+        const int n = p.NumPoints;
+        float* y = s.Y.Data();
+        switch (step.Kind) {
+        case StepKind::BaseLine:
+            // "3" and Esc at once: the cursors where the command puts them.
+            SubtractLinearBaseLine(s.X.Data(), y, n, BaseLineStart(n, plan.NumAver), plan.NumAver);
+            break;
+        case StepKind::Integrate: {
+            const AutoIntegration a =
+                IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p);
+            if (!a.Integrated) return BordersCrossText(s.Caption);
+            s.Report.Mist = a.Result.Mist;
+            break;
+        }
+        case StepKind::NormAmplitude: {
+            std::string why = NormaliseOnAmplitude(y, p, FileNameOf(s.Name), s.Caption);
+            if (!why.empty()) return why;
+            break;
+        }
+        case StepKind::NormIntegral:
+            // The window passes such a spectrum over in silence; a batch
+            // must not report it as normalised.
+            if (!NormaliseOnIntegral(y, p, FileNameOf(s.Name)))
+                return s.Caption + ": no positive double integral, not normalised on it";
+            break;
+        case StepKind::NormRuby: {
+            std::string why = NormaliseOnRuby(y, p, FileNameOf(s.Name));
+            if (!why.empty()) return why;
+            break;
+        }
+        case StepKind::Smooth: {
+            const int m = SmoothPoints(step.W, step.R, s.X.Data(), y, n, xo, yo);
+            if (m < 2) return SmoothingTooShort(s.Name);
+            // With one spectrum marked the result is a new spectrum, "res1".
+            const std::string note = SmoothingNote(s.Name, step.W);
+            s.Name = s.Caption = "res1";
+            p.NumPoints = static_cast<uint16_t>(m);
+            std::copy_n(xo, m, s.X.Data());
+            std::copy_n(yo, m, y);
+            AppendTreatmentNote(p.Line2, s.Name, 166, note);
+            break;
+        }
+        }
+    }
+    return {};
+}
+
+// A spectrum read; what the reader noticed without refusing it goes into
+// its status.
+void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, std::string notice) {
+    const std::string refused = Apply(s, plan, xo, yo);
+    if (!refused.empty()) return Refuse(s.Report, refused);
+    const int n = s.Report.Params.NumPoints;
+    s.Report.FieldFrom = s.X[1];
+    s.Report.FieldTo = s.X[n];
+    s.Report.Done = true;
+    s.Report.Status = notice.empty() ? "ok" : "ok; " + Trimmed(notice);
+}
+
+std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo) {
+    std::vector<Spectrum> out;
+    const int kind = FileKindOf(FileNameOf(path));
+    const std::string shortName = ShortName(path);
+    auto add = [&](int n) -> Spectrum& {
+        Spectrum& s = out.emplace_back();
+        s.Report.File = path;
+        s.Report.Spectrum = n;
+        s.Name = SpectrumFileName(path, kind, n);
+        s.Output = ShortName(s.Name) + ".esr";
+        s.Caption = n > 0 ? shortName + "-" + std::to_string(n) : shortName;
+        return s;
+    };
+    if (kind == KindDat) {
+        const ColumnImport import = ImportColumnFile(path, MaxSpec);
+        const std::string refused = ColumnRefusal(shortName, import);
+        if (!refused.empty()) {
+            Refuse(add(0).Report, refused);
+            return out;
+        }
+        const std::string notice = import.Truncated ? TruncatedNotice(shortName) : "";
+        out.reserve(import.Spectra.size());
+        int n = 0;
+        for (const ColumnSpectrum& c : import.Spectra) {
+            Spectrum& s = add(++n);
+            const int count = int(c.X.size());
+            if (count < 2) {
+                Refuse(s.Report, ColumnSpectrumTooShort(shortName, n));
+                continue;
+            }
+            s.X.Allocate();
+            s.Y.Allocate();
+            std::copy(c.X.begin(), c.X.end(), s.X.Data());
+            std::copy(c.Y.begin(), c.Y.end(), s.Y.Data());
+            s.Report.Params.NumPoints = static_cast<uint16_t>(count);
+            s.Report.Params.Amplitude = RangeExtrema(s.X.Data(), s.Y.Data(), 1, count).Amplitude;
+            Treat(s, plan, xo, yo, notice);
+        }
+        return out;
+    }
+    SpectrumRead read;
+    read.Path = path;
+    read.Kind = kind;
+    if (kind == KindBes3t || kind == KindEsp) SpectrometerPairPaths(path, read);
+    ReadSpectrum(read);
+    Spectrum& s = add(0);
+    const std::string refused = ReadRefusal(shortName, read.Result, read.Params.NumPoints);
+    if (!refused.empty()) {
+        Refuse(s.Report, refused);
+        return out;
+    }
+    s.Report.Params = std::move(read.Params);
+    s.X = std::move(read.X);
+    s.Y = std::move(read.Y);
+    Treat(s, plan, xo, yo, read.Result.Truncated ? TruncatedNotice(shortName) : "");
+    return out;
+}
+
+// Device and inode of a file, to know an input file under any name.
+bool Identity(const std::string& path, std::pair<dev_t, ino_t>& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+void AppendNumber(std::string& out, long double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
+    out.append(buf, r.ptr);
+}
+
+void AppendNumber(std::string& out, float v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
+void AppendCell(std::string& out, std::string_view text) {
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out += text;
+        return;
+    }
+    out += '"';
+    for (char c : text) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
+} // namespace
+
+std::string CsvHeader() {
+    return "file,spectrum,points,field_from,field_to,SumLeft1,SumRight1,SumLeft2,SumRight2,"
+           "DblIntegral,NumParticles,backward_steps,status\n";
+}
+
+std::string CsvLine(const Row& row) {
+    std::string out;
+    AppendCell(out, row.File);
+    out += ',';
+    if (row.Spectrum > 0) out += std::to_string(row.Spectrum);
+    out += ',';
+    if (row.Done) {
+        const ParamSpec& p = row.Params;
+        out += std::to_string(p.NumPoints);
+        for (float v : {row.FieldFrom, row.FieldTo}) {
+            out += ',';
+            AppendNumber(out, v);
+        }
+        for (long double v :
+             {p.SumLeft1, p.SumRight1, p.SumLeft2, p.SumRight2, p.DblIntegral, p.NumParticles}) {
+            out += ',';
+            AppendNumber(out, v);
+        }
+        out += ',';
+        if (row.Mist >= 0) out += std::to_string(row.Mist);
+    } else {
+        out += ",,,,,,,,,";
+    }
+    out += ',';
+    AppendCell(out, row.Status);
+    out += '\n';
+    return out;
+}
+
+void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
+         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit) {
+    if (files.empty()) return;
+    const bool writing = !plan.WriteDir.empty();
+    std::set<std::pair<dev_t, ino_t>> inputs;
+    for (const std::string& f : files) {
+        std::pair<dev_t, ino_t> id;
+        if (Identity(f, id)) inputs.insert(id);
+    }
+
+    std::mutex lock;
+    std::condition_variable turnChanged;
+    size_t turn = 0; // the next file to claim its output names, in input order
+    std::set<std::string> claimed;
+    std::vector<std::vector<Row>> rows(files.size());
+    std::vector<char> ready(files.size(), 0);
+    size_t nextEmit = 0;
+    std::atomic<size_t> next{0};
+
+    auto work = [&] {
+        std::vector<float> xo(MaxPoints), yo(MaxPoints);
+        for (size_t i; (i = next.fetch_add(1)) < files.size();) {
+            std::vector<Spectrum> treated;
+            try {
+                treated = TreatFile(files[i], plan, xo.data(), yo.data());
+            } catch (const std::exception&) {
+                treated.clear();
+                Spectrum& s = treated.emplace_back();
+                s.Report.File = files[i];
+                // No memory for this file: refused as the window refuses it.
+                ReadResult failed;
+                failed.Status = ReadStatus::CannotOpen;
+                Refuse(s.Report, ReadRefusal(ShortName(files[i]), failed, 0));
+            }
+            if (writing) {
+                // Names are claimed in input order, so which file keeps a name
+                // does not depend on which thread came first.
+                std::unique_lock<std::mutex> hold(lock);
+                turnChanged.wait(hold, [&] { return turn == i; });
+                for (Spectrum& s : treated) {
+                    if (!s.Report.Done) continue;
+                    const std::string target = plan.WriteDir + "/" + s.Output;
+                    std::pair<dev_t, ino_t> id;
+                    if (Identity(target, id) && inputs.count(id))
+                        Refuse(s.Report, SaveRefusal(ShortName(s.Output),
+                                                     target + " is one of the input files"));
+                    else if (!claimed.insert(s.Output).second)
+                        Refuse(s.Report, SaveRefusal(ShortName(s.Output),
+                                                     target + " is written for an earlier file"));
+                }
+                ++turn;
+                turnChanged.notify_all();
+            }
+            std::vector<Row> done;
+            done.reserve(treated.size());
+            for (Spectrum& s : treated) {
+                std::string error = "no memory for it";
+                bool saved = true;
+                try {
+                    if (writing && s.Report.Done)
+                        saved = WriteSpectrumFile(s.Report.Params, s.X.Data(), s.Y.Data(),
+                                                  plan.WriteDir + "/" + s.Output, error);
+                } catch (const std::exception&) {
+                    saved = false;
+                }
+                if (!saved) Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
+                done.push_back(std::move(s.Report));
+            }
+            std::lock_guard<std::mutex> hold(lock);
+            rows[i] = std::move(done);
+            ready[i] = 1;
+            for (; nextEmit < files.size() && ready[nextEmit]; ++nextEmit) {
+                emit(nextEmit, rows[nextEmit]);
+                std::vector<Row>().swap(rows[nextEmit]);
+            }
+        }
+    };
+    const size_t threads = std::clamp<size_t>(size_t(std::max(jobs, 1)), 1, files.size());
+    std::vector<std::thread> helpers;
+    try {
+        while (helpers.size() + 1 < threads) helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer helpers than asked: the calling thread treats the rest.
+    }
+    work();
+    for (std::thread& t : helpers) t.join();
+}
+
+} // namespace kivo::batch

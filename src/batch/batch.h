@@ -1,0 +1,55 @@
+// kivo-batch: the window's treatments applied to many spectrum files from
+// the command line, one CSV row per spectrum. Plain C++ over the type unit;
+// only the command line itself (main.cpp) uses Qt Core.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TYPEKIVO1_3.h"
+
+namespace kivo::batch {
+
+enum class StepKind { BaseLine, Integrate, NormAmplitude, NormIntegral, NormRuby, Smooth };
+
+struct Step {
+    StepKind Kind = StepKind::BaseLine;
+    int W = 0; // smoothing: the smoothing number and the restrict number
+    int R = 0;
+};
+
+// What to do to every spectrum, in the order the steps are given.
+struct Plan {
+    std::vector<Step> Steps;
+    int NumAver = 10;
+    double KoeCu = 1.725e19;
+    std::string WriteDir; // empty: nothing is written
+};
+
+// One spectrum of a file, or a file that gave none, after the plan.
+struct Row {
+    std::string File;  // as given on the command line
+    int Spectrum = 0;  // of a column file, from 1; 0 for other files
+    bool Done = false; // every step applied (and the file written)
+    ParamSpec Params;  // as it would be saved
+    float FieldFrom = 0, FieldTo = 0;
+    int Mist = -1; // backward steps of the last integration; -1 when none ran
+    std::string Status;
+};
+
+// The CSV: a header naming the columns, then one line per row; a cell with a
+// comma, a quote or a line break is quoted. Numbers are written in the C
+// locale, the sums to 17 significant digits and the fields in full.
+std::string CsvHeader();
+std::string CsvLine(const Row& row);
+
+// Treats the files, jobs at a time, and hands every file's rows to emit in
+// the order of the files (emit runs on one thread at a time). Output files
+// are never written over an input file, and of two spectra that would be
+// written under the same name the earlier file's keeps it.
+void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
+         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit);
+
+} // namespace kivo::batch

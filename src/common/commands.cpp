@@ -1,0 +1,237 @@
+// The treatments as the window's commands apply them to one spectrum, the
+// names a read spectrum carries and the words that refuse a file: shared by
+// the window and kivo-batch, so both give the same numbers and texts.
+#include "TYPEKIVO1_3.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace kivo {
+
+namespace {
+
+const std::string_view Named = "    FileSpectrum ";
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return out;
+}
+
+std::string Upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return out;
+}
+
+// The file beside path with the same name and the given ending, whatever the
+// case of the ending; the name with the ending as given when there is none.
+std::string Partner(const std::string& path, std::string_view ending) {
+    namespace fs = std::filesystem;
+    const std::string_view name = FileNameOf(path);
+    const std::string stem(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0));
+    const std::string dir = path.substr(0, path.size() - name.size());
+    std::error_code ec;
+    for (const std::string& e : {std::string(ending), Upper(ending), Lower(ending)})
+        if (fs::is_regular_file(dir + stem + e, ec)) return dir + stem + e;
+    // Another mix of letter cases: the first such name in order, whatever
+    // order the directory lists them in.
+    const std::string wanted = Lower(ending);
+    std::string found;
+    for (fs::directory_iterator it(dir.empty() ? "." : dir, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string other = it->path().filename().string();
+        if (other.size() == stem.size() + 4 && other.compare(0, stem.size(), stem) == 0 &&
+            Lower(std::string_view(other).substr(stem.size())) == wanted &&
+            it->is_regular_file(ec) && (found.empty() || other < found))
+            found = std::move(other);
+    }
+    return dir + (found.empty() ? stem + std::string(ending) : found);
+}
+
+bool IsSpectrometerKind(int kind) {
+    return kind == KindBes3t || kind == KindEsp;
+}
+
+} // namespace
+
+std::string_view FileNameOf(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string ShortName(std::string_view path) {
+    const std::string_view name = FileNameOf(path);
+    return std::string(name.size() > 4 ? name.substr(0, name.size() - 4) : name);
+}
+
+std::string SpectrumFileName(std::string_view path, int kind, int columnSpectrum) {
+    const std::string_view stem = path.substr(0, path.size() - std::min<size_t>(4, path.size()));
+    if (kind == KindDat) return std::string(stem) + "-" + std::to_string(columnSpectrum) + ".esr";
+    if (IsSpectrometerKind(kind)) return std::string(stem) + ".esr";
+    return std::string(path);
+}
+
+void SpectrometerPairPaths(std::string chosen, SpectrumRead& read) {
+    if (read.Kind == KindBes3t) {
+        read.Path = Partner(chosen, ".DSC");
+        read.DataPath = Partner(chosen, ".DTA");
+        read.AxisPath = Partner(chosen, ".XGF");
+    } else {
+        read.Path = Partner(chosen, ".par");
+        read.DataPath = Partner(chosen, ".spc");
+    }
+}
+
+std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths) {
+    std::vector<size_t> kept;
+    std::set<std::string> pairs;
+    for (size_t f = 0; f < paths.size(); ++f) {
+        const std::string& path = paths[f];
+        const int kind = FileKindOf(FileNameOf(path));
+        if (IsSpectrometerKind(kind) &&
+            !pairs.insert(std::to_string(kind) + path.substr(0, path.size() - 4)).second)
+            continue;
+        kept.push_back(f);
+    }
+    return kept;
+}
+
+namespace {
+
+std::string TooLarge(std::string text, uint64_t size) {
+    text += " is too large to be a spectrum: ";
+    text += std::to_string(size);
+    text += " bytes, more than ";
+    text += std::to_string(MaxFileBytes >> 20);
+    text += " MB ";
+    return text;
+}
+
+} // namespace
+
+std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints) {
+    std::string text = std::string(Named) + std::string(shortName);
+    if (r.Status == ReadStatus::TooLarge) return TooLarge(text, r.Size);
+    if (r.Status == ReadStatus::Ok && numPoints >= 2) return {};
+    text += " is not prepared properly ";
+    if (r.Status == ReadStatus::BadPointLine) text += "line " + std::to_string(r.Line) + " ";
+    if (!r.Reason.empty()) text += r.Reason + " ";
+    return text;
+}
+
+std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
+    const std::string named = std::string(Named) + std::string(shortName);
+    switch (c.Status) {
+    case ColumnStatus::Ok:
+        return {};
+    case ColumnStatus::BadField:
+        return named + " is not prepared properly line " + std::to_string(c.Line) + " ";
+    case ColumnStatus::SingleColumn:
+        return named + " has a single column: no spectrum in it ";
+    case ColumnStatus::TooLarge:
+        return TooLarge(named, c.Size);
+    default:
+        return named + " is not prepared properly ";
+    }
+}
+
+std::string ColumnSpectrumTooShort(std::string_view shortName, int n) {
+    return std::string(Named) + std::string(shortName) + "-" + std::to_string(n) +
+           " has fewer than 2 points ";
+}
+
+std::string TruncatedNotice(std::string_view shortName) {
+    const std::string most = std::to_string(MaxPoints);
+    return std::string(Named) + std::string(shortName) + " has more than " + most +
+           " points; the first " + most + " are read ";
+}
+
+std::string SaveRefusal(std::string_view shortName, std::string_view error) {
+    return std::string(Named) + std::string(shortName) + " is not saved: " + std::string(error) +
+           " ";
+}
+
+PointRange BaseLineStart(int n, int numAver) {
+    return {std::clamp(numAver, 1, std::max(n, 1)), std::clamp(n - numAver, 1, std::max(n, 1))};
+}
+
+void SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver) {
+    if (n < 1) return;
+    const int k = std::clamp(ends.First, 1, n);
+    const int j = std::clamp(ends.Last, 1, n);
+    const long double mL = MeanY(y, 1, k);
+    const long double mR = MeanY(y, j, n);
+    SubtractLine(x, y, numAver, numAver, n, mR, mL);
+}
+
+AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, double koeCu,
+                                   ParamSpec& p) {
+    // Worked on a copy: a spectrum whose borders cross keeps its record.
+    ParamSpec work = p;
+    const int n = work.NumPoints;
+    auto integrate = [&] {
+        return IntegrateSpectrum(x, y, numAver, work, 1, n, true, 0, 0, koeCu);
+    };
+    AutoIntegration a;
+    a.Result = integrate();
+    // A line recorded the other way round integrates negative: turn it once.
+    if (a.Result.Left < a.Result.Right && !(work.DblIntegral >= 0)) {
+        work.PhaseSign = -1;
+        a.Result = integrate();
+    }
+    // The borders are found on the signal alone; when they meet or cross
+    // there is no line between them to integrate.
+    a.Integrated = a.Result.Left < a.Result.Right;
+    if (a.Integrated) p = std::move(work);
+    return a;
+}
+
+std::string BordersCrossText(std::string_view caption) {
+    return "   " + std::string(caption) + ": the borders cross, not integrated;";
+}
+
+std::string DivideByAmplitude(float* y, int n, long double amplitude, std::string_view caption) {
+    // Nothing is divided by zero: such a spectrum stays as it was.
+    if (!(amplitude > 0) && !(amplitude < 0))
+        return "   Amplitude 0, not normalised: " + std::string(caption) + " ";
+    DivideValues(y, n, amplitude);
+    return {};
+}
+
+std::string NormaliseOnAmplitude(float* y, ParamSpec& p, std::string_view fileName,
+                                 std::string_view caption) {
+    std::string refused = DivideByAmplitude(y, p.NumPoints, SpanWithZero(y, p.NumPoints), caption);
+    if (refused.empty()) AppendTreatmentNote(p.Line2, fileName, 129, {});
+    return refused;
+}
+
+std::string NormaliseOnRuby(float* y, ParamSpec& p, std::string_view fileName) {
+    if (!(p.StandartRuby > 0)) return "       some spectra have not Rb stand";
+    DivideValues(y, p.NumPoints, p.StandartRuby);
+    p.StandartRuby = 1.0;
+    AppendTreatmentNote(p.Line2, fileName, 1211, {});
+    return {};
+}
+
+bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName) {
+    if (!(p.DblIntegral > 0)) return false;
+    DivideValues(y, p.NumPoints, p.DblIntegral);
+    p.DblIntegral = 1.0;
+    AppendTreatmentNote(p.Line2, fileName, 125, {});
+    return true;
+}
+
+std::string SmoothingNote(std::string_view sourcePath, int w) {
+    return ShortName(sourcePath) + " Smoothed " + std::to_string(w);
+}
+
+std::string SmoothingTooShort(std::string_view sourcePath) {
+    return "   Fewer than 2 points after smoothing: " + ShortName(sourcePath) + " ";
+}
+
+} // namespace kivo

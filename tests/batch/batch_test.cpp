@@ -1,0 +1,254 @@
+// kivo-batch against the window: the same files treated from the command line
+// and with the keys give the same numbers and the same saved bytes; refused
+// files are reported in order and leave nothing behind.
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+
+#include "batch.h"
+#include "harness.h"
+
+namespace {
+
+struct BatchRun {
+    int Exit = -1;
+    QStringList Lines; // standard output, one CSV line each
+    QString Errors;
+};
+
+class BatchTest : public FormTest {
+protected:
+    BatchRun Batch(const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(dir_->path());
+        p.start(QStringLiteral(KIVO_BATCH), args);
+        EXPECT_TRUE(p.waitForFinished(120000));
+        BatchRun r;
+        r.Exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.Lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        r.Errors = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    void CopyExample(const QString& name) {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KIVO_EXAMPLES_DIR "/") + name, Path(name)))
+            << name.toStdString();
+    }
+    // What the CSV says of slot i as the window holds it.
+    QString WindowLine(const QString& file, int spectrum, int slot, int mist) const {
+        kivo::batch::Row row;
+        row.File = file.toStdString();
+        row.Spectrum = spectrum;
+        row.Done = true;
+        row.Params = form->Params[slot];
+        row.FieldFrom = form->SpecX[slot][1];
+        row.FieldTo = form->SpecX[slot][row.Params.NumPoints];
+        row.Mist = mist;
+        row.Status = "ok";
+        return QString::fromStdString(kivo::batch::CsvLine(row)).trimmed();
+    }
+    int ShownMist() const {
+        const QString prefix = QStringLiteral("  I mist = ");
+        EXPECT_TRUE(form->Label2->text().startsWith(prefix)) << form->Label2->text().toStdString();
+        return form->Label2->text().mid(prefix.size()).toInt();
+    }
+    void Type(const QString& digits) {
+        for (QChar c : digits) Key(Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
+        Key(Qt::Key_Return);
+    }
+    // A spectrum whose point line 13 is no number.
+    void WriteBroken(const QString& name) {
+        WriteSpectrum(name, 40);
+        std::string text = ReadBytes(name);
+        size_t at = 0;
+        for (int i = 0; i < 12; ++i) at = text.find("\r\n", at) + 2;
+        WriteFile(name, text.insert(at, "x"));
+    }
+};
+
+TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
+    const QStringList examples = {"sample.esr",     "sample_ruby.esr", "mn_sextet.esr",
+                                  "long15000.esr",  "points.txt",      "coal_bes3t.DSC",
+                                  "coal_bes3t.DTA", "dpph_winepr.par", "dpph_winepr.spc"};
+    for (const QString& e : examples) CopyExample(e);
+    // Two spectra on one field column, the second upside down.
+    std::string cols = "field signal1 signal2\r\n";
+    for (int k = 0; k < 400; ++k) {
+        const double u = (k - 200) / 12.0;
+        const double d = 900 * u / ((1 + u * u) * (1 + u * u)) + 3 + 0.01 * k;
+        cols += std::to_string(3300 + 0.25 * k) + " " + std::to_string(d) + " " +
+                std::to_string(-d) + "\r\n";
+    }
+    WriteFile("cols.dat", cols);
+
+    const QStringList files = {"coal_bes3t.DTA", "sample.esr",      "sample_ruby.esr",
+                               "mn_sextet.esr",  "long15000.esr",   "points.txt",
+                               "coal_bes3t.DSC", "dpph_winepr.spc", "cols.dat"};
+    const BatchRun run =
+        Batch(QStringList{"--quiet", "--baseline", "--integrate", "--write", "out"} + files);
+    EXPECT_EQ(run.Exit, 0) << run.Errors.toStdString();
+    ASSERT_EQ(run.Lines.size(), 10); // header, a pair given twice, two spectra in cols.dat
+    EXPECT_EQ(run.Lines[0], QStringLiteral("file,spectrum,points,field_from,field_to,SumLeft1,"
+                                           "SumRight1,SumLeft2,SumRight2,DblIntegral,NumParticles,"
+                                           "backward_steps,status"));
+
+    int line = 1;
+    for (const QString& file : files) {
+        if (file == QStringLiteral("coal_bes3t.DSC")) continue; // its pair came first
+        SCOPED_TRACE(file.toStdString());
+        ReadFiles({file});
+        const int loaded = form->NumSpec;
+        Key(Qt::Key_3);
+        Key(Qt::Key_Escape);
+        Key(Qt::Key_4);
+        const int mist = ShownMist();
+        QStringList names;
+        for (int slot = 1; slot <= loaded; ++slot) {
+            EXPECT_EQ(run.Lines[line++], WindowLine(file, loaded > 1 ? slot : 0, slot, mist));
+            names << ShortName(form->FileSpectrumName[slot]) + ".esr";
+            Answer(QStringList{Path("win-" + names.back())});
+        }
+        Key(Qt::Key_F2);
+        for (const QString& name : names)
+            EXPECT_EQ(ReadBytes("out/" + name), ReadBytes("win-" + name)) << name.toStdString();
+    }
+    EXPECT_EQ(line, 10);
+    EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files).size(), 9);
+}
+
+TEST_F(BatchTest, TreatmentsRunInTheOrderGivenAsTheKeysApplyThem) {
+    CopyExample("sample_ruby.esr");
+    const BatchRun run = Batch({"--quiet", "--baseline", "--integrate", "--normalise", "integral",
+                                "--smooth", "5,0", "--normalise", "amplitude", "--normalise",
+                                "ruby", "--write", "out", "sample_ruby.esr"});
+    ASSERT_EQ(run.Exit, 0) << run.Errors.toStdString();
+    ASSERT_EQ(run.Lines.size(), 2);
+
+    ReadFiles({"sample_ruby.esr"});
+    Key(Qt::Key_3);
+    Key(Qt::Key_Escape);
+    Key(Qt::Key_4);
+    const int mist = ShownMist();
+    Key(Qt::Key_Escape);
+    Key(Qt::Key_6);
+    Key(Qt::Key_N, Qt::AltModifier);
+    Key(Qt::Key_Escape);
+    Key(Qt::Key_8);
+    Key(Qt::Key_G, Qt::AltModifier);
+    Type("5");
+    Type("0");
+    Key(Qt::Key_Y);
+    ASSERT_EQ(form->NumSpec, 2); // res1 beside its source, both marked
+    Key(Qt::Key_6);
+    Key(Qt::Key_M, Qt::AltModifier);
+    Key(Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(form->Params[2].Line2,
+              "ruby lines near 3250 G and 3450 GNorm on Int, sample_ruby Smoothed 5, Norm on Amp, "
+              "Norm Rb Amp, "); // the file's own history line gets the tags straight after it
+    EXPECT_EQ(run.Lines[1], WindowLine("sample_ruby.esr", 0, 2, mist));
+    Answer(std::nullopt); // the unsmoothed source is not saved
+    Answer(QStringList{Path("win.esr")});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(ReadBytes("out/sample_ruby.esr"), ReadBytes("win.esr"));
+
+    // The other way round there is no double integral yet to normalise on.
+    const BatchRun reversed =
+        Batch({"--quiet", "--normalise", "integral", "--integrate", "sample_ruby.esr"});
+    EXPECT_EQ(reversed.Exit, 1);
+    ASSERT_EQ(reversed.Lines.size(), 2);
+    EXPECT_EQ(reversed.Lines[1],
+              QStringLiteral("sample_ruby.esr,,,,,,,,,,,,\"sample_ruby: no positive double "
+                             "integral, not normalised on it\""));
+}
+
+TEST_F(BatchTest, RefusedFilesGetTheirRowInOrderAndNoOutput) {
+    QStringList files;
+    for (int i = 1; i <= 12; ++i) {
+        const QString name = QStringLiteral("s%1.esr").arg(i);
+        if (i == 4)
+            WriteBroken(name);
+        else if (i == 7)
+            WriteFile(name, "no spectrum here\r\n");
+        else if (i == 9)
+            WriteFile("single.dat", "1\r\n2\r\n3\r\n");
+        else
+            WriteSpectrum(name, 200 + 10 * i);
+        files << (i == 9 ? QStringLiteral("single.dat") : name);
+    }
+    files.insert(5, QStringLiteral("missing.esr"));
+
+    const BatchRun one =
+        Batch(QStringList{"--quiet", "--jobs", "1", "--baseline", "--integrate", "--write", "out"} +
+              files);
+    EXPECT_EQ(one.Exit, 1);
+    ASSERT_EQ(one.Lines.size(), files.size() + 1);
+    for (int i = 0; i < files.size(); ++i)
+        EXPECT_TRUE(one.Lines[i + 1].startsWith(files[i] + ",")) << one.Lines[i + 1].toStdString();
+    EXPECT_TRUE(one.Lines[6].endsWith(",,,,,,,,,,,FileSpectrum missing is not prepared properly"));
+    EXPECT_TRUE(one.Lines[8].endsWith(",FileSpectrum s7 is not prepared properly"));
+    EXPECT_TRUE(
+        one.Lines[10].endsWith(",FileSpectrum single has a single column: no spectrum in it"));
+    QStringList written = QDir(Path("out")).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(written, (QStringList{"s1.esr", "s10.esr", "s11.esr", "s12.esr", "s2.esr", "s3.esr",
+                                    "s5.esr", "s6.esr", "s8.esr"}));
+
+    // The words are the window's.
+    ReadFiles({"s4.esr"});
+    EXPECT_EQ(one.Lines[4], "s4.esr,,,,,,,,,,,," + form->ModeLine().trimmed());
+    EXPECT_TRUE(one.Lines[4].endsWith("is not prepared properly line 13"));
+
+    // Two at a time: the same rows in the same order, the same files.
+    const BatchRun two = Batch(
+        QStringList{"--quiet", "--jobs", "2", "--baseline", "--integrate", "--write", "out2"} +
+        files);
+    EXPECT_EQ(two.Exit, 1);
+    EXPECT_EQ(two.Lines, one.Lines);
+    EXPECT_EQ(QDir(Path("out2")).entryList(QDir::Files, QDir::Name), written);
+    for (const QString& w : written) EXPECT_EQ(ReadBytes("out2/" + w), ReadBytes("out/" + w));
+}
+
+TEST_F(BatchTest, NoInputIsWrittenOverAndTheFirstFileKeepsAName) {
+    QDir(dir_->path()).mkpath("a");
+    QDir(dir_->path()).mkpath("b");
+    WriteSpectrum("a/x.esr", 300);
+    WriteSpectrum("b/x.esr", 500);
+    WriteSpectrum("y.esr", 300);
+    const std::string y = ReadBytes("y.esr");
+
+    const BatchRun run = Batch(
+        {"--quiet", "--jobs", "2", "--baseline", "--write", ".", "a/x.esr", "y.esr", "b/x.esr"});
+    EXPECT_EQ(run.Exit, 1);
+    ASSERT_EQ(run.Lines.size(), 4);
+    EXPECT_TRUE(run.Lines[1].endsWith(",ok"));
+    EXPECT_TRUE(
+        run.Lines[2].endsWith(",FileSpectrum y is not saved: ./y.esr is one of the input files"));
+    EXPECT_TRUE(run.Lines[3].startsWith("b/x.esr,,,,"));
+    EXPECT_TRUE(run.Lines[3].endsWith(
+        ",FileSpectrum x is not saved: ./x.esr is written for an earlier file"));
+    EXPECT_EQ(ReadBytes("y.esr"), y);
+    ReadFiles({"x.esr"});
+    EXPECT_EQ(form->Params[1].NumPoints, 300);
+    EXPECT_FALSE(QFileInfo::exists(Path("x.esr.kivo-save")));
+}
+
+TEST_F(BatchTest, UsageErrorsHelpAndVersion) {
+    WriteSpectrum("a.esr", 50);
+    for (const QStringList& args :
+         {QStringList{"--smooth", "5", "a.esr"}, QStringList{"--normalise", "peak", "a.esr"},
+          QStringList{"--numaver", "1", "a.esr"}, QStringList{"--jobs", "0", "a.esr"},
+          QStringList{"--koecu", "x", "a.esr"}, QStringList{"--bogus", "a.esr"},
+          QStringList{"--baseline"}}) {
+        const BatchRun r = Batch(args);
+        EXPECT_EQ(r.Exit, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.Lines.isEmpty());
+        EXPECT_TRUE(r.Errors.startsWith("kivo-batch: ")) << r.Errors.toStdString();
+    }
+    const BatchRun help = Batch({"--help"});
+    EXPECT_EQ(help.Exit, 0);
+    EXPECT_TRUE(help.Lines.join('\n').contains("--integrate"));
+    const BatchRun version = Batch({"--version"});
+    EXPECT_EQ(version.Exit, 0);
+    EXPECT_EQ(version.Lines, QStringList{"kivo-batch 1.3"});
+}
+
+} // namespace
