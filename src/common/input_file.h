@@ -32,6 +32,11 @@ private:
     uint64_t size_ = 0;
 };
 
+// Read, with the outcome in r: CannotOpen on a read error, TooLarge (with
+// the bytes seen) for a file past MaxFileBytes; true when the bytes may be
+// used.
+bool ReadCapped(InputFile& file, std::string& buffer, uint64_t limit, size_t& used, ReadResult& r);
+
 // The end of every read: a spectrum recorded with a falling field (more than
 // nine tenths of its steps going down) is turned round, and count, the point
 // count, and the amplitude go into p.

@@ -243,15 +243,7 @@ ReadResult ReadPart(const std::string& path, uint64_t need, uint64_t limit, std:
         return Refusal(FileName(path) + " " + std::to_string(file.Size()) + " bytes, " +
                        std::to_string(need) + " expected");
     size_t used = 0;
-    if (!file.Read(buffer, limit, used)) {
-        r.Status = ReadStatus::CannotOpen;
-        return r;
-    }
-    if (used > MaxFileBytes) {
-        r.Status = ReadStatus::TooLarge;
-        r.Size = used;
-        return r;
-    }
+    if (!ReadCapped(file, buffer, limit, used, r)) return r;
     bytes = std::string_view(buffer.data(), std::min<size_t>(used, size_t(limit)));
     return r;
 }

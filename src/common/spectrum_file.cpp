@@ -317,6 +317,19 @@ InputFile::~InputFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+bool ReadCapped(InputFile& file, std::string& buffer, uint64_t limit, size_t& used, ReadResult& r) {
+    if (!file.Read(buffer, limit, used)) {
+        r.Status = ReadStatus::CannotOpen;
+        return false;
+    }
+    if (used > MaxFileBytes) {
+        r.Status = ReadStatus::TooLarge;
+        r.Size = used;
+        return false;
+    }
+    return true;
+}
+
 bool InputFile::Read(std::string& buffer, uint64_t limit, size_t& used) {
     used = 0;
     const size_t cap = size_t(limit) + 1;
@@ -364,15 +377,7 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
         }
     } release;
     size_t used = 0;
-    if (!file.Read(buffer, MaxFileBytes, used)) {
-        r.Status = ReadStatus::CannotOpen;
-        return r;
-    }
-    if (used > MaxFileBytes) {
-        r.Status = ReadStatus::TooLarge;
-        r.Size = used;
-        return r;
-    }
+    if (!ReadCapped(file, buffer, MaxFileBytes, used, r)) return r;
     if (!X.Allocated()) X.Allocate();
     if (!Y.Allocated()) Y.Allocate();
     return ReadSpectrumText({buffer.data(), used}, kind, p, X.Data(), Y.Data());
