@@ -198,6 +198,9 @@ struct PointRange {
     int Last = 1;
 };
 PointRange MapRange(const float* x, int n, double lo, double hi);
+// The point of x[0..n-1] whose field is nearest to `field` (1-based; 0 for
+// no points): a cursor carried to another spectrum stays on its ends.
+int NearestPoint(const float* x, int n, double field);
 
 // r[j] = ys[j] - k * (the base interpolated at xs[j]) for the points of the
 // spectrum inside the base's field range; First and Count give that stretch.

@@ -232,6 +232,13 @@ PointRange MapRange(const float* x, int n, double lo, double hi) {
     return r;
 }
 
+int NearestPoint(const float* x, int n, double field) {
+    int best = n >= 1 ? 1 : 0;
+    for (int k = 2; k <= n; ++k)
+        if (std::fabs(double(x[k - 1]) - field) < std::fabs(double(x[best - 1]) - field)) best = k;
+    return best;
+}
+
 SubtractionResult SubtractInterpolated(const float* xs, const float* ys, int ns, const float* xb,
                                        const float* yb, int nb, float k, float* r) {
     SubtractionResult res;

@@ -25,7 +25,7 @@ void TForm1::Frame11Label3Click() {
         PickIndex[2] = start.Last;
         SetModeLine(QStringLiteral("   SUBTRACTION OF BASE LINE") + ShiftLineHint);
         Chart1->SetActive(AuxSeries[1], false);
-        TaskCode = 11;
+        TaskCode = TaskBaseLine;
         PickNo = 1;
         BorderPointManual();
     }

@@ -28,6 +28,7 @@ void TForm1::Frame11Label4Click() {
             kivo::IntegrateAutomatic(SpecX[i].Data(), SpecY[i].Data(), NumAver, KoeCu, Params[i]);
         const kivo::IntegrationResult& r = a.Result;
         if (i == ActiveSpec) {
+            PickSpec = SpecId[i]; // the borders and centre are points of this one
             PickIndex[1] = PickIndex[3] = r.Left;
             PickIndex[2] = PickIndex[4] = r.Right;
             PickIndex[5] = r.Centre;
@@ -35,7 +36,7 @@ void TForm1::Frame11Label4Click() {
         }
         if (!a.Integrated) {
             notIntegrated << QString::fromStdString(
-                kivo::BordersCrossText(SpecCheck[i]->text().toStdString()));
+                kivo::BordersCrossText(BoxText(i).toStdString()));
             continue;
         }
         mist += r.Mist;
@@ -110,7 +111,7 @@ void TForm1::Frame15Label1Click() {
     }
     SetModeLine(ModeLine() + QStringLiteral("  Manual correction ") + ShiftLineHint);
     Chart1->Clear(AuxSeries[1]);
-    TaskCode = 151;
+    TaskCode = TaskIntegration;
     PickNo = 1;
     PickCount = 2;
     BorderPointManual();
@@ -124,7 +125,7 @@ void TForm1::Frame15Label3Click() {
     }
     SetModeLine(QStringLiteral("Choice centrum,  manual correction "));
     Chart1->Clear(AuxSeries[3]);
-    TaskCode = 153;
+    TaskCode = TaskCentre;
     PickNo = 3;
     PickCount = 4;
     PickIndex[3] = PickIndex[1];

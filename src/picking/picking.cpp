@@ -20,6 +20,7 @@ void TForm1::BorderPointManual() {
     const int a = ActiveSpec;
     const int n = a >= 1 ? Params[a].NumPoints : 0;
     if (n < 1) return;
+    PickSpec = SpecId[a]; // the cursors are placed on the active spectrum
     const double xmin = Chart1->Minimum(ChartAxis::Bottom);
     const double xmax = Chart1->Maximum(ChartAxis::Bottom);
     for (int k = 1; k <= PickCount; ++k) {
@@ -34,6 +35,46 @@ void TForm1::BorderPointManual() {
     ShowPickedPoint(PickIndex[PickNo], SpecX[a][PickIndex[PickNo]]);
     Chart1->SetActive(AuxSeries[1], true);
     if (BaseLineMode) SubtrLinear();
+}
+
+bool TForm1::Picking() const {
+    return TaskCode != NoTask && !SubtrInput && CurrentFrame() == Frame14;
+}
+
+void TForm1::FollowPick() {
+    const int a = ActiveSpec;
+    if (PickSpec == 0 || a < 1 || SpecId[a] == PickSpec) return;
+    // The cursors go to the new active spectrum at the fields they stood at.
+    int from = 0;
+    for (int i = 1; i <= NumSpec && from == 0; ++i)
+        if (SpecId[i] == PickSpec) from = i;
+    const int na = Params[a].NumPoints;
+    for (int k = 1; k <= PickIndex.size(); ++k) {
+        int& p = PickIndex[k];
+        if (from != 0 && Params[from].NumPoints >= 1) {
+            const double field = SpecX[from][std::clamp<int>(p, 1, Params[from].NumPoints)];
+            p = kivo::NearestPoint(SpecX[a].Data(), na, field);
+        } else {
+            p = std::clamp(p, 1, std::max(na, 1));
+        }
+    }
+    PickSpec = SpecId[a];
+    if (!Picking() || !PointCursor) return;
+    for (int k = 1; k <= std::min<int>(PickNo, 4); ++k) DrawCursor(k);
+    ShowCursor(std::clamp<int>(PickNo, 1, 4));
+}
+
+void TForm1::SettleWork() {
+    FollowPick();
+    FollowMoves();
+    // Cursors with no marked spectrum to stand on: the pick ends as Esc ends
+    // it, and with nothing marked nothing is committed or marked for it.
+    if (Picking() && NoneMarked) {
+        KeepNoneMarked = true;
+        refresh(0);
+        KeepNoneMarked = false;
+        SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
+    }
 }
 
 kivo::PointRange TForm1::CursorRange(int slot) const {
@@ -158,9 +199,10 @@ void TForm1::AcceptCursor() {
     if (PickNo < PickCount) {
         ++PickNo;
         Chart1->SetActive(AuxSeries[PickNo], true);
-        if (TaskCode >= 161 && TaskCode <= 164 && (PickNo == 2 || PickNo == 4))
+        if (IsReferenceTask(TaskCode) && (PickNo == 2 || PickNo == 4))
             PickIndex[PickNo] = std::min(PickIndex[PickNo - 1] + 50, n);
-        if (TaskCode == 1611 && PickNo == 2) PickIndex[2] = std::min(PickIndex[1] + 1, n);
+        if (TaskCode == TaskDeletePoints && PickNo == 2)
+            PickIndex[2] = std::min(PickIndex[1] + 1, n);
         ShowCursor(PickNo);
         DrawCursor(PickNo);
         return;
@@ -173,41 +215,43 @@ void TForm1::AcceptCursor() {
 }
 
 void TForm1::CompletePicking() {
+    // The marks as the boxes show them now, and the cursors on the active spectrum.
+    CheckActivSpec();
     switch (TaskCode) {
-    case 0:
+    case NoTask:
         InitAxes();
         Plot();
         refresh(1);
         break;
-    case 11:
+    case TaskBaseLine:
         SubtrLinear();
         PickNo = 1;
         PickedNumbersText.clear();
         PickedValuesText.clear();
         break;
-    case 12:
+    case TaskRestriction:
         BackToMoveScale({}); // its refresh makes the cut
         break;
-    case 124:
+    case TaskNormComponent:
         NormaliseOnComponent();
         break;
-    case 128:
+    case TaskAlignComponent:
         CombineComponentField();
         break;
-    case 161:
-    case 162:
-    case 163:
-    case 164:
+    case TaskRuby:
+    case TaskMn2:
+    case TaskMn3:
+    case TaskMn4:
         CalibrateByRefLines();
         break;
-    case 168:
+    case TaskMeasure:
         MeasureDistance();
         break;
-    case 1611:
+    case TaskDeletePoints:
         DeletePickedPoints();
         break;
-    case 151:
-    case 153:
+    case TaskIntegration:
+    case TaskCentre:
         IntegrateMarked();
         SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
         ShowPanel(Frame15);

@@ -100,13 +100,6 @@ int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x
     Params[target].NumPoints = static_cast<uint16_t>(count);
     std::copy(fields.begin(), fields.end(), SpecX[target].Data());
     std::copy(values.begin(), values.end(), SpecY[target].Data());
-    if (toNewSlot) {
-        QCheckBox* box = SpecCheck[target];
-        box->setText(FileSpectrumName[target]);
-        box->setFixedWidth(80);
-        box->show();
-        SetBoxChecked(target, true);
-        Chart1->SetActive(SpecSeries[target], true);
-    }
+    if (toNewSlot) FillSlot(target, FileSpectrumName[target], FileSpectrumName[target]);
     return target;
 }

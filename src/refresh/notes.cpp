@@ -8,7 +8,7 @@ std::string TForm1::NoteName(int slot) const {
 }
 
 std::string TForm1::Caption(int slot) const {
-    return SpecCheck[slot]->text().toStdString();
+    return BoxText(slot).toStdString();
 }
 
 void TForm1::SampCondW(int code, int slot, const std::string& text) {

@@ -15,10 +15,11 @@
 #include "fonts.h"
 
 void TForm1::refresh(int mode) {
+    AdoptBoxTexts();
     FileKind = 0;
     TreeView1->hide();
     Memo4->hide();
-    TaskCode = 0;
+    TaskCode = NoTask;
     PointCursor = true;
     MemoEditing = false;
     Label2->clear();
@@ -26,8 +27,8 @@ void TForm1::refresh(int mode) {
     PickedNumbersText.clear();
     PickedValuesText.clear();
     for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], false);
-    if (BaseLineMode) CommitBaseLine();
-    if (RestrictPending) CommitRestriction();
+    // A typed subtraction or smoothing stays open through a partial refresh.
+    CommitPendingWork(mode == 0);
     if (CompactPending) CompactSlots();
     // Shown only for two or more spectra, counted after a deletion is closed up.
     Label13->setVisible(NumSpec >= 2);
@@ -37,15 +38,8 @@ void TForm1::refresh(int mode) {
     Frame11->show();
     SelectMode = true;
     RestrictNumberDue = false;
-    if (SubtrInput) {
-        SubtrSpec(1);
-        SubtrInput = false;
-    }
-    if (SmoothEntry) {
-        SmoothSpec(1);
-        SmoothEntry = false;
-    }
     ClearPreview(); // nothing is pending after a full refresh
+    PickSpec = 0;   // nor are any cursors placed
     Frame14->Label5->hide();
     Frame16->Label12->hide();
     Frame14->Label1->show();
@@ -53,7 +47,7 @@ void TForm1::refresh(int mode) {
     SpectraLoaded = NumSpec != 0;
     if (SpectraLoaded) {
         CheckActivSpec();
-        if (NoneMarked) {
+        if (NoneMarked && !KeepNoneMarked) {
             SetBoxChecked(1, true);
             CheckActivSpec();
         }
@@ -81,9 +75,11 @@ void TForm1::ClearPreview() {
     PreviewNotice.clear();
 }
 
-void TForm1::CommitPendingWork() {
+void TForm1::CommitPendingWork(bool entries) {
+    CheckActivSpec();
     if (BaseLineMode) CommitBaseLine();
     if (RestrictPending) CommitRestriction();
+    if (!entries) return;
     if (SubtrInput) {
         SubtrSpec(1);
         SubtrInput = false;
@@ -111,11 +107,12 @@ void TForm1::CommitBaseLine() {
 void TForm1::CommitRestriction() {
     BeginStep(QStringLiteral("Restriction"));
     RestrictPending = false;
-    // The range was picked on one spectrum; it cuts that one by position and
-    // the others marked with it by field, and none marked since.
+    // The range is where the cursors stand, on the spectrum they stand on; it
+    // cuts the spectra marked at the start that are still marked, each by
+    // field, and none marked since.
     int a = 0;
     for (int i = 1; i <= NumSpec && a == 0; ++i)
-        if (PreviewRef != 0 && SpecId[i] == PreviewRef) a = i;
+        if (PickSpec != 0 && SpecId[i] == PickSpec) a = i;
     if (a == 0) {
         ClearPreview();
         return;
@@ -124,17 +121,14 @@ void TForm1::CommitRestriction() {
     // spectrum, or fewer than two points anywhere, is refused whole.
     int f = PickIndex[1], l = PickIndex[2];
     if (f > l) std::swap(f, l);
-    const int n = Params[a].NumPoints;
-    if (f < 1 || l > n || l - f + 1 < 2) {
+    if (f < 1 || l > Params[a].NumPoints || l - f + 1 < 2) {
         SetModeLine(
             ModeLine() +
             QStringLiteral("   Restriction refused: the picked range is not on the spectrum "));
         ClearPreview();
         return;
     }
-    float* xa = SpecX[a].Data();
-    float* ya = SpecY[a].Data();
-    double lo = xa[f - 1], hi = xa[l - 1];
+    double lo = SpecX[a][f], hi = SpecX[a][l];
     if (lo > hi) std::swap(lo, hi);
     auto inside = [lo, hi](float x) { return lo <= double(x) && double(x) <= hi; };
     for (int j = 1; j <= NumSpec; ++j) {
@@ -144,7 +138,7 @@ void TForm1::CommitRestriction() {
             SetModeLine(
                 ModeLine() +
                 QStringLiteral("   Restriction refused: fewer than 2 points would remain in ") +
-                SpecCheck[j]->text() + QStringLiteral(" "));
+                BoxText(j) + QStringLiteral(" "));
             ClearPreview();
             return;
         }
@@ -163,6 +157,8 @@ void TForm1::CommitRestriction() {
         Params[j].NumPoints = static_cast<uint16_t>(kept);
     }
     if (Previewed(a)) {
+        float* xa = SpecX[a].Data();
+        float* ya = SpecY[a].Data();
         Params[a].NumPoints = static_cast<uint16_t>(l - f + 1);
         std::copy(xa + f - 1, xa + l, xa);
         std::copy(ya + f - 1, ya + l, ya);
@@ -171,32 +167,36 @@ void TForm1::CommitRestriction() {
     Plot();
 }
 
+bool TForm1::RangeOnSpectrum(int slot, kivo::PointRange r, const QString& what) {
+    const int n = slot >= 1 && slot <= NumSpec ? int(Params[slot].NumPoints) : 0;
+    if (r.First > r.Last) std::swap(r.First, r.Last);
+    if (r.First >= 1 && r.Last <= n) return true;
+    SetModeLine(ModeLine() + QStringLiteral("   ") + what +
+                QStringLiteral(" refused: the picked range is not on the spectrum ") +
+                (n > 0 ? BoxText(slot) + QStringLiteral(" ") : QString()));
+    return false;
+}
+
 void TForm1::CompactSlots() {
     CompactPending = false;
+    AdoptBoxTexts();
     for (int i = 1; i <= KeepCount; ++i) {
         if (Marked[i]) continue;
         int j = i + 1;
         while (j <= NumSpec && !Marked[j]) ++j;
         if (j > NumSpec) break;
-        Params[i] = Params[j];
-        FileSpectrumName[i] = FileSpectrumName[j];
-        if (!SpecX[i].Allocated()) AllocateSlot(i);
-        SpecId[i] = SpecId[j];
-        const int n = Params[j].NumPoints;
-        std::copy_n(SpecX[j].Data(), n, SpecX[i].Data());
-        std::copy_n(SpecY[j].Data(), n, SpecY[i].Data());
+        // The spectrum moves with all its fields; what belongs to it (its
+        // move, the cursors) follows it by its identity.
+        PutSlot(i, CaptureSlot(j));
+        if (j == BaseSpec) BaseSpec = static_cast<uint16_t>(i);
         Chart1->SetActive(SpecSeries[i], true);
         Marked[j] = false;
         SetBoxChecked(j, false);
-        QCheckBox* to = SpecCheck[i];
-        QCheckBox* from = SpecCheck[j];
-        to->show();
+        SpecCheck[i]->show();
         Marked[i] = true;
         SetBoxChecked(i, true);
-        to->setText(from->text());
-        to->setFixedWidth(from->width());
-        from->setFixedWidth(80);
-        if (j == BaseSpec) BaseSpec = static_cast<uint16_t>(i);
+        DrawBox(i);
+        DrawBox(j);
     }
     for (int i = KeepCount + 1; i <= NumSpec; ++i) ReleaseSlot(i);
     NumSpec = KeepCount;

@@ -15,96 +15,98 @@ void TForm1::Frame11Label6Click() {
     ShowPanel(Frame12);
 }
 
-void TForm1::Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+// The view transform changed by a key of the mode: shifts, stretches and
+// their step.
+void TForm1::MoveView(int Key, kivo::ShiftState Shift) {
     using namespace kivo;
-    CheckActivSpec();
     const double stretch = MoveStep * 0.0001;
     if (Shift.Ctrl && !Shift.Shift && !Shift.Alt) {
         if (Key == VK_PRIOR) YScale *= 1 + stretch;
         if (Key == VK_NEXT) YScale *= 1 - stretch;
-    } else {
-        switch (Key) {
-        case VK_ESCAPE:
-            refresh(0);
-            break;
-        case VK_PRIOR:
-            XScale *= 1 + stretch;
-            break;
-        case VK_NEXT:
-            XScale *= 1 - stretch;
-            break;
-        case VK_LEFT:
-            XShift -= MoveUnitX * MoveStep;
-            break;
-        case VK_RIGHT:
-            XShift += MoveUnitX * MoveStep;
-            break;
-        case VK_UP:
-            YShift += MoveUnitY * MoveStep;
-            break;
-        case VK_DOWN:
-            YShift -= MoveUnitY * MoveStep;
-            break;
-        case VK_OEM_PLUS:
-            MoveStep *= 2;
-            break;
-        case VK_OEM_MINUS:
-            MoveStep /= 2;
-            break;
-        default:
-            break;
-        }
+        return;
     }
-    auto record = [this] {
-        for (int i = 1; i <= NumSpec; ++i) {
-            if (!Marked[i]) continue;
-            Chart1->Clear(SpecSeries[i]);
-            SpecXShift[i] = XShift;
-            SpecYShift[i] = YShift;
-            SpecXScale[i] = XScale;
-            SpecYScale[i] = YScale;
-        }
-    };
+    switch (Key) {
+    case VK_ESCAPE:
+        refresh(0);
+        break;
+    case VK_PRIOR:
+        XScale *= 1 + stretch;
+        break;
+    case VK_NEXT:
+        XScale *= 1 - stretch;
+        break;
+    case VK_LEFT:
+        XShift -= MoveUnitX * MoveStep;
+        break;
+    case VK_RIGHT:
+        XShift += MoveUnitX * MoveStep;
+        break;
+    case VK_UP:
+        YShift += MoveUnitY * MoveStep;
+        break;
+    case VK_DOWN:
+        YShift -= MoveUnitY * MoveStep;
+        break;
+    case VK_OEM_PLUS:
+        MoveStep *= 2;
+        break;
+    case VK_OEM_MINUS:
+        MoveStep /= 2;
+        break;
+    default:
+        break;
+    }
+}
+
+void TForm1::RecordMoves() {
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        Chart1->Clear(SpecSeries[i]);
+        SpecXShift[i] = XShift;
+        SpecYShift[i] = YShift;
+        SpecXScale[i] = XScale;
+        SpecYScale[i] = YScale;
+        SpecMoveOf[i] = SpecId[i];
+    }
+}
+
+void TForm1::FollowMoves() {
+    // A move belongs to the spectrum it was made on: it goes where that
+    // spectrum goes, and a spectrum new to its slot has none.
+    const auto xs = SpecXShift, ys = SpecYShift, xc = SpecXScale, yc = SpecYScale;
+    const auto of = SpecMoveOf;
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        if (of[i] == SpecId[i]) continue;
+        int from = 0;
+        for (int j = 1; j <= kivo::MaxSpec && from == 0; ++j)
+            if (SpecId[i] != 0 && of[j] == SpecId[i]) from = j;
+        SpecXShift[i] = from ? xs[from] : 0;
+        SpecYShift[i] = from ? ys[from] : 0;
+        SpecXScale[i] = from ? xc[from] : 1;
+        SpecYScale[i] = from ? yc[from] : 1;
+        SpecMoveOf[i] = SpecId[i];
+    }
+}
+
+void TForm1::Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+    CheckActivSpec();
+    MoveView(Key, Shift);
     if (Shift.AltOnly()) {
-        // The Alt key's own press records the transform before the letter
-        // arrives, so Alt+W saves the spectra exactly as they are shown.
-        record();
-        switch (Key) {
-        case 'A':
-            Frame12Label4Click();
-            break;
-        case 'B':
-            Frame12Label8Click();
-            break;
-        case 'G':
-            Fieldgrid1Click();
-            break;
-        case 'H':
-            Frame12Label7Click();
-            break;
-        case 'M':
-            Frame12Label9Click();
-            break;
-        case 'N':
-            Frame12Label5Click();
-            break;
-        case 'Q':
-            Frame12Label12Click();
-            break;
-        case 'R':
-            Frame12Label3Click();
-            break;
-        case 'S':
-            Frame12Label11Click();
-            break;
-        case 'W':
-            Frame12Label10Click();
-            break;
-        default:
-            break;
-        }
+        // The transform is recorded before the command, so Alt+W saves the
+        // spectra exactly as they are shown.
+        RecordMoves();
+        using Command = void (TForm1::*)();
+        static const std::pair<int, Command> commands[] = {
+            {'A', &TForm1::Frame12Label4Click},  {'B', &TForm1::Frame12Label8Click},
+            {'G', &TForm1::Fieldgrid1Click},     {'H', &TForm1::Frame12Label7Click},
+            {'M', &TForm1::Frame12Label9Click},  {'N', &TForm1::Frame12Label5Click},
+            {'Q', &TForm1::Frame12Label12Click}, {'R', &TForm1::Frame12Label3Click},
+            {'S', &TForm1::Frame12Label11Click}, {'W', &TForm1::Frame12Label10Click},
+        };
+        for (const auto& [letter, command] : commands)
+            if (Key == letter) (this->*command)();
     }
-    record();
+    RecordMoves();
     Plot();
 }
 
@@ -153,7 +155,7 @@ void TForm1::Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 
 void TForm1::Frame12Label10Click() {
     BeginStep(QStringLiteral("Save as in plot"));
-    // The marks as the last key of the mode left them: no CheckActivSpec.
+    CheckActivSpec(); // the marks as shown, each move on its own spectrum
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
         const int n = Params[i].NumPoints;

@@ -52,8 +52,7 @@ void TForm1::Frame12Label3Click() {
     ClearPreview();
     for (int i = 1; i <= NumSpec; ++i)
         if (Marked[i]) PreviewFrom[i] = SpecId[i];
-    PreviewRef = SpecId[ActiveSpec];
-    StartComponentPick(12, 1, Params[ActiveSpec].NumPoints,
+    StartComponentPick(TaskRestriction, 1, Params[ActiveSpec].NumPoints,
                        QStringLiteral("    Restriction  the spectrum "));
 }
 
@@ -63,7 +62,7 @@ void TForm1::Frame12Label4Click() {
         SetModeLine(QStringLiteral("   Choose at least one spectrum "));
         return;
     }
-    StartComponentPick(124, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
+    StartComponentPick(TaskNormComponent, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
 }
 
 void TForm1::Frame12Label8Click() {
@@ -72,7 +71,7 @@ void TForm1::Frame12Label8Click() {
         SetModeLine(QStringLiteral("   Choose at least one spectrum "));
         return;
     }
-    StartComponentPick(128, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
+    StartComponentPick(TaskAlignComponent, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
 }
 
 void TForm1::NormaliseOnComponent() {
@@ -81,6 +80,7 @@ void TForm1::NormaliseOnComponent() {
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
         const kivo::PointRange r = CursorRange(i);
+        if (!RangeOnSpectrum(i, r, QStringLiteral("Norm on Comp"))) continue;
         const double amplitude =
             kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), r.First, r.Last).Amplitude;
         if (DivideSlot(i, amplitude, refused)) SampCondW(124, i, {});
@@ -94,12 +94,17 @@ void TForm1::NormaliseOnComponent() {
 void TForm1::CombineComponentField() {
     BeginStep(QStringLiteral("Align on Comp"));
     const int a = ActiveSpec;
+    if (!RangeOnSpectrum(a, CursorRange(a), QStringLiteral("Align on Comp"))) {
+        BackToMoveScale({});
+        return;
+    }
     const double ca =
         kivo::RangeExtrema(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1], PickIndex[2]).Centre;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
         if (i != a) {
             const kivo::PointRange r = CursorRange(i);
+            if (!RangeOnSpectrum(i, r, QStringLiteral("Align on Comp"))) continue;
             const double ci =
                 kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), r.First, r.Last).Centre;
             kivo::TransformValues(SpecX[i].Data(), Params[i].NumPoints, 0, 1,

@@ -32,8 +32,7 @@ void TForm1::CheckBox1Click(int slot) {
                 RemoveBaseMark();
                 BaseSpec = static_cast<uint16_t>(chosen);
                 LastCheckClickTime = 0;
-                SpecCheck[chosen]->setFixedWidth(120);
-                SpecCheck[chosen]->setText(SpecCheck[chosen]->text() + BaseMark);
+                DrawBox(chosen);
                 BaseChoicePending = false;
                 SetModeLine(QString());
                 // Choosing leaves the mark as it was.
@@ -117,7 +116,7 @@ void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
         // The plot area is Bottom - Top + 1 pixels high, both rows included.
         PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top + 1);
     }
-    if (TaskCode != 0) {
+    if (TaskCode != NoTask) {
         int key = 'P';
         const Qt::KeyboardModifiers m = QGuiApplication::keyboardModifiers();
         Frame14Edit1KeyDown(key, {bool(m & Qt::ShiftModifier), bool(m & Qt::AltModifier),

@@ -47,24 +47,49 @@ void TForm1::AllocateSlot(int slot) {
 }
 
 void TForm1::ReleaseSlot(int slot) {
-    SpecX[slot].Release();
-    SpecY[slot].Release();
+    EmptySlotFields(slot);
     SavedX[slot].Release();
     SavedY[slot].Release();
-    SpecId[slot] = 0;
     PreviewFrom[slot] = 0;
-    {
-        // Swapped out, so the record's text lines give their memory back.
-        kivo::ParamSpec empty;
-        std::swap(Params[slot], empty);
-    }
-    FileSpectrumName[slot].clear();
     // An emptied slot is not a user's unmarking: no click handler runs.
     const QSignalBlocker quiet(SpecCheck[slot]);
     SpecCheck[slot]->setChecked(false);
     SpecCheck[slot]->hide();
+    DrawBox(slot);
     Chart1->Clear(SpecSeries[slot]);
     Chart1->SetActive(SpecSeries[slot], false);
+}
+
+void TForm1::FillSlot(int slot, const QString& caption, const QString& file) {
+    AdoptBoxText(slot);
+    SpecCaption[slot] = caption;
+    FileSpectrumName[slot] = file;
+    DrawBox(slot);
+    SpecCheck[slot]->show();
+    SetBoxChecked(slot, true);
+    Chart1->SetActive(SpecSeries[slot], true);
+}
+
+QString TForm1::BoxText(int slot) const {
+    return SpecCheck[slot]->text();
+}
+
+void TForm1::DrawBox(int slot) {
+    QCheckBox* box = SpecCheck[slot];
+    BoxDrawn[slot] = slot == BaseSpec ? SpecCaption[slot] + BaseMark : SpecCaption[slot];
+    box->setText(BoxDrawn[slot]);
+    box->setFixedWidth(slot == BaseSpec ? 120 : 80);
+}
+
+void TForm1::AdoptBoxText(int slot) {
+    const QString text = SpecCheck[slot]->text();
+    if (text == BoxDrawn[slot]) return;
+    SpecCaption[slot] = text.endsWith(BaseMark) ? text.chopped(BaseMark.size()) : text;
+    BoxDrawn[slot] = text;
+}
+
+void TForm1::AdoptBoxTexts() {
+    for (int i = 1; i <= kivo::MaxSpec; ++i) AdoptBoxText(i);
 }
 
 void TForm1::SetBoxChecked(int slot, bool checked) {
@@ -75,11 +100,11 @@ void TForm1::SetBoxChecked(int slot, bool checked) {
 }
 
 void TForm1::RemoveBaseMark() {
-    if (BaseSpec == 0) return;
-    QCheckBox* box = SpecCheck[BaseSpec];
-    box->setFixedWidth(80);
-    if (box->text().endsWith(BaseMark)) box->setText(box->text().chopped(BaseMark.size()));
+    const int base = BaseSpec;
+    if (base == 0) return;
+    AdoptBoxText(base);
     BaseSpec = 0;
+    DrawBox(base);
 }
 
 void TForm1::ShowMessages(const QStringList& messages) {
@@ -180,14 +205,8 @@ void TForm1::ReadClick() {
         SpecId[slot] = ++LastSpecId; // a new spectrum in the slot
         std::swap(Params[slot], read.Params);
         // A spectrometer's own files are never written: a save goes beside them.
-        FileSpectrumName[slot] =
-            QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), FileKind, 0));
-        QCheckBox* box = SpecCheck[slot];
-        box->setFixedWidth(80);
-        box->setText(shortName);
-        box->show();
-        SetBoxChecked(slot, true);
-        Chart1->SetActive(SpecSeries[slot], true);
+        FillSlot(slot, shortName,
+                 QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), FileKind, 0)));
         ++loaded;
     }
     NumSpec = static_cast<uint16_t>(loaded);
@@ -237,14 +256,8 @@ int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages
         std::copy(s.Y.begin(), s.Y.end(), SpecY[slot].Data());
         Params[slot].Amplitude =
             kivo::RangeExtrema(SpecX[slot].Data(), SpecY[slot].Data(), 1, count).Amplitude;
-        FileSpectrumName[slot] =
-            QString::fromLocal8Bit(kivo::SpectrumFileName(local, kivo::KindDat, n));
-        QCheckBox* box = SpecCheck[slot];
-        box->setFixedWidth(80);
-        box->setText(ShortName(path) + QStringLiteral("-%1").arg(n));
-        box->show();
-        SetBoxChecked(slot, true);
-        Chart1->SetActive(SpecSeries[slot], true);
+        FillSlot(slot, ShortName(path) + QStringLiteral("-%1").arg(n),
+                 QString::fromLocal8Bit(kivo::SpectrumFileName(local, kivo::KindDat, n)));
         loaded = slot;
     }
     return loaded;
@@ -271,8 +284,8 @@ void TForm1::WriteClick() {
         }
         saved << ShortName(path);
         FileSpectrumName[b] = path;
-        // The base spectrum keeps its mark behind the new name.
-        SpecCheck[b]->setText(ShortName(path) + (b == BaseSpec ? BaseMark : QString()));
+        SpecCaption[b] = ShortName(path);
+        DrawBox(b); // the base spectrum keeps its mark behind the new name
         // A save changes no spectrum: the new name is no step to undo.
         StoreShadow[b].File = path;
         StoreShadow[b].Caption = ShortName(path);

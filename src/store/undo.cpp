@@ -54,46 +54,96 @@ void UndoHistory::Trim() {
 
 namespace {
 
-// The record without what the drawing works out again from the points.
-bool SameRecord(kivo::ParamSpec a, const kivo::ParamSpec& b) {
-    a.Amplitude = b.Amplitude;
-    return a == b;
+// Every field a slot's spectrum has, once. Capturing, filling, emptying and
+// comparing a slot all walk this list, so a field added here is moved,
+// undone and released with the rest.
+template <typename Form, typename F> void ForEachSlotField(Form& form, int slot, F&& f) {
+    f(form.Params[slot], &SlotState::Params);
+    f(form.SpecX[slot], &SlotState::X);
+    f(form.SpecY[slot], &SlotState::Y);
+    f(form.FileSpectrumName[slot], &SlotState::File);
+    f(form.SpecCaption[slot], &SlotState::Caption);
+    f(form.SpecId[slot], &SlotState::Id);
 }
 
-// A caption without the base mark: choosing the base is no change of the store.
-QString PlainCaption(const QString& caption) {
-    return caption.endsWith(BaseMark) ? caption.chopped(BaseMark.size()) : caption;
+void Keep(const kivo::PointBuffer& live, std::vector<float>& kept, int n) {
+    kept.assign(live.Data(), live.Data() + n);
+}
+template <typename T> void Keep(const T& live, T& kept, int) {
+    kept = live;
 }
 
-bool SamePoints(const std::vector<float>& kept, const kivo::PointBuffer& live, int n) {
+void Give(const std::vector<float>& kept, kivo::PointBuffer& live) {
+    if (!live.Allocated()) live.Allocate();
+    std::copy(kept.begin(), kept.end(), live.Data());
+}
+template <typename T> void Give(const T& kept, T& live) {
+    live = kept;
+}
+
+void Empty(kivo::PointBuffer& live) {
+    live.Release();
+}
+template <typename T> void Empty(T& live) {
+    T empty{}; // swapped out, so strings give their memory back
+    std::swap(live, empty);
+}
+
+bool Same(const std::vector<float>& kept, const kivo::PointBuffer& live, int n) {
     return kept.size() == size_t(n) &&
            (n == 0 || std::memcmp(kept.data(), live.Data(), size_t(n) * sizeof(float)) == 0);
+}
+// The record without what the drawing works out again from the points.
+bool Same(kivo::ParamSpec kept, const kivo::ParamSpec& live, int) {
+    kept.Amplitude = live.Amplitude;
+    return kept == live;
+}
+// Who a spectrum is, is no content of the store.
+bool Same(uint32_t, uint32_t, int) {
+    return true;
+}
+template <typename T> bool Same(const T& kept, const T& live, int) {
+    return kept == live;
 }
 
 } // namespace
 
+bool TForm1::SlotFilled(int slot) const {
+    return slot <= NumSpec && SpecX[slot].Allocated() && SpecY[slot].Allocated();
+}
+
 SlotState TForm1::CaptureSlot(int slot) const {
     SlotState s;
-    s.Filled = slot <= NumSpec && SpecX[slot].Allocated() && SpecY[slot].Allocated();
+    s.Filled = SlotFilled(slot);
     if (!s.Filled) return s;
-    s.Params = Params[slot];
     const int n = Params[slot].NumPoints;
-    s.X.assign(SpecX[slot].Data(), SpecX[slot].Data() + n);
-    s.Y.assign(SpecY[slot].Data(), SpecY[slot].Data() + n);
-    s.File = FileSpectrumName[slot];
-    s.Caption = PlainCaption(SpecCheck[slot]->text());
-    s.Id = SpecId[slot];
+    ForEachSlotField(*this, slot, [&](const auto& live, auto field) { Keep(live, s.*field, n); });
     return s;
 }
 
+void TForm1::PutSlot(int slot, const SlotState& state) {
+    if (!state.Filled) {
+        ReleaseSlot(slot);
+        return;
+    }
+    ForEachSlotField(*this, slot, [&](auto& live, auto field) { Give(state.*field, live); });
+    DrawBox(slot);
+}
+
+void TForm1::EmptySlotFields(int slot) {
+    ForEachSlotField(*this, slot, [](auto& live, auto) { Empty(live); });
+}
+
 bool TForm1::SlotUnchanged(const SlotState& kept, int slot) const {
-    const bool filled = slot <= NumSpec && SpecX[slot].Allocated() && SpecY[slot].Allocated();
+    const bool filled = SlotFilled(slot);
     if (filled != kept.Filled) return false;
     if (!filled) return true;
     const int n = Params[slot].NumPoints;
-    return SameRecord(Params[slot], kept.Params) && SamePoints(kept.X, SpecX[slot], n) &&
-           SamePoints(kept.Y, SpecY[slot], n) && kept.File == FileSpectrumName[slot] &&
-           kept.Caption == PlainCaption(SpecCheck[slot]->text());
+    bool same = true;
+    ForEachSlotField(*this, slot, [&](const auto& live, auto field) {
+        same = same && Same(kept.*field, live, n);
+    });
+    return same;
 }
 
 SlotView TForm1::ViewOf(int slot) const {
@@ -106,6 +156,7 @@ void TForm1::BeginStep(const QString& name) {
 }
 
 void TForm1::UndoCheckpoint() {
+    AdoptBoxTexts();
     UndoStep step;
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
         if (SlotUnchanged(StoreShadow[i], i)) continue;
@@ -118,7 +169,11 @@ void TForm1::UndoCheckpoint() {
         step.NumSpec = ShadowNumSpec;
         step.BaseSpec = ShadowBaseSpec;
         step.Views = ShadowViews;
-        Undo.Push(std::move(step));
+        // Inside a command the step waits for the command to end well.
+        if (guardDepth_ > 0)
+            CommandSteps.push_back(std::move(step));
+        else
+            Undo.Push(std::move(step));
     }
     ShadowNumSpec = NumSpec;
     ShadowBaseSpec = BaseSpec;
@@ -128,50 +183,75 @@ void TForm1::UndoCheckpoint() {
 }
 
 void TForm1::SwapStep(UndoStep& step) {
+    // What the reverse step brings back is the state before this one is
+    // applied: the views too, before any slot is refilled or emptied.
+    AdoptBoxTexts();
+    kivo::SlotArray<SlotView> viewsNow;
+    for (int i = 1; i <= kivo::MaxSpec; ++i) viewsNow[i] = ViewOf(i);
     std::vector<SlotState> now;
     for (const auto& entry : step.Slots) now.push_back(CaptureSlot(entry.first));
     std::swap(NumSpec, step.NumSpec);
+    std::swap(BaseSpec, step.BaseSpec);
     size_t k = 0;
     for (auto& [slot, state] : step.Slots) {
-        if (state.Filled) {
-            if (!SpecX[slot].Allocated()) SpecX[slot].Allocate();
-            if (!SpecY[slot].Allocated()) SpecY[slot].Allocate();
-            const int n = state.Params.NumPoints;
-            std::copy_n(state.X.data(), n, SpecX[slot].Data());
-            std::copy_n(state.Y.data(), n, SpecY[slot].Data());
-            std::swap(Params[slot], state.Params);
-            FileSpectrumName[slot] = state.File;
-            SpecCheck[slot]->setText(state.Caption);
-            SpecId[slot] = state.Id;
-            SpecCheck[slot]->show();
-        } else if (SpecX[slot].Allocated()) {
-            ReleaseSlot(slot);
-        }
+        PutSlot(slot, state);
         state = std::move(now[k++]);
         StoreShadow[slot] = CaptureSlot(slot);
-    }
-    std::swap(BaseSpec, step.BaseSpec);
-    for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        // The base mark goes with the base choice of the state brought back.
-        QCheckBox* box = SpecCheck[i];
-        const QString caption = PlainCaption(box->text());
-        box->setText(i == BaseSpec ? caption + BaseMark : caption);
-        box->setFixedWidth(i == BaseSpec ? 120 : 80);
-        const SlotView was = step.Views[i];
-        step.Views[i] = ViewOf(i);
-        box->setVisible(i <= NumSpec);
-        SetBoxChecked(i, i <= NumSpec && was.Checked);
-        Chart1->SetActive(SpecSeries[i], i <= NumSpec && was.Shown);
     }
     // A slot past the count that a step left filled is emptied.
     for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i)
         if (SpecX[i].Allocated()) ReleaseSlot(i);
+    for (int i = 1; i <= kivo::MaxSpec; ++i) {
+        DrawBox(i); // the base mark goes with the base choice brought back
+        const SlotView was = step.Views[i];
+        step.Views[i] = viewsNow[i];
+        SpecCheck[i]->setVisible(i <= NumSpec);
+        SetBoxChecked(i, i <= NumSpec && was.Checked);
+        Chart1->SetActive(SpecSeries[i], i <= NumSpec && was.Shown);
+    }
     ShadowNumSpec = NumSpec;
     ShadowBaseSpec = BaseSpec;
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
         if (i > NumSpec) StoreShadow[i] = SlotState();
         ShadowViews[i] = ViewOf(i);
     }
+}
+
+void TForm1::FlushCommandSteps() {
+    for (UndoStep& step : CommandSteps) Undo.Push(std::move(step));
+    CommandSteps.clear();
+    UpdateUndoItems();
+}
+
+void TForm1::RollBackCommand() {
+    try {
+        // What changed since the last step first, then the steps the command
+        // made, newest first; none of them reaches the history.
+        std::vector<std::pair<int, SlotState>> changed;
+        for (int i = 1; i <= kivo::MaxSpec; ++i)
+            if (!SlotUnchanged(StoreShadow[i], i)) changed.emplace_back(i, StoreShadow[i]);
+        UndoStep sinceLast;
+        sinceLast.Slots = std::move(changed);
+        sinceLast.NumSpec = ShadowNumSpec;
+        sinceLast.BaseSpec = ShadowBaseSpec;
+        sinceLast.Views = ShadowViews;
+        SwapStep(sinceLast);
+        for (auto step = CommandSteps.rbegin(); step != CommandSteps.rend(); ++step)
+            SwapStep(*step);
+        CommandSteps.clear();
+        // The work of the mode it was in is given up with it.
+        BaseLineMode = RestrictPending = CompactPending = SubtrInput = SmoothEntry = false;
+        ReleaseWorkCopies();
+        ++guardDepth_; // the refresh is part of the failed command
+        refresh(0);
+        --guardDepth_;
+        CommandSteps.clear();
+        UndoCheckpoint();
+    } catch (...) {
+        guardDepth_ = 0;
+        CommandSteps.clear();
+    }
+    UpdateUndoItems();
 }
 
 bool TForm1::EntryInProgress() const {
@@ -192,11 +272,12 @@ void TForm1::StepBack(bool undo) {
     if (EntryInProgress()) return;
     // Work a preview left pending ends first, as Esc would end it; what it
     // commits is a step of its own, the one undone now.
-    if (undo && (BaseLineMode || RestrictPending || SubtrInput || SmoothEntry)) {
+    if (undo && WorkPending()) {
         refresh(0);
         UndoCheckpoint();
     }
     UndoCheckpoint(); // whatever changed outside a command is a step first
+    FlushCommandSteps();
     if (undo ? !Undo.CanUndo() : !Undo.CanRedo()) {
         SetModeLine(undo ? QStringLiteral("   Nothing to undo ")
                          : QStringLiteral("   Nothing to redo "));

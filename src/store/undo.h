@@ -68,6 +68,7 @@ public:
     void Undone(UndoStep step);
     void Redone(UndoStep step);
     size_t Steps() const { return undo_.size() + redo_.size(); }
+    size_t UndoSteps() const { return undo_.size(); }
     size_t Bytes() const { return bytes_; }
 
 private:

@@ -29,32 +29,32 @@ RefPair RefPairOf(int kind) {
 
 void TForm1::Frame16Label1Click() {
     RefLineKind = 1;
-    TaskCode = 161;
+    TaskCode = TaskRuby;
     ForSearchMnRb();
 }
 
 void TForm1::Frame16Label2Click() {
     RefLineKind = 2;
-    TaskCode = 162;
+    TaskCode = TaskMn2;
     ForSearchMnRb();
 }
 
 void TForm1::Frame16Label3Click() {
     RefLineKind = 3;
-    TaskCode = 163;
+    TaskCode = TaskMn3;
     ForSearchMnRb();
 }
 
 void TForm1::Frame16Label4Click() {
     RefLineKind = 4;
-    TaskCode = 164;
+    TaskCode = TaskMn4;
     ForSearchMnRb();
 }
 
 void TForm1::ForSearchMnRb() {
     CheckActivSpec();
     if (NoneMarked) {
-        TaskCode = 0;
+        TaskCode = NoTask;
         SetModeLine(QStringLiteral("   Choose at least one spectrum "));
         return;
     }
@@ -76,9 +76,13 @@ void TForm1::CalibrateByRefLines() {
     SetModeLine(QStringLiteral("  Treatment  "));
     const RefPair ref = RefPairOf(RefLineKind);
     const int a = ActiveSpec;
-    const int na = Params[a].NumPoints;
+    if (!RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, QStringLiteral("Calibration")) ||
+        !RangeOnSpectrum(a, {PickIndex[3], PickIndex[4]}, QStringLiteral("Calibration"))) {
+        TaskCode = NoTask;
+        return;
+    }
     double f[5] = {};
-    for (int k = 1; k <= 4; ++k) f[k] = SpecX[a][std::clamp<int>(PickIndex[k], 1, na)];
+    for (int k = 1; k <= 4; ++k) f[k] = SpecX[a][PickIndex[k]];
     QString refused;
     kivo::SlotArray<bool> calibrated;
     for (int i = 1; i <= NumSpec; ++i) {
@@ -130,6 +134,6 @@ void TForm1::CalibrateByRefLines() {
         Chart1->SetActive(lines[j], true);
         Chart1->ColourPoints(lines[j], 0, 1, QColor(255, 0, 0));
     }
-    TaskCode = 0;
+    TaskCode = NoTask;
     SetModeLine(ModeLine() + refused);
 }

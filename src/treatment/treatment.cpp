@@ -104,7 +104,7 @@ void TForm1::Frame16Label11Click() {
         return;
     }
     Plot();
-    TaskCode = 1611;
+    TaskCode = TaskDeletePoints;
     PickCount = 2;
     PickNo = 1;
     Chart1->SetActive(AuxSeries[1], true);
@@ -117,7 +117,8 @@ void TForm1::DeletePickedPoints() {
     BeginStep(QStringLiteral("Delete points"));
     CheckActivSpec();
     const int s = ActiveSpec;
-    if (s >= 1) {
+    if (s >= 1 &&
+        RangeOnSpectrum(s, {PickIndex[1], PickIndex[2]}, QStringLiteral("Delete points"))) {
         int a = PickIndex[1], b = PickIndex[2];
         if (b < a) std::swap(a, b);
         // The run from the first cursor up to the second, which stays: two
@@ -134,7 +135,7 @@ void TForm1::DeletePickedPoints() {
             Chart1->ColourPoints(SpecSeries[s], a - 1, a + count - 2, QColor(128, 0, 128));
         }
     }
-    TaskCode = 0;
+    TaskCode = NoTask;
     ShowPanel(Frame16);
     refresh(1);
 }
@@ -154,7 +155,7 @@ void TForm1::Frame16Label8Click() {
     Chart1->Clear(AuxSeries[1]);
     PickIndex[1] = NumAver;
     PickIndex[2] = NumAver + 100;
-    TaskCode = 168;
+    TaskCode = TaskMeasure;
     BorderPointManual();
 }
 

@@ -14,7 +14,9 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <new>
 
 #include "TChart.h"
 #include "TCheckBox.h"
@@ -418,27 +420,55 @@ void TForm1::SetKeyHandler(TFrame1* frame, const char* command,
     });
 }
 
+namespace {
+
+// The handlers that belong to typing into a parameter box itself.
+bool PartOfEditing(const char* command) {
+    for (const char* own : {"Memo1Enter", "Memo1Exit", "Memo1KeyPress", "FormKeyPress"})
+        if (std::strcmp(command, own) == 0) return true;
+    return false;
+}
+
+QString FailureWords(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return QStringLiteral("out of memory");
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
 void TForm1::Guarded(const char* command, const std::function<void()>& body) {
-    // The outermost command ends an undo step, whatever became of it.
-    struct Depth {
-        TForm1* form;
-        explicit Depth(TForm1* f) : form(f) { ++form->guardDepth_; }
-        ~Depth() {
-            if (--form->guardDepth_ == 0) form->UndoCheckpoint();
-        }
-    } depth(this);
-    try {
-        body();
-    } catch (const std::exception& e) {
-        const QString text = QStringLiteral("   %1 failed: %2 ")
-                                 .arg(QLatin1String(command), QString::fromLocal8Bit(e.what()));
-        std::fprintf(stderr, "kivo: %s\n", text.trimmed().toLocal8Bit().constData());
-        SetModeLine(text);
-    } catch (...) {
-        const QString text = QStringLiteral("   %1 failed ").arg(QLatin1String(command));
-        std::fprintf(stderr, "kivo: %s\n", text.trimmed().toLocal8Bit().constData());
-        SetModeLine(text);
+    const bool outermost = guardDepth_ == 0;
+    if (outermost) {
+        failure_.clear();
+        AdoptBoxTexts();
     }
+    ++guardDepth_;
+    try {
+        // A parameter being typed is stored before another command acts, as
+        // if its box had lost the focus first.
+        if (outermost && MemoEditing && !PartOfEditing(command)) Memo1Exit();
+        body();
+        if (outermost && failure_.isEmpty()) SettleWork();
+    } catch (const std::exception& e) {
+        if (failure_.isEmpty())
+            failure_ =
+                QStringLiteral("   %1 failed: %2 ").arg(QLatin1String(command), FailureWords(e));
+    } catch (...) {
+        if (failure_.isEmpty())
+            failure_ = QStringLiteral("   %1 failed ").arg(QLatin1String(command));
+    }
+    --guardDepth_;
+    // A command inside another one never throws through Qt's signals: the
+    // outermost one sees its failure and takes the whole command back.
+    if (!outermost) return;
+    if (!failure_.isEmpty()) {
+        std::fprintf(stderr, "kivo: %s\n", failure_.trimmed().toLocal8Bit().constData());
+        RollBackCommand();
+        SetModeLine(failure_);
+        return;
+    }
+    FlushCommandSteps();
+    UndoCheckpoint();
 }
 
 void TForm1::FormCreate() {
@@ -637,15 +667,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     // Undo, redo and the picture by the keys' places, for a layout whose
-    // letters the menu's shortcuts do not find; in a parameter box Ctrl+Z is
-    // the box's own.
+    // letters the menu's shortcuts do not find; in a parameter box the typed
+    // values are stored first, and their storing is what Ctrl+Z undoes.
     const bool ctrlOnly = shift.Ctrl && !shift.Alt;
     if (ctrlOnly && !shift.Shift && code == 'E') {
         Guarded("ExportPicture1Click", [this] { ExportPicture1Click(); });
         return true;
     }
-    if (ctrlOnly && (code == 'Z' || code == 'Y') &&
-        !(watched == Memo1 || watched == Memo2 || watched == Memo3)) {
+    if (ctrlOnly && (code == 'Z' || code == 'Y')) {
         if (code == 'Z' && !shift.Shift)
             Guarded("UndoClick", [this] { UndoClick(); });
         else

@@ -24,6 +24,27 @@ class TChart;
 class TFrame1;
 class TLabel;
 
+// What the point picking does when its last cursor is accepted. The numbers
+// are also the codes of the treatment notes made through the picking.
+enum Task : uint16_t {
+    NoTask = 0,
+    TaskBaseLine = 11,
+    TaskRestriction = 12,
+    TaskNormComponent = 124,
+    TaskAlignComponent = 128,
+    TaskIntegration = 151,
+    TaskCentre = 153,
+    TaskRuby = 161,
+    TaskMn2 = 162,
+    TaskMn3 = 163,
+    TaskMn4 = 164,
+    TaskMeasure = 168,
+    TaskDeletePoints = 1611,
+};
+inline bool IsReferenceTask(int task) {
+    return task >= TaskRuby && task <= TaskMn4;
+}
+
 // A spectrum's short name: its file name without directory and without the
 // last four characters (the ending); a name of four characters or fewer
 // (".esr" alone) stays whole.
@@ -55,8 +76,12 @@ public:
     void RedoClick();
     void StepBack(bool undo);
     bool EntryInProgress() const;
-    SlotState CaptureSlot(int slot) const;
-    bool SlotUnchanged(const SlotState& kept, int slot) const;
+    // The steps the running command has made so far: they join the history
+    // only when it ends well, and are taken back when it fails.
+    std::vector<UndoStep> CommandSteps;
+    void FlushCommandSteps();
+    // Brings the store back to where it stood before the running command.
+    void RollBackCommand();
     SlotView ViewOf(int slot) const;
     void SwapStep(UndoStep& step);
     void UpdateUndoItems();
@@ -72,6 +97,8 @@ public:
     // slot and carried with it when the slots close up; 0 for an empty slot.
     kivo::SlotArray<uint32_t> SpecId;
     uint32_t LastSpecId = 0;
+    // The caption of the spectrum's box, without the base mark.
+    kivo::SlotArray<QString> SpecCaption;
     kivo::SlotArray<QColor> SpecColor;
     kivo::SlotArray<QCheckBox*> SpecCheck;
     kivo::SlotArray<bool> Marked;
@@ -90,11 +117,31 @@ public:
     QString HotKeysHint;
     QString ShiftLineHint;
 
+    // A slot's fields as a value (their one list is in undo.cpp): what the
+    // undo keeps of a slot, what a slot is filled from when the slots close
+    // up or a step is undone, and what is compared to find the changed slots.
+    SlotState CaptureSlot(int slot) const;
+    void PutSlot(int slot, const SlotState& state);
+    void EmptySlotFields(int slot);
+    bool SlotUnchanged(const SlotState& kept, int slot) const;
+    bool SlotFilled(int slot) const;
     // Slot allocation: fresh point buffers and a new identity for a slot
     // being filled, and the emptying of a slot (buffers released, record
     // reset, box hidden).
     void AllocateSlot(int slot);
     void ReleaseSlot(int slot);
+    // A new spectrum in a slot: its identity, caption and file, its box
+    // shown and ticked and its line shown.
+    void FillSlot(int slot, const QString& caption, const QString& file);
+    // The box of a slot drawn from its data: the caption, and the base mark
+    // and width of the base spectrum.
+    void DrawBox(int slot);
+    QString BoxText(int slot) const;
+    // A caption written into a box from outside the store (as a test sets a
+    // slot up) becomes the slot's caption.
+    void AdoptBoxText(int slot);
+    void AdoptBoxTexts();
+    kivo::SlotArray<QString> BoxDrawn; // the text DrawBox last gave each box
     // Ticks or clears a slot's box as a command does: the click handler runs,
     // and never takes the change for the second click of a double click.
     void SetBoxChecked(int slot, bool checked);
@@ -148,26 +195,46 @@ public:
         return PreviewFrom[slot] != 0 && PreviewFrom[slot] == SpecId[slot] && Marked[slot];
     }
     void ClearPreview();
-    // Commits a pending preview into the spectra it was computed from; run
-    // before a command removes, replaces or reorders the slots.
-    void CommitPendingWork();
+    // A base line, restriction, subtraction or smoothing waits to be committed.
+    bool WorkPending() const {
+        return BaseLineMode || RestrictPending || SubtrInput || SmoothEntry;
+    }
+    // Commits a pending preview into the spectra it was computed from, with
+    // the marks the boxes show now; the typed subtraction and smoothing only
+    // with `entries`. Run by the refresh and before a command removes,
+    // replaces or reorders the slots.
+    void CommitPendingWork(bool entries = true);
+    // Work kept between commands follows the spectrum it was made on: run
+    // whenever the marks or the slots may have changed.
+    void FollowPick();
+    void FollowMoves();
+    // After every command: the marks read from the boxes, the work carried
+    // to its spectra, a pick left without a marked spectrum ended.
+    void SettleWork();
+    bool KeepNoneMarked = false; // the refresh ends a mode without marking slot 1
+    bool Picking() const;
     uint16_t KeepCount = 0;         // slots that survive a deletion
     bool SubtrInput = false;        // the mode line collects the subtraction factor
     bool SmoothEntry = false;       // the mode line collects the smoothing numbers
     bool RestrictNumberDue = false; // the second smoothing number is awaited
     bool PointCursor = true;        // picking cursors walk the points (not levels)
-    uint16_t TaskCode = 0;          // what the point picking does when it completes
+    uint16_t TaskCode = NoTask;     // what the point picking does when it completes (a Task)
     kivo::SlotArray<int32_t, 5> PickIndex;
+    // The spectrum the cursors stand on: PickIndex are point numbers of the
+    // spectrum with this identity (0: no cursors placed).
+    uint32_t PickSpec = 0;
     int16_t CursorStep = 10;
     uint8_t SizeEditKind = 0;
     QString PickedNumbersText;
     QString PickedValuesText;
     double MoveUnitX = 0, MoveUnitY = 0;
     // The view transform in force for each slot at the last move-and-scale
-    // key while it was marked; what "Save as in plot" makes permanent.
+    // key while it was marked; what "Save as in plot" makes permanent. It
+    // belongs to the spectrum whose identity SpecMoveOf holds.
     kivo::SlotArray<double> SpecXShift, SpecYShift;
     kivo::SlotArray<double> SpecXScale = kivo::SlotArray<double>::Filled(1.0);
     kivo::SlotArray<double> SpecYScale = kivo::SlotArray<double>::Filled(1.0);
+    kivo::SlotArray<uint32_t> SpecMoveOf;
     qint64 LastCheckClickTime = 0;  // ms of the last single click on a box; 0 = none
     bool BaseChoicePending = false; // the next box click chooses the base spectrum
 
@@ -186,6 +253,9 @@ public:
     // enclose: the cursors' points themselves on the active spectrum, the
     // same fields on any other.
     kivo::PointRange CursorRange(int slot) const;
+    // Whether a range of points (in either order) lies on slot's spectrum;
+    // if not, the command `what` is refused on the mode line.
+    bool RangeOnSpectrum(int slot, kivo::PointRange r, const QString& what);
     void SubtrLinear();
     void IntegrateMarked();
     // Gives every point of the marked spectra their slot colour back.
@@ -268,6 +338,9 @@ public:
     void Frame12Label11Click();
     void Frame12Label12Click();
     void Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void MoveView(int Key, kivo::ShiftState Shift);
+    // The view in force becomes the move of every marked spectrum.
+    void RecordMoves();
     void Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift);
     void Frame14Label3Click();
     void Frame14Label4Click();
@@ -378,6 +451,7 @@ private:
     // Runs a command; a failure is shown on the mode line, never thrown on.
     void Guarded(const char* command, const std::function<void()>& body);
     int guardDepth_ = 0; // commands running inside one another
+    QString failure_;    // what made the running command fail
     // Connects a label click to a command.
     void OnClick(TLabel* label, const char* command, void (TForm1::*handler)());
     void SetKeyHandler(TFrame1* frame, const char* command,

@@ -10,14 +10,16 @@ void TForm1::CheckActivSpec() {
     NoneMarked = true;
     NumMarked = 0;
     ActiveSpec = 0;
-    for (int i = NumSpec; i >= 1; --i) {
-        Marked[i] = SpecCheck[i]->isChecked();
+    for (int i = kivo::MaxSpec; i >= 1; --i) {
+        Marked[i] = i <= NumSpec && SpecCheck[i]->isChecked();
         if (Marked[i]) {
             ++NumMarked;
             ActiveSpec = static_cast<uint16_t>(i);
         }
     }
     if (NumMarked > 0) NoneMarked = false;
+    FollowPick();
+    FollowMoves();
 }
 
 void TForm1::InitAxes() {
@@ -91,9 +93,7 @@ void TForm1::ExportPicture1Click() {
     std::vector<TChart::LegendEntry> legend;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Chart1->Active(SpecSeries[i])) continue;
-        QString name = SpecCheck[i]->text();
-        if (name.endsWith(BaseMark)) name.chop(BaseMark.size());
-        legend.push_back({name, SpecColor[i]});
+        legend.push_back({SpecCaption[i], SpecColor[i]});
     }
     QString error;
     const QString name = QFileInfo(path).fileName();
