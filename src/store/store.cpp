@@ -136,15 +136,8 @@ void TForm1::ReadClick() {
     ReadError = 0;
     NumSpecBefore = NumSpec;
     SetModeLine(QStringLiteral(" "));
-
-    const bool chosen = OpenDialog1.Execute(this);
-    FocusCurrentFrame();
-    if (!chosen || !QFileInfo::exists(OpenDialog1.FileName)) {
-        SetModeLine(QStringLiteral("    FileSpectrum  is not found "));
-        // A comparison read that was given up must not make the next read add.
-        AddMode = false;
-        return;
-    }
+    const QStringList files = ChooseSpectrumFiles();
+    if (files.isEmpty()) return;
     // The loaded spectra are about to be replaced or joined: what a preview
     // left pending goes into the spectra it was computed from first. Only a
     // read that goes ahead replaces the base spectrum with the others.
@@ -154,25 +147,57 @@ void TForm1::ReadClick() {
         NumSpec = 0;
         RemoveBaseMark();
     }
-
     QStringList messages; // every refusal and notice of this read, in order
-    const QStringList files = OnePerSpectrum(OpenDialog1.Files());
     int target = int(files.size()) + NumSpec;
     if (target > kivo::MaxSpec) {
         // Appended to the blank the read starts with.
         messages << QStringLiteral(" ") + QStringLiteral(" number of spec. is limited 20;");
         target = kivo::MaxSpec;
     }
+    PlaceSpectra(files, ReadSpectra(files, target - NumSpec), messages);
 
+    if (NumSpec > 0) {
+        SpectraLoaded = true;
+        CheckActivSpec();
+        for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
+        InitAxes();
+        Plot();
+    } else {
+        // Nothing is loaded: the panel shows no spectrum that is gone.
+        Parameters(0);
+        for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
+    }
+    if (!messages.isEmpty()) ShowMessages(messages);
+    refresh(0);
+    Frame11->Edit1->setFocus(Qt::OtherFocusReason);
+}
+
+QStringList TForm1::ChooseSpectrumFiles() {
+    const bool chosen = OpenDialog1.Execute(this);
+    FocusCurrentFrame();
+    if (!chosen || !QFileInfo::exists(OpenDialog1.FileName)) {
+        SetModeLine(QStringLiteral("    FileSpectrum  is not found "));
+        // A comparison read that was given up must not make the next read add.
+        AddMode = false;
+        return {};
+    }
+    return OnePerSpectrum(OpenDialog1.Files());
+}
+
+std::vector<kivo::SpectrumRead> TForm1::ReadSpectra(const QStringList& files, int count) {
     // The files are read together; the slots are filled in the selection's order.
-    std::vector<kivo::SpectrumRead> reads(size_t(target - NumSpec));
+    std::vector<kivo::SpectrumRead> reads(size_t(std::max(count, 0)));
     for (size_t f = 0; f < reads.size(); ++f) {
         reads[f].Path = LocalPath(files.at(qsizetype(f)));
         reads[f].Kind = kivo::FileKindOf(LocalPath(QFileInfo(files.at(qsizetype(f))).fileName()));
         if (IsSpectrometerKind(reads[f].Kind)) kivo::SpectrometerPairPaths(reads[f].Path, reads[f]);
     }
     kivo::ReadSpectrumFiles(reads);
+    return reads;
+}
 
+void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRead> reads,
+                          QStringList& messages) {
     // A file that fails leaves its slot to the next file, so the occupied
     // slots stay 1..NumSpec without a gap.
     int loaded = NumSpec;
@@ -184,7 +209,6 @@ void TForm1::ReadClick() {
         }
         kivo::SpectrumRead& read = reads[f];
         const QString& path = files.at(qsizetype(f));
-        const QString shortName = ShortName(path);
         const std::string shortLocal = kivo::ShortName(LocalPath(path));
         FileKind = read.Kind;
         if (FileKind == kivo::KindDat) {
@@ -205,28 +229,13 @@ void TForm1::ReadClick() {
         SpecId[slot] = ++LastSpecId; // a new spectrum in the slot
         std::swap(Params[slot], read.Params);
         // A spectrometer's own files are never written: a save goes beside them.
-        FillSlot(slot, shortName,
+        FillSlot(slot, ShortName(path),
                  QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), FileKind, 0)));
         ++loaded;
     }
     NumSpec = static_cast<uint16_t>(loaded);
     for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i)
         if (SpecX[i].Allocated()) ReleaseSlot(i);
-
-    if (NumSpec > 0) {
-        SpectraLoaded = true;
-        CheckActivSpec();
-        for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
-        InitAxes();
-        Plot();
-    } else {
-        // Nothing is loaded: the panel shows no spectrum that is gone.
-        Parameters(0);
-        for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
-    }
-    if (!messages.isEmpty()) ShowMessages(messages);
-    refresh(0);
-    Frame11->Edit1->setFocus(Qt::OtherFocusReason);
 }
 
 int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages) {

@@ -614,16 +614,8 @@ void TForm1::showEvent(QShowEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
-        if (watched != Memo1 && watched != Memo2 && watched != Memo3) return false;
-        if (type == QEvent::FocusIn) {
-            Guarded("Memo1Enter", [this] { Memo1Enter(); });
-        } else {
-            // Only the focus going elsewhere in the window ends the editing,
-            // not a dialog or a menu that comes up over it.
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-                Guarded("Memo1Exit", [this] { Memo1Exit(); });
-        }
+        if (watched == Memo1 || watched == Memo2 || watched == Memo3)
+            MemoFocusChanged(type == QEvent::FocusIn, static_cast<QFocusEvent*>(event)->reason());
         return false;
     }
     if (type == QEvent::MouseButtonPress && watched == TreeView1->viewport()) {
@@ -639,8 +631,21 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // the window looks at it once, where it first arrives.
     QWidget* focus = QApplication::focusWidget();
     if (widget != (focus ? focus : this)) return false;
-    auto* key = static_cast<QKeyEvent*>(event);
+    return KeyArrived(watched, static_cast<QKeyEvent*>(event));
+}
 
+void TForm1::MemoFocusChanged(bool in, Qt::FocusReason reason) {
+    if (in) {
+        Guarded("Memo1Enter", [this] { Memo1Enter(); });
+        return;
+    }
+    // Only the focus going elsewhere in the window ends the editing, not a
+    // dialog or a menu that comes up over it.
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        Guarded("Memo1Exit", [this] { Memo1Exit(); });
+}
+
+bool TForm1::KeyArrived(QObject* watched, QKeyEvent* key) {
     TFrame1* frame = nullptr;
     for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
         if (watched == f->Edit1) frame = f;
@@ -651,13 +656,13 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const kivo::ShiftState shift = kivo::ShiftOf(*key);
     const bool exitKey = code == 'X' && shift.AltOnly();
 
-    if (type == QEvent::ShortcutOverride) {
+    if (key->type() == QEvent::ShortcutOverride) {
         // Alt+X is the exit everywhere; the other Alt letters of a mode belong
         // to its panel. A lone Alt must not take the focus to the menu bar.
         if (exitKey ||
             (frame && (key->key() == Qt::Key_Alt ||
                        (frame->HasKeyHandler() && shift.Alt && code >= 'A' && code <= 'Z')))) {
-            event->accept();
+            key->accept();
             return true;
         }
         return false;
@@ -666,21 +671,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         Guarded("Button2Click", [this] { Button2Click(); });
         return true;
     }
-    // Undo, redo and the picture by the keys' places, for a layout whose
-    // letters the menu's shortcuts do not find; in a parameter box the typed
-    // values are stored first, and their storing is what Ctrl+Z undoes.
-    const bool ctrlOnly = shift.Ctrl && !shift.Alt;
-    if (ctrlOnly && !shift.Shift && code == 'E') {
-        Guarded("ExportPicture1Click", [this] { ExportPicture1Click(); });
-        return true;
-    }
-    if (ctrlOnly && (code == 'Z' || code == 'Y')) {
-        if (code == 'Z' && !shift.Shift)
-            Guarded("UndoClick", [this] { UndoClick(); });
-        else
-            Guarded("RedoClick", [this] { RedoClick(); });
-        return true;
-    }
+    if (WindowCommandKey(code, shift)) return true;
 
     if (frame) {
         // The key-down of the panel's mode, then the character to the window.
@@ -705,4 +696,24 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     // Enter never breaks a line of the parameter boxes.
     return c.unicode() == kivo::VK_RETURN &&
            (watched == Memo1 || watched == Memo2 || watched == Memo3);
+}
+
+bool TForm1::WindowCommandKey(int code, kivo::ShiftState shift) {
+    // Undo, redo and the picture by the keys' places, for a layout whose
+    // letters the menu's shortcuts do not find; in a parameter box the typed
+    // values are stored first, and their storing is what Ctrl+Z undoes.
+    if (!shift.Ctrl || shift.Alt) return false;
+    if (!shift.Shift && code == 'E') {
+        Guarded("ExportPicture1Click", [this] { ExportPicture1Click(); });
+        return true;
+    }
+    if (code == 'Z' && !shift.Shift) {
+        Guarded("UndoClick", [this] { UndoClick(); });
+        return true;
+    }
+    if (code == 'Z' || code == 'Y') {
+        Guarded("RedoClick", [this] { RedoClick(); });
+        return true;
+    }
+    return false;
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "TFileDialog.h"
 #include "TYPEKIVO1_3.h"
@@ -311,6 +312,12 @@ public:
     void FormKeyPress(QChar& Key);
     void Button2Click();
     void ReadClick();
+    // The read's three parts: the files chosen in the open dialog (none when
+    // it was given up), read together, and placed into the slots in order.
+    QStringList ChooseSpectrumFiles();
+    std::vector<kivo::SpectrumRead> ReadSpectra(const QStringList& files, int count);
+    void PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRead> reads,
+                      QStringList& messages);
     // Reads a column file into the slots after `loaded`, one per signal
     // column; returns the last slot filled. Refusals go to messages.
     int ImportColumns(const QString& path, int loaded, QStringList& messages);
@@ -410,6 +417,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The parts of the window's look at every event: a parameter box getting
+    // or losing the focus, a key where it first arrives, and the keys that
+    // are commands of the window in every mode.
+    void MemoFocusChanged(bool in, Qt::FocusReason reason);
+    bool KeyArrived(QObject* watched, class QKeyEvent* key);
+    bool WindowCommandKey(int code, kivo::ShiftState shift);
     void showEvent(QShowEvent* event) override;
 
 private:
