@@ -106,38 +106,36 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
     std::vector<Spectrum> out;
     const int kind = FileKindOf(FileNameOf(path));
     const std::string shortName = ShortName(path);
-    auto add = [&](int n) -> Spectrum& {
+    auto add = [&](int n, std::string name, std::string caption) -> Spectrum& {
         Spectrum& s = out.emplace_back();
         s.Report.File = path;
         s.Report.Spectrum = n;
-        s.Name = SpectrumFileName(path, kind, n);
-        s.Output = ShortName(s.Name) + ".esr";
-        s.Caption = n > 0 ? shortName + "-" + std::to_string(n) : shortName;
+        s.Output = ShortName(name) + ".esr";
+        s.Name = std::move(name);
+        s.Caption = std::move(caption);
         return s;
     };
     if (kind == KindDat) {
-        const ColumnImport import = ImportColumnFile(path, MaxSpec);
-        const std::string refused = ColumnRefusal(shortName, import);
-        if (!refused.empty()) {
-            Refuse(add(0).Report, refused);
+        ColumnFileSpectra file = ReadColumnSpectra(path, MaxSpec);
+        if (!file.Refusal.empty()) {
+            Refuse(add(0, path, shortName).Report, file.Refusal);
             return out;
         }
-        const std::string notice = import.Truncated ? TruncatedNotice(shortName) : "";
-        out.reserve(import.Spectra.size());
-        int n = 0;
-        for (const ColumnSpectrum& c : import.Spectra) {
-            Spectrum& s = add(++n);
-            const int count = int(c.X.size());
-            if (count < 2) {
-                Refuse(s.Report, ColumnSpectrumTooShort(shortName, n));
+        std::string notice;
+        for (const std::string& n : file.Notices)
+            notice += (notice.empty() ? "" : "; ") + Trimmed(n);
+        out.reserve(file.Spectra.size());
+        for (ColumnFileSpectrum& c : file.Spectra) {
+            Spectrum& s = add(c.Number, std::move(c.FileName), std::move(c.Caption));
+            if (!c.Refusal.empty()) {
+                Refuse(s.Report, c.Refusal);
                 continue;
             }
             s.X.Allocate();
             s.Y.Allocate();
             std::copy(c.X.begin(), c.X.end(), s.X.Data());
             std::copy(c.Y.begin(), c.Y.end(), s.Y.Data());
-            s.Report.Params.NumPoints = static_cast<uint16_t>(count);
-            s.Report.Params.Amplitude = RangeExtrema(s.X.Data(), s.Y.Data(), 1, count).Amplitude;
+            s.Report.Params = std::move(c.Params);
             Treat(s, plan, xo, yo, notice);
         }
         return out;
@@ -147,7 +145,7 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
     read.Kind = kind;
     if (kind == KindBes3t || kind == KindEsp) SpectrometerPairPaths(path, read);
     ReadSpectrum(read);
-    Spectrum& s = add(0);
+    Spectrum& s = add(0, SpectrumFileName(path, kind, 0), shortName);
     const std::string refused = ReadRefusal(shortName, read.Result, read.Params.NumPoints);
     if (!refused.empty()) {
         Refuse(s.Report, refused);

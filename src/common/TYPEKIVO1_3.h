@@ -541,6 +541,25 @@ std::string TruncatedNotice(std::string_view shortName);
 // A save that failed, with the writer's reason.
 std::string SaveRefusal(std::string_view shortName, std::string_view error);
 
+// The spectra of a column file as they go into slots or rows: each with its
+// record (NumPoints and Amplitude), points, the name it is saved under and
+// its caption; a spectrum of fewer than 2 points has its refusal instead of
+// a record and points.
+struct ColumnFileSpectrum {
+    int Number = 0;      // in the file, from 1
+    std::string Refusal; // "" when the spectrum is usable
+    ParamSpec Params;
+    std::vector<float> X, Y;
+    std::string FileName; // SpectrumFileName(path, KindDat, Number)
+    std::string Caption;  // "name-Number"
+};
+struct ColumnFileSpectra {
+    std::string Refusal;              // the whole file refused: no spectra then
+    std::vector<std::string> Notices; // what was left out of a file that is read
+    std::vector<ColumnFileSpectrum> Spectra;
+};
+ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra);
+
 // The cursors the linear base line starts with: NumAver points in from each
 // end of the spectrum, held on it.
 PointRange BaseLineStart(int n, int numAver);

@@ -156,6 +156,34 @@ std::string SaveRefusal(std::string_view shortName, std::string_view error) {
            " ";
 }
 
+ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
+    ColumnFileSpectra out;
+    const std::string shortName = ShortName(path);
+    ColumnImport import = ImportColumnFile(path, maxSpectra);
+    out.Refusal = ColumnRefusal(shortName, import);
+    if (!out.Refusal.empty()) return out;
+    if (import.Truncated) out.Notices.push_back(TruncatedNotice(shortName));
+    if (import.SlotsShort) out.Notices.push_back("  number of spec. is limited 20;");
+    out.Spectra.reserve(import.Spectra.size());
+    int n = 0;
+    for (ColumnSpectrum& c : import.Spectra) {
+        ColumnFileSpectrum& s = out.Spectra.emplace_back();
+        s.Number = ++n;
+        s.FileName = SpectrumFileName(path, KindDat, n);
+        s.Caption = shortName + "-" + std::to_string(n);
+        const int count = int(c.X.size());
+        if (count < 2) {
+            s.Refusal = ColumnSpectrumTooShort(shortName, n);
+            continue;
+        }
+        s.X = std::move(c.X);
+        s.Y = std::move(c.Y);
+        s.Params.NumPoints = static_cast<uint16_t>(count);
+        s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, count).Amplitude;
+    }
+    return out;
+}
+
 PointRange BaseLineStart(int n, int numAver) {
     return {std::clamp(numAver, 1, std::max(n, 1)), std::clamp(n - numAver, 1, std::max(n, 1))};
 }
