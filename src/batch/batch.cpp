@@ -75,14 +75,14 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
         }
         case StepKind::Smooth: {
             const int m = SmoothPoints(step.W, step.R, s.X.Data(), y, n, xo, yo);
-            if (m < 2) return SmoothingTooShort(s.Name);
-            // With one spectrum marked the result is a new spectrum, "res1".
-            const std::string note = SmoothingNote(s.Name, step.W);
-            s.Name = s.Caption = "res1";
+            const SmoothingResult result = SmoothingResultOf(s.Name, step.W, m);
+            if (!result.Refusal.empty()) return result.Refusal;
+            // With one spectrum marked the result is the first new spectrum.
+            s.Name = s.Caption = ResultName(1);
             p.NumPoints = static_cast<uint16_t>(m);
             std::copy_n(xo, m, s.X.Data());
             std::copy_n(yo, m, y);
-            AppendTreatmentNote(p.Line2, s.Name, 166, note);
+            AppendTreatmentNote(p.Line2, s.Name, 166, result.Note);
             break;
         }
         }

@@ -592,9 +592,17 @@ std::string NormaliseOnRuby(float* y, ParamSpec& p, std::string_view fileName);
 // a word: false then.
 bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName);
 
-// The history note of a smoothing with window w of the spectrum from
-// sourcePath, and the words that refuse a result of fewer than 2 points.
-std::string SmoothingNote(std::string_view sourcePath, int w);
-std::string SmoothingTooShort(std::string_view sourcePath);
+// The name of the n-th spectrum a command stores in a new slot (smoothing,
+// subtraction): "res1", "res2" ...
+std::string ResultName(int n);
+
+// What a smoothing with window w of the spectrum from sourcePath, which gave
+// m points, comes to: the words that refuse a result of fewer than 2 points,
+// or else the note the result's history gets.
+struct SmoothingResult {
+    std::string Refusal;
+    std::string Note;
+};
+SmoothingResult SmoothingResultOf(std::string_view sourcePath, int w, int m);
 
 } // namespace kivo

@@ -254,12 +254,14 @@ bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName) {
     return true;
 }
 
-std::string SmoothingNote(std::string_view sourcePath, int w) {
-    return ShortName(sourcePath) + " Smoothed " + std::to_string(w);
+std::string ResultName(int n) {
+    return "res" + std::to_string(n);
 }
 
-std::string SmoothingTooShort(std::string_view sourcePath) {
-    return "   Fewer than 2 points after smoothing: " + ShortName(sourcePath) + " ";
+SmoothingResult SmoothingResultOf(std::string_view sourcePath, int w, int m) {
+    if (m < 2)
+        return {"   Fewer than 2 points after smoothing: " + ShortName(sourcePath) + " ", {}};
+    return {{}, ShortName(sourcePath) + " Smoothed " + std::to_string(w)};
 }
 
 } // namespace kivo
