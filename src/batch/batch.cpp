@@ -62,12 +62,11 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             if (!why.empty()) return why;
             break;
         }
-        case StepKind::NormIntegral:
-            // The window passes such a spectrum over in silence; a batch
-            // must not report it as normalised.
-            if (!NormaliseOnIntegral(y, p, FileNameOf(s.Name)))
-                return s.Caption + ": no positive double integral, not normalised on it";
+        case StepKind::NormIntegral: {
+            std::string why = NormaliseOnIntegral(y, p, FileNameOf(s.Name), s.Caption);
+            if (!why.empty()) return why;
             break;
+        }
         case StepKind::NormRuby: {
             std::string why = NormaliseOnRuby(y, p, FileNameOf(s.Name));
             if (!why.empty()) return why;

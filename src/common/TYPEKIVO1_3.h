@@ -588,9 +588,8 @@ std::string DivideByAmplitude(float* y, int n, long double amplitude, std::strin
 std::string NormaliseOnAmplitude(float* y, ParamSpec& p, std::string_view fileName,
                                  std::string_view caption);
 std::string NormaliseOnRuby(float* y, ParamSpec& p, std::string_view fileName);
-// A spectrum without a positive double integral is left as it was, without
-// a word: false then.
-bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName);
+std::string NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName,
+                                std::string_view caption);
 
 // The name of the n-th spectrum a command stores in a new slot (smoothing,
 // subtraction): "res1", "res2" ...

@@ -246,12 +246,16 @@ std::string NormaliseOnRuby(float* y, ParamSpec& p, std::string_view fileName) {
     return {};
 }
 
-bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName) {
-    if (!(p.DblIntegral > 0)) return false;
+std::string NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName,
+                                std::string_view caption) {
+    // Not integrated yet, or integrated to nothing: there is nothing to divide by.
+    if (!(p.DblIntegral > 0))
+        return "   " + std::string(caption) +
+               ": no positive double integral, not normalised on it ";
     DivideValues(y, p.NumPoints, p.DblIntegral);
     p.DblIntegral = 1.0;
     AppendTreatmentNote(p.Line2, fileName, 125, {});
-    return true;
+    return {};
 }
 
 std::string ResultName(int n) {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <vector>
 
 using namespace kivo;
 
@@ -27,4 +29,25 @@ TEST(Commands, SmoothingResultNameNoteAndRefusal) {
     }
     EXPECT_EQ(ResultName(1), "res1");
     EXPECT_EQ(ResultName(12), "res12");
+}
+
+TEST(Commands, NormalisingOnTheIntegralOrSayingWhyNot) {
+    const std::string refused = "   s7: no positive double integral, not normalised on it ";
+    for (long double integral : {4.0L, 0.0L, -2.0L, (long double)NAN}) {
+        std::vector<float> y = {2, -6, 8};
+        ParamSpec p;
+        p.NumPoints = 3;
+        p.DblIntegral = integral;
+        const std::string why = NormaliseOnIntegral(y.data(), p, "s7.esr", "s7");
+        if (integral > 0) {
+            EXPECT_EQ(why, "");
+            EXPECT_EQ(y, (std::vector<float>{0.5f, -1.5f, 2}));
+            EXPECT_EQ(p.DblIntegral, 1);
+            EXPECT_EQ(p.Line2, "s7, Norm on Int, ");
+        } else {
+            EXPECT_EQ(why, refused) << double(integral);
+            EXPECT_EQ(y, (std::vector<float>{2, -6, 8}));
+            EXPECT_TRUE(p.Line2.empty());
+        }
+    }
 }
