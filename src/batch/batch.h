@@ -1,6 +1,6 @@
 // kivo-batch: the window's treatments applied to many spectrum files from
 // the command line, one CSV row per spectrum. Plain C++ over the type unit;
-// only the command line itself (main.cpp) uses Qt Core.
+// only the command line itself (command_line.cpp, main.cpp) uses Qt Core.
 #pragma once
 
 #include <cstddef>
