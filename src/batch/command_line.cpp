@@ -23,15 +23,20 @@ std::string Local(const QString& s) {
     return QFile::encodeName(s).toStdString();
 }
 
-int WholeNumber(const QString& option, const QString& text, int lo, int hi) {
-    long long v = 0;
-    if (!ReadWholeNumber(Local(text), v) || v < lo || v > hi)
-        throw UsageError{QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
-                             .arg(option)
-                             .arg(lo)
-                             .arg(hi)
-                             .arg(text)};
-    return int(v);
+// The limits as the usage words give them: "7500", "1e-300", "1e300".
+QString LimitText(double v) {
+    return QString::number(v, 'g', 15).remove(QLatin1Char('+'));
+}
+
+double Limited(const QString& option, const QString& text, const ParameterLimit& limit) {
+    double v = 0;
+    if (ReadLimited(Local(text), limit, v) != OptionFault::None)
+        throw UsageError{
+            QStringLiteral("--%1 wants %2 from %3 to %4, not '%5'")
+                .arg(option,
+                     limit.Whole ? QStringLiteral("a whole number") : QStringLiteral("a number"),
+                     LimitText(limit.Min), LimitText(limit.Max), text)};
+    return v;
 }
 
 Step Normalisation(const QString& how) {
@@ -50,8 +55,9 @@ Step Smoothing(const QString& text) {
     const QStringList parts = text.split(QLatin1Char(','));
     if (parts.size() != 2)
         throw UsageError{QStringLiteral("--smooth wants N,R, not '%1'").arg(text)};
-    return {StepKind::Smooth, WholeNumber(QStringLiteral("smooth"), parts[0], 0, 32767),
-            WholeNumber(QStringLiteral("smooth"), parts[1], 0, 32767)};
+    const QString option = QStringLiteral("smooth");
+    return {StepKind::Smooth, int(Limited(option, parts[0], LimitOf(Parameter::SmoothingNumber))),
+            int(Limited(option, parts[1], LimitOf(Parameter::RestrictNumber)))};
 }
 
 void DescribeOptions(QCommandLineParser& parser) {
@@ -106,16 +112,12 @@ void ReadParameters(const QCommandLineParser& parser, Plan& plan) {
         plan.KoeCu = o.KoeCu;
     }
     if (parser.isSet(QStringLiteral("numaver")))
-        plan.NumAver = WholeNumber(QStringLiteral("numaver"),
-                                   parser.value(QStringLiteral("numaver")), 2, MaxPoints);
-    if (parser.isSet(QStringLiteral("koecu"))) {
-        const QString text = parser.value(QStringLiteral("koecu"));
-        double k = 0;
-        if (!ReadNumber(Local(text), k) || !(k >= 1e-300 && k <= 1e300))
-            throw UsageError{
-                QStringLiteral("--koecu wants a number from 1e-300 to 1e300, not '%1'").arg(text)};
-        plan.KoeCu = k;
-    }
+        plan.NumAver =
+            int(Limited(QStringLiteral("numaver"), parser.value(QStringLiteral("numaver")),
+                        LimitOf(Parameter::NumAver)));
+    if (parser.isSet(QStringLiteral("koecu")))
+        plan.KoeCu = Limited(QStringLiteral("koecu"), parser.value(QStringLiteral("koecu")),
+                             LimitOf(Parameter::KoeCu));
 }
 
 // The treatments in the order they stand on the command line.
@@ -157,8 +159,8 @@ CommandLine ParseCommandLine(const QStringList& args) {
         ReadSteps(parser, line.Work);
         line.Jobs = int(std::max(1u, std::thread::hardware_concurrency()));
         if (parser.isSet(QStringLiteral("jobs")))
-            line.Jobs =
-                WholeNumber(QStringLiteral("jobs"), parser.value(QStringLiteral("jobs")), 1, 1024);
+            line.Jobs = int(Limited(QStringLiteral("jobs"), parser.value(QStringLiteral("jobs")),
+                                    {"jobs", true, 1, 1024}));
         if (parser.isSet(QStringLiteral("write"))) {
             line.Work.WriteDir = Local(parser.value(QStringLiteral("write")));
             if (line.Work.WriteDir.empty())

@@ -222,6 +222,26 @@ struct IntegrationResult {
 IntegrationResult IntegrateSpectrum(const float* x, const float* y, int w, ParamSpec& p, int cs,
                                     int ce, bool automatic, int left, int right, double k);
 
+// ---- Limits of the numbers a user gives ---------------------------------------
+
+// Why a value given in an options file, on kivo-batch's command line or on
+// the mode line was not taken.
+enum class OptionFault { None, Missing, NotANumber, OutOfRange };
+
+// The treatment parameters the options file, kivo-batch's command line and
+// the mode line's entry take, with the values each may have. All three read
+// them through one table, so that a value one of them refuses no other takes.
+enum class Parameter { NumAver, KoeCu, SmoothingNumber, RestrictNumber };
+struct ParameterLimit {
+    const char* Name;
+    bool Whole; // no "." nor exponent
+    double Min, Max;
+};
+const ParameterLimit& LimitOf(Parameter which);
+// Reads text as a value within the limit: None with v set, or why not (a
+// number beyond even the reader's range is OutOfRange too).
+OptionFault ReadLimited(std::string_view text, const ParameterLimit& limit, double& v);
+
 // ---- Parameter panel and mode-line entry -----------------------------------
 
 // The seven lines of the acquisition box of the parameter panel.
@@ -234,9 +254,9 @@ std::array<std::string, 7> AcquisitionLines(const ParamSpec& p);
 std::vector<std::string> ReadAcquisitionLines(const std::vector<std::string>& lines, ParamSpec& p);
 // A number typed on the mode line; 0 when the text is none.
 double EntryNumber(std::string_view text);
-// A whole number typed on the mode line; 0 when the text is none or the
-// number does not fit 16 bits.
-int16_t EntryWholeNumber(std::string_view text);
+// A whole number typed on the mode line for the parameter; 0 when the text
+// is none or the number is outside the parameter's limits.
+int EntryWholeNumber(std::string_view text, Parameter which);
 
 // ---- Treatment notes ------------------------------------------------------
 
@@ -294,9 +314,6 @@ struct OptionsFile {
     std::string DirName;
 };
 
-// Why the value of an options line was not taken.
-enum class OptionFault { None, Missing, NotANumber, OutOfRange };
-
 struct OptionsReadResult {
     bool Opened = true; // false: the file could not be read, and nothing was taken
     std::array<OptionFault, OptionLineCount> Faults{}; // line n at Faults[n - 1]
@@ -309,8 +326,8 @@ struct OptionsReadResult {
 // Reads the 14 lines by position (the keys are not compared) into o. Each
 // value is taken on its own: a line that is missing, not a number, or a value
 // that would leave the window unusable (a size below a usable minimum, a top
-// below the window's bottom, NumAver below 2, KoeCu outside 1e-300..1e300)
-// keeps the value o held.
+// below the window's bottom, NumAver or KoeCu outside its limits) keeps the
+// value o held.
 OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o);
 OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o);
 // The 14 lines, each ended by CR LF.
