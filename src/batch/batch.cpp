@@ -46,14 +46,17 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
         const int n = p.NumPoints;
         float* y = s.Y.Data();
         switch (step.Kind) {
-        case StepKind::BaseLine:
+        case StepKind::BaseLine: {
             // "3" and Esc at once: the cursors where the command puts them.
-            SubtractLinearBaseLine(s.X.Data(), y, n, BaseLineStart(n, plan.NumAver), plan.NumAver);
+            std::string why = SubtractLinearBaseLine(
+                s.X.Data(), y, n, BaseLineStart(n, plan.NumAver), plan.NumAver, s.Caption);
+            if (!why.empty()) return why;
             break;
+        }
         case StepKind::Integrate: {
             const AutoIntegration a =
-                IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p);
-            if (!a.Integrated) return BordersCrossText(s.Caption);
+                IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p, s.Caption);
+            if (!a.Integrated) return a.Refusal;
             s.Report.Mist = a.Result.Mist;
             break;
         }

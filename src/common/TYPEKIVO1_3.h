@@ -580,23 +580,30 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra);
 // The cursors the linear base line starts with: NumAver points in from each
 // end of the spectrum, held on it.
 PointRange BaseLineStart(int n, int numAver);
+// Both the base line and the automatic integration average NumAver points
+// at each end of a spectrum: the words that refuse a spectrum of n points
+// too short for two such windows side by side, "" when it has room.
+std::string BaseLineRefusal(std::string_view caption, int n, int numAver);
 // The linear base line of one spectrum: the straight line through the mean
 // of points 1..ends.First and the mean of points ends.Last..n, anchored
-// NumAver div 2 points in from each end, subtracted from y[1..n].
-void SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver);
+// NumAver div 2 points in from each end, subtracted from y[1..n]. A spectrum
+// BaseLineRefusal refuses is left as it was: its words are returned then.
+std::string SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver,
+                                   std::string_view caption);
 
 // The automatic double integration of one spectrum: borders and centre
 // found on the signal, turned once (PhaseSign -1) when it integrates
-// negative. When the borders meet or cross nothing is integrated and p is
-// left as it was; Result still tells the borders found.
+// negative. A spectrum too short for its two end windows, or whose borders
+// meet or cross, is not integrated: p is left as it was and Refusal says
+// why, as the mode line does. Result tells the borders found (the whole
+// spectrum when too short).
 struct AutoIntegration {
     IntegrationResult Result;
     bool Integrated = false;
+    std::string Refusal;
 };
 AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, double koeCu,
-                                   ParamSpec& p);
-// What the mode line says of a spectrum whose borders cross.
-std::string BordersCrossText(std::string_view caption);
+                                   ParamSpec& p, std::string_view caption);
 
 // The normalisations. fileName is the name that starts an empty history
 // (Line2); caption is the spectrum's short name in messages. Each returns

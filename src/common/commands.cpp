@@ -188,24 +188,50 @@ PointRange BaseLineStart(int n, int numAver) {
     return {std::clamp(numAver, 1, std::max(n, 1)), std::clamp(n - numAver, 1, std::max(n, 1))};
 }
 
-void SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver) {
-    if (n < 1) return;
+namespace {
+
+std::string EndWindowsRefusal(std::string_view caption, int n, int numAver, std::string_view what) {
+    if (2L * numAver <= n) return {};
+    return "   " + std::string(caption) + ": " + std::to_string(n) +
+           " points, too few for NumAver " + std::to_string(numAver) + " at each end, " +
+           std::string(what) + ";";
+}
+
+} // namespace
+
+std::string BaseLineRefusal(std::string_view caption, int n, int numAver) {
+    return EndWindowsRefusal(caption, n, numAver, "no base line subtracted");
+}
+
+std::string SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver,
+                                   std::string_view caption) {
+    std::string refused = BaseLineRefusal(caption, n, numAver);
+    if (!refused.empty() || n < 1) return refused;
     const int k = std::clamp(ends.First, 1, n);
     const int j = std::clamp(ends.Last, 1, n);
     const long double mL = MeanY(y, 1, k);
     const long double mR = MeanY(y, j, n);
     SubtractLine(x, y, numAver, numAver, n, mR, mL);
+    return {};
 }
 
 AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, double koeCu,
-                                   ParamSpec& p) {
-    // Worked on a copy: a spectrum whose borders cross keeps its record.
+                                   ParamSpec& p, std::string_view caption) {
+    const int n = p.NumPoints;
+    AutoIntegration a;
+    // The borders are found on the noise of the end windows: where these
+    // overlap there is no noise level apart from the line to compare with.
+    a.Refusal = EndWindowsRefusal(caption, n, numAver, "not integrated");
+    if (!a.Refusal.empty()) {
+        a.Result.Left = 1;
+        a.Result.Right = n;
+        return a;
+    }
+    // Worked on a copy: a spectrum refused keeps its record.
     ParamSpec work = p;
-    const int n = work.NumPoints;
     auto integrate = [&] {
         return IntegrateSpectrum(x, y, numAver, work, 1, n, true, 0, 0, koeCu);
     };
-    AutoIntegration a;
     a.Result = integrate();
     // A line recorded the other way round integrates negative: turn it once.
     if (a.Result.Left < a.Result.Right && !(work.DblIntegral >= 0)) {
@@ -215,12 +241,11 @@ AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, 
     // The borders are found on the signal alone; when they meet or cross
     // there is no line between them to integrate.
     a.Integrated = a.Result.Left < a.Result.Right;
-    if (a.Integrated) p = std::move(work);
+    if (a.Integrated)
+        p = std::move(work);
+    else
+        a.Refusal = "   " + std::string(caption) + ": the borders cross, not integrated;";
     return a;
-}
-
-std::string BordersCrossText(std::string_view caption) {
-    return "   " + std::string(caption) + ": the borders cross, not integrated;";
 }
 
 std::string DivideByAmplitude(float* y, int n, long double amplitude, std::string_view caption) {

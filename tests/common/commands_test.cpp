@@ -51,3 +51,45 @@ TEST(Commands, NormalisingOnTheIntegralOrSayingWhyNot) {
         }
     }
 }
+
+// The base line and the automatic integration average NumAver points at
+// each end: a spectrum without room for both windows is left as it was.
+TEST(Commands, SpectraTooShortForTheirEndWindows) {
+    struct Case {
+        int N, NumAver;
+        bool Refused;
+    } cases[] = {{20, 10, false}, {19, 10, true},       {21, 10, false},    {4, 2, false},
+                 {3, 2, true},    {15000, 7500, false}, {14999, 7500, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.N) + " points, NumAver " + std::to_string(c.NumAver));
+        std::vector<float> x, y;
+        for (int k = 0; k < c.N; ++k) {
+            const double u = (k - c.N / 2.0) / 3;
+            x.push_back(float(3300 + k));
+            y.push_back(float(0.1 + 2 * u / ((1 + u * u) * (1 + u * u))));
+        }
+        const std::string words = "   s: " + std::to_string(c.N) + " points, too few for NumAver " +
+                                  std::to_string(c.NumAver) + " at each end, ";
+
+        std::vector<float> based = y;
+        const std::string why = SubtractLinearBaseLine(
+            x.data(), based.data(), c.N, BaseLineStart(c.N, c.NumAver), c.NumAver, "s");
+        EXPECT_EQ(why, c.Refused ? words + "no base line subtracted;" : "");
+        EXPECT_EQ(based == y, c.Refused);
+
+        ParamSpec p;
+        p.NumPoints = uint16_t(c.N);
+        p.DblIntegral = 5;
+        const ParamSpec before = p;
+        const AutoIntegration a = IntegrateAutomatic(x.data(), y.data(), c.NumAver, 1e19, p, "s");
+        if (c.Refused) {
+            EXPECT_EQ(a.Refusal, words + "not integrated;");
+            EXPECT_FALSE(a.Integrated);
+            EXPECT_EQ(p, before);
+            EXPECT_EQ(a.Result.Left, 1);
+            EXPECT_EQ(a.Result.Right, c.N);
+        } else {
+            EXPECT_EQ(a.Refusal.find("too few"), std::string::npos) << a.Refusal;
+        }
+    }
+}
