@@ -230,7 +230,8 @@ std::string CsvLine(const Row& row) {
 }
 
 void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
-         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit) {
+         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit,
+         const std::function<void(const std::string& file)>& beforeFile) {
     if (files.empty()) return;
     const bool writing = !plan.WriteDir.empty();
     std::set<std::pair<dev_t, ino_t>> inputs;
@@ -253,15 +254,15 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
         for (size_t i; (i = next.fetch_add(1)) < files.size();) {
             std::vector<Spectrum> treated;
             try {
+                if (beforeFile) beforeFile(files[i]);
                 treated = TreatFile(files[i], plan, xo.data(), yo.data());
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                // No memory for this file, say: no fault of the file, and
+                // the next one may go well.
                 treated.clear();
                 Spectrum& s = treated.emplace_back();
                 s.Report.File = files[i];
-                // No memory for this file: refused as the window refuses it.
-                ReadResult failed;
-                failed.Status = ReadStatus::CannotOpen;
-                Refuse(s.Report, ReadRefusal(ShortName(files[i]), failed, 0));
+                Refuse(s.Report, TreatmentFailure(ShortName(files[i]), FailureWords(e)));
             }
             if (writing) {
                 // Names are claimed in input order, so which file keeps a name
@@ -285,14 +286,15 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
             std::vector<Row> done;
             done.reserve(treated.size());
             for (Spectrum& s : treated) {
-                std::string error = "no memory for it";
+                std::string error;
                 bool saved = true;
                 try {
                     if (writing && s.Report.Done)
                         saved = WriteSpectrumFile(s.Report.Params, s.X.Data(), s.Y.Data(),
                                                   plan.WriteDir + "/" + s.Output, error);
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
                     saved = false;
+                    error = FailureWords(e);
                 }
                 if (!saved) Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
                 done.push_back(std::move(s.Report));

@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -384,6 +385,7 @@ enum class ReadStatus {
     NoPoints,     // no "Spectr:" line, or fewer than 2 point lines after it
     BadPointLine, // a point line does not hold numbers (Line tells which)
     Refused,      // a spectrometer file Kivo cannot use (Reason tells why)
+    Failed,       // no fault of the file: the reading failed (Reason holds FailureWords)
 };
 
 struct ReadResult {
@@ -391,7 +393,7 @@ struct ReadResult {
     int Line = 0;           // 1-based line of the file at fault (BadPointLine)
     bool Truncated = false; // more than MaxPoints point lines: the first ones kept
     uint64_t Size = 0;      // bytes of a file refused as TooLarge
-    std::string Reason;     // why a file was Refused, as the mode line says it
+    std::string Reason;     // why a file was Refused or Failed, as the mode line says it
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).
@@ -557,6 +559,11 @@ std::string ColumnSpectrumTooShort(std::string_view shortName, int n);
 std::string TruncatedNotice(std::string_view shortName);
 // A save that failed, with the writer's reason.
 std::string SaveRefusal(std::string_view shortName, std::string_view error);
+// The words of a failure that is no fault of the file: "out of memory" for
+// std::bad_alloc, what() of any other exception.
+std::string FailureWords(const std::exception& e);
+// A file whose treatment failed so, with those words.
+std::string TreatmentFailure(std::string_view shortName, std::string_view words);
 
 // The spectra of a column file as they go into slots or rows: each with its
 // record (NumPoints and Amplitude), points, the name it is saved under and

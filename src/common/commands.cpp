@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <set>
 #include <system_error>
 
@@ -118,6 +119,7 @@ std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int num
     std::string text = std::string(Named) + std::string(shortName);
     if (r.Status == ReadStatus::TooLarge) return TooLarge(text, r.Size);
     if (r.Status == ReadStatus::Ok && numPoints >= 2) return {};
+    if (r.Status == ReadStatus::Failed) return text + " is not read: " + r.Reason + " ";
     text += " is not prepared properly ";
     if (r.Status == ReadStatus::BadPointLine) text += "line " + std::to_string(r.Line) + " ";
     if (!r.Reason.empty()) text += r.Reason + " ";
@@ -182,6 +184,15 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
         s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, count).Amplitude;
     }
     return out;
+}
+
+std::string FailureWords(const std::exception& e) {
+    return dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
+}
+
+std::string TreatmentFailure(std::string_view shortName, std::string_view words) {
+    return std::string(Named) + std::string(shortName) + " is not treated: " + std::string(words) +
+           " ";
 }
 
 PointRange BaseLineStart(int n, int numAver) {

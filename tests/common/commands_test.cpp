@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -92,4 +94,15 @@ TEST(Commands, SpectraTooShortForTheirEndWindows) {
             EXPECT_EQ(a.Refusal.find("too few"), std::string::npos) << a.Refusal;
         }
     }
+}
+
+TEST(Commands, AReadThatFailedIsNotBlamedOnTheFile) {
+    ReadResult r;
+    r.Status = ReadStatus::Failed;
+    r.Reason = FailureWords(std::bad_alloc());
+    EXPECT_EQ(ReadRefusal("s4", r, 0), "    FileSpectrum s4 is not read: out of memory ");
+    r = ReadResult{};
+    r.Status = ReadStatus::CannotOpen;
+    EXPECT_EQ(ReadRefusal("s4", r, 0), "    FileSpectrum s4 is not prepared properly ");
+    EXPECT_EQ(FailureWords(std::length_error("too long")), "too long");
 }
