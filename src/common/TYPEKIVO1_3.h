@@ -552,9 +552,6 @@ std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
 // Why a file read did not give a spectrum, as the mode line says it ("" when
 // it did): shortName is ShortName of the file.
 std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints);
-std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c);
-// Spectrum n of a column file with fewer than 2 points.
-std::string ColumnSpectrumTooShort(std::string_view shortName, int n);
 // A file of more than MaxPoints points, of which the first were read.
 std::string TruncatedNotice(std::string_view shortName);
 // A save that failed, with the writer's reason.

@@ -126,6 +126,19 @@ std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int num
     return text;
 }
 
+std::string TruncatedNotice(std::string_view shortName) {
+    const std::string most = std::to_string(MaxPoints);
+    return std::string(Named) + std::string(shortName) + " has more than " + most +
+           " points; the first " + most + " are read ";
+}
+
+std::string SaveRefusal(std::string_view shortName, std::string_view error) {
+    return std::string(Named) + std::string(shortName) + " is not saved: " + std::string(error) +
+           " ";
+}
+
+namespace {
+
 std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
     const std::string named = std::string(Named) + std::string(shortName);
     switch (c.Status) {
@@ -142,21 +155,7 @@ std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
     }
 }
 
-std::string ColumnSpectrumTooShort(std::string_view shortName, int n) {
-    return std::string(Named) + std::string(shortName) + "-" + std::to_string(n) +
-           " has fewer than 2 points ";
-}
-
-std::string TruncatedNotice(std::string_view shortName) {
-    const std::string most = std::to_string(MaxPoints);
-    return std::string(Named) + std::string(shortName) + " has more than " + most +
-           " points; the first " + most + " are read ";
-}
-
-std::string SaveRefusal(std::string_view shortName, std::string_view error) {
-    return std::string(Named) + std::string(shortName) + " is not saved: " + std::string(error) +
-           " ";
-}
+} // namespace
 
 ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
     ColumnFileSpectra out;
@@ -175,7 +174,7 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
         s.Caption = shortName + "-" + std::to_string(n);
         const int count = int(c.X.size());
         if (count < 2) {
-            s.Refusal = ColumnSpectrumTooShort(shortName, n);
+            s.Refusal = std::string(Named) + s.Caption + " has fewer than 2 points ";
             continue;
         }
         s.X = std::move(c.X);
