@@ -46,14 +46,17 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
         const int n = p.NumPoints;
         float* y = s.Y.Data();
         switch (step.Kind) {
-        case StepKind::BaseLine:
+        case StepKind::BaseLine: {
             // "3" and Esc at once: the cursors where the command puts them.
-            SubtractLinearBaseLine(s.X.Data(), y, n, BaseLineStart(n, plan.NumAver), plan.NumAver);
+            std::string why = SubtractLinearBaseLine(
+                s.X.Data(), y, n, BaseLineStart(n, plan.NumAver), plan.NumAver, s.Caption);
+            if (!why.empty()) return why;
             break;
+        }
         case StepKind::Integrate: {
             const AutoIntegration a =
-                IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p);
-            if (!a.Integrated) return BordersCrossText(s.Caption);
+                IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p, s.Caption);
+            if (!a.Integrated) return a.Refusal;
             s.Report.Mist = a.Result.Mist;
             break;
         }
@@ -62,12 +65,11 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             if (!why.empty()) return why;
             break;
         }
-        case StepKind::NormIntegral:
-            // The window passes such a spectrum over in silence; a batch
-            // must not report it as normalised.
-            if (!NormaliseOnIntegral(y, p, FileNameOf(s.Name)))
-                return s.Caption + ": no positive double integral, not normalised on it";
+        case StepKind::NormIntegral: {
+            std::string why = NormaliseOnIntegral(y, p, FileNameOf(s.Name), s.Caption);
+            if (!why.empty()) return why;
             break;
+        }
         case StepKind::NormRuby: {
             std::string why = NormaliseOnRuby(y, p, FileNameOf(s.Name));
             if (!why.empty()) return why;
@@ -75,14 +77,14 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
         }
         case StepKind::Smooth: {
             const int m = SmoothPoints(step.W, step.R, s.X.Data(), y, n, xo, yo);
-            if (m < 2) return SmoothingTooShort(s.Name);
-            // With one spectrum marked the result is a new spectrum, "res1".
-            const std::string note = SmoothingNote(s.Name, step.W);
-            s.Name = s.Caption = "res1";
+            const SmoothingResult result = SmoothingResultOf(s.Name, step.W, m);
+            if (!result.Refusal.empty()) return result.Refusal;
+            // With one spectrum marked the result is the first new spectrum.
+            s.Name = s.Caption = ResultName(1);
             p.NumPoints = static_cast<uint16_t>(m);
             std::copy_n(xo, m, s.X.Data());
             std::copy_n(yo, m, y);
-            AppendTreatmentNote(p.Line2, s.Name, 166, note);
+            AppendTreatmentNote(p.Line2, s.Name, 166, result.Note);
             break;
         }
         }
@@ -106,38 +108,36 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
     std::vector<Spectrum> out;
     const int kind = FileKindOf(FileNameOf(path));
     const std::string shortName = ShortName(path);
-    auto add = [&](int n) -> Spectrum& {
+    auto add = [&](int n, std::string name, std::string caption) -> Spectrum& {
         Spectrum& s = out.emplace_back();
         s.Report.File = path;
         s.Report.Spectrum = n;
-        s.Name = SpectrumFileName(path, kind, n);
-        s.Output = ShortName(s.Name) + ".esr";
-        s.Caption = n > 0 ? shortName + "-" + std::to_string(n) : shortName;
+        s.Output = ShortName(name) + ".esr";
+        s.Name = std::move(name);
+        s.Caption = std::move(caption);
         return s;
     };
     if (kind == KindDat) {
-        const ColumnImport import = ImportColumnFile(path, MaxSpec);
-        const std::string refused = ColumnRefusal(shortName, import);
-        if (!refused.empty()) {
-            Refuse(add(0).Report, refused);
+        ColumnFileSpectra file = ReadColumnSpectra(path, MaxSpec);
+        if (!file.Refusal.empty()) {
+            Refuse(add(0, path, shortName).Report, file.Refusal);
             return out;
         }
-        const std::string notice = import.Truncated ? TruncatedNotice(shortName) : "";
-        out.reserve(import.Spectra.size());
-        int n = 0;
-        for (const ColumnSpectrum& c : import.Spectra) {
-            Spectrum& s = add(++n);
-            const int count = int(c.X.size());
-            if (count < 2) {
-                Refuse(s.Report, ColumnSpectrumTooShort(shortName, n));
+        std::string notice;
+        for (const std::string& n : file.Notices)
+            notice += (notice.empty() ? "" : "; ") + Trimmed(n);
+        out.reserve(file.Spectra.size());
+        for (ColumnFileSpectrum& c : file.Spectra) {
+            Spectrum& s = add(c.Number, std::move(c.FileName), std::move(c.Caption));
+            if (!c.Refusal.empty()) {
+                Refuse(s.Report, c.Refusal);
                 continue;
             }
             s.X.Allocate();
             s.Y.Allocate();
             std::copy(c.X.begin(), c.X.end(), s.X.Data());
             std::copy(c.Y.begin(), c.Y.end(), s.Y.Data());
-            s.Report.Params.NumPoints = static_cast<uint16_t>(count);
-            s.Report.Params.Amplitude = RangeExtrema(s.X.Data(), s.Y.Data(), 1, count).Amplitude;
+            s.Report.Params = std::move(c.Params);
             Treat(s, plan, xo, yo, notice);
         }
         return out;
@@ -147,7 +147,7 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
     read.Kind = kind;
     if (kind == KindBes3t || kind == KindEsp) SpectrometerPairPaths(path, read);
     ReadSpectrum(read);
-    Spectrum& s = add(0);
+    Spectrum& s = add(0, SpectrumFileName(path, kind, 0), shortName);
     const std::string refused = ReadRefusal(shortName, read.Result, read.Params.NumPoints);
     if (!refused.empty()) {
         Refuse(s.Report, refused);
@@ -230,7 +230,8 @@ std::string CsvLine(const Row& row) {
 }
 
 void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
-         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit) {
+         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit,
+         const std::function<void(const std::string& file)>& beforeFile) {
     if (files.empty()) return;
     const bool writing = !plan.WriteDir.empty();
     std::set<std::pair<dev_t, ino_t>> inputs;
@@ -253,15 +254,15 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
         for (size_t i; (i = next.fetch_add(1)) < files.size();) {
             std::vector<Spectrum> treated;
             try {
+                if (beforeFile) beforeFile(files[i]);
                 treated = TreatFile(files[i], plan, xo.data(), yo.data());
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                // No memory for this file, say: no fault of the file, and
+                // the next one may go well.
                 treated.clear();
                 Spectrum& s = treated.emplace_back();
                 s.Report.File = files[i];
-                // No memory for this file: refused as the window refuses it.
-                ReadResult failed;
-                failed.Status = ReadStatus::CannotOpen;
-                Refuse(s.Report, ReadRefusal(ShortName(files[i]), failed, 0));
+                Refuse(s.Report, TreatmentFailure(ShortName(files[i]), FailureWords(e)));
             }
             if (writing) {
                 // Names are claimed in input order, so which file keeps a name
@@ -285,14 +286,15 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
             std::vector<Row> done;
             done.reserve(treated.size());
             for (Spectrum& s : treated) {
-                std::string error = "no memory for it";
+                std::string error;
                 bool saved = true;
                 try {
                     if (writing && s.Report.Done)
                         saved = WriteSpectrumFile(s.Report.Params, s.X.Data(), s.Y.Data(),
                                                   plan.WriteDir + "/" + s.Output, error);
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
                     saved = false;
+                    error = FailureWords(e);
                 }
                 if (!saved) Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
                 done.push_back(std::move(s.Report));

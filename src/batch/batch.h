@@ -1,6 +1,6 @@
 // kivo-batch: the window's treatments applied to many spectrum files from
 // the command line, one CSV row per spectrum. Plain C++ over the type unit;
-// only the command line itself (main.cpp) uses Qt Core.
+// only the command line itself (command_line.cpp, main.cpp) uses Qt Core.
 #pragma once
 
 #include <cstddef>
@@ -48,8 +48,12 @@ std::string CsvLine(const Row& row);
 // Treats the files, jobs at a time, and hands every file's rows to emit in
 // the order of the files (emit runs on one thread at a time). Output files
 // are never written over an input file, and of two spectra that would be
-// written under the same name the earlier file's keeps it.
+// written under the same name the earlier file's keeps it. A failure that is
+// no fault of a file (no memory) refuses that file in its own words, and the
+// run goes on. beforeFile, when given, runs just before each file is treated
+// and under the same guard: a test makes a file fail with it.
 void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
-         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit);
+         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit,
+         const std::function<void(const std::string& file)>& beforeFile = {});
 
 } // namespace kivo::batch

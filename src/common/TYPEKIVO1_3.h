@@ -7,6 +7,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -225,6 +226,26 @@ struct IntegrationResult {
 IntegrationResult IntegrateSpectrum(const float* x, const float* y, int w, ParamSpec& p, int cs,
                                     int ce, bool automatic, int left, int right, double k);
 
+// ---- Limits of the numbers a user gives ---------------------------------------
+
+// Why a value given in an options file, on kivo-batch's command line or on
+// the mode line was not taken.
+enum class OptionFault { None, Missing, NotANumber, OutOfRange };
+
+// The treatment parameters the options file, kivo-batch's command line and
+// the mode line's entry take, with the values each may have. All three read
+// them through one table, so that a value one of them refuses no other takes.
+enum class Parameter { NumAver, KoeCu, SmoothingNumber, RestrictNumber };
+struct ParameterLimit {
+    const char* Name;
+    bool Whole; // no "." nor exponent
+    double Min, Max;
+};
+const ParameterLimit& LimitOf(Parameter which);
+// Reads text as a value within the limit: None with v set, or why not (a
+// number beyond even the reader's range is OutOfRange too).
+OptionFault ReadLimited(std::string_view text, const ParameterLimit& limit, double& v);
+
 // ---- Parameter panel and mode-line entry -----------------------------------
 
 // The seven lines of the acquisition box of the parameter panel.
@@ -237,9 +258,9 @@ std::array<std::string, 7> AcquisitionLines(const ParamSpec& p);
 std::vector<std::string> ReadAcquisitionLines(const std::vector<std::string>& lines, ParamSpec& p);
 // A number typed on the mode line; 0 when the text is none.
 double EntryNumber(std::string_view text);
-// A whole number typed on the mode line; 0 when the text is none or the
-// number does not fit 16 bits.
-int16_t EntryWholeNumber(std::string_view text);
+// A whole number typed on the mode line for the parameter; 0 when the text
+// is none or the number is outside the parameter's limits.
+int EntryWholeNumber(std::string_view text, Parameter which);
 
 // ---- Treatment notes ------------------------------------------------------
 
@@ -297,9 +318,6 @@ struct OptionsFile {
     std::string DirName;
 };
 
-// Why the value of an options line was not taken.
-enum class OptionFault { None, Missing, NotANumber, OutOfRange };
-
 struct OptionsReadResult {
     bool Opened = true; // false: the file could not be read, and nothing was taken
     std::array<OptionFault, OptionLineCount> Faults{}; // line n at Faults[n - 1]
@@ -312,8 +330,8 @@ struct OptionsReadResult {
 // Reads the 14 lines by position (the keys are not compared) into o. Each
 // value is taken on its own: a line that is missing, not a number, or a value
 // that would leave the window unusable (a size below a usable minimum, a top
-// below the window's bottom, NumAver below 2, KoeCu outside 1e-300..1e300)
-// keeps the value o held.
+// below the window's bottom, NumAver or KoeCu outside its limits) keeps the
+// value o held.
 OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o);
 OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o);
 // The 14 lines, each ended by CR LF.
@@ -370,6 +388,7 @@ enum class ReadStatus {
     NoPoints,     // no "Spectr:" line, or fewer than 2 point lines after it
     BadPointLine, // a point line does not hold numbers (Line tells which)
     Refused,      // a spectrometer file Kivo cannot use (Reason tells why)
+    Failed,       // no fault of the file: the reading failed (Reason holds FailureWords)
 };
 
 struct ReadResult {
@@ -377,7 +396,7 @@ struct ReadResult {
     int Line = 0;           // 1-based line of the file at fault (BadPointLine)
     bool Truncated = false; // more than MaxPoints point lines: the first ones kept
     uint64_t Size = 0;      // bytes of a file refused as TooLarge
-    std::string Reason;     // why a file was Refused, as the mode line says it
+    std::string Reason;     // why a file was Refused or Failed, as the mode line says it
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).
@@ -536,34 +555,62 @@ std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
 // Why a file read did not give a spectrum, as the mode line says it ("" when
 // it did): shortName is ShortName of the file.
 std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints);
-std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c);
-// Spectrum n of a column file with fewer than 2 points.
-std::string ColumnSpectrumTooShort(std::string_view shortName, int n);
 // A file of more than MaxPoints points, of which the first were read.
 std::string TruncatedNotice(std::string_view shortName);
 // A save that failed, with the writer's reason.
 std::string SaveRefusal(std::string_view shortName, std::string_view error);
+// The words of a failure that is no fault of the file: "out of memory" for
+// std::bad_alloc, what() of any other exception.
+std::string FailureWords(const std::exception& e);
+// A file whose treatment failed so, with those words.
+std::string TreatmentFailure(std::string_view shortName, std::string_view words);
+
+// The spectra of a column file as they go into slots or rows: each with its
+// record (NumPoints and Amplitude), points, the name it is saved under and
+// its caption; a spectrum of fewer than 2 points has its refusal instead of
+// a record and points.
+struct ColumnFileSpectrum {
+    int Number = 0;      // in the file, from 1
+    std::string Refusal; // "" when the spectrum is usable
+    ParamSpec Params;
+    std::vector<float> X, Y;
+    std::string FileName; // SpectrumFileName(path, KindDat, Number)
+    std::string Caption;  // "name-Number"
+};
+struct ColumnFileSpectra {
+    std::string Refusal;              // the whole file refused: no spectra then
+    std::vector<std::string> Notices; // what was left out of a file that is read
+    std::vector<ColumnFileSpectrum> Spectra;
+};
+ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra);
 
 // The cursors the linear base line starts with: NumAver points in from each
 // end of the spectrum, held on it.
 PointRange BaseLineStart(int n, int numAver);
+// Both the base line and the automatic integration average NumAver points
+// at each end of a spectrum: the words that refuse a spectrum of n points
+// too short for two such windows side by side, "" when it has room.
+std::string BaseLineRefusal(std::string_view caption, int n, int numAver);
 // The linear base line of one spectrum: the straight line through the mean
 // of points 1..ends.First and the mean of points ends.Last..n, anchored
-// NumAver div 2 points in from each end, subtracted from y[1..n].
-void SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver);
+// NumAver div 2 points in from each end, subtracted from y[1..n]. A spectrum
+// BaseLineRefusal refuses is left as it was: its words are returned then.
+std::string SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver,
+                                   std::string_view caption);
 
 // The automatic double integration of one spectrum: borders and centre
 // found on the signal, turned once (PhaseSign -1) when it integrates
-// negative. When the borders meet or cross nothing is integrated and p is
-// left as it was; Result still tells the borders found.
+// negative. A spectrum too short for its two end windows, or whose borders
+// meet or cross, is not integrated: p is left as it was and Refusal says
+// why, as the mode line does. Result tells the borders found (the whole
+// spectrum when too short).
 struct AutoIntegration {
     IntegrationResult Result;
     bool Integrated = false;
+    std::string Refusal;
 };
 AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, double koeCu,
-                                   ParamSpec& p);
-// What the mode line says of a spectrum whose borders cross.
-std::string BordersCrossText(std::string_view caption);
+                                   ParamSpec& p, std::string_view caption);
 
 // The normalisations. fileName is the name that starts an empty history
 // (Line2); caption is the spectrum's short name in messages. Each returns
@@ -572,13 +619,20 @@ std::string DivideByAmplitude(float* y, int n, long double amplitude, std::strin
 std::string NormaliseOnAmplitude(float* y, ParamSpec& p, std::string_view fileName,
                                  std::string_view caption);
 std::string NormaliseOnRuby(float* y, ParamSpec& p, std::string_view fileName);
-// A spectrum without a positive double integral is left as it was, without
-// a word: false then.
-bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName);
+std::string NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName,
+                                std::string_view caption);
 
-// The history note of a smoothing with window w of the spectrum from
-// sourcePath, and the words that refuse a result of fewer than 2 points.
-std::string SmoothingNote(std::string_view sourcePath, int w);
-std::string SmoothingTooShort(std::string_view sourcePath);
+// The name of the n-th spectrum a command stores in a new slot (smoothing,
+// subtraction): "res1", "res2" ...
+std::string ResultName(int n);
+
+// What a smoothing with window w of the spectrum from sourcePath, which gave
+// m points, comes to: the words that refuse a result of fewer than 2 points,
+// or else the note the result's history gets.
+struct SmoothingResult {
+    std::string Refusal;
+    std::string Note;
+};
+SmoothingResult SmoothingResultOf(std::string_view sourcePath, int w, int m);
 
 } // namespace kivo

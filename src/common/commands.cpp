@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <set>
 #include <system_error>
 
@@ -118,11 +119,25 @@ std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int num
     std::string text = std::string(Named) + std::string(shortName);
     if (r.Status == ReadStatus::TooLarge) return TooLarge(text, r.Size);
     if (r.Status == ReadStatus::Ok && numPoints >= 2) return {};
+    if (r.Status == ReadStatus::Failed) return text + " is not read: " + r.Reason + " ";
     text += " is not prepared properly ";
     if (r.Status == ReadStatus::BadPointLine) text += "line " + std::to_string(r.Line) + " ";
     if (!r.Reason.empty()) text += r.Reason + " ";
     return text;
 }
+
+std::string TruncatedNotice(std::string_view shortName) {
+    const std::string most = std::to_string(MaxPoints);
+    return std::string(Named) + std::string(shortName) + " has more than " + most +
+           " points; the first " + most + " are read ";
+}
+
+std::string SaveRefusal(std::string_view shortName, std::string_view error) {
+    return std::string(Named) + std::string(shortName) + " is not saved: " + std::string(error) +
+           " ";
+}
+
+namespace {
 
 std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
     const std::string named = std::string(Named) + std::string(shortName);
@@ -140,19 +155,42 @@ std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
     }
 }
 
-std::string ColumnSpectrumTooShort(std::string_view shortName, int n) {
-    return std::string(Named) + std::string(shortName) + "-" + std::to_string(n) +
-           " has fewer than 2 points ";
+} // namespace
+
+ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
+    ColumnFileSpectra out;
+    const std::string shortName = ShortName(path);
+    ColumnImport import = ImportColumnFile(path, maxSpectra);
+    out.Refusal = ColumnRefusal(shortName, import);
+    if (!out.Refusal.empty()) return out;
+    if (import.Truncated) out.Notices.push_back(TruncatedNotice(shortName));
+    if (import.SlotsShort) out.Notices.push_back("  number of spec. is limited 20;");
+    out.Spectra.reserve(import.Spectra.size());
+    int n = 0;
+    for (ColumnSpectrum& c : import.Spectra) {
+        ColumnFileSpectrum& s = out.Spectra.emplace_back();
+        s.Number = ++n;
+        s.FileName = SpectrumFileName(path, KindDat, n);
+        s.Caption = shortName + "-" + std::to_string(n);
+        const int count = int(c.X.size());
+        if (count < 2) {
+            s.Refusal = std::string(Named) + s.Caption + " has fewer than 2 points ";
+            continue;
+        }
+        s.X = std::move(c.X);
+        s.Y = std::move(c.Y);
+        s.Params.NumPoints = static_cast<uint16_t>(count);
+        s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, count).Amplitude;
+    }
+    return out;
 }
 
-std::string TruncatedNotice(std::string_view shortName) {
-    const std::string most = std::to_string(MaxPoints);
-    return std::string(Named) + std::string(shortName) + " has more than " + most +
-           " points; the first " + most + " are read ";
+std::string FailureWords(const std::exception& e) {
+    return dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
 }
 
-std::string SaveRefusal(std::string_view shortName, std::string_view error) {
-    return std::string(Named) + std::string(shortName) + " is not saved: " + std::string(error) +
+std::string TreatmentFailure(std::string_view shortName, std::string_view words) {
+    return std::string(Named) + std::string(shortName) + " is not treated: " + std::string(words) +
            " ";
 }
 
@@ -160,24 +198,50 @@ PointRange BaseLineStart(int n, int numAver) {
     return {std::clamp(numAver, 1, std::max(n, 1)), std::clamp(n - numAver, 1, std::max(n, 1))};
 }
 
-void SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver) {
-    if (n < 1) return;
+namespace {
+
+std::string EndWindowsRefusal(std::string_view caption, int n, int numAver, std::string_view what) {
+    if (2L * numAver <= n) return {};
+    return "   " + std::string(caption) + ": " + std::to_string(n) +
+           " points, too few for NumAver " + std::to_string(numAver) + " at each end, " +
+           std::string(what) + ";";
+}
+
+} // namespace
+
+std::string BaseLineRefusal(std::string_view caption, int n, int numAver) {
+    return EndWindowsRefusal(caption, n, numAver, "no base line subtracted");
+}
+
+std::string SubtractLinearBaseLine(const float* x, float* y, int n, PointRange ends, int numAver,
+                                   std::string_view caption) {
+    std::string refused = BaseLineRefusal(caption, n, numAver);
+    if (!refused.empty() || n < 1) return refused;
     const int k = std::clamp(ends.First, 1, n);
     const int j = std::clamp(ends.Last, 1, n);
     const long double mL = MeanY(y, 1, k);
     const long double mR = MeanY(y, j, n);
     SubtractLine(x, y, numAver, numAver, n, mR, mL);
+    return {};
 }
 
 AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, double koeCu,
-                                   ParamSpec& p) {
-    // Worked on a copy: a spectrum whose borders cross keeps its record.
+                                   ParamSpec& p, std::string_view caption) {
+    const int n = p.NumPoints;
+    AutoIntegration a;
+    // The borders are found on the noise of the end windows: where these
+    // overlap there is no noise level apart from the line to compare with.
+    a.Refusal = EndWindowsRefusal(caption, n, numAver, "not integrated");
+    if (!a.Refusal.empty()) {
+        a.Result.Left = 1;
+        a.Result.Right = n;
+        return a;
+    }
+    // Worked on a copy: a spectrum refused keeps its record.
     ParamSpec work = p;
-    const int n = work.NumPoints;
     auto integrate = [&] {
         return IntegrateSpectrum(x, y, numAver, work, 1, n, true, 0, 0, koeCu);
     };
-    AutoIntegration a;
     a.Result = integrate();
     // A line recorded the other way round integrates negative: turn it once.
     if (a.Result.Left < a.Result.Right && !(work.DblIntegral >= 0)) {
@@ -187,12 +251,11 @@ AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, 
     // The borders are found on the signal alone; when they meet or cross
     // there is no line between them to integrate.
     a.Integrated = a.Result.Left < a.Result.Right;
-    if (a.Integrated) p = std::move(work);
+    if (a.Integrated)
+        p = std::move(work);
+    else
+        a.Refusal = "   " + std::string(caption) + ": the borders cross, not integrated;";
     return a;
-}
-
-std::string BordersCrossText(std::string_view caption) {
-    return "   " + std::string(caption) + ": the borders cross, not integrated;";
 }
 
 std::string DivideByAmplitude(float* y, int n, long double amplitude, std::string_view caption) {
@@ -218,20 +281,26 @@ std::string NormaliseOnRuby(float* y, ParamSpec& p, std::string_view fileName) {
     return {};
 }
 
-bool NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName) {
-    if (!(p.DblIntegral > 0)) return false;
+std::string NormaliseOnIntegral(float* y, ParamSpec& p, std::string_view fileName,
+                                std::string_view caption) {
+    // Not integrated yet, or integrated to nothing: there is nothing to divide by.
+    if (!(p.DblIntegral > 0))
+        return "   " + std::string(caption) +
+               ": no positive double integral, not normalised on it ";
     DivideValues(y, p.NumPoints, p.DblIntegral);
     p.DblIntegral = 1.0;
     AppendTreatmentNote(p.Line2, fileName, 125, {});
-    return true;
+    return {};
 }
 
-std::string SmoothingNote(std::string_view sourcePath, int w) {
-    return ShortName(sourcePath) + " Smoothed " + std::to_string(w);
+std::string ResultName(int n) {
+    return "res" + std::to_string(n);
 }
 
-std::string SmoothingTooShort(std::string_view sourcePath) {
-    return "   Fewer than 2 points after smoothing: " + ShortName(sourcePath) + " ";
+SmoothingResult SmoothingResultOf(std::string_view sourcePath, int w, int m) {
+    if (m < 2)
+        return {"   Fewer than 2 points after smoothing: " + ShortName(sourcePath) + " ", {}};
+    return {{}, ShortName(sourcePath) + " Smoothed " + std::to_string(w)};
 }
 
 } // namespace kivo

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <type_traits>
 
 namespace kivo {
 
@@ -41,22 +42,20 @@ int WholeValue(const OptionsFile& o, int line) {
     return line == kNumAverLine ? o.NumAver : o.Layout.*kLayoutFields[line - 1];
 }
 
-// What a usable window allows for lines 1..12. Below these the chart, the
+// What a usable window allows for lines 1..11. Below these the chart, the
 // mode line or the lower menu can no longer be seen or read; above them no
-// screen shows the window. NumAver must leave both end windows of an
-// average inside the longest spectrum.
+// screen shows the window.
 struct Range {
     int Min, Max;
 };
 constexpr int kMaxPixels = 10000;
-constexpr Range kRanges[kNumAverLine] = {
-    {240, kMaxPixels},                    // client height: a chart above the mode line and a panel
-    {320, kMaxPixels},                    // client width
-    {50, kMaxPixels},   {50, kMaxPixels}, // chart
-    {10, kMaxPixels},   {0, kMaxPixels},  {50, kMaxPixels}, // mode line
-    {40, kMaxPixels},   {0, kMaxPixels},  {50, kMaxPixels}, // size panel: four rows of labels
-    {-100, 100},        // font height; either sign, see FontReadable
-    {2, MaxPoints / 2}, // NumAver
+constexpr Range kRanges[kFontLine] = {
+    {240, kMaxPixels},                   // client height: a chart above the mode line and a panel
+    {320, kMaxPixels},                   // client width
+    {50, kMaxPixels},  {50, kMaxPixels}, // chart
+    {10, kMaxPixels},  {0, kMaxPixels},  {50, kMaxPixels}, // mode line
+    {40, kMaxPixels},  {0, kMaxPixels},  {50, kMaxPixels}, // size panel: four rows of labels
+    {-100, 100}, // font height; either sign, see FontReadable
 };
 
 bool FontReadable(int height) {
@@ -106,7 +105,7 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
     auto fault = [&r](int line, OptionFault f) { r.Faults[size_t(line - 1)] = f; };
     for (int line = count + 1; line <= OptionLineCount; ++line) fault(line, OptionFault::Missing);
 
-    for (int line = 1; line <= std::min(count, kNumAverLine); ++line) {
+    for (int line = 1; line <= std::min(count, kFontLine); ++line) {
         long long v = 0;
         const Range range = kRanges[line - 1];
         if (!ReadWholeNumber(ValueText(lines[line - 1]), v))
@@ -138,21 +137,15 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
         top = WholeValue(before, line);
         if (top >= o.Layout.WinHeight && taken(kWinHeightLine)) keepHeight();
     }
-    if (count >= kKoeCuLine) {
-        // A factor far outside these is a mistake; inside them its 15 written
-        // digits always read back.
-        constexpr double kLeast = 1e-300, kMost = 1e300;
-        const std::string_view value = ValueText(lines[kKoeCuLine - 1]);
-        double k = 0;
-        long double wide = 0;
-        const bool number = ReadNumber(value, k);
-        if (number && k >= kLeast && k <= kMost)
-            o.KoeCu = k;
-        else if (number || ReadNumber(value, wide)) // beyond a double's range too
-            fault(kKoeCuLine, OptionFault::OutOfRange);
-        else
-            fault(kKoeCuLine, OptionFault::NotANumber);
-    }
+    // NumAver and KoeCu within the limits every reader of them keeps.
+    auto limited = [&](int line, Parameter which, auto& field) {
+        if (line > count) return;
+        double v = 0;
+        fault(line, ReadLimited(ValueText(lines[line - 1]), LimitOf(which), v));
+        if (taken(line)) field = static_cast<std::remove_reference_t<decltype(field)>>(v);
+    };
+    limited(kNumAverLine, Parameter::NumAver, o.NumAver);
+    limited(kKoeCuLine, Parameter::KoeCu, o.KoeCu);
     if (count >= kDirLine) o.DirName = std::string(ValueText(lines[kDirLine - 1]));
     return r;
 }

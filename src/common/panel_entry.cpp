@@ -2,7 +2,6 @@
 // is read back from it and from the mode line.
 #include "TYPEKIVO1_3.h"
 
-#include <limits>
 #include <type_traits>
 
 namespace kivo {
@@ -67,12 +66,9 @@ double EntryNumber(std::string_view text) {
     return ReadNumber(text, v) ? v : 0;
 }
 
-int16_t EntryWholeNumber(std::string_view text) {
-    long long v = 0;
-    if (!ReadWholeNumber(text, v) || v < std::numeric_limits<int16_t>::min() ||
-        v > std::numeric_limits<int16_t>::max())
-        return 0;
-    return static_cast<int16_t>(v);
+int EntryWholeNumber(std::string_view text, Parameter which) {
+    double v = 0;
+    return ReadLimited(text, LimitOf(which), v) == OptionFault::None ? int(v) : 0;
 }
 
 } // namespace kivo

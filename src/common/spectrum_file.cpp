@@ -389,12 +389,13 @@ void ReadSpectrum(SpectrumRead& f) {
             f.Kind == KindBes3t || f.Kind == KindEsp
                 ? ReadSpectrometerFiles(f.Kind, f.Path, f.DataPath, f.AxisPath, f.Params, f.X, f.Y)
                 : ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
-    } catch (const std::exception&) {
-        // No memory for this file: it is refused like one that cannot be
-        // read, and the others go on.
+    } catch (const std::exception& e) {
+        // No memory for this file, say: it is refused in the failure's own
+        // words, not blamed on the file, and the others go on.
         f.Params.NumPoints = 0;
         f.Result = ReadResult{};
-        f.Result.Status = ReadStatus::CannotOpen;
+        f.Result.Status = ReadStatus::Failed;
+        f.Result.Reason = FailureWords(e);
     }
 }
 

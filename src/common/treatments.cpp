@@ -239,6 +239,23 @@ int NearestPoint(const float* x, int n, double field) {
     return best;
 }
 
+namespace {
+
+// The base (xb, yb, nb >= 1 points) interpolated at x, inside its field
+// range. m is the base interval the last point fell in: both spectra rise in
+// field, so it is walked forward once instead of being searched for at every
+// point.
+double BaseAt(const float* xb, const float* yb, int nb, double x, int& m) {
+    if (nb == 1) return yb[0];
+    while (m + 1 <= nb && x > xb[m]) ++m;
+    m = std::min(m, nb - 1); // x at the last base field: the last interval
+    const double x0 = xb[m - 1], y0 = yb[m - 1], y1 = yb[m];
+    const double d = static_cast<double>(xb[m]) - x0;
+    return d != 0 ? y0 + (y1 - y0) * (x - x0) / d : (y0 + y1) / 2;
+}
+
+} // namespace
+
 SubtractionResult SubtractInterpolated(const float* xs, const float* ys, int ns, const float* xb,
                                        const float* yb, int nb, float k, float* r) {
     SubtractionResult res;
@@ -248,32 +265,15 @@ SubtractionResult SubtractInterpolated(const float* xs, const float* ys, int ns,
         return res;
     }
     const double lo = xb[0], hi = xb[nb - 1];
-    const double kk = k;
-    // Both spectra rise in field, so the base interval is walked forward
-    // once instead of being searched for at every point.
     int m = 1;
     for (int j = 1; j <= ns; ++j) {
         const double x = xs[j - 1];
-        if (x < lo) {
-            res.First = j + 1;
+        if (x < lo) res.First = j + 1;
+        if (x < lo || x > hi) {
             r[j - 1] = 0;
             continue;
         }
-        if (x > hi) {
-            r[j - 1] = 0;
-            continue;
-        }
-        double base;
-        if (nb == 1) {
-            base = yb[0];
-        } else {
-            while (m + 1 <= nb && x > xb[m]) ++m;
-            m = std::min(m, nb - 1); // x at the last base field: the last interval
-            const double x0 = xb[m - 1], y0 = yb[m - 1], y1 = yb[m];
-            const double d = static_cast<double>(xb[m]) - x0;
-            base = d != 0 ? y0 + (y1 - y0) * (x - x0) / d : (y0 + y1) / 2;
-        }
-        r[j - 1] = static_cast<float>(ys[j - 1] - kk * base);
+        r[j - 1] = static_cast<float>(ys[j - 1] - double(k) * BaseAt(xb, yb, nb, x, m));
         ++res.Count;
     }
     return res;

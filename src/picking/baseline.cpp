@@ -23,7 +23,13 @@ void TForm1::Frame11Label3Click() {
         const kivo::PointRange start = kivo::BaseLineStart(Params[ActiveSpec].NumPoints, NumAver);
         PickIndex[1] = start.First;
         PickIndex[2] = start.Last;
-        SetModeLine(QStringLiteral("   SUBTRACTION OF BASE LINE") + ShiftLineHint);
+        // Said once here: the preview, redrawn at every cursor move, leaves them out.
+        QString refused;
+        for (int i = 1; i <= NumSpec; ++i)
+            if (Marked[i])
+                refused += QString::fromStdString(
+                    kivo::BaseLineRefusal(Caption(i), Params[i].NumPoints, NumAver));
+        SetModeLine(QStringLiteral("   SUBTRACTION OF BASE LINE") + ShiftLineHint + refused);
         Chart1->SetActive(AuxSeries[1], false);
         TaskCode = TaskBaseLine;
         PickNo = 1;
@@ -46,8 +52,11 @@ void TForm1::SubtrLinear() {
         if (!SavedY[i].Allocated()) SavedY[i].Allocate();
         std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
         std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
-        kivo::SubtractLinearBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
-                                     NumAver);
+        // Not previewed, so not committed: a spectrum refused stays as it is.
+        if (!kivo::SubtractLinearBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
+                                          NumAver, Caption(i))
+                 .empty())
+            continue;
         PreviewFrom[i] = SpecId[i];
         AddPlotted(preview, SavedX[i].Data(), SavedY[i].Data(), n);
     }

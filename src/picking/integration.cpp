@@ -24,8 +24,8 @@ void TForm1::Frame11Label4Click() {
     QStringList notIntegrated;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
-        const kivo::AutoIntegration a =
-            kivo::IntegrateAutomatic(SpecX[i].Data(), SpecY[i].Data(), NumAver, KoeCu, Params[i]);
+        const kivo::AutoIntegration a = kivo::IntegrateAutomatic(
+            SpecX[i].Data(), SpecY[i].Data(), NumAver, KoeCu, Params[i], Caption(i));
         const kivo::IntegrationResult& r = a.Result;
         if (i == ActiveSpec) {
             PickSpec = SpecId[i]; // the borders and centre are points of this one
@@ -35,8 +35,7 @@ void TForm1::Frame11Label4Click() {
             for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], true);
         }
         if (!a.Integrated) {
-            notIntegrated << QString::fromStdString(
-                kivo::BordersCrossText(BoxText(i).toStdString()));
+            notIntegrated << QString::fromStdString(a.Refusal);
             continue;
         }
         mist += r.Mist;

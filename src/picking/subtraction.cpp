@@ -92,7 +92,7 @@ int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x
         ++counter;
         target = ++NumSpec;
         AllocateSlot(target);
-        FileSpectrumName[target] = QStringLiteral("res%1").arg(counter);
+        FileSpectrumName[target] = QString::fromStdString(kivo::ResultName(counter));
         Params[target] = Params[source];
     }
     // Copied out first: in place, the result may be read from its own slot.

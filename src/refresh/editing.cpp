@@ -86,11 +86,13 @@ void TForm1::Label3Edit(int& Key) {
             }
             if (SmoothEntry) {
                 if (!RestrictNumberDue) {
-                    NumSmoothIn = EntryWholeNumber(EntryText.toStdString());
+                    NumSmoothIn = static_cast<int16_t>(
+                        EntryWholeNumber(EntryText.toStdString(), Parameter::SmoothingNumber));
                     RestrictNumberDue = true;
                     PromptText = PromptText + EntryText + QStringLiteral(", Num Restrict =");
                 } else {
-                    NumRestrictIn = EntryWholeNumber(EntryText.toStdString());
+                    NumRestrictIn = static_cast<int16_t>(
+                        EntryWholeNumber(EntryText.toStdString(), Parameter::RestrictNumber));
                     SmoothSpec(0);
                     RestrictNumberDue = false;
                     PromptText = QStringLiteral("   Smoothing, Num Smoothing =");

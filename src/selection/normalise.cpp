@@ -10,6 +10,22 @@
 namespace {
 const QString MoveScaleLine = QStringLiteral("  MOVE and SCALE ");
 const QString ChooseComponent = QStringLiteral("     Choose component  ");
+
+// Each marked spectrum divided by a measure of its own; the words of those
+// left as they were go behind the mode line's text.
+template <typename Normalise>
+void NormaliseMarked(TForm1& form, const QString& step, Normalise normalise) {
+    form.BeginStep(step);
+    form.CheckActivSpec();
+    QString refused;
+    for (int i = 1; i <= form.NumSpec; ++i)
+        if (form.Marked[i]) refused += QString::fromStdString(normalise(i));
+    if (!refused.isEmpty()) form.SetModeLine(form.ModeLine() + refused);
+    form.Parameters(form.ActiveSpec);
+    form.InitAxes();
+    form.Plot();
+}
+
 } // namespace
 
 void TForm1::StartComponentPick(uint16_t task, int first, int last, const QString& prompt) {
@@ -119,29 +135,15 @@ void TForm1::CombineComponentField() {
 }
 
 void TForm1::Frame12Label5Click() {
-    BeginStep(QStringLiteral("Norm on Int"));
-    CheckActivSpec();
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (Marked[i]) kivo::NormaliseOnIntegral(SpecY[i].Data(), Params[i], NoteName(i));
-    }
-    Parameters(ActiveSpec);
-    InitAxes();
-    Plot();
+    NormaliseMarked(*this, QStringLiteral("Norm on Int"), [this](int i) {
+        return kivo::NormaliseOnIntegral(SpecY[i].Data(), Params[i], NoteName(i), Caption(i));
+    });
 }
 
 void TForm1::Frame12Label9Click() {
-    BeginStep(QStringLiteral("Norm on Amp"));
-    CheckActivSpec();
-    QString refused;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        refused += QString::fromStdString(
-            kivo::NormaliseOnAmplitude(SpecY[i].Data(), Params[i], NoteName(i), Caption(i)));
-    }
-    if (!refused.isEmpty()) SetModeLine(ModeLine() + refused);
-    Parameters(ActiveSpec);
-    InitAxes();
-    Plot();
+    NormaliseMarked(*this, QStringLiteral("Norm on Amp"), [this](int i) {
+        return kivo::NormaliseOnAmplitude(SpecY[i].Data(), Params[i], NoteName(i), Caption(i));
+    });
 }
 
 void TForm1::Frame12Label11Click() {

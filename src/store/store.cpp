@@ -239,34 +239,20 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
 }
 
 int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages) {
-    const std::string local = LocalPath(path);
-    const std::string shortLocal = kivo::ShortName(local);
-    const kivo::ColumnImport import = kivo::ImportColumnFile(local, kivo::MaxSpec - loaded);
-    const std::string refused = kivo::ColumnRefusal(shortLocal, import);
-    if (!refused.empty()) {
-        messages << QString::fromLocal8Bit(refused);
-        return loaded;
-    }
-    if (import.Truncated) messages << QString::fromLocal8Bit(kivo::TruncatedNotice(shortLocal));
-    if (import.SlotsShort) messages << QStringLiteral("  number of spec. is limited 20;");
-    int n = 0;
-    for (const kivo::ColumnSpectrum& s : import.Spectra) {
-        ++n;
-        const int count = int(s.X.size());
-        if (count < 2) {
-            messages << QString::fromLocal8Bit(kivo::ColumnSpectrumTooShort(shortLocal, n));
+    kivo::ColumnFileSpectra file = kivo::ReadColumnSpectra(LocalPath(path), kivo::MaxSpec - loaded);
+    if (!file.Refusal.empty()) messages << QString::fromLocal8Bit(file.Refusal);
+    for (const std::string& notice : file.Notices) messages << QString::fromLocal8Bit(notice);
+    for (kivo::ColumnFileSpectrum& s : file.Spectra) {
+        if (!s.Refusal.empty()) {
+            messages << QString::fromLocal8Bit(s.Refusal);
             continue;
         }
         const int slot = loaded + 1;
         AllocateSlot(slot);
-        Params[slot] = kivo::ParamSpec{};
-        Params[slot].NumPoints = static_cast<uint16_t>(count);
+        Params[slot] = std::move(s.Params);
         std::copy(s.X.begin(), s.X.end(), SpecX[slot].Data());
         std::copy(s.Y.begin(), s.Y.end(), SpecY[slot].Data());
-        Params[slot].Amplitude =
-            kivo::RangeExtrema(SpecX[slot].Data(), SpecY[slot].Data(), 1, count).Amplitude;
-        FillSlot(slot, ShortName(path) + QStringLiteral("-%1").arg(n),
-                 QString::fromLocal8Bit(kivo::SpectrumFileName(local, kivo::KindDat, n)));
+        FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
         loaded = slot;
     }
     return loaded;

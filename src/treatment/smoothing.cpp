@@ -47,14 +47,14 @@ void TForm1::SmoothSpec(int commit) {
         const int m = kivo::SmoothPoints(NumSmooth, NumRestrict, SpecX[i].Data(), SpecY[i].Data(),
                                          Params[i].NumPoints, xo.data(), yo.data());
         const std::string source = FileSpectrumName[i].toLocal8Bit().toStdString();
-        if (m < 2) {
-            SubtrNotice += QString::fromLocal8Bit(kivo::SmoothingTooShort(source));
+        const kivo::SmoothingResult result = kivo::SmoothingResultOf(source, NumSmooth, m);
+        if (!result.Refusal.empty()) {
+            SubtrNotice += QString::fromLocal8Bit(result.Refusal);
             continue;
         }
-        const std::string note = kivo::SmoothingNote(source, NumSmooth);
         const int target =
             StoreResult(i, toNewSlots, counter, xo.data(), yo.data(), m, SubtrNotice);
-        if (target != 0) SampCondW(166, target, note);
+        if (target != 0) SampCondW(166, target, result.Note);
     }
     ClearPreview();
     Parameters(ActiveSpec);

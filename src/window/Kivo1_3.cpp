@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <new>
 
 #include "TChart.h"
 #include "TCheckBox.h"
@@ -429,11 +428,6 @@ bool PartOfEditing(const char* command) {
     return false;
 }
 
-QString FailureWords(const std::exception& e) {
-    if (dynamic_cast<const std::bad_alloc*>(&e)) return QStringLiteral("out of memory");
-    return QString::fromLocal8Bit(e.what());
-}
-
 } // namespace
 
 void TForm1::Guarded(const char* command, const std::function<void()>& body) {
@@ -452,7 +446,8 @@ void TForm1::Guarded(const char* command, const std::function<void()>& body) {
     } catch (const std::exception& e) {
         if (failure_.isEmpty())
             failure_ =
-                QStringLiteral("   %1 failed: %2 ").arg(QLatin1String(command), FailureWords(e));
+                QStringLiteral("   %1 failed: %2 ")
+                    .arg(QLatin1String(command), QString::fromLocal8Bit(kivo::FailureWords(e)));
     } catch (...) {
         if (failure_.isEmpty())
             failure_ = QStringLiteral("   %1 failed ").arg(QLatin1String(command));

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <functional>
+#include <new>
+#include <stdexcept>
 
 #include "batch.h"
 #include "harness.h"
@@ -229,6 +232,43 @@ TEST_F(BatchTest, NoInputIsWrittenOverAndTheFirstFileKeepsAName) {
     ReadFiles({"x.esr"});
     EXPECT_EQ(form->Params[1].NumPoints, 300);
     EXPECT_FALSE(QFileInfo::exists(Path("x.esr.kivo-save")));
+}
+
+TEST_F(BatchTest, AFailureThatIsNoFaultOfTheFileIsReportedInItsOwnWords) {
+    std::vector<std::string> files;
+    for (const char* name : {"a.esr", "b.esr", "c.esr"}) {
+        WriteSpectrum(name, 60);
+        files.push_back(Path(name).toStdString());
+    }
+    struct Case {
+        std::function<void()> Fail;
+        const char* Status;
+    } cases[] = {{[] { throw std::bad_alloc(); }, "FileSpectrum b is not treated: out of memory"},
+                 {[] { throw std::runtime_error("disk gone"); },
+                  "FileSpectrum b is not treated: disk gone"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Status);
+        std::vector<kivo::batch::Row> rows;
+        kivo::batch::Plan plan;
+        plan.Steps = {{kivo::batch::StepKind::BaseLine}, {kivo::batch::StepKind::Integrate}};
+        kivo::batch::Run(
+            files, plan, 2,
+            [&](size_t, const std::vector<kivo::batch::Row>& r) {
+                rows.insert(rows.end(), r.begin(), r.end());
+            },
+            [&](const std::string& file) {
+                if (file == files[1]) c.Fail();
+            });
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(rows[1].File, files[1]);
+        EXPECT_FALSE(rows[1].Done);
+        EXPECT_EQ(rows[1].Status, c.Status);
+        for (size_t f : {0u, 2u}) {
+            EXPECT_TRUE(rows[f].Done);
+            EXPECT_EQ(rows[f].Status, "ok");
+            EXPECT_GT(rows[f].Params.DblIntegral, 0);
+        }
+    }
 }
 
 TEST_F(BatchTest, UsageErrorsHelpAndVersion) {

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 using namespace kivo;
@@ -103,4 +107,35 @@ TEST(ColumnFile, RefusalsAndLimits) {
     const ColumnImport longer = ImportColumnText(Rising(MaxPoints + 5, 2), 20);
     EXPECT_TRUE(longer.Truncated);
     EXPECT_EQ(longer.Spectra[0].X.size(), size_t(MaxPoints));
+}
+
+// What both programs make of a column file: records, names and captions, or
+// each refusal in the window's words.
+TEST(ColumnFile, SpectraAsTheyGoIntoSlotsAndRows) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("cols" + std::to_string(::getpid()) + ".dat"))
+            .string();
+    const std::string name = ShortName(path);
+    auto read = [&](const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+        return ReadColumnSpectra(path, 20);
+    };
+    const ColumnFileSpectra two = read("h\n3202 1 -4\n3201 3 2\n3200 2 0\n");
+    ASSERT_EQ(two.Spectra.size(), 2u);
+    const ColumnFileSpectrum& b = two.Spectra[1];
+    EXPECT_EQ(b.Refusal, "");
+    EXPECT_EQ(b.Params.NumPoints, 3);
+    EXPECT_EQ(b.Params.Amplitude, 6);
+    EXPECT_EQ(b.Y, (Floats{0, 2, -4}));
+    EXPECT_EQ(b.FileName, path.substr(0, path.size() - 4) + "-2.esr");
+    EXPECT_EQ(b.Caption, name + "-2");
+
+    const ColumnFileSpectra one = read("h\n3200 1 2\n");
+    ASSERT_EQ(one.Spectra.size(), 2u);
+    EXPECT_EQ(one.Spectra[1].Refusal, "    FileSpectrum " + name + "-2 has fewer than 2 points ");
+    EXPECT_EQ(read("1\n2\n").Refusal,
+              "    FileSpectrum " + name + " has a single column: no spectrum in it ");
+    EXPECT_EQ(read(Rising(MaxPoints + 1, 2)).Notices,
+              std::vector<std::string>{TruncatedNotice(name)});
+    std::filesystem::remove(path);
 }

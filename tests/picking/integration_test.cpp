@@ -258,3 +258,36 @@ TEST_F(IntegrationTest, ASpectrumWhoseBordersCrossKeepsItsResultsAndIsNamed) {
     EXPECT_GT(form->Params[1].DblIntegral, 0); // the other spectrum is integrated
     EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
 }
+
+TEST_F(IntegrationTest, ASpectrumTooShortForItsEndWindowsIsLeftAsItWasAndNamed) {
+    Load({{"line", 1.0}});
+    std::vector<float> x, y;
+    for (int k = 0; k < 15; ++k) {
+        x.push_back(float(3300 + k));
+        y.push_back(float(k % 5) + 1);
+    }
+    kivo::ParamSpec p;
+    p.NumPoints = 15;
+    p.DblIntegral = 5;
+    WriteFile("short.esr", kivo::FormatSpectrum(p, x.data(), y.data()));
+    form->AddMode = true;
+    ReadFiles({"short.esr"});
+    ASSERT_EQ(form->NumSpec, 2);
+    const QString tooFew =
+        QStringLiteral("   short: 15 points, too few for NumAver 10 at each end, ");
+    const float lineBefore = form->SpecY[1][1];
+
+    Key(Qt::Key_3);
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   SUBTRACTION OF BASE LINE") +
+                                    form->ShiftLineHint + tooFew +
+                                    QStringLiteral("no base line subtracted;"));
+    Key(Qt::Key_Escape);
+    for (int k = 1; k <= 15; ++k) EXPECT_EQ(form->SpecY[2][k], y[size_t(k - 1)]) << k;
+    EXPECT_NE(form->SpecY[1][1], lineBefore); // the other one has its base line
+
+    Key(Qt::Key_4);
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("  DOUBLE INTEGRATION ") + tooFew + QStringLiteral("not integrated;"));
+    EXPECT_EQ(form->Params[2].DblIntegral, 5);
+    EXPECT_GT(form->Params[1].DblIntegral, 0);
+}

@@ -140,6 +140,7 @@ protected:
         bool Unpreviews = false; // gives up a base line preview or changes marks first
         bool Mirrors = false;
         bool SavesMoves = false;
+        bool PanelKey = false; // reaches the current panel's key handler
     };
 
     void Press(Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) { Key(key, m); }
@@ -162,6 +163,7 @@ protected:
             const Qt::Key k = modes[Pick(5)];
             if (k == Qt::Key_5) toOpen = RandomFiles();
             log << " key" << char('0' + (k - Qt::Key_0));
+            e.PanelKey = true;
             Press(k);
             break;
         }
@@ -171,16 +173,19 @@ protected:
             const bool left = Pick(2) != 0;
             const int times = 1 + Pick(12);
             log << (left ? " Left*" : " Right*") << times;
+            e.PanelKey = true;
             for (int t = 0; t < times; ++t) Press(left ? Qt::Key_Left : Qt::Key_Right);
             break;
         }
         case 5:
             log << " Enter";
+            e.PanelKey = true;
             e.Mirrors = calibrating;
             Press(Qt::Key_Return);
             break;
         case 6:
             log << " Esc";
+            e.PanelKey = true;
             Press(Qt::Key_Escape);
             break;
         case 7: {
@@ -190,6 +195,7 @@ protected:
                                            Qt::Key_1,        Qt::Key_2,    Qt::Key_Period};
             const int k = Pick(12);
             log << " key#" << k;
+            e.PanelKey = true;
             e.Mirrors = moving; // a stretch past zero turns the view over
             Press(keys[k]);
             break;
@@ -200,6 +206,7 @@ protected:
             const char c = letters[Pick(int(sizeof letters) - 1)];
             if (c == ' ') break;
             log << " Alt+" << c;
+            e.PanelKey = true;
             e.Unpreviews = picking && (c == 'B' || c == 'S' || c == 'C');
             e.Mirrors = moving && (c == 'Q' || c == 'W');
             e.SavesMoves = moving && c == 'W';
@@ -340,8 +347,15 @@ protected:
 
     // The moves the user made in move and scale: at every key of the mode
     // the view in force becomes the move of each marked spectrum.
-    void RecordMoves(bool wasMoving) {
-        if (!wasMoving || !form->Frame12->isVisibleTo(form.get())) return;
+    void RecordMoves(bool panelKey) {
+        // A spectrum that left the store takes its move with it.
+        std::map<uint32_t, Move> kept;
+        for (int i = 1; i <= form->NumSpec; ++i) {
+            const auto m = moves.find(form->SpecId[i]);
+            if (m != moves.end()) kept.insert(*m);
+        }
+        moves = std::move(kept);
+        if (!panelKey) return;
         for (int i = 1; i <= form->NumSpec; ++i)
             if (form->SpecCheck[i]->isChecked())
                 moves[form->SpecId[i]] = {form->XShift, form->YShift, form->XScale, form->YScale};
@@ -458,7 +472,7 @@ protected:
                 lastStepMarks = marks;
             else if (form->Undo.UndoSteps() != steps)
                 lastStepMarks.reset();
-            RecordMoves(wasMoving);
+            RecordMoves(wasMoving && e.PanelKey);
             CheckStore(before, e);
             CheckCommit(previews, e);
             if (HasFatalFailure()) return;

@@ -148,8 +148,11 @@ TEST_F(MoveScaleTest, IntegralRubyAndThe3300GCommand) {
     Key(Qt::Key_N, Qt::AltModifier); // divides by 1; the note stands once, at the end
     EXPECT_FLOAT_EQ(Y(1, 51), 2.0f);
     EXPECT_EQ(form->Params[1].DblIntegral, 1.0);
-    EXPECT_FLOAT_EQ(Y(2, 1), 4.0f); // no integral: untouched
+    EXPECT_FLOAT_EQ(Y(2, 1), 4.0f); // no integral: untouched, and said so at each press
     EXPECT_EQ(form->Params[1].Line2, "a, Norm on Int, ");
+    const QString noIntegral =
+        QStringLiteral("   b: no positive double integral, not normalised on it ");
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("  MOVE and SCALE ") + noIntegral + noIntegral);
 
     form->Params[1].StandartRuby = 0.5f;
     Key(Qt::Key_S, Qt::AltModifier);

@@ -1,0 +1,181 @@
+// The options of kivo-batch and the checks of their values.
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+
+#include <algorithm>
+#include <map>
+#include <thread>
+
+namespace kivo::batch {
+
+namespace {
+
+// Thrown by the readers of the values below; ParseCommandLine turns it into
+// its answer.
+struct UsageError {
+    QString Text;
+};
+
+std::string Local(const QString& s) {
+    return QFile::encodeName(s).toStdString();
+}
+
+// The limits as the usage words give them: "7500", "1e-300", "1e300".
+QString LimitText(double v) {
+    return QString::number(v, 'g', 15).remove(QLatin1Char('+'));
+}
+
+double Limited(const QString& option, const QString& text, const ParameterLimit& limit) {
+    double v = 0;
+    if (ReadLimited(Local(text), limit, v) != OptionFault::None)
+        throw UsageError{
+            QStringLiteral("--%1 wants %2 from %3 to %4, not '%5'")
+                .arg(option,
+                     limit.Whole ? QStringLiteral("a whole number") : QStringLiteral("a number"),
+                     LimitText(limit.Min), LimitText(limit.Max), text)};
+    return v;
+}
+
+Step Normalisation(const QString& how) {
+    static const std::map<QString, StepKind> kinds = {
+        {QStringLiteral("amplitude"), StepKind::NormAmplitude},
+        {QStringLiteral("integral"), StepKind::NormIntegral},
+        {QStringLiteral("ruby"), StepKind::NormRuby}};
+    const auto it = kinds.find(how);
+    if (it == kinds.end())
+        throw UsageError{
+            QStringLiteral("--normalise wants amplitude, integral or ruby, not '%1'").arg(how)};
+    return {it->second, 0, 0};
+}
+
+Step Smoothing(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 2)
+        throw UsageError{QStringLiteral("--smooth wants N,R, not '%1'").arg(text)};
+    const QString option = QStringLiteral("smooth");
+    return {StepKind::Smooth, int(Limited(option, parts[0], LimitOf(Parameter::SmoothingNumber))),
+            int(Limited(option, parts[1], LimitOf(Parameter::RestrictNumber)))};
+}
+
+void DescribeOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Treats ESR spectrum files (.esr, .txt, .dat, .DSC, .par) as Kivo's keys do and prints one "
+        "CSV row per spectrum. The treatments run in the order given."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOptions({
+        {QStringLiteral("baseline"),
+         QStringLiteral("Linear base line, as \"3\" and Esc: the means of NumAver points at "
+                        "each end.")},
+        {QStringLiteral("integrate"),
+         QStringLiteral("Automatic double integration and particle count, as \"4\".")},
+        {QStringLiteral("normalise"), QStringLiteral("Normalise on amplitude, integral or ruby."),
+         QStringLiteral("how")},
+        {QStringLiteral("smooth"),
+         QStringLiteral("Smoothing with smoothing number N and restrict number R."),
+         QStringLiteral("N,R")},
+        {QStringLiteral("numaver"),
+         QStringLiteral("Points averaged at each end (default 10, or the options file's)."),
+         QStringLiteral("N")},
+        {QStringLiteral("koecu"),
+         QStringLiteral("Particle-count factor (default 1.725e19, or the options file's)."),
+         QStringLiteral("K")},
+        {QStringLiteral("options"), QStringLiteral("Take NumAver and KoeCu from a Kivo .opt file."),
+         QStringLiteral("file")},
+        {QStringLiteral("write"),
+         QStringLiteral("Save every treated spectrum as an .esr file in this directory."),
+         QStringLiteral("dir")},
+        {QStringLiteral("jobs"),
+         QStringLiteral("Files treated at once (default: the number of cores)."),
+         QStringLiteral("N")},
+        {QStringLiteral("quiet"), QStringLiteral("No progress line on standard error.")},
+    });
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Spectrum files."),
+                                 QStringLiteral("FILE..."));
+}
+
+// NumAver and KoeCu: an options file first, the options themselves over it.
+void ReadParameters(const QCommandLineParser& parser, Plan& plan) {
+    if (parser.isSet(QStringLiteral("options"))) {
+        OptionsFile o;
+        const OptionsReadResult r =
+            ReadOptionsFile(Local(parser.value(QStringLiteral("options"))), o);
+        if (!r.Opened) throw UsageError{QStringLiteral("cannot read the options file")};
+        // Lines 12 and 13 hold NumAver and KoeCu; the layout is no concern here.
+        if (r.Faults[11] != OptionFault::None || r.Faults[12] != OptionFault::None)
+            throw UsageError{QStringLiteral("options file: ") +
+                             QString::fromLocal8Bit(r.FaultText())};
+        plan.NumAver = o.NumAver;
+        plan.KoeCu = o.KoeCu;
+    }
+    if (parser.isSet(QStringLiteral("numaver")))
+        plan.NumAver =
+            int(Limited(QStringLiteral("numaver"), parser.value(QStringLiteral("numaver")),
+                        LimitOf(Parameter::NumAver)));
+    if (parser.isSet(QStringLiteral("koecu")))
+        plan.KoeCu = Limited(QStringLiteral("koecu"), parser.value(QStringLiteral("koecu")),
+                             LimitOf(Parameter::KoeCu));
+}
+
+// The treatments in the order they stand on the command line.
+void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
+    std::map<QString, qsizetype> used;
+    for (const QString& name : parser.optionNames()) {
+        const qsizetype at = used[name]++;
+        if (name == QStringLiteral("baseline"))
+            plan.Steps.push_back({StepKind::BaseLine, 0, 0});
+        else if (name == QStringLiteral("integrate"))
+            plan.Steps.push_back({StepKind::Integrate, 0, 0});
+        else if (name == QStringLiteral("normalise"))
+            plan.Steps.push_back(Normalisation(parser.values(name).at(at)));
+        else if (name == QStringLiteral("smooth"))
+            plan.Steps.push_back(Smoothing(parser.values(name).at(at)));
+    }
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& args) {
+    CommandLine line;
+    QCommandLineParser parser;
+    DescribeOptions(parser);
+    auto answer = [&line](CommandLine::Action what, const QString& text) {
+        line.What = what;
+        line.Text = text;
+        return line;
+    };
+    if (!parser.parse(args)) return answer(CommandLine::Action::Usage, parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        return answer(CommandLine::Action::Help, parser.helpText());
+    if (parser.isSet(QStringLiteral("version")))
+        return answer(CommandLine::Action::Version, QCoreApplication::applicationName() +
+                                                        QLatin1Char(' ') +
+                                                        QCoreApplication::applicationVersion());
+    try {
+        ReadParameters(parser, line.Work);
+        ReadSteps(parser, line.Work);
+        line.Jobs = int(std::max(1u, std::thread::hardware_concurrency()));
+        if (parser.isSet(QStringLiteral("jobs")))
+            line.Jobs = int(Limited(QStringLiteral("jobs"), parser.value(QStringLiteral("jobs")),
+                                    {"jobs", true, 1, 1024}));
+        if (parser.isSet(QStringLiteral("write"))) {
+            line.Work.WriteDir = Local(parser.value(QStringLiteral("write")));
+            if (line.Work.WriteDir.empty())
+                throw UsageError{QStringLiteral("--write: no directory ''")};
+        }
+    } catch (const UsageError& e) {
+        return answer(CommandLine::Action::Usage, e.Text);
+    }
+    line.Quiet = parser.isSet(QStringLiteral("quiet"));
+    std::vector<std::string> given;
+    for (const QString& f : parser.positionalArguments()) given.push_back(Local(f));
+    if (given.empty()) return answer(CommandLine::Action::Usage, QStringLiteral("no file given"));
+    // Both files of a spectrometer pair name one spectrum, as in the window.
+    for (size_t f : OnePerSpectrum(given)) line.Files.push_back(given[f]);
+    return line;
+}
+
+} // namespace kivo::batch

@@ -1,0 +1,29 @@
+// kivo-batch's command line read into what the run does: the plan, the files
+// and how they are treated, or the help, the version or a usage error.
+#pragma once
+
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+#include "batch.h"
+
+namespace kivo::batch {
+
+struct CommandLine {
+    enum class Action { Run, Help, Version, Usage };
+    Action What = Action::Run;
+    QString Text; // the help, the version line, or what is wrong with the command line
+    Plan Work;
+    int Jobs = 1;
+    bool Quiet = false;
+    std::vector<std::string> Files; // one per spectrum: a spectrometer pair's other file dropped
+};
+
+// args as QCoreApplication::arguments() gives them, the program first. An
+// options file named is read here; nothing is written: the caller makes the
+// --write directory.
+CommandLine ParseCommandLine(const QStringList& args);
+
+} // namespace kivo::batch

@@ -1,0 +1,40 @@
+// The limits of the treatment parameters a user gives, and their reader.
+#include "TYPEKIVO1_3.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr ParameterLimit kLimits[] = {
+    // Both end windows of an average must fit in the longest spectrum.
+    {"NumAver", true, 2, MaxPoints / 2},
+    // A factor far outside these is a mistake; inside them its 15 written
+    // digits always read back.
+    {"KoeCu", false, 1e-300, 1e300},
+    // Counts the mode line has always held in 16 bits; below 0 they mean nothing.
+    {"smoothing number", true, 0, 32767},
+    {"restrict number", true, 0, 32767},
+};
+
+} // namespace
+
+const ParameterLimit& LimitOf(Parameter which) {
+    return kLimits[static_cast<int>(which)];
+}
+
+OptionFault ReadLimited(std::string_view text, const ParameterLimit& limit, double& v) {
+    double read = 0;
+    if (limit.Whole) {
+        long long whole = 0;
+        if (!ReadWholeNumber(text, whole)) return OptionFault::NotANumber;
+        read = double(whole);
+    } else if (!ReadNumber(text, read)) {
+        long double wide = 0; // beyond a double's range
+        return ReadNumber(text, wide) ? OptionFault::OutOfRange : OptionFault::NotANumber;
+    }
+    if (!(read >= limit.Min && read <= limit.Max)) return OptionFault::OutOfRange;
+    v = read;
+    return OptionFault::None;
+}
+
+} // namespace kivo
