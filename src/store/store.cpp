@@ -94,7 +94,11 @@ void TForm1::AdoptBoxTexts() {
 
 void TForm1::SetBoxChecked(int slot, bool checked) {
     LastCheckClickTime = 0;
+    // A box a command ticks is no user's choice of the base spectrum.
+    const bool choosing = BaseChoicePending;
+    BaseChoicePending = false;
     SpecCheck[slot]->setChecked(checked);
+    BaseChoicePending = choosing;
     // Nor does the user's next click become the second click of this one.
     LastCheckClickTime = 0;
 }

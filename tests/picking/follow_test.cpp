@@ -269,6 +269,16 @@ TEST_F(FollowTest, UndoAndRedoBringBackTheMarksOfTheirState) {
         EXPECT_EQ(Captions(), (QStringList{"c", "d"}));
         for (int slot : {1, 2}) EXPECT_TRUE(form->SpecCheck[slot]->isChecked()) << slot;
     }
+
+    // The boxes the undo ticks are no choice of a base spectrum pending.
+    ClickBox(2);
+    Press(Qt::Key_3);
+    Press(Qt::Key_C, 1, Qt::AltModifier); // "Choose the base line spectrum"
+    Press(Qt::Key_F8);
+    Press(Qt::Key_Z, 1, Qt::ControlModifier);
+    EXPECT_EQ(Captions(), (QStringList{"c", "d"}));
+    EXPECT_TRUE(form->SpecCheck[1]->isChecked());
+    EXPECT_FALSE(form->SpecCheck[2]->isChecked());
 }
 
 // A command that fails half-way leaves nothing of itself: the spectra as

@@ -415,7 +415,8 @@ protected:
                     << "slot " << i << " point " << k << where;
         }
         // Cursors being placed stand on the spectrum they walk on.
-        if (form->Frame14->isVisibleTo(form.get()) && form->TaskCode != 0 && form->PointCursor) {
+        if (form->Frame14->isVisibleTo(form.get()) && form->TaskCode != 0 && form->PointCursor &&
+            !form->SubtrInput) {
             const int a = form->ActiveSpec;
             ASSERT_GE(a, 1) << where;
             for (int k = 1; k <= form->PickCount; ++k)
