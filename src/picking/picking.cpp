@@ -60,6 +60,14 @@ void TForm1::FollowPick() {
     }
     PickSpec = SpecId[a];
     if (!Picking() || !PointCursor) return;
+    // The read-out of the cursors accepted so far, where they stand now.
+    PickedNumbersText.clear();
+    PickedValuesText.clear();
+    for (int k = 1; k < std::min<int>(PickNo, 5); ++k) {
+        PickedNumbersText += QString::number(PickIndex[k]) + QStringLiteral(", ");
+        PickedValuesText +=
+            QString::fromStdString(kivo::ShortText(SpecX[a][PickIndex[k]])) + QStringLiteral(", ");
+    }
     for (int k = 1; k <= std::min<int>(PickNo, 4); ++k) DrawCursor(k);
     ShowCursor(std::clamp<int>(PickNo, 1, 4));
 }
