@@ -28,7 +28,10 @@ void TForm1::Memo1Exit() {
     // Storing moves the focus away from the box, which must not store again.
     if (memoExiting_) return;
     memoExiting_ = true;
-    const int a = ActiveSpec;
+    // What was typed belongs to the spectrum the boxes show.
+    int a = ShownSpec == 0 ? ActiveSpec : 0;
+    for (int i = 1; i <= NumSpec && ShownSpec != 0; ++i)
+        if (SpecId[i] == ShownSpec) a = i;
     if (a != 0) {
         BeginStep(QStringLiteral("Parameters"));
         kivo::ParamSpec& p = Params[a];

@@ -13,6 +13,7 @@ QString Text(const std::string& s) {
 } // namespace
 
 void TForm1::Parameters(int slot) {
+    ShownSpec = slot >= 1 && slot <= NumSpec ? SpecId[slot] : 0;
     Memo1->clear();
     Memo2->clear();
     Memo3->clear();

@@ -271,7 +271,8 @@ public:
     void Label3Edit(int& Key);
     void FinishLab3Edit();
 
-    // Typing into the parameter boxes.
+    // Typing into the parameter boxes, which show the spectrum ShownSpec.
+    uint32_t ShownSpec = 0;
     void Memo1Enter();
     void Memo1Exit();
     void Memo1KeyPress(QChar& Key);
