@@ -260,7 +260,7 @@ protected:
             // Never below the first read: the start must stay in the history.
             const bool undo = Pick(3) != 0 && form->Undo.UndoSteps() > floor;
             log << (undo ? " ^Z" : " ^Y");
-            e.AnySpectrum = true;
+            e.AnySpectrum = e.Mirrors = true; // back order may be undone
             const std::vector<bool> marks = Marks();
             const size_t steps = form->Undo.UndoSteps();
             Press(undo ? Qt::Key_Z : Qt::Key_Y, Qt::ControlModifier);
@@ -297,7 +297,7 @@ protected:
             const int k = Pick(form->Undo.UndoSteps() > floor ? 6 : 5);
             log << "+end#" << k;
             if (enders[k] == Qt::Key_F3) toOpen = RandomFiles();
-            e.AnySpectrum = enders[k] == Qt::Key_Z || enders[k] == Qt::Key_F3;
+            e.AnySpectrum = e.Mirrors = enders[k] == Qt::Key_Z || enders[k] == Qt::Key_F3;
             // Typing changes the spectrum whose parameters the boxes show.
             const uint32_t edited = e.Edited = form->ShownSpec;
             Press(enders[k], enders[k] == Qt::Key_Z ? Qt::ControlModifier : Qt::NoModifier);
