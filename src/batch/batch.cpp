@@ -94,7 +94,7 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
 
 // A spectrum read; what the reader noticed without refusing it goes into
 // its status.
-void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, std::string notice) {
+void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::string& notice) {
     const std::string refused = Apply(s, plan, xo, yo);
     if (!refused.empty()) return Refuse(s.Report, refused);
     const int n = s.Report.Params.NumPoints;

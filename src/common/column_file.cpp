@@ -142,9 +142,9 @@ ColumnImport ImportColumnText(std::string_view text, int maxSpectra) {
         s.Column = c + 1;
         // Every spectrum of a group has its X column's count of points.
         const size_t points = size_t(counts[size_t(x)]);
-        s.X.assign(columns[size_t(x)].begin(), columns[size_t(x)].begin() + points);
+        s.X.assign(columns[size_t(x)].begin(), columns[size_t(x)].begin() + std::ptrdiff_t(points));
         const std::vector<float>& y = columns[size_t(c)];
-        s.Y.assign(y.begin(), y.begin() + std::min(points, y.size()));
+        s.Y.assign(y.begin(), y.begin() + std::ptrdiff_t(std::min(points, y.size())));
         s.Y.resize(points, 0.0f);
         result.Spectra.push_back(std::move(s));
     }

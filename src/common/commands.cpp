@@ -36,9 +36,10 @@ std::string Partner(const std::string& path, std::string_view ending) {
     const std::string_view name = FileNameOf(path);
     const std::string stem(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0));
     const std::string dir = path.substr(0, path.size() - name.size());
+    const std::string base = dir + stem;
     std::error_code ec;
     for (const std::string& e : {std::string(ending), Upper(ending), Lower(ending)})
-        if (fs::is_regular_file(dir + stem + e, ec)) return dir + stem + e;
+        if (fs::is_regular_file(base + e, ec)) return base + e;
     // Another mix of letter cases: the first such name in order, whatever
     // order the directory lists them in.
     const std::string wanted = Lower(ending);
@@ -77,6 +78,8 @@ std::string SpectrumFileName(std::string_view path, int kind, int columnSpectrum
     return std::string(path);
 }
 
+// By value: the caller may pass read.Path itself, which is overwritten here.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void SpectrometerPairPaths(std::string chosen, SpectrumRead& read) {
     if (read.Kind == KindBes3t) {
         read.Path = Partner(chosen, ".DSC");

@@ -97,7 +97,8 @@ void LinePoints(const Pixels& pixels, int first, int last, std::vector<KeptPoint
             const PlotPoint p = pixels[j];
             if (!(p.X < nextColumn) || !std::isfinite(p.Y)) break;
             // Without branches: noise makes them unpredictable.
-            const bool higher = p.Y < topY, lower = p.Y > bottomY;
+            const bool higher = p.Y < topY;
+            const bool lower = p.Y > bottomY;
             top = higher ? j : top;
             topY = higher ? p.Y : topY;
             bottom = lower ? j : bottom;

@@ -176,7 +176,7 @@ bool ReadTextFile(const std::string& path, std::string& text, size_t maxBytes) {
 
 OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o) {
     // Fourteen short lines; a directory name is the longest of them.
-    constexpr size_t kMaxBytes = 64 * 1024;
+    constexpr size_t kMaxBytes = size_t{64} * 1024;
     std::string text;
     if (!ReadTextFile(path, text, kMaxBytes)) {
         OptionsReadResult r;

@@ -33,7 +33,7 @@ std::string StoreText(const QString& shown, const std::string& original) {
     }
     if (codec) {
         QStringEncoder encode(codec);
-        const std::string bytes = QByteArray(encode.encode(shown)).toStdString();
+        std::string bytes = QByteArray(encode.encode(shown)).toStdString();
         // Taken only when the line shows again as typed: the converters
         // swap some control characters, and the new bytes may look like
         // another code page.

@@ -2,7 +2,9 @@
 
 #include <QImage>
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -139,7 +141,9 @@ void ChartSeries::AddRun(const float* x, const float* y, int count, double ax, d
 bool ChartSeries::SameAsBefore(const float* x, const float* y, const Run& run) const {
     // Bit for bit: -0 and 0 differ, and a point that is not a number never
     // matches itself.
-    const auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    const auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
     const size_t bytes = size_t(run.Count) * sizeof(float);
     return hasPrevious_ && previous_.Count == run.Count && same(previous_.Ax, run.Ax) &&
            same(previous_.Bx, run.Bx) && same(previous_.Ay, run.Ay) && same(previous_.By, run.By) &&

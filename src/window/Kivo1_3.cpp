@@ -75,7 +75,23 @@ TForm1::~TForm1() {
     // The point buffers are owned by the store and go with it.
 }
 
+// The widgets are made in the order of these calls, which is their stacking and
+// focus order until StackControls raises some of them.
 void TForm1::CreateControls() {
+    CreateClient();
+    CreateModeLine();
+    CreateBottomBand();
+    CreateSpectrumBoxes();
+    CreateChartTexts();
+    CreateParameterMemos();
+    CreateHelpViewer();
+    CreateLowerPanels();
+    StackControls();
+    AnchorControls();
+    SetUpDialogs();
+}
+
+void TForm1::CreateClient() {
     setObjectName(QStringLiteral("Form1"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint |
@@ -94,8 +110,12 @@ void TForm1::CreateControls() {
 
     Chart1 = new TChart(Client);
     Chart1->setGeometry(0, 0, ChartWidth, ChartHeight);
+    Chart1->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
+        Guarded("Chart1MouseDown", [&] { Chart1MouseDown(button, x, y); });
+    };
+}
 
-    const int panelTop = ClientHeight - BandHeight - PanelHeight;
+void TForm1::CreateModeLine() {
     Label3 = new QLabel(QStringLiteral("   MODE"), Client);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(0, ChartHeight, ClientWidth, ModeLineHeight);
@@ -105,7 +125,9 @@ void TForm1::CreateControls() {
     Label3->setFont(FontOfHeight(QStringLiteral("Arial"), 17, true));
     SetFontHeight(Label3, 17);
     Label3->setStyleSheet(QStringLiteral("QLabel { background: white; color: blue; }"));
+}
 
+void TForm1::CreateBottomBand() {
     Label1 = new QLabel(Client);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(0, ClientHeight - BandHeight, ClientWidth, BandHeight);
@@ -134,7 +156,17 @@ void TForm1::CreateControls() {
         left += label->width() + 24;
         *k.label = label;
     }
+    OnClick(Label5, "Help1Click", &TForm1::Help1Click);
+    OnClick(Label6, "WriteClick", &TForm1::WriteClick);
+    OnClick(Label7, "ReadClick", &TForm1::ReadClick);
+    OnClick(Label8, "refresh1Click", &TForm1::refresh1Click);
+    OnClick(Label9, "Label9Click", &TForm1::Label9Click);
+    OnClick(Label4, "DeleteF81Click", &TForm1::DeleteF81Click);
+    OnClick(Label10, "Button2Click", &TForm1::Button2Click);
+    OnClick(Label11, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
+}
 
+void TForm1::CreateSpectrumBoxes() {
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
         auto* box = new TCheckBox(Client);
         box->setObjectName(QStringLiteral("CheckBox%1").arg(i));
@@ -152,7 +184,12 @@ void TForm1::CreateControls() {
     Label13->adjustSize();
     Label13->move(2, 2 + kivo::MaxSpec * 20);
     Label13->hide();
+    OnClick(Label13, "Label13Click", &TForm1::Label13Click);
+    connect(Label13, &TLabel::doubleClicked, this,
+            [this] { Guarded("Label13DblClick", [this] { Label13DblClick(); }); });
+}
 
+void TForm1::CreateChartTexts() {
     for (QLabel** chartText : {&Label2, &Label12}) {
         auto* label = new QLabel(Client);
         label->setAttribute(Qt::WA_TranslucentBackground);
@@ -166,10 +203,15 @@ void TForm1::CreateControls() {
     Label2->setGeometry(90, 8, 230, 18);
     Label12->setObjectName(QStringLiteral("Label12"));
     Label12->setGeometry(90, 28, 230, 18);
+}
 
+void TForm1::CreateParameterMemos() {
     Memo1 = ParameterMemo(Client, "Memo1", 327, 8, 457, 41);
     Memo2 = ParameterMemo(Client, "Memo2", 687, 56, 97, 125);
     Memo3 = ParameterMemo(Client, "Memo3", 623, 337, 161, 97);
+}
+
+void TForm1::CreateHelpViewer() {
     Memo4 = ParameterMemo(Client, "Memo4", 0, 120, 800, 300);
     Memo4->setReadOnly(true);
     // The help is scrolled with the wheel; the keys stay with the mode's panel.
@@ -198,11 +240,34 @@ void TForm1::CreateControls() {
     TreeView1->resize(TreeView1->width(), std::min(Memo4->y(), 9 * TreeView1->sizeHintForRow(0) +
                                                                    2 * TreeView1->frameWidth()));
     TreeView1->hide();
+}
 
+void TForm1::CreateLowerPanels() {
+    CreateMainPanel();
+    CreateMoveScalePanel();
+    CreateSizePanel();
+    CreateBaseLinePanel();
+    CreateIntegrationPanel();
+    CreateTreatmentPanel();
+    // One place for all six: a mode shows its own panel and hides the others.
+    const int panelTop = ClientHeight - BandHeight - PanelHeight;
+    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
+        f->setGeometry(0, panelTop, 1192, PanelHeight);
+}
+
+void TForm1::CreateMainPanel() {
     Frame11 = CreateFrame(QStringLiteral("Frame11"),
                           {"1 - reserved", "2 - reserved", "3 - Base Line",
                            "4 - Double Integration", "5 - Comparison of spectra", "6 - Move,Scale",
                            "7 - reserved", "8 - Treatment"});
+    OnClick(Frame11->Label3, "Frame11Label3Click", &TForm1::Frame11Label3Click);
+    OnClick(Frame11->Label4, "Frame11Label4Click", &TForm1::Frame11Label4Click);
+    OnClick(Frame11->Label5, "Frame11Label5Click", &TForm1::Frame11Label5Click);
+    OnClick(Frame11->Label6, "Frame11Label6Click", &TForm1::Frame11Label6Click);
+    OnClick(Frame11->Label8, "Frame11Label8Click", &TForm1::Frame11Label8Click);
+}
+
+void TForm1::CreateMoveScalePanel() {
     Frame12 = CreateFrame(
         QStringLiteral("Frame12"),
         {"Scale - PgUp, PgDown, CntrPgUp, CntrPgDown",
@@ -212,30 +277,6 @@ void TForm1::CreateControls() {
          "Norm on Rb Ampl.- Alt S", "back order - Alt Q"});
     Frame12->Label11->show();
     Frame12->Label12->show();
-    Frame13 = CreateFrame(QStringLiteral("Frame13"), {"PgUp, PgDown, CntrPgUp, CntrPgDown"});
-    for (int n = 3; n <= TFrame1::LabelCount; ++n) Frame13->Label(n)->hide();
-    Frame14 = CreateFrame(QStringLiteral("Frame14"),
-                          {"Press Left or Right Key and finish with Enter", "Manual correction - Y",
-                           "Numerical Base line - alt B", "Choice base spectrum - Alt C",
-                           "To Finish - press Y"});
-    Frame15 = CreateFrame(QStringLiteral("Frame15"), {"Manual correction - Y", "Finish - Esc",
-                                                      "Manual region of centrum  - Alt C"});
-    Frame16 =
-        CreateFrame(QStringLiteral("Frame16"),
-                    {"Search Rb lines - Alt R", "Search Mn (3-4) - Alt M",
-                     "Search Mn (2-5) - Alt K", "Search Mn (1-6) - Alt L", "Subtraction - Alt S",
-                     "Smoothing   - Alt G", "reserved", "Tool Measure - Alt T", "Inverse - Alt I",
-                     "Erase mist.- Alt E", "Del. Pnts - Alt P", "To Finish - press Y"});
-    Frame16->Label7->hide();
-    Frame16->Label11->show();
-    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
-        f->setGeometry(0, panelTop, 1192, PanelHeight);
-
-    OnClick(Frame11->Label3, "Frame11Label3Click", &TForm1::Frame11Label3Click);
-    OnClick(Frame11->Label4, "Frame11Label4Click", &TForm1::Frame11Label4Click);
-    OnClick(Frame11->Label5, "Frame11Label5Click", &TForm1::Frame11Label5Click);
-    OnClick(Frame11->Label6, "Frame11Label6Click", &TForm1::Frame11Label6Click);
-    OnClick(Frame11->Label8, "Frame11Label8Click", &TForm1::Frame11Label8Click);
     OnClick(Frame12->Label3, "Frame12Label3Click", &TForm1::Frame12Label3Click);
     OnClick(Frame12->Label4, "Frame12Label4Click", &TForm1::Frame12Label4Click);
     OnClick(Frame12->Label5, "Frame12Label5Click", &TForm1::Frame12Label5Click);
@@ -246,12 +287,44 @@ void TForm1::CreateControls() {
     OnClick(Frame12->Label10, "Frame12Label10Click", &TForm1::Frame12Label10Click);
     OnClick(Frame12->Label11, "Frame12Label11Click", &TForm1::Frame12Label11Click);
     OnClick(Frame12->Label12, "Frame12Label12Click", &TForm1::Frame12Label12Click);
+    SetKeyHandler(Frame12, "Frame12Edit1KeyDown", &TForm1::Frame12Edit1KeyDown);
+}
+
+void TForm1::CreateSizePanel() {
+    Frame13 = CreateFrame(QStringLiteral("Frame13"), {"PgUp, PgDown, CntrPgUp, CntrPgDown"});
+    for (int n = 3; n <= TFrame1::LabelCount; ++n) Frame13->Label(n)->hide();
+    SetKeyHandler(Frame13, "Frame13Edit1KeyDown", &TForm1::Frame13Edit1KeyDown);
+}
+
+void TForm1::CreateBaseLinePanel() {
+    Frame14 = CreateFrame(QStringLiteral("Frame14"),
+                          {"Press Left or Right Key and finish with Enter", "Manual correction - Y",
+                           "Numerical Base line - alt B", "Choice base spectrum - Alt C",
+                           "To Finish - press Y"});
     OnClick(Frame14->Label3, "Frame14Label3Click", &TForm1::Frame14Label3Click);
     OnClick(Frame14->Label4, "Frame14Label4Click", &TForm1::Frame14Label4Click);
     OnClick(Frame14->Label5, "Frame16Label12Click", &TForm1::Frame16Label12Click);
+    SetKeyHandler(Frame14, "Frame14Edit1KeyDown", &TForm1::Frame14Edit1KeyDown);
+}
+
+void TForm1::CreateIntegrationPanel() {
+    Frame15 = CreateFrame(QStringLiteral("Frame15"), {"Manual correction - Y", "Finish - Esc",
+                                                      "Manual region of centrum  - Alt C"});
     OnClick(Frame15->Label1, "Frame15Label1Click", &TForm1::Frame15Label1Click);
     OnClick(Frame15->Label2, "Frame15Label2Click", &TForm1::Frame15Label2Click);
     OnClick(Frame15->Label3, "Frame15Label3Click", &TForm1::Frame15Label3Click);
+    SetKeyHandler(Frame15, "Frame15Edit1KeyDown", &TForm1::Frame15Edit1KeyDown);
+}
+
+void TForm1::CreateTreatmentPanel() {
+    Frame16 =
+        CreateFrame(QStringLiteral("Frame16"),
+                    {"Search Rb lines - Alt R", "Search Mn (3-4) - Alt M",
+                     "Search Mn (2-5) - Alt K", "Search Mn (1-6) - Alt L", "Subtraction - Alt S",
+                     "Smoothing   - Alt G", "reserved", "Tool Measure - Alt T", "Inverse - Alt I",
+                     "Erase mist.- Alt E", "Del. Pnts - Alt P", "To Finish - press Y"});
+    Frame16->Label7->hide();
+    Frame16->Label11->show();
     OnClick(Frame16->Label1, "Frame16Label1Click", &TForm1::Frame16Label1Click);
     OnClick(Frame16->Label2, "Frame16Label2Click", &TForm1::Frame16Label2Click);
     OnClick(Frame16->Label3, "Frame16Label3Click", &TForm1::Frame16Label3Click);
@@ -263,27 +336,10 @@ void TForm1::CreateControls() {
     OnClick(Frame16->Label10, "Frame16Label10Click", &TForm1::Frame16Label10Click);
     OnClick(Frame16->Label11, "Frame16Label11Click", &TForm1::Frame16Label11Click);
     OnClick(Frame16->Label12, "Frame16Label12Click", &TForm1::Frame16Label12Click);
-    SetKeyHandler(Frame12, "Frame12Edit1KeyDown", &TForm1::Frame12Edit1KeyDown);
-    SetKeyHandler(Frame13, "Frame13Edit1KeyDown", &TForm1::Frame13Edit1KeyDown);
-    SetKeyHandler(Frame14, "Frame14Edit1KeyDown", &TForm1::Frame14Edit1KeyDown);
-    SetKeyHandler(Frame15, "Frame15Edit1KeyDown", &TForm1::Frame15Edit1KeyDown);
     SetKeyHandler(Frame16, "Frame16Edit1KeyDown", &TForm1::Frame16Edit1KeyDown);
+}
 
-    OnClick(Label5, "Help1Click", &TForm1::Help1Click);
-    OnClick(Label6, "WriteClick", &TForm1::WriteClick);
-    OnClick(Label7, "ReadClick", &TForm1::ReadClick);
-    OnClick(Label8, "refresh1Click", &TForm1::refresh1Click);
-    OnClick(Label9, "Label9Click", &TForm1::Label9Click);
-    OnClick(Label4, "DeleteF81Click", &TForm1::DeleteF81Click);
-    OnClick(Label10, "Button2Click", &TForm1::Button2Click);
-    OnClick(Label11, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
-    OnClick(Label13, "Label13Click", &TForm1::Label13Click);
-    connect(Label13, &TLabel::doubleClicked, this,
-            [this] { Guarded("Label13DblClick", [this] { Label13DblClick(); }); });
-    Chart1->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
-        Guarded("Chart1MouseDown", [&] { Chart1MouseDown(button, x, y); });
-    };
-
+void TForm1::StackControls() {
     // The texts on the chart lie above it, in the order they were made; the
     // picked-point read-out above everything, even a widened base box.
     for (QWidget* w :
@@ -292,7 +348,9 @@ void TForm1::CreateControls() {
     for (int i = 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->raise();
     Label2->raise();
     Label12->raise();
+}
 
+void TForm1::AnchorControls() {
     // The chart grows with the window; the memos keep to its right side (the
     // results memo to its lower right corner); the mode line, the lower panels
     // and the bottom band keep their distance from the bottom.
@@ -307,7 +365,9 @@ void TForm1::CreateControls() {
                                                       Frame16, Label5, Label6, Label7, Label8,
                                                       Label9, Label4, Label10, Label11})
         anchors->Anchor(w, Qt::LeftEdge | Qt::BottomEdge);
+}
 
+void TForm1::SetUpDialogs() {
     OpenDialog1.Filter =
         QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par");
     OpenDialog1.DefaultExt = QStringLiteral("esr");

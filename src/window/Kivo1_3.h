@@ -460,6 +460,26 @@ private:
     void StartSizeMode(uint8_t kind, const QString& modeLine);
     void LayoutPanels();
     void CreateControls();
+    // The steps of CreateControls, in its order: the groups of controls, then
+    // their stacking, their anchors and the dialogs' settings.
+    void CreateClient();
+    void CreateModeLine();
+    void CreateBottomBand();
+    void CreateSpectrumBoxes();
+    void CreateChartTexts();
+    void CreateParameterMemos();
+    void CreateHelpViewer();
+    void CreateLowerPanels();
+    void StackControls();
+    void AnchorControls();
+    void SetUpDialogs();
+    // The lower panels, each with its captions, clicks and keys.
+    void CreateMainPanel();
+    void CreateMoveScalePanel();
+    void CreateSizePanel();
+    void CreateBaseLinePanel();
+    void CreateIntegrationPanel();
+    void CreateTreatmentPanel();
     void CreateMenu();
     TFrame1* CreateFrame(const QString& name, const QStringList& captions);
     // Runs a command; a failure is shown on the mode line, never thrown on.

@@ -25,7 +25,7 @@ QString HelpPath(uint8_t language) {
     const QString program = QCoreApplication::applicationDirPath();
     for (const QString& dir : {QDir::currentPath(), program,
                                QDir(program).filePath(QStringLiteral(KIVO_DATA_FROM_BIN))}) {
-        const QString path = QDir(dir).filePath(name);
+        QString path = QDir(dir).filePath(name);
         if (QFileInfo(path).isFile()) return path;
     }
     return {};

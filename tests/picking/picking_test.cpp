@@ -37,7 +37,7 @@ protected:
         ASSERT_EQ(form->NumSpec, int(spectra.size()));
     }
     static Curve Line(const QString& name, int n, double x0, double step,
-                     const std::function<double(double)>& f) {
+                      const std::function<double(double)>& f) {
         Curve s{name, {}, {}};
         for (int k = 0; k < n; ++k) {
             s.x.push_back(float(x0 + k * step));
@@ -343,7 +343,7 @@ TEST_F(SubtractionTest, ElevenMarkedAreReplacedInPlace) {
 
 TEST_F(SubtractionTest, NoOverlapAndAFullStoreAreRefusedWithAMessage) {
     std::vector<Curve> spectra{Line("base", 30, 3300, 1, [](double) { return 1.0; }),
-                              Line("far", 30, 5000, 1, [](double) { return 1.0; })};
+                               Line("far", 30, 5000, 1, [](double) { return 1.0; })};
     for (int i = 1; i <= 17; ++i)
         spectra.push_back(
             Line(QStringLiteral("s%1").arg(i), 30, 3300, 1, [](double) { return 2.0; }));

@@ -114,14 +114,28 @@ TEST_F(FormTest, MenuBarHoldsEveryItem) {
             for (QAction* a : m->actions())
                 items << a->text() + QLatin1Char('=') + a->shortcut().toString();
     }
-    EXPECT_EQ(menus,
-              (QStringList{"&File        ", "Edit", "View", "&Options", "&Help", "About",
-                           "E&xit AltX"}));
-    for (const char* item :
-         {"Undo=Ctrl+Z", "Redo=Ctrl+Y", "Read =F3", "Save=F2", "Delete=F8", "Refresh=F4",
-          "E&xit   AltX=", "Grid=", "Parameters=F5", "Big points=", "Window Size=", "Graf Size=",
-          "Low menu=", "Write options=", "Read options=", "Default size=", "English=", "Russian=",
-          "Programm for treatment of ESR spectra=", "ver. 1.3="})
+    EXPECT_EQ(menus, (QStringList{"&File        ", "Edit", "View", "&Options", "&Help", "About",
+                                  "E&xit AltX"}));
+    for (const char* item : {"Undo=Ctrl+Z",
+                             "Redo=Ctrl+Y",
+                             "Read =F3",
+                             "Save=F2",
+                             "Delete=F8",
+                             "Refresh=F4",
+                             "E&xit   AltX=",
+                             "Grid=",
+                             "Parameters=F5",
+                             "Big points=",
+                             "Window Size=",
+                             "Graf Size=",
+                             "Low menu=",
+                             "Write options=",
+                             "Read options=",
+                             "Default size=",
+                             "English=",
+                             "Russian=",
+                             "Programm for treatment of ESR spectra=",
+                             "ver. 1.3="})
         EXPECT_TRUE(items.contains(QLatin1String(item))) << item;
     QMenu* about = form->menuBar()->actions().at(5)->menu();
     EXPECT_EQ(about->actions().size(), 6);
