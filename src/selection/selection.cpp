@@ -23,11 +23,10 @@ void TForm1::CheckBox1Click(int slot) {
         CheckBoxDoubleClick(slot);
     } else {
         if (click) LastCheckClickTime = now;
-        if (BaseChoicePending) {
-            // The box just clicked is the one that no longer agrees with its mark.
-            int chosen = 0;
-            for (int i = 1; i <= NumSpec && chosen == 0; ++i)
-                if (SpecCheck[i]->isChecked() != Marked[i]) chosen = i;
+        if (BaseChoicePending && click) {
+            // The box just clicked, whatever marks a double click left stale;
+            // a call for another control chooses nothing.
+            const int chosen = slot <= NumSpec ? slot : 0;
             if (chosen != 0) {
                 RemoveBaseMark();
                 BaseSpec = static_cast<uint16_t>(chosen);

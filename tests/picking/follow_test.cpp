@@ -182,6 +182,19 @@ TEST_F(FollowTest, CommitsAfterADoubleClickTreatTheMarkedSpectrum) {
     DoubleClickBox(1);
     Press(Qt::Key_Y);
     EXPECT_EQ(Captions(), (QStringList{"a", "b", "base   B", "res1", "res2"}));
+
+    // A base choice pending when a typed parameter is stored chooses nothing.
+    ReadFiles({Spectrum("a", 200, 3100, 1, Lines({3200}, 0.5)),
+               Spectrum("b", 200, 3100, 1, Lines({3200}, 0.5))});
+    Press(Qt::Key_3);
+    DoubleClickBox(2);
+    Press(Qt::Key_C, 1, Qt::AltModifier);
+    QTest::mouseClick(form->Memo1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClick(form->Memo1, Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(Captions(), (QStringList{"a", "b"}));
+    EXPECT_TRUE(form->SpecCheck[2]->isChecked());
+    EXPECT_NEAR(Ys(2).front(), 0, 0.5);
 }
 
 // Moves made in move and scale belong to their spectrum: a new spectrum in

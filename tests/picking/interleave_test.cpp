@@ -328,12 +328,14 @@ protected:
             QTest::mouseClick(form->Frame12->Label10, Qt::LeftButton);
             Settle();
             break;
-        default:
+        default: {
             if (!picking) break;
             e.Unpreviews = true;
-            log << (Pick(2) ? " Alt+B" : " Alt+C");
-            Press(Pick(2) ? Qt::Key_B : Qt::Key_C, Qt::AltModifier);
+            const bool b = Pick(2) != 0;
+            log << (b ? " Alt+B" : " Alt+C");
+            Press(b ? Qt::Key_B : Qt::Key_C, Qt::AltModifier);
             break;
+        }
         }
         return e;
     }
