@@ -45,9 +45,7 @@ void TForm1::FollowPick() {
     const int a = ActiveSpec;
     if (PickSpec == 0 || a < 1 || SpecId[a] == PickSpec) return;
     // The cursors go to the new active spectrum at the fields they stood at.
-    int from = 0;
-    for (int i = 1; i <= NumSpec && from == 0; ++i)
-        if (SpecId[i] == PickSpec) from = i;
+    const int from = SlotOf(PickSpec);
     const int na = Params[a].NumPoints;
     for (int k = 1; k <= PickIndex.size(); ++k) {
         int& p = PickIndex[k];

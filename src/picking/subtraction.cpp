@@ -22,8 +22,7 @@ void TForm1::SubtrSpec(int commit) {
         if (b != 0) PreviewRef = SpecId[b];
     } else {
         BeginStep(QStringLiteral("Subtraction"));
-        for (int i = 1; i <= NumSpec && b == 0; ++i)
-            if (PreviewRef != 0 && SpecId[i] == PreviewRef) b = i;
+        b = SlotOf(PreviewRef);
     }
     if (b == 0) { // the base was deleted while its coefficient was typed
         ClearPreview();

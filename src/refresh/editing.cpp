@@ -29,9 +29,7 @@ void TForm1::Memo1Exit() {
     if (memoExiting_) return;
     memoExiting_ = true;
     // What was typed belongs to the spectrum the boxes show.
-    int a = ShownSpec == 0 ? ActiveSpec : 0;
-    for (int i = 1; i <= NumSpec && ShownSpec != 0; ++i)
-        if (SpecId[i] == ShownSpec) a = i;
+    const int a = ShownSpec == 0 ? ActiveSpec : SlotOf(ShownSpec);
     if (a != 0) {
         BeginStep(QStringLiteral("Parameters"));
         kivo::ParamSpec& p = Params[a];

@@ -110,9 +110,7 @@ void TForm1::CommitRestriction() {
     // The range is where the cursors stand, on the spectrum they stand on; it
     // cuts the spectra marked at the start that are still marked, each by
     // field, and none marked since.
-    int a = 0;
-    for (int i = 1; i <= NumSpec && a == 0; ++i)
-        if (PickSpec != 0 && SpecId[i] == PickSpec) a = i;
+    const int a = SlotOf(PickSpec);
     if (a == 0) {
         ClearPreview();
         return;

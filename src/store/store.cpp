@@ -70,6 +70,12 @@ void TForm1::FillSlot(int slot, const QString& caption, const QString& file) {
     Chart1->SetActive(SpecSeries[slot], true);
 }
 
+int TForm1::SlotOf(uint32_t id) const {
+    for (int i = 1; i <= NumSpec && id != 0; ++i)
+        if (SpecId[i] == id) return i;
+    return 0;
+}
+
 QString TForm1::BoxText(int slot) const {
     return SpecCheck[slot]->text();
 }

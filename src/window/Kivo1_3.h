@@ -98,6 +98,8 @@ public:
     // slot and carried with it when the slots close up; 0 for an empty slot.
     kivo::SlotArray<uint32_t> SpecId;
     uint32_t LastSpecId = 0;
+    // The slot that holds the spectrum with this identity; 0 for none.
+    int SlotOf(uint32_t id) const;
     // The caption of the spectrum's box, without the base mark.
     kivo::SlotArray<QString> SpecCaption;
     kivo::SlotArray<QColor> SpecColor;
