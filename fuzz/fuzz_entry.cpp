@@ -98,8 +98,8 @@ void TypedNumber(const uint8_t* data, size_t size) {
     errno = 0;
     const long long w = std::strtoll(typed.c_str(), &end, 10);
     const bool wholeNumber = !typed.empty() && end == typed.c_str() + typed.size() && errno == 0;
-    const bool fits = wholeNumber && w >= 0 && w <= INT16_MAX;
-    if (EntryWholeNumber(typed, Parameter::SmoothingNumber) != (fits ? w : 0)) std::abort();
+    const bool fits = wholeNumber && w >= INT16_MIN && w <= UINT16_MAX;
+    if (EntryCount(typed) != (fits ? uint16_t(w) : 0)) std::abort();
 }
 
 } // namespace

@@ -170,7 +170,8 @@ void ReversePoints(float* x, float* y, int n);
 // window shrinking at the ends, kept as a running sum so its cost does not
 // grow with w. r > 0: means of blocks of r points, block c only while
 // c * r + r div 2 <= n.
-int SmoothPoints(int w, int r, const float* x, const float* y, int n, float* xo, float* yo);
+int SmoothPoints(uint16_t w, uint16_t r, const float* x, const float* y, int n, float* xo,
+                 float* yo);
 
 // The points that remain when every point whose field is below that of the
 // point just before it (in the unfiltered spectrum) is dropped.
@@ -260,7 +261,7 @@ std::vector<std::string> ReadAcquisitionLines(const std::vector<std::string>& li
 double EntryNumber(std::string_view text);
 // A whole number typed on the mode line for the parameter; 0 when the text
 // is none or the number is outside the parameter's limits.
-int EntryWholeNumber(std::string_view text, Parameter which);
+uint16_t EntryCount(std::string_view text);
 
 // ---- Treatment notes ------------------------------------------------------
 

@@ -66,9 +66,12 @@ double EntryNumber(std::string_view text) {
     return ReadNumber(text, v) ? v : 0;
 }
 
-int EntryWholeNumber(std::string_view text, Parameter which) {
-    double v = 0;
-    return ReadLimited(text, LimitOf(which), v) == OptionFault::None ? int(v) : 0;
+uint16_t EntryCount(std::string_view text) {
+    // The mode line has always held its counts in 16 bits: a typed -1 is
+    // 65535, the widest window. What fits in no 16 bits is no count at all.
+    long long v = 0;
+    if (!ReadWholeNumber(text, v) || v < INT16_MIN || v > UINT16_MAX) return 0;
+    return static_cast<uint16_t>(v);
 }
 
 } // namespace kivo

@@ -11,9 +11,9 @@ constexpr ParameterLimit kLimits[] = {
     // A factor far outside these is a mistake; inside them its 15 written
     // digits always read back.
     {"KoeCu", false, 1e-300, 1e300},
-    // Counts the mode line has always held in 16 bits; below 0 they mean nothing.
-    {"smoothing number", true, 0, 32767},
-    {"restrict number", true, 0, 32767},
+    // Counts held in 16 bits, as the mode line holds them.
+    {"smoothing number", true, 0, 65535},
+    {"restrict number", true, 0, 65535},
 };
 
 } // namespace

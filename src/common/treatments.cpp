@@ -121,9 +121,8 @@ void ReversePoints(float* x, float* y, int n) {
 
 // ---- Smoothing and point tools ------------------------------------------------
 
-int SmoothPoints(int w, int r, const float* x, const float* y, int n, float* xo, float* yo) {
-    w = std::clamp(w, 0, 65535); // the counts are 16-bit: a typed -1 is a wide window
-    r = std::clamp(r, 0, 65535);
+int SmoothPoints(uint16_t w, uint16_t r, const float* x, const float* y, int n, float* xo,
+                 float* yo) {
     if (n < 1) return 0;
     if (r > 0) {
         int m = 0;

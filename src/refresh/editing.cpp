@@ -87,13 +87,11 @@ void TForm1::Label3Edit(int& Key) {
             }
             if (SmoothEntry) {
                 if (!RestrictNumberDue) {
-                    NumSmoothIn = static_cast<int16_t>(
-                        EntryWholeNumber(EntryText.toStdString(), Parameter::SmoothingNumber));
+                    NumSmoothIn = kivo::EntryCount(EntryText.toStdString());
                     RestrictNumberDue = true;
                     PromptText = PromptText + EntryText + QStringLiteral(", Num Restrict =");
                 } else {
-                    NumRestrictIn = static_cast<int16_t>(
-                        EntryWholeNumber(EntryText.toStdString(), Parameter::RestrictNumber));
+                    NumRestrictIn = kivo::EntryCount(EntryText.toStdString());
                     SmoothSpec(0);
                     RestrictNumberDue = false;
                     PromptText = QStringLiteral("   Smoothing, Num Smoothing =");

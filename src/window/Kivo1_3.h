@@ -268,8 +268,8 @@ public:
     QString PromptText;
     QString EntryText;
     double SubtrKoeff = 0;
-    int16_t NumSmoothIn = 0, NumRestrictIn = 0;
-    int16_t NumSmooth = 0, NumRestrict = 0;
+    uint16_t NumSmoothIn = 0, NumRestrictIn = 0;
+    uint16_t NumSmooth = 0, NumRestrict = 0;
     void Label3Edit(int& Key);
     void FinishLab3Edit();
 

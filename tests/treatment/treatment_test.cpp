@@ -47,7 +47,8 @@ protected:
         form->CursorStep = 10;
     }
     void Type(const QString& text) {
-        for (QChar c : text) Key(Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
+        for (QChar c : text)
+            Key(c == '-' ? Qt::Key_Minus : Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
         Key(Qt::Key_Return);
     }
     // The point nearest a field.
@@ -207,6 +208,53 @@ TEST_F(TreatmentTest, ElevenMarkedAreSmoothedInPlaceAndF8CommitsFirst) {
     EXPECT_EQ(form->Params[11].NumPoints, 4);
     EXPECT_EQ(form->Params[1].NumPoints, 9); // s2, unmarked: not smoothed again
     EXPECT_FALSE(form->SmoothEntry);
+}
+
+// The typed counts are 16-bit, as the mode line has always held them: -1 is
+// 65535, a window wider than any spectrum, or a block that never fits.
+TEST_F(TreatmentTest, TypedSmoothingCountsWrapToSixteenBits) {
+    const struct {
+        const char *W, *R;
+        int Made;         // points of the new spectrum, 0 for none
+        const char* Note; // the end of its Line2
+    } cases[] = {
+        {"-1", "0", 40, "a Smoothed 65535, "},
+        {"40000", "0", 40, "a Smoothed 40000, "},
+        {"4", "0", 40, "a Smoothed 4, "},
+        {"0", "-1", 0, ""},
+        {"0", "65535", 0, ""},
+        {"99999", "13", 2, "a Smoothed 0, "}, // no 16-bit count: 0; 2 blocks of 13
+    };
+    ReadFiles({Spectrum("a", 40, 3300, 1, [](double b) { return (b - 3300) * (b - 3300); })});
+    double sum = 0;
+    for (int k = 1; k <= 40; ++k) sum += form->SpecY[1][k];
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.W) + "," + c.R);
+        Key(Qt::Key_8);
+        Key(Qt::Key_G, Qt::AltModifier);
+        Type(c.W);
+        Type(c.R);
+        Key(Qt::Key_Y);
+        if (c.Made == 0) {
+            EXPECT_EQ(form->NumSpec, 1);
+            EXPECT_TRUE(form->ModeLine().contains("Fewer than 2 points after smoothing: a "));
+            continue;
+        }
+        ASSERT_EQ(form->NumSpec, 2);
+        EXPECT_EQ(form->Params[2].NumPoints, c.Made);
+        const std::string& note = form->Params[2].Line2;
+        EXPECT_EQ(note.substr(note.size() - std::strlen(c.Note)), c.Note);
+        const bool whole = std::string(c.W) != "4" && c.Made == 40;
+        // A window over the whole spectrum gives its mean everywhere.
+        if (whole) {
+            EXPECT_NEAR(form->SpecY[2][1], sum / 40, 1e-3);
+            EXPECT_NEAR(form->SpecY[2][40], sum / 40, 1e-3);
+        } else {
+            EXPECT_LT(form->SpecY[2][1], sum / 40);
+        }
+        ClickBox(1);
+        Key(Qt::Key_F8); // the result goes; the source, left alone, is marked again
+    }
 }
 
 TEST_F(TreatmentTest, PointTools) {
