@@ -70,7 +70,7 @@ void TForm1::Readoptions1Click() {
     ApplyLayout(o.Layout, true);
     NumAver = o.NumAver;
     KoeCu = o.KoeCu;
-    DefaultDir = QFile::decodeName(QByteArray::fromStdString(o.DirName));
+    if (!o.DirName.empty()) DefaultDir = QFile::decodeName(QByteArray::fromStdString(o.DirName));
     SetDialogDirs();
     refresh1Click();
     if (!r.AllTaken())

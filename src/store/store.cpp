@@ -147,7 +147,23 @@ void TForm1::ReadClick() {
     NumSpecBefore = NumSpec;
     SetModeLine(QStringLiteral(" "));
     const QStringList files = ChooseSpectrumFiles();
+    if (!files.isEmpty()) ReadChosen(files);
+}
+
+void TForm1::OpenFiles(const QStringList& paths, bool add) {
+    QStringList files;
+    for (const QString& p : paths) files << QFileInfo(p).absoluteFilePath();
     if (files.isEmpty()) return;
+    Guarded("OpenFiles", [&] {
+        ReadError = 0;
+        NumSpecBefore = NumSpec;
+        SetModeLine(QStringLiteral(" "));
+        AddMode = add;
+        ReadChosen(OnePerSpectrum(files));
+    });
+}
+
+void TForm1::ReadChosen(const QStringList& files) {
     // The loaded spectra are about to be replaced or joined: what a preview
     // left pending goes into the spectra it was computed from first. Only a
     // read that goes ahead replaces the base spectrum with the others.

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include "Unit1.h"
 #include "anchors.h"
 #include "fonts.h"
+#include "places.h"
 
 namespace {
 
@@ -67,6 +69,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // The window opens at its design size and can be resized and maximised.
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     qApp->installEventFilter(this);
+    // Files dropped anywhere on the window are read by the window, never
+    // typed as text into a box.
+    for (QWidget* w : findChildren<QWidget*>()) w->setAcceptDrops(false);
+    setAcceptDrops(true);
     Guarded("start-up", [this] { FormCreate(); });
 }
 
@@ -442,17 +448,31 @@ void TForm1::CreateMenu() {
     MenuItem(help, QStringLiteral("English"), "English1Click", &TForm1::English1Click);
     MenuItem(help, QStringLiteral("Russian"), "Russian1Click", &TForm1::Russian1Click);
 
+    CreateAboutMenu(bar);
+
+    QAction* exitItem = bar->addAction(QStringLiteral("E&xit AltX"));
+    exitItem->setObjectName(QStringLiteral("Exit1"));
+    connect(exitItem, &QAction::triggered, this,
+            [this] { Guarded("Button2Click", [this] { Button2Click(); }); });
+}
+
+// The program and its maker, and where the help and the examples were found.
+void TForm1::CreateAboutMenu(QMenuBar* bar) {
     QMenu* about = bar->addMenu(QStringLiteral("About"));
     for (const char* line :
          {"Programm for treatment of ESR spectra", "ver. 1.3", "Written by the Kivo contributors",
           "Free software for ESR laboratories", "Built with Qt and QCustomPlot",
           "Questions and bug reports: the Kivo project"})
         about->addAction(QLatin1String(line));
-
-    QAction* exitItem = bar->addAction(QStringLiteral("E&xit AltX"));
-    exitItem->setObjectName(QStringLiteral("Exit1"));
-    connect(exitItem, &QAction::triggered, this,
-            [this] { Guarded("Button2Click", [this] { Button2Click(); }); });
+    const QString helpFile = HelpPath(1).isEmpty() ? HelpPath(2) : HelpPath(1);
+    about->addSeparator();
+    about->addAction(QStringLiteral("Help files: ") +
+                     (helpFile.isEmpty()
+                          ? QStringLiteral("not found")
+                          : QDir::toNativeSeparators(QFileInfo(helpFile).absolutePath())));
+    about->addAction(QStringLiteral("Examples: ") +
+                     (ExamplesDir().isEmpty() ? QStringLiteral("not installed")
+                                              : QDir::toNativeSeparators(ExamplesDir())));
 }
 
 QAction* TForm1::MenuItem(QMenu* menu, const QString& caption, const char* command,
@@ -529,7 +549,8 @@ void TForm1::Guarded(const char* command, const std::function<void()>& body) {
 void TForm1::FormCreate() {
     NumAver = 10;
     KoeCu = 1.725e19;
-    DefaultDir = QDir::homePath();
+    // Until a folder is chosen, F3 opens where the examples are installed.
+    DefaultDir = ExamplesDir().isEmpty() ? QDir::homePath() : ExamplesDir();
     setWindowTitle(QStringLiteral("Kivo"));
     HotKeysHint = QStringLiteral(
         "         Hot keys are available; mark spec. - Click; visual-n of spec. - Dbl.Click.");

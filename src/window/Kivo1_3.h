@@ -315,6 +315,12 @@ public:
     void FormKeyPress(QChar& Key);
     void Button2Click();
     void ReadClick();
+    // Reads files named on the command line or dropped on the window as one
+    // selection of the open dialog; `add` keeps the spectra loaded, as "5".
+    void OpenFiles(const QStringList& paths, bool add);
+    // Reads the files of a selection into the slots, after the loaded
+    // spectra when AddMode is set, and shows what was refused.
+    void ReadChosen(const QStringList& files);
     // The read's three parts: the files chosen in the open dialog (none when
     // it was given up), read together, and placed into the slots in order.
     QStringList ChooseSpectrumFiles();
@@ -427,6 +433,8 @@ protected:
     bool KeyArrived(QObject* watched, class QKeyEvent* key);
     bool WindowCommandKey(int code, kivo::ShiftState shift);
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(class QDragEnterEvent* event) override;
+    void dropEvent(class QDropEvent* event) override;
 
 private:
     bool memoExiting_ = false;
@@ -466,6 +474,7 @@ private:
     // their stacking, their anchors and the dialogs' settings.
     void CreateClient();
     void CreateModeLine();
+    void CreateAboutMenu(class QMenuBar* bar);
     void CreateBottomBand();
     void CreateSpectrumBoxes();
     void CreateChartTexts();

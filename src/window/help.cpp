@@ -1,13 +1,12 @@
 // The help viewer: a topic clicked in the tree shows its text, read from the
 // help file of the chosen language, in the help box.
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
 
 #include "Kivo1_3.h"
+#include "places.h"
 
 namespace {
 
@@ -15,21 +14,6 @@ namespace {
 constexpr int MemoLines = kivo::HelpTopicLines + 1;
 // Far more than 500 lines of 128 characters; what lies beyond is never held.
 constexpr size_t HelpMaxBytes = size_t(4) << 20;
-
-// The help file of a language: in the working directory, otherwise beside
-// the program, where the build puts it, or in the data directory of an
-// installation. Empty if none.
-QString HelpPath(uint8_t language) {
-    const QString name =
-        language == 2 ? QStringLiteral("KivoHelp.txt") : QStringLiteral("KivoHelpEng.txt");
-    const QString program = QCoreApplication::applicationDirPath();
-    for (const QString& dir : {QDir::currentPath(), program,
-                               QDir(program).filePath(QStringLiteral(KIVO_DATA_FROM_BIN))}) {
-        QString path = QDir(dir).filePath(name);
-        if (QFileInfo(path).isFile()) return path;
-    }
-    return {};
-}
 
 } // namespace
 

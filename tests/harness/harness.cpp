@@ -4,12 +4,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTest>
+#include <QUrl>
 #include <cmath>
 
 #include "TYPEKIVO1_3.h"
@@ -107,6 +110,20 @@ QString FormTest::WriteSpectrum(const QString& name, int n, double x0, const std
 void FormTest::ReadFiles(const QStringList& names) {
     AnswerFiles(names);
     Key(Qt::Key_F3);
+}
+
+void FormTest::DropFiles(const QStringList& names, Qt::KeyboardModifiers modifiers) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& n : names) urls << QUrl::fromLocalFile(Path(n));
+    data.setUrls(urls);
+    const QPointF at(form->width() / 2.0, form->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::NoButton, modifiers);
+    QCoreApplication::sendEvent(form.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::NoButton, modifiers);
+    QCoreApplication::sendEvent(form.get(), &drop);
+    Settle();
 }
 
 void FormTest::Key(Qt::Key key, Qt::KeyboardModifiers modifiers) {

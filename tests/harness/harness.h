@@ -59,6 +59,9 @@ protected:
     void Menu(const QString& menu, const QString& item);
     // Reads files (names in the working directory) through F3.
     void ReadFiles(const QStringList& names);
+    // Drops files (names in the working directory) on the window, as a file
+    // manager does; with Ctrl they join the loaded spectra.
+    void DropFiles(const QStringList& names, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     // A key press on the focused control, as the user makes it.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     // A key press as X11 delivers it, with the key's XKB keycode and the

@@ -239,11 +239,20 @@ protected:
                 QTest::mouseClick(form->Label13, Qt::LeftButton);
             Settle();
             break;
-        case 13:
-            toOpen = RandomFiles();
-            log << " F3(" << toOpen.join(',').toStdString() << ")";
-            Press(Qt::Key_F3);
+        case 13: {
+            // F3, or the same files dropped on the window (with Ctrl: added).
+            const int how = Pick(3);
+            const QStringList files = RandomFiles();
+            log << (how == 0 ? " F3(" : how == 1 ? " drop(" : " ctrl-drop(")
+                << files.join(',').toStdString() << ")";
+            if (how == 0) {
+                toOpen = files;
+                Press(Qt::Key_F3);
+            } else {
+                DropFiles(files, how == 2 ? Qt::ControlModifier : Qt::NoModifier);
+            }
             break;
+        }
         case 14:
             log << " F8";
             Press(Qt::Key_F8);
