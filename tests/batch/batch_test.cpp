@@ -187,8 +187,9 @@ TEST_F(BatchTest, RefusedFilesGetTheirRowInOrderAndNoOutput) {
     ASSERT_EQ(one.Lines.size(), files.size() + 1);
     for (int i = 0; i < files.size(); ++i)
         EXPECT_TRUE(one.Lines[i + 1].startsWith(files[i] + ",")) << one.Lines[i + 1].toStdString();
-    EXPECT_TRUE(one.Lines[6].endsWith(",,,,,,,,,,,FileSpectrum missing is not prepared properly"));
-    EXPECT_TRUE(one.Lines[8].endsWith(",FileSpectrum s7 is not prepared properly"));
+    EXPECT_TRUE(one.Lines[6].endsWith(
+        ",,,,,,,,,,,FileSpectrum missing is not prepared properly not found"));
+    EXPECT_TRUE(one.Lines[8].endsWith(",FileSpectrum s7 is not prepared properly no Spectr: line"));
     EXPECT_TRUE(
         one.Lines[10].endsWith(",FileSpectrum single has a single column: no spectrum in it"));
     QStringList written = QDir(Path("out")).entryList(QDir::Files, QDir::Name);

@@ -114,12 +114,12 @@ TEST_F(FormTest, FailingFilesLeaveNoGapAndTheOthersLoad) {
 TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
     WriteFile("one.esr", "l1\r\nl2\r\nSpectr:\r\n3300.000 1.0\r\n");
     ReadFiles({"one.esr"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("one"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("one") + QStringLiteral("no Spectr: line "));
     EXPECT_EQ(form->NumSpec, 0);
 
     WriteFile("nomark.txt", "1 3300 1\r\n2 3301 2\r\n3 3302 3\r\n");
     ReadFiles({"nomark.txt"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("nomark"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("nomark") + QStringLiteral("no Spectr: line "));
 
     WriteFile("garbage.esr", BareHeader + "Spectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
     ReadFiles({"garbage.esr"});
@@ -281,10 +281,11 @@ TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
     WriteFile("no_marker.esr", BareHeader + "3300 1\r\n3301 2\r\n");
     ReadFiles({"empty.esr", "good.esr", "no_marker.esr"});
     EXPECT_EQ(Captions(), QStringList{"good"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("empty") + NotPrepared("no_marker"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("empty") + QStringLiteral("empty ") +
+                                    NotPrepared("no_marker") + QStringLiteral("no Spectr: line "));
     EXPECT_EQ(form->Label3->toolTip(),
-              QStringLiteral("FileSpectrum empty is not prepared properly\n"
-                             "FileSpectrum no_marker is not prepared properly"));
+              QStringLiteral("FileSpectrum empty is not prepared properly empty\n"
+                             "FileSpectrum no_marker is not prepared properly no Spectr: line"));
 
     // A cut file does not hide a refusal before it, nor a bad point line
     // after the last point that fits pass for a long file.
@@ -295,7 +296,7 @@ TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
     ReadFiles({"empty.esr", "long.esr", "full.esr"});
     EXPECT_EQ(Captions(), QStringList{"long"});
     EXPECT_EQ(form->ModeLine(),
-              NotPrepared("empty") +
+              NotPrepared("empty") + QStringLiteral("empty ") +
                   QStringLiteral("    FileSpectrum long has more than 15000 points; the first "
                                  "15000 are read ") +
                   NotPrepared("full") + QStringLiteral("line 15012 "));
@@ -322,7 +323,9 @@ TEST_F(FormTest, MessagesThatDoNotFitAreCutAndAllListedInTheTooltip) {
               form->Label3->contentsRect().height());
     const QStringList tip = form->Label3->toolTip().split(QLatin1Char('\n'));
     ASSERT_EQ(tip.size(), 20);
-    EXPECT_EQ(tip.last(), NotPrepared("a_rather_long_name_of_a_refused_file_20").trimmed());
+    EXPECT_EQ(tip.last(), (NotPrepared("a_rather_long_name_of_a_refused_file_20") +
+                           QStringLiteral("no data line"))
+                              .trimmed());
 }
 
 TEST_F(FormTest, AReadThatLoadsNothingLeavesThePanelEmpty) {
