@@ -7,11 +7,14 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <algorithm>
+#include <filesystem>
 
 #include "TChart.h"
 #include "TLabel.h"
 #include "Unit1.h"
 #include "harness.h"
+#include "spectrometer_writer.h"
 
 namespace {
 
@@ -109,6 +112,29 @@ TEST_F(FormTest, FailingFilesLeaveNoGapAndTheOthersLoad) {
     EXPECT_EQ(form->Params[3].PhaseSign, 1);
     EXPECT_TRUE(form->Params[3].Line1.empty());
     for (int i = 4; i <= kivo::MaxSpec; ++i) EXPECT_FALSE(form->SpecX[i].Allocated()) << i;
+}
+
+// Qt shows a name that is not UTF-8 with U+FFFD for its stray bytes; the
+// file is found by what the dialog showed, read and saved over.
+TEST_F(FormTest, ANameThatIsNotUtf8IsTheFileTheDialogShowed) {
+    WriteSpectrum("model.esr", 30);
+    const std::string dir = QFile::encodeName(dir_->path()).toStdString();
+    ASSERT_TRUE(kivo_examples::WriteBytes(dir + "/bad\xFF.esr", ReadBytes("model.esr")));
+    const QString shown = Path(QFile::decodeName(QByteArray("bad\xFF.esr")));
+    ASSERT_TRUE(shown.contains(QChar::ReplacementCharacter));
+    Answer(QStringList{shown});
+    Key(Qt::Key_F3);
+    EXPECT_EQ(form->NumSpec, 1) << form->ModeLine().toStdString();
+    EXPECT_EQ(form->Params[1].NumPoints, 30);
+    Answer(QStringList{shown});
+    Key(Qt::Key_F2);
+    // No third name was made: the save went to the file that was read.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"bad\xFF.esr", "model.esr"}));
+    std::filesystem::remove(dir + "/bad\xFF.esr"); // Qt cannot name it to remove it
 }
 
 TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
