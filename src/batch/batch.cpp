@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -36,6 +38,11 @@ std::string Trimmed(std::string_view s) {
 void Refuse(Row& row, std::string_view words) {
     row.Done = false;
     row.Status = Trimmed(words);
+}
+
+// A value within the range of a double: the CSV's numbers are doubles.
+bool FitsDouble(long double v) {
+    return std::fabs(v) <= DBL_MAX;
 }
 
 // The plan's steps as the commands do them on a spectrum that is the only
@@ -92,10 +99,28 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
     return {};
 }
 
+// The words that refuse a treated spectrum holding a value that is no finite
+// number (an overflow, say): no such value is reported or written as if it
+// were one. "" when every value is finite.
+std::string NotFinite(const Spectrum& s) {
+    const ParamSpec& p = s.Report.Params;
+    const std::pair<const char*, long double> sums[] = {
+        {"SumLeft1", p.SumLeft1},       {"SumRight1", p.SumRight1},
+        {"SumLeft2", p.SumLeft2},       {"SumRight2", p.SumRight2},
+        {"DblIntegral", p.DblIntegral}, {"NumParticles", p.NumParticles}};
+    std::string what;
+    for (const auto& [name, v] : sums)
+        if (what.empty() && !FitsDouble(v)) what = name;
+    for (int k = 1; k <= p.NumPoints && what.empty(); ++k)
+        if (!std::isfinite(s.X[k]) || !std::isfinite(s.Y[k])) what = "point " + std::to_string(k);
+    return what.empty() ? what : "   " + s.Caption + ": " + what + " is not a finite number;";
+}
+
 // A spectrum read; what the reader noticed without refusing it goes into
 // its status.
 void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::string& notice) {
-    const std::string refused = Apply(s, plan, xo, yo);
+    std::string refused = Apply(s, plan, xo, yo);
+    if (refused.empty()) refused = NotFinite(s);
     if (!refused.empty()) return Refuse(s.Report, refused);
     const int n = s.Report.Params.NumPoints;
     s.Report.FieldFrom = s.X[1];
@@ -143,9 +168,7 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
         return out;
     }
     SpectrumRead read;
-    read.Path = path;
-    read.Kind = kind;
-    if (kind == KindBes3t || kind == KindEsp) SpectrometerPairPaths(path, read);
+    PrepareSpectrumRead(path, read);
     ReadSpectrum(read);
     Spectrum& s = add(0, SpectrumFileName(path, kind, 0), shortName);
     const std::string refused = ReadRefusal(shortName, read.Result, read.Params.NumPoints);
@@ -168,15 +191,10 @@ bool Identity(const std::string& path, std::pair<dev_t, ino_t>& id) {
     return true;
 }
 
+// The shortest text that reads back as the same double.
 void AppendNumber(std::string& out, long double v) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
-    out.append(buf, r.ptr);
-}
-
-void AppendNumber(std::string& out, float v) {
     char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    const auto r = std::to_chars(buf, buf + sizeof buf, FitsDouble(v) ? double(v) : NAN);
     out.append(buf, r.ptr);
 }
 

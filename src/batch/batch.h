@@ -40,8 +40,10 @@ struct Row {
 };
 
 // The CSV: a header naming the columns, then one line per row; a cell with a
-// comma, a quote or a line break is quoted. Numbers are written in the C
-// locale, the sums to 17 significant digits and the fields in full.
+// comma, a quote or a line break is quoted, and the file's name is written
+// in the bytes it was given. Every number is the shortest text that reads
+// back as the same double (a field's float exactly, a sum rounded to the
+// nearest double); a row is Done only when each of them is finite.
 std::string CsvHeader();
 std::string CsvLine(const Row& row);
 

@@ -19,8 +19,10 @@ struct UsageError {
     QString Text;
 };
 
+// The arguments go through the parser as Latin-1, which maps every byte to
+// one character and back: no name the file system holds is lost on the way.
 std::string Local(const QString& s) {
-    return QFile::encodeName(s).toStdString();
+    return s.toLatin1().toStdString();
 }
 
 // The limits as the usage words give them: "7500", "1e-300", "1e300".
@@ -139,6 +141,18 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
 } // namespace
 
 CommandLine ParseCommandLine(const QStringList& args) {
+    std::vector<std::string> bytes;
+    for (const QString& a : args) bytes.push_back(QFile::encodeName(a).toStdString());
+    return ParseCommandLine(bytes);
+}
+
+std::string UsageBytes(const QString& text) {
+    return Local(text);
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& given) {
+    QStringList args;
+    for (const std::string& a : given) args << QString::fromLatin1(a.data(), qsizetype(a.size()));
     CommandLine line;
     QCommandLineParser parser;
     DescribeOptions(parser);
@@ -170,11 +184,11 @@ CommandLine ParseCommandLine(const QStringList& args) {
         return answer(CommandLine::Action::Usage, e.Text);
     }
     line.Quiet = parser.isSet(QStringLiteral("quiet"));
-    std::vector<std::string> given;
-    for (const QString& f : parser.positionalArguments()) given.push_back(Local(f));
-    if (given.empty()) return answer(CommandLine::Action::Usage, QStringLiteral("no file given"));
+    std::vector<std::string> files;
+    for (const QString& f : parser.positionalArguments()) files.push_back(Local(f));
+    if (files.empty()) return answer(CommandLine::Action::Usage, QStringLiteral("no file given"));
     // Both files of a spectrometer pair name one spectrum, as in the window.
-    for (size_t f : OnePerSpectrum(given)) line.Files.push_back(given[f]);
+    for (size_t f : OnePerSpectrum(files)) line.Files.push_back(files[f]);
     return line;
 }
 

@@ -21,9 +21,15 @@ struct CommandLine {
     std::vector<std::string> Files; // one per spectrum: a spectrometer pair's other file dropped
 };
 
-// args as QCoreApplication::arguments() gives them, the program first. An
+// args as the program was given them (argv), the program first: every file
+// and directory name keeps its bytes, whether or not they are UTF-8, and
+// Text quotes them in those bytes (print a usage error with UsageBytes). An
 // options file named is read here; nothing is written: the caller makes the
 // --write directory.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+// The same from text, each argument in the local 8-bit encoding.
 CommandLine ParseCommandLine(const QStringList& args);
+// A usage error's Text as bytes to print: the names in it as they were given.
+std::string UsageBytes(const QString& text);
 
 } // namespace kivo::batch

@@ -7,6 +7,8 @@
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "command_line.h"
 
@@ -17,7 +19,7 @@ constexpr int ExitUsage = 2;
 
 int Usage(const QString& text) {
     std::fprintf(stderr, "kivo-batch: %s\nTry 'kivo-batch --help' for more.\n",
-                 text.toLocal8Bit().constData());
+                 kivo::batch::UsageBytes(text).c_str());
     return ExitUsage;
 }
 
@@ -49,7 +51,8 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
     std::error_code ec;
     if (!dir.empty() && !std::filesystem::create_directories(dir, ec) &&
         !std::filesystem::is_directory(dir, ec))
-        return Usage(QStringLiteral("--write: no directory '%1'").arg(QString::fromLocal8Bit(dir)));
+        return Usage(QStringLiteral("--write: no directory '%1'")
+                         .arg(QString::fromLatin1(dir.data(), qsizetype(dir.size()))));
 
     Progress progress(command.Files.size(), isatty(STDERR_FILENO) && !command.Quiet);
     bool refused = false;
@@ -80,8 +83,9 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QStringLiteral(KIVO_VERSION));
 
     using Action = kivo::batch::CommandLine::Action;
+    // The arguments' own bytes: a name need not be UTF-8 to be a file's.
     const kivo::batch::CommandLine command =
-        kivo::batch::ParseCommandLine(QCoreApplication::arguments());
+        kivo::batch::ParseCommandLine(std::vector<std::string>(argv, argv + argc));
     if (command.What == Action::Run) return TreatFiles(command);
     if (command.What == Action::Usage) return Usage(command.Text);
     QString text = command.Text; // the help or the version

@@ -285,8 +285,9 @@ CodePage GuessCodePage(std::string_view bytes);
 // The first maxLines lines of a text. A line ends at LF, a CR before it
 // belonging to the end; nothing after the last line end is no line.
 std::vector<std::string_view> TextLines(std::string_view text, size_t maxLines);
-// The file's first maxBytes bytes (all of a smaller file); false when it
-// cannot be opened or read.
+// The file's first maxBytes bytes (all of a smaller file), without a leading
+// UTF-8 byte-order mark; false when it cannot be opened or read, is no
+// regular file or is larger than MaxFileBytes.
 bool ReadTextFile(const std::string& path, std::string& text, size_t maxBytes);
 
 // ---- Options file -----------------------------------------------------------
@@ -384,9 +385,10 @@ constexpr uint64_t MaxFileBytes = uint64_t(64) << 20;
 
 enum class ReadStatus {
     Ok,
-    CannotOpen,   // the file cannot be opened, or is no plain file
+    CannotOpen,   // the file cannot be opened, or is no plain file (Reason tells why)
     TooLarge,     // larger than MaxFileBytes (Size tells how large)
-    NoPoints,     // no "Spectr:" line, or fewer than 2 point lines after it
+    NoPoints,     // no "Spectr:" line (Reason: "empty", "not text", "no Spectr: line"),
+                  // or fewer than 2 point lines after it
     BadPointLine, // a point line does not hold numbers (Line tells which)
     Refused,      // a spectrometer file Kivo cannot use (Reason tells why)
     Failed,       // no fault of the file: the reading failed (Reason holds FailureWords)
@@ -397,7 +399,7 @@ struct ReadResult {
     int Line = 0;           // 1-based line of the file at fault (BadPointLine)
     bool Truncated = false; // more than MaxPoints point lines: the first ones kept
     uint64_t Size = 0;      // bytes of a file refused as TooLarge
-    std::string Reason;     // why a file was Refused or Failed, as the mode line says it
+    std::string Reason;     // why a file was refused or Failed, as the mode line says it
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).
@@ -499,10 +501,13 @@ constexpr int MaxColumns = 20; // fields kept of a row
 // A data line: its first character that is not a blank or tab lies within
 // its first 19 characters and is a digit.
 bool IsDataLine(std::string_view line);
-// Splits a row at blanks and tabs into at most maxFields values: a field
-// starting with "," or ";" is missing (1E7), a decimal comma reads as a
-// point. bad is set (and the count so far returned) at a field that is no
-// number.
+// Splits a row at blanks and tabs into at most maxFields values: a run of
+// blanks is one separator, but each tab is one of its own, so two tabs
+// enclose an empty field; blanks and tabs before the first field and after
+// the last are no fields. An empty field, or one starting with "," or ";",
+// is missing (1E7); a decimal comma reads as a point. bad is set (and the
+// count so far returned) at a field that is no number or is beyond the
+// float range the points are kept in.
 int SplitColumns(std::string_view line, double* values, int maxFields, bool& bad);
 // 1 when more than 95 % of the a values rise from their predecessor (the
 // steps divided by a), -1 when fewer than 5 % do, 0 otherwise.
@@ -516,14 +521,22 @@ struct ColumnSpectrum {
 struct ColumnImport {
     ColumnStatus Status = ColumnStatus::Ok;
     int Line = 0;            // the line of a bad field
+    std::string Reason;      // why a file that cannot be opened or has no data line is refused
     bool Truncated = false;  // rows past MaxPoints were not read
     bool SlotsShort = false; // spectra past maxSpectra were not formed
     uint64_t Size = 0;       // of a file refused as too large
+    int LeftOut = 0;         // rows left out for a missing value or a short row
+    int FirstLeftOut = 0;    // the first line of those
     std::vector<ColumnSpectrum> Spectra;
 };
 // The spectra of a column text (at most maxSpectra): header lines skipped,
-// missing values dropped, a falling first column turned round, each rising
-// column a new field axis for the columns after it.
+// a falling first column turned round, each rising column a new field axis
+// for the columns after it. A row with a missing value, or with fewer values
+// than a later row, is left out whole (counted, with its line); a column
+// that ends early makes the spectra of its group shorter, each spectrum
+// having the rows both its columns hold. A text of binary data or UTF-16 is
+// NoDataLine with the Reason "not text", an empty one "empty", one without a
+// data line "no data line".
 ColumnImport ImportColumnText(std::string_view text, int maxSpectra);
 ColumnImport ImportColumnFile(const std::string& path, int maxSpectra);
 
@@ -549,6 +562,9 @@ std::string SpectrumFileName(std::string_view path, int kind, int columnSpectrum
 // read.Path, the data into read.DataPath, a BES3T axis file into
 // read.AxisPath. read.Kind must be KindBes3t or KindEsp.
 void SpectrometerPairPaths(std::string chosen, SpectrumRead& read);
+// A file of a selection made ready for ReadSpectrum: its path, its kind from
+// its name and, for a spectrometer pair, the pair's files beside it.
+void PrepareSpectrumRead(const std::string& path, SpectrumRead& read);
 // The positions of a selection that name a spectrum each: of the files of
 // one spectrometer pair only the first is kept.
 std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
@@ -558,6 +574,8 @@ std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
 std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints);
 // A file of more than MaxPoints points, of which the first were read.
 std::string TruncatedNotice(std::string_view shortName);
+// A column file of which rows rows were left out, the first on firstLine.
+std::string LeftOutNotice(std::string_view shortName, int rows, int firstLine);
 // A save that failed, with the writer's reason.
 std::string SaveRefusal(std::string_view shortName, std::string_view error);
 // The words of a failure that is no fault of the file: "out of memory" for

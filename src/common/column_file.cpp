@@ -1,10 +1,11 @@
 // Column text files (.dat, .asc): header lines, then rows of numbers; each
 // rising column is a field axis for the signal columns after it.
 #include "TYPEKIVO1_3.h"
+#include "input_file.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <cfloat>
+#include <cmath>
 
 namespace kivo {
 
@@ -44,25 +45,30 @@ int SplitColumns(std::string_view line, double* values, int maxFields, bool& bad
     bad = false;
     int count = 0;
     size_t i = 0;
+    while (i < line.size() && IsSeparator(line[i])) ++i; // indentation
     while (i < line.size()) {
-        while (i < line.size() && IsSeparator(line[i])) ++i;
-        if (i == line.size()) break;
         size_t end = i;
         while (end < line.size() && !IsSeparator(line[end])) ++end;
         const std::string_view field = line.substr(i, end - i);
-        i = end;
+        // A run of blanks is one separator; every tab after the first in a
+        // run closes an empty field, as a spreadsheet writes an empty cell.
+        int tabs = 0;
+        for (i = end; i < line.size() && IsSeparator(line[i]); ++i) tabs += line[i] == '\t';
+        const int empty = i == line.size() ? 0 : std::max(tabs - 1, 0); // none at the end
         if (count == maxFields) continue; // fields past the limit are not kept
         double v = Missing;
-        if (field.front() != ',' && field.front() != ';') {
+        if (!field.empty() && field.front() != ',' && field.front() != ';') {
             // A decimal comma, as regional settings write it, reads as a point.
             std::string number(field);
             std::replace(number.begin(), number.end(), ',', '.');
-            if (!ReadNumber(number, v)) {
+            // Points are kept as floats: a value beyond them is no value.
+            if (!ReadNumber(number, v) || !(std::fabs(v) <= FLT_MAX)) {
                 bad = true;
                 return count;
             }
         }
         values[count++] = v;
+        for (int e = 0; e < empty && count < maxFields; ++e) values[count++] = Missing;
     }
     return count;
 }
@@ -75,62 +81,97 @@ int ColumnTrend(const std::vector<float>& v, int a) {
     return share > 0.95 ? 1 : share < 0.05 ? -1 : 0;
 }
 
+namespace {
+
+// The rows of a column file gathered into columns. A row is kept only when
+// it holds a value for every column that goes on after it: a short row
+// between longer ones, or one with a missing value, would put its values in
+// other rows' places, and is left out whole. Rows that get shorter towards
+// the end are kept, each for the columns it holds: a column that ends early
+// is a shorter column. So column c always holds kept rows 1, 2, ... in order.
+class RowGatherer {
+public:
+    explicit RowGatherer(int columns) : columns_(size_t(columns)) {}
+
+    int Kept() const { return int(columns_[0].size()); }
+    // A row of count values (count >= 1) from the given line.
+    void Add(const double* row, int count, int line) {
+        // Kept rows that hold fewer columns than this one were short rows
+        // in the middle; they are the latest kept rows, so their values are
+        // the last of each column.
+        while (!shorter_.empty() && shorter_.back().Count < count) {
+            for (int c = 0; c < shorter_.back().Count; ++c) columns_[size_t(c)].pop_back();
+            LeaveOut(shorter_.back().Line);
+            shorter_.pop_back();
+        }
+        if (std::find(row, row + count, Missing) != row + count) return LeaveOut(line);
+        for (int c = 0; c < count; ++c) columns_[size_t(c)].push_back(float(row[c]));
+        if (count < int(columns_.size())) shorter_.push_back({count, line});
+    }
+    std::vector<std::vector<float>>& Columns() { return columns_; }
+    int LeftOut() const { return leftOut_; }
+    int FirstLeftOut() const { return firstLeftOut_; }
+
+private:
+    void LeaveOut(int line) {
+        ++leftOut_;
+        if (firstLeftOut_ == 0 || line < firstLeftOut_) firstLeftOut_ = line;
+    }
+    struct Short {
+        int Count, Line;
+    };
+    std::vector<std::vector<float>> columns_;
+    std::vector<Short> shorter_; // kept rows short of the columns, fewer and fewer values
+    int leftOut_ = 0, firstLeftOut_ = 0;
+};
+
+} // namespace
+
 ColumnImport ImportColumnText(std::string_view text, int maxSpectra) {
     ColumnImport result;
+    // Binary data or UTF-16 is no column file, whatever line of it fails.
+    auto refuse = [&](ColumnStatus status, int line, std::string_view reason) {
+        const std::string_view notText = EmptyOrNotText(text);
+        result.Status = notText.empty() ? status : ColumnStatus::NoDataLine;
+        result.Line = notText.empty() ? line : 0;
+        result.Reason = notText.empty() ? reason : notText;
+        return result;
+    };
     const std::vector<std::string_view> lines = SplitLines(text);
     size_t first = 0;
     while (first < lines.size() && !IsDataLine(lines[first])) ++first;
-    if (first == lines.size()) {
-        result.Status = ColumnStatus::NoDataLine;
-        return result;
-    }
+    if (first == lines.size()) return refuse(ColumnStatus::NoDataLine, 0, "no data line");
     double row[MaxColumns];
     bool bad = false;
     const int n = SplitColumns(lines[first], row, MaxColumns, bad);
-    if (bad) {
-        result.Status = ColumnStatus::BadField;
-        result.Line = int(first) + 1;
-        return result;
-    }
-    std::vector<std::vector<float>> columns(static_cast<size_t>(n));
-    std::vector<int> counts(static_cast<size_t>(n), 0);
-    int rows = 0, lastComplete = 0;
+    if (bad) return refuse(ColumnStatus::BadField, int(first) + 1, "");
+    RowGatherer rows(n);
     for (size_t l = first; l < lines.size(); ++l) {
         const int m = SplitColumns(lines[l], row, n, bad);
-        if (bad) {
-            result.Status = ColumnStatus::BadField;
-            result.Line = int(l) + 1;
-            return result;
-        }
-        if (m == 0) continue; // a blank line is no row of zeros
-        if (rows == MaxPoints) {
+        if (bad) return refuse(ColumnStatus::BadField, int(l) + 1, "");
+        if (m == 0) continue; // a blank line is no row
+        if (rows.Kept() == MaxPoints) {
             result.Truncated = true;
             break;
         }
-        ++rows;
-        for (int c = 0; c < n; ++c) columns[size_t(c)].push_back(c < m ? float(row[c]) : 0.0f);
-        // Columns of the last row that it holds count to it; the others to
-        // the last row that held every column.
-        if (m == n) lastComplete = rows;
-        for (int c = 0; c < n; ++c) counts[size_t(c)] = c < m ? rows : lastComplete;
+        rows.Add(row, m, int(l) + 1);
     }
-    for (int c = 0; c < n; ++c) {
-        std::vector<float>& col = columns[size_t(c)];
-        col.resize(size_t(counts[size_t(c)]));
-        col.erase(std::remove(col.begin(), col.end(), float(Missing)), col.end());
-        counts[size_t(c)] = int(col.size());
-    }
+    result.LeftOut = rows.LeftOut();
+    result.FirstLeftOut = rows.FirstLeftOut();
     if (n < 2) {
         result.Status = ColumnStatus::SingleColumn;
         return result;
     }
-    if (ColumnTrend(columns[0], counts[0]) < 0)
+    std::vector<std::vector<float>>& columns = rows.Columns();
+    auto count = [&columns](int c) { return int(columns[size_t(c)].size()); };
+    const bool turned = ColumnTrend(columns[0], count(0)) < 0;
+    if (turned)
         for (std::vector<float>& col : columns) std::reverse(col.begin(), col.end());
 
     // Groups: an X column and the signal columns up to the next rising one.
     int x = 0;
     for (int c = 1; c < n; ++c) {
-        if (c > x + 1 && ColumnTrend(columns[size_t(c)], counts[size_t(c)]) > 0) {
+        if (c > x + 1 && ColumnTrend(columns[size_t(c)], count(c)) > 0) {
             x = c;
             continue;
         }
@@ -140,12 +181,16 @@ ColumnImport ImportColumnText(std::string_view text, int maxSpectra) {
         }
         ColumnSpectrum s;
         s.Column = c + 1;
-        // Every spectrum of a group has its X column's count of points.
-        const size_t points = size_t(counts[size_t(x)]);
-        s.X.assign(columns[size_t(x)].begin(), columns[size_t(x)].begin() + std::ptrdiff_t(points));
-        const std::vector<float>& y = columns[size_t(c)];
-        s.Y.assign(y.begin(), y.begin() + std::ptrdiff_t(std::min(points, y.size())));
-        s.Y.resize(points, 0.0f);
+        // The rows both columns hold: the first ones, at the end of a
+        // column turned round.
+        const size_t points = size_t(std::min(count(x), count(c)));
+        auto rowsOf = [&](int col, std::vector<float>& out) {
+            const std::vector<float>& v = columns[size_t(col)];
+            const auto from = turned ? v.end() - std::ptrdiff_t(points) : v.begin();
+            out.assign(from, from + std::ptrdiff_t(points));
+        };
+        rowsOf(x, s.X);
+        rowsOf(c, s.Y);
         result.Spectra.push_back(std::move(s));
     }
     return result;
@@ -155,16 +200,14 @@ ColumnImport ImportColumnFile(const std::string& path, int maxSpectra) {
     ColumnImport result;
     // Twenty columns of 15000 rows fill a few megabytes: a larger file is no
     // spectrum file and is not read at all.
-    std::error_code error;
-    const uint64_t size = std::filesystem::file_size(path, error);
-    if (!error && size > MaxFileBytes) {
-        result.Status = ColumnStatus::TooLarge;
-        result.Size = size;
-        return result;
-    }
-    std::string text;
-    if (!ReadTextFile(path, text, size_t(MaxFileBytes))) {
-        result.Status = ColumnStatus::CannotOpen;
+    std::string buffer;
+    std::string_view text;
+    ReadResult r;
+    if (!ReadText(path, MaxFileBytes, buffer, text, r)) {
+        result.Status =
+            r.Status == ReadStatus::TooLarge ? ColumnStatus::TooLarge : ColumnStatus::CannotOpen;
+        result.Size = r.Size;
+        result.Reason = std::move(r.Reason);
         return result;
     }
     return ImportColumnText(text, maxSpectra);

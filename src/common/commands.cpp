@@ -30,7 +30,9 @@ std::string Upper(std::string_view s) {
 }
 
 // The file beside path with the same name and the given ending, whatever the
-// case of the ending; the name with the ending as given when there is none.
+// case of the ending. When there is none: path itself when it has that
+// ending (so a missing file is named as it was given), else the name with
+// the ending as given here.
 std::string Partner(const std::string& path, std::string_view ending) {
     namespace fs = std::filesystem;
     const std::string_view name = FileNameOf(path);
@@ -52,7 +54,9 @@ std::string Partner(const std::string& path, std::string_view ending) {
             it->is_regular_file(ec) && (found.empty() || other < found))
             found = std::move(other);
     }
-    return dir + (found.empty() ? stem + std::string(ending) : found);
+    if (!found.empty()) return dir + found;
+    if (name.size() >= 4 && Lower(name.substr(name.size() - 4)) == wanted) return path;
+    return dir + stem + std::string(ending);
 }
 
 bool IsSpectrometerKind(int kind) {
@@ -89,6 +93,12 @@ void SpectrometerPairPaths(std::string chosen, SpectrumRead& read) {
         read.Path = Partner(chosen, ".par");
         read.DataPath = Partner(chosen, ".spc");
     }
+}
+
+void PrepareSpectrumRead(const std::string& path, SpectrumRead& read) {
+    read.Path = path;
+    read.Kind = FileKindOf(FileNameOf(path));
+    if (IsSpectrometerKind(read.Kind)) SpectrometerPairPaths(path, read);
 }
 
 std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths) {
@@ -135,6 +145,14 @@ std::string TruncatedNotice(std::string_view shortName) {
            " points; the first " + most + " are read ";
 }
 
+std::string LeftOutNotice(std::string_view shortName, int rows, int firstLine) {
+    const std::string line = std::to_string(firstLine);
+    return std::string(Named) + std::string(shortName) + " has " + std::to_string(rows) +
+           (rows == 1 ? " row with missing values, left out: line " + line
+                      : " rows with missing values, left out; the first is line " + line) +
+           " ";
+}
+
 std::string SaveRefusal(std::string_view shortName, std::string_view error) {
     return std::string(Named) + std::string(shortName) + " is not saved: " + std::string(error) +
            " ";
@@ -154,7 +172,7 @@ std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
     case ColumnStatus::TooLarge:
         return TooLarge(named, c.Size);
     default:
-        return named + " is not prepared properly ";
+        return named + " is not prepared properly " + c.Reason + " ";
     }
 }
 
@@ -167,6 +185,8 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
     out.Refusal = ColumnRefusal(shortName, import);
     if (!out.Refusal.empty()) return out;
     if (import.Truncated) out.Notices.push_back(TruncatedNotice(shortName));
+    if (import.LeftOut > 0)
+        out.Notices.push_back(LeftOutNotice(shortName, import.LeftOut, import.FirstLeftOut));
     if (import.SlotsShort) out.Notices.push_back("  number of spec. is limited 20;");
     out.Spectra.reserve(import.Spectra.size());
     int n = 0;

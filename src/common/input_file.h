@@ -6,11 +6,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kivo {
 
-// A plain file opened for reading. Not blocking: a pipe under a spectrum's
-// name must not hang the read.
+// A plain file opened for reading. Its kind is looked at before it is
+// opened, and the open does not block: a pipe or a device under a
+// spectrum's name is refused, never waited on.
 class InputFile {
 public:
     explicit InputFile(const std::string& path);
@@ -19,7 +21,10 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     bool Opened() const { return fd_ >= 0; }
-    int Error() const { return error_; } // errno of a failed open
+    // Why a file was not opened, as a refusal says it: "not found",
+    // "permission denied", "is a directory", "not a regular file", or the
+    // system's words for a rarer error.
+    std::string Failure() const;
     uint64_t Size() const { return size_; }
     // Reads from the start into buffer until the end of the file or until
     // limit + 1 bytes (so a file that grew past limit is told). used gets the
@@ -28,14 +33,27 @@ public:
 
 private:
     int fd_ = -1;
-    int error_ = 0;
+    int error_ = 0; // errno of a failed look or open; NotRegular for a pipe, device, socket
     uint64_t size_ = 0;
+    static constexpr int NotRegular = -1;
 };
 
 // Read, with the outcome in r: CannotOpen on a read error, TooLarge (with
 // the bytes seen) for a file past MaxFileBytes; true when the bytes may be
 // used.
 bool ReadCapped(InputFile& file, std::string& buffer, uint64_t limit, size_t& used, ReadResult& r);
+
+// Every text file Kivo reads comes through here: its first limit bytes
+// into buffer, text viewing them without a leading UTF-8 byte-order mark.
+// A file that cannot be opened is CannotOpen with InputFile::Failure as the
+// reason, one larger than MaxFileBytes TooLarge; true when text may be used.
+bool ReadText(const std::string& path, uint64_t limit, std::string& buffer, std::string_view& text,
+              ReadResult& r);
+
+// Why a text in which a reader found nothing to read holds nothing: "empty",
+// "not text" (a NUL byte or a UTF-16 byte-order mark: binary data, UTF-16
+// or UTF-32), or "" for a text that simply lacks it.
+std::string_view EmptyOrNotText(std::string_view text);
 
 // The end of every read: a spectrum recorded with a falling field (more than
 // nine tenths of its steps going down) is turned round, and count, the point

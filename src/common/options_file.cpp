@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <type_traits>
 
 namespace kivo {
@@ -160,18 +158,6 @@ std::vector<std::string_view> TextLines(std::string_view text, size_t maxLines) 
         lines.push_back(line);
     }
     return lines;
-}
-
-bool ReadTextFile(const std::string& path, std::string& text, size_t maxBytes) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    const uintmax_t size = std::filesystem::file_size(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    if (ec || !in) return false;
-    text.resize(size_t(std::min<uintmax_t>(size, maxBytes)));
-    in.read(text.data(), std::streamsize(text.size()));
-    text.resize(size_t(in.gcount()));
-    return !in.bad();
 }
 
 OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o) {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -36,14 +36,24 @@ public:
         for (std::string_view k : keys) items_.push_back({k, std::nullopt});
     }
     // The first value of a key counts.
-    void Offer(std::string_view key, std::string_view value) {
-        for (auto& [name, v] : items_)
-            if (name == key && !v) v.emplace(value);
+    void Offer(std::string_view key, std::string_view value, int line) {
+        for (Item& item : items_)
+            if (item.Key == key && !item.Value) {
+                item.Value.emplace(value);
+                item.Line = line;
+            }
     }
     const std::string* Text(std::string_view key) const {
-        for (const auto& [name, v] : items_)
-            if (name == key && v) return &*v;
+        for (const Item& item : items_)
+            if (item.Key == key && item.Value) return &*item.Value;
         return nullptr;
+    }
+    // The line of the file the key's value stands on (its first line when
+    // it was continued); 0 when the key is not there.
+    int Line(std::string_view key) const {
+        for (const Item& item : items_)
+            if (item.Key == key && item.Value) return item.Line;
+        return 0;
     }
     bool Number(std::string_view key, double& value) const {
         const std::string* t = Text(key);
@@ -51,7 +61,12 @@ public:
     }
 
 private:
-    std::vector<std::pair<std::string_view, std::optional<std::string>>> items_;
+    struct Item {
+        std::string_view Key;
+        std::optional<std::string> Value;
+        int Line = 0;
+    };
+    std::vector<Item> items_;
 };
 
 // "KEY value" lines. In a BES3T descriptor "#" starts a layer line and "*" a
@@ -59,15 +74,18 @@ private:
 void ReadEntries(std::string_view text, bool bes3t, Entries& entries) {
     std::string joined;
     bool continued = false;
+    int number = 0, first = 0; // of the line read and of the entry's first line
     while (!text.empty()) {
         const size_t lineEnd = std::min(text.find('\n'), text.size());
         std::string_view line = text.substr(0, lineEnd);
         text.remove_prefix(std::min(lineEnd + 1, text.size()));
+        ++number;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!continued) {
             line = Trim(line);
             if (line.empty() || (bes3t && (line.front() == '#' || line.front() == '*'))) continue;
             joined.clear();
+            first = number;
         }
         const std::string_view body = Trim(line);
         continued = bes3t && !body.empty() && body.back() == '\\';
@@ -83,7 +101,7 @@ void ReadEntries(std::string_view text, bool bes3t, Entries& entries) {
         if (bes3t && value.size() >= 2 && (value.front() == '\'' || value.front() == '"') &&
             value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        entries.Offer(entry.substr(0, end), value);
+        entries.Offer(entry.substr(0, end), value, first);
     }
 }
 
@@ -196,6 +214,25 @@ std::string Conditions(const Entries& e, std::string_view freqKey, double toGHz,
     return out;
 }
 
+// The ends of a linear field axis in gauss, from the values of its first
+// and its width key (first the first key's own value in gauss). Every point
+// is kept as a float: an end beyond the float range is refused with the line
+// of the key that put it there.
+bool TakeAxis(SpectrometerHeader& h, const Entries& e, std::string_view firstKey,
+              std::string_view widthKey, double first, double from, double to) {
+    auto fits = [](double v) { return std::fabs(v) <= FLT_MAX; };
+    if (fits(from) && fits(to)) {
+        h.FieldFirst = from;
+        h.FieldLast = to;
+        return true;
+    }
+    const std::string_view key = fits(first) ? widthKey : firstKey;
+    h.Result.Line = e.Line(key);
+    Refuse(h, "line " + std::to_string(h.Result.Line) + ": " + std::string(key) + " " +
+                  Cut(*e.Text(key)) + " is beyond the float range");
+    return false;
+}
+
 // The point count both formats begin with: known, at least 2, at most MaxPoints.
 bool TakePoints(SpectrometerHeader& h, const Entries& e, std::string_view key) {
     double n = 0;
@@ -222,18 +259,14 @@ std::string FileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The first limit bytes of a file into a buffer of the calling thread; a
-// file shorter than need bytes is refused before it is read, and a missing
-// one by its name.
+// The first limit bytes of a data file into a buffer of the calling thread;
+// a file shorter than need bytes is refused before it is read, and one that
+// cannot be opened by its name and why ("s.DTA not found").
 ReadResult ReadPart(const std::string& path, uint64_t need, uint64_t limit, std::string& buffer,
                     std::string_view& bytes) {
     InputFile file(path);
     ReadResult r;
-    if (!file.Opened()) {
-        if (file.Error() == ENOENT) return Refusal(FileName(path) + " not found");
-        r.Status = ReadStatus::CannotOpen;
-        return r;
-    }
+    if (!file.Opened()) return Refusal(FileName(path) + " " + file.Failure());
     if (file.Size() > MaxFileBytes) {
         r.Status = ReadStatus::TooLarge;
         r.Size = file.Size();
@@ -312,8 +345,9 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
         double first = 0, width = 0;
         if (!e.Number("XMIN", first) || !e.Number("XWID", width))
             return Refuse(h, "no field axis"), h;
-        h.FieldFirst = first * h.FieldScale;
-        h.FieldLast = (first + width) * h.FieldScale;
+        if (!TakeAxis(h, e, "XMIN", "XWID", first * h.FieldScale, first * h.FieldScale,
+                      (first + width) * h.FieldScale))
+            return h;
     } else {
         return Refuse(h, "axis type '" + Cut(type) + "' unknown"), h;
     }
@@ -349,11 +383,9 @@ SpectrometerHeader ReadEspParameters(std::string_view text) {
     h.PointBytes = 4;
     double first = 0, width = 0;
     if (e.Number("GST", first) && e.Number("GSI", width)) {
-        h.FieldFirst = first;
-        h.FieldLast = first + width;
+        if (!TakeAxis(h, e, "GST", "GSI", first, first, first + width)) return h;
     } else if (e.Number("HCF", first) && e.Number("HSW", width)) {
-        h.FieldFirst = first - width / 2;
-        h.FieldLast = first + width / 2;
+        if (!TakeAxis(h, e, "HCF", "HSW", first, first - width / 2, first + width / 2)) return h;
     } else {
         return Refuse(h, "no field axis"), h;
     }
@@ -394,6 +426,9 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
     for (int k = 0; k < n; ++k)
         if (!std::isfinite(x[k]) || !std::isfinite(y[k]))
             return Refusal("no number at point " + std::to_string(k + 1));
+    // A width of 0, or an axis file of one field: no spectrum to draw.
+    const ValueBounds field = BoundsOf(x, n);
+    if (field.Lo == field.Hi) return Refusal("no field axis");
     p = h.Params;
     FinishPoints(p, x, y, n);
     const double sweep = double(x[n - 1]) - double(x[0]);
@@ -410,11 +445,25 @@ ReadResult ReadSpectrometerFiles(int kind, const std::string& headerPath,
     // MaxPoints complex doubles.
     thread_local std::string headerBuffer, dataBuffer, axisBuffer;
     std::string_view text, data, axis;
-    ReadResult r = ReadPart(headerPath, 0, MaxFileBytes, headerBuffer, text);
-    if (r.Status != ReadStatus::Ok) return r;
+    ReadResult r;
+    if (!ReadText(headerPath, MaxFileBytes, headerBuffer, text, r)) {
+        if (r.Status == ReadStatus::CannotOpen)
+            return Refusal(FileName(headerPath) + " " + r.Reason);
+        return r;
+    }
     const SpectrometerHeader h =
         kind == KindBes3t ? ReadBes3tDescriptor(text) : ReadEspParameters(text);
-    if (h.Result.Status != ReadStatus::Ok) return h.Result;
+    if (h.Result.Status != ReadStatus::Ok) {
+        // Which file of the pair is at fault: the header's line, or a header
+        // that is no text at all.
+        ReadResult refused = h.Result;
+        const std::string_view notText = EmptyOrNotText(text);
+        if (refused.Line > 0)
+            refused.Reason = FileName(headerPath) + " " + refused.Reason;
+        else if (!notText.empty())
+            refused.Reason = FileName(headerPath) + " " + std::string(notText);
+        return refused;
+    }
     r = ReadPart(dataPath, h.DataBytes(), h.DataBytes(), dataBuffer, data);
     if (r.Status != ReadStatus::Ok) return r;
     if (h.AxisInFile) {

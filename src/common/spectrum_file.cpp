@@ -252,6 +252,8 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
     while (!marker && lines.Next(line)) marker = line == kMarker;
     if (!marker) {
         r.Status = ReadStatus::NoPoints;
+        r.Reason = EmptyOrNotText(text);
+        if (r.Reason.empty()) r.Reason = "no Spectr: line";
         return r;
     }
 
@@ -297,56 +299,6 @@ void FinishPoints(ParamSpec& p, float* x, float* y, int count) {
     p.Amplitude = RangeExtrema(x, y, 1, count).Amplitude;
 }
 
-InputFile::InputFile(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd_ < 0) {
-        error_ = errno;
-        return;
-    }
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(fd_);
-        fd_ = -1;
-        return;
-    }
-    size_ = uint64_t(st.st_size);
-}
-
-InputFile::~InputFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool ReadCapped(InputFile& file, std::string& buffer, uint64_t limit, size_t& used, ReadResult& r) {
-    if (!file.Read(buffer, limit, used)) {
-        r.Status = ReadStatus::CannotOpen;
-        return false;
-    }
-    if (used > MaxFileBytes) {
-        r.Status = ReadStatus::TooLarge;
-        r.Size = used;
-        return false;
-    }
-    return true;
-}
-
-bool InputFile::Read(std::string& buffer, uint64_t limit, size_t& used) {
-    used = 0;
-    const size_t cap = size_t(limit) + 1;
-    // One byte more than the file tells a file that grows while it is read.
-    if (buffer.size() < std::min<size_t>(size_t(size_) + 1, cap))
-        buffer.resize(std::min<size_t>(size_t(size_) + 1, cap));
-    for (;;) {
-        if (used == cap) return true;
-        if (used == buffer.size()) buffer.resize(std::min<size_t>(used * 2, cap));
-        const size_t room = std::min(buffer.size(), cap) - used;
-        const ssize_t n = ::read(fd_, buffer.data() + used, room);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return n == 0;
-        used += size_t(n);
-    }
-}
-
 ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
                             PointBuffer& Y) {
     ReadResult r;
@@ -355,17 +307,6 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
         r.Status = ReadStatus::NoPoints;
         return r;
     }
-    InputFile file(path);
-    if (!file.Opened()) {
-        r.Status = ReadStatus::CannotOpen;
-        return r;
-    }
-    if (file.Size() > MaxFileBytes) {
-        r.Status = ReadStatus::TooLarge;
-        r.Size = file.Size();
-        return r;
-    }
-
     // One buffer per thread, sized from the file, kept between calls while
     // it is no larger than a spectrum needs: a series of files then costs no
     // allocation, and a big file's memory goes back at once.
@@ -376,11 +317,11 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
             if (buffer.size() > kKeep) std::string().swap(buffer);
         }
     } release;
-    size_t used = 0;
-    if (!ReadCapped(file, buffer, MaxFileBytes, used, r)) return r;
+    std::string_view text;
+    if (!ReadText(path, MaxFileBytes, buffer, text, r)) return r;
     if (!X.Allocated()) X.Allocate();
     if (!Y.Allocated()) Y.Allocate();
-    return ReadSpectrumText({buffer.data(), used}, kind, p, X.Data(), Y.Data());
+    return ReadSpectrumText(text, kind, p, X.Data(), Y.Data());
 }
 
 void ReadSpectrum(SpectrumRead& f) {

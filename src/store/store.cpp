@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -16,12 +18,41 @@
 
 namespace {
 
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+// The entry of directory dir ("" for the working directory) that Qt shows
+// as name, when there is exactly one; else name in the local encoding.
+std::string EntryShownAs(const std::string& dir, const QString& name) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string found;
+    int matches = 0;
+    for (fs::directory_iterator it(dir.empty() ? "." : dir, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string entry = it->path().filename().string();
+        if (QFile::decodeName(QByteArray::fromStdString(entry)) == name && ++matches == 1)
+            found = std::move(entry);
+    }
+    return matches == 1 ? found : QFile::encodeName(name).toStdString();
 }
 
-bool IsSpectrometerKind(int kind) {
-    return kind == kivo::KindBes3t || kind == kivo::KindEsp;
+// The path of a file as the file system holds it. Qt shows a name that is
+// not UTF-8 with U+FFFD for its stray bytes, which QFile::encodeName cannot
+// give back: each such part of the path is found among its directory's
+// entries.
+std::string LocalPath(const QString& path) {
+    std::string bytes = QFile::encodeName(path).toStdString();
+    std::error_code ec;
+    if (!path.contains(QChar::ReplacementCharacter) ||
+        std::filesystem::exists(std::filesystem::symlink_status(bytes, ec)))
+        return bytes;
+    bytes.clear();
+    const QStringList parts = path.split(QLatin1Char('/'));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0) bytes += '/';
+        const QString& part = parts.at(i);
+        bytes += part.contains(QChar::ReplacementCharacter) ? EntryShownAs(bytes, part)
+                                                            : QFile::encodeName(part).toStdString();
+    }
+    return bytes;
 }
 
 // The selection with each spectrometer pair once: its two files chosen
@@ -201,7 +232,8 @@ void TForm1::ReadChosen(const QStringList& files) {
 QStringList TForm1::ChooseSpectrumFiles() {
     const bool chosen = OpenDialog1.Execute(this);
     FocusCurrentFrame();
-    if (!chosen || !QFileInfo::exists(OpenDialog1.FileName)) {
+    std::error_code ec;
+    if (!chosen || !std::filesystem::exists(LocalPath(OpenDialog1.FileName), ec)) {
         SetModeLine(QStringLiteral("    FileSpectrum  is not found "));
         // A comparison read that was given up must not make the next read add.
         AddMode = false;
@@ -213,11 +245,8 @@ QStringList TForm1::ChooseSpectrumFiles() {
 std::vector<kivo::SpectrumRead> TForm1::ReadSpectra(const QStringList& files, int count) {
     // The files are read together; the slots are filled in the selection's order.
     std::vector<kivo::SpectrumRead> reads(size_t(std::max(count, 0)));
-    for (size_t f = 0; f < reads.size(); ++f) {
-        reads[f].Path = LocalPath(files.at(qsizetype(f)));
-        reads[f].Kind = kivo::FileKindOf(LocalPath(QFileInfo(files.at(qsizetype(f))).fileName()));
-        if (IsSpectrometerKind(reads[f].Kind)) kivo::SpectrometerPairPaths(reads[f].Path, reads[f]);
-    }
+    for (size_t f = 0; f < reads.size(); ++f)
+        kivo::PrepareSpectrumRead(LocalPath(files.at(qsizetype(f))), reads[f]);
     kivo::ReadSpectrumFiles(reads);
     return reads;
 }

@@ -5,12 +5,18 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <new>
 #include <stdexcept>
 
 #include "batch.h"
 #include "harness.h"
+#include "spectrometer_writer.h"
 
 namespace {
 
@@ -187,8 +193,9 @@ TEST_F(BatchTest, RefusedFilesGetTheirRowInOrderAndNoOutput) {
     ASSERT_EQ(one.Lines.size(), files.size() + 1);
     for (int i = 0; i < files.size(); ++i)
         EXPECT_TRUE(one.Lines[i + 1].startsWith(files[i] + ",")) << one.Lines[i + 1].toStdString();
-    EXPECT_TRUE(one.Lines[6].endsWith(",,,,,,,,,,,FileSpectrum missing is not prepared properly"));
-    EXPECT_TRUE(one.Lines[8].endsWith(",FileSpectrum s7 is not prepared properly"));
+    EXPECT_TRUE(one.Lines[6].endsWith(
+        ",,,,,,,,,,,FileSpectrum missing is not prepared properly not found"));
+    EXPECT_TRUE(one.Lines[8].endsWith(",FileSpectrum s7 is not prepared properly no Spectr: line"));
     EXPECT_TRUE(
         one.Lines[10].endsWith(",FileSpectrum single has a single column: no spectrum in it"));
     QStringList written = QDir(Path("out")).entryList(QDir::Files, QDir::Name);
@@ -289,6 +296,104 @@ TEST_F(BatchTest, UsageErrorsHelpAndVersion) {
     const BatchRun version = Batch({"--version"});
     EXPECT_EQ(version.Exit, 0);
     EXPECT_EQ(version.Lines, QStringList{"kivo-batch 1.3"});
+}
+
+// Every number of a row reads back, as a double, as the double nearest to
+// what the window holds: a sum held in extended precision is not printed
+// with digits that round to another double.
+TEST(BatchCsv, NumbersReadBackAsTheWindowsValues) {
+    kivo::batch::Row row;
+    row.File = "s.esr";
+    row.Done = true;
+    row.Status = "ok";
+    row.Params.NumPoints = 3;
+    row.FieldFrom = 3300.2f;
+    row.FieldTo = 3399.9f;
+    // The first prints to 17 digits as 69888197826.183205, which reads
+    // back as ...183212, not as its own double ...183197.
+    const long double sums[] = {
+        69888197826.18320450186729L, -1.0L / 3, 2.5e-300L, 1e308L, 0.1L, 1.725e19L / 7};
+    kivo::ParamSpec& p = row.Params;
+    long double* fields[] = {&p.SumLeft1,  &p.SumRight1,   &p.SumLeft2,
+                             &p.SumRight2, &p.DblIntegral, &p.NumParticles};
+    for (size_t k = 0; k < 6; ++k) *fields[k] = sums[k];
+    const QStringList cells =
+        QString::fromStdString(kivo::batch::CsvLine(row)).trimmed().split(QLatin1Char(','));
+    ASSERT_EQ(cells.size(), 13);
+    EXPECT_EQ(std::strtod(cells[3].toLatin1().constData(), nullptr), double(row.FieldFrom));
+    EXPECT_EQ(std::strtod(cells[4].toLatin1().constData(), nullptr), double(row.FieldTo));
+    for (size_t k = 0; k < 6; ++k) {
+        const QByteArray cell = cells[int(k) + 5].toLatin1();
+        EXPECT_EQ(std::strtod(cell.constData(), nullptr), double(sums[k])) << cell.constData();
+        EXPECT_LE(cell.size(), 24) << cell.constData(); // the shortest such text
+    }
+}
+
+// A value that does not fit a float refuses its file, naming the line, and a
+// result beyond a double refuses its spectrum: no row that says "ok" holds
+// inf or nan, and the run ends with the status of a refusal.
+TEST_F(BatchTest, NoRowIsOkWithANumberThatIsNotFinite) {
+    std::string big;
+    for (int k = 0; k < 12; ++k)
+        big += std::to_string(3200 + k) + " " + (k == 10 ? "1e39" : std::to_string(k)) + "\r\n";
+    WriteFile("big.dat", big);
+    std::string gaps = "field signal\r\n";
+    for (int k = 0; k < 60; ++k)
+        gaps += std::to_string(3200 + k) + " " +
+                (k == 3 ? std::string(",") : std::to_string(k % 7)) + "\r\n";
+    WriteFile("gaps.dat", gaps);
+    // A spectrum whose particle count passes the largest double.
+    WriteSpectrum("fine.esr", 200);
+    std::string huge = ReadBytes("fine.esr");
+    huge.replace(huge.find("2.00E+0004"), 10, "1.00E-0099"); // the gain
+    huge.replace(huge.find("(Ruby)=0.000"), 12, "(Ruby)=0.001");
+    WriteFile("huge.esr", huge);
+
+    const BatchRun read = Batch({"--quiet", "big.dat", "gaps.dat"});
+    EXPECT_EQ(read.Exit, 1);
+    ASSERT_EQ(read.Lines.size(), 3);
+    EXPECT_EQ(read.Lines[1],
+              "big.dat,,,,,,,,,,,,FileSpectrum big is not prepared properly line 11");
+    EXPECT_EQ(read.Lines[2], "gaps.dat,1,59,3200,3259,0,0,0,0,0,0,,\"ok; FileSpectrum gaps has 1 "
+                             "row with missing values, left out: line 5\"");
+    const BatchRun integrated =
+        Batch({"--quiet", "--integrate", "--koecu", "1e300", "huge.esr", "fine.esr"});
+    EXPECT_EQ(integrated.Exit, 1);
+    ASSERT_EQ(integrated.Lines.size(), 3);
+    EXPECT_EQ(integrated.Lines[1],
+              "huge.esr,,,,,,,,,,,,huge: NumParticles is not a finite number;");
+    EXPECT_TRUE(integrated.Lines[2].endsWith(",ok")) << integrated.Lines[2].toStdString();
+    for (const QString& line : read.Lines + integrated.Lines) {
+        EXPECT_FALSE(line.contains("inf")) << line.toStdString();
+        EXPECT_FALSE(line.contains("nan")) << line.toStdString();
+    }
+}
+
+// A name the file system holds is opened whatever its bytes, and the CSV
+// gives it in those bytes, quoted as any other cell.
+TEST_F(BatchTest, NamesThatAreNotUtf8AreOpenedAndPrintedAsGiven) {
+    WriteSpectrum("model.esr", 120);
+    const std::string model = ReadBytes("model.esr");
+    const std::string dir = QFile::encodeName(dir_->path()).toStdString();
+    const std::string names[] = {"bad\xFF.esr", "c,\xE9\xFF.esr"};
+    for (const std::string& name : names)
+        ASSERT_TRUE(kivo_examples::WriteBytes(dir + "/" + name, model));
+    // The shell hands the names over as the directory holds them.
+    const std::string command =
+        "cd '" + dir + "' && '" KIVO_BATCH "' --quiet --jobs 1 --baseline bad?.esr c,*.esr";
+    std::FILE* out = ::popen(command.c_str(), "r");
+    ASSERT_NE(out, nullptr);
+    std::string csv;
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) csv.append(buf, n);
+    const int status = ::pclose(out);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << csv;
+    EXPECT_NE(csv.find("\nbad\xFF.esr,,120,"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\n\"c,\xE9\xFF.esr\",,120,"), std::string::npos) << csv;
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;
+    EXPECT_EQ(csv.substr(csv.size() - 4), ",ok\n");
+    for (const std::string& name : names) std::remove((dir + "/" + name).c_str());
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 using namespace kivo;
@@ -63,13 +64,60 @@ TEST(ColumnFile, TrendDividesByTheCount) {
 }
 
 TEST(ColumnFile, MissingValuesAndTheCountOfTheFieldColumn) {
+    // A row with a missing value is left out whole: its other values would
+    // otherwise stand beside the next row's field.
     const ColumnImport r = ImportColumnText("a\nb\nc\n3200 1.5 ,\n3201 1.7 2.0\n", 20);
     ASSERT_EQ(r.Status, ColumnStatus::Ok);
     ASSERT_EQ(r.Spectra.size(), 2u);
-    EXPECT_EQ(r.Spectra[0].X, (Floats{3200, 3201}));
-    EXPECT_EQ(r.Spectra[0].Y, (Floats{1.5f, 1.7f}));
-    EXPECT_EQ(r.Spectra[1].Y.size(), 2u); // the field column's count of points
-    EXPECT_EQ(r.Spectra[1].Y[0], 2.0f);
+    EXPECT_EQ(r.Spectra[0].X, (Floats{3201}));
+    EXPECT_EQ(r.Spectra[0].Y, (Floats{1.7f}));
+    EXPECT_EQ(r.Spectra[1].Y, (Floats{2.0f}));
+    EXPECT_EQ(r.LeftOut, 1);
+    EXPECT_EQ(r.FirstLeftOut, 4);
+}
+
+// Every value stays beside its own row's field: rows that would put values
+// in other rows' places are left out and counted, and a column that ends
+// early gives a shorter spectrum, never points of 0.
+TEST(ColumnFile, RowsWithMissingValuesAreLeftOutAndShortColumnsGiveShortSpectra) {
+    // Each spectrum as "x:y x:y", then the rows left out and the first line.
+    auto shown = [](const ColumnImport& r) {
+        std::ostringstream out;
+        for (const ColumnSpectrum& s : r.Spectra) {
+            for (size_t k = 0; k < s.X.size() && k < s.Y.size(); ++k)
+                out << s.X[k] << ':' << s.Y[k] << ' ';
+            out << "| ";
+        }
+        out << r.LeftOut << " from " << r.FirstLeftOut;
+        return out.str();
+    };
+    const struct {
+        const char* Text;
+        const char* Read;
+    } cases[] = {
+        // A lone comma, a missing field, an empty field between two tabs.
+        {"3200 0\n3201 1\n3202 2\n3203 ,\n3204 4\n3205 5\n",
+         "3200:0 3201:1 3202:2 3204:4 3205:5 | 1 from 4"},
+        {"h\n3200 0\n3201 1\n; 2\n3203 3\n", "3200:0 3201:1 3203:3 | 1 from 4"},
+        {"3200\t1\t5\n3201\t\t6\n3202\t3\t4\n", "3200:1 3202:3 | 3200:5 3202:4 | 1 from 2"},
+        {"3200 \t 1\t5\n3201\t2 \t 6\n3202\t3\t4 \t\n",
+         "3200:1 3201:2 3202:3 | 3200:5 3201:6 3202:4 | 0 from 0"},
+        // Short rows before a longer one; rows that end the file shorter.
+        {"3200 1 5\n3201 2\n3202 3 7\n3203 4 6\n",
+         "3200:1 3202:3 3203:4 | 3200:5 3202:7 3203:6 | 1 from 2"},
+        {"3200 1 5\n3201 2\n3202 3\n3203 4 6\n3204 5\n",
+         "3200:1 3203:4 3204:5 | 3200:5 3203:6 | 2 from 2"},
+        {"3200 1 5\n3201 2 6\n3202 3\n3203 4\n",
+         "3200:1 3201:2 3202:3 3203:4 | 3200:5 3201:6 | 0 from 0"},
+        {"3203 1 5\n3202 2 6\n3201 3\n3200 4\n",
+         "3200:4 3201:3 3202:2 3203:1 | 3202:6 3203:5 | 0 from 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        const ColumnImport r = ImportColumnText(c.Text, 20);
+        EXPECT_EQ(r.Status, ColumnStatus::Ok);
+        EXPECT_EQ(shown(r), c.Read);
+    }
 }
 
 TEST(ColumnFile, GroupsFallingColumnsAndHeaders) {

@@ -168,6 +168,14 @@ TEST(SpectrometerFile, WhatCannotBeASpectrumIsRefusedWithItsReason) {
     EXPECT_EQ(bes3t("BSEQ\tBIG", "BSEQ\tMID"), "byte order 'MID' unknown");
     EXPECT_EQ(bes3t("XUNI\t'G'", "XUNI\t'ns'"), "axis in ns, not a field");
     EXPECT_EQ(bes3t("XWID", "XWIDTH"), "no field axis");
+    // An axis of no width is no field axis either.
+    const std::string width = good.Dsc.substr(good.Dsc.find("XWID"));
+    EXPECT_EQ(bes3t(width.substr(0, width.find('\n')), "XWID\t0"), "no field axis");
+    EXPECT_EQ(bes3t(width.substr(0, width.find('\n')), "XWID\t1e-30"), "no field axis");
+    kivo_examples::Bes3tFiles flat = kivo_examples::Bes3t(s, {'F', true, true, false});
+    for (size_t at = 8; at < flat.Xgf.size(); at += 8) flat.Xgf.replace(at, 8, flat.Xgf, 0, 8);
+    Points rf;
+    EXPECT_EQ(Refused(ReadBes3t(flat, rf)), "no field axis");
     EXPECT_EQ(bes3t("XTYP\tIDX", "XTYP\tIGD"), "no axis file");
 
     // The data must hold every point the descriptor promises, and nothing
@@ -192,6 +200,7 @@ TEST(SpectrometerFile, WhatCannotBeASpectrumIsRefusedWithItsReason) {
     };
     EXPECT_EQ(esp("ANZ 201", "ANZ 402"), "2-dimensional data");
     EXPECT_EQ(esp("HSW", "XSW"), "no field axis");
+    EXPECT_EQ(esp("HSW 100", "HSW 0"), "no field axis");
     EXPECT_EQ(esp("RES 201", "RES 20000"), "20000 points, more than 15000 points");
     kivo_examples::EspFiles shortSpc = kivo_examples::Esp(s, true);
     shortSpc.Spc.resize(400);

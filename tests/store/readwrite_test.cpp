@@ -7,11 +7,14 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <algorithm>
+#include <filesystem>
 
 #include "TChart.h"
 #include "TLabel.h"
 #include "Unit1.h"
 #include "harness.h"
+#include "spectrometer_writer.h"
 
 namespace {
 
@@ -111,15 +114,38 @@ TEST_F(FormTest, FailingFilesLeaveNoGapAndTheOthersLoad) {
     for (int i = 4; i <= kivo::MaxSpec; ++i) EXPECT_FALSE(form->SpecX[i].Allocated()) << i;
 }
 
+// Qt shows a name that is not UTF-8 with U+FFFD for its stray bytes; the
+// file is found by what the dialog showed, read and saved over.
+TEST_F(FormTest, ANameThatIsNotUtf8IsTheFileTheDialogShowed) {
+    WriteSpectrum("model.esr", 30);
+    const std::string dir = QFile::encodeName(dir_->path()).toStdString();
+    ASSERT_TRUE(kivo_examples::WriteBytes(dir + "/bad\xFF.esr", ReadBytes("model.esr")));
+    const QString shown = Path(QFile::decodeName(QByteArray("bad\xFF.esr")));
+    ASSERT_TRUE(shown.contains(QChar::ReplacementCharacter));
+    Answer(QStringList{shown});
+    Key(Qt::Key_F3);
+    EXPECT_EQ(form->NumSpec, 1) << form->ModeLine().toStdString();
+    EXPECT_EQ(form->Params[1].NumPoints, 30);
+    Answer(QStringList{shown});
+    Key(Qt::Key_F2);
+    // No third name was made: the save went to the file that was read.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"bad\xFF.esr", "model.esr"}));
+    std::filesystem::remove(dir + "/bad\xFF.esr"); // Qt cannot name it to remove it
+}
+
 TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
     WriteFile("one.esr", "l1\r\nl2\r\nSpectr:\r\n3300.000 1.0\r\n");
     ReadFiles({"one.esr"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("one"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("one") + QStringLiteral("no Spectr: line "));
     EXPECT_EQ(form->NumSpec, 0);
 
     WriteFile("nomark.txt", "1 3300 1\r\n2 3301 2\r\n3 3302 3\r\n");
     ReadFiles({"nomark.txt"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("nomark"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("nomark") + QStringLiteral("no Spectr: line "));
 
     WriteFile("garbage.esr", BareHeader + "Spectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
     ReadFiles({"garbage.esr"});
@@ -281,10 +307,11 @@ TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
     WriteFile("no_marker.esr", BareHeader + "3300 1\r\n3301 2\r\n");
     ReadFiles({"empty.esr", "good.esr", "no_marker.esr"});
     EXPECT_EQ(Captions(), QStringList{"good"});
-    EXPECT_EQ(form->ModeLine(), NotPrepared("empty") + NotPrepared("no_marker"));
+    EXPECT_EQ(form->ModeLine(), NotPrepared("empty") + QStringLiteral("empty ") +
+                                    NotPrepared("no_marker") + QStringLiteral("no Spectr: line "));
     EXPECT_EQ(form->Label3->toolTip(),
-              QStringLiteral("FileSpectrum empty is not prepared properly\n"
-                             "FileSpectrum no_marker is not prepared properly"));
+              QStringLiteral("FileSpectrum empty is not prepared properly empty\n"
+                             "FileSpectrum no_marker is not prepared properly no Spectr: line"));
 
     // A cut file does not hide a refusal before it, nor a bad point line
     // after the last point that fits pass for a long file.
@@ -295,7 +322,7 @@ TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
     ReadFiles({"empty.esr", "long.esr", "full.esr"});
     EXPECT_EQ(Captions(), QStringList{"long"});
     EXPECT_EQ(form->ModeLine(),
-              NotPrepared("empty") +
+              NotPrepared("empty") + QStringLiteral("empty ") +
                   QStringLiteral("    FileSpectrum long has more than 15000 points; the first "
                                  "15000 are read ") +
                   NotPrepared("full") + QStringLiteral("line 15012 "));
@@ -322,7 +349,9 @@ TEST_F(FormTest, MessagesThatDoNotFitAreCutAndAllListedInTheTooltip) {
               form->Label3->contentsRect().height());
     const QStringList tip = form->Label3->toolTip().split(QLatin1Char('\n'));
     ASSERT_EQ(tip.size(), 20);
-    EXPECT_EQ(tip.last(), NotPrepared("a_rather_long_name_of_a_refused_file_20").trimmed());
+    EXPECT_EQ(tip.last(), (NotPrepared("a_rather_long_name_of_a_refused_file_20") +
+                           QStringLiteral("no data line"))
+                              .trimmed());
 }
 
 TEST_F(FormTest, AReadThatLoadsNothingLeavesThePanelEmpty) {
