@@ -198,6 +198,14 @@ void AppendNumber(std::string& out, long double v) {
     out.append(buf, r.ptr);
 }
 
+// A field, held as a float: the shortest text that reads back as that float
+// ("3300.2", not the float's exact 3300.199951171875).
+void AppendNumber(std::string& out, float v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, r.ptr);
+}
+
 void AppendCell(std::string& out, std::string_view text) {
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         out += text;

@@ -137,8 +137,13 @@ TEST_F(FormTest, MenuBarHoldsEveryItem) {
                              "Programm for treatment of ESR spectra=",
                              "ver. 1.3="})
         EXPECT_TRUE(items.contains(QLatin1String(item))) << item;
+    // The six lines of the program and its maker, then where its help and
+    // examples were found.
     QMenu* about = form->menuBar()->actions().at(5)->menu();
-    EXPECT_EQ(about->actions().size(), 6);
+    ASSERT_EQ(about->actions().size(), 9);
+    EXPECT_TRUE(about->actions().at(6)->isSeparator());
+    EXPECT_TRUE(about->actions().at(7)->text().startsWith(QLatin1String("Help files: ")));
+    EXPECT_TRUE(about->actions().at(8)->text().startsWith(QLatin1String("Examples: ")));
 }
 
 TEST_F(FormTest, FunctionKeyLabelsAndDialogFilters) {
