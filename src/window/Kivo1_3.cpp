@@ -354,7 +354,7 @@ void TForm1::AnchorControls() {
     // The chart grows with the window; the memos keep to its right side (the
     // results memo to its lower right corner); the mode line, the lower panels
     // and the bottom band keep their distance from the bottom.
-    auto* anchors = new Anchors(Client);
+    auto* anchors = ClientAnchors = new Anchors(Client);
     anchors->Anchor(Chart1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
     anchors->Anchor(Memo1, Qt::TopEdge | Qt::RightEdge, Chart1);
     anchors->Anchor(Memo2, Qt::TopEdge | Qt::RightEdge, Chart1);

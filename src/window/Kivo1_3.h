@@ -21,6 +21,7 @@ class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
 class QAction;
+class Anchors;
 class TChart;
 class TFrame1;
 class TLabel;
@@ -372,7 +373,8 @@ public:
     void Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift);
 
     // ---- Controls -------------------------------------------------------------
-    QWidget* Client; // the client area
+    QWidget* Client;        // the client area
+    Anchors* ClientAnchors; // keeps the controls to their edges of Client
     TChart* Chart1;
     QLabel* Label1; // blue bottom band
     QLabel* Label2; // chart texts of the point picking

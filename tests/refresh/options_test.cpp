@@ -152,6 +152,29 @@ TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
     EXPECT_EQ(form->Label3->geometry(), QRect(0, 480, 1100, 120));
 }
 
+TEST_F(OptionsTest, StartUpRestoresTheDefaultSizeAsReadOptionsDoes) {
+    // The chart of "Default size" has the size it is made with: nothing but
+    // the options tells the start-up where it belongs in the smaller window.
+    Menu("&Options", "Default size");
+    AnswerFiles({"Kivo.opt"});
+    Menu("&Options", "Write options");
+    const std::string written = ReadBytes("Kivo.opt");
+    AnswerFiles({"Kivo.opt"});
+    Menu("&Options", "Read options");
+    const Layout read = Now();
+    const QRect bottomBar = form->Label1->geometry();
+    ASSERT_EQ(read.chart, QSize(801, 445));
+    ASSERT_EQ(bottomBar, QRect(0, 580, 1199, 20));
+
+    StartForm();
+    EXPECT_EQ(Now(), read);
+    EXPECT_EQ(form->Label1->geometry(), bottomBar);
+    EXPECT_EQ(form->Frame11->geometry(), read.sizePanel);
+    AnswerFiles({"again.opt"});
+    Menu("&Options", "Write options");
+    EXPECT_EQ(ReadBytes("again.opt"), written);
+}
+
 TEST_F(OptionsTest, F4EndsASizeModeLikeEsc) {
     Menu("&Options", "Graf Size");
     ASSERT_TRUE(form->Frame13->isVisibleTo(form.get()));
