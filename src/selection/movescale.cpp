@@ -120,6 +120,15 @@ void TForm1::Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     } else if (Key == VK_ESCAPE && !ctrlOnly) {
         refresh(0);
     }
+    // A step goes no further than an options file can hold: a layout that
+    // is written must read back. One that is out of bounds already (a
+    // window the mouse made small) may be stepped back in.
+    const bool usable = LayoutUsable(CurrentOptions().Layout);
+    ResizeTarget(dw, dh);
+    if (usable && !LayoutUsable(CurrentOptions().Layout)) ResizeTarget(-dw, -dh);
+}
+
+void TForm1::ResizeTarget(int dw, int dh) {
     switch (SizeEditKind) {
     case 1:
         resize(width() + dw, height() + dh);

@@ -462,6 +462,8 @@ private:
     void SetClientSize(int width, int height);
     void SetDialogDirs();
     void StartSizeMode(uint8_t kind, const QString& modeLine);
+    // Grows what the size mode changes by dw and dh pixels.
+    void ResizeTarget(int dw, int dh);
     void LayoutPanels();
     void CreateControls();
     // The steps of CreateControls, in its order: the groups of controls, then

@@ -175,6 +175,61 @@ TEST_F(OptionsTest, StartUpRestoresTheDefaultSizeAsReadOptionsDoes) {
     EXPECT_EQ(ReadBytes("again.opt"), written);
 }
 
+TEST_F(OptionsTest, SizeModesStopAtTheLayoutsAnOptionsFileHolds) {
+    // Each key held past the limit it meets first; what the mode leaves is
+    // written and must read back whole.
+    struct Case {
+        const char* item;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int presses;
+        int (*value)(const Layout&);
+        int last;
+    };
+    const Case cases[] = {
+        {"Window Size",
+         Qt::Key_PageDown,
+         {},
+         60,
+         [](const Layout& l) { return l.client.width(); },
+         325},
+        {"Window Size", Qt::Key_PageDown, Qt::ControlModifier, 50,
+         [](const Layout& l) { return l.chart.height(); }, 55},
+        {"Graf Size",
+         Qt::Key_PageDown,
+         {},
+         90,
+         [](const Layout& l) { return l.chart.width(); },
+         51},
+        {"Low menu", Qt::Key_PageDown, Qt::ControlModifier, 12,
+         [](const Layout& l) { return l.sizePanel.height(); }, 40},
+        {"Low menu", Qt::Key_PageUp, Qt::ControlModifier, 50,
+         [](const Layout& l) { return l.modeLine.top(); }, 5},
+        {"Low menu",
+         Qt::Key_PageDown,
+         {},
+         80,
+         [](const Layout& l) { return l.modeLine.width(); },
+         55},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.item) + " key " + std::to_string(c.key));
+        StartForm();
+        Menu("&Options", c.item);
+        for (int n = 0; n < c.presses; ++n) Key(c.key, c.modifiers);
+        Key(Qt::Key_Escape);
+        const Layout stopped = Now();
+        EXPECT_EQ(c.value(stopped), c.last);
+        AnswerFiles({"stopped.opt"});
+        Menu("&Options", "Write options");
+        Menu("&Options", "Default size");
+        AnswerFiles({"stopped.opt"});
+        Menu("&Options", "Read options");
+        EXPECT_EQ(form->ModeLine(), SelectModeLine);
+        EXPECT_EQ(Now(), stopped);
+    }
+}
+
 TEST_F(OptionsTest, F4EndsASizeModeLikeEsc) {
     Menu("&Options", "Graf Size");
     ASSERT_TRUE(form->Frame13->isVisibleTo(form.get()));
