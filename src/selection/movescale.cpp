@@ -147,14 +147,11 @@ void TForm1::ResizeTarget(int dw, int dh) {
         for (TFrame1* f : {Frame16, Frame15, Frame14, Frame12, Frame11})
             f->setGeometry(f->x(), Frame13->y(), Frame13->width(), Frame13->height());
         const int font = FontHeight(Frame13->Label1) + dh / 10;
-        auto setFont = [font](QLabel* label) {
-            SetFontHeight(label, font);
-            label->adjustSize();
-        };
-        setFont(Frame13->Label1);
-        setFont(Frame13->Label2);
+        SetFontHeight(Frame13->Label1, font);
+        SetFontHeight(Frame13->Label2, font);
         for (TFrame1* f : {Frame12, Frame11})
-            for (int n = 1; n <= 10; ++n) setFont(f->Label(n));
+            for (int n = 1; n <= 10; ++n) SetFontHeight(f->Label(n), font);
+        for (TFrame1* f : {Frame13, Frame12, Frame11}) f->FitCaptions();
         break;
     }
     default:
