@@ -116,7 +116,7 @@ void TForm1::CreateClient() {
 }
 
 void TForm1::CreateModeLine() {
-    Label3 = new QLabel(QStringLiteral("   MODE"), Client);
+    Label3 = new TModeLine(QStringLiteral("   MODE"), Client);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(0, ChartHeight, ClientWidth, ModeLineHeight);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -253,6 +253,7 @@ void TForm1::CreateLowerPanels() {
     const int panelTop = ClientHeight - BandHeight - PanelHeight;
     for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
         f->setGeometry(0, panelTop, 1192, PanelHeight);
+    Label3->SetCovers({Frame11, Frame12, Frame13, Frame14, Frame15, Frame16});
 }
 
 void TForm1::CreateMainPanel() {
@@ -359,7 +360,7 @@ void TForm1::AnchorControls() {
     anchors->Anchor(Memo1, Qt::TopEdge | Qt::RightEdge, Chart1);
     anchors->Anchor(Memo2, Qt::TopEdge | Qt::RightEdge, Chart1);
     anchors->Anchor(Memo3, Qt::BottomEdge | Qt::RightEdge, Chart1);
-    for (QWidget* band : {Label3, Label1})
+    for (QWidget* band : std::initializer_list<QWidget*>{Label3, Label1})
         anchors->Anchor(band, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     for (QWidget* w : std::initializer_list<QWidget*>{Frame11, Frame12, Frame13, Frame14, Frame15,
                                                       Frame16, Label5, Label6, Label7, Label8,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TFileDialog.h"
+#include "TModeLine.h"
 #include "TYPEKIVO1_3.h"
 #include "keys.h"
 #include "text_lines.h"
@@ -379,16 +380,16 @@ public:
     QLabel* Label1; // blue bottom band
     QLabel* Label2; // chart texts of the point picking
     QLabel* Label12;
-    QLabel* Label3;  // the mode line
-    TLabel* Label13; // "All spectra"
-    TLabel* Label4;  // "F8-Delete"
-    TLabel* Label5;  // "F1-Help"
-    TLabel* Label6;  // "F2-Write"
-    TLabel* Label7;  // "F3-Read"
-    TLabel* Label8;  // "F4-Refresh"
-    TLabel* Label9;  // "F5-Parameters"
-    TLabel* Label10; // "AltX-Exit"
-    TLabel* Label11; // "Grid - Alt G"
+    TModeLine* Label3; // the mode line
+    TLabel* Label13;   // "All spectra"
+    TLabel* Label4;    // "F8-Delete"
+    TLabel* Label5;    // "F1-Help"
+    TLabel* Label6;    // "F2-Write"
+    TLabel* Label7;    // "F3-Read"
+    TLabel* Label8;    // "F4-Refresh"
+    TLabel* Label9;    // "F5-Parameters"
+    TLabel* Label10;   // "AltX-Exit"
+    TLabel* Label11;   // "Grid - Alt G"
     QPlainTextEdit* Memo1;
     QPlainTextEdit* Memo2;
     QPlainTextEdit* Memo3;
