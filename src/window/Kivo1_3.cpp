@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -41,6 +42,7 @@ constexpr int ChartHeight = 445;
 constexpr int BandHeight = 20;
 constexpr int PanelHeight = 130;
 constexpr int ModeLineHeight = 152;
+constexpr int HelpFontPixels = 11;
 
 QPlainTextEdit* ParameterMemo(QWidget* parent, const char* name, int left, int top, int width,
                               int height) {
@@ -215,10 +217,16 @@ void TForm1::CreateHelpViewer() {
     Memo4 = ParameterMemo(Client, "Memo4", 0, 120, 800, 300);
     Memo4->setReadOnly(true);
     // The help is scrolled with the wheel; the keys stay with the mode's panel.
-    // A line wider than the box goes on below rather than out of sight.
     Memo4->setFocusPolicy(Qt::NoFocus);
     Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Memo4->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The help's tables are aligned with blanks: a fixed-pitch font keeps
+    // their columns, and no line is broken (one wider than the box scrolls
+    // sideways). At this size the help's widest lines fit the box.
+    QFont fixedPitch = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixedPitch.setPixelSize(HelpFontPixels);
+    Memo4->setFont(fixedPitch);
+    Memo4->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo4->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     TreeView1 = new QTreeWidget(Client);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));

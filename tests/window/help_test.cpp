@@ -1,12 +1,17 @@
 // The help viewer: the topic tree, the help box and the help files, the
 // test's own and the two shipped with the program.
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
 #include <QTreeWidget>
+#include <optional>
 
 #include "Unit1.h"
 #include "harness.h"
@@ -26,6 +31,22 @@ protected:
     }
     void Click(const QString& name) { Press(form->TreeView1->visualItemRect(Node(name)).center()); }
     QStringList Shown() const { return form->Memo4->toPlainText().split(QLatin1Char('\n')); }
+    // Every line of the topic is one line in the box, and a column of its
+    // text stands at one place in all of them, as the tables need.
+    void ExpectColumnsKept() const {
+        constexpr int column = 40;
+        std::optional<int> x;
+        for (QTextBlock b = form->Memo4->document()->begin(); b.isValid(); b = b.next()) {
+            form->Memo4->document()->documentLayout()->blockBoundingRect(b); // lays it out
+            EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+            if (b.length() <= column) continue;
+            QTextCursor at(b);
+            at.setPosition(b.position() + column);
+            const int here = form->Memo4->cursorRect(at).x();
+            EXPECT_EQ(here, x.value_or(here)) << b.text().toStdString();
+            x = here;
+        }
+    }
     QStringList Nodes() const {
         QStringList names;
         for (QTreeWidgetItemIterator it(form->TreeView1); *it; ++it) names << (*it)->text(0);
@@ -136,6 +157,7 @@ TEST_F(HelpTest, TheShippedFilesHaveEveryTopicWithinTheLimits) {
             Click(node);
             EXPECT_EQ(form->HelpLinesShown, stop - start - 1);
             EXPECT_EQ(Shown(), QStringList{node} + lines.mid(start + 1, Shown().size() - 1));
+            ExpectColumnsKept();
         }
     }
 }
