@@ -50,16 +50,16 @@ struct Range {
 };
 constexpr int kMaxPixels = 10000;
 constexpr Range kRanges[kFontLine] = {
-    {240, kMaxPixels}, // client height: a chart above the mode line and a panel
-    {320, kMaxPixels}, // client width
-    {50, kMaxPixels},
-    {50, kMaxPixels}, // chart
-    {10, kMaxPixels},
-    {0, kMaxPixels},
-    {50, kMaxPixels}, // mode line
-    {40, kMaxPixels},
-    {0, kMaxPixels},
-    {50, kMaxPixels},                // size panel: four rows of labels
+    {240, kMaxPixels},               // client height: a chart above the mode line and a panel
+    {320, kMaxPixels},               // client width
+    {50, kMaxPixels},                // chart height
+    {50, kMaxPixels},                // chart width
+    {10, kMaxPixels},                // mode line height
+    {0, kMaxPixels},                 // mode line top
+    {50, kMaxPixels},                // mode line width
+    {40, kMaxPixels},                // size panel height: four rows of labels
+    {0, kMaxPixels},                 // size panel top
+    {50, kMaxPixels},                // size panel width
     {-MaxFontHeight, MaxFontHeight}, // font height; either sign, at least MinFontHeight
 };
 
