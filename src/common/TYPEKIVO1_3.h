@@ -313,6 +313,16 @@ struct LayoutOptions {
     int FontHeight = 0; // of the lower panels' labels; negative as font heights may be
 };
 
+// The font heights of the lower panels a layout may have, of either sign.
+constexpr int MinFontHeight = 6;
+constexpr int MaxFontHeight = 100;
+// Whether the options reader takes every value of the layout: each size
+// within its limits (no smaller than a usable window needs, no larger than
+// 10000 pixels), a panel font of MinFontHeight to MaxFontHeight, and the
+// mode line and the lower panels topped above the window's bottom. The size
+// modes stop where a layout would not be.
+bool LayoutUsable(const LayoutOptions& l);
+
 struct OptionsFile {
     LayoutOptions Layout;
     int32_t NumAver = 10;

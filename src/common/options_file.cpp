@@ -48,16 +48,29 @@ struct Range {
 };
 constexpr int kMaxPixels = 10000;
 constexpr Range kRanges[kFontLine] = {
-    {240, kMaxPixels},                   // client height: a chart above the mode line and a panel
-    {320, kMaxPixels},                   // client width
-    {50, kMaxPixels},  {50, kMaxPixels}, // chart
-    {10, kMaxPixels},  {0, kMaxPixels},  {50, kMaxPixels}, // mode line
-    {40, kMaxPixels},  {0, kMaxPixels},  {50, kMaxPixels}, // size panel: four rows of labels
-    {-100, 100}, // font height; either sign, see FontReadable
+    {240, kMaxPixels},               // client height: a chart above the mode line and a panel
+    {320, kMaxPixels},               // client width
+    {50, kMaxPixels},                // chart height
+    {50, kMaxPixels},                // chart width
+    {10, kMaxPixels},                // mode line height
+    {0, kMaxPixels},                 // mode line top
+    {50, kMaxPixels},                // mode line width
+    {40, kMaxPixels},                // size panel height: four rows of labels
+    {0, kMaxPixels},                 // size panel top
+    {50, kMaxPixels},                // size panel width
+    {-MaxFontHeight, MaxFontHeight}, // font height; either sign, at least MinFontHeight
 };
 
-bool FontReadable(int height) {
-    return std::abs(height) >= 6;
+bool WithinLimits(int line, long long v) {
+    const Range range = kRanges[line - 1];
+    return v >= range.Min && v <= range.Max && (line != kFontLine || std::abs(v) >= MinFontHeight);
+}
+
+// A top at or below the window's bottom would put the mode line or the
+// panels out of sight for good: the anchors keep that distance from the
+// bottom however the window grows.
+bool TopInWindow(int top, int winHeight) {
+    return top < winHeight;
 }
 
 // The key's name without its padding and "= ".
@@ -74,6 +87,12 @@ std::string_view ValueText(std::string_view line) {
 }
 
 } // namespace
+
+bool LayoutUsable(const LayoutOptions& l) {
+    for (int line = 1; line <= kFontLine; ++line)
+        if (!WithinLimits(line, l.*kLayoutFields[line - 1])) return false;
+    return TopInWindow(l.LabelTop, l.WinHeight) && TopInWindow(l.FrameTop, l.WinHeight);
+}
 
 bool OptionsReadResult::AllTaken() const {
     for (OptionFault f : Faults)
@@ -105,18 +124,15 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
 
     for (int line = 1; line <= std::min(count, kFontLine); ++line) {
         long long v = 0;
-        const Range range = kRanges[line - 1];
         if (!ReadWholeNumber(ValueText(lines[line - 1]), v))
             fault(line, OptionFault::NotANumber);
-        else if (v < range.Min || v > range.Max || (line == kFontLine && !FontReadable(int(v))))
+        else if (!WithinLimits(line, v))
             fault(line, OptionFault::OutOfRange);
         else
             WholeValue(o, line) = int(v);
     }
-    // A top below the window's bottom would put the mode line or the panels
-    // out of sight for good: the anchors keep that distance from the bottom
-    // however the window grows. A file's window height gives way to a top
-    // kept from before, a file's top to the height.
+    // A file's window height gives way to a top kept from before, a file's
+    // top to the height.
     auto taken = [&](int line) {
         return line <= count && r.Faults[size_t(line - 1)] == OptionFault::None;
     };
@@ -126,14 +142,15 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
     };
     const int tops[] = {kLabelTopLine, kFrameTopLine};
     for (int line : tops)
-        if (!taken(line) && WholeValue(o, line) >= o.Layout.WinHeight && taken(kWinHeightLine))
+        if (!taken(line) && !TopInWindow(WholeValue(o, line), o.Layout.WinHeight) &&
+            taken(kWinHeightLine))
             keepHeight();
     for (int line : tops) {
         int& top = WholeValue(o, line);
-        if (top < o.Layout.WinHeight || !taken(line)) continue;
+        if (TopInWindow(top, o.Layout.WinHeight) || !taken(line)) continue;
         fault(line, OptionFault::OutOfRange);
         top = WholeValue(before, line);
-        if (top >= o.Layout.WinHeight && taken(kWinHeightLine)) keepHeight();
+        if (!TopInWindow(top, o.Layout.WinHeight) && taken(kWinHeightLine)) keepHeight();
     }
     // NumAver and KoeCu within the limits every reader of them keeps.
     auto limited = [&](int line, Parameter which, auto& field) {

@@ -8,6 +8,7 @@
 #include "Kivo1_3.h"
 #include "TChart.h"
 #include "Unit1.h"
+#include "anchors.h"
 #include "fonts.h"
 
 namespace {
@@ -127,6 +128,12 @@ void TForm1::SetClientSize(int width, int height) {
     // The menu bar's row lies above the client area, in any width (a narrow
     // bar folds its last menus away rather than wrapping).
     resize(width, height + menuBar()->sizeHint().height());
+    if (isVisible()) return;
+    // Hidden (at start-up), the window lays its client out only when shown:
+    // the client takes the size now, so that what is placed next is placed
+    // in it.
+    Client->resize(width, height);
+    ClientAnchors->PlaceAll();
 }
 
 void TForm1::SetDialogDirs() {

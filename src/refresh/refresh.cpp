@@ -241,17 +241,14 @@ void TForm1::LayoutPanels() {
 
     // Every panel takes the size panel's geometry and font.
     const int h = FontHeight(Frame13->Label1);
-    auto setHeight = [h](QLabel* label) {
-        SetFontHeight(label, h);
-        label->adjustSize();
-    };
-    setHeight(Frame13->Label2);
+    SetFontHeight(Frame13->Label2, h);
     const std::pair<TFrame1*, int> panels[] = {
         {Frame12, 12}, {Frame11, 10}, {Frame14, 5}, {Frame15, 4}, {Frame16, 12}};
     for (const auto& [frame, labels] : panels) {
         frame->setGeometry(frame->x(), Frame13->y(), Frame13->width(), Frame13->height());
-        for (int n = 1; n <= labels; ++n) setHeight(frame->Label(n));
+        for (int n = 1; n <= labels; ++n) SetFontHeight(frame->Label(n), h);
     }
+    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16}) f->FitCaptions();
     SetFontHeight(Label3, h);
     Frame14->Label2->hide();
     Frame14->Label3->hide();

@@ -120,6 +120,15 @@ void TForm1::Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     } else if (Key == VK_ESCAPE && !ctrlOnly) {
         refresh(0);
     }
+    // A step goes no further than an options file can hold: a layout that
+    // is written must read back. One that is out of bounds already (a
+    // window the mouse made small) may be stepped back in.
+    const bool usable = LayoutUsable(CurrentOptions().Layout);
+    ResizeTarget(dw, dh);
+    if (usable && !LayoutUsable(CurrentOptions().Layout)) ResizeTarget(-dw, -dh);
+}
+
+void TForm1::ResizeTarget(int dw, int dh) {
     switch (SizeEditKind) {
     case 1:
         resize(width() + dw, height() + dh);
@@ -138,14 +147,11 @@ void TForm1::Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         for (TFrame1* f : {Frame16, Frame15, Frame14, Frame12, Frame11})
             f->setGeometry(f->x(), Frame13->y(), Frame13->width(), Frame13->height());
         const int font = FontHeight(Frame13->Label1) + dh / 10;
-        auto setFont = [font](QLabel* label) {
-            SetFontHeight(label, font);
-            label->adjustSize();
-        };
-        setFont(Frame13->Label1);
-        setFont(Frame13->Label2);
+        SetFontHeight(Frame13->Label1, font);
+        SetFontHeight(Frame13->Label2, font);
         for (TFrame1* f : {Frame12, Frame11})
-            for (int n = 1; n <= 10; ++n) setFont(f->Label(n));
+            for (int n = 1; n <= 10; ++n) SetFontHeight(f->Label(n), font);
+        for (TFrame1* f : {Frame13, Frame12, Frame11}) f->FitCaptions();
         break;
     }
     default:

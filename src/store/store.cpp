@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalBlocker>
@@ -149,25 +148,8 @@ void TForm1::RemoveBaseMark() {
 }
 
 void TForm1::ShowMessages(const QStringList& messages) {
-    const QString all = messages.join(QString());
-    // The mode line wraps its text; what would run past its foot is cut.
-    const QFontMetrics metrics(Label3->font());
-    const QRect room = Label3->contentsRect();
-    auto fits = [&](const QString& text) {
-        return metrics.boundingRect(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text)
-                   .height() <= room.height();
-    };
-    QString shown = all;
-    if (!fits(all)) {
-        const QString ellipsis(QChar(0x2026));
-        qsizetype lo = 0, hi = all.size(); // lo fits, hi does not
-        while (hi - lo > 1) {
-            const qsizetype mid = (lo + hi) / 2;
-            (fits(all.left(mid) + ellipsis) ? lo : hi) = mid;
-        }
-        shown = all.left(lo) + ellipsis;
-    }
-    SetModeLine(shown);
+    // The mode line shows what its room holds; the tooltip lists them all.
+    SetModeLine(messages.join(QString()));
     QStringList lines;
     for (const QString& m : messages) lines << m.trimmed();
     Label3->setToolTip(lines.join(QLatin1Char('\n')));

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -43,6 +44,7 @@ constexpr int ChartHeight = 445;
 constexpr int BandHeight = 20;
 constexpr int PanelHeight = 130;
 constexpr int ModeLineHeight = 152;
+constexpr int HelpFontPixels = 11;
 
 QPlainTextEdit* ParameterMemo(QWidget* parent, const char* name, int left, int top, int width,
                               int height) {
@@ -122,7 +124,7 @@ void TForm1::CreateClient() {
 }
 
 void TForm1::CreateModeLine() {
-    Label3 = new QLabel(QStringLiteral("   MODE"), Client);
+    Label3 = new TModeLine(QStringLiteral("   MODE"), Client);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setGeometry(0, ChartHeight, ClientWidth, ModeLineHeight);
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -221,10 +223,16 @@ void TForm1::CreateHelpViewer() {
     Memo4 = ParameterMemo(Client, "Memo4", 0, 120, 800, 300);
     Memo4->setReadOnly(true);
     // The help is scrolled with the wheel; the keys stay with the mode's panel.
-    // A line wider than the box goes on below rather than out of sight.
     Memo4->setFocusPolicy(Qt::NoFocus);
     Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    Memo4->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // The help's tables are aligned with blanks: a fixed-pitch font keeps
+    // their columns, and no line is broken (one wider than the box scrolls
+    // sideways). At this size the help's widest lines fit the box.
+    QFont fixedPitch = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixedPitch.setPixelSize(HelpFontPixels);
+    Memo4->setFont(fixedPitch);
+    Memo4->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo4->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     TreeView1 = new QTreeWidget(Client);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
@@ -259,6 +267,7 @@ void TForm1::CreateLowerPanels() {
     const int panelTop = ClientHeight - BandHeight - PanelHeight;
     for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
         f->setGeometry(0, panelTop, 1192, PanelHeight);
+    Label3->SetCovers({Frame11, Frame12, Frame13, Frame14, Frame15, Frame16});
 }
 
 void TForm1::CreateMainPanel() {
@@ -360,12 +369,12 @@ void TForm1::AnchorControls() {
     // The chart grows with the window; the memos keep to its right side (the
     // results memo to its lower right corner); the mode line, the lower panels
     // and the bottom band keep their distance from the bottom.
-    auto* anchors = new Anchors(Client);
+    auto* anchors = ClientAnchors = new Anchors(Client);
     anchors->Anchor(Chart1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
     anchors->Anchor(Memo1, Qt::TopEdge | Qt::RightEdge, Chart1);
     anchors->Anchor(Memo2, Qt::TopEdge | Qt::RightEdge, Chart1);
     anchors->Anchor(Memo3, Qt::BottomEdge | Qt::RightEdge, Chart1);
-    for (QWidget* band : {Label3, Label1})
+    for (QWidget* band : std::initializer_list<QWidget*>{Label3, Label1})
         anchors->Anchor(band, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
     for (QWidget* w : std::initializer_list<QWidget*>{Frame11, Frame12, Frame13, Frame14, Frame15,
                                                       Frame16, Label5, Label6, Label7, Label8,

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TFileDialog.h"
+#include "TModeLine.h"
 #include "TYPEKIVO1_3.h"
 #include "keys.h"
 #include "text_lines.h"
@@ -21,6 +22,7 @@ class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
 class QAction;
+class Anchors;
 class TChart;
 class TFrame1;
 class TLabel;
@@ -378,21 +380,22 @@ public:
     void Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift);
 
     // ---- Controls -------------------------------------------------------------
-    QWidget* Client; // the client area
+    QWidget* Client;        // the client area
+    Anchors* ClientAnchors; // keeps the controls to their edges of Client
     TChart* Chart1;
     QLabel* Label1; // blue bottom band
     QLabel* Label2; // chart texts of the point picking
     QLabel* Label12;
-    QLabel* Label3;  // the mode line
-    TLabel* Label13; // "All spectra"
-    TLabel* Label4;  // "F8-Delete"
-    TLabel* Label5;  // "F1-Help"
-    TLabel* Label6;  // "F2-Write"
-    TLabel* Label7;  // "F3-Read"
-    TLabel* Label8;  // "F4-Refresh"
-    TLabel* Label9;  // "F5-Parameters"
-    TLabel* Label10; // "AltX-Exit"
-    TLabel* Label11; // "Grid - Alt G"
+    TModeLine* Label3; // the mode line
+    TLabel* Label13;   // "All spectra"
+    TLabel* Label4;    // "F8-Delete"
+    TLabel* Label5;    // "F1-Help"
+    TLabel* Label6;    // "F2-Write"
+    TLabel* Label7;    // "F3-Read"
+    TLabel* Label8;    // "F4-Refresh"
+    TLabel* Label9;    // "F5-Parameters"
+    TLabel* Label10;   // "AltX-Exit"
+    TLabel* Label11;   // "Grid - Alt G"
     QPlainTextEdit* Memo1;
     QPlainTextEdit* Memo2;
     QPlainTextEdit* Memo3;
@@ -468,6 +471,8 @@ private:
     void SetClientSize(int width, int height);
     void SetDialogDirs();
     void StartSizeMode(uint8_t kind, const QString& modeLine);
+    // Grows what the size mode changes by dw and dh pixels.
+    void ResizeTarget(int dw, int dh);
     void LayoutPanels();
     void CreateControls();
     // The steps of CreateControls, in its order: the groups of controls, then

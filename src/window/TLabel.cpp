@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
 #include <QStyleHints>
 
 // A double click arrives as a press, a second press and the double click;
@@ -21,4 +23,16 @@ void TLabel::mousePressEvent(QMouseEvent* e) {
 void TLabel::mouseDoubleClickEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) emit doubleClicked();
     e->accept();
+}
+
+void TLabel::paintEvent(QPaintEvent* e) {
+    const QRect room = contentsRect();
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideMiddle, room.width());
+    if (shown == text()) {
+        QLabel::paintEvent(e);
+        return;
+    }
+    QPainter painter(this);
+    style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shown,
+                          foregroundRole());
 }

@@ -1,4 +1,6 @@
-// A caption that can be clicked and double-clicked, as the window's labels are.
+// A caption that can be clicked and double-clicked, as the window's labels
+// are. Made narrower than its caption, it shows the caption cut in the
+// middle, so that both its start and its key stay in sight.
 #pragma once
 
 #include <QLabel>
@@ -15,6 +17,7 @@ signals:
 protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     bool pressed_ = false;

@@ -1,6 +1,8 @@
 // TFrame1: the lower menu panel. Twelve labels in three columns of four show
 // the keys of a mode; a one-pixel edit box holds the focus and hands the
-// mode's keys to the panel's key handler.
+// mode's keys to the panel's key handler. The columns share the width the
+// window shows of the panel: each stays whole and in its order, the font
+// smaller where they would not fit otherwise.
 #pragma once
 
 #include <QFrame>
@@ -22,6 +24,13 @@ public:
     TLabel* Label(int n) const { return labels_.at(static_cast<size_t>(n - 1)); }
     // Sets captions of Label1.. in order; an empty caption leaves a label as it is.
     void SetCaptions(const QStringList& captions);
+    // Places the columns in the width the window shows of the panel, at the
+    // font heights asked for (SetFontHeight) or as little less as lets every
+    // caption show whole. Below the least font height a caption is cut in
+    // its middle, and its tooltip is the whole caption. The panel does this
+    // itself when it or the window changes width; a command that changes
+    // the labels' fonts calls it.
+    void FitCaptions();
 
     // The key-down handler of Edit1: the key code may be changed by the handler.
     using KeyHandler = std::function<void(int& key, kivo::ShiftState shift)>;
@@ -44,6 +53,10 @@ public:
     TLabel* Label11;
     TLabel* Label12;
     QLineEdit* Edit1;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     std::array<TLabel*, LabelCount> labels_{};

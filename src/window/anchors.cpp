@@ -59,6 +59,12 @@ void Anchors::Place(Rule& rule, bool late) {
     rule.refRect = ref;
 }
 
+void Anchors::PlaceAll() {
+    // The rules come in the order they were made, each reference before the
+    // controls anchored to it.
+    for (Rule& rule : rules_) Place(rule, true);
+}
+
 bool Anchors::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::Resize && type != QEvent::Move) return false;

@@ -20,6 +20,11 @@ public:
     // when null; otherwise a control in it). Anchored to both edges of a
     // direction it stretches; to neither, it stays where it is.
     void Anchor(QWidget* w, Qt::Edges edges, QWidget* ref = nullptr);
+    // Places every control in the present size of the container and of the
+    // controls anchored to, as their resize events do. A hidden window's
+    // client gets its resize event only when the window is shown: a command
+    // that sizes it calls this before it places controls in the new size.
+    void PlaceAll();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,7 +1,9 @@
 // The Options menu: size modes, the built-in layout, writing and reading the
 // options file (also Kivo.opt at start-up), and "Big points" of the View menu.
 #include <QApplication>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QToolTip>
 
 #include "TChart.h"
 #include "Unit1.h"
@@ -150,6 +152,105 @@ TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
     EXPECT_EQ(form->Chart1->size(), QSize(950, 450));
     EXPECT_EQ(form->Frame11->geometry(), QRect(0, 575, 900, 100));
     EXPECT_EQ(form->Label3->geometry(), QRect(0, 480, 1100, 120));
+}
+
+TEST_F(OptionsTest, StartUpRestoresTheDefaultSizeAsReadOptionsDoes) {
+    // The chart of "Default size" has the size it is made with: nothing but
+    // the options tells the start-up where it belongs in the smaller window.
+    Menu("&Options", "Default size");
+    AnswerFiles({"Kivo.opt"});
+    Menu("&Options", "Write options");
+    const std::string written = ReadBytes("Kivo.opt");
+    AnswerFiles({"Kivo.opt"});
+    Menu("&Options", "Read options");
+    const Layout read = Now();
+    const QRect bottomBar = form->Label1->geometry();
+    ASSERT_EQ(read.chart, QSize(801, 445));
+    ASSERT_EQ(bottomBar, QRect(0, 580, 1199, 20));
+
+    StartForm();
+    EXPECT_EQ(Now(), read);
+    EXPECT_EQ(form->Label1->geometry(), bottomBar);
+    EXPECT_EQ(form->Frame11->geometry(), read.sizePanel);
+    AnswerFiles({"again.opt"});
+    Menu("&Options", "Write options");
+    EXPECT_EQ(ReadBytes("again.opt"), written);
+}
+
+TEST_F(OptionsTest, SizeModesStopAtTheLayoutsAnOptionsFileHolds) {
+    // Each key held past the limit it meets first; what the mode leaves is
+    // written and must read back whole.
+    struct Case {
+        const char* item;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int presses;
+        int (*value)(const Layout&);
+        int last;
+    };
+    const Case cases[] = {
+        {"Window Size",
+         Qt::Key_PageDown,
+         {},
+         60,
+         [](const Layout& l) { return l.client.width(); },
+         325},
+        {"Window Size", Qt::Key_PageDown, Qt::ControlModifier, 50,
+         [](const Layout& l) { return l.chart.height(); }, 55},
+        {"Graf Size",
+         Qt::Key_PageDown,
+         {},
+         90,
+         [](const Layout& l) { return l.chart.width(); },
+         51},
+        {"Low menu", Qt::Key_PageDown, Qt::ControlModifier, 12,
+         [](const Layout& l) { return l.sizePanel.height(); }, 40},
+        {"Low menu", Qt::Key_PageUp, Qt::ControlModifier, 50,
+         [](const Layout& l) { return l.modeLine.top(); }, 5},
+        {"Low menu",
+         Qt::Key_PageDown,
+         {},
+         80,
+         [](const Layout& l) { return l.modeLine.width(); },
+         55},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.item) + " key " + std::to_string(c.key));
+        StartForm();
+        Menu("&Options", c.item);
+        for (int n = 0; n < c.presses; ++n) Key(c.key, c.modifiers);
+        Key(Qt::Key_Escape);
+        const Layout stopped = Now();
+        EXPECT_EQ(c.value(stopped), c.last);
+        AnswerFiles({"stopped.opt"});
+        Menu("&Options", "Write options");
+        Menu("&Options", "Default size");
+        AnswerFiles({"stopped.opt"});
+        Menu("&Options", "Read options");
+        EXPECT_EQ(form->ModeLine(), SelectModeLine);
+        EXPECT_EQ(Now(), stopped);
+    }
+}
+
+TEST_F(OptionsTest, AMessageLongerThanTheModeLinesRoomShowsWholeOnHover) {
+    // In the layout of "Default size" the panel leaves the mode line one
+    // line, narrower than the mode line itself.
+    WriteOptions("faults.opt",
+                 DefaultSizeLines.mid(0, 11) + QStringList{"NumAver    = many", "KoeCu      = -1"});
+    AnswerFiles({"faults.opt"});
+    Menu("&Options", "Read options");
+    const QString message = QStringLiteral(
+        "   Options file faults.opt: line 12 NumAver not a number, line 13 KoeCu out of range, "
+        "line 14 DirName missing; the old values kept ");
+    ASSERT_EQ(form->ModeLine(), message);
+    const QStringList shown = form->Label3->ShownLines();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].endsWith(QChar(0x2026)));
+    EXPECT_TRUE(message.startsWith(shown[0].chopped(1)));
+    QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), form->Label3->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(form->Label3, &hover);
+    EXPECT_EQ(QToolTip::text(), message);
+    QToolTip::hideText();
 }
 
 TEST_F(OptionsTest, F4EndsASizeModeLikeEsc) {

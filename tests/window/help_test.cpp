@@ -1,12 +1,21 @@
 // The help viewer: the topic tree, the help box and the help files, the
 // test's own and the two shipped with the program.
+#include <QAbstractTextDocumentLayout>
+#include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
 #include <QTreeWidget>
+#include <optional>
+#include <utility>
 
 #include "Unit1.h"
 #include "harness.h"
@@ -26,6 +35,31 @@ protected:
     }
     void Click(const QString& name) { Press(form->TreeView1->visualItemRect(Node(name)).center()); }
     QStringList Shown() const { return form->Memo4->toPlainText().split(QLatin1Char('\n')); }
+    // Every line of the topic is one line in the box, and a column of its
+    // text stands at one place in all of them, as the tables need.
+    void ExpectColumnsKept() const {
+        constexpr int column = 40;
+        std::optional<int> x;
+        for (QTextBlock b = form->Memo4->document()->begin(); b.isValid(); b = b.next()) {
+            form->Memo4->document()->documentLayout()->blockBoundingRect(b); // lays it out
+            EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+            if (b.length() <= column) continue;
+            QTextCursor at(b);
+            at.setPosition(b.position() + column);
+            const int here = form->Memo4->cursorRect(at).x();
+            EXPECT_EQ(here, x.value_or(here)) << b.text().toStdString();
+            x = here;
+        }
+    }
+    // A help file shipped with the program, line by line.
+    static QStringList ShippedLines(const QString& name) {
+        QFile shipped(QStringLiteral(KIVO_HELP_DIR "/") + name);
+        EXPECT_TRUE(shipped.open(QIODevice::ReadOnly)) << name.toStdString();
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        const QString text = utf8.decode(shipped.readAll());
+        EXPECT_FALSE(utf8.hasError()) << name.toStdString();
+        return text.split(QLatin1Char('\n'));
+    }
     QStringList Nodes() const {
         QStringList names;
         for (QTreeWidgetItemIterator it(form->TreeView1); *it; ++it) names << (*it)->text(0);
@@ -114,17 +148,13 @@ TEST_F(HelpTest, TheShippedFilesHaveEveryTopicWithinTheLimits) {
                                  ? QStringLiteral("KivoHelpEng.txt")
                                  : QStringLiteral("KivoHelp.txt");
         SCOPED_TRACE(name.toStdString());
-        QFile shipped(QStringLiteral(KIVO_HELP_DIR "/") + name);
-        ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        const QStringList lines = QString(utf8.decode(shipped.readAll())).split(QLatin1Char('\n'));
-        ASSERT_FALSE(utf8.hasError());
+        const QStringList lines = ShippedLines(name);
         const qsizetype end = lines.indexOf(QStringLiteral("###"));
         ASSERT_GE(end, 0);
         EXPECT_LT(end, 500);
         for (qsizetype i = 0; i < end; ++i) EXPECT_LE(lines[i].size(), 128) << "line " << i + 1;
 
-        ASSERT_TRUE(QFile::copy(shipped.fileName(), Path(name)));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(KIVO_HELP_DIR "/") + name, Path(name)));
         Menu("&Help", QLatin1String(language));
         for (const QString& node : Nodes()) {
             SCOPED_TRACE(node.toStdString());
@@ -136,6 +166,40 @@ TEST_F(HelpTest, TheShippedFilesHaveEveryTopicWithinTheLimits) {
             Click(node);
             EXPECT_EQ(form->HelpLinesShown, stop - start - 1);
             EXPECT_EQ(Shown(), QStringList{node} + lines.mid(start + 1, Shown().size() - 1));
+            ExpectColumnsKept();
+        }
+    }
+}
+
+TEST_F(HelpTest, BothFilesListEveryMenuWithItsItems) {
+    // In the list of menus a menu's row starts with its name, and its items
+    // are named on that row or on the lines indented under it.
+    auto plain = [](QString caption) {
+        caption.remove(QLatin1Char('&'));
+        return caption.split(QStringLiteral("  "), Qt::SkipEmptyParts).value(0).trimmed();
+    };
+    for (const auto& [name, heading] :
+         {std::pair{"KivoHelpEng.txt", "Menus:"}, std::pair{"KivoHelp.txt", "Меню:"}}) {
+        SCOPED_TRACE(name);
+        QStringList list = ShippedLines(QLatin1String(name));
+        const qsizetype start = list.indexOf(QString::fromUtf8(heading));
+        ASSERT_GE(start, 0);
+        list = list.mid(start + 1, list.indexOf(QString(), start) - start - 1);
+        for (const QAction* top : form->menuBar()->actions()) {
+            const QString menu = plain(top->text());
+            QString row;
+            bool inRow = false;
+            for (const QString& line : list) {
+                if (!line.startsWith(QStringLiteral("  ")))
+                    inRow = line.startsWith(' ' + menu + ' ');
+                if (inRow) row += line;
+            }
+            EXPECT_FALSE(row.isEmpty()) << menu.toStdString();
+            // The lines of About tell who made the program; they do nothing.
+            if (!top->menu() || menu == QStringLiteral("About")) continue;
+            for (const QAction* item : top->menu()->actions())
+                EXPECT_TRUE(row.contains(plain(item->text())))
+                    << menu.toStdString() << " / " << plain(item->text()).toStdString();
         }
     }
 }

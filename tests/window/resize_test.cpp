@@ -1,9 +1,13 @@
 // The window resized and maximised: the chart grows, the memos keep to its
 // right side, the mode line, the lower panels and the bottom band keep their
 // distance from the bottom.
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <algorithm>
+#include <functional>
+#include <map>
 
 #include "TChart.h"
 #include "TLabel.h"
@@ -99,4 +103,61 @@ TEST_F(ResizeTest, TheWindowCanBeMaximisedAndRestored) {
     form->showNormal();
     Settle();
     EXPECT_EQ(form->Client->size(), normal);
+}
+
+TEST_F(ResizeTest, EveryPanelCaptionShowsWholeInTheWidthShown) {
+    // The window as it starts, at "Default size", maximised, and at the
+    // narrowest an options file gives, where a caption may be cut in its
+    // middle but then has its whole text as tooltip.
+    struct Case {
+        const char* name;
+        std::function<void()> layout;
+        bool whole;
+    };
+    const Case cases[] = {
+        {"as started", [] {}, true},
+        {"Default size", [this] { Menu("&Options", "Default size"); }, true},
+        {"maximised",
+         [this] {
+             form->showMaximized();
+             Settle();
+         },
+         true},
+        {"320 wide",
+         [this] {
+             WriteFile("narrow.opt", "WinHeight  = 600\r\nWinWidth   = 320\r\n");
+             AnswerFiles({"narrow.opt"});
+             Menu("&Options", "Read options");
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartForm();
+        c.layout();
+        for (TFrame1* f : {form->Frame11, form->Frame12, form->Frame13, form->Frame14,
+                           form->Frame15, form->Frame16}) {
+            SCOPED_TRACE(f->objectName().toStdString());
+            const int shown = std::min(f->width(), form->Client->width() - f->x());
+            std::map<int, std::vector<QRect>> rows; // by top, in column order
+            for (int n = 1; n <= TFrame1::LabelCount; ++n) {
+                const TLabel* l = f->Label(n);
+                if (l->text().isEmpty()) continue;
+                SCOPED_TRACE(l->text().toStdString());
+                const bool fits =
+                    QFontMetrics(l->font()).horizontalAdvance(l->text()) <= l->width();
+                if (c.whole) {
+                    EXPECT_TRUE(fits);
+                    EXPECT_GE(l->font().pixelSize(), 13) << "small for a window this wide";
+                }
+                EXPECT_EQ(l->toolTip(), fits ? QString() : l->text());
+                EXPECT_GE(l->x(), 0);
+                EXPECT_LE(l->geometry().right(), shown);
+                rows[l->y()].push_back(l->geometry());
+            }
+            for (const auto& [top, row] : rows)
+                for (size_t k = 1; k < row.size(); ++k)
+                    EXPECT_GT(row[k].left(), row[k - 1].right()) << "row at " << top;
+        }
+    }
 }
