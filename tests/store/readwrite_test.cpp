@@ -342,7 +342,9 @@ TEST_F(FormTest, MessagesThatDoNotFitAreCutAndAllListedInTheTooltip) {
     ReadFiles(names);
     // The mode line holds every message and shows what the part of it above
     // the lower panel holds, the last line cut.
-    EXPECT_TRUE(form->ModeLine().endsWith(NotPrepared("a_rather_long_name_of_a_refused_file_20")));
+    EXPECT_TRUE(form->ModeLine().endsWith(NotPrepared("a_rather_long_name_of_a_refused_file_20") +
+                                          QStringLiteral("no data line ")))
+        << form->ModeLine().toStdString();
     const QStringList shown = form->Label3->ShownLines();
     const QString line = shown.join(QString());
     EXPECT_TRUE(line.startsWith(NotPrepared("a_rather_long_name_of_a_refused_file_1")))
