@@ -243,7 +243,9 @@ protected:
             // F3, or the same files dropped on the window (with Ctrl: added).
             const int how = Pick(3);
             const QStringList files = RandomFiles();
-            log << (how == 0 ? " F3(" : how == 1 ? " drop(" : " ctrl-drop(")
+            log << (how == 0   ? " F3("
+                    : how == 1 ? " drop("
+                               : " ctrl-drop(")
                 << files.join(',').toStdString() << ")";
             if (how == 0) {
                 toOpen = files;
