@@ -65,6 +65,8 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
                 IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p, s.Caption);
             if (!a.Integrated) return a.Refusal;
             s.Report.Mist = a.Result.Mist;
+            const int c = a.Result.Centre;
+            s.Report.CentreField = c >= 1 && c <= n ? s.X[c] : 0;
             break;
         }
         case StepKind::NormAmplitude: {
@@ -223,7 +225,7 @@ void AppendCell(std::string& out, std::string_view text) {
 
 std::string CsvHeader() {
     return "file,spectrum,points,field_from,field_to,SumLeft1,SumRight1,SumLeft2,SumRight2,"
-           "DblIntegral,NumParticles,backward_steps,status\n";
+           "DblIntegral,NumParticles,backward_steps,frequency_GHz,g_centre,status\n";
 }
 
 std::string CsvLine(const Row& row) {
@@ -246,8 +248,14 @@ std::string CsvLine(const Row& row) {
         }
         out += ',';
         if (row.Mist >= 0) out += std::to_string(row.Mist);
+        const double ghz = FrequencyOf(p);
+        out += ',';
+        if (ghz > 0) AppendNumber(out, static_cast<long double>(ghz));
+        out += ',';
+        const double g = GValue(ghz, row.CentreField);
+        if (g > 0) AppendNumber(out, static_cast<long double>(g));
     } else {
-        out += ",,,,,,,,,";
+        out += ",,,,,,,,,,,";
     }
     out += ',';
     AppendCell(out, row.Status);

@@ -35,7 +35,8 @@ struct Row {
     bool Done = false; // every step applied (and the file written)
     ParamSpec Params;  // as it would be saved
     float FieldFrom = 0, FieldTo = 0;
-    int Mist = -1; // backward steps of the last integration; -1 when none ran
+    int Mist = -1;         // backward steps of the last integration; -1 when none ran
+    float CentreField = 0; // the centre the last integration found; 0 when none
     std::string Status;
 };
 

@@ -53,6 +53,9 @@ protected:
         row.FieldFrom = form->SpecX[slot][1];
         row.FieldTo = form->SpecX[slot][row.Params.NumPoints];
         row.Mist = mist;
+        // The window shows the centre of the active spectrum alone.
+        if (slot == form->ActiveSpec && form->PickIndex[5] >= 1)
+            row.CentreField = form->SpecX[slot][form->PickIndex[5]];
         row.Status = "ok";
         return QString::fromStdString(kivo::batch::CsvLine(row)).trimmed();
     }
@@ -99,7 +102,7 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
     ASSERT_EQ(run.Lines.size(), 10); // header, a pair given twice, two spectra in cols.dat
     EXPECT_EQ(run.Lines[0], QStringLiteral("file,spectrum,points,field_from,field_to,SumLeft1,"
                                            "SumRight1,SumLeft2,SumRight2,DblIntegral,NumParticles,"
-                                           "backward_steps,status"));
+                                           "backward_steps,frequency_GHz,g_centre,status"));
 
     int line = 1;
     for (const QString& file : files) {
@@ -111,9 +114,19 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
         Key(Qt::Key_Escape);
         Key(Qt::Key_4);
         const int mist = ShownMist();
+        // The g of the centre "4" shows is the g the batch reports.
+        const QString gShown = form->Label2->text().section(QStringLiteral("g centre = "), 1);
+        const double ghz = kivo::FrequencyOf(form->Params[form->ActiveSpec]);
+        EXPECT_EQ(gShown.isEmpty(), ghz <= 0) << form->Label2->text().toStdString();
         QStringList names;
         for (int slot = 1; slot <= loaded; ++slot) {
-            EXPECT_EQ(run.Lines[line++], WindowLine(file, loaded > 1 ? slot : 0, slot, mist));
+            const QString csv = run.Lines[line++];
+            EXPECT_EQ(csv, WindowLine(file, loaded > 1 ? slot : 0, slot, mist));
+            if (slot == form->ActiveSpec && !gShown.isEmpty()) {
+                EXPECT_EQ(QString::fromStdString(
+                              kivo::GText(csv.section(QLatin1Char(','), 13, 13).toDouble())),
+                          gShown);
+            }
             names << ShortName(form->FileSpectrumName[slot]) + ".esr";
             Answer(QStringList{Path("win-" + names.back())});
         }
@@ -166,7 +179,7 @@ TEST_F(BatchTest, TreatmentsRunInTheOrderGivenAsTheKeysApplyThem) {
     EXPECT_EQ(reversed.Exit, 1);
     ASSERT_EQ(reversed.Lines.size(), 2);
     EXPECT_EQ(reversed.Lines[1],
-              QStringLiteral("sample_ruby.esr,,,,,,,,,,,,\"sample_ruby: no positive double "
+              QStringLiteral("sample_ruby.esr,,,,,,,,,,,,,,\"sample_ruby: no positive double "
                              "integral, not normalised on it\""));
 }
 
@@ -204,7 +217,7 @@ TEST_F(BatchTest, RefusedFilesGetTheirRowInOrderAndNoOutput) {
 
     // The words are the window's.
     ReadFiles({"s4.esr"});
-    EXPECT_EQ(one.Lines[4], "s4.esr,,,,,,,,,,,," + form->ModeLine().trimmed());
+    EXPECT_EQ(one.Lines[4], "s4.esr,,,,,,,,,,,,,," + form->ModeLine().trimmed());
     EXPECT_TRUE(one.Lines[4].endsWith("is not prepared properly line 13"));
 
     // Two at a time: the same rows in the same order, the same files.
@@ -298,6 +311,60 @@ TEST_F(BatchTest, UsageErrorsHelpAndVersion) {
     EXPECT_EQ(version.Lines, QStringList{"kivo-batch 1.3"});
 }
 
+// The frequency a spectrum's text lines give, and the g of the centre "4"
+// finds, in the two columns; empty without a frequency or an integration.
+TEST_F(BatchTest, FrequencyAndTheGOfTheCentre) {
+    const struct {
+        const char* Name;
+        const char* Line1;
+        const char* Line2;
+        const char* Frequency; // the cell
+    } cases[] = {
+        {"f1.esr", "DPPH", "9.4012 GHz, 293 K", "9.4012"},
+        {"f2.esr", "nu=9,5GHz", "", "9.5"},
+        {"f3.esr", "at 34.1 GHz", "9.3 GHz", "9.3"},
+        {"f4.esr", "X-band GHz", "GHz", ""},
+        {"f5.esr", "no frequency", "", ""},
+    };
+    QStringList files;
+    for (const auto& c : cases) {
+        WriteSpectrum(c.Name, 400);
+        std::string bytes = ReadBytes(c.Name);
+        kivo::ParamSpec p;
+        kivo::ReadEsrHeader(bytes, p);
+        p.Line1 = c.Line1;
+        p.Line2 = c.Line2;
+        WriteFile(c.Name, kivo::FormatEsrHeader(p) + bytes.substr(bytes.find("Spectr:")));
+        files << c.Name;
+    }
+    const BatchRun integrated = Batch(QStringList{"--quiet", "--integrate"} + files);
+    const BatchRun plain = Batch(QStringList{"--quiet"} + files);
+    ASSERT_EQ(integrated.Lines.size(), 6);
+    ASSERT_EQ(plain.Lines.size(), 6);
+    for (int f = 0; f < 5; ++f) {
+        SCOPED_TRACE(cases[f].Name);
+        const QStringList cells = integrated.Lines[f + 1].split(QLatin1Char(','));
+        ASSERT_EQ(cells.size(), 15);
+        EXPECT_EQ(cells[12], QString::fromLatin1(cases[f].Frequency));
+        EXPECT_EQ(plain.Lines[f + 1].split(QLatin1Char(','))[12], cells[12]);
+        EXPECT_EQ(plain.Lines[f + 1].split(QLatin1Char(','))[13], QString()); // no centre found
+        ReadFiles({files[f]});
+        Key(Qt::Key_4);
+        const double ghz = cells[12].toDouble();
+        if (ghz == 0) {
+            EXPECT_EQ(cells[13], QString());
+            EXPECT_FALSE(form->Label2->text().contains(QStringLiteral("g centre")));
+            continue;
+        }
+        const double centre = form->SpecX[1][form->PickIndex[5]];
+        EXPECT_NEAR(cells[13].toDouble(), 714.47735 * ghz / centre, 1e-9);
+        EXPECT_TRUE(form->Label2->text().endsWith(
+            QStringLiteral("   g centre = ") +
+            QString::fromStdString(kivo::GText(cells[13].toDouble()))))
+            << form->Label2->text().toStdString();
+    }
+}
+
 // Every number of a row reads back, as a double, as the double nearest to
 // what the window holds: a sum held in extended precision is not printed
 // with digits that round to another double.
@@ -319,7 +386,7 @@ TEST(BatchCsv, NumbersReadBackAsTheWindowsValues) {
     for (size_t k = 0; k < 6; ++k) *fields[k] = sums[k];
     const QStringList cells =
         QString::fromStdString(kivo::batch::CsvLine(row)).trimmed().split(QLatin1Char(','));
-    ASSERT_EQ(cells.size(), 13);
+    ASSERT_EQ(cells.size(), 15);
     // A field reads back as the float the window holds, in its shortest text.
     EXPECT_EQ(cells[3], QStringLiteral("3300.2"));
     EXPECT_EQ(std::strtof(cells[4].toLatin1().constData(), nullptr), row.FieldTo);
@@ -354,15 +421,15 @@ TEST_F(BatchTest, NoRowIsOkWithANumberThatIsNotFinite) {
     EXPECT_EQ(read.Exit, 1);
     ASSERT_EQ(read.Lines.size(), 3);
     EXPECT_EQ(read.Lines[1],
-              "big.dat,,,,,,,,,,,,FileSpectrum big is not prepared properly line 11");
-    EXPECT_EQ(read.Lines[2], "gaps.dat,1,59,3200,3259,0,0,0,0,0,0,,\"ok; FileSpectrum gaps has 1 "
+              "big.dat,,,,,,,,,,,,,,FileSpectrum big is not prepared properly line 11");
+    EXPECT_EQ(read.Lines[2], "gaps.dat,1,59,3200,3259,0,0,0,0,0,0,,,,\"ok; FileSpectrum gaps has 1 "
                              "row with missing values, left out: line 5\"");
     const BatchRun integrated =
         Batch({"--quiet", "--integrate", "--koecu", "1e300", "huge.esr", "fine.esr"});
     EXPECT_EQ(integrated.Exit, 1);
     ASSERT_EQ(integrated.Lines.size(), 3);
     EXPECT_EQ(integrated.Lines[1],
-              "huge.esr,,,,,,,,,,,,huge: NumParticles is not a finite number;");
+              "huge.esr,,,,,,,,,,,,,,huge: NumParticles is not a finite number;");
     EXPECT_TRUE(integrated.Lines[2].endsWith(",ok")) << integrated.Lines[2].toStdString();
     for (const QString& line : read.Lines + integrated.Lines) {
         EXPECT_FALSE(line.contains("inf")) << line.toStdString();
