@@ -96,6 +96,23 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             AppendTreatmentNote(p.Line2, s.Name, 166, result.Note);
             break;
         }
+        case StepKind::FieldStandard: {
+            const double ghz = FrequencyOf(p);
+            if (ghz <= 0) return "   No frequency, field not corrected: " + s.Caption;
+            const PointRange line = MapRange(s.X.Data(), n, step.From, step.To);
+            if (line.Last - line.First < 2)
+                return "   No line in the standard's range, field not corrected: " + s.Caption;
+            const double shift =
+                StandardShift(s.X.Data(), y, line.First, line.Last, ghz, step.Value);
+            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, shift);
+            break;
+        }
+        case StepKind::FrequencyTo: {
+            std::string why =
+                CorrectFrequency(s.X.Data(), p, FileNameOf(s.Name), s.Caption, step.Value);
+            if (!why.empty()) return why;
+            break;
+        }
         }
     }
     return {};

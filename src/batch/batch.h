@@ -12,12 +12,24 @@
 
 namespace kivo::batch {
 
-enum class StepKind { BaseLine, Integrate, NormAmplitude, NormIntegral, NormRuby, Smooth };
+enum class StepKind {
+    BaseLine,
+    Integrate,
+    NormAmplitude,
+    NormIntegral,
+    NormRuby,
+    Smooth,
+    FieldStandard,
+    FrequencyTo
+};
 
 struct Step {
     StepKind Kind = StepKind::BaseLine;
     int W = 0; // smoothing: the smoothing number and the restrict number
     int R = 0;
+    double Value = 0; // the standard's g; the frequency to, GHz
+    double From = 0;  // the fields, G, that enclose the standard's line
+    double To = 0;
 };
 
 // What to do to every spectrum, in the order the steps are given.

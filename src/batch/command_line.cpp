@@ -62,6 +62,30 @@ Step Smoothing(const QString& text) {
             int(Limited(option, parts[1], LimitOf(Parameter::RestrictNumber)))};
 }
 
+// --field-standard dpph|lilif|G, on the line --standard-range FROM,TO encloses.
+Step FieldStandard(const QString& which, const QCommandLineParser& parser) {
+    Step step{StepKind::FieldStandard, 0, 0};
+    if (which == QStringLiteral("dpph"))
+        step.Value = DpphG;
+    else if (which == QStringLiteral("lilif"))
+        step.Value = LiLiFG;
+    else if (ReadLimited(Local(which), {"g", false, 0.1, 20}, step.Value) != OptionFault::None)
+        throw UsageError{
+            QStringLiteral("--field-standard wants dpph, lilif or a g from 0.1 to 20, not '%1'")
+                .arg(which)};
+    const QString range = parser.value(QStringLiteral("standard-range"));
+    const QStringList parts = range.split(QLatin1Char(','));
+    double from = 0, to = 0;
+    if (parts.size() != 2 || !ReadNumber(Local(parts[0]), from) ||
+        !ReadNumber(Local(parts[1]), to) || !(from < to))
+        throw UsageError{QStringLiteral("--field-standard wants --standard-range FROM,TO in G, "
+                                        "FROM below TO, not '%1'")
+                             .arg(range)};
+    step.From = from;
+    step.To = to;
+    return step;
+}
+
 void DescribeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Treats ESR spectrum files (.esr, .txt, .dat, .DSC, .par) as Kivo's keys do and prints one "
@@ -79,6 +103,16 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("smooth"),
          QStringLiteral("Smoothing with smoothing number N and restrict number R."),
          QStringLiteral("N,R")},
+        {QStringLiteral("field-standard"),
+         QStringLiteral("Shift the field so that the standard's line (dpph, lilif, or a g) is "
+                        "where its g puts it at the spectrum's frequency."),
+         QStringLiteral("which")},
+        {QStringLiteral("standard-range"),
+         QStringLiteral("The fields, G, that enclose the standard's line."),
+         QStringLiteral("FROM,TO")},
+        {QStringLiteral("frequency-to"),
+         QStringLiteral("Scale the field to what it would be at this frequency, GHz."),
+         QStringLiteral("GHZ")},
         {QStringLiteral("numaver"),
          QStringLiteral("Points averaged at each end (default 10, or the options file's)."),
          QStringLiteral("N")},
@@ -135,6 +169,12 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.Steps.push_back(Normalisation(parser.values(name).at(at)));
         else if (name == QStringLiteral("smooth"))
             plan.Steps.push_back(Smoothing(parser.values(name).at(at)));
+        else if (name == QStringLiteral("field-standard"))
+            plan.Steps.push_back(FieldStandard(parser.values(name).at(at), parser));
+        else if (name == QStringLiteral("frequency-to"))
+            plan.Steps.push_back(
+                {StepKind::FrequencyTo, 0, 0,
+                 Limited(name, parser.values(name).at(at), {"frequency", false, 1e-6, 1000})});
     }
 }
 

@@ -13,6 +13,17 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Appends a note to the history as the treatments do, after a ", " that a
+// history written by a spectrometer reader does not end in; an earlier copy
+// of the same note goes.
+void AppendNote(std::string& line2, std::string_view fileName, const std::string& note) {
+    const size_t at = line2.find(note + ", ");
+    if (at != std::string::npos) line2.erase(at, note.size() + 2);
+    if (!line2.empty() && (line2.size() < 2 || line2.compare(line2.size() - 2, 2, ", ") != 0))
+        line2 += ", ";
+    AppendTreatmentNote(line2, fileName, 166, note);
+}
+
 // "GHz" in any case.
 bool IsUnit(std::string_view s) {
     return (s[0] | 0x20) == 'g' && (s[1] | 0x20) == 'h' && (s[2] | 0x20) == 'z';
@@ -85,7 +96,7 @@ void SetFrequency(ParamSpec& p, std::string_view fileName, double ghz) {
     if (old.Length > 0)
         p.Line2.replace(old.At, old.Length, FrequencyText(ghz));
     else
-        AppendTreatmentNote(p.Line2, fileName, 166, FrequencyText(ghz));
+        AppendNote(p.Line2, fileName, FrequencyText(ghz));
 }
 
 std::string GText(double g) {
@@ -109,7 +120,7 @@ double StandardShift(const float* x, const float* y, int from, int to, double gh
 void ShiftFieldOnStandard(float* x, ParamSpec& p, std::string_view fileName, double g,
                           double shift) {
     TransformValues(x, p.NumPoints, 0, 1, shift);
-    AppendTreatmentNote(p.Line2, fileName, 166, "Field g=" + ShortText(g));
+    AppendNote(p.Line2, fileName, "Field g=" + ShortText(g));
 }
 
 std::string CorrectFrequency(float* x, ParamSpec& p, std::string_view fileName,
@@ -118,7 +129,7 @@ std::string CorrectFrequency(float* x, ParamSpec& p, std::string_view fileName,
     if (own <= 0) return "   " + std::string(caption) + ": no frequency, not corrected;";
     TransformValues(x, p.NumPoints, 0, static_cast<long double>(ghz) / own, 0);
     SetFrequency(p, fileName, ghz);
-    AppendTreatmentNote(p.Line2, fileName, 166, "Freq.corr");
+    AppendNote(p.Line2, fileName, "Freq.corr");
     return {};
 }
 

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "batch.h"
+#include "command_line.h"
 #include "harness.h"
 #include "spectrometer_writer.h"
 
@@ -465,3 +466,91 @@ TEST_F(BatchTest, NamesThatAreNotUtf8AreOpenedAndPrintedAsGiven) {
 }
 
 } // namespace
+
+// The field corrected on a standard and the frequency correction, file by
+// file, with the refusals of a spectrum that cannot have them.
+TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
+    const double ghz = 9.4012;
+    auto write = [this](const QString& name, double centre, const std::string& line2) {
+        std::vector<float> x, y;
+        for (int k = 0; k < 400; ++k) {
+            x.push_back(float(3300 + 0.25 * k));
+            const double u = (x.back() - centre) / std::sqrt(3.0);
+            y.push_back(float(-1000 * u / ((1 + u * u) * (1 + u * u))));
+        }
+        kivo::ParamSpec p;
+        p.NumPoints = 400;
+        p.Line2 = line2;
+        WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
+        return Path(name).toStdString();
+    };
+    const struct {
+        QStringList Args;
+        double G;   // 0: no field correction
+        double Off; // the line off its field
+        const char* Line2;
+        const char* Status;
+    } cases[] = {
+        {{"--field-standard", "dpph", "--standard-range", "3340,3365"},
+         2.0036,
+         2.3,
+         "9.4012 GHz",
+         "ok"},
+        {{"--field-standard", "lilif", "--standard-range", "3340,3365"},
+         2.002293,
+         -1.7,
+         "9.4012 GHz",
+         "ok"},
+        {{"--field-standard", "2.0023", "--standard-range", "3340,3365"},
+         2.0023,
+         0.4,
+         "9.4012 GHz",
+         "ok"},
+        {{"--field-standard", "dpph", "--standard-range", "3340,3365"},
+         2.0036,
+         0,
+         "",
+         "No frequency, field not corrected: s"},
+        {{"--field-standard", "dpph", "--standard-range", "3500,3600"},
+         2.0036,
+         0,
+         "9.4012 GHz",
+         "No line in the standard's range, field not corrected: s"},
+        {{"--frequency-to", "9.5"}, 0, 0, "9.4012 GHz", "ok"},
+        {{"--frequency-to", "9.5"}, 0, 0, "", "s: no frequency, not corrected;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Args.join(' ').toStdString() + " " + c.Line2);
+        const double expected = c.G > 0 ? 714.47735 * ghz / c.G : 3350;
+        const std::string file = write("s.esr", expected + c.Off, c.Line2);
+        std::vector<std::string> args = {"kivo-batch"};
+        for (const QString& a : c.Args) args.push_back(a.toStdString());
+        args.push_back(file);
+        const kivo::batch::CommandLine line = kivo::batch::ParseCommandLine(args);
+        ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run) << line.Text.toStdString();
+        std::vector<kivo::batch::Row> rows;
+        kivo::batch::Run(line.Files, line.Work, 1,
+                         [&](size_t, const std::vector<kivo::batch::Row>& r) { rows = r; });
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].Status, c.Status);
+        if (!rows[0].Done) continue;
+        if (c.G > 0) {
+            EXPECT_NEAR(rows[0].FieldFrom, 3300 - c.Off, 0.025);
+            EXPECT_EQ(rows[0].Params.Line2, "9.4012 GHz, Field g=" + kivo::ShortText(c.G) + ", ");
+        } else {
+            EXPECT_NEAR(rows[0].FieldFrom, 3300 * 9.5 / ghz, 1e-3);
+            EXPECT_EQ(rows[0].Params.Line2, "9.5000 GHz, Freq.corr, ");
+        }
+    }
+    // What the options refuse.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"kivo-batch", "--field-standard", "dpph", "a.esr"},
+             {"kivo-batch", "--field-standard", "ruby", "--standard-range", "1,2", "a.esr"},
+             {"kivo-batch", "--field-standard", "dpph", "--standard-range", "3365,3340", "a.esr"},
+             {"kivo-batch", "--field-standard", "dpph", "--standard-range", "3340", "a.esr"},
+             {"kivo-batch", "--frequency-to", "0", "a.esr"},
+             {"kivo-batch", "--frequency-to", "x", "a.esr"}}) {
+        EXPECT_EQ(kivo::batch::ParseCommandLine(args).What, kivo::batch::CommandLine::Action::Usage)
+            << args[2] << " " << args[3];
+    }
+}

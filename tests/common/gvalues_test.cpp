@@ -87,6 +87,27 @@ TEST(FindFrequency, SpectrumLinesAndTheTypedFrequency) {
     q.Line2 = "sample, Norm on Amp, ";
     SetFrequency(q, "sample.esr", 9.3);
     EXPECT_EQ(q.Line2, "sample, Norm on Amp, 9.3000 GHz, ");
+    // After a history that does not end in ", " (a spectrometer's conditions).
+    q.Line2 = "293 K, 16 scans";
+    SetFrequency(q, "sample.esr", 9.3);
+    EXPECT_EQ(q.Line2, "293 K, 16 scans, 9.3000 GHz, ");
+
+    // The notes of the corrections replace their earlier copies.
+    std::vector<float> x = {3300, 3310};
+    q.NumPoints = 2;
+    EXPECT_EQ(CorrectFrequency(x.data(), q, "sample.esr", "sample", 9.3 * 1.01), "");
+    EXPECT_EQ(CorrectFrequency(x.data(), q, "sample.esr", "sample", 9.3), "");
+    EXPECT_EQ(q.Line2, "293 K, 16 scans, 9.3000 GHz, Freq.corr, ");
+    EXPECT_NEAR(x[1], 3310, 1e-3);
+    ShiftFieldOnStandard(x.data(), q, "sample.esr", DpphG, 1.5);
+    ShiftFieldOnStandard(x.data(), q, "sample.esr", DpphG, -0.5);
+    EXPECT_EQ(q.Line2, "293 K, 16 scans, 9.3000 GHz, Freq.corr, Field g=2.0036, ");
+    EXPECT_FLOAT_EQ(x[0], 3301);
+    ParamSpec none;
+    none.NumPoints = 2;
+    EXPECT_EQ(CorrectFrequency(x.data(), none, "n.esr", "n", 9.3),
+              "   n: no frequency, not corrected;");
+    EXPECT_EQ(none.Line2, "");
 }
 
 namespace {
