@@ -107,6 +107,12 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, shift);
             break;
         }
+        case StepKind::NormAcquisition: {
+            std::string why = NormaliseOnAcquisition(y, p, FileNameOf(s.Name), s.Caption,
+                                                     static_cast<unsigned>(step.W));
+            if (!why.empty()) return why;
+            break;
+        }
         case StepKind::FrequencyTo: {
             std::string why =
                 CorrectFrequency(s.X.Data(), p, FileNameOf(s.Name), s.Caption, step.Value);

@@ -20,12 +20,14 @@ enum class StepKind {
     NormRuby,
     Smooth,
     FieldStandard,
-    FrequencyTo
+    FrequencyTo,
+    NormAcquisition
 };
 
 struct Step {
     StepKind Kind = StepKind::BaseLine;
-    int W = 0; // smoothing: the smoothing number and the restrict number
+    int W = 0; // smoothing: the smoothing number and the restrict number;
+               // the acquisition factors (AcquisitionFactor bits)
     int R = 0;
     double Value = 0; // the standard's g; the frequency to, GHz
     double From = 0;  // the fields, G, that enclose the standard's line

@@ -41,7 +41,31 @@ double Limited(const QString& option, const QString& text, const ParameterLimit&
     return v;
 }
 
+// acquisition[:gain,scans,modulation,power]: all four when none is named.
+Step AcquisitionNormalisation(const QString& how) {
+    static const std::map<QString, unsigned> names = {
+        {QStringLiteral("gain"), FactorGain},
+        {QStringLiteral("scans"), FactorScans},
+        {QStringLiteral("modulation"), FactorModulation},
+        {QStringLiteral("power"), FactorPower}};
+    const qsizetype colon = how.indexOf(QLatin1Char(':'));
+    unsigned factors = colon < 0 ? unsigned(AllFactors) : 0u;
+    if (colon >= 0) {
+        for (const QString& name : how.mid(colon + 1).split(QLatin1Char(','))) {
+            const auto it = names.find(name);
+            if (it == names.end())
+                throw UsageError{QStringLiteral("--normalise acquisition: wants gain, scans, "
+                                                "modulation or power, not '%1'")
+                                     .arg(name)};
+            factors |= it->second;
+        }
+    }
+    return {StepKind::NormAcquisition, int(factors), 0};
+}
+
 Step Normalisation(const QString& how) {
+    if (how == QStringLiteral("acquisition") || how.startsWith(QStringLiteral("acquisition:")))
+        return AcquisitionNormalisation(how);
     static const std::map<QString, StepKind> kinds = {
         {QStringLiteral("amplitude"), StepKind::NormAmplitude},
         {QStringLiteral("integral"), StepKind::NormIntegral},
@@ -49,7 +73,8 @@ Step Normalisation(const QString& how) {
     const auto it = kinds.find(how);
     if (it == kinds.end())
         throw UsageError{
-            QStringLiteral("--normalise wants amplitude, integral or ruby, not '%1'").arg(how)};
+            QStringLiteral("--normalise wants amplitude, integral, ruby or acquisition, not '%1'")
+                .arg(how)};
     return {it->second, 0, 0};
 }
 
@@ -98,7 +123,9 @@ void DescribeOptions(QCommandLineParser& parser) {
                         "each end.")},
         {QStringLiteral("integrate"),
          QStringLiteral("Automatic double integration and particle count, as \"4\".")},
-        {QStringLiteral("normalise"), QStringLiteral("Normalise on amplitude, integral or ruby."),
+        {QStringLiteral("normalise"),
+         QStringLiteral("Normalise on amplitude, integral or ruby, or divide by the acquisition "
+                        "parameters: acquisition[:gain,scans,modulation,power]."),
          QStringLiteral("how")},
         {QStringLiteral("smooth"),
          QStringLiteral("Smoothing with smoothing number N and restrict number R."),

@@ -24,9 +24,44 @@ void AppendNote(std::string& line2, std::string_view fileName, const std::string
     AppendTreatmentNote(line2, fileName, 166, note);
 }
 
-// "GHz" in any case.
-bool IsUnit(std::string_view s) {
-    return (s[0] | 0x20) == 'g' && (s[1] | 0x20) == 'h' && (s[2] | 0x20) == 'z';
+// The unit in any case.
+bool IsUnit(std::string_view s, std::string_view unit) {
+    for (size_t k = 0; k < unit.size(); ++k)
+        if ((s[k] | 0x20) != unit[k]) return false;
+    return true;
+}
+
+// The first number (digits with at most one decimal point or comma, no sign)
+// that stands before the unit, blanks between them allowed, above lo and up
+// to hi.
+FrequencyInText FindQuantity(std::string_view text, std::string_view unit, double lo, double hi) {
+    for (size_t at = 0; at + unit.size() <= text.size(); ++at) {
+        if (!IsUnit(text.substr(at, unit.size()), unit)) continue;
+        size_t end = at;
+        while (end > 0 && text[end - 1] == ' ') --end;
+        // Back over digits and at most one decimal point or comma.
+        size_t start = end;
+        bool separator = false;
+        while (start > 0) {
+            const char c = text[start - 1];
+            if (IsDigit(c)) {
+                --start;
+            } else if ((c == '.' || c == ',') && !separator && start < end) {
+                separator = true;
+                --start;
+            } else {
+                break;
+            }
+        }
+        while (start < end && !IsDigit(text[start])) ++start; // ",5" reads as 5
+        if (start == end) continue;
+        std::string number(text.substr(start, end - start));
+        std::replace(number.begin(), number.end(), ',', '.');
+        double v = 0;
+        if (!ReadNumber(number, v) || !(v > lo && v <= hi)) continue;
+        return {start, at + unit.size() - start, v};
+    }
+    return {};
 }
 
 // Where the vertex of the parabola through points k-1, k, k+1 lies, as a
@@ -52,33 +87,7 @@ double ResonanceField(double ghz, double g) {
 }
 
 FrequencyInText FindFrequency(std::string_view text) {
-    for (size_t unit = 0; unit + 3 <= text.size(); ++unit) {
-        if (!IsUnit(text.substr(unit, 3))) continue;
-        size_t end = unit;
-        while (end > 0 && text[end - 1] == ' ') --end;
-        // Back over digits and at most one decimal point or comma.
-        size_t start = end;
-        bool separator = false;
-        while (start > 0) {
-            const char c = text[start - 1];
-            if (IsDigit(c)) {
-                --start;
-            } else if ((c == '.' || c == ',') && !separator && start < end) {
-                separator = true;
-                --start;
-            } else {
-                break;
-            }
-        }
-        while (start < end && !IsDigit(text[start])) ++start; // ",5" reads as 5
-        if (start == end) continue;
-        std::string number(text.substr(start, end - start));
-        std::replace(number.begin(), number.end(), ',', '.');
-        double v = 0;
-        if (!ReadNumber(number, v) || !(v > 0 && v <= 1000)) continue;
-        return {start, unit + 3 - start, v};
-    }
-    return {};
+    return FindQuantity(text, "ghz", 0, 1000);
 }
 
 double FrequencyOf(const ParamSpec& p) {
@@ -130,6 +139,59 @@ std::string CorrectFrequency(float* x, ParamSpec& p, std::string_view fileName,
     TransformValues(x, p.NumPoints, 0, static_cast<long double>(ghz) / own, 0);
     SetFrequency(p, fileName, ghz);
     AppendNote(p.Line2, fileName, "Freq.corr");
+    return {};
+}
+
+FrequencyInText FindScans(std::string_view text) {
+    return FindQuantity(text, "scan", 0.5, 1e9);
+}
+
+double ScansOf(const ParamSpec& p) {
+    const FrequencyInText second = FindScans(p.Line2);
+    return second.Length > 0 ? second.GHz : FindScans(p.Line1).GHz;
+}
+
+std::string NormaliseOnAcquisition(float* y, ParamSpec& p, std::string_view fileName,
+                                   std::string_view caption, unsigned factors) {
+    const struct {
+        unsigned Bit;
+        const char* Name;
+        double Value;
+    } used[] = {{FactorGain, "gain", p.Gain},
+                {FactorScans, "scans", ScansOf(p)},
+                {FactorModulation, "mod", p.Modulation},
+                {FactorPower, "sqrtP", std::sqrt(std::max(p.Power, 0.0))}};
+    long double divisor = 1;
+    std::string names, missing;
+    for (const auto& f : used) {
+        if (!(factors & f.Bit)) continue;
+        if (!(f.Value > 0)) {
+            if (!missing.empty()) missing += ", ";
+            missing += f.Name;
+        }
+        divisor *= f.Value;
+        if (!names.empty()) names += '*';
+        names += f.Name;
+    }
+    if (names.empty()) return "   No factor chosen, not normalised ";
+    if (!missing.empty())
+        return "   " + std::string(caption) + ": no " + missing + ", not normalised;";
+    DivideValues(y, p.NumPoints, divisor);
+    if (factors & FactorGain) p.Gain = 1;
+    if (factors & FactorModulation) p.Modulation = 1;
+    if (factors & FactorPower) p.Power = 1;
+    if (factors & FactorScans) {
+        const FrequencyInText second = FindScans(p.Line2);
+        if (second.Length > 0) {
+            // "16 scans" as a whole becomes "1 scan".
+            size_t length = second.Length;
+            if (second.At + length < p.Line2.size() && (p.Line2[second.At + length] | 0x20) == 's')
+                ++length;
+            p.Line2.replace(second.At, length, "1 scan");
+        } else
+            AppendNote(p.Line2, fileName, "1 scan");
+    }
+    AppendNote(p.Line2, fileName, "Norm by " + names);
     return {};
 }
 

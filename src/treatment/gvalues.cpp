@@ -58,6 +58,7 @@ void TForm1::TakeTypedNumber() {
     Typing = TypedNumber::None;
     EntryText.clear();
     PromptText.clear();
+    if (what == TypedNumber::AcquisitionFactors) return NormaliseOnAcquisition(typed);
     double v = 0;
     const bool number = kivo::ReadNumber(typed.toStdString(), v);
     if (what == TypedNumber::StandardG) {
@@ -147,4 +148,41 @@ void TForm1::CorrectFieldOnStandard() {
     refresh(1);
     Parameters(a);
     SetModeLine(QStringLiteral("  Treatment  ") + said);
+}
+
+void TForm1::AcquisitionClick() {
+    QString digits;
+    for (int k = 0; k < 4; ++k)
+        if (AcquisitionFactors & (1u << k)) digits += QChar('1' + k);
+    StartTyping(TypedNumber::AcquisitionFactors,
+                QStringLiteral("   Norm by 1 gain, 2 scans, 3 modulation, 4 sqrt(power): "),
+                digits);
+}
+
+void TForm1::NormaliseOnAcquisition(const QString& digits) {
+    unsigned factors = 0;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('1') || c > QLatin1Char('4')) {
+            SetModeLine(QStringLiteral("  Treatment     Not factors 1 to 4: '%1' ").arg(digits));
+            return;
+        }
+        factors |= 1u << (c.unicode() - '1');
+    }
+    if (factors == 0) {
+        SetModeLine(QStringLiteral("  Treatment     No factor chosen, not normalised "));
+        return;
+    }
+    AcquisitionFactors = factors;
+    BeginStep(QStringLiteral("Norm on acquisition"));
+    CheckActivSpec();
+    QString refused;
+    for (int i = 1; i <= NumSpec; ++i)
+        if (Marked[i])
+            refused += Text(kivo::NormaliseOnAcquisition(SpecY[i].Data(), Params[i], NoteName(i),
+                                                         Caption(i), factors));
+    InitAxes();
+    Plot();
+    refresh(1);
+    Parameters(ActiveSpec);
+    SetModeLine(QStringLiteral("  Treatment  ") + refused);
 }

@@ -70,6 +70,9 @@ void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         case 'Q':
             FrequencyToClick();
             break;
+        case 'N':
+            AcquisitionClick();
+            break;
         default:
             break;
         }

@@ -49,7 +49,7 @@ inline bool IsReferenceTask(int task) {
 
 // What a number typed on the mode line is for, besides the subtraction factor
 // and the smoothing numbers.
-enum class TypedNumber : uint8_t { None, Frequency, StandardG, FrequencyTo };
+enum class TypedNumber : uint8_t { None, Frequency, StandardG, FrequencyTo, AcquisitionFactors };
 
 // A spectrum's short name: its file name without directory and without the
 // last four characters (the ending); a name of four characters or fewer
@@ -289,6 +289,12 @@ public:
     void LiLiFClick();                      // on Li:LiF
     void StandardGClick();                  // on a standard of typed g
     void FrequencyToClick();                // the marked spectra brought to one frequency
+    // The marked spectra divided by their acquisition parameters: the factors
+    // chosen as digits (1 gain, 2 scans, 3 modulation, 4 power), the last
+    // choice offered again.
+    unsigned AcquisitionFactors = kivo::AllFactors;
+    void AcquisitionClick();
+    void NormaliseOnAcquisition(const QString& digits);
     void StartTyping(TypedNumber what, const QString& prompt, const QString& text = {});
     void TakeTypedNumber();
     void StartStandardPick(double g);

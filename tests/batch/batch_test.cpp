@@ -554,3 +554,48 @@ TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
             << args[2] << " " << args[3];
     }
 }
+
+// --normalise acquisition with the factors named, as "8" Alt+N divides.
+TEST_F(BatchTest, NormalisedOnTheAcquisitionParameters) {
+    kivo::ParamSpec p;
+    p.NumPoints = 3;
+    p.Gain = 2e4;
+    p.Modulation = 2;
+    p.Power = 9;
+    p.Line2 = "9.4 GHz, 8 scans";
+    const float x[] = {3300, 3301, 3302}, y[] = {100, -300, 600};
+    const std::string file = WriteFile("s.esr", kivo::FormatSpectrum(p, x, y)).toStdString();
+    const struct {
+        const char* How;
+        double Divisor;
+    } cases[] = {{"acquisition", 2e4 * 8 * 2 * 3},
+                 {"acquisition:gain", 2e4},
+                 {"acquisition:scans,power", 8 * 3},
+                 {"acquisition:modulation,gain", 2 * 2e4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.How);
+        const kivo::batch::CommandLine line =
+            kivo::batch::ParseCommandLine({"kivo-batch", "--normalise", c.How, file});
+        ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run) << line.Text.toStdString();
+        std::vector<kivo::batch::Row> rows;
+        kivo::batch::Run(line.Files, line.Work, 1,
+                         [&](size_t, const std::vector<kivo::batch::Row>& r) { rows = r; });
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].Status, "ok");
+        // What the window does to the same spectrum.
+        kivo::ParamSpec q = p;
+        std::vector<float> yq(y, y + 3);
+        const unsigned factors = unsigned(line.Work.Steps.at(0).W);
+        EXPECT_EQ(kivo::NormaliseOnAcquisition(yq.data(), q, "s.esr", "s", factors), "");
+        EXPECT_FLOAT_EQ(yq[2], float(600 / c.Divisor));
+        EXPECT_EQ(rows[0].Params.Line2, q.Line2);
+        EXPECT_EQ(rows[0].Params.Gain, q.Gain);
+        EXPECT_EQ(rows[0].Params.Modulation, q.Modulation);
+        EXPECT_EQ(rows[0].Params.Power, q.Power);
+    }
+    for (const char* how : {"acquisition:", "acquisition:gain,volume", "acquire"}) {
+        EXPECT_EQ(kivo::batch::ParseCommandLine({"kivo-batch", "--normalise", how, file}).What,
+                  kivo::batch::CommandLine::Action::Usage)
+            << how;
+    }
+}

@@ -145,3 +145,53 @@ TEST(StandardShift, RecoversTheShiftOfADpphLine) {
         }
     }
 }
+
+TEST(NormaliseOnAcquisition, DividesByTheChosenFactorsOrRefuses) {
+    const struct {
+        double Gain, Modulation, Power;
+        const char* Line2;
+        unsigned Factors;
+        double Divisor; // 0: refused
+        const char* Said;
+        const char* After; // Line2 after
+    } cases[] = {
+        {2e4, 2, 16, "9.4 GHz, 16 scans", AllFactors, 2e4 * 2 * 4 * 16, "",
+         "9.4 GHz, 1 scan, Norm by gain*scans*mod*sqrtP, "},
+        {2e4, 2, 16, "", FactorGain | FactorPower, 2e4 * 4, "", "s, Norm by gain*sqrtP, "},
+        {2e4, 0, 16, "", FactorGain | FactorModulation, 0, "   s: no mod, not normalised;", ""},
+        {2e4, 2, 16, "293 K", FactorScans | FactorPower, 0, "   s: no scans, not normalised;",
+         "293 K"},
+        {0, 2, 0, "1 scan", AllFactors, 0, "   s: no gain, sqrtP, not normalised;", "1 scan"},
+        {2e4, 2, 16, "", 0, 0, "   No factor chosen, not normalised ", ""},
+        {1, 1, 1, "3 Scans", FactorScans, 3, "", "1 scan, Norm by scans, "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Line2 + std::to_string(c.Factors));
+        ParamSpec p;
+        p.Gain = c.Gain;
+        p.Modulation = c.Modulation;
+        p.Power = c.Power;
+        p.Line2 = c.Line2;
+        p.NumPoints = 3;
+        std::vector<float> y = {1000, -2000, 5e5};
+        const std::vector<float> was = y;
+        EXPECT_EQ(NormaliseOnAcquisition(y.data(), p, "s.esr", "s", c.Factors), c.Said);
+        EXPECT_EQ(p.Line2, c.After);
+        for (size_t k = 0; k < 3; ++k) {
+            EXPECT_FLOAT_EQ(y[k], c.Divisor > 0 ? float(was[k] / c.Divisor) : was[k]);
+        }
+        // The factors used are taken out of the record: a second pass divides by 1.
+        if (c.Divisor > 0) {
+            const std::vector<float> once = y;
+            EXPECT_EQ(NormaliseOnAcquisition(y.data(), p, "s.esr", "s", c.Factors), "");
+            EXPECT_EQ(y, once);
+        }
+    }
+    ParamSpec q;
+    q.Line1 = "run 7, 25 scans";
+    EXPECT_DOUBLE_EQ(ScansOf(q), 25);
+    q.Line2 = "4 scans";
+    EXPECT_DOUBLE_EQ(ScansOf(q), 4);
+    q.Line2 = "scans";
+    EXPECT_DOUBLE_EQ(ScansOf(q), 25);
+}

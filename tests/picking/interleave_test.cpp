@@ -49,6 +49,7 @@ protected:
             p.Line2 = line2; // the frequency of the g commands
             p.NumPoints = static_cast<uint16_t>(n);
             p.Gain = 1e4;
+            p.Power = 20;
             p.Modulation = 1;
             p.StandartRuby = 1;
             std::vector<float> x, y;
@@ -63,7 +64,7 @@ protected:
         };
         curve("a.esr", 300, 3200, 0.8, 3320, "9.4012 GHz");
         curve("b.esr", 1000, 3000, 0.6, 3330);
-        curve("c.esr", 500, 3300, 0.5, 3400, "9.5 GHz, 293 K");
+        curve("c.esr", 500, 3300, 0.5, 3400, "9.5 GHz, 293 K, 4 scans");
         curve("d.esr", 120, 3310, 1.5, 3350);
         WriteFile("bad.esr", "no spectrum here\r\n");
         WriteFile("two.dat", [] {

@@ -190,3 +190,44 @@ TEST_F(GValuesTest, CentreOfTheIntegrationAndReferenceLinesShowTheirG) {
         QString::fromStdString(kivo::GText(714.47735 * 9.4012 / form->SpecX[1][centre]))))
         << form->Label2->text().toStdString();
 }
+
+TEST_F(GValuesTest, NormalisedOnTheChosenAcquisitionParameters) {
+    Standard("a.esr", 3350, "9.4 GHz, 16 scans");
+    Standard("b.esr", 3350, "");
+    Standard("c.esr", 3350, "4 scans");
+    ReadFiles({"a.esr", "b.esr", "c.esr"});
+    for (int i = 1; i <= 3; ++i) {
+        form->Params[i].Gain = 1e4 * i;
+        form->Params[i].Modulation = 2;
+        form->Params[i].Power = 25;
+    }
+    const std::vector<float> a(form->SpecY[1].Data(), form->SpecY[1].Data() + 400);
+    const std::vector<float> b(form->SpecY[2].Data(), form->SpecY[2].Data() + 400);
+    const std::vector<float> c(form->SpecY[3].Data(), form->SpecY[3].Data() + 400);
+    Key(Qt::Key_8);
+    Key(Qt::Key_N, Qt::AltModifier);
+    // Every factor offered at first.
+    EXPECT_TRUE(form->ModeLine().endsWith(QStringLiteral("4 sqrt(power): 1234")));
+    Key(Qt::Key_Return);
+    EXPECT_NEAR(form->SpecY[1][200], a[199] / (1e4 * 16 * 2 * 5), 1e-9);
+    EXPECT_EQ(form->Params[1].Line2, "9.4 GHz, 1 scan, Norm by gain*scans*mod*sqrtP, ");
+    EXPECT_EQ(form->Params[1].Gain, 1);
+    // No scans: refused and left as it was.
+    EXPECT_EQ(std::vector<float>(form->SpecY[2].Data(), form->SpecY[2].Data() + 400), b);
+    EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("b: no scans, not normalised;")));
+    EXPECT_NEAR(form->SpecY[3][200], c[199] / (3e4 * 4 * 2 * 5), 1e-9);
+
+    // The choice is kept: gain and power only, offered again next time.
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(std::vector<float>(form->SpecY[1].Data(), form->SpecY[1].Data() + 400), a);
+    Key(Qt::Key_8);
+    Key(Qt::Key_N, Qt::AltModifier);
+    for (int k = 0; k < 4; ++k) Key(Qt::Key_Backspace);
+    Key(Qt::Key_1);
+    Key(Qt::Key_4);
+    Key(Qt::Key_Return);
+    EXPECT_NEAR(form->SpecY[2][200], b[199] / (2e4 * 5), 1e-9);
+    EXPECT_EQ(form->Params[2].Line2, "b, Norm by gain*sqrtP, ");
+    Key(Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(form->ModeLine().endsWith(QStringLiteral("4 sqrt(power): 14")));
+}
