@@ -55,12 +55,12 @@ def treat(path):
     dbl = sl2 + sr2
     particles = dbl * KOE_CU / gain / modulation / ruby if min(gain, modulation, ruby) > 0 else 0
     mist = int(np.sum(np.diff(x[left - 1:right]) < 0))
-    return f"{path},,{n},{x[0]:g},{x[-1]:g},{sl1!r},{sr1!r},{sl2!r},{sr2!r},{dbl!r},{particles!r},{mist},ok"
+    return f"{path},,{n},{x[0]:g},{x[-1]:g},{sl1!r},{sr1!r},{sl2!r},{sr2!r},{dbl!r},{particles!r},{mist},,,ok"
 
 
 def main():
     print("file,spectrum,points,field_from,field_to,SumLeft1,SumRight1,SumLeft2,SumRight2,"
-          "DblIntegral,NumParticles,backward_steps,status")
+          "DblIntegral,NumParticles,backward_steps,frequency_GHz,g_centre,status")
     for path in sys.argv[1:]:
         print(treat(path))
 

@@ -65,6 +65,8 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
                 IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p, s.Caption);
             if (!a.Integrated) return a.Refusal;
             s.Report.Mist = a.Result.Mist;
+            const int c = a.Result.Centre;
+            s.Report.CentreField = c >= 1 && c <= n ? s.X[c] : 0;
             break;
         }
         case StepKind::NormAmplitude: {
@@ -92,6 +94,29 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             std::copy_n(xo, m, s.X.Data());
             std::copy_n(yo, m, y);
             AppendTreatmentNote(p.Line2, s.Name, 166, result.Note);
+            break;
+        }
+        case StepKind::FieldStandard: {
+            const double ghz = FrequencyOf(p);
+            if (ghz <= 0) return "   No frequency, field not corrected: " + s.Caption;
+            const PointRange line = MapRange(s.X.Data(), n, step.From, step.To);
+            if (line.Last - line.First < 2)
+                return "   No line in the standard's range, field not corrected: " + s.Caption;
+            const double shift =
+                StandardShift(s.X.Data(), y, line.First, line.Last, ghz, step.Value);
+            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, shift);
+            break;
+        }
+        case StepKind::NormAcquisition: {
+            std::string why = NormaliseOnAcquisition(y, p, FileNameOf(s.Name), s.Caption,
+                                                     static_cast<unsigned>(step.W));
+            if (!why.empty()) return why;
+            break;
+        }
+        case StepKind::FrequencyTo: {
+            std::string why =
+                CorrectFrequency(s.X.Data(), p, FileNameOf(s.Name), s.Caption, step.Value);
+            if (!why.empty()) return why;
             break;
         }
         }
@@ -223,7 +248,7 @@ void AppendCell(std::string& out, std::string_view text) {
 
 std::string CsvHeader() {
     return "file,spectrum,points,field_from,field_to,SumLeft1,SumRight1,SumLeft2,SumRight2,"
-           "DblIntegral,NumParticles,backward_steps,status\n";
+           "DblIntegral,NumParticles,backward_steps,frequency_GHz,g_centre,status\n";
 }
 
 std::string CsvLine(const Row& row) {
@@ -246,8 +271,14 @@ std::string CsvLine(const Row& row) {
         }
         out += ',';
         if (row.Mist >= 0) out += std::to_string(row.Mist);
+        const double ghz = FrequencyOf(p);
+        out += ',';
+        if (ghz > 0) AppendNumber(out, static_cast<long double>(ghz));
+        out += ',';
+        const double g = GValue(ghz, row.CentreField);
+        if (g > 0) AppendNumber(out, static_cast<long double>(g));
     } else {
-        out += ",,,,,,,,,";
+        out += ",,,,,,,,,,,";
     }
     out += ',';
     AppendCell(out, row.Status);

@@ -12,12 +12,26 @@
 
 namespace kivo::batch {
 
-enum class StepKind { BaseLine, Integrate, NormAmplitude, NormIntegral, NormRuby, Smooth };
+enum class StepKind {
+    BaseLine,
+    Integrate,
+    NormAmplitude,
+    NormIntegral,
+    NormRuby,
+    Smooth,
+    FieldStandard,
+    FrequencyTo,
+    NormAcquisition
+};
 
 struct Step {
     StepKind Kind = StepKind::BaseLine;
-    int W = 0; // smoothing: the smoothing number and the restrict number
+    int W = 0; // smoothing: the smoothing number and the restrict number;
+               // the acquisition factors (AcquisitionFactor bits)
     int R = 0;
+    double Value = 0; // the standard's g; the frequency to, GHz
+    double From = 0;  // the fields, G, that enclose the standard's line
+    double To = 0;
 };
 
 // What to do to every spectrum, in the order the steps are given.
@@ -35,7 +49,8 @@ struct Row {
     bool Done = false; // every step applied (and the file written)
     ParamSpec Params;  // as it would be saved
     float FieldFrom = 0, FieldTo = 0;
-    int Mist = -1; // backward steps of the last integration; -1 when none ran
+    int Mist = -1;         // backward steps of the last integration; -1 when none ran
+    float CentreField = 0; // the centre the last integration found; 0 when none
     std::string Status;
 };
 

@@ -41,7 +41,31 @@ double Limited(const QString& option, const QString& text, const ParameterLimit&
     return v;
 }
 
+// acquisition[:gain,scans,modulation,power]: all four when none is named.
+Step AcquisitionNormalisation(const QString& how) {
+    static const std::map<QString, unsigned> names = {
+        {QStringLiteral("gain"), FactorGain},
+        {QStringLiteral("scans"), FactorScans},
+        {QStringLiteral("modulation"), FactorModulation},
+        {QStringLiteral("power"), FactorPower}};
+    const qsizetype colon = how.indexOf(QLatin1Char(':'));
+    unsigned factors = colon < 0 ? unsigned(AllFactors) : 0u;
+    if (colon >= 0) {
+        for (const QString& name : how.mid(colon + 1).split(QLatin1Char(','))) {
+            const auto it = names.find(name);
+            if (it == names.end())
+                throw UsageError{QStringLiteral("--normalise acquisition: wants gain, scans, "
+                                                "modulation or power, not '%1'")
+                                     .arg(name)};
+            factors |= it->second;
+        }
+    }
+    return {StepKind::NormAcquisition, int(factors), 0};
+}
+
 Step Normalisation(const QString& how) {
+    if (how == QStringLiteral("acquisition") || how.startsWith(QStringLiteral("acquisition:")))
+        return AcquisitionNormalisation(how);
     static const std::map<QString, StepKind> kinds = {
         {QStringLiteral("amplitude"), StepKind::NormAmplitude},
         {QStringLiteral("integral"), StepKind::NormIntegral},
@@ -49,7 +73,8 @@ Step Normalisation(const QString& how) {
     const auto it = kinds.find(how);
     if (it == kinds.end())
         throw UsageError{
-            QStringLiteral("--normalise wants amplitude, integral or ruby, not '%1'").arg(how)};
+            QStringLiteral("--normalise wants amplitude, integral, ruby or acquisition, not '%1'")
+                .arg(how)};
     return {it->second, 0, 0};
 }
 
@@ -60,6 +85,30 @@ Step Smoothing(const QString& text) {
     const QString option = QStringLiteral("smooth");
     return {StepKind::Smooth, int(Limited(option, parts[0], LimitOf(Parameter::SmoothingNumber))),
             int(Limited(option, parts[1], LimitOf(Parameter::RestrictNumber)))};
+}
+
+// --field-standard dpph|lilif|G, on the line --standard-range FROM,TO encloses.
+Step FieldStandard(const QString& which, const QCommandLineParser& parser) {
+    Step step{StepKind::FieldStandard, 0, 0};
+    if (which == QStringLiteral("dpph"))
+        step.Value = DpphG;
+    else if (which == QStringLiteral("lilif"))
+        step.Value = LiLiFG;
+    else if (ReadLimited(Local(which), {"g", false, 0.1, 20}, step.Value) != OptionFault::None)
+        throw UsageError{
+            QStringLiteral("--field-standard wants dpph, lilif or a g from 0.1 to 20, not '%1'")
+                .arg(which)};
+    const QString range = parser.value(QStringLiteral("standard-range"));
+    const QStringList parts = range.split(QLatin1Char(','));
+    double from = 0, to = 0;
+    if (parts.size() != 2 || !ReadNumber(Local(parts[0]), from) ||
+        !ReadNumber(Local(parts[1]), to) || !(from < to))
+        throw UsageError{QStringLiteral("--field-standard wants --standard-range FROM,TO in G, "
+                                        "FROM below TO, not '%1'")
+                             .arg(range)};
+    step.From = from;
+    step.To = to;
+    return step;
 }
 
 void DescribeOptions(QCommandLineParser& parser) {
@@ -74,11 +123,23 @@ void DescribeOptions(QCommandLineParser& parser) {
                         "each end.")},
         {QStringLiteral("integrate"),
          QStringLiteral("Automatic double integration and particle count, as \"4\".")},
-        {QStringLiteral("normalise"), QStringLiteral("Normalise on amplitude, integral or ruby."),
+        {QStringLiteral("normalise"),
+         QStringLiteral("Normalise on amplitude, integral or ruby, or divide by the acquisition "
+                        "parameters: acquisition[:gain,scans,modulation,power]."),
          QStringLiteral("how")},
         {QStringLiteral("smooth"),
          QStringLiteral("Smoothing with smoothing number N and restrict number R."),
          QStringLiteral("N,R")},
+        {QStringLiteral("field-standard"),
+         QStringLiteral("Shift the field so that the standard's line (dpph, lilif, or a g) is "
+                        "where its g puts it at the spectrum's frequency."),
+         QStringLiteral("which")},
+        {QStringLiteral("standard-range"),
+         QStringLiteral("The fields, G, that enclose the standard's line."),
+         QStringLiteral("FROM,TO")},
+        {QStringLiteral("frequency-to"),
+         QStringLiteral("Scale the field to what it would be at this frequency, GHz."),
+         QStringLiteral("GHZ")},
         {QStringLiteral("numaver"),
          QStringLiteral("Points averaged at each end (default 10, or the options file's)."),
          QStringLiteral("N")},
@@ -135,6 +196,12 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.Steps.push_back(Normalisation(parser.values(name).at(at)));
         else if (name == QStringLiteral("smooth"))
             plan.Steps.push_back(Smoothing(parser.values(name).at(at)));
+        else if (name == QStringLiteral("field-standard"))
+            plan.Steps.push_back(FieldStandard(parser.values(name).at(at), parser));
+        else if (name == QStringLiteral("frequency-to"))
+            plan.Steps.push_back(
+                {StepKind::FrequencyTo, 0, 0,
+                 Limited(name, parser.values(name).at(at), {"frequency", false, 1e-6, 1000})});
     }
 }
 

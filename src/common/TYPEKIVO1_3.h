@@ -664,4 +664,76 @@ struct SmoothingResult {
 };
 SmoothingResult SmoothingResultOf(std::string_view sourcePath, int w, int m);
 
+// ---- g values and the microwave frequency --------------------------------------
+
+// h / muB (CODATA 2018) in gauss per gigahertz: g = GaussPerGHz * nu / B.
+constexpr double GaussPerGHz = 714.47735;
+// The g of a line at `gauss` in a spectrum recorded at `ghz`; 0 when either
+// is not positive.
+double GValue(double ghz, double gauss);
+// The field, gauss, at which a line of that g resonates at `ghz`.
+double ResonanceField(double ghz, double g);
+// A frequency written in a text: a number (a decimal point or comma, no
+// sign) followed by "GHz" (in any case), blanks between them allowed ("9.4012 GHz",
+// "9,4012 GHz", "nu=9.4012GHz"). The first such one above 0 and up to 1000
+// GHz; Length 0 when the text has none.
+struct FrequencyInText {
+    size_t At = 0;
+    size_t Length = 0; // number and unit
+    double GHz = 0;
+};
+FrequencyInText FindFrequency(std::string_view text);
+// A spectrum's frequency, GHz: the one in Line2, else the one in Line1; 0 for none.
+double FrequencyOf(const ParamSpec& p);
+// "9.4012 GHz".
+std::string FrequencyText(double ghz);
+// Writes the frequency into Line2 in place of the one it gives, or appends it
+// to the history (started with the file's name when empty).
+void SetFrequency(ParamSpec& p, std::string_view fileName, double ghz);
+// A g as the read-outs show it: "2.00361".
+std::string GText(double g);
+
+// The centre of a derivative line enclosed by the points from..to (either
+// order): the mean of the fields of its largest and its smallest value, each
+// taken between the points around it by the parabola through the three.
+double LineCentre(const float* x, const float* y, int from, int to);
+// The shift of the field axis that puts the centre of the standard's line
+// enclosed by from..to where a line of g resonates at ghz.
+double StandardShift(const float* x, const float* y, int from, int to, double ghz, double g);
+
+// The g of the standards the field is corrected on.
+constexpr double DpphG = 2.0036;
+constexpr double LiLiFG = 2.002293;
+// Every field of x[1..n] shifted by shift, and the note "Field g=2.0036, " in
+// the history.
+void ShiftFieldOnStandard(float* x, ParamSpec& p, std::string_view fileName, double g,
+                          double shift);
+// The field axis of a spectrum scaled from its own frequency to ghz
+// (nu_ref / nu), its frequency set to ghz, and the note "Freq.corr, ". A
+// spectrum without a frequency is left as it was: the words that say so are
+// returned, "" when done.
+std::string CorrectFrequency(float* x, ParamSpec& p, std::string_view fileName,
+                             std::string_view caption, double ghz);
+
+// ---- Normalisation by the acquisition parameters ------------------------------
+
+// The factors a signal may be divided by: a set of these bits.
+enum AcquisitionFactor : unsigned {
+    FactorGain = 1,
+    FactorScans = 2,
+    FactorModulation = 4,
+    FactorPower = 8, // its square root
+    AllFactors = 15,
+};
+// The number of scans the text lines give ("16 scans", "1 scan"), the second
+// over the first; Length 0 when none.
+FrequencyInText FindScans(std::string_view text);
+double ScansOf(const ParamSpec& p);
+// Divides the signal by the chosen factors; each one used becomes 1 in the
+// record ("1 scan" in the text line), and the note names them ("Norm by
+// gain*scans*mod*sqrtP, "). A factor that is missing or 0 leaves the
+// spectrum as it was: the words that say so are returned, "" when done.
+std::string NormaliseOnAcquisition(float* y, ParamSpec& p, std::string_view fileName,
+                                   std::string_view caption, unsigned factors);
+
 } // namespace kivo

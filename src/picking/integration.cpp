@@ -20,7 +20,7 @@ void TForm1::Frame11Label4Click() {
     Plot();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
     ShowPanel(Frame15);
-    int mist = 0;
+    int mist = 0, centre = 0;
     QStringList notIntegrated;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
@@ -39,14 +39,16 @@ void TForm1::Frame11Label4Click() {
             continue;
         }
         mist += r.Mist;
-        if (i == ActiveSpec) DrawCentreTick(r.Centre);
+        if (i == ActiveSpec) {
+            DrawCentreTick(r.Centre);
+            centre = r.Centre;
+        }
         MarkIntegratedRange(i, r.Left, r.Right);
     }
     if (!notIntegrated.isEmpty()) ShowMessages(QStringList{ModeLine()} + notIntegrated);
     Parameters(ActiveSpec);
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
-    Label2->setText(QStringLiteral("  I mist = %1").arg(mist));
-    Label2->adjustSize();
+    ShowMist(mist, centre);
 }
 
 void TForm1::IntegrateMarked() {
@@ -68,9 +70,20 @@ void TForm1::IntegrateMarked() {
     }
     Chart1->Clear(AuxSeries[5]);
     DrawCentreTick(PickIndex[5]);
-    Label2->setText(QStringLiteral("  I mist = %1").arg(mist));
-    Label2->adjustSize();
+    ShowMist(mist, Marked[a] ? PickIndex[5] : 0);
     Parameters(a);
+}
+
+void TForm1::ShowMist(int mist, int centre) {
+    QString text = QStringLiteral("  I mist = %1").arg(mist);
+    const int a = ActiveSpec;
+    if (a >= 1 && centre >= 1 && centre <= Params[a].NumPoints) {
+        const double g = kivo::GValue(kivo::FrequencyOf(Params[a]), SpecX[a][centre]);
+        if (g > 0)
+            text += QStringLiteral("   g centre = ") + QString::fromStdString(kivo::GText(g));
+    }
+    Label2->setText(text);
+    Label2->adjustSize();
 }
 
 // Points outside the integrated range L..R are drawn purple.

@@ -63,8 +63,7 @@ void TForm1::FollowPick() {
     PickedValuesText.clear();
     for (int k = 1; k < std::min<int>(PickNo, 5); ++k) {
         PickedNumbersText += QString::number(PickIndex[k]) + QStringLiteral(", ");
-        PickedValuesText +=
-            QString::fromStdString(kivo::ShortText(SpecX[a][PickIndex[k]])) + QStringLiteral(", ");
+        PickedValuesText += FieldReadout(SpecX[a][PickIndex[k]]) + QStringLiteral(", ");
     }
     for (int k = 1; k <= std::min<int>(PickNo, 4); ++k) DrawCursor(k);
     ShowCursor(std::clamp<int>(PickNo, 1, 4));
@@ -97,9 +96,20 @@ void TForm1::ShowPickedPoint(int number, double value) {
         Label2->setText(PickedNumbersText + QString::number(number));
     else if (number < 0)
         Label2->clear();
-    Label12->setText(PickedValuesText + QString::fromStdString(kivo::ShortText(value)));
+    // A point's value is its field; a level or a distance has no g.
+    Label12->setText(PickedValuesText + (number > 0
+                                             ? FieldReadout(value)
+                                             : QString::fromStdString(kivo::ShortText(value))));
     Label2->adjustSize();
     Label12->adjustSize();
+}
+
+QString TForm1::FieldReadout(double field) const {
+    QString text = QString::fromStdString(kivo::ShortText(field));
+    const int a = ActiveSpec;
+    const double g = a >= 1 ? kivo::GValue(kivo::FrequencyOf(Params[a]), field) : 0;
+    if (g > 0) text += QStringLiteral(" g=") + QString::fromStdString(kivo::GText(g));
+    return text;
 }
 
 // The read-out of cursor k: its point number and field, or its level.
@@ -252,6 +262,9 @@ void TForm1::CompletePicking() {
         break;
     case TaskMeasure:
         MeasureDistance();
+        break;
+    case TaskFieldStandard:
+        CorrectFieldOnStandard();
         break;
     case TaskDeletePoints:
         DeletePickedPoints();

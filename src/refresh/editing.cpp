@@ -80,6 +80,10 @@ void TForm1::Label3Edit(int& Key) {
             FinishLab3Edit();
             break;
         case VK_RETURN: {
+            if (Typing != TypedNumber::None) {
+                TakeTypedNumber();
+                return;
+            }
             if (SubtrInput) {
                 SubtrKoeff = EntryNumber(EntryText.toStdString());
                 SubtrSpec(0);

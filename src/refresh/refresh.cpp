@@ -38,6 +38,7 @@ void TForm1::refresh(int mode) {
     Frame11->show();
     SelectMode = true;
     RestrictNumberDue = false;
+    Typing = TypedNumber::None;
     ClearPreview(); // nothing is pending after a full refresh
     PickSpec = 0;   // nor are any cursors placed
     Frame14->Label5->hide();

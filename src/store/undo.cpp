@@ -241,6 +241,7 @@ void TForm1::RollBackCommand() {
         CommandSteps.clear();
         // The work of the mode it was in is given up with it.
         BaseLineMode = RestrictPending = CompactPending = SubtrInput = SmoothEntry = false;
+        Typing = TypedNumber::None;
         ReleaseWorkCopies();
         ++guardDepth_; // the refresh is part of the failed command
         refresh(0);
@@ -257,7 +258,8 @@ void TForm1::RollBackCommand() {
 bool TForm1::EntryInProgress() const {
     bool previewed = false;
     for (int i = 1; i <= kivo::MaxSpec; ++i) previewed = previewed || PreviewFrom[i] != 0;
-    return MemoEditing || ((SubtrInput || SmoothEntry) && !previewed);
+    return MemoEditing || Typing != TypedNumber::None ||
+           ((SubtrInput || SmoothEntry) && !previewed);
 }
 
 void TForm1::UndoClick() {

@@ -135,5 +135,14 @@ void TForm1::CalibrateByRefLines() {
         Chart1->ColourPoints(lines[j], 0, 1, QColor(255, 0, 0));
     }
     TaskCode = NoTask;
-    SetModeLine(ModeLine() + refused);
+    // The g of the two reference lines where the active spectrum has them now.
+    QString gs;
+    const double ghz = kivo::FrequencyOf(Params[a]);
+    if (calibrated[a] && ghz > 0)
+        gs = QStringLiteral("   g = ") +
+             QString::fromStdString(kivo::GText(kivo::GValue(ghz, fields[0]))) +
+             QStringLiteral(", ") +
+             QString::fromStdString(kivo::GText(kivo::GValue(ghz, fields[1]))) +
+             QStringLiteral(" ");
+    SetModeLine(ModeLine() + gs + refused);
 }

@@ -19,7 +19,7 @@ void TForm1::Frame11Label8Click() {
 void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     CheckActivSpec();
     // While a number is typed every key belongs to the entry.
-    if (SubtrInput || SmoothEntry) {
+    if (SubtrInput || SmoothEntry || Typing != TypedNumber::None) {
         Label3Edit(Key);
         return;
     }
@@ -54,6 +54,24 @@ void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
             break;
         case 'P':
             Frame16Label11Click();
+            break;
+        case 'F':
+            FrequencyClick();
+            break;
+        case 'D':
+            DpphClick();
+            break;
+        case 'J':
+            LiLiFClick();
+            break;
+        case 'U':
+            StandardGClick();
+            break;
+        case 'Q':
+            FrequencyToClick();
+            break;
+        case 'N':
+            AcquisitionClick();
             break;
         default:
             break;

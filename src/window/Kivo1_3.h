@@ -42,11 +42,16 @@ enum Task : uint16_t {
     TaskMn3 = 163,
     TaskMn4 = 164,
     TaskMeasure = 168,
+    TaskFieldStandard = 169,
     TaskDeletePoints = 1611,
 };
 inline bool IsReferenceTask(int task) {
     return task >= TaskRuby && task <= TaskMn4;
 }
+
+// What a number typed on the mode line is for, besides the subtraction factor
+// and the smoothing numbers.
+enum class TypedNumber : uint8_t { None, Frequency, StandardG, FrequencyTo, AcquisitionFactors };
 
 // A spectrum's short name: its file name without directory and without the
 // last four characters (the ending); a name of four characters or fewer
@@ -251,6 +256,9 @@ public:
     QString SubtrNotice;    // what the last subtraction or smoothing pass could not do
     void BorderPointManual();
     void ShowPickedPoint(int number, double value);
+    // A field as the read-outs show it, with its g when the active spectrum
+    // has a frequency.
+    QString FieldReadout(double field) const;
     // The plotted x of a field, through the view transform.
     double PlottedX(double field) const { return (1 - XScale) * XCentre + XScale * field + XShift; }
     double PlottedY(double value) const { return (1 - YScale) * YCentre + YScale * value + YShift; }
@@ -274,6 +282,25 @@ public:
     uint16_t NumSmooth = 0, NumRestrict = 0;
     void Label3Edit(int& Key);
     void FinishLab3Edit();
+
+    // ---- Frequency, g and the field standard ---------------------------------
+    TypedNumber Typing = TypedNumber::None; // the number the mode line collects
+    double StandardG = 0;                   // the g of the standard whose line the cursors enclose
+    void FrequencyClick();                  // the frequency of the marked spectra, typed
+    void DpphClick();                       // field correction on DPPH
+    void LiLiFClick();                      // on Li:LiF
+    void StandardGClick();                  // on a standard of typed g
+    void FrequencyToClick();                // the marked spectra brought to one frequency
+    // The marked spectra divided by their acquisition parameters: the factors
+    // chosen as digits (1 gain, 2 scans, 3 modulation, 4 power), the last
+    // choice offered again.
+    unsigned AcquisitionFactors = kivo::AllFactors;
+    void AcquisitionClick();
+    void NormaliseOnAcquisition(const QString& digits);
+    void StartTyping(TypedNumber what, const QString& prompt, const QString& text = {});
+    void TakeTypedNumber();
+    void StartStandardPick(double g);
+    void CorrectFieldOnStandard();
 
     // Typing into the parameter boxes, which show the spectrum ShownSpec.
     uint32_t ShownSpec = 0;
@@ -447,6 +474,9 @@ private:
     void CompletePicking();
     void MarkIntegratedRange(int slot, int left, int right);
     void DrawCentreTick(int point);
+    // The integration's read-out: the backward steps, and the g of the
+    // active spectrum's centre point (0: none).
+    void ShowMist(int mist, int centre);
     void ReleaseWorkCopies();
     void CommitBaseLine();
     void CommitRestriction();

@@ -15,6 +15,7 @@
 #include <stdexcept>
 
 #include "batch.h"
+#include "command_line.h"
 #include "harness.h"
 #include "spectrometer_writer.h"
 
@@ -53,6 +54,9 @@ protected:
         row.FieldFrom = form->SpecX[slot][1];
         row.FieldTo = form->SpecX[slot][row.Params.NumPoints];
         row.Mist = mist;
+        // The window shows the centre of the active spectrum alone.
+        if (slot == form->ActiveSpec && form->PickIndex[5] >= 1)
+            row.CentreField = form->SpecX[slot][form->PickIndex[5]];
         row.Status = "ok";
         return QString::fromStdString(kivo::batch::CsvLine(row)).trimmed();
     }
@@ -99,7 +103,7 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
     ASSERT_EQ(run.Lines.size(), 10); // header, a pair given twice, two spectra in cols.dat
     EXPECT_EQ(run.Lines[0], QStringLiteral("file,spectrum,points,field_from,field_to,SumLeft1,"
                                            "SumRight1,SumLeft2,SumRight2,DblIntegral,NumParticles,"
-                                           "backward_steps,status"));
+                                           "backward_steps,frequency_GHz,g_centre,status"));
 
     int line = 1;
     for (const QString& file : files) {
@@ -111,9 +115,19 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
         Key(Qt::Key_Escape);
         Key(Qt::Key_4);
         const int mist = ShownMist();
+        // The g of the centre "4" shows is the g the batch reports.
+        const QString gShown = form->Label2->text().section(QStringLiteral("g centre = "), 1);
+        const double ghz = kivo::FrequencyOf(form->Params[form->ActiveSpec]);
+        EXPECT_EQ(gShown.isEmpty(), ghz <= 0) << form->Label2->text().toStdString();
         QStringList names;
         for (int slot = 1; slot <= loaded; ++slot) {
-            EXPECT_EQ(run.Lines[line++], WindowLine(file, loaded > 1 ? slot : 0, slot, mist));
+            const QString csv = run.Lines[line++];
+            EXPECT_EQ(csv, WindowLine(file, loaded > 1 ? slot : 0, slot, mist));
+            if (slot == form->ActiveSpec && !gShown.isEmpty()) {
+                EXPECT_EQ(QString::fromStdString(
+                              kivo::GText(csv.section(QLatin1Char(','), 13, 13).toDouble())),
+                          gShown);
+            }
             names << ShortName(form->FileSpectrumName[slot]) + ".esr";
             Answer(QStringList{Path("win-" + names.back())});
         }
@@ -166,7 +180,7 @@ TEST_F(BatchTest, TreatmentsRunInTheOrderGivenAsTheKeysApplyThem) {
     EXPECT_EQ(reversed.Exit, 1);
     ASSERT_EQ(reversed.Lines.size(), 2);
     EXPECT_EQ(reversed.Lines[1],
-              QStringLiteral("sample_ruby.esr,,,,,,,,,,,,\"sample_ruby: no positive double "
+              QStringLiteral("sample_ruby.esr,,,,,,,,,,,,,,\"sample_ruby: no positive double "
                              "integral, not normalised on it\""));
 }
 
@@ -204,7 +218,7 @@ TEST_F(BatchTest, RefusedFilesGetTheirRowInOrderAndNoOutput) {
 
     // The words are the window's.
     ReadFiles({"s4.esr"});
-    EXPECT_EQ(one.Lines[4], "s4.esr,,,,,,,,,,,," + form->ModeLine().trimmed());
+    EXPECT_EQ(one.Lines[4], "s4.esr,,,,,,,,,,,,,," + form->ModeLine().trimmed());
     EXPECT_TRUE(one.Lines[4].endsWith("is not prepared properly line 13"));
 
     // Two at a time: the same rows in the same order, the same files.
@@ -298,6 +312,60 @@ TEST_F(BatchTest, UsageErrorsHelpAndVersion) {
     EXPECT_EQ(version.Lines, QStringList{"kivo-batch 1.3"});
 }
 
+// The frequency a spectrum's text lines give, and the g of the centre "4"
+// finds, in the two columns; empty without a frequency or an integration.
+TEST_F(BatchTest, FrequencyAndTheGOfTheCentre) {
+    const struct {
+        const char* Name;
+        const char* Line1;
+        const char* Line2;
+        const char* Frequency; // the cell
+    } cases[] = {
+        {"f1.esr", "DPPH", "9.4012 GHz, 293 K", "9.4012"},
+        {"f2.esr", "nu=9,5GHz", "", "9.5"},
+        {"f3.esr", "at 34.1 GHz", "9.3 GHz", "9.3"},
+        {"f4.esr", "X-band GHz", "GHz", ""},
+        {"f5.esr", "no frequency", "", ""},
+    };
+    QStringList files;
+    for (const auto& c : cases) {
+        WriteSpectrum(c.Name, 400);
+        std::string bytes = ReadBytes(c.Name);
+        kivo::ParamSpec p;
+        kivo::ReadEsrHeader(bytes, p);
+        p.Line1 = c.Line1;
+        p.Line2 = c.Line2;
+        WriteFile(c.Name, kivo::FormatEsrHeader(p) + bytes.substr(bytes.find("Spectr:")));
+        files << c.Name;
+    }
+    const BatchRun integrated = Batch(QStringList{"--quiet", "--integrate"} + files);
+    const BatchRun plain = Batch(QStringList{"--quiet"} + files);
+    ASSERT_EQ(integrated.Lines.size(), 6);
+    ASSERT_EQ(plain.Lines.size(), 6);
+    for (int f = 0; f < 5; ++f) {
+        SCOPED_TRACE(cases[f].Name);
+        const QStringList cells = integrated.Lines[f + 1].split(QLatin1Char(','));
+        ASSERT_EQ(cells.size(), 15);
+        EXPECT_EQ(cells[12], QString::fromLatin1(cases[f].Frequency));
+        EXPECT_EQ(plain.Lines[f + 1].split(QLatin1Char(','))[12], cells[12]);
+        EXPECT_EQ(plain.Lines[f + 1].split(QLatin1Char(','))[13], QString()); // no centre found
+        ReadFiles({files[f]});
+        Key(Qt::Key_4);
+        const double ghz = cells[12].toDouble();
+        if (ghz == 0) {
+            EXPECT_EQ(cells[13], QString());
+            EXPECT_FALSE(form->Label2->text().contains(QStringLiteral("g centre")));
+            continue;
+        }
+        const double centre = form->SpecX[1][form->PickIndex[5]];
+        EXPECT_NEAR(cells[13].toDouble(), 714.47735 * ghz / centre, 1e-9);
+        EXPECT_TRUE(form->Label2->text().endsWith(
+            QStringLiteral("   g centre = ") +
+            QString::fromStdString(kivo::GText(cells[13].toDouble()))))
+            << form->Label2->text().toStdString();
+    }
+}
+
 // Every number of a row reads back, as a double, as the double nearest to
 // what the window holds: a sum held in extended precision is not printed
 // with digits that round to another double.
@@ -319,7 +387,7 @@ TEST(BatchCsv, NumbersReadBackAsTheWindowsValues) {
     for (size_t k = 0; k < 6; ++k) *fields[k] = sums[k];
     const QStringList cells =
         QString::fromStdString(kivo::batch::CsvLine(row)).trimmed().split(QLatin1Char(','));
-    ASSERT_EQ(cells.size(), 13);
+    ASSERT_EQ(cells.size(), 15);
     // A field reads back as the float the window holds, in its shortest text.
     EXPECT_EQ(cells[3], QStringLiteral("3300.2"));
     EXPECT_EQ(std::strtof(cells[4].toLatin1().constData(), nullptr), row.FieldTo);
@@ -354,15 +422,15 @@ TEST_F(BatchTest, NoRowIsOkWithANumberThatIsNotFinite) {
     EXPECT_EQ(read.Exit, 1);
     ASSERT_EQ(read.Lines.size(), 3);
     EXPECT_EQ(read.Lines[1],
-              "big.dat,,,,,,,,,,,,FileSpectrum big is not prepared properly line 11");
-    EXPECT_EQ(read.Lines[2], "gaps.dat,1,59,3200,3259,0,0,0,0,0,0,,\"ok; FileSpectrum gaps has 1 "
+              "big.dat,,,,,,,,,,,,,,FileSpectrum big is not prepared properly line 11");
+    EXPECT_EQ(read.Lines[2], "gaps.dat,1,59,3200,3259,0,0,0,0,0,0,,,,\"ok; FileSpectrum gaps has 1 "
                              "row with missing values, left out: line 5\"");
     const BatchRun integrated =
         Batch({"--quiet", "--integrate", "--koecu", "1e300", "huge.esr", "fine.esr"});
     EXPECT_EQ(integrated.Exit, 1);
     ASSERT_EQ(integrated.Lines.size(), 3);
     EXPECT_EQ(integrated.Lines[1],
-              "huge.esr,,,,,,,,,,,,huge: NumParticles is not a finite number;");
+              "huge.esr,,,,,,,,,,,,,,huge: NumParticles is not a finite number;");
     EXPECT_TRUE(integrated.Lines[2].endsWith(",ok")) << integrated.Lines[2].toStdString();
     for (const QString& line : read.Lines + integrated.Lines) {
         EXPECT_FALSE(line.contains("inf")) << line.toStdString();
@@ -398,3 +466,136 @@ TEST_F(BatchTest, NamesThatAreNotUtf8AreOpenedAndPrintedAsGiven) {
 }
 
 } // namespace
+
+// The field corrected on a standard and the frequency correction, file by
+// file, with the refusals of a spectrum that cannot have them.
+TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
+    const double ghz = 9.4012;
+    auto write = [this](const QString& name, double centre, const std::string& line2) {
+        std::vector<float> x, y;
+        for (int k = 0; k < 400; ++k) {
+            x.push_back(float(3300 + 0.25 * k));
+            const double u = (x.back() - centre) / std::sqrt(3.0);
+            y.push_back(float(-1000 * u / ((1 + u * u) * (1 + u * u))));
+        }
+        kivo::ParamSpec p;
+        p.NumPoints = 400;
+        p.Line2 = line2;
+        WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
+        return Path(name).toStdString();
+    };
+    const struct {
+        QStringList Args;
+        double G;   // 0: no field correction
+        double Off; // the line off its field
+        const char* Line2;
+        const char* Status;
+    } cases[] = {
+        {{"--field-standard", "dpph", "--standard-range", "3340,3365"},
+         2.0036,
+         2.3,
+         "9.4012 GHz",
+         "ok"},
+        {{"--field-standard", "lilif", "--standard-range", "3340,3365"},
+         2.002293,
+         -1.7,
+         "9.4012 GHz",
+         "ok"},
+        {{"--field-standard", "2.0023", "--standard-range", "3340,3365"},
+         2.0023,
+         0.4,
+         "9.4012 GHz",
+         "ok"},
+        {{"--field-standard", "dpph", "--standard-range", "3340,3365"},
+         2.0036,
+         0,
+         "",
+         "No frequency, field not corrected: s"},
+        {{"--field-standard", "dpph", "--standard-range", "3500,3600"},
+         2.0036,
+         0,
+         "9.4012 GHz",
+         "No line in the standard's range, field not corrected: s"},
+        {{"--frequency-to", "9.5"}, 0, 0, "9.4012 GHz", "ok"},
+        {{"--frequency-to", "9.5"}, 0, 0, "", "s: no frequency, not corrected;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Args.join(' ').toStdString() + " " + c.Line2);
+        const double expected = c.G > 0 ? 714.47735 * ghz / c.G : 3350;
+        const std::string file = write("s.esr", expected + c.Off, c.Line2);
+        std::vector<std::string> args = {"kivo-batch"};
+        for (const QString& a : c.Args) args.push_back(a.toStdString());
+        args.push_back(file);
+        const kivo::batch::CommandLine line = kivo::batch::ParseCommandLine(args);
+        ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run) << line.Text.toStdString();
+        std::vector<kivo::batch::Row> rows;
+        kivo::batch::Run(line.Files, line.Work, 1,
+                         [&](size_t, const std::vector<kivo::batch::Row>& r) { rows = r; });
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].Status, c.Status);
+        if (!rows[0].Done) continue;
+        if (c.G > 0) {
+            EXPECT_NEAR(rows[0].FieldFrom, 3300 - c.Off, 0.025);
+            EXPECT_EQ(rows[0].Params.Line2, "9.4012 GHz, Field g=" + kivo::ShortText(c.G) + ", ");
+        } else {
+            EXPECT_NEAR(rows[0].FieldFrom, 3300 * 9.5 / ghz, 1e-3);
+            EXPECT_EQ(rows[0].Params.Line2, "9.5000 GHz, Freq.corr, ");
+        }
+    }
+    // What the options refuse.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"kivo-batch", "--field-standard", "dpph", "a.esr"},
+             {"kivo-batch", "--field-standard", "ruby", "--standard-range", "1,2", "a.esr"},
+             {"kivo-batch", "--field-standard", "dpph", "--standard-range", "3365,3340", "a.esr"},
+             {"kivo-batch", "--field-standard", "dpph", "--standard-range", "3340", "a.esr"},
+             {"kivo-batch", "--frequency-to", "0", "a.esr"},
+             {"kivo-batch", "--frequency-to", "x", "a.esr"}}) {
+        EXPECT_EQ(kivo::batch::ParseCommandLine(args).What, kivo::batch::CommandLine::Action::Usage)
+            << args[2] << " " << args[3];
+    }
+}
+
+// --normalise acquisition with the factors named, as "8" Alt+N divides.
+TEST_F(BatchTest, NormalisedOnTheAcquisitionParameters) {
+    kivo::ParamSpec p;
+    p.NumPoints = 3;
+    p.Gain = 2e4;
+    p.Modulation = 2;
+    p.Power = 9;
+    p.Line2 = "9.4 GHz, 8 scans";
+    const float x[] = {3300, 3301, 3302}, y[] = {100, -300, 600};
+    const std::string file = WriteFile("s.esr", kivo::FormatSpectrum(p, x, y)).toStdString();
+    const struct {
+        const char* How;
+        double Divisor;
+    } cases[] = {{"acquisition", 2e4 * 8 * 2 * 3},
+                 {"acquisition:gain", 2e4},
+                 {"acquisition:scans,power", 8 * 3},
+                 {"acquisition:modulation,gain", 2 * 2e4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.How);
+        const kivo::batch::CommandLine line =
+            kivo::batch::ParseCommandLine({"kivo-batch", "--normalise", c.How, file});
+        ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run) << line.Text.toStdString();
+        std::vector<kivo::batch::Row> rows;
+        kivo::batch::Run(line.Files, line.Work, 1,
+                         [&](size_t, const std::vector<kivo::batch::Row>& r) { rows = r; });
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows[0].Status, "ok");
+        // What the window does to the same spectrum.
+        kivo::ParamSpec q = p;
+        std::vector<float> yq(y, y + 3);
+        const unsigned factors = unsigned(line.Work.Steps.at(0).W);
+        EXPECT_EQ(kivo::NormaliseOnAcquisition(yq.data(), q, "s.esr", "s", factors), "");
+        EXPECT_FLOAT_EQ(yq[2], float(600 / c.Divisor));
+        EXPECT_EQ(rows[0].Params.Line2, q.Line2);
+        EXPECT_EQ(rows[0].Params.Gain, q.Gain);
+        EXPECT_EQ(rows[0].Params.Modulation, q.Modulation);
+        EXPECT_EQ(rows[0].Params.Power, q.Power);
+    }
+    for (const char* how : {"acquisition:", "acquisition:gain,volume", "acquire"}) {
+        EXPECT_EQ(kivo::batch::ParseCommandLine({"kivo-batch", "--normalise", how, file}).What,
+                  kivo::batch::CommandLine::Action::Usage)
+            << how;
+    }
+}

@@ -42,11 +42,14 @@ protected:
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
 
     void MakeFiles() {
-        auto curve = [this](const QString& name, int n, double x0, double step, double centre) {
+        auto curve = [this](const QString& name, int n, double x0, double step, double centre,
+                            const char* line2 = "") {
             kivo::ParamSpec p;
             p.Line1 = name.toStdString();
+            p.Line2 = line2; // the frequency of the g commands
             p.NumPoints = static_cast<uint16_t>(n);
             p.Gain = 1e4;
+            p.Power = 20;
             p.Modulation = 1;
             p.StandartRuby = 1;
             std::vector<float> x, y;
@@ -59,9 +62,9 @@ protected:
             }
             WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
         };
-        curve("a.esr", 300, 3200, 0.8, 3320);
+        curve("a.esr", 300, 3200, 0.8, 3320, "9.4012 GHz");
         curve("b.esr", 1000, 3000, 0.6, 3330);
-        curve("c.esr", 500, 3300, 0.5, 3400);
+        curve("c.esr", 500, 3300, 0.5, 3400, "9.5 GHz, 293 K, 4 scans");
         curve("d.esr", 120, 3310, 1.5, 3350);
         WriteFile("bad.esr", "no spectrum here\r\n");
         WriteFile("two.dat", [] {
@@ -203,7 +206,7 @@ protected:
         }
         case 8: {
             if (Frame() == form->Frame11) break; // the menus' own letters there
-            static const char letters[] = "RABNMWHQSCKLGTIE P";
+            static const char letters[] = "RABNMWHQSCKLGTIEFDJU P";
             const char c = letters[Pick(int(sizeof letters) - 1)];
             if (c == ' ') break;
             log << " Alt+" << c;

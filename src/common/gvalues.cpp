@@ -1,0 +1,198 @@
+// g values from the microwave frequency: the frequency a spectrum's text
+// lines give, and the field correction on a standard of known g.
+#include <algorithm>
+#include <cmath>
+
+#include "TYPEKIVO1_3.h"
+
+namespace kivo {
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Appends a note to the history as the treatments do, after a ", " that a
+// history written by a spectrometer reader does not end in; an earlier copy
+// of the same note goes.
+void AppendNote(std::string& line2, std::string_view fileName, const std::string& note) {
+    const size_t at = line2.find(note + ", ");
+    if (at != std::string::npos) line2.erase(at, note.size() + 2);
+    if (!line2.empty() && (line2.size() < 2 || line2.compare(line2.size() - 2, 2, ", ") != 0))
+        line2 += ", ";
+    AppendTreatmentNote(line2, fileName, 166, note);
+}
+
+// The unit in any case.
+bool IsUnit(std::string_view s, std::string_view unit) {
+    for (size_t k = 0; k < unit.size(); ++k)
+        if ((s[k] | 0x20) != unit[k]) return false;
+    return true;
+}
+
+// The first number (digits with at most one decimal point or comma, no sign)
+// that stands before the unit, blanks between them allowed, above lo and up
+// to hi.
+FrequencyInText FindQuantity(std::string_view text, std::string_view unit, double lo, double hi) {
+    for (size_t at = 0; at + unit.size() <= text.size(); ++at) {
+        if (!IsUnit(text.substr(at, unit.size()), unit)) continue;
+        size_t end = at;
+        while (end > 0 && text[end - 1] == ' ') --end;
+        // Back over digits and at most one decimal point or comma.
+        size_t start = end;
+        bool separator = false;
+        while (start > 0) {
+            const char c = text[start - 1];
+            if (IsDigit(c)) {
+                --start;
+            } else if ((c == '.' || c == ',') && !separator && start < end) {
+                separator = true;
+                --start;
+            } else {
+                break;
+            }
+        }
+        while (start < end && !IsDigit(text[start])) ++start; // ",5" reads as 5
+        if (start == end) continue;
+        std::string number(text.substr(start, end - start));
+        std::replace(number.begin(), number.end(), ',', '.');
+        double v = 0;
+        if (!ReadNumber(number, v) || !(v > lo && v <= hi)) continue;
+        return {start, at + unit.size() - start, v};
+    }
+    return {};
+}
+
+// Where the vertex of the parabola through points k-1, k, k+1 lies, as a
+// field; the point's own field at an end of the range or on a flat top.
+double VertexField(const float* x, const float* y, int k, int lo, int hi) {
+    const double f = x[k - 1];
+    if (k <= lo || k >= hi) return f;
+    const double a = y[k - 2], b = y[k - 1], c = y[k];
+    const double curve = a - 2 * b + c;
+    if (curve == 0) return f;
+    const double offset = std::clamp(0.5 * (a - c) / curve, -0.5, 0.5);
+    return f + offset * (offset < 0 ? f - x[k - 2] : x[k] - f);
+}
+
+} // namespace
+
+double GValue(double ghz, double gauss) {
+    return ghz > 0 && gauss > 0 ? GaussPerGHz * ghz / gauss : 0;
+}
+
+double ResonanceField(double ghz, double g) {
+    return g > 0 ? GaussPerGHz * ghz / g : 0;
+}
+
+FrequencyInText FindFrequency(std::string_view text) {
+    return FindQuantity(text, "ghz", 0, 1000);
+}
+
+double FrequencyOf(const ParamSpec& p) {
+    const FrequencyInText second = FindFrequency(p.Line2);
+    if (second.Length > 0) return second.GHz;
+    return FindFrequency(p.Line1).GHz;
+}
+
+std::string FrequencyText(double ghz) {
+    return FormatF(ghz, 0, 4) + " GHz";
+}
+
+void SetFrequency(ParamSpec& p, std::string_view fileName, double ghz) {
+    const FrequencyInText old = FindFrequency(p.Line2);
+    if (old.Length > 0)
+        p.Line2.replace(old.At, old.Length, FrequencyText(ghz));
+    else
+        AppendNote(p.Line2, fileName, FrequencyText(ghz));
+}
+
+std::string GText(double g) {
+    return FormatF(g, 0, 5);
+}
+
+double LineCentre(const float* x, const float* y, int from, int to) {
+    const int lo = std::min(from, to), hi = std::max(from, to);
+    int top = lo, bottom = lo;
+    for (int k = lo; k <= hi; ++k) {
+        if (y[k - 1] >= y[top - 1]) top = k;
+        if (y[k - 1] < y[bottom - 1]) bottom = k;
+    }
+    return (VertexField(x, y, top, lo, hi) + VertexField(x, y, bottom, lo, hi)) / 2;
+}
+
+double StandardShift(const float* x, const float* y, int from, int to, double ghz, double g) {
+    return ResonanceField(ghz, g) - LineCentre(x, y, from, to);
+}
+
+void ShiftFieldOnStandard(float* x, ParamSpec& p, std::string_view fileName, double g,
+                          double shift) {
+    TransformValues(x, p.NumPoints, 0, 1, shift);
+    AppendNote(p.Line2, fileName, "Field g=" + ShortText(g));
+}
+
+std::string CorrectFrequency(float* x, ParamSpec& p, std::string_view fileName,
+                             std::string_view caption, double ghz) {
+    const double own = FrequencyOf(p);
+    if (own <= 0) return "   " + std::string(caption) + ": no frequency, not corrected;";
+    TransformValues(x, p.NumPoints, 0, static_cast<long double>(ghz) / own, 0);
+    SetFrequency(p, fileName, ghz);
+    AppendNote(p.Line2, fileName, "Freq.corr");
+    return {};
+}
+
+FrequencyInText FindScans(std::string_view text) {
+    return FindQuantity(text, "scan", 0.5, 1e9);
+}
+
+double ScansOf(const ParamSpec& p) {
+    const FrequencyInText second = FindScans(p.Line2);
+    return second.Length > 0 ? second.GHz : FindScans(p.Line1).GHz;
+}
+
+std::string NormaliseOnAcquisition(float* y, ParamSpec& p, std::string_view fileName,
+                                   std::string_view caption, unsigned factors) {
+    const struct {
+        unsigned Bit;
+        const char* Name;
+        double Value;
+    } used[] = {{FactorGain, "gain", p.Gain},
+                {FactorScans, "scans", ScansOf(p)},
+                {FactorModulation, "mod", p.Modulation},
+                {FactorPower, "sqrtP", std::sqrt(std::max(p.Power, 0.0))}};
+    long double divisor = 1;
+    std::string names, missing;
+    for (const auto& f : used) {
+        if (!(factors & f.Bit)) continue;
+        if (!(f.Value > 0)) {
+            if (!missing.empty()) missing += ", ";
+            missing += f.Name;
+        }
+        divisor *= f.Value;
+        if (!names.empty()) names += '*';
+        names += f.Name;
+    }
+    if (names.empty()) return "   No factor chosen, not normalised ";
+    if (!missing.empty())
+        return "   " + std::string(caption) + ": no " + missing + ", not normalised;";
+    DivideValues(y, p.NumPoints, divisor);
+    if (factors & FactorGain) p.Gain = 1;
+    if (factors & FactorModulation) p.Modulation = 1;
+    if (factors & FactorPower) p.Power = 1;
+    if (factors & FactorScans) {
+        const FrequencyInText second = FindScans(p.Line2);
+        if (second.Length > 0) {
+            // "16 scans" as a whole becomes "1 scan".
+            size_t length = second.Length;
+            if (second.At + length < p.Line2.size() && (p.Line2[second.At + length] | 0x20) == 's')
+                ++length;
+            p.Line2.replace(second.At, length, "1 scan");
+        } else
+            AppendNote(p.Line2, fileName, "1 scan");
+    }
+    AppendNote(p.Line2, fileName, "Norm by " + names);
+    return {};
+}
+
+} // namespace kivo

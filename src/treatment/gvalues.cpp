@@ -1,0 +1,188 @@
+// The microwave frequency of the marked spectra, typed; the field corrected on
+// the line of a standard of known g; the spectra brought to one frequency.
+#include <algorithm>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "Unit1.h"
+
+namespace {
+
+const QString ChooseOne = QStringLiteral("   Choose at least one spectrum ");
+
+QString Text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+} // namespace
+
+void TForm1::StartTyping(TypedNumber what, const QString& prompt, const QString& text) {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(ChooseOne);
+        return;
+    }
+    Typing = what;
+    PromptText = prompt;
+    EntryText = text;
+    SetModeLine(PromptText + EntryText);
+}
+
+void TForm1::FrequencyClick() {
+    StartTyping(TypedNumber::Frequency, QStringLiteral("   Frequency, GHz ="));
+}
+
+void TForm1::StandardGClick() {
+    StartTyping(TypedNumber::StandardG, QStringLiteral("   Field on a standard, g ="));
+}
+
+void TForm1::FrequencyToClick() {
+    // The active spectrum's frequency is offered; Backspace clears it.
+    const int a = ActiveSpec;
+    const double ghz = a >= 1 ? kivo::FrequencyOf(Params[a]) : 0;
+    StartTyping(TypedNumber::FrequencyTo, QStringLiteral("   Frequency correction to, GHz ="),
+                ghz > 0 ? Text(kivo::FormatF(ghz, 0, 4)) : QString());
+}
+
+void TForm1::DpphClick() {
+    StartStandardPick(kivo::DpphG);
+}
+
+void TForm1::LiLiFClick() {
+    StartStandardPick(kivo::LiLiFG);
+}
+
+void TForm1::TakeTypedNumber() {
+    const TypedNumber what = Typing;
+    const QString typed = EntryText;
+    Typing = TypedNumber::None;
+    EntryText.clear();
+    PromptText.clear();
+    if (what == TypedNumber::AcquisitionFactors) return NormaliseOnAcquisition(typed);
+    double v = 0;
+    const bool number = kivo::ReadNumber(typed.toStdString(), v);
+    if (what == TypedNumber::StandardG) {
+        if (number && v > 0.1 && v < 20) return StartStandardPick(v);
+        SetModeLine(QStringLiteral("  Treatment     Not a g: '%1' ").arg(typed));
+        return;
+    }
+    if (!number || !(v > 0 && v <= 1000)) {
+        SetModeLine(QStringLiteral("  Treatment     Not a frequency in GHz: '%1' ").arg(typed));
+        return;
+    }
+    BeginStep(what == TypedNumber::Frequency ? QStringLiteral("Frequency")
+                                             : QStringLiteral("Frequency correction"));
+    CheckActivSpec();
+    QString refused;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        if (what == TypedNumber::Frequency)
+            kivo::SetFrequency(Params[i], NoteName(i), v);
+        else
+            refused += Text(
+                kivo::CorrectFrequency(SpecX[i].Data(), Params[i], NoteName(i), Caption(i), v));
+    }
+    InitAxes();
+    Plot();
+    refresh(1);
+    Parameters(ActiveSpec);
+    SetModeLine(QStringLiteral("  Treatment  ") + refused);
+}
+
+void TForm1::StartStandardPick(double g) {
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(ChooseOne);
+        return;
+    }
+    const int a = ActiveSpec;
+    if (kivo::FrequencyOf(Params[a]) <= 0) {
+        SetModeLine(QStringLiteral("  Treatment     No frequency, field not corrected: ") +
+                    ShortName(FileSpectrumName[a]) + QStringLiteral(" "));
+        return;
+    }
+    StandardG = g;
+    TaskCode = TaskFieldStandard;
+    SetModeLine(QStringLiteral("  Field on a standard, g = ") + Text(kivo::ShortText(g)) +
+                QStringLiteral(": enclose its line ") + ShiftLineHint);
+    PickCount = 2;
+    PickNo = 1;
+    Chart1->SetActive(AuxSeries[1], true);
+    // Around the middle of the spectrum, where a standard's line is put.
+    const int n = Params[a].NumPoints;
+    PickIndex[1] = std::max(n / 2 - 50, 1);
+    PickIndex[2] = std::min(n / 2 + 50, n);
+    BorderPointManual();
+}
+
+void TForm1::CorrectFieldOnStandard() {
+    BeginStep(QStringLiteral("Field correction"));
+    CheckActivSpec();
+    TaskCode = NoTask;
+    const int a = ActiveSpec;
+    const QString what = QStringLiteral("Field correction");
+    // The cursors stand on the spectrum they were carried to.
+    if (a < 1 || SpecId[a] != PickSpec || !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, what)) {
+        ShowPanel(Frame16);
+        return;
+    }
+    const double ghz = kivo::FrequencyOf(Params[a]);
+    QString said;
+    if (ghz <= 0 || PickIndex[1] == PickIndex[2]) {
+        said = ghz <= 0 ? QStringLiteral("   No frequency, field not corrected: ") +
+                              ShortName(FileSpectrumName[a]) + QStringLiteral(" ")
+                        : QStringLiteral("   No line between the cursors, field not corrected ");
+    } else {
+        const double shift = kivo::StandardShift(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1],
+                                                 PickIndex[2], ghz, StandardG);
+        for (int i = 1; i <= NumSpec; ++i)
+            if (Marked[i])
+                kivo::ShiftFieldOnStandard(SpecX[i].Data(), Params[i], NoteName(i), StandardG,
+                                           shift);
+        said = QStringLiteral("   Field shifted by ") + Text(kivo::ShortText(shift)) +
+               QStringLiteral(" G ");
+    }
+    ShowPanel(Frame16);
+    InitAxes();
+    Plot();
+    refresh(1);
+    Parameters(a);
+    SetModeLine(QStringLiteral("  Treatment  ") + said);
+}
+
+void TForm1::AcquisitionClick() {
+    QString digits;
+    for (int k = 0; k < 4; ++k)
+        if (AcquisitionFactors & (1u << k)) digits += QChar('1' + k);
+    StartTyping(TypedNumber::AcquisitionFactors,
+                QStringLiteral("   Norm by 1 gain, 2 scans, 3 modulation, 4 sqrt(power): "),
+                digits);
+}
+
+void TForm1::NormaliseOnAcquisition(const QString& digits) {
+    unsigned factors = 0;
+    for (QChar c : digits) {
+        if (c < QLatin1Char('1') || c > QLatin1Char('4')) {
+            SetModeLine(QStringLiteral("  Treatment     Not factors 1 to 4: '%1' ").arg(digits));
+            return;
+        }
+        factors |= 1u << (c.unicode() - '1');
+    }
+    if (factors == 0) {
+        SetModeLine(QStringLiteral("  Treatment     No factor chosen, not normalised "));
+        return;
+    }
+    AcquisitionFactors = factors;
+    BeginStep(QStringLiteral("Norm on acquisition"));
+    CheckActivSpec();
+    QString refused;
+    for (int i = 1; i <= NumSpec; ++i)
+        if (Marked[i])
+            refused += Text(kivo::NormaliseOnAcquisition(SpecY[i].Data(), Params[i], NoteName(i),
+                                                         Caption(i), factors));
+    InitAxes();
+    Plot();
+    refresh(1);
+    Parameters(ActiveSpec);
+    SetModeLine(QStringLiteral("  Treatment  ") + refused);
+}

@@ -1,0 +1,197 @@
+// g values from the frequency, the frequency written in a spectrum's text
+// lines, and the field correction on a standard of known g.
+#include "TYPEKIVO1_3.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+using namespace kivo;
+
+TEST(GValue, FromThePhysicalConstants) {
+    // h exact, muB of CODATA 2018; nu in Hz and B in tesla.
+    const double h = 6.62607015e-34, muB = 9.2740100783e-24;
+    const struct {
+        double GHz, Gauss;
+    } cases[] = {{9.4012, 3352.0}, {9.5, 3387.7}, {34.0, 12120.5}, {94.1, 33560.0}, {1.2, 428.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.GHz);
+        const double g = h * c.GHz * 1e9 / (muB * c.Gauss * 1e-4);
+        EXPECT_NEAR(GValue(c.GHz, c.Gauss), g, 1e-6);
+        EXPECT_NEAR(ResonanceField(c.GHz, g), c.Gauss, 1e-6 * c.Gauss);
+    }
+    // No frequency or no field: no g.
+    EXPECT_EQ(GValue(0, 3300), 0);
+    EXPECT_EQ(GValue(9.4, 0), 0);
+    EXPECT_EQ(GValue(9.4, -3300), 0);
+    EXPECT_EQ(GText(2.0036), "2.00360");
+    EXPECT_EQ(GText(GValue(9.4012, 3352.0)), "2.00386");
+}
+
+TEST(FindFrequency, WrittenVariantsAndLookAlikes) {
+    const struct {
+        const char* Text;
+        double GHz; // 0: none found
+        size_t At, Length;
+    } cases[] = {
+        {"9.4012 GHz", 9.4012, 0, 10},
+        {"9,4012 GHz", 9.4012, 0, 10},
+        {"\xCE\xBD=9.4012GHz", 9.4012, 3, 9},
+        {"9.4012 GHz, 293 K, 16 scans", 9.4012, 0, 10},
+        {"sample 7, 34.05   ghz", 34.05, 10, 11},
+        {"T=293,9.5 GHz", 9.5, 6, 7},
+        {"x9 GHZ", 9, 1, 5},
+        {"GHz", 0, 0, 0},
+        {"at GHz only", 0, 0, 0},
+        {"X-band (GHz)", 0, 0, 0},
+        {"0 GHz", 0, 0, 0},
+        {"0.0 GHz", 0, 0, 0},
+        {"2000 GHz", 0, 0, 0},
+        {"., GHz", 0, 0, 0},
+        {"9.4012 GH z", 0, 0, 0},
+        {"9.4012 MHz", 0, 0, 0},
+        {"", 0, 0, 0},
+        {"GHz 9.4, then 9.6 GHz", 9.6, 14, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Text);
+        const FrequencyInText f = FindFrequency(c.Text);
+        EXPECT_DOUBLE_EQ(f.GHz, c.GHz);
+        EXPECT_EQ(f.At, c.At);
+        EXPECT_EQ(f.Length, c.Length);
+    }
+}
+
+TEST(FindFrequency, SpectrumLinesAndTheTypedFrequency) {
+    ParamSpec p;
+    EXPECT_EQ(FrequencyOf(p), 0);
+    p.Line1 = "DPPH 9.40 GHz";
+    EXPECT_DOUBLE_EQ(FrequencyOf(p), 9.40);
+    p.Line2 = "9.4012 GHz, 293 K";
+    EXPECT_DOUBLE_EQ(FrequencyOf(p), 9.4012); // the second line over the first
+
+    // A typed frequency replaces the one written, and nothing else.
+    SetFrequency(p, "sample.esr", 9.5);
+    EXPECT_EQ(p.Line2, "9.5000 GHz, 293 K");
+    EXPECT_EQ(p.Line1, "DPPH 9.40 GHz");
+    SetFrequency(p, "sample.esr", 34.123456);
+    EXPECT_EQ(p.Line2, "34.1235 GHz, 293 K");
+
+    // An empty history starts with the file's name.
+    ParamSpec q;
+    SetFrequency(q, "sample.esr", 9.4012);
+    EXPECT_EQ(q.Line2, "sample, 9.4012 GHz, ");
+    EXPECT_DOUBLE_EQ(FrequencyOf(q), 9.4012);
+    q.Line2 = "sample, Norm on Amp, ";
+    SetFrequency(q, "sample.esr", 9.3);
+    EXPECT_EQ(q.Line2, "sample, Norm on Amp, 9.3000 GHz, ");
+    // After a history that does not end in ", " (a spectrometer's conditions).
+    q.Line2 = "293 K, 16 scans";
+    SetFrequency(q, "sample.esr", 9.3);
+    EXPECT_EQ(q.Line2, "293 K, 16 scans, 9.3000 GHz, ");
+
+    // The notes of the corrections replace their earlier copies.
+    std::vector<float> x = {3300, 3310};
+    q.NumPoints = 2;
+    EXPECT_EQ(CorrectFrequency(x.data(), q, "sample.esr", "sample", 9.3 * 1.01), "");
+    EXPECT_EQ(CorrectFrequency(x.data(), q, "sample.esr", "sample", 9.3), "");
+    EXPECT_EQ(q.Line2, "293 K, 16 scans, 9.3000 GHz, Freq.corr, ");
+    EXPECT_NEAR(x[1], 3310, 1e-3);
+    ShiftFieldOnStandard(x.data(), q, "sample.esr", DpphG, 1.5);
+    ShiftFieldOnStandard(x.data(), q, "sample.esr", DpphG, -0.5);
+    EXPECT_EQ(q.Line2, "293 K, 16 scans, 9.3000 GHz, Freq.corr, Field g=2.0036, ");
+    EXPECT_FLOAT_EQ(x[0], 3301);
+    ParamSpec none;
+    none.NumPoints = 2;
+    EXPECT_EQ(CorrectFrequency(x.data(), none, "n.esr", "n", 9.3),
+              "   n: no frequency, not corrected;");
+    EXPECT_EQ(none.Line2, "");
+}
+
+namespace {
+
+// A first-derivative Lorentzian of peak-to-peak width w centred at c,
+// sampled from `from` in steps of `step`.
+void DerivativeLine(std::vector<float>& x, std::vector<float>& y, double from, double step,
+                    double c, double w) {
+    const double half = w * std::sqrt(3.0) / 2;
+    for (size_t k = 0; k < x.size(); ++k) {
+        x[k] = float(from + step * double(k));
+        const double u = (x[k] - c) / half;
+        y[k] = float(-1000 * u / ((1 + u * u) * (1 + u * u)));
+    }
+}
+
+} // namespace
+
+TEST(StandardShift, RecoversTheShiftOfADpphLine) {
+    const double ghz = 9.4012, g = 2.0036;
+    const double expected = ResonanceField(ghz, g);
+    const double step = 0.25;
+    // The line recorded off its field by shifts that fall anywhere between points.
+    for (double shift : {-7.3, -1.01, -0.125, 0.0, 0.06, 0.2, 3.37, 12.9}) {
+        for (double width : {1.5, 2.7, 6.0}) {
+            SCOPED_TRACE(std::to_string(shift) + " G, width " + std::to_string(width));
+            std::vector<float> x(800), y(800);
+            DerivativeLine(x, y, expected - 100, step, expected + shift, width);
+            const int from = int((expected + shift - 4 * width - x[0]) / step);
+            const int to = int((expected + shift + 4 * width - x[0]) / step);
+            const double found = StandardShift(x.data(), y.data(), from, to, ghz, g);
+            EXPECT_NEAR(found, -shift, step / 10);
+            // Either order of the cursors.
+            EXPECT_DOUBLE_EQ(StandardShift(x.data(), y.data(), to, from, ghz, g), found);
+        }
+    }
+}
+
+TEST(NormaliseOnAcquisition, DividesByTheChosenFactorsOrRefuses) {
+    const struct {
+        double Gain, Modulation, Power;
+        const char* Line2;
+        unsigned Factors;
+        double Divisor; // 0: refused
+        const char* Said;
+        const char* After; // Line2 after
+    } cases[] = {
+        {2e4, 2, 16, "9.4 GHz, 16 scans", AllFactors, 2e4 * 2 * 4 * 16, "",
+         "9.4 GHz, 1 scan, Norm by gain*scans*mod*sqrtP, "},
+        {2e4, 2, 16, "", FactorGain | FactorPower, 2e4 * 4, "", "s, Norm by gain*sqrtP, "},
+        {2e4, 0, 16, "", FactorGain | FactorModulation, 0, "   s: no mod, not normalised;", ""},
+        {2e4, 2, 16, "293 K", FactorScans | FactorPower, 0, "   s: no scans, not normalised;",
+         "293 K"},
+        {0, 2, 0, "1 scan", AllFactors, 0, "   s: no gain, sqrtP, not normalised;", "1 scan"},
+        {2e4, 2, 16, "", 0, 0, "   No factor chosen, not normalised ", ""},
+        {1, 1, 1, "3 Scans", FactorScans, 3, "", "1 scan, Norm by scans, "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Line2 + std::to_string(c.Factors));
+        ParamSpec p;
+        p.Gain = c.Gain;
+        p.Modulation = c.Modulation;
+        p.Power = c.Power;
+        p.Line2 = c.Line2;
+        p.NumPoints = 3;
+        std::vector<float> y = {1000, -2000, 5e5};
+        const std::vector<float> was = y;
+        EXPECT_EQ(NormaliseOnAcquisition(y.data(), p, "s.esr", "s", c.Factors), c.Said);
+        EXPECT_EQ(p.Line2, c.After);
+        for (size_t k = 0; k < 3; ++k) {
+            EXPECT_FLOAT_EQ(y[k], c.Divisor > 0 ? float(was[k] / c.Divisor) : was[k]);
+        }
+        // The factors used are taken out of the record: a second pass divides by 1.
+        if (c.Divisor > 0) {
+            const std::vector<float> once = y;
+            EXPECT_EQ(NormaliseOnAcquisition(y.data(), p, "s.esr", "s", c.Factors), "");
+            EXPECT_EQ(y, once);
+        }
+    }
+    ParamSpec q;
+    q.Line1 = "run 7, 25 scans";
+    EXPECT_DOUBLE_EQ(ScansOf(q), 25);
+    q.Line2 = "4 scans";
+    EXPECT_DOUBLE_EQ(ScansOf(q), 4);
+    q.Line2 = "scans";
+    EXPECT_DOUBLE_EQ(ScansOf(q), 25);
+}
