@@ -65,7 +65,7 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
                 IntegrateAutomatic(s.X.Data(), y, plan.NumAver, plan.KoeCu, p, s.Caption);
             if (!a.Integrated) return a.Refusal;
             s.Report.Mist = a.Result.Mist;
-            const int c = a.Result.Centre;
+            const int c = LineCentreOf(a.Result);
             s.Report.CentreField = c >= 1 && c <= n ? s.X[c] : 0;
             break;
         }

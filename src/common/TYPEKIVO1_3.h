@@ -226,6 +226,11 @@ struct IntegrationResult {
 };
 IntegrationResult IntegrateSpectrum(const float* x, const float* y, int w, ParamSpec& p, int cs,
                                     int ce, bool automatic, int left, int right, double k);
+// The point of the line's centre an integration found, for its field and g:
+// the centre when it lies strictly between the borders, else 0. A centre at
+// or outside a border is where a running integral that never turned stopped
+// (a sloping base line, a line of the other phase), not the line's centre.
+int LineCentreOf(const IntegrationResult& r);
 
 // ---- Limits of the numbers a user gives ---------------------------------------
 

@@ -402,6 +402,11 @@ Halves IntegrateHalves(const float* x, const float* y, int L, int R, int cs, int
 
 } // namespace
 
+int LineCentreOf(const IntegrationResult& r) {
+    const int lo = std::min(r.Left, r.Right), hi = std::max(r.Left, r.Right);
+    return r.Centre > lo && r.Centre < hi ? r.Centre : 0;
+}
+
 IntegrationResult IntegrateSpectrum(const float* x, const float* y, int w, ParamSpec& p, int cs,
                                     int ce, bool automatic, int left, int right, double k) {
     IntegrationResult res;

@@ -41,7 +41,7 @@ void TForm1::Frame11Label4Click() {
         mist += r.Mist;
         if (i == ActiveSpec) {
             DrawCentreTick(r.Centre);
-            centre = r.Centre;
+            centre = kivo::LineCentreOf(r);
         }
         MarkIntegratedRange(i, r.Left, r.Right);
     }
@@ -53,7 +53,7 @@ void TForm1::Frame11Label4Click() {
 
 void TForm1::IntegrateMarked() {
     BeginStep(QStringLiteral("Double integration"));
-    int mist = 0;
+    int mist = 0, centre = 0;
     const int a = ActiveSpec;
     if (a < 1) return;
     for (int i = 1; i <= NumSpec; ++i) {
@@ -64,13 +64,16 @@ void TForm1::IntegrateMarked() {
         const kivo::IntegrationResult r = kivo::IntegrateSpectrum(
             SpecX[i].Data(), SpecY[i].Data(), NumAver, Params[i], PickIndex[3], PickIndex[4], false,
             borders.First, borders.Last, KoeCu);
-        if (i == a) PickIndex[5] = r.Centre;
+        if (i == a) {
+            PickIndex[5] = r.Centre;
+            centre = kivo::LineCentreOf(r);
+        }
         mist += r.Mist;
         MarkIntegratedRange(i, r.Left, r.Right);
     }
     Chart1->Clear(AuxSeries[5]);
     DrawCentreTick(PickIndex[5]);
-    ShowMist(mist, Marked[a] ? PickIndex[5] : 0);
+    ShowMist(mist, Marked[a] ? centre : 0);
     Parameters(a);
 }
 
