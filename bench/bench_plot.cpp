@@ -292,16 +292,15 @@ BENCHMARK(BM_UndoRestore)
     ->Repetitions(10)
     ->ReportAggregatesOnly(true);
 
-// The chart of 20 spectra of 15000 points written as a PDF for print.
+// The figure of 20 spectra of 15000 points written as a PDF for print.
 void BM_ExportPdf(benchmark::State& state) {
     TForm1& form = FullWindow();
     const QString path = QDir::temp().filePath(QStringLiteral("kivo-bench-export.pdf"));
-    std::vector<TChart::LegendEntry> legend;
-    for (int i = 1; i <= kivo::MaxSpec; ++i)
-        legend.push_back({QString::number(i), form.SpecColor[i]});
+    const std::vector<kivo::figure::Curve> curves = form.FigureCurves();
     for (auto _ : state) {
         QString error;
-        if (!form.Chart1->ExportPicture(path, true, legend, error))
+        if (!kivo::figure::WriteFigure(path, kivo::figure::PictureFormat::Pdf, curves,
+                                       form.FigureChoices, error))
             state.SkipWithError("not saved");
     }
     QFile::remove(path);

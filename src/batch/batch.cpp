@@ -164,6 +164,7 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
         s.Report.Spectrum = n;
         s.Output = ShortName(name) + ".esr";
         s.Name = std::move(name);
+        s.Report.Caption = caption;
         s.Caption = std::move(caption);
         return s;
     };
@@ -354,6 +355,11 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
                     error = FailureWords(e);
                 }
                 if (!saved) Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
+                if (plan.KeepPoints && s.Report.Done) {
+                    const int n = s.Report.Params.NumPoints;
+                    s.Report.X.assign(s.X.Data(), s.X.Data() + n);
+                    s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
+                }
                 done.push_back(std::move(s.Report));
             }
             std::lock_guard<std::mutex> hold(lock);

@@ -39,7 +39,8 @@ struct Plan {
     std::vector<Step> Steps;
     int NumAver = 10;
     double KoeCu = 1.725e19;
-    std::string WriteDir; // empty: nothing is written
+    std::string WriteDir;    // empty: nothing is written
+    bool KeepPoints = false; // every treated spectrum's points handed on in its row
 };
 
 // One spectrum of a file, or a file that gave none, after the plan.
@@ -52,6 +53,9 @@ struct Row {
     int Mist = -1;         // backward steps of the last integration; -1 when none ran
     float CentreField = 0; // the centre the last integration found; 0 when none
     std::string Status;
+    std::string Caption; // as the window's box gives it when the file is read
+    // The treated points, only when the plan keeps them.
+    std::vector<float> X, Y;
 };
 
 // The CSV: a header naming the columns, then one line per row; a cell with a

@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 #include <thread>
+
+#include "figure.h"
 
 namespace kivo::batch {
 
@@ -155,24 +158,45 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("Files treated at once (default: the number of cores)."),
          QStringLiteral("N")},
         {QStringLiteral("quiet"), QStringLiteral("No progress line on standard error.")},
+        {QStringLiteral("figure"),
+         QStringLiteral("Draw every treated spectrum into one figure for print: .pdf, .svg or "
+                        ".png."),
+         QStringLiteral("file")},
+        {QStringLiteral("figure-size"),
+         QStringLiteral("The figure's width and height in cm (default 8.5x6.5)."),
+         QStringLiteral("WxH")},
+        {QStringLiteral("font-size"), QStringLiteral("The figure's text in pt (default 8)."),
+         QStringLiteral("pt")},
+        {QStringLiteral("stack"),
+         QStringLiteral("Stack the spectra, each this many largest amplitudes above the next, "
+                        "captions beside them (default 0: overlaid)."),
+         QStringLiteral("step")},
+        {QStringLiteral("field-unit"), QStringLiteral("The figure's field in G or mT (default G)."),
+         QStringLiteral("G|mT")},
     });
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Spectrum files."),
                                  QStringLiteral("FILE..."));
 }
 
-// NumAver and KoeCu: an options file first, the options themselves over it.
-void ReadParameters(const QCommandLineParser& parser, Plan& plan) {
+// NumAver, KoeCu and the figure's looks: an options file first, the options
+// themselves over it.
+void ReadParameters(const QCommandLineParser& parser, CommandLine& line) {
+    Plan& plan = line.Work;
     if (parser.isSet(QStringLiteral("options"))) {
         OptionsFile o;
         const OptionsReadResult r =
             ReadOptionsFile(Local(parser.value(QStringLiteral("options"))), o);
         if (!r.Opened) throw UsageError{QStringLiteral("cannot read the options file")};
-        // Lines 12 and 13 hold NumAver and KoeCu; the layout is no concern here.
-        if (r.Faults[11] != OptionFault::None || r.Faults[12] != OptionFault::None)
+        // Lines 12 and 13 hold NumAver and KoeCu; the layout is no concern
+        // here, the figure's lines only for a figure.
+        const bool figure = parser.isSet(QStringLiteral("figure"));
+        if (r.Faults[11] != OptionFault::None || r.Faults[12] != OptionFault::None ||
+            (figure && !r.FigureFaults.empty()))
             throw UsageError{QStringLiteral("options file: ") +
                              QString::fromLocal8Bit(r.FaultText())};
         plan.NumAver = o.NumAver;
         plan.KoeCu = o.KoeCu;
+        line.Look = o.Figure;
     }
     if (parser.isSet(QStringLiteral("numaver")))
         plan.NumAver =
@@ -181,6 +205,44 @@ void ReadParameters(const QCommandLineParser& parser, Plan& plan) {
     if (parser.isSet(QStringLiteral("koecu")))
         plan.KoeCu = Limited(QStringLiteral("koecu"), parser.value(QStringLiteral("koecu")),
                              LimitOf(Parameter::KoeCu));
+}
+
+// The figure's file and the looks given for it.
+void ReadFigure(const QCommandLineParser& parser, CommandLine& line) {
+    const QString figure = QStringLiteral("figure");
+    for (const char* option : {"figure-size", "font-size", "stack", "field-unit"})
+        if (parser.isSet(QLatin1String(option)) && !parser.isSet(figure))
+            throw UsageError{QStringLiteral("--%1 draws nothing without --figure").arg(option)};
+    if (!parser.isSet(figure)) return;
+    const QString file = parser.value(figure);
+    if (!figure::FormatOf(file))
+        throw UsageError{
+            QStringLiteral("--figure wants a name ending in .pdf, .svg or .png, not '%1'")
+                .arg(file)};
+    line.Figure = Local(file);
+    line.Work.KeepPoints = true;
+    FigureSettings& look = line.Look;
+    if (parser.isSet(QStringLiteral("figure-size"))) {
+        const QString size = parser.value(QStringLiteral("figure-size"));
+        const QStringList sides = size.split(QLatin1Char('x'));
+        if (sides.size() != 2)
+            throw UsageError{QStringLiteral("--figure-size wants WxH in cm, not '%1'").arg(size)};
+        const ParameterLimit& cm = LimitOf(Parameter::FigureCm);
+        look.WidthCm = Limited(QStringLiteral("figure-size"), sides[0], cm);
+        look.HeightCm = Limited(QStringLiteral("figure-size"), sides[1], cm);
+    }
+    if (parser.isSet(QStringLiteral("font-size")))
+        look.FontPt =
+            Limited(QStringLiteral("font-size"), parser.value(QStringLiteral("font-size")),
+                    LimitOf(Parameter::FontPt));
+    if (parser.isSet(QStringLiteral("stack")))
+        look.Stack = Limited(QStringLiteral("stack"), parser.value(QStringLiteral("stack")),
+                             LimitOf(Parameter::StackStep));
+    if (parser.isSet(QStringLiteral("field-unit"))) {
+        const QString unit = parser.value(QStringLiteral("field-unit"));
+        if (!ReadFieldUnit(Local(unit), look.Unit))
+            throw UsageError{QStringLiteral("--field-unit wants G or mT, not '%1'").arg(unit)};
+    }
 }
 
 // The treatments in the order they stand on the command line.
@@ -206,6 +268,15 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
 }
 
 } // namespace
+
+bool AsksForFigure(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "--figure" || arg.starts_with("--figure=")) return true;
+    }
+    return false;
+}
 
 CommandLine ParseCommandLine(const QStringList& args) {
     std::vector<std::string> bytes;
@@ -236,7 +307,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& given) {
                                                         QLatin1Char(' ') +
                                                         QCoreApplication::applicationVersion());
     try {
-        ReadParameters(parser, line.Work);
+        ReadParameters(parser, line);
+        ReadFigure(parser, line);
         ReadSteps(parser, line.Work);
         line.Jobs = int(std::max(1u, std::thread::hardware_concurrency()));
         if (parser.isSet(QStringLiteral("jobs")))

@@ -19,7 +19,13 @@ struct CommandLine {
     int Jobs = 1;
     bool Quiet = false;
     std::vector<std::string> Files; // one per spectrum: a spectrometer pair's other file dropped
+    // --figure: every treated spectrum drawn into this file (empty: none).
+    std::string Figure;
+    FigureSettings Look;
 };
+// Whether the arguments ask for a figure, which needs Qt's GUI (though no
+// display) from the start.
+bool AsksForFigure(int argc, char* argv[]);
 
 // args as the program was given them (argv), the program first: every file
 // and directory name keeps its bytes, whether or not they are UTF-8, and

@@ -1,5 +1,7 @@
 // kivo-batch: the command line, the progress line and the exit status.
 #include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
 
 #include <unistd.h>
 
@@ -7,10 +9,12 @@
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
+#include "figure.h"
 
 namespace {
 
@@ -45,6 +49,23 @@ private:
     Clock::time_point start_ = Clock::now(), last_{};
 };
 
+// The treated spectra in one figure; false, said on standard error, when it
+// is not written.
+bool DrawFigure(const kivo::batch::CommandLine& command,
+                const std::vector<kivo::batch::Row>& rows) {
+    std::vector<kivo::figure::Curve> curves;
+    for (const kivo::batch::Row& row : rows)
+        curves.push_back({QFile::decodeName(QByteArray::fromStdString(row.Caption)), row.X.data(),
+                          row.Y.data(), int(row.X.size())});
+    const QString path = QFile::decodeName(QByteArray::fromStdString(command.Figure));
+    QString error;
+    if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look, error))
+        return true;
+    std::fprintf(stderr, "kivo-batch: figure %s not written: %s\n", command.Figure.c_str(),
+                 error.toLocal8Bit().constData());
+    return false;
+}
+
 // The rows of every file on standard output; the exit status.
 int TreatFiles(const kivo::batch::CommandLine& command) {
     const std::string& dir = command.Work.WriteDir;
@@ -56,6 +77,7 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
 
     Progress progress(command.Files.size(), isatty(STDERR_FILENO) && !command.Quiet);
     bool refused = false;
+    std::vector<kivo::batch::Row> drawn; // the treated spectra of a figure, in file order
     std::fputs(kivo::batch::CsvHeader().c_str(), stdout);
     kivo::batch::Run(command.Files, command.Work, command.Jobs,
                      [&](size_t file, const std::vector<kivo::batch::Row>& rows) {
@@ -63,6 +85,7 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
                              const std::string line = kivo::batch::CsvLine(row);
                              std::fwrite(line.data(), 1, line.size(), stdout);
                              refused = refused || !row.Done;
+                             if (row.Done && command.Work.KeepPoints) drawn.push_back(row);
                          }
                          progress.Done(file + 1);
                      });
@@ -70,13 +93,30 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
         std::perror("kivo-batch: standard output");
         return ExitRefused;
     }
+    if (!command.Figure.empty() && !DrawFigure(command, drawn)) return ExitRefused;
     return refused ? ExitRefused : 0;
+}
+
+// Qt's GUI started in a shell without a desktop session (over ssh, in a
+// batch job) complains of the missing session directory it never uses here.
+QtMessageHandler qtHandler = nullptr;
+void WithoutSessionWarning(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        qtHandler(type, context, text);
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // A figure's fonts and drawing need Qt's GUI, never a display.
+    std::unique_ptr<QCoreApplication> app;
+    if (kivo::batch::AsksForFigure(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        qtHandler = qInstallMessageHandler(WithoutSessionWarning);
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     // Qt takes the user's locale; numbers are written and read with a point.
     std::setlocale(LC_NUMERIC, "C");
     QCoreApplication::setApplicationName(QStringLiteral("kivo-batch"));

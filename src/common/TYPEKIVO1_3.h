@@ -241,7 +241,17 @@ enum class OptionFault { None, Missing, NotANumber, OutOfRange };
 // The treatment parameters the options file, kivo-batch's command line and
 // the mode line's entry take, with the values each may have. All three read
 // them through one table, so that a value one of them refuses no other takes.
-enum class Parameter { NumAver, KoeCu, SmoothingNumber, RestrictNumber };
+enum class Parameter {
+    NumAver,
+    KoeCu,
+    SmoothingNumber,
+    RestrictNumber,
+    FigureCm, // the width or the height of a figure
+    FontPt,
+    LinePt,
+    Dpi,
+    StackStep,
+};
 struct ParameterLimit {
     const char* Name;
     bool Whole; // no "." nor exponent
@@ -327,17 +337,39 @@ constexpr int MaxFontHeight = 100;
 // mode line and the lower panels topped above the window's bottom. The size
 // modes stop where a layout would not be.
 bool LayoutUsable(const LayoutOptions& l);
+// What a figure for print looks like: the choices of the picture export,
+// kept in the options file and given to kivo-batch.
+enum class FigurePalette { ColourBlind, Black };
+enum class LegendPlace { FreeCorner, Outside, None };
+enum class FieldUnit { Gauss, Millitesla };
+struct FigureSettings {
+    double WidthCm = 8.5; // a single journal column
+    double HeightCm = 6.5;
+    double FontPt = 8;
+    double LinePt = 0.75;
+    double Dpi = 600; // of a PNG
+    FigurePalette Palette = FigurePalette::ColourBlind;
+    LegendPlace Legend = LegendPlace::FreeCorner;
+    // Each spectrum raised above the next by this many times the largest
+    // peak-to-peak amplitude, captions beside the curves; 0 overlays them.
+    double Stack = 0;
+    FieldUnit Unit = FieldUnit::Gauss;
+    bool SignalValues = true;
+    bool operator==(const FigureSettings&) const = default;
+};
 
 struct OptionsFile {
     LayoutOptions Layout;
     int32_t NumAver = 10;
     double KoeCu = 1.725e19;
     std::string DirName;
+    FigureSettings Figure;
 };
 
 struct OptionsReadResult {
     bool Opened = true; // false: the file could not be read, and nothing was taken
     std::array<OptionFault, OptionLineCount> Faults{}; // line n at Faults[n - 1]
+    std::vector<std::string> FigureFaults;             // "line 17 FigFontPt out of range"
     bool AllTaken() const;
     // The lines not taken: "line 12 NumAver out of range, line 13 KoeCu
     // missing"; empty when none.
@@ -354,6 +386,20 @@ OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o);
 // The 14 lines, each ended by CR LF.
 std::string FormatOptions(const OptionsFile& o);
 bool WriteOptionsFile(const OptionsFile& o, const std::string& path, std::string& error);
+
+// The figure settings follow the 14 lines, one a line, each after a key of
+// its own ("FigWidthCm = 8.5"), and are found by their keys: a file written
+// before them still reads whole, and a line of another key is passed over.
+std::string FormatFigureLines(const FigureSettings& f);
+// Reads lines[first..] into f; a value that cannot be used keeps f's and is
+// named in faults with its line number (lines[0] is line 1).
+void ReadFigureLines(const std::vector<std::string_view>& lines, size_t first, FigureSettings& f,
+                     std::vector<std::string>& faults);
+// "line 17 FigFontPt out of range": a line of the options file not taken.
+std::string LineFault(int line, const char* key, OptionFault f);
+// The field unit as it is written: "G" or "mT"; and read back.
+const char* FieldUnitName(FieldUnit u);
+bool ReadFieldUnit(std::string_view text, FieldUnit& u);
 
 // ---- Help file --------------------------------------------------------------
 

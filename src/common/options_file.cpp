@@ -73,13 +73,6 @@ bool TopInWindow(int top, int winHeight) {
     return top < winHeight;
 }
 
-// The key's name without its padding and "= ".
-std::string KeyName(int line) {
-    std::string name(OptionKeys[line - 1], OptionKeyLength - 2);
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    return name;
-}
-
 // The text after the key; a line shorter than the key has none.
 std::string_view ValueText(std::string_view line) {
     return line.size() > size_t(OptionKeyLength) ? line.substr(OptionKeyLength)
@@ -97,7 +90,7 @@ bool LayoutUsable(const LayoutOptions& l) {
 bool OptionsReadResult::AllTaken() const {
     for (OptionFault f : Faults)
         if (f != OptionFault::None) return false;
-    return Opened;
+    return Opened && FigureFaults.empty();
 }
 
 std::string OptionsReadResult::FaultText() const {
@@ -106,19 +99,18 @@ std::string OptionsReadResult::FaultText() const {
         const OptionFault f = Faults[size_t(line - 1)];
         if (f == OptionFault::None) continue;
         if (!text.empty()) text += ", ";
-        text += "line " + std::to_string(line) + ' ' + KeyName(line);
-        text += f == OptionFault::Missing      ? " missing"
-                : f == OptionFault::NotANumber ? " not a number"
-                                               : " out of range";
+        text += LineFault(line, OptionKeys[line - 1], f);
     }
+    for (const std::string& f : FigureFaults) text += (text.empty() ? "" : ", ") + f;
     return text;
 }
 
 OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
     OptionsReadResult r;
     const OptionsFile before = o;
-    const std::vector<std::string_view> lines = TextLines(text, OptionLineCount);
-    const int count = int(lines.size());
+    // The figure's lines follow the 14; a few more are read, to find them by key.
+    const std::vector<std::string_view> lines = TextLines(text, OptionLineCount + 32);
+    const int count = std::min(int(lines.size()), OptionLineCount);
     auto fault = [&r](int line, OptionFault f) { r.Faults[size_t(line - 1)] = f; };
     for (int line = count + 1; line <= OptionLineCount; ++line) fault(line, OptionFault::Missing);
 
@@ -162,6 +154,7 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
     limited(kNumAverLine, Parameter::NumAver, o.NumAver);
     limited(kKoeCuLine, Parameter::KoeCu, o.KoeCu);
     if (count >= kDirLine) o.DirName = std::string(ValueText(lines[kDirLine - 1]));
+    ReadFigureLines(lines, OptionLineCount, o.Figure, r.FigureFaults);
     return r;
 }
 
@@ -199,7 +192,7 @@ std::string FormatOptions(const OptionsFile& o) {
     for (int n = 1; n <= kNumAverLine; ++n) line(n, std::to_string(WholeValue(o, n)));
     line(kKoeCuLine, FormatE(o.KoeCu, 23));
     line(kDirLine, o.DirName);
-    return out;
+    return out + FormatFigureLines(o.Figure);
 }
 
 bool WriteOptionsFile(const OptionsFile& o, const std::string& path, std::string& error) {

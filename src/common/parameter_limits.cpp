@@ -14,6 +14,13 @@ constexpr ParameterLimit kLimits[] = {
     // Counts held in 16 bits, as the mode line holds them.
     {"smoothing number", true, 0, 65535},
     {"restrict number", true, 0, 65535},
+    // A figure from a stamp to a poster panel; its text and lines readable
+    // when printed, and a PNG that fits in memory.
+    {"figure size in cm", false, 2, 40},
+    {"text size in pt", false, 4, 24},
+    {"line width in pt", false, 0.1, 5},
+    {"PNG resolution in dpi", true, 72, 1200},
+    {"stack step", false, 0, 10},
 };
 
 } // namespace

@@ -72,6 +72,7 @@ void TForm1::Readoptions1Click() {
     NumAver = o.NumAver;
     KoeCu = o.KoeCu;
     if (!o.DirName.empty()) DefaultDir = QFile::decodeName(QByteArray::fromStdString(o.DirName));
+    FigureChoices = o.Figure;
     SetDialogDirs();
     refresh1Click();
     if (!r.AllTaken())
@@ -109,6 +110,7 @@ kivo::OptionsFile TForm1::CurrentOptions() const {
     o.NumAver = NumAver;
     o.KoeCu = KoeCu;
     o.DirName = FileNameBytes(DefaultDir);
+    o.Figure = FigureChoices;
     return o;
 }
 

@@ -13,6 +13,7 @@
 #include "TFileDialog.h"
 #include "TModeLine.h"
 #include "TYPEKIVO1_3.h"
+#include "figure.h"
 #include "keys.h"
 #include "text_lines.h"
 #include "undo.h"
@@ -439,8 +440,12 @@ public:
     TFileDialog OpenDialog2{TFileDialog::Kind::Open, QStringLiteral("OpenDialog2")};
     TFileDialog SaveDialog2{TFileDialog::Kind::Save, QStringLiteral("SaveDialog2")};
     TFileDialog SaveDialog3{TFileDialog::Kind::Save, QStringLiteral("SaveDialog3")};
-    // View -> "Export picture...": the chart as PNG, PDF or SVG.
+    // View -> "Export picture...": the chart as PNG, PDF or SVG, as the
+    // screen shows it or as a figure for print drawn with FigureChoices.
     void ExportPicture1Click();
+    kivo::FigureSettings FigureChoices;
+    // The shown spectra at their own fields, in slot order.
+    std::vector<kivo::figure::Curve> FigureCurves() const;
 
     // The clock of the double-click test, in milliseconds; tests set it.
     std::function<qint64()> NowMs;

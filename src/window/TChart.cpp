@@ -1,9 +1,7 @@
 #include "TChart.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -23,7 +21,7 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
     plot_->legend->setVisible(false);
     // 1-pixel pens without antialiasing, lines drawn as whole polylines.
     plot_->setNotAntialiasedElements(QCP::aeAll);
-    ApplyStyle(false);
+    ApplyStyle();
     // Three layers, each with a buffer of its own, so that a key that changes
     // only the preview dots or the cursors repaints them alone: the plot area
     // with its grid and the dots, the lines of the spectra, and the cursors
@@ -43,56 +41,24 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
     });
 }
 
-void TChart::ApplyStyle(bool print) {
-    const QColor ground = print ? Qt::white : Qt::black;
-    const QColor ink = print ? Qt::black : Qt::white;
-    plot_->setBackground(ground);
-    plot_->axisRect()->setBackground(ground);
+void TChart::ApplyStyle() {
+    plot_->setBackground(Qt::black);
+    plot_->axisRect()->setBackground(Qt::black);
     for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
-        axis->setBasePen(QPen(ink));
-        axis->setTickPen(QPen(ink));
-        axis->setSubTickPen(QPen(ink));
-        axis->setTickLabelColor(ink);
-        axis->setLabelColor(ink);
-        axis->grid()->setPen(
-            QPen(print ? QColor(200, 200, 200) : QColor(90, 90, 90), 1, Qt::DotLine));
-    }
-    // The white lines (cursors, the zero line) would vanish on paper.
-    for (ChartSeries* s : series_) {
-        if (s->Colour() == (print ? QColor(Qt::white) : QColor(Qt::black))) s->SetColour(ink);
+        axis->setBasePen(QPen(Qt::white));
+        axis->setTickPen(QPen(Qt::white));
+        axis->setSubTickPen(QPen(Qt::white));
+        axis->setTickLabelColor(Qt::white);
+        axis->setLabelColor(Qt::white);
+        axis->grid()->setPen(QPen(QColor(90, 90, 90), 1, Qt::DotLine));
     }
 }
 
-bool TChart::ExportPicture(const QString& path, bool forPrint,
-                           const std::vector<LegendEntry>& legend, QString& error) {
-    const QString ending = QFileInfo(path).suffix().toLower();
-    if (ending != QLatin1String("png") && ending != QLatin1String("pdf") &&
-        ending != QLatin1String("svg")) {
-        error = QStringLiteral("the ending must be .png, .pdf or .svg");
-        return false;
-    }
-    std::vector<QCPItemText*> names;
-    if (forPrint) {
-        ApplyStyle(true);
-        for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
-            axis->setVisible(true);
-            axis->grid()->setVisible(true);
-        }
-        plot_->xAxis->setLabel(QStringLiteral("Magnetic field, G"));
-        plot_->yAxis->setLabel(QStringLiteral("Signal, a.u."));
-        for (const LegendEntry& e : legend) {
-            auto* text = new QCPItemText(plot_);
-            text->setClipToAxisRect(true);
-            text->position->setType(QCPItemPosition::ptAxisRectRatio);
-            text->position->setCoords(0.98, 0.02 + 0.05 * double(names.size()));
-            text->setPositionAlignment(Qt::AlignRight | Qt::AlignTop);
-            text->setText(e.Name);
-            text->setColor(e.Colour);
-            text->setFont(plot_->xAxis->tickLabelFont());
-            names.push_back(text);
-        }
-    }
-    QBuffer bytes;
+bool TChart::ExportPicture(const QString& path, kivo::figure::PictureFormat format,
+                           QString& error) {
+    using kivo::figure::PictureFormat;
+    QByteArray out;
+    QBuffer bytes(&out);
     bytes.open(QIODevice::WriteOnly);
     const int w = plot_->width(), h = plot_->height();
     // PDF and SVG get the chart's own drawing as vectors.
@@ -104,9 +70,9 @@ bool TChart::ExportPicture(const QString& path, bool forPrint,
         return painter.end();
     };
     bool drawn = true;
-    if (ending == QLatin1String("png")) {
+    if (format == PictureFormat::Png) {
         drawn = plot_->toPixmap(w, h, 2.0).save(&bytes, "PNG");
-    } else if (ending == QLatin1String("pdf")) {
+    } else if (format == PictureFormat::Pdf) {
         QPdfWriter writer(&bytes);
         writer.setResolution(72); // a pixel of the chart is a point of the page
         writer.setPageSize(QPageSize(QSizeF(w, h), QPageSize::Point));
@@ -121,25 +87,11 @@ bool TChart::ExportPicture(const QString& path, bool forPrint,
         svg.setTitle(QStringLiteral("Kivo"));
         drawn = vectors(&svg);
     }
-    if (forPrint) {
-        for (QCPItemText* text : names) plot_->removeItem(text);
-        plot_->xAxis->setLabel(QString());
-        plot_->yAxis->setLabel(QString());
-        ApplyStyle(false);
-        SetAxesVisible(axesVisible_);
-    }
-    if (!drawn || bytes.data().isEmpty()) {
+    if (!drawn || out.isEmpty()) {
         error = QStringLiteral("the picture could not be drawn");
         return false;
     }
-    // Written whole beside the target, then put in its place.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes.data()) != bytes.data().size() ||
-        !file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
+    return kivo::figure::SaveWhole(path, out, error);
 }
 
 ChartSeries& TChart::Series(int index) const {

@@ -14,6 +14,8 @@
 
 #include <qcustomplot.h>
 
+#include "figure.h"
+
 class ChartSeries;
 
 struct PlotRect {
@@ -85,17 +87,10 @@ public:
     // loop would.
     void RepaintNow();
 
-    // A spectrum named in the legend of a picture for print.
-    struct LegendEntry {
-        QString Name;
-        QColor Colour;
-    };
-    // Writes the chart to path as PNG (twice the chart's size), PDF or SVG
-    // (vectors), by the ending; an existing file is replaced only by a whole
-    // new one. For print: white background, black axes with their labels,
-    // the legend's names in their colours. False with the reason in error.
-    bool ExportPicture(const QString& path, bool forPrint, const std::vector<LegendEntry>& legend,
-                       QString& error);
+    // Writes the chart as the screen shows it to path: PNG (twice the
+    // chart's size), PDF or SVG (vectors); an existing file is replaced only
+    // by a whole new one. False with the reason in error.
+    bool ExportPicture(const QString& path, kivo::figure::PictureFormat format, QString& error);
 
 private:
     ChartSeries& Series(int index) const;
@@ -104,8 +99,8 @@ private:
     // layer of series index, or of everything (index -1: axes, ranges).
     void Queue(int index = -1);
     void Draw();
-    // White on black for the screen, black on white for print.
-    void ApplyStyle(bool print);
+    // White on black.
+    void ApplyStyle();
 
     QCustomPlot* plot_;
     QCPLayer* dots_;

@@ -21,6 +21,32 @@ QStringList TFileDialog::NameFilters(const QString& filter) {
     return result;
 }
 
+namespace {
+
+// The ending a filter's type gives a name, ".pdf" for "*.pdf"; "" when its
+// patterns name no single ending.
+QString EndingOfType(const QString& filter, int type) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    const qsizetype at = 2 * qsizetype(type) + 1;
+    if (type < 0 || at >= parts.size()) return {};
+    const QStringList patterns = parts[at].split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (patterns.size() != 1 || !patterns[0].startsWith(QLatin1String("*.")) ||
+        patterns[0].count(QLatin1Char('*')) + patterns[0].count(QLatin1Char('?')) != 1)
+        return {};
+    return patterns[0].mid(1);
+}
+
+} // namespace
+
+QString TFileDialog::ChosenEnding() const {
+    return TypeEnding(FilterIndex);
+}
+
+QString TFileDialog::TypeEnding(int type) const {
+    const QString ending = EndingOfType(Filter, type);
+    return ending.isEmpty() ? DefaultExt : ending;
+}
+
 bool TFileDialog::Execute(QWidget* parent) {
     files_.clear();
     std::optional<QStringList> chosen;
@@ -30,10 +56,20 @@ bool TFileDialog::Execute(QWidget* parent) {
         QFileDialog dialog(parent);
         dialog.setObjectName(name_);
         dialog.setOption(QFileDialog::DontUseNativeDialog);
-        dialog.setNameFilters(NameFilters(Filter));
-        QString suffix = DefaultExt;
-        if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
-        dialog.setDefaultSuffix(suffix);
+        const QStringList types = NameFilters(Filter);
+        dialog.setNameFilters(types);
+        // A name typed without an ending takes the chosen type's.
+        int type = FilterIndex;
+        auto chooseType = [&](int chosen) {
+            type = chosen;
+            QString suffix = TypeEnding(type);
+            if (suffix.startsWith(QLatin1Char('.'))) suffix.remove(0, 1);
+            dialog.setDefaultSuffix(suffix);
+        };
+        chooseType(type);
+        if (type >= 0 && type < types.size()) dialog.selectNameFilter(types[type]);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&](const QString& filter) { chooseType(int(types.indexOf(filter))); });
         dialog.setDirectory(InitialDir);
         if (kind_ == Kind::Open) {
             dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -63,6 +99,7 @@ bool TFileDialog::Execute(QWidget* parent) {
                 continue;
             chosen = files;
             if (option) Option = option->isChecked();
+            FilterIndex = std::max(0, type);
             break;
         }
     }

@@ -27,6 +27,12 @@ public:
     // its state, shown as it is and taken back when the dialog is accepted.
     QString OptionText;
     bool Option = false;
+    // The type chosen among the filter's ("Files of type"), from 0: shown as
+    // it is and taken back when a save dialog is accepted.
+    int FilterIndex = 0;
+    // The ending the chosen type gives a name without one (".pdf"); the
+    // default extension when the type names no single ending.
+    QString ChosenEnding() const;
 
     Kind DialogKind() const { return kind_; }
     const QString& Name() const { return name_; }
@@ -46,6 +52,7 @@ public:
     static QStringList NameFilters(const QString& filter);
 
 private:
+    QString TypeEnding(int type) const;
     Kind kind_;
     QString name_;
     QStringList files_;

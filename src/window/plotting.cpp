@@ -3,8 +3,10 @@
 #include <QFileInfo>
 #include <algorithm>
 
+#include "FigureDialog.h"
 #include "Kivo1_3.h"
 #include "TChart.h"
+#include "figure.h"
 
 void TForm1::CheckActivSpec() {
     NoneMarked = true;
@@ -82,22 +84,45 @@ void TForm1::AddPlotted(int series, const float* x, const float* y, int count) {
                       (1 - YScale) * YCentre + YShift, YScale);
 }
 
+std::vector<kivo::figure::Curve> TForm1::FigureCurves() const {
+    std::vector<kivo::figure::Curve> curves;
+    for (int i = 1; i <= NumSpec; ++i)
+        if (Chart1->Active(SpecSeries[i]))
+            curves.push_back(
+                {SpecCaption[i], SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints});
+    return curves;
+}
+
 void TForm1::ExportPicture1Click() {
+    // The figure is drawn from the spectra at their own fields, whatever the
+    // view shows: the same spectra the chart shows.
+    const std::vector<kivo::figure::Curve> curves = FigureCurves();
+    if (curves.empty()) {
+        SetModeLine(QStringLiteral("   Nothing to export: no spectrum is shown "));
+        return;
+    }
     SaveDialog3.FileName.clear();
-    const bool chosen = SaveDialog3.Execute(this);
+    bool chosen = SaveDialog3.Execute(this);
     FocusCurrentFrame();
     if (!chosen) return;
     QString path = SaveDialog3.FileName;
-    // A name without an ending gets the dialog's default one.
-    if (QFileInfo(path).suffix().isEmpty()) path += SaveDialog3.DefaultExt;
-    std::vector<TChart::LegendEntry> legend;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Chart1->Active(SpecSeries[i])) continue;
-        legend.push_back({SpecCaption[i], SpecColor[i]});
-    }
-    QString error;
+    // A name without an ending gets the chosen type's.
+    if (QFileInfo(path).suffix().isEmpty()) path += SaveDialog3.ChosenEnding();
     const QString name = QFileInfo(path).fileName();
-    if (Chart1->ExportPicture(path, SaveDialog3.Option, legend, error))
+    const std::optional<kivo::figure::PictureFormat> format = kivo::figure::FormatOf(path);
+    QString error = kivo::figure::WrongEnding();
+    bool saved = false;
+    if (format && SaveDialog3.Option) {
+        FigureDialog choices(FigureChoices, this);
+        chosen = choices.Execute();
+        FocusCurrentFrame();
+        if (!chosen) return;
+        FigureChoices = choices.Choices();
+        saved = kivo::figure::WriteFigure(path, *format, curves, FigureChoices, error);
+    } else if (format) {
+        saved = Chart1->ExportPicture(path, *format, error);
+    }
+    if (saved)
         SetModeLine(QStringLiteral("   Picture saved: ") + name + QStringLiteral(" "));
     else
         SetModeLine(QStringLiteral("   Picture not saved: ") + name + QStringLiteral(": ") + error +

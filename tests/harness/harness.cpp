@@ -34,6 +34,10 @@ void FormTest::SetUp() {
         if (cancel) return std::nullopt;
         return files;
     };
+    FigureDialog::Answer = [this](FigureDialog& d) {
+        ++figuresAsked;
+        return figureChoice ? figureChoice(d) : true;
+    };
     StartForm();
 }
 
@@ -64,6 +68,7 @@ void FormTest::Menu(const QString& menu, const QString& item) {
 void FormTest::TearDown() {
     form.reset();
     TFileDialog::Answer = nullptr;
+    FigureDialog::Answer = nullptr;
     QDir::setCurrent(oldCurrent_);
     dir_.reset();
 }

@@ -8,12 +8,14 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "FigureDialog.h"
 #include "Kivo1_3.h"
 
 // Readable failure messages for Qt strings.
@@ -78,6 +80,10 @@ protected:
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TForm1> form;
+    // The figure dialog of an export for print: answered by figureChoice
+    // (OK as shown when it is not set), and counted.
+    std::function<bool(FigureDialog&)> figureChoice;
+    int figuresAsked = 0;
     qint64 now = 1'000'000;
 
 private:

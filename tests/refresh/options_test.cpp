@@ -63,10 +63,15 @@ TEST_F(OptionsTest, DefaultSizeThenWriteOptionsWritesTheTwelveListedLines) {
     EXPECT_EQ(Asked()[0].Dialog, QStringLiteral("SaveDialog2"));
     EXPECT_EQ(Asked()[0].DefaultExt, QStringLiteral(".opt"));
     EXPECT_TRUE(form->SaveDialog2.CreatePrompt);
-    EXPECT_EQ(QString::fromStdString(ReadBytes("layout.opt")),
-              (DefaultSizeLines + QStringList{"KoeCu      =  1.72500000000000E+0019",
-                                              "DirName    = " + form->DefaultDir, ""})
-                  .join(QStringLiteral("\r\n")));
+    // The picture export's choices follow the fourteen lines.
+    EXPECT_EQ(
+        QString::fromStdString(ReadBytes("layout.opt")),
+        (DefaultSizeLines +
+         QStringList{"KoeCu      =  1.72500000000000E+0019", "DirName    = " + form->DefaultDir,
+                     "FigWidthCm = 8.5", "FigHeightCm= 6.5", "FigFontPt  = 8", "FigLinePt  = 0.75",
+                     "FigDpi     = 600", "FigStack   = 0", "FigColours = colour-blind",
+                     "FigLegend  = corner", "FigField   = G", "FigSignal  = values", ""})
+            .join(QStringLiteral("\r\n")));
 }
 
 TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {

@@ -1,0 +1,98 @@
+#include "FigureDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QSpinBox>
+
+std::function<bool(FigureDialog&)> FigureDialog::Answer;
+
+namespace {
+
+using kivo::LimitOf;
+using kivo::Parameter;
+
+QDoubleSpinBox* Number(Parameter which, int decimals, double step, double value, QWidget* parent) {
+    auto* box = new QDoubleSpinBox(parent);
+    const kivo::ParameterLimit& limit = LimitOf(which);
+    box->setRange(limit.Min, limit.Max);
+    box->setDecimals(decimals);
+    box->setSingleStep(step);
+    box->setValue(value);
+    return box;
+}
+
+QComboBox* Choice(const QStringList& items, int current, QWidget* parent) {
+    auto* box = new QComboBox(parent);
+    box->addItems(items);
+    box->setCurrentIndex(current);
+    return box;
+}
+
+} // namespace
+
+FigureDialog::FigureDialog(const kivo::FigureSettings& shown, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FigureDialog"));
+    setWindowTitle(QStringLiteral("Figure for print"));
+    Width = Number(Parameter::FigureCm, 2, 0.1, shown.WidthCm, this);
+    Height = Number(Parameter::FigureCm, 2, 0.1, shown.HeightCm, this);
+    FontPt = Number(Parameter::FontPt, 1, 0.5, shown.FontPt, this);
+    LinePt = Number(Parameter::LinePt, 2, 0.05, shown.LinePt, this);
+    Dpi = new QSpinBox(this);
+    Dpi->setRange(int(LimitOf(Parameter::Dpi).Min), int(LimitOf(Parameter::Dpi).Max));
+    Dpi->setSingleStep(100);
+    Dpi->setValue(int(shown.Dpi));
+    Palette =
+        Choice({QStringLiteral("colour-blind safe, then dashes"), QStringLiteral("black, dashes")},
+               int(shown.Palette), this);
+    Legend = Choice({QStringLiteral("in a free corner"), QStringLiteral("outside, on the right"),
+                     QStringLiteral("none")},
+                    int(shown.Legend), this);
+    Stack = Number(Parameter::StackStep, 2, 0.1, shown.Stack, this);
+    Stack->setSpecialValueText(QStringLiteral("none: overlaid"));
+    Unit = Choice({QStringLiteral("G"), QStringLiteral("mT")}, int(shown.Unit), this);
+    SignalValues = new QCheckBox(QStringLiteral("values on the signal axis"), this);
+    SignalValues->setChecked(shown.SignalValues);
+    // A stack has no signal scale to give.
+    auto stacked = [this](double step) { SignalValues->setEnabled(step == 0); };
+    connect(Stack, &QDoubleSpinBox::valueChanged, this, stacked);
+    stacked(shown.Stack);
+
+    auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("Width, cm (8.5 one column, 17.8 two)"), Width);
+    form->addRow(QStringLiteral("Height, cm"), Height);
+    form->addRow(QStringLiteral("Text, pt"), FontPt);
+    form->addRow(QStringLiteral("Lines, pt"), LinePt);
+    form->addRow(QStringLiteral("PNG resolution, dpi"), Dpi);
+    form->addRow(QStringLiteral("Colours"), Palette);
+    form->addRow(QStringLiteral("Legend"), Legend);
+    form->addRow(QStringLiteral("Stack step, largest amplitudes"), Stack);
+    form->addRow(QStringLiteral("Field in"), Unit);
+    form->addRow(SignalValues);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    form->addRow(buttons);
+}
+
+bool FigureDialog::Execute() {
+    if (Answer) return Answer(*this);
+    return exec() == QDialog::Accepted;
+}
+
+kivo::FigureSettings FigureDialog::Choices() const {
+    kivo::FigureSettings f;
+    f.WidthCm = Width->value();
+    f.HeightCm = Height->value();
+    f.FontPt = FontPt->value();
+    f.LinePt = LinePt->value();
+    f.Dpi = Dpi->value();
+    f.Palette = kivo::FigurePalette(Palette->currentIndex());
+    f.Legend = kivo::LegendPlace(Legend->currentIndex());
+    f.Stack = Stack->value();
+    f.Unit = kivo::FieldUnit(Unit->currentIndex());
+    f.SignalValues = SignalValues->isChecked();
+    return f;
+}
