@@ -602,81 +602,77 @@ TEST_F(BatchTest, NormalisedOnTheAcquisitionParameters) {
         EXPECT_EQ(kivo::batch::ParseCommandLine({"kivo-batch", "--normalise", how, file}).What,
                   kivo::batch::CommandLine::Action::Usage)
             << how;
-        TEST_F(BatchTest, FigureDrawsTheTreatedSpectraWithoutADisplay) {
-            CopyExample("sample.esr");
-            CopyExample("mn_sextet.esr");
-            WriteBroken("broken.esr");
-            const BatchRun stacked = Batch({"--quiet", "--baseline", "--figure", "stack.svg",
-                                            "--stack", "1.2", "--field-unit", "mT", "--font-size",
-                                            "9", "sample.esr", "broken.esr", "mn_sextet.esr"});
-            // The rows and the exit status are those of a run without a figure.
-            EXPECT_EQ(stacked.Exit, 1);
-            ASSERT_EQ(stacked.Lines.size(), 4);
-            EXPECT_TRUE(stacked.Lines[2].startsWith("broken.esr,"))
-                << stacked.Lines[2].toStdString();
-            const SvgFigure svg = ReadSvg(Path("stack.svg"));
-            const QStringList texts = svg.TextContents();
-            EXPECT_TRUE(texts.contains("sample") && texts.contains("mn_sextet"))
-                << texts.join('|').toStdString();
-            EXPECT_FALSE(texts.contains("broken"));
-            EXPECT_TRUE(texts.contains("Magnetic field, mT"));
-            // Two curves, the first wholly above the second.
-            const std::vector<SvgFigure::Line> curves = svg.Curves();
-            ASSERT_EQ(curves.size(), 2u);
-            auto rows = [](const SvgFigure::Line& l) {
-                const auto [top, bottom] =
-                    std::minmax_element(l.Points.begin(), l.Points.end(),
-                                        [](QPointF a, QPointF b) { return a.y() < b.y(); });
-                return std::make_pair(top->y(), bottom->y());
-            };
-            EXPECT_LT(rows(curves[0]).second, rows(curves[1]).first);
+    }
+}
 
-            // No display and no platform named: kivo-batch picks its own.
-            QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
-            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-                bare.remove(name);
-            const BatchRun sized =
-                Batch({"--quiet", "--figure", "sized.pdf", "--figure-size", "12x9.5", "sample.esr"},
-                      bare);
-            EXPECT_EQ(sized.Exit, 0) << sized.Errors.toStdString();
-            const QSizeF page = PdfPageSize(Path("sized.pdf"));
-            EXPECT_NEAR(page.width(), 12 / 2.54 * 72, 0.001);
-            EXPECT_NEAR(page.height(), 9.5 / 2.54 * 72, 0.001);
+TEST_F(BatchTest, FigureDrawsTheTreatedSpectraWithoutADisplay) {
+    CopyExample("sample.esr");
+    CopyExample("mn_sextet.esr");
+    WriteBroken("broken.esr");
+    const BatchRun stacked =
+        Batch({"--quiet", "--baseline", "--figure", "stack.svg", "--stack", "1.2", "--field-unit",
+               "mT", "--font-size", "9", "sample.esr", "broken.esr", "mn_sextet.esr"});
+    // The rows and the exit status are those of a run without a figure.
+    EXPECT_EQ(stacked.Exit, 1);
+    ASSERT_EQ(stacked.Lines.size(), 4);
+    EXPECT_TRUE(stacked.Lines[2].startsWith("broken.esr,")) << stacked.Lines[2].toStdString();
+    const SvgFigure svg = ReadSvg(Path("stack.svg"));
+    const QStringList texts = svg.TextContents();
+    EXPECT_TRUE(texts.contains("sample") && texts.contains("mn_sextet"))
+        << texts.join('|').toStdString();
+    EXPECT_FALSE(texts.contains("broken"));
+    EXPECT_TRUE(texts.contains("Magnetic field, mT"));
+    // Two curves, the first wholly above the second.
+    const std::vector<SvgFigure::Line> curves = svg.Curves();
+    ASSERT_EQ(curves.size(), 2u);
+    auto rows = [](const SvgFigure::Line& l) {
+        const auto [top, bottom] = std::minmax_element(
+            l.Points.begin(), l.Points.end(), [](QPointF a, QPointF b) { return a.y() < b.y(); });
+        return std::make_pair(top->y(), bottom->y());
+    };
+    EXPECT_LT(rows(curves[0]).second, rows(curves[1]).first);
 
-            // Every file refused: nothing to draw, and said.
-            const BatchRun none = Batch({"--quiet", "--figure", "none.png", "broken.esr"});
-            EXPECT_EQ(none.Exit, 1);
-            EXPECT_TRUE(none.Errors.contains(
-                "kivo-batch: figure none.png not written: no spectrum to draw"))
-                << none.Errors.toStdString();
-            EXPECT_FALSE(QFile::exists(Path("none.png")));
-        }
+    // No display and no platform named: kivo-batch picks its own.
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) bare.remove(name);
+    const BatchRun sized =
+        Batch({"--quiet", "--figure", "sized.pdf", "--figure-size", "12x9.5", "sample.esr"}, bare);
+    EXPECT_EQ(sized.Exit, 0) << sized.Errors.toStdString();
+    const QSizeF page = PdfPageSize(Path("sized.pdf"));
+    EXPECT_NEAR(page.width(), 12 / 2.54 * 72, 0.001);
+    EXPECT_NEAR(page.height(), 9.5 / 2.54 * 72, 0.001);
 
-        TEST_F(BatchTest, FigureOptionsRefuseWhatCannotBeDrawn) {
-            WriteSpectrum("a.esr", 50);
-            const std::pair<QStringList, const char*> cases[] = {
-                {{"--figure", "f.jpg"},
-                 "--figure wants a name ending in .pdf, .svg or .png, not 'f.jpg'"},
-                {{"--figure", "f.pdf", "--figure-size", "8.5"},
-                 "--figure-size wants WxH in cm, not '8.5'"},
-                {{"--figure", "f.pdf", "--figure-size", "1x5"},
-                 "--figure-size wants a number from 2 to 40, not '1'"},
-                {{"--figure", "f.pdf", "--figure-size", "8x41"},
-                 "--figure-size wants a number from 2 to 40, not '41'"},
-                {{"--figure", "f.pdf", "--font-size", "30"},
-                 "--font-size wants a number from 4 to 24, not '30'"},
-                {{"--figure", "f.pdf", "--stack", "-1"},
-                 "--stack wants a number from 0 to 10, not '-1'"},
-                {{"--figure", "f.pdf", "--field-unit", "T"}, "--field-unit wants G or mT, not 'T'"},
-                {{"--stack", "1"}, "--stack draws nothing without --figure"},
-                {{"--field-unit", "mT"}, "--field-unit draws nothing without --figure"}};
-            for (const auto& [args, words] : cases) {
-                SCOPED_TRACE(args.join(' ').toStdString());
-                const BatchRun r = Batch(args + QStringList{"a.esr"});
-                EXPECT_EQ(r.Exit, 2);
-                EXPECT_TRUE(r.Lines.isEmpty());
-                EXPECT_TRUE(r.Errors.startsWith(QStringLiteral("kivo-batch: ") + words + "\n"))
-                    << r.Errors.toStdString();
-                EXPECT_FALSE(QFile::exists(Path("f.pdf")));
-            }
-        }
+    // Every file refused: nothing to draw, and said.
+    const BatchRun none = Batch({"--quiet", "--figure", "none.png", "broken.esr"});
+    EXPECT_EQ(none.Exit, 1);
+    EXPECT_TRUE(
+        none.Errors.contains("kivo-batch: figure none.png not written: no spectrum to draw"))
+        << none.Errors.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("none.png")));
+}
+
+TEST_F(BatchTest, FigureOptionsRefuseWhatCannotBeDrawn) {
+    WriteSpectrum("a.esr", 50);
+    const std::pair<QStringList, const char*> cases[] = {
+        {{"--figure", "f.jpg"}, "--figure wants a name ending in .pdf, .svg or .png, not 'f.jpg'"},
+        {{"--figure", "f.pdf", "--figure-size", "8.5"}, "--figure-size wants WxH in cm, not '8.5'"},
+        {{"--figure", "f.pdf", "--figure-size", "1x5"},
+         "--figure-size wants a number from 2 to 40, not '1'"},
+        {{"--figure", "f.pdf", "--figure-size", "8x41"},
+         "--figure-size wants a number from 2 to 40, not '41'"},
+        {{"--figure", "f.pdf", "--font-size", "30"},
+         "--font-size wants a number from 4 to 24, not '30'"},
+        {{"--figure", "f.pdf", "--stack", "-1"}, "--stack wants a number from 0 to 10, not '-1'"},
+        {{"--figure", "f.pdf", "--field-unit", "T"}, "--field-unit wants G or mT, not 'T'"},
+        {{"--stack", "1"}, "--stack draws nothing without --figure"},
+        {{"--field-unit", "mT"}, "--field-unit draws nothing without --figure"}};
+    for (const auto& [args, words] : cases) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const BatchRun r = Batch(args + QStringList{"a.esr"});
+        EXPECT_EQ(r.Exit, 2);
+        EXPECT_TRUE(r.Lines.isEmpty());
+        EXPECT_TRUE(r.Errors.startsWith(QStringLiteral("kivo-batch: ") + words + "\n"))
+            << r.Errors.toStdString();
+        EXPECT_FALSE(QFile::exists(Path("f.pdf")));
+    }
+}
