@@ -173,6 +173,9 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("step")},
         {QStringLiteral("field-unit"), QStringLiteral("The figure's field in G or mT (default G)."),
          QStringLiteral("G|mT")},
+        {QStringLiteral("g-scale"),
+         QStringLiteral("A g scale along the figure's top, for the frequency of the first "
+                        "spectrum that has one.")},
     });
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Spectrum files."),
                                  QStringLiteral("FILE..."));
@@ -191,7 +194,7 @@ void ReadParameters(const QCommandLineParser& parser, CommandLine& line) {
         // here, the figure's lines only for a figure.
         const bool figure = parser.isSet(QStringLiteral("figure"));
         if (r.Faults[11] != OptionFault::None || r.Faults[12] != OptionFault::None ||
-            (figure && !r.FigureFaults.empty()))
+            (figure && !r.KeyedFaults.empty()))
             throw UsageError{QStringLiteral("options file: ") +
                              QString::fromLocal8Bit(r.FaultText())};
         plan.NumAver = o.NumAver;
@@ -210,7 +213,7 @@ void ReadParameters(const QCommandLineParser& parser, CommandLine& line) {
 // The figure's file and the looks given for it.
 void ReadFigure(const QCommandLineParser& parser, CommandLine& line) {
     const QString figure = QStringLiteral("figure");
-    for (const char* option : {"figure-size", "font-size", "stack", "field-unit"})
+    for (const char* option : {"figure-size", "font-size", "stack", "field-unit", "g-scale"})
         if (parser.isSet(QLatin1String(option)) && !parser.isSet(figure))
             throw UsageError{QStringLiteral("--%1 draws nothing without --figure").arg(option)};
     if (!parser.isSet(figure)) return;
@@ -238,6 +241,7 @@ void ReadFigure(const QCommandLineParser& parser, CommandLine& line) {
     if (parser.isSet(QStringLiteral("stack")))
         look.Stack = Limited(QStringLiteral("stack"), parser.value(QStringLiteral("stack")),
                              LimitOf(Parameter::StackStep));
+    if (parser.isSet(QStringLiteral("g-scale"))) look.GScale = true;
     if (parser.isSet(QStringLiteral("field-unit"))) {
         const QString unit = parser.value(QStringLiteral("field-unit"));
         if (!ReadFieldUnit(Local(unit), look.Unit))

@@ -56,7 +56,7 @@ bool DrawFigure(const kivo::batch::CommandLine& command,
     std::vector<kivo::figure::Curve> curves;
     for (const kivo::batch::Row& row : rows)
         curves.push_back({QFile::decodeName(QByteArray::fromStdString(row.Caption)), row.X.data(),
-                          row.Y.data(), int(row.X.size())});
+                          row.Y.data(), int(row.X.size()), kivo::FrequencyOf(row.Params)});
     const QString path = QFile::decodeName(QByteArray::fromStdString(command.Figure));
     QString error;
     if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look, error))

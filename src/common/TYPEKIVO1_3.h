@@ -355,6 +355,9 @@ struct FigureSettings {
     double Stack = 0;
     FieldUnit Unit = FieldUnit::Gauss;
     bool SignalValues = true;
+    // A g scale along the top for the frequency of the first spectrum that
+    // has one.
+    bool GScale = false;
     bool operator==(const FigureSettings&) const = default;
 };
 
@@ -364,12 +367,13 @@ struct OptionsFile {
     double KoeCu = 1.725e19;
     std::string DirName;
     FigureSettings Figure;
+    unsigned NormFactors = 15; // of the normalisation by the acquisition parameters
 };
 
 struct OptionsReadResult {
     bool Opened = true; // false: the file could not be read, and nothing was taken
     std::array<OptionFault, OptionLineCount> Faults{}; // line n at Faults[n - 1]
-    std::vector<std::string> FigureFaults;             // "line 17 FigFontPt out of range"
+    std::vector<std::string> KeyedFaults;              // "line 17 FigFontPt out of range"
     bool AllTaken() const;
     // The lines not taken: "line 12 NumAver out of range, line 13 KoeCu
     // missing"; empty when none.
@@ -387,14 +391,15 @@ OptionsReadResult ReadOptionsFile(const std::string& path, OptionsFile& o);
 std::string FormatOptions(const OptionsFile& o);
 bool WriteOptionsFile(const OptionsFile& o, const std::string& path, std::string& error);
 
-// The figure settings follow the 14 lines, one a line, each after a key of
-// its own ("FigWidthCm = 8.5"), and are found by their keys: a file written
-// before them still reads whole, and a line of another key is passed over.
-std::string FormatFigureLines(const FigureSettings& f);
-// Reads lines[first..] into f; a value that cannot be used keeps f's and is
+// The figure settings and the normalisation's factors follow the 14 lines,
+// one a line, each after a key of its own ("FigWidthCm = 8.5",
+// "NormFactors= 124"), and are found by their keys: a file written before
+// them still reads whole, and a line of another key is passed over.
+std::string FormatKeyedLines(const OptionsFile& o);
+// Reads lines[first..] into o; a value that cannot be used keeps o's and is
 // named in faults with its line number (lines[0] is line 1).
-void ReadFigureLines(const std::vector<std::string_view>& lines, size_t first, FigureSettings& f,
-                     std::vector<std::string>& faults);
+void ReadKeyedLines(const std::vector<std::string_view>& lines, size_t first, OptionsFile& o,
+                    std::vector<std::string>& faults);
 // "line 17 FigFontPt out of range": a line of the options file not taken.
 std::string LineFault(int line, const char* key, OptionFault f);
 // The field unit as it is written: "G" or "mT"; and read back.
@@ -743,6 +748,19 @@ std::string FrequencyText(double ghz);
 void SetFrequency(ParamSpec& p, std::string_view fileName, double ghz);
 // A g as the read-outs show it: "2.00361".
 std::string GText(double g);
+// A tick of a g scale: where the g resonates at the scale's frequency, and
+// the g as its label gives it.
+struct GTick {
+    double Field = 0; // G
+    double G = 0;
+    std::string Text; // "2.005"
+};
+// The g values at whole multiples of 1, 2 or 5 times a power of ten that
+// resonate at ghz within the fields lo..hi (G), no more than `most` of them,
+// the step the smallest that allows that; in rising field, so falling g.
+// None without a frequency or a positive field; a range reaching down to
+// zero field is taken from a hundredth of its top.
+std::vector<GTick> GScaleTicks(double lo, double hi, double ghz, int most);
 
 // The centre of a derivative line enclosed by the points from..to (either
 // order): the mean of the fields of its largest and its smallest value, each

@@ -1,5 +1,5 @@
-// The figure settings in the options file: a line each after the 14 lines of
-// the layout, found by their keys.
+// The lines of the options file after the 14 of the layout, found by their
+// keys: the figure settings and the normalisation's factors.
 #include <array>
 #include <charconv>
 
@@ -23,6 +23,29 @@ constexpr NumberLine kNumbers[] = {
     {"FigDpi     = ", Parameter::Dpi, &FigureSettings::Dpi},
     {"FigStack   = ", Parameter::StackStep, &FigureSettings::Stack},
 };
+
+// The factors of the normalisation by the acquisition parameters, as the
+// digits the mode line takes: "1234" for all four.
+constexpr const char* kFactorsKey = "NormFactors= ";
+
+std::string FactorDigits(unsigned factors) {
+    std::string digits;
+    for (unsigned k = 0; k < 4; ++k)
+        if (factors & (1u << k)) digits += char('1' + k);
+    return digits;
+}
+
+// Each of the digits 1..4 at most once, at least one.
+bool ReadFactorDigits(std::string_view text, unsigned& factors) {
+    unsigned f = 0;
+    for (char c : text) {
+        if (c < '1' || c > '4' || (f & (1u << (c - '1')))) return false;
+        f |= 1u << (c - '1');
+    }
+    if (f == 0) return false;
+    factors = f;
+    return true;
+}
 
 // A choice among words, the word's place being the value.
 struct WordLine {
@@ -48,6 +71,10 @@ const WordLine kWords[] = {
      {"none", "values", nullptr},
      [](const FigureSettings& f) { return int(f.SignalValues); },
      [](FigureSettings& f, int v) { f.SignalValues = v != 0; }},
+    {"FigGScale  = ",
+     {"none", "top", nullptr},
+     [](const FigureSettings& f) { return int(f.GScale); },
+     [](FigureSettings& f, int v) { f.GScale = v != 0; }},
 };
 
 std::string ShortestText(double v) {
@@ -85,15 +112,17 @@ bool ReadFieldUnit(std::string_view text, FieldUnit& u) {
     return false;
 }
 
-std::string FormatFigureLines(const FigureSettings& f) {
+std::string FormatKeyedLines(const OptionsFile& o) {
+    const FigureSettings& f = o.Figure;
     std::string out;
     for (const NumberLine& n : kNumbers) out += n.Key + ShortestText(f.*n.Field) + "\r\n";
     for (const WordLine& w : kWords) out += w.Key + std::string(w.Words[size_t(w.Get(f))]) + "\r\n";
-    return out;
+    return out + kFactorsKey + FactorDigits(o.NormFactors) + "\r\n";
 }
 
-void ReadFigureLines(const std::vector<std::string_view>& lines, size_t first, FigureSettings& f,
-                     std::vector<std::string>& faults) {
+void ReadKeyedLines(const std::vector<std::string_view>& lines, size_t first, OptionsFile& o,
+                    std::vector<std::string>& faults) {
+    FigureSettings& f = o.Figure;
     for (size_t at = first; at < lines.size(); ++at) {
         const std::string_view key = KeyOf(lines[at]);
         const std::string_view value = lines[at].substr(key.size());
@@ -119,6 +148,8 @@ void ReadFigureLines(const std::vector<std::string_view>& lines, size_t first, F
             else
                 fault(w.Key, OptionFault::OutOfRange);
         }
+        if (key == kFactorsKey && !ReadFactorDigits(value, o.NormFactors))
+            fault(kFactorsKey, OptionFault::OutOfRange);
     }
 }
 

@@ -112,6 +112,31 @@ std::string GText(double g) {
     return FormatF(g, 0, 5);
 }
 
+std::vector<GTick> GScaleTicks(double lo, double hi, double ghz, int most) {
+    std::vector<GTick> ticks;
+    if (lo > hi) std::swap(lo, hi);
+    if (!(ghz > 0) || !(hi > 0) || most < 1 || !std::isfinite(hi)) return ticks;
+    lo = std::max(lo, hi / 100);
+    const double gLo = GValue(ghz, hi), gHi = GValue(ghz, lo);
+    const double wanted = (gHi - gLo) / most;
+    if (!(wanted > 0)) return ticks;
+    double power = std::pow(10.0, std::floor(std::log10(wanted)));
+    for (;; power *= 10)
+        for (double m : {1.0, 2.0, 5.0}) {
+            const double step = m * power;
+            const double first = std::ceil(gLo / step - 1e-9), last = std::floor(gHi / step + 1e-9);
+            if (last - first + 1 > most) continue;
+            const int decimals = std::max(0, -int(std::floor(std::log10(step) + 1e-9)));
+            // A tenth is n / 10, not n * 0.1: the g is the decimal its text names.
+            const double parts = step < 1 ? std::round(1 / step) : 0;
+            for (double n = last; n >= first; --n) {
+                const double g = parts > 0 ? n / parts : n * step;
+                ticks.push_back({ResonanceField(ghz, g), g, FormatF(g, 0, decimals)});
+            }
+            return ticks;
+        }
+}
+
 double LineCentre(const float* x, const float* y, int from, int to) {
     const int lo = std::min(from, to), hi = std::max(from, to);
     int top = lo, bottom = lo;

@@ -90,7 +90,7 @@ bool LayoutUsable(const LayoutOptions& l) {
 bool OptionsReadResult::AllTaken() const {
     for (OptionFault f : Faults)
         if (f != OptionFault::None) return false;
-    return Opened && FigureFaults.empty();
+    return Opened && KeyedFaults.empty();
 }
 
 std::string OptionsReadResult::FaultText() const {
@@ -101,7 +101,7 @@ std::string OptionsReadResult::FaultText() const {
         if (!text.empty()) text += ", ";
         text += LineFault(line, OptionKeys[line - 1], f);
     }
-    for (const std::string& f : FigureFaults) text += (text.empty() ? "" : ", ") + f;
+    for (const std::string& f : KeyedFaults) text += (text.empty() ? "" : ", ") + f;
     return text;
 }
 
@@ -154,7 +154,7 @@ OptionsReadResult ReadOptionsText(std::string_view text, OptionsFile& o) {
     limited(kNumAverLine, Parameter::NumAver, o.NumAver);
     limited(kKoeCuLine, Parameter::KoeCu, o.KoeCu);
     if (count >= kDirLine) o.DirName = std::string(ValueText(lines[kDirLine - 1]));
-    ReadFigureLines(lines, OptionLineCount, o.Figure, r.FigureFaults);
+    ReadKeyedLines(lines, OptionLineCount, o, r.KeyedFaults);
     return r;
 }
 
@@ -192,7 +192,7 @@ std::string FormatOptions(const OptionsFile& o) {
     for (int n = 1; n <= kNumAverLine; ++n) line(n, std::to_string(WholeValue(o, n)));
     line(kKoeCuLine, FormatE(o.KoeCu, 23));
     line(kDirLine, o.DirName);
-    return out + FormatFigureLines(o.Figure);
+    return out + FormatKeyedLines(o);
 }
 
 bool WriteOptionsFile(const OptionsFile& o, const std::string& path, std::string& error) {

@@ -264,7 +264,7 @@ struct Furniture {
 // The frame, the labels' room and the ticks for the ranges a holds, with
 // `besides` pt kept right of the frame for captions or a legend.
 void Place(Arrangement& a, const FigureSettings& s, const Measure& text, bool values,
-           double besides) {
+           double besides, double ghz) {
     const Furniture f(s.FontPt);
     // Signal labels of more than four digits, or of small numbers, are
     // written as multiples of a power of ten named above the axis.
@@ -278,7 +278,11 @@ void Place(Arrangement& a, const FigureSettings& s, const Measure& text, bool va
             a.SignalFactor = QStringLiteral("×10") + Superscript(e);
         }
     }
-    const double top = 0.6 * f.Font + (a.SignalFactor.isEmpty() ? 0 : text.Height());
+    // A g scale takes a line of labels and its name above the frame; the
+    // power of ten then stands beside the name.
+    const bool gScale = ghz > 0;
+    const double top = gScale ? f.Edge + 2 * text.Height() + 1.5 * f.Pad + f.Tick
+                              : 0.6 * f.Font + (a.SignalFactor.isEmpty() ? 0 : text.Height());
     const double bottom = f.Tick + f.Pad + text.Height() + 0.5 * f.Pad + text.Height() + f.Edge;
     a.Plot = QRectF(0, top, 1, a.Page.height() - top - bottom);
     a.SignalTicks.clear();
@@ -298,6 +302,23 @@ void Place(Arrangement& a, const FigureSettings& s, const Measure& text, bool va
         a.FieldFrom, a.FieldTo, a.Plot.width(), std::max(0.9 * PtPerCm, a.Plot.width() / 7),
         1.2 * f.Font, true, text, [&](double v) { return a.PageOf(v / a.UnitPerG, 0).x(); },
         &a.FieldMinorTicks);
+    a.GTicks.clear();
+    a.GLabel.clear();
+    if (!gScale) return;
+    a.GLabel = QStringLiteral("g (") + QString::fromStdString(FrequencyText(ghz)) + ')';
+    // As many g labels as stand apart by their width and a gap, eight at most.
+    for (int most = 8; most >= 1 && a.GTicks.empty(); --most) {
+        std::vector<Tick> ticks;
+        for (const GTick& g :
+             GScaleTicks(a.FieldFrom / a.UnitPerG, a.FieldTo / a.UnitPerG, ghz, most))
+            ticks.push_back({a.PageOf(g.Field, 0).x(), QString::fromStdString(g.Text)});
+        bool apart = true;
+        for (size_t i = 1; i < ticks.size(); ++i)
+            apart = apart && ticks[i].At - ticks[i - 1].At >=
+                                 (text.Width(ticks[i].Text) + text.Width(ticks[i - 1].Text)) / 2 +
+                                     1.2 * f.Font;
+        if (apart || most == 1) a.GTicks = std::move(ticks);
+    }
 }
 
 // The legend in a corner of the frame that no curve runs through, the top
@@ -329,6 +350,9 @@ Arrangement Arrange(const std::vector<Curve>& curves, const FigureSettings& s) {
     a.UnitPerG = s.Unit == FieldUnit::Millitesla ? 0.1 : 1.0;
     a.FieldLabel = QStringLiteral("Magnetic field, ") + QLatin1String(FieldUnitName(s.Unit));
     a.SignalLabel = QStringLiteral("Signal, a.u.");
+    double ghz = 0;
+    for (const Curve& c : curves)
+        if (s.GScale && ghz == 0 && c.FrequencyGHz > 0) ghz = c.FrequencyGHz;
 
     // The field over every curve; each curve's signal, and the largest
     // peak-to-peak amplitude, which sets the step of a stack.
@@ -381,10 +405,10 @@ Arrangement Arrange(const std::vector<Curve>& curves, const FigureSettings& s) {
         double widest = 0;
         if (a.CaptionsBeside)
             for (const Curve& c : curves) widest = std::max(widest, text.Width(c.Caption));
-        Place(a, s, text, values, a.CaptionsBeside ? f.Gap + widest : 0);
+        Place(a, s, text, values, a.CaptionsBeside ? f.Gap + widest : 0, ghz);
         return a;
     }
-    Place(a, s, text, values, 0);
+    Place(a, s, text, values, 0, ghz);
     if (s.Legend == LegendPlace::None || n == 0) return a;
     LegendShape shape = ShapeLegend(curves, text, f.Font, a.Plot.height() - 2 * f.Inset);
     if (s.Legend == LegendPlace::FreeCorner) {
@@ -399,7 +423,7 @@ Arrangement Arrange(const std::vector<Curve>& curves, const FigureSettings& s) {
         if (share < 1.0 / 3) {
             const Arrangement before = a;
             a.SignalTo = (signalHi - share * a.SignalFrom) / (1 - share);
-            Place(a, s, text, values, 0);
+            Place(a, s, text, values, 0, ghz);
             if (InFreeCorner(a, curves, f, shape.Size())) {
                 a.LegendRows = shape.Rows;
                 return a;
@@ -409,7 +433,7 @@ Arrangement Arrange(const std::vector<Curve>& curves, const FigureSettings& s) {
     }
     shape = ShapeLegend(curves, text, f.Font, a.Plot.height());
     a.LegendRows = shape.Rows;
-    Place(a, s, text, values, f.Gap + shape.Size().width());
+    Place(a, s, text, values, f.Gap + shape.Size().width(), ghz);
     a.Legend = QRectF(QPointF(a.Plot.right() + f.Gap, a.Plot.top()), shape.Size());
     return a;
 }
@@ -454,6 +478,8 @@ void Draw(QPainter& p, const Arrangement& a, const std::vector<Curve>& curves,
         p.drawLine(dev.map(QLineF(at, plot.bottom(), at, plot.bottom() + size.Tick / 2)));
     for (const Tick& t : a.SignalTicks)
         p.drawLine(dev.map(QLineF(plot.left() - size.Tick, t.At, plot.left(), t.At)));
+    for (const Tick& t : a.GTicks)
+        p.drawLine(dev.map(QLineF(t.At, plot.top() - size.Tick, t.At, plot.top())));
 
     p.setPen(Qt::black);
     const double labelTop = plot.bottom() + size.Tick + size.Pad;
@@ -462,8 +488,15 @@ void Draw(QPainter& p, const Arrangement& a, const std::vector<Curve>& curves,
     for (const Tick& t : a.SignalTicks)
         write(t.Text, plot.left() - size.Tick - size.Pad - text.Width(t.Text),
               t.At + text.CapHeight() / 2);
+    for (const Tick& t : a.GTicks)
+        write(t.Text, t.At - text.Width(t.Text) / 2,
+              plot.top() - size.Tick - size.Pad - text.Descent());
+    const double nameLine = size.Edge + text.Ascent();
+    if (!a.GLabel.isEmpty())
+        write(a.GLabel, plot.center().x() - text.Width(a.GLabel) / 2, nameLine);
     if (!a.SignalFactor.isEmpty())
-        write(a.SignalFactor, plot.left(), plot.top() - 0.3 * font - text.Descent());
+        write(a.SignalFactor, plot.left(),
+              a.GLabel.isEmpty() ? plot.top() - 0.3 * font - text.Descent() : nameLine);
     write(a.FieldLabel, plot.center().x() - text.Width(a.FieldLabel) / 2,
           a.Page.height() - size.Edge - text.Descent());
     p.save();

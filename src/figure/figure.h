@@ -31,6 +31,7 @@ struct Curve {
     const float* Field = nullptr; // in G, in the order of the points
     const float* Signal = nullptr;
     int Count = 0;
+    double FrequencyGHz = 0; // 0: none known
 };
 
 // A curve as it is drawn.
@@ -58,6 +59,8 @@ struct Arrangement {
     std::vector<double> FieldMinorTicks;       // unlabelled, between the field ticks
     QString SignalFactor;                      // "×10⁴" when the signal labels are scaled
     QString FieldLabel, SignalLabel;
+    std::vector<Tick> GTicks;    // the g scale along the top; none without one
+    QString GLabel;              // "g (9.4012 GHz)"
     std::vector<Trace> Traces;   // one per curve, in the order given
     QRectF Legend;               // empty when there is none
     int LegendRows = 0;          // its entries run down its columns

@@ -73,6 +73,7 @@ void TForm1::Readoptions1Click() {
     KoeCu = o.KoeCu;
     if (!o.DirName.empty()) DefaultDir = QFile::decodeName(QByteArray::fromStdString(o.DirName));
     FigureChoices = o.Figure;
+    AcquisitionFactors = o.NormFactors;
     SetDialogDirs();
     refresh1Click();
     if (!r.AllTaken())
@@ -111,6 +112,7 @@ kivo::OptionsFile TForm1::CurrentOptions() const {
     o.KoeCu = KoeCu;
     o.DirName = FileNameBytes(DefaultDir);
     o.Figure = FigureChoices;
+    o.NormFactors = AcquisitionFactors;
     return o;
 }
 

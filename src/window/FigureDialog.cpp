@@ -71,6 +71,9 @@ FigureDialog::FigureDialog(const kivo::FigureSettings& shown, QWidget* parent) :
     form->addRow(QStringLiteral("Stack step, largest amplitudes"), Stack);
     form->addRow(QStringLiteral("Field in"), Unit);
     form->addRow(SignalValues);
+    GScale = new QCheckBox(QStringLiteral("g scale along the top"), this);
+    GScale->setChecked(shown.GScale);
+    form->addRow(GScale);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -94,5 +97,6 @@ kivo::FigureSettings FigureDialog::Choices() const {
     f.Stack = Stack->value();
     f.Unit = kivo::FieldUnit(Unit->currentIndex());
     f.SignalValues = SignalValues->isChecked();
+    f.GScale = GScale->isChecked();
     return f;
 }

@@ -37,4 +37,5 @@ public:
     QDoubleSpinBox* Stack;
     QComboBox* Unit;
     QCheckBox* SignalValues;
+    QCheckBox* GScale;
 };

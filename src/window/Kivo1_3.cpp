@@ -431,6 +431,7 @@ void TForm1::CreateMenu() {
     MenuItem(view, QStringLiteral("Grid"), "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
     MenuItem(view, QStringLiteral("Parameters"), "Label9Click", &TForm1::Label9Click, Qt::Key_F5);
     MenuItem(view, QStringLiteral("Big points"), "Bigpoints1Click", &TForm1::Bigpoints1Click);
+    MenuItem(view, QStringLiteral("g scale"), "Gscale1Click", &TForm1::Gscale1Click);
     MenuItem(view, QStringLiteral("Export picture..."), "ExportPicture1Click",
              &TForm1::ExportPicture1Click, QKeySequence(Qt::CTRL | Qt::Key_E));
 

@@ -334,6 +334,11 @@ public:
     void Lowmenu1Click();
     void Fieldgrid1Click();
     void Bigpoints1Click();
+    // View "g scale": g along the chart's top for the active spectrum's
+    // frequency, drawn anew with the spectra.
+    bool GScaleShown = false;
+    void Gscale1Click();
+    void DrawGScale();
     void LoadHelp();
     void Help1Click();
     void English1Click();

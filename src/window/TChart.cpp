@@ -36,6 +36,9 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
         plot_->removeLayer(plot_->layer(QLatin1String(name)));
     for (QCPLayer* layer : {dots_, spectra_, marks_}) layer->setMode(QCPLayer::lmBuffered);
     SetAxesVisible(false);
+    plot_->xAxis2->setVisible(false);
+    connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), plot_->xAxis2,
+            qOverload<const QCPRange&>(&QCPAxis::setRange));
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         if (OnMouseDown) OnMouseDown(e->button(), int(e->position().x()), int(e->position().y()));
     });
@@ -44,7 +47,7 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
 void TChart::ApplyStyle() {
     plot_->setBackground(Qt::black);
     plot_->axisRect()->setBackground(Qt::black);
-    for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis}) {
+    for (QCPAxis* axis : {plot_->xAxis, plot_->yAxis, plot_->xAxis2}) {
         axis->setBasePen(QPen(Qt::white));
         axis->setTickPen(QPen(Qt::white));
         axis->setSubTickPen(QPen(Qt::white));
@@ -255,6 +258,21 @@ void TChart::SetLeftIncrement(double step) {
     ticker->setTickStep(step);
     ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
     plot_->yAxis->setTicker(ticker);
+    Queue();
+}
+
+void TChart::SetTopScale(const std::vector<TopTick>& ticks, const QString& name) {
+    QCPAxis* axis = plot_->xAxis2;
+    // Asked at every command: the same scale costs no repaint.
+    if (ticks == topTicks_ && name == axis->label()) return;
+    topTicks_ = ticks;
+    axis->setVisible(!ticks.empty());
+    axis->setLabel(name);
+    auto ticker = QSharedPointer<QCPAxisTickerText>::create();
+    for (const TopTick& t : ticks) ticker->addTick(t.At, t.Text);
+    axis->setTicker(ticker);
+    axis->setSubTicks(false);
+    axis->setRange(plot_->xAxis->range());
     Queue();
 }
 

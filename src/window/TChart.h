@@ -77,6 +77,16 @@ public:
     // Grid lines of the left axis at this step.
     void SetLeftIncrement(double step);
 
+    // A scale along the top: its labels at these plotted x, and its name.
+    // With no tick it is hidden. It follows the bottom axis's range.
+    struct TopTick {
+        double At;
+        QString Text;
+        bool operator==(const TopTick&) const = default;
+    };
+    void SetTopScale(const std::vector<TopTick>& ticks, const QString& name);
+    const std::vector<TopTick>& TopScale() const { return topTicks_; }
+
     PlotRect PlotRectangle() const;
 
     // Mouse press on the chart: button, x, y in pixels of the chart.
@@ -108,6 +118,7 @@ private:
     QCPLayer* marks_;
     // Owned by the plot, which draws them.
     std::vector<ChartSeries*> series_;
+    std::vector<TopTick> topTicks_;
     bool axesVisible_ = false;
     bool queued_ = false;
     bool everything_ = false;

@@ -22,6 +22,7 @@ void TForm1::CheckActivSpec() {
     if (NumMarked > 0) NoneMarked = false;
     FollowPick();
     FollowMoves();
+    DrawGScale();
 }
 
 void TForm1::InitAxes() {
@@ -59,6 +60,7 @@ void TForm1::Plot() {
         Chart1->Clear(SpecSeries[i]);
         Chart1->SetActive(SpecSeries[i], false);
     }
+    DrawGScale();
     if (NumSpec == 0) return;
     Parameters(ActiveSpec);
     for (int i = 1; i <= NumSpec; ++i) {
@@ -71,6 +73,36 @@ void TForm1::Plot() {
             DrawSpectr(SpecX[i], SpecY[i], SpecSeries[i], n, 1);
         }
     }
+}
+
+void TForm1::Gscale1Click() {
+    GScaleShown = !GScaleShown;
+    DrawGScale();
+    if (GScaleShown &&
+        (NumSpec == 0 || ActiveSpec == 0 || !(kivo::FrequencyOf(Params[ActiveSpec]) > 0)))
+        SetModeLine(QStringLiteral("   g scale: the active spectrum has no frequency "));
+}
+
+// The g of the fields the marked spectra are drawn at: a plotted x is
+// a + b * field under the view transform.
+void TForm1::DrawGScale() {
+    std::vector<TChart::TopTick> ticks;
+    const double ghz =
+        GScaleShown && NumSpec > 0 && ActiveSpec > 0 ? kivo::FrequencyOf(Params[ActiveSpec]) : 0.0;
+    const double a = (1 - XScale) * XCentre + XShift, b = XScale;
+    if (ghz > 0 && b != 0) {
+        const double lo = (Chart1->Minimum(ChartAxis::Bottom) - a) / b;
+        const double hi = (Chart1->Maximum(ChartAxis::Bottom) - a) / b;
+        // Labels some 90 pixels apart.
+        const int most = std::clamp(Chart1->PlotRectangle().Width / 90, 2, 10);
+        for (const kivo::GTick& g : kivo::GScaleTicks(lo, hi, ghz, most))
+            ticks.push_back({a + b * g.Field, QString::fromStdString(g.Text)});
+    }
+    Chart1->SetTopScale(ticks, ticks.empty()
+                                   ? QString()
+                                   : QStringLiteral("g (") +
+                                         QString::fromStdString(kivo::FrequencyText(ghz)) +
+                                         QLatin1Char(')'));
 }
 
 void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series,
@@ -88,8 +120,8 @@ std::vector<kivo::figure::Curve> TForm1::FigureCurves() const {
     std::vector<kivo::figure::Curve> curves;
     for (int i = 1; i <= NumSpec; ++i)
         if (Chart1->Active(SpecSeries[i]))
-            curves.push_back(
-                {SpecCaption[i], SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints});
+            curves.push_back({SpecCaption[i], SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints,
+                              kivo::FrequencyOf(Params[i])});
     return curves;
 }
 

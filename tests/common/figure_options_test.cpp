@@ -33,6 +33,7 @@ FigureSettings Unusual() {
     f.Stack = 1.2;
     f.Unit = FieldUnit::Millitesla;
     f.SignalValues = false;
+    f.GScale = true;
     return f;
 }
 
@@ -42,16 +43,19 @@ TEST(FigureOptions, WrittenAfterTheFourteenLinesAndReadBack) {
     OptionsFile o;
     o.Layout = {698, 815, 445, 801, 152, 445, 815, 130, 548, 1192, 17};
     o.Figure = Unusual();
+    o.NormFactors = FactorScans | FactorPower;
     const std::string text = FormatOptions(o);
     EXPECT_EQ(text.substr(text.find("DirName    = ")),
               "DirName    = \r\n"
               "FigWidthCm = 17.8\r\nFigHeightCm= 12.25\r\nFigFontPt  = 7.5\r\nFigLinePt  = 0.5\r\n"
               "FigDpi     = 1200\r\nFigStack   = 1.2\r\nFigColours = black\r\n"
-              "FigLegend  = outside\r\nFigField   = mT\r\nFigSignal  = none\r\n");
+              "FigLegend  = outside\r\nFigField   = mT\r\nFigSignal  = none\r\n"
+              "FigGScale  = top\r\nNormFactors= 24\r\n");
     OptionsFile back;
     const OptionsReadResult r = ReadOptionsText(text, back);
     EXPECT_TRUE(r.AllTaken()) << r.FaultText();
     EXPECT_EQ(back.Figure, Unusual());
+    EXPECT_EQ(back.NormFactors, FactorScans | FactorPower);
     EXPECT_EQ(back.Layout.FrameTop, 548);
 }
 
@@ -73,9 +77,11 @@ TEST(FigureOptions, AnOlderFileKeepsTheFigureAndLinesAreFoundByKey) {
          "LayoutMax  = 3\r\nFigField   = G\r\nFigWidthCm = 20\r\n", "", wide},
         {"values out of their limits",
          "FigFontPt  = 30\r\nFigDpi     = 600.5\r\nFigLegend  = left\r\nFigField   = T\r\n"
-         "FigLinePt  = \r\n",
+         "FigLinePt  = \r\nNormFactors= 115\r\nNormFactors= \r\nNormFactors= 5\r\n",
          "line 15 FigFontPt out of range, line 16 FigDpi not a number, line 17 FigLegend out of "
-         "range, line 18 FigField out of range, line 19 FigLinePt not a number",
+         "range, line 18 FigField out of range, line 19 FigLinePt not a number, line 20 "
+         "NormFactors out of range, line 21 NormFactors out of range, line 22 NormFactors out "
+         "of range",
          mt},
     };
     for (const Case& c : cases) {
@@ -87,5 +93,6 @@ TEST(FigureOptions, AnOlderFileKeepsTheFigureAndLinesAreFoundByKey) {
         EXPECT_EQ(r.AllTaken(), std::string(c.Faults).empty());
         EXPECT_EQ(o.Figure, c.Expected);
         EXPECT_EQ(o.DirName, "/home/lab"); // the fourteen lines as ever
+        EXPECT_EQ(o.NormFactors, AllFactors);
     }
 }

@@ -195,3 +195,46 @@ TEST(NormaliseOnAcquisition, DividesByTheChosenFactorsOrRefuses) {
     q.Line2 = "scans";
     EXPECT_DOUBLE_EQ(ScansOf(q), 25);
 }
+
+TEST(GScale, TicksAtRoundGWhereTheyResonate) {
+    const struct {
+        double GHz, Lo, Hi;
+        int Most;
+    } cases[] = {{9.4012, 3200, 3500, 6},   {9.4012, 3345, 3355, 8}, {34.0, 11000, 13000, 5},
+                 {9.5, 0, 6000, 8},         {9.5, 6000, 500, 4},     {1.2, 100, 900, 4},
+                 {9.4012, 3352, 3352.5, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Lo);
+        const std::vector<GTick> ticks = GScaleTicks(c.Lo, c.Hi, c.GHz, c.Most);
+        ASSERT_GE(ticks.size(), 2u);
+        EXPECT_LE(int(ticks.size()), c.Most);
+        const double step = ticks[0].G - ticks[1].G;
+        // 1, 2 or 5 times a power of ten.
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 ||
+                    std::abs(mantissa - 5) < 1e-6)
+            << step;
+        for (size_t i = 0; i < ticks.size(); ++i) {
+            const GTick& t = ticks[i];
+            EXPECT_NEAR(GValue(c.GHz, t.Field), t.G, 1e-12 * t.G);
+            EXPECT_GE(t.Field, std::min(c.Lo, c.Hi));
+            EXPECT_LE(t.Field, std::max(c.Lo, c.Hi));
+            EXPECT_EQ(std::stod(t.Text), t.G);
+            EXPECT_NEAR(t.G / step, std::round(t.G / step), 1e-6);
+            if (i > 0) {
+                EXPECT_GT(t.Field, ticks[i - 1].Field);
+                EXPECT_NEAR(ticks[i - 1].G - t.G, step, 1e-9 * step);
+            }
+        }
+        // The next smaller step would give more than asked.
+        const double gLo = GValue(c.GHz, std::max(c.Lo, c.Hi));
+        const double gHi =
+            GValue(c.GHz, std::max(std::min(c.Lo, c.Hi), std::max(c.Lo, c.Hi) / 100));
+        const double smaller = mantissa < 1.5 ? step / 2 : mantissa < 3 ? step / 2 : step * 0.4;
+        EXPECT_GT(std::floor(gHi / smaller + 1e-9) - std::ceil(gLo / smaller - 1e-9) + 1, c.Most);
+    }
+    // No frequency, no positive field, no room: no scale.
+    EXPECT_TRUE(GScaleTicks(3200, 3500, 0, 6).empty());
+    EXPECT_TRUE(GScaleTicks(-500, -100, 9.4, 6).empty());
+    EXPECT_TRUE(GScaleTicks(3200, 3500, 9.4, 0).empty());
+}

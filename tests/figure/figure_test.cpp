@@ -252,3 +252,35 @@ TEST(FigureFile, PagesFontsAndPixelsAreThoseAsked) {
     EXPECT_EQ(error, "18898 x 18898 pixels are too many; a smaller size or resolution");
     EXPECT_FALSE(QFile::exists(dir.filePath("huge.png")));
 }
+
+TEST(FigureArrange, TheGScaleStandsAboveTheFrameForTheFirstFrequency) {
+    const std::vector<Spectrum> spectra = {{"plain", 3300, 3400, 400, Derivative(3350, 5, 1)},
+                                           {"dpph", 3320, 3380, 300, Derivative(3352, 2, 1)}};
+    std::vector<Curve> curves = Curves(spectra);
+    curves[1].FrequencyGHz = 9.4012;
+    for (FieldUnit unit : {FieldUnit::Gauss, FieldUnit::Millitesla}) {
+        FigureSettings s;
+        s.Unit = unit;
+        const Arrangement plain = Arrange(curves, s);
+        EXPECT_TRUE(plain.GTicks.empty());
+        s.GScale = true;
+        const Arrangement a = Arrange(curves, s);
+        EXPECT_EQ(a.GLabel, QStringLiteral("g (9.4012 GHz)"));
+        ASSERT_GE(a.GTicks.size(), 3u);
+        // Room above the frame for the labels and the name; the field as before.
+        EXPECT_GT(a.Plot.top(), plain.Plot.top() + 2 * s.FontPt);
+        EXPECT_EQ(a.FieldFrom, plain.FieldFrom);
+        for (const Tick& t : a.GTicks) {
+            const double field = ResonanceField(9.4012, LabelValue(t.Text));
+            EXPECT_NEAR(t.At, a.PageOf(field, 0).x(), 1e-9);
+            EXPECT_GE(t.At, a.Plot.left());
+            EXPECT_LE(t.At, a.Plot.right());
+        }
+    }
+    // No spectrum with a frequency: no scale, and no room kept for it.
+    curves[1].FrequencyGHz = 0;
+    FigureSettings s;
+    s.GScale = true;
+    EXPECT_TRUE(Arrange(curves, s).GTicks.empty());
+    EXPECT_EQ(Arrange(curves, s).Plot, Arrange(curves, FigureSettings{}).Plot);
+}

@@ -70,7 +70,8 @@ TEST_F(OptionsTest, DefaultSizeThenWriteOptionsWritesTheTwelveListedLines) {
          QStringList{"KoeCu      =  1.72500000000000E+0019", "DirName    = " + form->DefaultDir,
                      "FigWidthCm = 8.5", "FigHeightCm= 6.5", "FigFontPt  = 8", "FigLinePt  = 0.75",
                      "FigDpi     = 600", "FigStack   = 0", "FigColours = colour-blind",
-                     "FigLegend  = corner", "FigField   = G", "FigSignal  = values", ""})
+                     "FigLegend  = corner", "FigField   = G", "FigSignal  = values",
+                     "FigGScale  = none", "NormFactors= 1234", ""})
             .join(QStringLiteral("\r\n")));
 }
 
@@ -89,6 +90,7 @@ TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
     form->NumAver = 25;
     form->KoeCu = 1.234567890123456789e19;
     form->DefaultDir = Path("spectra of may");
+    form->AcquisitionFactors = kivo::FactorGain | kivo::FactorPower;
     const Layout mine = Now();
     ASSERT_EQ(mine.client, QSize(825, 688));
     ASSERT_EQ(mine.font, 19);
@@ -98,6 +100,7 @@ TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
     Menu("&Options", "Default size");
     form->KoeCu = 5;
     form->DefaultDir = QStringLiteral("/elsewhere");
+    form->AcquisitionFactors = kivo::AllFactors;
     AnswerFiles({"mine.opt"});
     Menu("&Options", "Read options");
     EXPECT_EQ(Asked().back().Dialog, QStringLiteral("OpenDialog2"));
@@ -106,6 +109,7 @@ TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
     EXPECT_EQ(form->NumAver, 25);
     EXPECT_EQ(form->KoeCu, 1.23456789012346e19); // the 15 digits written
     EXPECT_EQ(form->DefaultDir, Path("spectra of may"));
+    EXPECT_EQ(form->AcquisitionFactors, kivo::FactorGain | kivo::FactorPower);
     EXPECT_EQ(form->OpenDialog1.InitialDir, Path("spectra of may"));
     ExpectPanelsFollowTheSizePanel();
     EXPECT_EQ(form->ModeLine(), SelectModeLine);

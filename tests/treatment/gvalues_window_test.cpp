@@ -5,6 +5,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "TChart.h"
 #include "Unit1.h"
 #include "harness.h"
 
@@ -107,4 +108,49 @@ TEST_F(GValuesTest, FieldCorrectionRefusedWithoutAFrequency) {
     Key(Qt::Key_Return);
     EXPECT_EQ(Fields(1), plain);
     EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("No frequency, field not corrected")));
+}
+
+TEST_F(GValuesTest, TheGScaleNamesTheFieldsTheSpectraAreDrawnAt) {
+    Standard("dpph.esr", 3350, "9.4012 GHz");
+    Standard("plain.esr", 3350, "");
+    ReadFiles({"dpph.esr", "plain.esr"});
+    // Each label's g resonates where the tick stands, under the view's
+    // transform; the ticks within the chart.
+    auto expectGAtTheirFields = [&] {
+        const std::vector<TChart::TopTick>& ticks = form->Chart1->TopScale();
+        ASSERT_GE(ticks.size(), 2u);
+        const double a = (1 - form->XScale) * form->XCentre + form->XShift, b = form->XScale;
+        for (const TChart::TopTick& t : ticks) {
+            const double field = (t.At - a) / b;
+            const int decimals = int(t.Text.size() - t.Text.indexOf('.') - 1);
+            EXPECT_NEAR(t.Text.toDouble(), kivo::GValue(9.4012, field), 1e-9)
+                << t.Text.toStdString();
+            EXPECT_GT(decimals, 1);
+            EXPECT_GE(t.At, form->Chart1->Minimum(ChartAxis::Bottom));
+            EXPECT_LE(t.At, form->Chart1->Maximum(ChartAxis::Bottom));
+        }
+    };
+    EXPECT_TRUE(form->Chart1->TopScale().empty());
+    Menu("View", "g scale");
+    expectGAtTheirFields();
+    const std::vector<TChart::TopTick> before = form->Chart1->TopScale();
+    // Moved and scaled: the scale follows the spectra, not the axis below.
+    Key(Qt::Key_6);
+    for (Qt::Key k : {Qt::Key_PageUp, Qt::Key_PageUp, Qt::Key_Right, Qt::Key_Right}) Key(k);
+    ASSERT_NE(form->XScale, 1.0);
+    expectGAtTheirFields();
+    EXPECT_NE(form->Chart1->TopScale().front().At, before.front().At);
+    Key(Qt::Key_Escape);
+    // The active spectrum without a frequency has none; ticked back, again.
+    ClickBox(1);
+    EXPECT_EQ(form->ActiveSpec, 2);
+    EXPECT_TRUE(form->Chart1->TopScale().empty());
+    Menu("View", "g scale");
+    Menu("View", "g scale");
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("   g scale: the active spectrum has no frequency "));
+    ClickBox(1);
+    expectGAtTheirFields();
+    Menu("View", "g scale");
+    EXPECT_TRUE(form->Chart1->TopScale().empty());
 }

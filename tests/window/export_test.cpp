@@ -290,6 +290,7 @@ TEST_F(FigureExportTest, TheDialogsChoicesDrawTheFigureAndStayInTheOptionsFile) 
         d.Unit->setCurrentIndex(1);
         d.Legend->setCurrentIndex(2);
         d.Stack->setValue(1.5);
+        d.GScale->setChecked(true);
         return true;
     };
     Export("wide", 1);
@@ -303,6 +304,7 @@ TEST_F(FigureExportTest, TheDialogsChoicesDrawTheFigureAndStayInTheOptionsFile) 
     wide.Unit = kivo::FieldUnit::Millitesla;
     wide.Legend = kivo::LegendPlace::None;
     wide.Stack = 1.5;
+    wide.GScale = true;
     EXPECT_EQ(form->FigureChoices, wide);
 
     // Cancelled: nothing written, nothing kept.
@@ -317,8 +319,9 @@ TEST_F(FigureExportTest, TheDialogsChoicesDrawTheFigureAndStayInTheOptionsFile) 
     AnswerFiles({"figure.opt"});
     Menu("&Options", "Write options");
     const QString written = QString::fromStdString(ReadBytes("figure.opt"));
-    for (const char* line : {"\r\nFigWidthCm = 17.8\r\n", "\r\nFigField   = mT\r\n",
-                             "\r\nFigLegend  = none\r\n", "\r\nFigStack   = 1.5\r\n"})
+    for (const char* line :
+         {"\r\nFigWidthCm = 17.8\r\n", "\r\nFigField   = mT\r\n", "\r\nFigLegend  = none\r\n",
+          "\r\nFigStack   = 1.5\r\n", "\r\nFigGScale  = top\r\n"})
         EXPECT_TRUE(written.contains(QLatin1String(line))) << line;
     StartForm();
     EXPECT_EQ(form->FigureChoices, kivo::FigureSettings());
