@@ -261,13 +261,14 @@ void TChart::SetLeftIncrement(double step) {
     Queue();
 }
 
-void TChart::SetTopScale(const std::vector<TopTick>& ticks, const QString& name) {
+void TChart::SetTopScale(const std::vector<TopTick>& ticks) {
     QCPAxis* axis = plot_->xAxis2;
     // Asked at every command: the same scale costs no repaint.
-    if (ticks == topTicks_ && name == axis->label()) return;
+    if (ticks == topTicks_) return;
     topTicks_ = ticks;
     axis->setVisible(!ticks.empty());
-    axis->setLabel(name);
+    axis->setTickLabelSide(QCPAxis::lsInside);
+    axis->setTickLength(5, 0);
     auto ticker = QSharedPointer<QCPAxisTickerText>::create();
     for (const TopTick& t : ticks) ticker->addTick(t.At, t.Text);
     axis->setTicker(ticker);

@@ -77,14 +77,16 @@ public:
     // Grid lines of the left axis at this step.
     void SetLeftIncrement(double step);
 
-    // A scale along the top: its labels at these plotted x, and its name.
-    // With no tick it is hidden. It follows the bottom axis's range.
+    // A scale along the top: its labels at these plotted x, inside the
+    // frame, where the boxes and the parameters that stand over the chart's
+    // top leave most of them in sight. With no tick it is hidden. It follows
+    // the bottom axis's range.
     struct TopTick {
         double At;
         QString Text;
         bool operator==(const TopTick&) const = default;
     };
-    void SetTopScale(const std::vector<TopTick>& ticks, const QString& name);
+    void SetTopScale(const std::vector<TopTick>& ticks);
     const std::vector<TopTick>& TopScale() const { return topTicks_; }
 
     PlotRect PlotRectangle() const;

@@ -98,11 +98,7 @@ void TForm1::DrawGScale() {
         for (const kivo::GTick& g : kivo::GScaleTicks(lo, hi, ghz, most))
             ticks.push_back({a + b * g.Field, QString::fromStdString(g.Text)});
     }
-    Chart1->SetTopScale(ticks, ticks.empty()
-                                   ? QString()
-                                   : QStringLiteral("g (") +
-                                         QString::fromStdString(kivo::FrequencyText(ghz)) +
-                                         QLatin1Char(')'));
+    Chart1->SetTopScale(ticks);
 }
 
 void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series,
