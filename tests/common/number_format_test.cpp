@@ -1,9 +1,14 @@
 #include "TYPEKIVO1_3.h"
+#include "number_text.h"
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <memory>
+#include <random>
 
 using namespace kivo;
 
@@ -127,4 +132,58 @@ TEST(ScanNumber, LengthOfTheLeadingNumber) {
     EXPECT_EQ(ScanNumber("1e+"), 0u);
     EXPECT_EQ(ScanNumber(" 1"), 0u);
     EXPECT_EQ(ScanNumber("-.e1"), 0u);
+}
+
+// The point reader's own conversion: random numbers as spectrometers and
+// people write them, each standing at every distance from the text's end
+// and followed by what may follow a number, read as std::from_chars reads
+// them, over the whole length of the number and no further.
+TEST(ScanNumber, PointReaderAgreesWithFromCharsAtEveryDistanceFromTheEnd) {
+    std::mt19937 rng(20261208);
+    auto digits = [&](int n) {
+        std::string s;
+        for (int k = 0; k < n; ++k) s += char('0' + rng() % 10);
+        return s;
+    };
+    const char* after[] = {"", " ", "\t1", "x", "e", "E+", "-", "\xB1", ":"};
+    for (int trial = 0; trial < 20000; ++trial) {
+        std::string number = rng() % 3 == 0 ? "-" : rng() % 5 == 0 ? "+" : "";
+        number += std::string(rng() % 4 == 0 ? rng() % 3 : 0, '0') + digits(int(rng() % 12));
+        if (rng() % 4 != 0) number += '.' + digits(int(rng() % (rng() % 8 == 0 ? 24 : 9)));
+        if (rng() % 3 == 0)
+            number += std::string("eE").substr(rng() % 2, 1) +
+                      std::string(rng() % 3 == 0 ? "-"
+                                  : rng() % 2    ? "+"
+                                                 : "") +
+                      digits(1 + int(rng() % 4));
+        const std::string tail = after[rng() % std::size(after)];
+        const std::string text = number + tail;
+        // The expected length: the grammar's, the longest prefix from_chars
+        // takes when the number has digits.
+        std::string_view token = number;
+        if (!token.empty() && token.front() == '+') token.remove_prefix(1);
+        float expected = 0;
+        const auto r = std::from_chars(token.data(), token.data() + token.size(), expected);
+        // "1.5e" and "1.5E+" are no numbers at all.
+        const bool dangling = !tail.empty() && (tail[0] == 'e' || tail[0] == 'E') &&
+                              number.find_first_of("eE") == std::string::npos;
+        const bool valid = r.ec == std::errc() && r.ptr == token.data() + token.size() &&
+                           number.find_first_of("0123456789") < number.find_first_of("eE") &&
+                           !dangling;
+        // Copied into a buffer of its exact size, so the reader's eight-byte
+        // steps meet the end at every distance.
+        const std::unique_ptr<char[]> exact(new char[text.size()]);
+        std::memcpy(exact.get(), text.data(), text.size());
+        NumberParts parts;
+        const size_t n = ScanNumberParts({exact.get(), text.size()}, false, parts);
+        if (!valid) {
+            if (r.ec == std::errc::result_out_of_range) continue;
+            EXPECT_EQ(n, 0u) << text;
+            continue;
+        }
+        ASSERT_EQ(n, number.size()) << text;
+        float v = 0;
+        ASSERT_TRUE(PartsToFloat(parts, {exact.get(), n}, v)) << text;
+        EXPECT_EQ(v, expected) << text;
+    }
 }
