@@ -392,8 +392,8 @@ kivo_examples::KnownSeries CoalSeries(const std::string& title, const std::vecto
     for (size_t k = 0; k < values.size(); ++k) {
         const double g = gain(values[k]);
         const Trace t = Synthesise(
-            a, [g](double b) { return 0.2 * CavityBackground(b) + g * LineValue(CoalLine, b); },
-            40.0, seed + k);
+            a, [g](double b) { return 50 + 0.2 * (b - 3350) + g * LineValue(CoalLine, b); }, 10.0,
+            seed + k);
         const kivo_examples::KnownSpectrum s = Known(title, t, 1.0);
         if (k == 0) series.First = s;
         series.Signals.push_back(s.Signal);

@@ -144,30 +144,32 @@ uint64_t ByteSwap(uint64_t v) {
 
 // n numbers of type T, stride bytes apart, as floats: one loop per format,
 // so a spectrum of MaxPoints costs a few microseconds.
-template <typename Bits, typename T>
-void DecodeRun(const char* at, size_t stride, int n, bool bigEndian, double scale, float* out) {
+template <typename Bits, typename T, typename Out>
+void DecodeRun(const char* at, size_t stride, int n, bool bigEndian, double scale, Out* out) {
     const bool swap = bigEndian != (std::endian::native == std::endian::big);
     for (int k = 0; k < n; ++k, at += stride) {
         Bits bits;
         std::memcpy(&bits, at, sizeof bits);
         if (swap) bits = ByteSwap(bits);
-        out[k] = float(double(std::bit_cast<T>(bits)) * scale);
+        out[k] = Out(double(std::bit_cast<T>(bits)) * scale);
     }
 }
 
+// Into floats (points) or doubles (the values of a second axis).
+template <typename Out>
 void Decode(BinaryNumber f, const char* at, size_t stride, int n, bool bigEndian, double scale,
-            float* out) {
+            Out* out) {
     switch (f) {
     case BinaryNumber::Int8:
-        return DecodeRun<uint8_t, int8_t>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint8_t, int8_t, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Int16:
-        return DecodeRun<uint16_t, int16_t>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint16_t, int16_t, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Int32:
-        return DecodeRun<uint32_t, int32_t>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint32_t, int32_t, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Float32:
-        return DecodeRun<uint32_t, float>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint32_t, float, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Float64:
-        return DecodeRun<uint64_t, double>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint64_t, double, Out>(at, stride, n, bigEndian, scale, out);
     }
 }
 
@@ -479,10 +481,8 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
 std::vector<double> SliceValues(const SpectrometerHeader& h, std::string_view sliceAxis) {
     std::vector<double> values(size_t(h.Slices));
     if (h.SliceAxisInFile && sliceAxis.size() >= h.SliceAxisBytes()) {
-        std::vector<float> read(values.size());
         Decode(h.SliceAxisFormat, sliceAxis.data(), size_t(NumberBytes(h.SliceAxisFormat)),
-               h.Slices, h.BigEndian, 1, read.data());
-        std::copy(read.begin(), read.end(), values.begin());
+               h.Slices, h.BigEndian, 1, values.data());
     } else {
         for (int k = 0; k < h.Slices; ++k)
             values[size_t(k)] = !h.SliceAxisGiven ? k + 1

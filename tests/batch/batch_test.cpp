@@ -679,3 +679,90 @@ TEST_F(BatchTest, FigureOptionsRefuseWhatCannotBeDrawn) {
         EXPECT_FALSE(QFile::exists(Path("f.pdf")));
     }
 }
+
+// A two-dimensional file: a row and a written file per slice, and the series
+// curve drawn from the same numbers the CSV gives.
+TEST_F(BatchTest, EverySliceIsARowAndTheSeriesCurveIsTheCsvs) {
+    for (const char* name : {"coal_power.DSC", "coal_power.DTA", "coal_power.YGF",
+                             "coal_temperature.DSC", "coal_temperature.DTA"})
+        CopyExample(QString::fromLatin1(name));
+    const BatchRun run = Batch({"--quiet", "--baseline", "--integrate", "--write", "out",
+                                "--series-figure", "power.svg", "coal_power.DSC", "sample.esr"});
+    EXPECT_EQ(run.Exit, 1) << run.Errors.toStdString(); // sample.esr is not there
+    ASSERT_EQ(run.Lines.size(), 33);
+    std::vector<kivo::batch::Row> rows;
+    for (int k = 1; k <= 31; ++k) {
+        SCOPED_TRACE(k);
+        const QStringList cells = run.Lines[k].split(QLatin1Char(','));
+        ASSERT_EQ(cells.size(), 18);
+        EXPECT_EQ(cells[0], QStringLiteral("coal_power.DSC"));
+        EXPECT_EQ(cells[1], QString()); // no column file's number
+        EXPECT_EQ(cells[14], QStringLiteral("ok"));
+        EXPECT_EQ(cells[15].toInt(), k);
+        EXPECT_EQ(cells[17], QStringLiteral("mW"));
+        // The power as the generator wrote it, to the last digit.
+        EXPECT_EQ(cells[16].toDouble(), 200.0 * std::pow(10.0, -(31 - k) / 10.0));
+        kivo::batch::Row row;
+        row.File = "coal_power.DSC";
+        row.Done = true;
+        row.Slice = k;
+        row.SliceValue = cells[16].toDouble();
+        row.SliceUnit = "mW";
+        row.Params.DblIntegral = cells[9].toDouble();
+        rows.push_back(row);
+        EXPECT_TRUE(QFileInfo::exists(
+            Path(QStringLiteral("out/coal_power-%1.esr").arg(k, 3, 10, QLatin1Char('0')))));
+    }
+    EXPECT_TRUE(run.Lines[32].startsWith(QStringLiteral("sample.esr,,")));
+    EXPECT_TRUE(run.Lines[32].endsWith(QStringLiteral(",,,"))); // no slice
+    EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files).size(), 31);
+
+    // The points drawn are the CSV's: sqrt(P) against the double integral,
+    // and the line through the origin and the lowest powers.
+    const kivo::batch::SeriesCurve c =
+        kivo::batch::SeriesCurveOf(rows, kivo::batch::SeriesValue::Integral);
+    ASSERT_EQ(c.X.size(), 31u);
+    for (size_t k = 0; k < 31; ++k) {
+        EXPECT_DOUBLE_EQ(c.X[k], std::sqrt(rows[k].SliceValue));
+        EXPECT_EQ(c.Y[k], double(rows[k].Params.DblIntegral));
+    }
+    ASSERT_EQ(c.LineX.size(), 2u);
+    EXPECT_EQ(c.LineX[0], 0);
+    EXPECT_DOUBLE_EQ(c.LineX[1], std::sqrt(rows[30].SliceValue));
+    // Saturated at the top: the highest power lies well below the line.
+    EXPECT_LT(c.Y[30], 0.5 * c.LineY[1]);
+    EXPECT_EQ(c.XLabel, "sqrt(P), mW^1/2");
+    const std::string svg = ReadBytes("power.svg");
+    EXPECT_NE(svg.find("sqrt(P), mW^1/2"), std::string::npos);
+    EXPECT_NE(svg.find("Double integral"), std::string::npos);
+
+    // Curie's law: the double integral times T against T.
+    const BatchRun curie = Batch({"--quiet", "--baseline", "--series-figure", "t.png", "--series-y",
+                                  "amplitude", "coal_temperature.DSC"});
+    EXPECT_EQ(curie.Exit, 0) << curie.Errors.toStdString();
+    ASSERT_EQ(curie.Lines.size(), 30);
+    EXPECT_TRUE(curie.Lines[29].endsWith(QStringLiteral(",ok,29,300,K")));
+    kivo::batch::Row hot;
+    hot.File = "t";
+    hot.Done = true;
+    hot.Slice = 1;
+    hot.SliceValue = 300;
+    hot.SliceUnit = "K";
+    hot.Params.Amplitude = 2.5;
+    const kivo::batch::SeriesCurve t =
+        kivo::batch::SeriesCurveOf({hot}, kivo::batch::SeriesValue::Amplitude);
+    EXPECT_EQ(t.X, std::vector<double>{300});
+    EXPECT_EQ(t.Y, std::vector<double>{750});
+    EXPECT_TRUE(t.LineX.empty());
+    EXPECT_EQ(t.YLabel, "Amplitude x T");
+    EXPECT_TRUE(QFileInfo(Path("t.png")).size() > 0);
+
+    // What the options refuse.
+    for (const QStringList& args :
+         {QStringList{"--series-y", "amplitude", "a.DSC"},
+          QStringList{"--integrate", "--series-figure", "s.jpg", "a.DSC"},
+          QStringList{"--series-figure", "s.pdf", "a.DSC"},
+          QStringList{"--series-figure", "s.pdf", "--series-y", "width", "a.DSC"}}) {
+        EXPECT_EQ(Batch(args).Exit, 2) << args.join(' ').toStdString();
+    }
+}
