@@ -87,8 +87,8 @@ bool DrawSeriesFigure(const kivo::batch::CommandLine& command,
     QString error;
     if (curves.empty()) {
         error = QStringLiteral("no slice of a two-dimensional file treated");
-    } else if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves,
-                                         command.Look, error, &labels)) {
+    } else if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look,
+                                         error, &labels)) {
         return true;
     }
     std::fprintf(stderr, "kivo-batch: series figure %s not written: %s\n",
@@ -107,7 +107,7 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
 
     Progress progress(command.Files.size(), isatty(STDERR_FILENO) && !command.Quiet);
     bool refused = false;
-    std::vector<kivo::batch::Row> drawn; // the treated spectra of a figure, in file order
+    std::vector<kivo::batch::Row> drawn;  // the treated spectra of a figure, in file order
     std::vector<kivo::batch::Row> slices; // the slices of a series curve
     std::fputs(kivo::batch::CsvHeader().c_str(), stdout);
     kivo::batch::Run(command.Files, command.Work, command.Jobs,

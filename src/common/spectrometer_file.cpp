@@ -550,7 +550,11 @@ void ReadSpectrometer(SpectrumRead& read) {
     // a series takes them along.
     thread_local SpectrometerFiles files;
     read.Result = ReadSpectrometerPair(read, files);
-    if (read.Result.Status != ReadStatus::Ok) return;
+    if (read.Result.Status != ReadStatus::Ok) {
+        // A refused series may have left the bytes of many slices.
+        if (files.Data.capacity() > size_t(1) << 20) files = SpectrometerFiles{};
+        return;
+    }
     if (files.Header.Slices > 1) {
         read.Series = std::make_shared<const SpectrometerFiles>(std::move(files));
         files = SpectrometerFiles{};
