@@ -382,6 +382,55 @@ bool WriteEspDpph(const std::filesystem::path& dir) {
                       s.Field.size());
 }
 
+// A series of the coal line at each value of a second axis, its line scaled
+// by gain(value): the field sweep once per value, noise of its own each time.
+kivo_examples::KnownSeries CoalSeries(const std::string& title, const std::vector<double>& values,
+                                      double (*gain)(double), uint64_t seed) {
+    const Axis a{3350.0, 100.0, 512};
+    kivo_examples::KnownSeries series;
+    series.Values = values;
+    for (size_t k = 0; k < values.size(); ++k) {
+        const double g = gain(values[k]);
+        const Trace t = Synthesise(
+            a, [g](double b) { return 50 + 0.2 * (b - 3350) + g * LineValue(CoalLine, b); }, 10.0,
+            seed + k);
+        const kivo_examples::KnownSpectrum s = Known(title, t, 1.0);
+        if (k == 0) series.First = s;
+        series.Signals.push_back(s.Signal);
+    }
+    return series;
+}
+
+// The coal line saturating with microwave power, I ~ sqrt(P) / (1 + P/P_half)^(b/2)
+// with P_half = 4 mW and b = 1 (inhomogeneous), at 31 powers 0 to 30 dB below
+// 200 mW (listed in a .YGF file), 64-bit big-endian floats; and its Curie
+// law, I ~ 1/T, at 29 temperatures 20 to 300 K (a linear axis), 32-bit
+// little-endian floats.
+bool WriteSeries(const std::filesystem::path& dir) {
+    std::vector<double> powers, temperatures;
+    for (int db = 30; db >= 0; --db) powers.push_back(200.0 * std::pow(10.0, -db / 10.0));
+    for (int t = 20; t <= 300; t += 10) temperatures.push_back(t);
+    kivo_examples::KnownSeries power = CoalSeries(
+        "Coal, power saturation", powers,
+        [](double p) { return std::sqrt(p / 4.0) / std::sqrt(1 + p / 4.0); }, 0x5A3B1E0100ULL);
+    power.Unit = "mW";
+    power.ValueFile = true;
+    kivo_examples::KnownSeries curie = CoalSeries(
+        "Coal, Curie law", temperatures, [](double t) { return 60.0 / t; }, 0x5A3B1E0200ULL);
+    curie.Unit = "K";
+    const kivo_examples::Bes3tFiles p =
+        kivo_examples::Bes3tSeries(power, {'D', true, false, false});
+    const kivo_examples::Bes3tFiles t =
+        kivo_examples::Bes3tSeries(curie, {'F', false, false, false});
+    return WriteFiles(dir,
+                      {{"coal_power.DSC", &p.Dsc},
+                       {"coal_power.DTA", &p.Dta},
+                       {"coal_power.YGF", &p.Ygf},
+                       {"coal_temperature.DSC", &t.Dsc},
+                       {"coal_temperature.DTA", &t.Dta}},
+                      power.First.Field.size());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -405,5 +454,6 @@ int main(int argc, char** argv) {
     ok = WriteLong(dir) && ok;
     ok = WriteBes3tSample(dir) && ok;
     ok = WriteEspDpph(dir) && ok;
+    ok = WriteSeries(dir) && ok;
     return ok ? 0 : 1;
 }

@@ -100,6 +100,32 @@ Bes3tFiles Bes3t(const KnownSpectrum& s, const Bes3tLayout& layout) {
     return f;
 }
 
+Bes3tFiles Bes3tSeries(const KnownSeries& s, const Bes3tLayout& layout) {
+    KnownSpectrum slice = s.First;
+    Bes3tFiles f;
+    for (const std::vector<double>& signal : s.Signals) {
+        slice.Signal = signal;
+        const Bes3tFiles one = Bes3t(slice, layout);
+        if (f.Dsc.empty())
+            f = one;
+        else
+            f.Dta += one.Dta;
+    }
+    std::string second = "YTYP\t" + std::string(s.ValueFile ? "IGD" : "IDX") + "\n";
+    second += "YPTS\t" + std::to_string(s.Values.size()) + "\n";
+    if (s.ValueFile) {
+        second += "YFMT\tD\n";
+        for (double v : s.Values) AppendNumber(f.Ygf, 'D', v, layout.BigEndian);
+    } else {
+        second += "YMIN\t" + Number(s.Values.front()) + "\n";
+        second += "YWID\t" + Number(s.Values.back() - s.Values.front()) + "\n";
+    }
+    second += "YUNI\t'" + s.Unit + "'\n";
+    const std::string none = "YTYP\tNODATA\n";
+    f.Dsc.replace(f.Dsc.find(none), none.size(), second);
+    return f;
+}
+
 EspFiles Esp(const KnownSpectrum& s, bool windows) {
     const size_t n = s.Field.size();
     EspFiles f;

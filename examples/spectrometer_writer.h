@@ -39,11 +39,26 @@ struct Bes3tLayout {
 
 struct Bes3tFiles {
     std::string Dsc, Dta, Xgf; // Xgf empty for a linear axis
+    std::string Ygf;           // a series' second axis when it is listed
 };
 
 // The descriptor, data and axis bytes of a spectrum. A linear axis is taken
 // from the first and the last field.
 Bes3tFiles Bes3t(const KnownSpectrum& s, const Bes3tLayout& layout);
+
+// A series: the field sweep of First (its field, conditions and title)
+// recorded at each value of a second axis, one signal per value.
+struct KnownSeries {
+    KnownSpectrum First;
+    std::vector<std::vector<double>> Signals;
+    std::vector<double> Values;
+    std::string Unit;       // of the second axis: "mW", "K", "s"
+    bool ValueFile = false; // IGD: the values in a .YGF file (64-bit floats)
+};
+
+// A two-dimensional BES3T pair: the slices one after another, the field
+// running fastest.
+Bes3tFiles Bes3tSeries(const KnownSeries& s, const Bes3tLayout& layout);
 
 struct EspFiles {
     std::string Par, Spc;

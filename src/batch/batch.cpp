@@ -196,6 +196,37 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
     ReadSpectrum(read);
+    if (read.Series) {
+        // Every slice a row, treated as the window treats it alone.
+        const SpectrometerFiles& f = *read.Series;
+        out.reserve(size_t(f.Header.Slices));
+        for (int k = 1; k <= f.Header.Slices; ++k) {
+            ParamSpec p;
+            PointBuffer x, y;
+            x.Allocate();
+            y.Allocate();
+            SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
+            Spectrum& s = add(0, std::move(slice.FileName), slice.Caption);
+            s.Report.Slice = k;
+            s.Report.SliceValue = slice.Value;
+            s.Report.SliceUnit = f.Header.SliceUnit;
+            const std::string refused = ReadRefusal(slice.Caption, slice.Result, p.NumPoints);
+            if (!refused.empty()) {
+                Refuse(s.Report, refused);
+                continue;
+            }
+            s.Report.Params = std::move(p);
+            s.X = std::move(x);
+            s.Y = std::move(y);
+            Treat(s, plan, xo, yo, "");
+            // Only a file written or points handed on need them after this.
+            if (plan.WriteDir.empty() && !plan.KeepPoints) {
+                s.X.Release();
+                s.Y.Release();
+            }
+        }
+        return out;
+    }
     Spectrum& s = add(0, SpectrumFileName(path, kind, 0), shortName);
     const std::string refused = ReadRefusal(shortName, read.Result, read.Params.NumPoints);
     if (!refused.empty()) {
@@ -249,7 +280,9 @@ void AppendCell(std::string& out, std::string_view text) {
 
 std::string CsvHeader() {
     return "file,spectrum,points,field_from,field_to,SumLeft1,SumRight1,SumLeft2,SumRight2,"
-           "DblIntegral,NumParticles,backward_steps,frequency_GHz,g_centre,status\n";
+           "DblIntegral,NumParticles,backward_steps,frequency_GHz,g_centre,status,slice,slice_"
+           "value,"
+           "slice_unit\n";
 }
 
 std::string CsvLine(const Row& row) {
@@ -283,8 +316,64 @@ std::string CsvLine(const Row& row) {
     }
     out += ',';
     AppendCell(out, row.Status);
+    out += ',';
+    if (row.Slice > 0) {
+        out += std::to_string(row.Slice);
+        out += ',';
+        AppendNumber(out, static_cast<long double>(row.SliceValue));
+        out += ',';
+        AppendCell(out, row.SliceUnit);
+    } else {
+        out += ",,";
+    }
     out += '\n';
     return out;
+}
+
+SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value) {
+    SeriesCurve c;
+    const Row* first = nullptr;
+    for (const Row& row : rows)
+        if (row.Slice > 0 && row.Done) {
+            first = &row;
+            break;
+        }
+    if (!first) return c;
+    const std::string& unit = first->SliceUnit;
+    const double mw = MilliwattsPer(unit);
+    const bool kelvin = unit == "K";
+    for (const Row& row : rows) {
+        if (row.File != first->File || row.Slice == 0 || !row.Done) continue;
+        const double v = row.SliceValue;
+        const double y =
+            value == SeriesValue::Amplitude ? row.Params.Amplitude : double(row.Params.DblIntegral);
+        c.X.push_back(mw > 0 ? std::sqrt(std::max(v * mw, 0.0)) : v);
+        c.Y.push_back(kelvin ? y * v : y);
+    }
+    const std::string what = value == SeriesValue::Amplitude ? "Amplitude" : "Double integral";
+    c.XLabel = mw > 0 ? "sqrt(P), mW^1/2" : kelvin ? "T, K" : unit.empty() ? "Slice" : unit;
+    c.YLabel = kelvin ? what + " x T" : what;
+    if (mw <= 0) return c;
+    // Through the origin and the lowest powers, as long as each next point
+    // keeps within 5 % of the slope of the points before it.
+    std::vector<size_t> order(c.X.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&c](size_t a, size_t b) { return c.X[a] < c.X[b]; });
+    double sxy = 0, sxx = 0;
+    int taken = 0;
+    for (size_t k : order) {
+        const double x = c.X[k], y = c.Y[k];
+        if (!(x > 0)) continue;
+        if (taken > 0 && std::fabs(y / x - sxy / sxx) > 0.05 * std::fabs(sxy / sxx)) break;
+        sxy += x * y;
+        sxx += x * x;
+        ++taken;
+    }
+    if (taken < 2) return c;
+    const double end = c.X[order.back()];
+    c.LineX = {0, end};
+    c.LineY = {0, sxy / sxx * end};
+    return c;
 }
 
 void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,

@@ -54,6 +54,11 @@ struct Row {
     float CentreField = 0; // the centre the last integration found; 0 when none
     std::string Status;
     std::string Caption; // as the window's box gives it when the file is read
+    // Of a two-dimensional file: the slice (from 1; 0 for other files), its
+    // value on the second axis and that axis's unit.
+    int Slice = 0;
+    double SliceValue = 0;
+    std::string SliceUnit;
     // The treated points, only when the plan keeps them.
     std::vector<float> X, Y;
 };
@@ -64,6 +69,20 @@ struct Row {
 // back as the same double (a field's float exactly, a sum rounded to the
 // nearest double); a row is Done only when each of them is finite.
 std::string CsvHeader();
+
+// The curve a series exists for, from the rows of its slices (those of the
+// first file with slices, treated): the double integral (or the
+// peak-to-peak amplitude) of each slice against its second-axis value; for a
+// power, against sqrt(P in mW), with the straight line through the origin
+// and the first points that still lie on it (the saturation curve); for a
+// temperature in K, the double integral times T against T (Curie's law).
+enum class SeriesValue { Integral, Amplitude };
+struct SeriesCurve {
+    std::vector<double> X, Y;         // one point per slice, in the file's order
+    std::vector<double> LineX, LineY; // the line's two ends; empty when there is none
+    std::string XLabel, YLabel;
+};
+SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value);
 std::string CsvLine(const Row& row);
 
 // Treats the files, jobs at a time, and hands every file's rows to emit in

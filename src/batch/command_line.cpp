@@ -176,6 +176,13 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("g-scale"),
          QStringLiteral("A g scale along the figure's top, for the frequency of the first "
                         "spectrum that has one.")},
+        {QStringLiteral("series-figure"),
+         QStringLiteral("Draw the curve of a two-dimensional file's slices: .pdf, .svg or .png."),
+         QStringLiteral("file")},
+        {QStringLiteral("series-y"),
+         QStringLiteral("The series curve of the double integral (default; needs --integrate) "
+                        "or of the amplitude."),
+         QStringLiteral("integral|amplitude")},
     });
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Spectrum files."),
                                  QStringLiteral("FILE..."));
@@ -249,6 +256,29 @@ void ReadFigure(const QCommandLineParser& parser, CommandLine& line) {
     }
 }
 
+// The series curve's file and what it shows.
+void ReadSeriesFigure(const QCommandLineParser& parser, CommandLine& line) {
+    const QString figure = QStringLiteral("series-figure"), y = QStringLiteral("series-y");
+    if (parser.isSet(y) && !parser.isSet(figure))
+        throw UsageError{QStringLiteral("--series-y draws nothing without --series-figure")};
+    if (!parser.isSet(figure)) return;
+    const QString file = parser.value(figure);
+    if (!figure::FormatOf(file))
+        throw UsageError{
+            QStringLiteral("--series-figure wants a name ending in .pdf, .svg or .png, not '%1'")
+                .arg(file)};
+    line.SeriesFigure = Local(file);
+    const QString value = parser.isSet(y) ? parser.value(y) : QStringLiteral("integral");
+    if (value == QStringLiteral("amplitude"))
+        line.SeriesY = SeriesValue::Amplitude;
+    else if (value != QStringLiteral("integral"))
+        throw UsageError{
+            QStringLiteral("--series-y wants integral or amplitude, not '%1'").arg(value)};
+    if (line.SeriesY == SeriesValue::Integral && !parser.isSet(QStringLiteral("integrate")))
+        throw UsageError{QStringLiteral(
+            "--series-figure of the double integral needs --integrate (or --series-y amplitude)")};
+}
+
 // The treatments in the order they stand on the command line.
 void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
     std::map<QString, qsizetype> used;
@@ -277,7 +307,9 @@ bool AsksForFigure(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--") break;
-        if (arg == "--figure" || arg.starts_with("--figure=")) return true;
+        for (std::string_view option : {"--figure", "--series-figure"})
+            if (arg == option || (arg.starts_with(option) && arg.substr(option.size(), 1) == "="))
+                return true;
     }
     return false;
 }
@@ -313,6 +345,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& given) {
     try {
         ReadParameters(parser, line);
         ReadFigure(parser, line);
+        ReadSeriesFigure(parser, line);
         ReadSteps(parser, line.Work);
         line.Jobs = int(std::max(1u, std::thread::hardware_concurrency()));
         if (parser.isSet(QStringLiteral("jobs")))

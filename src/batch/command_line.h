@@ -22,6 +22,9 @@ struct CommandLine {
     // --figure: every treated spectrum drawn into this file (empty: none).
     std::string Figure;
     FigureSettings Look;
+    // --series-figure: the curve of the series drawn into this file (empty: none).
+    std::string SeriesFigure;
+    SeriesValue SeriesY = SeriesValue::Integral;
 };
 // Whether the arguments ask for a figure, which needs Qt's GUI (though no
 // display) from the start.

@@ -56,13 +56,43 @@ bool DrawFigure(const kivo::batch::CommandLine& command,
     std::vector<kivo::figure::Curve> curves;
     for (const kivo::batch::Row& row : rows)
         curves.push_back({QFile::decodeName(QByteArray::fromStdString(row.Caption)), row.X.data(),
-                          row.Y.data(), int(row.X.size()), kivo::FrequencyOf(row.Params)});
+                          row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
     const QString path = QFile::decodeName(QByteArray::fromStdString(command.Figure));
     QString error;
     if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look, error))
         return true;
     std::fprintf(stderr, "kivo-batch: figure %s not written: %s\n", command.Figure.c_str(),
                  error.toLocal8Bit().constData());
+    return false;
+}
+
+// The curve of the series; false, said on standard error, when it is not
+// written.
+bool DrawSeriesFigure(const kivo::batch::CommandLine& command,
+                      const std::vector<kivo::batch::Row>& rows) {
+    const kivo::batch::SeriesCurve c = kivo::batch::SeriesCurveOf(rows, command.SeriesY);
+    // The figure's points are floats, as a spectrum's are.
+    const std::vector<float> x(c.X.begin(), c.X.end()), y(c.Y.begin(), c.Y.end());
+    const std::vector<float> lineX(c.LineX.begin(), c.LineX.end()),
+        lineY(c.LineY.begin(), c.LineY.end());
+    std::vector<kivo::figure::Curve> curves;
+    if (!x.empty()) {
+        curves.push_back({QStringLiteral("slices"), x.data(), y.data(), int(x.size()), true});
+        if (!lineX.empty())
+            curves.push_back({QStringLiteral("linear"), lineX.data(), lineY.data(), 2, false});
+    }
+    const QString path = QFile::decodeName(QByteArray::fromStdString(command.SeriesFigure));
+    const kivo::figure::AxisLabels labels{QString::fromStdString(c.XLabel),
+                                          QString::fromStdString(c.YLabel)};
+    QString error;
+    if (curves.empty()) {
+        error = QStringLiteral("no slice of a two-dimensional file treated");
+    } else if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look,
+                                         error, &labels)) {
+        return true;
+    }
+    std::fprintf(stderr, "kivo-batch: series figure %s not written: %s\n",
+                 command.SeriesFigure.c_str(), error.toLocal8Bit().constData());
     return false;
 }
 
@@ -77,7 +107,8 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
 
     Progress progress(command.Files.size(), isatty(STDERR_FILENO) && !command.Quiet);
     bool refused = false;
-    std::vector<kivo::batch::Row> drawn; // the treated spectra of a figure, in file order
+    std::vector<kivo::batch::Row> drawn;  // the treated spectra of a figure, in file order
+    std::vector<kivo::batch::Row> slices; // the slices of a series curve
     std::fputs(kivo::batch::CsvHeader().c_str(), stdout);
     kivo::batch::Run(command.Files, command.Work, command.Jobs,
                      [&](size_t file, const std::vector<kivo::batch::Row>& rows) {
@@ -86,6 +117,11 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
                              std::fwrite(line.data(), 1, line.size(), stdout);
                              refused = refused || !row.Done;
                              if (row.Done && command.Work.KeepPoints) drawn.push_back(row);
+                             if (row.Done && row.Slice > 0 && !command.SeriesFigure.empty()) {
+                                 slices.push_back(row);
+                                 slices.back().X.clear();
+                                 slices.back().Y.clear();
+                             }
                          }
                          progress.Done(file + 1);
                      });
@@ -94,6 +130,7 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
         return ExitRefused;
     }
     if (!command.Figure.empty() && !DrawFigure(command, drawn)) return ExitRefused;
+    if (!command.SeriesFigure.empty() && !DrawSeriesFigure(command, slices)) return ExitRefused;
     return refused ? ExitRefused : 0;
 }
 

@@ -482,16 +482,22 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
 ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
                             PointBuffer& Y);
 
+struct SpectrometerFiles;
+
 // One file of a selection and what reading it gave. A spectrometer pair is
 // read from Path (its descriptor or parameter file), DataPath (its binary
 // data) and, for an axis kept in a file of its own, AxisPath.
 struct SpectrumRead {
     std::string Path;
-    std::string DataPath, AxisPath;
+    std::string DataPath, AxisPath, SliceAxisPath;
     int Kind = KindUnknown;
     ParamSpec Params;
     PointBuffer X, Y;
     ReadResult Result;
+    // A two-dimensional spectrometer file (a series: the field sweep repeated
+    // at each power, temperature or time) leaves X, Y and Params empty and
+    // its bytes here, for its slices to be taken with ReadSeriesSlice.
+    std::shared_ptr<const SpectrometerFiles> Series;
 };
 // Reads one file of a selection (a .dat file is no spectrum here: NoPoints).
 void ReadSpectrum(SpectrumRead& file);
@@ -533,10 +539,21 @@ struct SpectrometerHeader {
     BinaryNumber AxisFormat = BinaryNumber::Float64;
     double FieldFirst = 0; // a linear axis: first and last field, gauss
     double FieldLast = 0;
-    double FieldScale = 1; // gauss per unit of the axis file
-    ParamSpec Params;      // all but NumPoints and Amplitude
-    uint64_t DataBytes() const;
+    double FieldScale = 1;   // gauss per unit of the axis file
+    ParamSpec Params;        // all but NumPoints and Amplitude
+    size_t FrequencyEnd = 0; // in Params.Line2: where the frequency's part ends
+    // A series: Slices spectra of Points points one after another. The second
+    // axis is linear from SliceFirst over SliceWidth, or in the .YGF file, or
+    // (neither given) the slice's number.
+    int Slices = 1;
+    bool SliceAxisInFile = false;
+    bool SliceAxisGiven = false;
+    BinaryNumber SliceAxisFormat = BinaryNumber::Float64;
+    double SliceFirst = 0, SliceWidth = 0;
+    std::string SliceUnit;
+    uint64_t DataBytes() const; // of every slice
     uint64_t AxisBytes() const;
+    uint64_t SliceAxisBytes() const;
 };
 
 SpectrometerHeader ReadBes3tDescriptor(std::string_view text);
@@ -550,8 +567,30 @@ SpectrometerHeader ReadEspParameters(std::string_view text);
 // the header asks for them; nullptr when there is no such file), turned
 // round when falling as .esr files are. p gets the header's parameters, the
 // point count and the amplitude; x and y must hold MaxPoints floats each.
+// slice (from 0) picks the spectrum of a series.
 ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view data,
-                                const std::string_view* axis, ParamSpec& p, float* x, float* y);
+                                const std::string_view* axis, ParamSpec& p, float* x, float* y,
+                                int slice = 0);
+// The second-axis value of every slice of a series (the .YGF file's bytes
+// when the header asks for them).
+std::vector<double> SliceValues(const SpectrometerHeader& h, std::string_view sliceAxis);
+
+// A spectrometer pair read whole: its header and the bytes it promises.
+struct SpectrometerFiles {
+    SpectrometerHeader Header;
+    std::string Name; // ShortName of the header file
+    std::string Path; // the header file
+    std::string Data, Axis, SliceAxis;
+    std::vector<double> Values; // of the slices
+};
+// Reads the files of read (Path, DataPath, AxisPath, SliceAxisPath) into f.
+ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f);
+// Slice (from 0) of a pair read whole into p, x and y (MaxPoints floats each).
+ReadResult ReadSpectrometerSlice(const SpectrometerFiles& f, int slice, ParamSpec& p, float* x,
+                                 float* y);
+// A spectrometer pair of a selection: a one-dimensional file into read's
+// Params, X and Y, a series into read.Series.
+void ReadSpectrometer(SpectrumRead& read);
 
 // The same from the files: the header file (kind KindBes3t or KindEsp), the
 // data file and the axis file. A data or axis file shorter than the header
@@ -559,6 +598,40 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
 ReadResult ReadSpectrometerFiles(int kind, const std::string& headerPath,
                                  const std::string& dataPath, const std::string& axisPath,
                                  ParamSpec& p, PointBuffer& X, PointBuffer& Y);
+
+// ---- Series ----------------------------------------------------------------------
+
+// Which slices of a series are taken: First, First + Step, ... up to Last
+// (all 1-based).
+struct SliceChoice {
+    int First = 1, Last = 1, Step = 1;
+};
+// mW in one unit of a power ("W", "mW", "uW"); 0 for a unit of no power.
+double MilliwattsPer(std::string_view unit);
+// Every k-th slice from the first, k the least that makes them fit in room.
+SliceChoice DefaultSlices(int slices, int room);
+// The slices a choice takes, at most room of them, each within 1..slices.
+std::vector<int> ChosenSlices(const SliceChoice& c, int slices, int room);
+// A value of the second axis as a caption shows it, with the decimals its
+// step needs: "2.0", "80", "12.5".
+std::string SliceValueText(double v, double step);
+// The least step between the values, 0 for fewer than two.
+double SliceStep(const std::vector<double>& values);
+// Slice number (1-based) of a series into p, x and y: its caption is
+// "name value unit", and Line2 gets "value unit" after the frequency.
+struct SeriesSlice {
+    int Number = 0;
+    double Value = 0;
+    std::string Caption;  // "coal 2.0 mW"
+    std::string FileName; // SpectrumFileName(path, KindBes3t, 0) with "-001" before ".esr"
+    ReadResult Result;
+};
+SeriesSlice ReadSeriesSlice(const SpectrometerFiles& f, int number, ParamSpec& p, float* x,
+                            float* y);
+// "name-001.esr" beside path for slice number 1.
+std::string SliceFileName(std::string_view path, int number);
+// What the mode line says of a series of which not every slice was taken.
+std::string SlicesTakenNotice(std::string_view name, const SliceChoice& c, int taken, int slices);
 
 // ---- Column files -------------------------------------------------------------
 

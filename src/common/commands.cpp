@@ -89,6 +89,7 @@ void SpectrometerPairPaths(std::string chosen, SpectrumRead& read) {
         read.Path = Partner(chosen, ".DSC");
         read.DataPath = Partner(chosen, ".DTA");
         read.AxisPath = Partner(chosen, ".XGF");
+        read.SliceAxisPath = Partner(chosen, ".YGF");
     } else {
         read.Path = Partner(chosen, ".par");
         read.DataPath = Partner(chosen, ".spc");

@@ -144,30 +144,32 @@ uint64_t ByteSwap(uint64_t v) {
 
 // n numbers of type T, stride bytes apart, as floats: one loop per format,
 // so a spectrum of MaxPoints costs a few microseconds.
-template <typename Bits, typename T>
-void DecodeRun(const char* at, size_t stride, int n, bool bigEndian, double scale, float* out) {
+template <typename Bits, typename T, typename Out>
+void DecodeRun(const char* at, size_t stride, int n, bool bigEndian, double scale, Out* out) {
     const bool swap = bigEndian != (std::endian::native == std::endian::big);
     for (int k = 0; k < n; ++k, at += stride) {
         Bits bits;
         std::memcpy(&bits, at, sizeof bits);
         if (swap) bits = ByteSwap(bits);
-        out[k] = float(double(std::bit_cast<T>(bits)) * scale);
+        out[k] = Out(double(std::bit_cast<T>(bits)) * scale);
     }
 }
 
+// Into floats (points) or doubles (the values of a second axis).
+template <typename Out>
 void Decode(BinaryNumber f, const char* at, size_t stride, int n, bool bigEndian, double scale,
-            float* out) {
+            Out* out) {
     switch (f) {
     case BinaryNumber::Int8:
-        return DecodeRun<uint8_t, int8_t>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint8_t, int8_t, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Int16:
-        return DecodeRun<uint16_t, int16_t>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint16_t, int16_t, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Int32:
-        return DecodeRun<uint32_t, int32_t>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint32_t, int32_t, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Float32:
-        return DecodeRun<uint32_t, float>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint32_t, float, Out>(at, stride, n, bigEndian, scale, out);
     case BinaryNumber::Float64:
-        return DecodeRun<uint64_t, double>(at, stride, n, bigEndian, scale, out);
+        return DecodeRun<uint64_t, double, Out>(at, stride, n, bigEndian, scale, out);
     }
 }
 
@@ -281,10 +283,42 @@ ReadResult ReadPart(const std::string& path, uint64_t need, uint64_t limit, std:
     return r;
 }
 
+// The second dimension of a BES3T file (YPTS): its slices, one field sweep
+// each, and the axis they were recorded along. The data of every slice must
+// fit the size no file may pass, so no count from the header is trusted.
+bool TakeSlices(SpectrometerHeader& h, const Entries& e) {
+    double n = 1;
+    if (!e.Number("YPTS", n) || n <= 1) return true;
+    if (n != std::floor(n)) return Refuse(h, "no number of slices"), false;
+    if (n * h.Points * h.PointBytes > double(MaxFileBytes))
+        return Refuse(h, (n < 1e9 ? Short(n, 0) + " slices, " : std::string()) + "more than " +
+                             std::to_string(MaxFileBytes >> 20) + " MB of data"),
+               false;
+    h.Slices = int(n);
+    h.SliceUnit = e.Text("YUNI") ? *e.Text("YUNI") : "";
+    const std::string type = e.Text("YTYP") ? *e.Text("YTYP") : "IDX";
+    if (type == "IGD") {
+        const std::string axisFormat = e.Text("YFMT") ? *e.Text("YFMT") : "D";
+        const std::optional<BinaryNumber> f = Bes3tNumber(Trim(axisFormat));
+        if (!f) return Refuse(h, "number format '" + Cut(axisFormat) + "' unknown"), false;
+        h.SliceAxisFormat = *f;
+        h.SliceAxisInFile = h.SliceAxisGiven = true;
+    } else if (type == "IDX") {
+        h.SliceAxisGiven = e.Number("YMIN", h.SliceFirst) && e.Number("YWID", h.SliceWidth);
+    } else if (type != "NODATA") {
+        return Refuse(h, "axis type '" + Cut(type) + "' unknown"), false;
+    }
+    return true;
+}
+
 } // namespace
 
 uint64_t SpectrometerHeader::DataBytes() const {
-    return uint64_t(Points) * uint64_t(PointBytes);
+    return uint64_t(Points) * uint64_t(PointBytes) * uint64_t(Slices);
+}
+
+uint64_t SpectrometerHeader::SliceAxisBytes() const {
+    return SliceAxisInFile ? uint64_t(Slices) * uint64_t(NumberBytes(SliceAxisFormat)) : 0;
 }
 
 uint64_t SpectrometerHeader::AxisBytes() const {
@@ -292,14 +326,14 @@ uint64_t SpectrometerHeader::AxisBytes() const {
 }
 
 SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
-    Entries e{"BSEQ", "IKKF", "IRFMT", "IIFMT", "XPTS", "YPTS", "ZPTS", "XTYP", "XMIN", "XWID",
-              "XUNI", "XFMT", "MWFQ",  "MWPW",  "B0MA", "RCAG", "AVGS", "STMP", "TITL", "SPTP"};
+    Entries e{"BSEQ", "IKKF", "IRFMT", "IIFMT", "XPTS", "YPTS", "ZPTS", "XTYP", "XMIN",
+              "XWID", "XUNI", "XFMT",  "MWFQ",  "MWPW", "B0MA", "RCAG", "AVGS", "STMP",
+              "TITL", "SPTP", "YTYP",  "YMIN",  "YWID", "YUNI", "YFMT"};
     ReadEntries(text, true, e);
     SpectrometerHeader h;
     ClearParamSpec(h.Params);
     double extent = 1;
     if (e.Number("ZPTS", extent) && extent > 1) return Refuse(h, "3-dimensional data"), h;
-    if (e.Number("YPTS", extent) && extent > 1) return Refuse(h, "2-dimensional data"), h;
 
     // One value per point, real or complex; only its real part is a spectrum.
     const std::string kinds = e.Text("IKKF") ? *e.Text("IKKF") : "REAL";
@@ -324,6 +358,7 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
     if (order != "BIG" && order != "LIT")
         return Refuse(h, "byte order '" + Cut(order) + "' unknown"), h;
     h.BigEndian = order == "BIG";
+    if (!TakeSlices(h, e)) return h;
 
     const std::string unit = e.Text("XUNI") ? *e.Text("XUNI") : "G";
     if (unit == "G")
@@ -360,7 +395,9 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
     if (e.Number("RCAG", v)) p.Gain = std::pow(10.0, v / 20);
     if (e.Number("SPTP", v) && v > 0) p.TimeScan = v * h.Points / 60; // s per point
     if (e.Text("TITL")) p.Line1 = *e.Text("TITL");
-    p.Line2 = Conditions(e, "MWFQ", 1e-9, "STMP", "AVGS");
+    // A temperature series gives each slice its own temperature.
+    p.Line2 = Conditions(e, "MWFQ", 1e-9, h.SliceUnit == "K" ? "" : "STMP", "AVGS");
+    h.FrequencyEnd = p.Line2.find(" GHz") == std::string::npos ? 0 : p.Line2.find(" GHz") + 4;
     return h;
 }
 
@@ -404,9 +441,11 @@ SpectrometerHeader ReadEspParameters(std::string_view text) {
 }
 
 ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view data,
-                                const std::string_view* axis, ParamSpec& p, float* x, float* y) {
+                                const std::string_view* axis, ParamSpec& p, float* x, float* y,
+                                int slice) {
     p.NumPoints = 0;
     if (h.Result.Status != ReadStatus::Ok) return h.Result;
+    if (slice < 0 || slice >= h.Slices) return Refusal("no slice " + std::to_string(slice + 1));
     if (data.size() < h.DataBytes())
         return Refusal("data " + std::to_string(data.size()) + " bytes, " +
                        std::to_string(h.DataBytes()) + " expected");
@@ -415,7 +454,9 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
         return Refusal("axis " + std::to_string(axis->size()) + " bytes, " +
                        std::to_string(h.AxisBytes()) + " expected");
     const int n = h.Points;
-    Decode(h.Format, data.data(), size_t(h.PointBytes), n, h.BigEndian, 1, y);
+    const size_t sliceBytes = size_t(n) * size_t(h.PointBytes);
+    Decode(h.Format, data.data() + sliceBytes * size_t(slice), size_t(h.PointBytes), n, h.BigEndian,
+           1, y);
     if (h.AxisInFile) {
         Decode(h.AxisFormat, axis->data(), size_t(NumberBytes(h.AxisFormat)), n, h.BigEndian,
                h.FieldScale, x);
@@ -437,42 +478,109 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
     return ReadResult{};
 }
 
-ReadResult ReadSpectrometerFiles(int kind, const std::string& headerPath,
-                                 const std::string& dataPath, const std::string& axisPath,
-                                 ParamSpec& p, PointBuffer& X, PointBuffer& Y) {
-    p.NumPoints = 0;
-    // Buffers of the calling thread: a header is small, the data at most
-    // MaxPoints complex doubles.
-    thread_local std::string headerBuffer, dataBuffer, axisBuffer;
-    std::string_view text, data, axis;
+std::vector<double> SliceValues(const SpectrometerHeader& h, std::string_view sliceAxis) {
+    std::vector<double> values(size_t(h.Slices));
+    if (h.SliceAxisInFile && sliceAxis.size() >= h.SliceAxisBytes()) {
+        Decode(h.SliceAxisFormat, sliceAxis.data(), size_t(NumberBytes(h.SliceAxisFormat)),
+               h.Slices, h.BigEndian, 1, values.data());
+    } else {
+        for (int k = 0; k < h.Slices; ++k)
+            values[size_t(k)] = !h.SliceAxisGiven ? k + 1
+                                : h.Slices > 1    ? h.SliceFirst + h.SliceWidth * k / (h.Slices - 1)
+                                                  : h.SliceFirst;
+    }
+    return values;
+}
+
+ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f) {
+    // A header is small: its buffer is the calling thread's.
+    thread_local std::string headerBuffer;
+    std::string_view text, bytes;
     ReadResult r;
-    if (!ReadText(headerPath, MaxFileBytes, headerBuffer, text, r)) {
+    f.Path = read.Path;
+    f.Name = ShortName(read.Path);
+    if (!ReadText(read.Path, MaxFileBytes, headerBuffer, text, r)) {
         if (r.Status == ReadStatus::CannotOpen)
-            return Refusal(FileName(headerPath) + " " + r.Reason);
+            return Refusal(FileName(read.Path) + " " + r.Reason);
         return r;
     }
-    const SpectrometerHeader h =
-        kind == KindBes3t ? ReadBes3tDescriptor(text) : ReadEspParameters(text);
+    f.Header = read.Kind == KindBes3t ? ReadBes3tDescriptor(text) : ReadEspParameters(text);
+    const SpectrometerHeader& h = f.Header;
     if (h.Result.Status != ReadStatus::Ok) {
         // Which file of the pair is at fault: the header's line, or a header
         // that is no text at all.
         ReadResult refused = h.Result;
         const std::string_view notText = EmptyOrNotText(text);
         if (refused.Line > 0)
-            refused.Reason = FileName(headerPath) + " " + refused.Reason;
+            refused.Reason = FileName(read.Path) + " " + refused.Reason;
         else if (!notText.empty())
-            refused.Reason = FileName(headerPath) + " " + std::string(notText);
+            refused.Reason = FileName(read.Path) + " " + std::string(notText);
         return refused;
     }
-    r = ReadPart(dataPath, h.DataBytes(), h.DataBytes(), dataBuffer, data);
-    if (r.Status != ReadStatus::Ok) return r;
-    if (h.AxisInFile) {
-        r = ReadPart(axisPath, h.AxisBytes(), h.AxisBytes(), axisBuffer, axis);
+    // Only the bytes the header promises are read, and only kept so long.
+    const std::pair<std::string*, std::pair<const std::string*, uint64_t>> parts[] = {
+        {&f.Data, {&read.DataPath, h.DataBytes()}},
+        {&f.Axis, {&read.AxisPath, h.AxisBytes()}},
+        {&f.SliceAxis, {&read.SliceAxisPath, h.SliceAxisBytes()}}};
+    for (const auto& [buffer, what] : parts) {
+        buffer->clear();
+        if (what.second == 0) continue;
+        r = ReadPart(*what.first, what.second, what.second, *buffer, bytes);
         if (r.Status != ReadStatus::Ok) return r;
+        buffer->resize(bytes.size());
     }
-    if (!X.Allocated()) X.Allocate();
-    if (!Y.Allocated()) Y.Allocate();
-    return ReadSpectrometerData(h, data, h.AxisInFile ? &axis : nullptr, p, X.Data(), Y.Data());
+    f.Values = h.Slices > 1 ? SliceValues(h, f.SliceAxis) : std::vector<double>{};
+    for (size_t k = 0; k < f.Values.size(); ++k)
+        if (!std::isfinite(f.Values[k]))
+            return Refusal("no number at slice " + std::to_string(k + 1) + " of the second axis");
+    return r;
+}
+
+ReadResult ReadSpectrometerSlice(const SpectrometerFiles& f, int slice, ParamSpec& p, float* x,
+                                 float* y) {
+    const std::string_view axis = f.Axis;
+    return ReadSpectrometerData(f.Header, f.Data, f.Header.AxisInFile ? &axis : nullptr, p, x, y,
+                                slice);
+}
+
+void ReadSpectrometer(SpectrumRead& read) {
+    read.Params.NumPoints = 0;
+    read.Series.reset();
+    // The bytes of the calling thread's last pair are kept for the next one;
+    // a series takes them along.
+    thread_local SpectrometerFiles files;
+    read.Result = ReadSpectrometerPair(read, files);
+    if (read.Result.Status != ReadStatus::Ok) {
+        // A refused series may have left the bytes of many slices.
+        if (files.Data.capacity() > size_t(1) << 20) files = SpectrometerFiles{};
+        return;
+    }
+    if (files.Header.Slices > 1) {
+        read.Series = std::make_shared<const SpectrometerFiles>(std::move(files));
+        files = SpectrometerFiles{};
+        return;
+    }
+    if (!read.X.Allocated()) read.X.Allocate();
+    if (!read.Y.Allocated()) read.Y.Allocate();
+    read.Result = ReadSpectrometerSlice(files, 0, read.Params, read.X.Data(), read.Y.Data());
+}
+
+ReadResult ReadSpectrometerFiles(int kind, const std::string& headerPath,
+                                 const std::string& dataPath, const std::string& axisPath,
+                                 ParamSpec& p, PointBuffer& X, PointBuffer& Y) {
+    SpectrumRead read;
+    read.Kind = kind;
+    read.Path = headerPath;
+    read.DataPath = dataPath;
+    read.AxisPath = axisPath;
+    read.X = std::move(X);
+    read.Y = std::move(Y);
+    ReadSpectrometer(read);
+    X = std::move(read.X);
+    Y = std::move(read.Y);
+    p = std::move(read.Params);
+    if (read.Series) return Refusal("2-dimensional data");
+    return read.Result;
 }
 
 } // namespace kivo

@@ -347,14 +347,15 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
 
 void ReadSpectrum(SpectrumRead& f) {
     try {
-        f.Result =
-            f.Kind == KindBes3t || f.Kind == KindEsp
-                ? ReadSpectrometerFiles(f.Kind, f.Path, f.DataPath, f.AxisPath, f.Params, f.X, f.Y)
-                : ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
+        if (f.Kind == KindBes3t || f.Kind == KindEsp)
+            ReadSpectrometer(f);
+        else
+            f.Result = ReadSpectrumFile(f.Path, f.Kind, f.Params, f.X, f.Y);
     } catch (const std::exception& e) {
         // No memory for this file, say: it is refused in the failure's own
         // words, not blamed on the file, and the others go on.
         f.Params.NumPoints = 0;
+        f.Series.reset();
         f.Result = ReadResult{};
         f.Result.Status = ReadStatus::Failed;
         f.Result.Reason = FailureWords(e);

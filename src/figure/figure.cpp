@@ -462,7 +462,13 @@ void Draw(QPainter& p, const Arrangement& a, const std::vector<Curve>& curves,
 
     for (size_t i = 0; i < curves.size(); ++i) {
         p.setPen(linePen(a.Traces[i]));
-        p.drawPolyline(dev.map(PagePoints(a, curves[i], a.Traces[i])));
+        const QPolygonF points = dev.map(PagePoints(a, curves[i], a.Traces[i]));
+        p.drawPolyline(points);
+        if (!curves[i].Markers) continue;
+        p.setBrush(a.Traces[i].Colour);
+        const double r = 1.5 * s.LinePt * k;
+        for (const QPointF& at : points) p.drawEllipse(at, r, r);
+        p.setBrush(Qt::NoBrush);
     }
 
     // The frame and the ticks outside it, a little thinner than the curves.
@@ -562,12 +568,21 @@ QByteArray ExactPageSize(QByteArray pdf, QSizeF page) {
 } // namespace
 
 bool WriteFigure(const QString& path, PictureFormat format, const std::vector<Curve>& curves,
-                 const FigureSettings& s, QString& error) {
+                 const FigureSettings& given, QString& error, const AxisLabels* labels) {
     if (curves.empty()) {
         error = QStringLiteral("no spectrum to draw");
         return false;
     }
-    const Arrangement a = Arrange(curves, s);
+    FigureSettings s = given;
+    if (labels) { // the X values as they are, no field
+        s.Unit = FieldUnit::Gauss;
+        s.GScale = false;
+    }
+    Arrangement a = Arrange(curves, s);
+    if (labels) {
+        a.FieldLabel = labels->X;
+        a.SignalLabel = labels->Y;
+    }
     QByteArray out;
     QBuffer bytes(&out);
     bytes.open(QIODevice::WriteOnly);

@@ -31,7 +31,13 @@ struct Curve {
     const float* Field = nullptr; // in G, in the order of the points
     const float* Signal = nullptr;
     int Count = 0;
+    bool Markers = false;    // a dot at every point: measured values, not a trace
     double FrequencyGHz = 0; // 0: none known
+};
+
+// The axes of a figure of other numbers than field and signal.
+struct AxisLabels {
+    QString X, Y;
 };
 
 // A curve as it is drawn.
@@ -77,7 +83,9 @@ Arrangement Arrange(const std::vector<Curve>& curves, const FigureSettings& sett
 
 // Draws the curves to path in the format given; nothing is written when
 // there is no curve or the drawing fails. False with the reason.
+// With labels, the curves' "fields" are the X values, in no field unit.
 bool WriteFigure(const QString& path, PictureFormat format, const std::vector<Curve>& curves,
-                 const FigureSettings& settings, QString& error);
+                 const FigureSettings& settings, QString& error,
+                 const AxisLabels* labels = nullptr);
 
 } // namespace kivo::figure

@@ -252,6 +252,14 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
             loaded = ImportColumns(path, loaded, messages);
             continue;
         }
+        if (read.Series) {
+            // A slot is kept for each file after the series.
+            const int room = kivo::MaxSpec - loaded - int(reads.size() - f - 1);
+            loaded =
+                PlaceSeries(*read.Series, kivo::DefaultSlices(read.Series->Header.Slices, room),
+                            loaded, room, messages);
+            continue;
+        }
         const kivo::ReadResult& result = read.Result;
         ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
         const std::string refused = kivo::ReadRefusal(shortLocal, result, read.Params.NumPoints);
@@ -289,6 +297,30 @@ int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages
         Params[slot] = std::move(s.Params);
         std::copy(s.X.begin(), s.X.end(), SpecX[slot].Data());
         std::copy(s.Y.begin(), s.Y.end(), SpecY[slot].Data());
+        FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
+        loaded = slot;
+    }
+    return loaded;
+}
+
+int TForm1::PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceChoice& choice,
+                        int loaded, int room, QStringList& messages) {
+    const int slices = files.Header.Slices;
+    const std::vector<int> chosen = kivo::ChosenSlices(choice, slices, std::max(room, 1));
+    if (int(chosen.size()) < slices)
+        messages << QString::fromLocal8Bit(
+            kivo::SlicesTakenNotice(files.Name, choice, int(chosen.size()), slices));
+    for (int number : chosen) {
+        if (loaded >= kivo::MaxSpec) break;
+        const int slot = loaded + 1;
+        AllocateSlot(slot);
+        const kivo::SeriesSlice s = kivo::ReadSeriesSlice(files, number, Params[slot],
+                                                          SpecX[slot].Data(), SpecY[slot].Data());
+        const std::string refused = kivo::ReadRefusal(s.Caption, s.Result, Params[slot].NumPoints);
+        if (!refused.empty()) {
+            messages << QString::fromLocal8Bit(refused);
+            continue;
+        }
         FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
         loaded = slot;
     }

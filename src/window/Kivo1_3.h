@@ -365,6 +365,10 @@ public:
     // Reads a column file into the slots after `loaded`, one per signal
     // column; returns the last slot filled. Refusals go to messages.
     int ImportColumns(const QString& path, int loaded, QStringList& messages);
+    // Places the chosen slices of a series after `loaded` (the default choice:
+    // every k-th slice so that they fit in room); returns the last slot filled.
+    int PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceChoice& choice,
+                    int loaded, int room, QStringList& messages);
     void WriteClick();
     void DeleteF81Click();
     void CheckBox1Click(int slot); // slot 0: called for a control that is no box

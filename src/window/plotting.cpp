@@ -117,7 +117,7 @@ std::vector<kivo::figure::Curve> TForm1::FigureCurves() const {
     for (int i = 1; i <= NumSpec; ++i)
         if (Chart1->Active(SpecSeries[i]))
             curves.push_back({SpecCaption[i], SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints,
-                              kivo::FrequencyOf(Params[i])});
+                              false, kivo::FrequencyOf(Params[i])});
     return curves;
 }
 

@@ -105,9 +105,11 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
         Batch(QStringList{"--quiet", "--baseline", "--integrate", "--write", "out"} + files);
     EXPECT_EQ(run.Exit, 0) << run.Errors.toStdString();
     ASSERT_EQ(run.Lines.size(), 10); // header, a pair given twice, two spectra in cols.dat
-    EXPECT_EQ(run.Lines[0], QStringLiteral("file,spectrum,points,field_from,field_to,SumLeft1,"
-                                           "SumRight1,SumLeft2,SumRight2,DblIntegral,NumParticles,"
-                                           "backward_steps,frequency_GHz,g_centre,status"));
+    EXPECT_EQ(run.Lines[0],
+              QStringLiteral("file,spectrum,points,field_from,field_to,SumLeft1,"
+                             "SumRight1,SumLeft2,SumRight2,DblIntegral,NumParticles,"
+                             "backward_steps,frequency_GHz,g_centre,status,slice,slice_value,"
+                             "slice_unit"));
 
     int line = 1;
     for (const QString& file : files) {
@@ -186,7 +188,7 @@ TEST_F(BatchTest, TreatmentsRunInTheOrderGivenAsTheKeysApplyThem) {
     ASSERT_EQ(reversed.Lines.size(), 2);
     EXPECT_EQ(reversed.Lines[1],
               QStringLiteral("sample_ruby.esr,,,,,,,,,,,,,,\"sample_ruby: no positive double "
-                             "integral, not normalised on it\""));
+                             "integral, not normalised on it\",,,"));
 }
 
 TEST_F(BatchTest, RefusedFilesGetTheirRowInOrderAndNoOutput) {
@@ -213,18 +215,19 @@ TEST_F(BatchTest, RefusedFilesGetTheirRowInOrderAndNoOutput) {
     for (int i = 0; i < files.size(); ++i)
         EXPECT_TRUE(one.Lines[i + 1].startsWith(files[i] + ",")) << one.Lines[i + 1].toStdString();
     EXPECT_TRUE(one.Lines[6].endsWith(
-        ",,,,,,,,,,,FileSpectrum missing is not prepared properly not found"));
-    EXPECT_TRUE(one.Lines[8].endsWith(",FileSpectrum s7 is not prepared properly no Spectr: line"));
+        ",,,,,,,,,,,FileSpectrum missing is not prepared properly not found,,,"));
     EXPECT_TRUE(
-        one.Lines[10].endsWith(",FileSpectrum single has a single column: no spectrum in it"));
+        one.Lines[8].endsWith(",FileSpectrum s7 is not prepared properly no Spectr: line,,,"));
+    EXPECT_TRUE(
+        one.Lines[10].endsWith(",FileSpectrum single has a single column: no spectrum in it,,,"));
     QStringList written = QDir(Path("out")).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(written, (QStringList{"s1.esr", "s10.esr", "s11.esr", "s12.esr", "s2.esr", "s3.esr",
                                     "s5.esr", "s6.esr", "s8.esr"}));
 
     // The words are the window's.
     ReadFiles({"s4.esr"});
-    EXPECT_EQ(one.Lines[4], "s4.esr,,,,,,,,,,,,,," + form->ModeLine().trimmed());
-    EXPECT_TRUE(one.Lines[4].endsWith("is not prepared properly line 13"));
+    EXPECT_EQ(one.Lines[4], "s4.esr,,,,,,,,,,,,,," + form->ModeLine().trimmed() + ",,,");
+    EXPECT_TRUE(one.Lines[4].endsWith("is not prepared properly line 13,,,"));
 
     // Two at a time: the same rows in the same order, the same files.
     const BatchRun two = Batch(
@@ -248,12 +251,12 @@ TEST_F(BatchTest, NoInputIsWrittenOverAndTheFirstFileKeepsAName) {
         {"--quiet", "--jobs", "2", "--baseline", "--write", ".", "a/x.esr", "y.esr", "b/x.esr"});
     EXPECT_EQ(run.Exit, 1);
     ASSERT_EQ(run.Lines.size(), 4);
-    EXPECT_TRUE(run.Lines[1].endsWith(",ok"));
-    EXPECT_TRUE(
-        run.Lines[2].endsWith(",FileSpectrum y is not saved: ./y.esr is one of the input files"));
+    EXPECT_TRUE(run.Lines[1].endsWith(",ok,,,"));
+    EXPECT_TRUE(run.Lines[2].endsWith(
+        ",FileSpectrum y is not saved: ./y.esr is one of the input files,,,"));
     EXPECT_TRUE(run.Lines[3].startsWith("b/x.esr,,,,"));
     EXPECT_TRUE(run.Lines[3].endsWith(
-        ",FileSpectrum x is not saved: ./x.esr is written for an earlier file"));
+        ",FileSpectrum x is not saved: ./x.esr is written for an earlier file,,,"));
     EXPECT_EQ(ReadBytes("y.esr"), y);
     ReadFiles({"x.esr"});
     EXPECT_EQ(form->Params[1].NumPoints, 300);
@@ -350,7 +353,7 @@ TEST_F(BatchTest, FrequencyAndTheGOfTheCentre) {
     for (int f = 0; f < 5; ++f) {
         SCOPED_TRACE(cases[f].Name);
         const QStringList cells = integrated.Lines[f + 1].split(QLatin1Char(','));
-        ASSERT_EQ(cells.size(), 15);
+        ASSERT_EQ(cells.size(), 18);
         EXPECT_EQ(cells[12], QString::fromLatin1(cases[f].Frequency));
         EXPECT_EQ(plain.Lines[f + 1].split(QLatin1Char(','))[12], cells[12]);
         EXPECT_EQ(plain.Lines[f + 1].split(QLatin1Char(','))[13], QString()); // no centre found
@@ -392,7 +395,7 @@ TEST(BatchCsv, NumbersReadBackAsTheWindowsValues) {
     for (size_t k = 0; k < 6; ++k) *fields[k] = sums[k];
     const QStringList cells =
         QString::fromStdString(kivo::batch::CsvLine(row)).trimmed().split(QLatin1Char(','));
-    ASSERT_EQ(cells.size(), 15);
+    ASSERT_EQ(cells.size(), 18);
     // A field reads back as the float the window holds, in its shortest text.
     EXPECT_EQ(cells[3], QStringLiteral("3300.2"));
     EXPECT_EQ(std::strtof(cells[4].toLatin1().constData(), nullptr), row.FieldTo);
@@ -427,16 +430,16 @@ TEST_F(BatchTest, NoRowIsOkWithANumberThatIsNotFinite) {
     EXPECT_EQ(read.Exit, 1);
     ASSERT_EQ(read.Lines.size(), 3);
     EXPECT_EQ(read.Lines[1],
-              "big.dat,,,,,,,,,,,,,,FileSpectrum big is not prepared properly line 11");
+              "big.dat,,,,,,,,,,,,,,FileSpectrum big is not prepared properly line 11,,,");
     EXPECT_EQ(read.Lines[2], "gaps.dat,1,59,3200,3259,0,0,0,0,0,0,,,,\"ok; FileSpectrum gaps has 1 "
-                             "row with missing values, left out: line 5\"");
+                             "row with missing values, left out: line 5\",,,");
     const BatchRun integrated =
         Batch({"--quiet", "--integrate", "--koecu", "1e300", "huge.esr", "fine.esr"});
     EXPECT_EQ(integrated.Exit, 1);
     ASSERT_EQ(integrated.Lines.size(), 3);
     EXPECT_EQ(integrated.Lines[1],
-              "huge.esr,,,,,,,,,,,,,,huge: NumParticles is not a finite number;");
-    EXPECT_TRUE(integrated.Lines[2].endsWith(",ok")) << integrated.Lines[2].toStdString();
+              "huge.esr,,,,,,,,,,,,,,huge: NumParticles is not a finite number;,,,");
+    EXPECT_TRUE(integrated.Lines[2].endsWith(",ok,,,")) << integrated.Lines[2].toStdString();
     for (const QString& line : read.Lines + integrated.Lines) {
         EXPECT_FALSE(line.contains("inf")) << line.toStdString();
         EXPECT_FALSE(line.contains("nan")) << line.toStdString();
@@ -466,7 +469,7 @@ TEST_F(BatchTest, NamesThatAreNotUtf8AreOpenedAndPrintedAsGiven) {
     EXPECT_NE(csv.find("\nbad\xFF.esr,,120,"), std::string::npos) << csv;
     EXPECT_NE(csv.find("\n\"c,\xE9\xFF.esr\",,120,"), std::string::npos) << csv;
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 3) << csv;
-    EXPECT_EQ(csv.substr(csv.size() - 4), ",ok\n");
+    EXPECT_EQ(csv.substr(csv.size() - 7), ",ok,,,\n");
     for (const std::string& name : names) std::remove((dir + "/" + name).c_str());
 }
 
@@ -674,5 +677,92 @@ TEST_F(BatchTest, FigureOptionsRefuseWhatCannotBeDrawn) {
         EXPECT_TRUE(r.Errors.startsWith(QStringLiteral("kivo-batch: ") + words + "\n"))
             << r.Errors.toStdString();
         EXPECT_FALSE(QFile::exists(Path("f.pdf")));
+    }
+}
+
+// A two-dimensional file: a row and a written file per slice, and the series
+// curve drawn from the same numbers the CSV gives.
+TEST_F(BatchTest, EverySliceIsARowAndTheSeriesCurveIsTheCsvs) {
+    for (const char* name : {"coal_power.DSC", "coal_power.DTA", "coal_power.YGF",
+                             "coal_temperature.DSC", "coal_temperature.DTA"})
+        CopyExample(QString::fromLatin1(name));
+    const BatchRun run = Batch({"--quiet", "--baseline", "--integrate", "--write", "out",
+                                "--series-figure", "power.svg", "coal_power.DSC", "sample.esr"});
+    EXPECT_EQ(run.Exit, 1) << run.Errors.toStdString(); // sample.esr is not there
+    ASSERT_EQ(run.Lines.size(), 33);
+    std::vector<kivo::batch::Row> rows;
+    for (int k = 1; k <= 31; ++k) {
+        SCOPED_TRACE(k);
+        const QStringList cells = run.Lines[k].split(QLatin1Char(','));
+        ASSERT_EQ(cells.size(), 18);
+        EXPECT_EQ(cells[0], QStringLiteral("coal_power.DSC"));
+        EXPECT_EQ(cells[1], QString()); // no column file's number
+        EXPECT_EQ(cells[14], QStringLiteral("ok"));
+        EXPECT_EQ(cells[15].toInt(), k);
+        EXPECT_EQ(cells[17], QStringLiteral("mW"));
+        // The power as the generator wrote it, to the last digit.
+        EXPECT_EQ(cells[16].toDouble(), 200.0 * std::pow(10.0, -(31 - k) / 10.0));
+        kivo::batch::Row row;
+        row.File = "coal_power.DSC";
+        row.Done = true;
+        row.Slice = k;
+        row.SliceValue = cells[16].toDouble();
+        row.SliceUnit = "mW";
+        row.Params.DblIntegral = cells[9].toDouble();
+        rows.push_back(row);
+        EXPECT_TRUE(QFileInfo::exists(
+            Path(QStringLiteral("out/coal_power-%1.esr").arg(k, 3, 10, QLatin1Char('0')))));
+    }
+    EXPECT_TRUE(run.Lines[32].startsWith(QStringLiteral("sample.esr,,")));
+    EXPECT_TRUE(run.Lines[32].endsWith(QStringLiteral(",,,"))); // no slice
+    EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files).size(), 31);
+
+    // The points drawn are the CSV's: sqrt(P) against the double integral,
+    // and the line through the origin and the lowest powers.
+    const kivo::batch::SeriesCurve c =
+        kivo::batch::SeriesCurveOf(rows, kivo::batch::SeriesValue::Integral);
+    ASSERT_EQ(c.X.size(), 31u);
+    for (size_t k = 0; k < 31; ++k) {
+        EXPECT_DOUBLE_EQ(c.X[k], std::sqrt(rows[k].SliceValue));
+        EXPECT_EQ(c.Y[k], double(rows[k].Params.DblIntegral));
+    }
+    ASSERT_EQ(c.LineX.size(), 2u);
+    EXPECT_EQ(c.LineX[0], 0);
+    EXPECT_DOUBLE_EQ(c.LineX[1], std::sqrt(rows[30].SliceValue));
+    // Saturated at the top: the highest power lies well below the line.
+    EXPECT_LT(c.Y[30], 0.5 * c.LineY[1]);
+    EXPECT_EQ(c.XLabel, "sqrt(P), mW^1/2");
+    const std::string svg = ReadBytes("power.svg");
+    EXPECT_NE(svg.find("sqrt(P), mW^1/2"), std::string::npos);
+    EXPECT_NE(svg.find("Double integral"), std::string::npos);
+
+    // Curie's law: the double integral times T against T.
+    const BatchRun curie = Batch({"--quiet", "--baseline", "--series-figure", "t.png", "--series-y",
+                                  "amplitude", "coal_temperature.DSC"});
+    EXPECT_EQ(curie.Exit, 0) << curie.Errors.toStdString();
+    ASSERT_EQ(curie.Lines.size(), 30);
+    EXPECT_TRUE(curie.Lines[29].endsWith(QStringLiteral(",ok,29,300,K")));
+    kivo::batch::Row hot;
+    hot.File = "t";
+    hot.Done = true;
+    hot.Slice = 1;
+    hot.SliceValue = 300;
+    hot.SliceUnit = "K";
+    hot.Params.Amplitude = 2.5;
+    const kivo::batch::SeriesCurve t =
+        kivo::batch::SeriesCurveOf({hot}, kivo::batch::SeriesValue::Amplitude);
+    EXPECT_EQ(t.X, std::vector<double>{300});
+    EXPECT_EQ(t.Y, std::vector<double>{750});
+    EXPECT_TRUE(t.LineX.empty());
+    EXPECT_EQ(t.YLabel, "Amplitude x T");
+    EXPECT_TRUE(QFileInfo(Path("t.png")).size() > 0);
+
+    // What the options refuse.
+    for (const QStringList& args :
+         {QStringList{"--series-y", "amplitude", "a.DSC"},
+          QStringList{"--integrate", "--series-figure", "s.jpg", "a.DSC"},
+          QStringList{"--series-figure", "s.pdf", "a.DSC"},
+          QStringList{"--series-figure", "s.pdf", "--series-y", "width", "a.DSC"}}) {
+        EXPECT_EQ(Batch(args).Exit, 2) << args.join(' ').toStdString();
     }
 }

@@ -157,7 +157,8 @@ TEST(SpectrometerFile, WhatCannotBeASpectrumIsRefusedWithItsReason) {
         Points r;
         return Refused(ReadBes3t(f, r));
     };
-    EXPECT_EQ(bes3t("YTYP\tNODATA", "YTYP\tIDX\nYPTS\t3"), "2-dimensional data");
+    // A series whose data hold one slice.
+    EXPECT_EQ(bes3t("YTYP\tNODATA", "YTYP\tIDX\nYPTS\t3"), "data 804 bytes, 2412 expected");
     EXPECT_EQ(bes3t("ZTYP\tNODATA", "ZTYP\tIDX\nZPTS\t2\nYPTS\t2"), "3-dimensional data");
     EXPECT_EQ(bes3t("IKKF\tREAL", "IKKF\tIMAG"), "no real part (IMAG)");
     EXPECT_EQ(bes3t("IKKF\tREAL", "IKKF\tREAL,CPLX"), "2 values per point");

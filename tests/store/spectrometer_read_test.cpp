@@ -86,7 +86,7 @@ TEST_F(SpectrometerReadTest, RefusedPairsAreNamedWithTheirReasonsAndTheOthersLoa
     WriteBes3t("cube", ".DSC", ".DTA", changed("ZTYP\tNODATA", "ZPTS\t5"));
     WriteBes3t("imag", ".DSC", ".DTA", changed("IKKF\tREAL", "IKKF\tIMAG"));
     WriteBes3t("odd", ".DSC", ".DTA", changed("IRFMT\tF", "IRFMT\tX"));
-    WriteBes3t("cut", ".DSC", ".DTA", {good.Dsc, good.Dta.substr(0, 10), ""});
+    WriteBes3t("cut", ".DSC", ".DTA", {good.Dsc, good.Dta.substr(0, 10), "", ""});
     WriteBes3t("good", ".DSC", ".DTA", good);
     kivo_examples::EspFiles many = kivo_examples::Esp(s, true);
     many.Par.replace(many.Par.find("RES 201"), 7, "RES 15001");
@@ -102,7 +102,7 @@ TEST_F(SpectrometerReadTest, RefusedPairsAreNamedWithTheirReasonsAndTheOthersLoa
     EXPECT_EQ(form->FileSpectrumName[2], Path("plain.esr"));
     const QStringList expected{
         NotPrepared("nodata", "nodata.DTA not found"),
-        NotPrepared("flat", "2-dimensional data"),
+        NotPrepared("flat", "flat.DTA 804 bytes, 1608 expected"),
         NotPrepared("cube", "3-dimensional data"),
         NotPrepared("imag", "no real part (IMAG)"),
         NotPrepared("odd", "number format 'X' unknown"),

@@ -1,0 +1,92 @@
+// Two-dimensional spectrometer files: the field sweep repeated at each
+// power, temperature or time, each sweep (a slice) one spectrum.
+#include "TYPEKIVO1_3.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kivo {
+
+double MilliwattsPer(std::string_view unit) {
+    if (unit == "W") return 1e3;
+    if (unit == "mW") return 1;
+    if (unit == "uW" || unit == "\u00b5W") return 1e-3;
+    return 0;
+}
+
+SliceChoice DefaultSlices(int slices, int room) {
+    const int step = room >= 1 ? std::max(1, (slices + room - 1) / room) : 1;
+    return {1, slices, step};
+}
+
+std::vector<int> ChosenSlices(const SliceChoice& c, int slices, int room) {
+    std::vector<int> out;
+    const int first = std::clamp(c.First, 1, std::max(slices, 1));
+    const int last = std::clamp(c.Last, 1, std::max(slices, 1));
+    const int step = std::max(c.Step, 1);
+    for (int k = first; k <= last && int(out.size()) < room; k += step) out.push_back(k);
+    return out;
+}
+
+double SliceStep(const std::vector<double>& values) {
+    double step = 0;
+    for (size_t k = 1; k < values.size(); ++k) {
+        const double d = std::fabs(values[k] - values[k - 1]);
+        if (d > 0 && (step == 0 || d < step)) step = d;
+    }
+    return step;
+}
+
+std::string SliceValueText(double v, double step) {
+    // A regular step's decimals (2.0, 2.5, 3.0 mW; 80, 90 K), else three
+    // significant digits of the value itself (0.200, 2.52, 200 mW).
+    for (int decimals = 0; decimals <= 2 && step > 0; ++decimals) {
+        const double scaled = step * std::pow(10.0, decimals);
+        if (std::fabs(scaled - std::round(scaled)) < 1e-6 * scaled) return FormatF(v, 0, decimals);
+    }
+    const int digits = v == 0 ? 0 : 2 - int(std::floor(std::log10(std::fabs(v))));
+    return FormatF(v, 0, std::clamp(digits, 0, 6));
+}
+
+std::string SliceFileName(std::string_view path, int number) {
+    const std::string_view stem = path.substr(0, path.size() - std::min<size_t>(4, path.size()));
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "-%03d", number);
+    return std::string(stem) + digits + ".esr";
+}
+
+SeriesSlice ReadSeriesSlice(const SpectrometerFiles& f, int number, ParamSpec& p, float* x,
+                            float* y) {
+    SeriesSlice s;
+    s.Number = number;
+    const SpectrometerHeader& h = f.Header;
+    s.Value = number >= 1 && size_t(number) <= f.Values.size() ? f.Values[size_t(number - 1)] : 0;
+    std::string value = SliceValueText(s.Value, SliceStep(f.Values));
+    if (!h.SliceUnit.empty()) value += " " + h.SliceUnit;
+    s.Caption = f.Name + " " + value;
+    s.FileName = SliceFileName(f.Path, number);
+    s.Result = ReadSpectrometerSlice(f, number - 1, p, x, y);
+    if (s.Result.Status != ReadStatus::Ok) return s;
+    // A power series: each slice at its own power.
+    if (const double mw = MilliwattsPer(h.SliceUnit); mw > 0) p.Power = s.Value * mw;
+    // After the frequency, before the rest of the conditions.
+    const size_t at = std::min(h.FrequencyEnd, p.Line2.size());
+    std::string& line = p.Line2;
+    if (at > 0)
+        line.insert(at, ", " + value);
+    else
+        line = line.empty() ? value : value + ", " + line;
+    return s;
+}
+
+std::string SlicesTakenNotice(std::string_view name, const SliceChoice& c, int taken, int slices) {
+    const int last = c.First + (taken - 1) * std::max(c.Step, 1);
+    return "    FileSpectrum " + std::string(name) + ": slices " + std::to_string(c.First) +
+           " to " + std::to_string(last) + " step " + std::to_string(c.Step) + " taken, " +
+           std::to_string(taken) + " of " + std::to_string(slices) + " ";
+}
+
+} // namespace kivo

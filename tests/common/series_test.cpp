@@ -1,0 +1,217 @@
+// Two-dimensional BES3T files: every slice read back from a generated series,
+// the second axis, the choice of slices and the refusals.
+#include "TYPEKIVO1_3.h"
+#include "spectrometer_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace kivo;
+using kivo_examples::KnownSeries;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+KnownSeries Series(int slices, bool valueFile) {
+    KnownSeries s;
+    s.First = kivo_examples::DerivativeLine(101, 3300, 3400);
+    s.First.Title = "coal";
+    s.First.FrequencyGHz = 9.4012;
+    s.First.TemperatureK = 293;
+    s.Unit = "mW";
+    s.ValueFile = valueFile;
+    for (int k = 0; k < slices; ++k) {
+        std::vector<double> signal = s.First.Signal;
+        // A different whole number at every point of every slice.
+        for (size_t i = 0; i < signal.size(); ++i) signal[i] += k * 7 - double(i % 5);
+        s.Signals.push_back(signal);
+        s.Values.push_back(valueFile ? 0.5 * (1 << k) : 2.0 + 0.5 * k);
+    }
+    return s;
+}
+
+class SeriesFiles {
+public:
+    SeriesFiles()
+        : dir_(fs::temp_directory_path() / ("kivo_series_" + std::to_string(::getpid()))) {
+        fs::create_directories(dir_);
+    }
+    ~SeriesFiles() { fs::remove_all(dir_); }
+    SeriesFiles(const SeriesFiles&) = delete;
+    SeriesFiles& operator=(const SeriesFiles&) = delete;
+    // Writes the pair as coal.* and reads it whole.
+    ReadResult Read(const kivo_examples::Bes3tFiles& b, SpectrometerFiles& f) {
+        fs::remove(dir_ / "coal.YGF");
+        EXPECT_TRUE(kivo_examples::WriteBytes(Path("coal.DSC"), b.Dsc));
+        EXPECT_TRUE(kivo_examples::WriteBytes(Path("coal.DTA"), b.Dta));
+        if (!b.Ygf.empty()) {
+            EXPECT_TRUE(kivo_examples::WriteBytes(Path("coal.YGF"), b.Ygf));
+        }
+        SpectrumRead read;
+        PrepareSpectrumRead(Path("coal.DSC"), read);
+        return ReadSpectrometerPair(read, f);
+    }
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+private:
+    fs::path dir_;
+};
+
+std::string Refused(const ReadResult& r) {
+    return r.Status == ReadStatus::Refused ? r.Reason : "not refused";
+}
+
+} // namespace
+
+TEST(Series, EverySliceReadsBackTheGeneratorsNumbers) {
+    SeriesFiles files;
+    for (char format : {'C', 'S', 'F', 'D'})
+        for (bool big : {true, false})
+            for (bool valueFile : {false, true}) {
+                SCOPED_TRACE(std::string("format ") + format + (big ? " BIG" : " LIT") +
+                             (valueFile ? " YGF" : " IDX"));
+                const KnownSeries s = Series(5, valueFile);
+                SpectrometerFiles f;
+                const ReadResult r =
+                    files.Read(kivo_examples::Bes3tSeries(s, {format, big, false, false}), f);
+                ASSERT_EQ(r.Status, ReadStatus::Ok) << r.Reason;
+                ASSERT_EQ(f.Header.Slices, 5);
+                ASSERT_EQ(f.Values, s.Values);
+                PointBuffer x, y;
+                x.Allocate();
+                y.Allocate();
+                for (int k = 1; k <= 5; ++k) {
+                    ParamSpec p;
+                    const SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
+                    ASSERT_EQ(slice.Result.Status, ReadStatus::Ok) << slice.Result.Reason;
+                    ASSERT_EQ(p.NumPoints, 101);
+                    const std::vector<double>& signal = s.Signals[size_t(k - 1)];
+                    for (int i = 1; i <= 101; ++i) {
+                        ASSERT_FLOAT_EQ(x[i], float(s.First.Field[size_t(i - 1)])) << i;
+                        ASSERT_EQ(y[i], float(signal[size_t(i - 1)])) << "slice " << k << " " << i;
+                    }
+                    EXPECT_DOUBLE_EQ(p.Power, s.Values[size_t(k - 1)]);
+                    EXPECT_EQ(slice.FileName, files.Path("coal-00" + std::to_string(k) + ".esr"));
+                }
+            }
+}
+
+TEST(Series, CaptionsAndTheSecondLineCarryTheSecondAxis) {
+    SeriesFiles files;
+    struct Case {
+        std::vector<double> values;
+        std::string unit;
+        std::string caption2, line2; // of slice 2
+    } cases[] = {
+        {{2.0, 2.5, 3.0}, "mW", "coal 2.5 mW", "9.4012 GHz, 2.5 mW, 293 K, 1 scan"},
+        {{80, 90, 100}, "K", "coal 90 K", "9.4012 GHz, 90 K, 1 scan"},
+        {{0, 12.25, 24.5}, "s", "coal 12.25 s", "9.4012 GHz, 12.25 s, 293 K, 1 scan"},
+        {{1, 2, 3}, "", "coal 2", "9.4012 GHz, 2, 293 K, 1 scan"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption2);
+        KnownSeries s = Series(3, false);
+        s.Values = c.values;
+        s.Unit = c.unit;
+        SpectrometerFiles f;
+        ASSERT_EQ(files.Read(kivo_examples::Bes3tSeries(s, {'F', false, false, false}), f).Status,
+                  ReadStatus::Ok);
+        PointBuffer x, y;
+        x.Allocate();
+        y.Allocate();
+        ParamSpec p;
+        const SeriesSlice slice = ReadSeriesSlice(f, 2, p, x.Data(), y.Data());
+        EXPECT_EQ(slice.Caption, c.caption2);
+        EXPECT_EQ(p.Line2, c.line2);
+        EXPECT_DOUBLE_EQ(slice.Value, c.values[1]);
+    }
+}
+
+TEST(Series, TheDefaultTakesEveryKthSliceSoThatTheyFit) {
+    struct Case {
+        int slices, room;
+        SliceChoice choice; // as given, or {0,0,0} for the default
+        std::vector<int> taken;
+    } cases[] = {
+        {5, 20, {0, 0, 0}, {1, 2, 3, 4, 5}},
+        {20, 20, {0, 0, 0}, {1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                             11, 12, 13, 14, 15, 16, 17, 18, 19, 20}},
+        {21, 20, {0, 0, 0}, {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21}},
+        {31, 18, {0, 0, 0}, {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31}},
+        {41, 3, {0, 0, 0}, {1, 15, 29}},
+        {10, 1, {0, 0, 0}, {1}},
+        {10, 20, {3, 8, 2}, {3, 5, 7}},
+        {10, 2, {3, 8, 2}, {3, 5}},       // no more than room
+        {10, 20, {-4, 99, 4}, {1, 5, 9}}, // ends clamped to the file
+        {10, 20, {4, 2, 1}, {}},          // last before first: none
+        {10, 20, {9, 10, 0}, {9, 10}},    // a step of 0 is 1
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.slices) + " slices, room " + std::to_string(c.room));
+        const SliceChoice choice =
+            c.choice.Step == 0 && c.choice.First == 0 ? DefaultSlices(c.slices, c.room) : c.choice;
+        EXPECT_EQ(ChosenSlices(choice, c.slices, c.room), c.taken);
+    }
+    EXPECT_EQ(SlicesTakenNotice("coal", DefaultSlices(41, 20), 14, 41),
+              "    FileSpectrum coal: slices 1 to 40 step 3 taken, 14 of 41 ");
+}
+
+TEST(Series, ValuesHaveTheDecimalsTheirStepNeeds) {
+    EXPECT_EQ(SliceValueText(2, 0.5), "2.0");
+    EXPECT_EQ(SliceValueText(80, 10), "80");
+    EXPECT_EQ(SliceValueText(0.2, 0.05), "0.20");
+    EXPECT_EQ(SliceValueText(12.25, 12.25), "12.25");
+    // Irregular steps (powers in dB): three significant digits.
+    EXPECT_EQ(SliceValueText(0.317, 0.0518), "0.317");
+    EXPECT_EQ(SliceValueText(200, 0.0518), "200");
+    EXPECT_EQ(SliceValueText(2.5179, 0.0518), "2.52");
+    EXPECT_EQ(SliceValueText(5, 0), "5.00");
+    EXPECT_DOUBLE_EQ(SliceStep({1, 4, 4.5, 10}), 0.5);
+    EXPECT_DOUBLE_EQ(SliceStep({3}), 0);
+    EXPECT_EQ(SliceFileName("/d/coal.DSC", 7), "/d/coal-007.esr");
+    EXPECT_EQ(SliceFileName("coal.DTA", 1234), "coal-1234.esr");
+}
+
+TEST(Series, WhatCannotBeASeriesIsRefusedWithItsReason) {
+    SeriesFiles files;
+    const kivo_examples::Bes3tFiles good =
+        kivo_examples::Bes3tSeries(Series(3, true), {'F', true, false, false});
+    auto refused = [&](const std::string& from, const std::string& to,
+                       const kivo_examples::Bes3tFiles* given = nullptr) {
+        kivo_examples::Bes3tFiles b = given ? *given : good;
+        const size_t at = b.Dsc.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) b.Dsc.replace(at, from.size(), to);
+        SpectrometerFiles f;
+        return Refused(files.Read(b, f));
+    };
+    EXPECT_EQ(refused("ZTYP\tNODATA", "ZTYP\tIDX\nZPTS\t2"), "3-dimensional data");
+    EXPECT_EQ(refused("YPTS\t3", "YPTS\t2.5"), "no number of slices");
+    EXPECT_EQ(refused("YPTS\t3", "YPTS\t200000"), "200000 slices, more than 64 MB of data");
+    EXPECT_EQ(refused("YPTS\t3", "YPTS\t1e300"), "more than 64 MB of data");
+    EXPECT_EQ(refused("YTYP\tIGD", "YTYP\tNTUP"), "axis type 'NTUP' unknown");
+    EXPECT_EQ(refused("YFMT\tD", "YFMT\tQ"), "number format 'Q' unknown");
+    // Sizes are checked against the files before they are read.
+    EXPECT_EQ(refused("YPTS\t3", "YPTS\t4"), "coal.DTA 1212 bytes, 1616 expected");
+    kivo_examples::Bes3tFiles shortAxis = good;
+    shortAxis.Ygf.resize(20);
+    EXPECT_EQ(refused("YPTS\t3", "YPTS\t3", &shortAxis), "coal.YGF 20 bytes, 24 expected");
+    kivo_examples::Bes3tFiles noAxis = good;
+    noAxis.Ygf.clear();
+    EXPECT_EQ(refused("YPTS\t3", "YPTS\t3", &noAxis), "coal.YGF not found");
+    // A slice past the file's is refused, never read from beyond the data.
+    SpectrometerFiles f;
+    ASSERT_EQ(files.Read(good, f).Status, ReadStatus::Ok);
+    PointBuffer x, y;
+    x.Allocate();
+    y.Allocate();
+    ParamSpec p;
+    EXPECT_EQ(Refused(ReadSeriesSlice(f, 4, p, x.Data(), y.Data()).Result), "no slice 4");
+    EXPECT_EQ(p.NumPoints, 0);
+}
