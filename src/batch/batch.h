@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TYPEKIVO1_3.h"
+#include "fitting.h"
 
 namespace kivo::batch {
 
@@ -21,17 +22,20 @@ enum class StepKind {
     Smooth,
     FieldStandard,
     FrequencyTo,
-    NormAcquisition
+    NormAcquisition,
+    FitLines
 };
 
 struct Step {
     StepKind Kind = StepKind::BaseLine;
     int W = 0; // smoothing: the smoothing number and the restrict number;
-               // the acquisition factors (AcquisitionFactor bits)
+               // the acquisition factors (AcquisitionFactor bits); the base
+               // line's order; the number of lines fitted
     int R = 0;
     double Value = 0; // the standard's g; the frequency to, GHz
-    double From = 0;  // the fields, G, that enclose the standard's line
-    double To = 0;
+    double From = 0;  // the fields, G, that enclose the standard's line, the
+    double To = 0;    // signal under a base line or the lines fitted (0, 0: none given)
+    LineShape Shape = LineShape::Lorentz;
 };
 
 // What to do to every spectrum, in the order the steps are given.
@@ -39,8 +43,10 @@ struct Plan {
     std::vector<Step> Steps;
     int NumAver = 10;
     double KoeCu = 1.725e19;
-    std::string WriteDir;    // empty: nothing is written
-    bool KeepPoints = false; // every treated spectrum's points handed on in its row
+    std::string WriteDir;     // empty: nothing is written
+    bool KeepPoints = false;  // every treated spectrum's points handed on in its row
+    int FitColumns = 0;       // lines of the fit reported (0: no fit, no fit columns)
+    bool FitFraction = false; // the fit's Lorentzian fraction reported (pseudo-Voigt)
 };
 
 // One spectrum of a file, or a file that gave none, after the plan.
@@ -54,6 +60,7 @@ struct Row {
     float CentreField = 0; // the centre the last integration found; 0 when none
     std::string Status;
     std::string Caption; // as the window's box gives it when the file is read
+    LineFit Fit;         // the last line fit, when the plan fits
     // The treated points, only when the plan keeps them.
     std::vector<float> X, Y;
 };
@@ -63,8 +70,11 @@ struct Row {
 // in the bytes it was given. Every number is the shortest text that reads
 // back as the same double (a field's float exactly, a sum rounded to the
 // nearest double); a row is Done only when each of them is finite.
-std::string CsvHeader();
-std::string CsvLine(const Row& row);
+// A plan with a fit appends, after the status, for each line K its centre,
+// g, width, amplitude (Lorentzian fraction) and double integral with their
+// errors, then the fit's residual RMS and reduced chi-square.
+std::string CsvHeader(const Plan& plan = {});
+std::string CsvLine(const Row& row, const Plan& plan = {});
 
 // Treats the files, jobs at a time, and hands every file's rows to emit in
 // the order of the files (emit runs on one thread at a time). Output files
