@@ -1,6 +1,7 @@
 // The base line: a straight line through the means of the two signal-free
-// ends subtracted from every marked spectrum, previewed while the cursors
-// move and committed by the refresh; or a recorded base spectrum subtracted.
+// ends, or a polynomial of another order fitted to them, subtracted from
+// every marked spectrum, previewed while the cursors move and committed by
+// the refresh; or a recorded base spectrum subtracted.
 #include <QLabel>
 #include <algorithm>
 
@@ -23,13 +24,7 @@ void TForm1::Frame11Label3Click() {
         const kivo::PointRange start = kivo::BaseLineStart(Params[ActiveSpec].NumPoints, NumAver);
         PickIndex[1] = start.First;
         PickIndex[2] = start.Last;
-        // Said once here: the preview, redrawn at every cursor move, leaves them out.
-        QString refused;
-        for (int i = 1; i <= NumSpec; ++i)
-            if (Marked[i])
-                refused += QString::fromStdString(
-                    kivo::BaseLineRefusal(Caption(i), Params[i].NumPoints, NumAver));
-        SetModeLine(QStringLiteral("   SUBTRACTION OF BASE LINE") + ShiftLineHint + refused);
+        SetModeLine(BaseLineModeLine());
         Chart1->SetActive(AuxSeries[1], false);
         TaskCode = TaskBaseLine;
         PickNo = 1;
@@ -38,6 +33,25 @@ void TForm1::Frame11Label3Click() {
     Frame14->Label3->show();
     Frame14->Label4->show();
     Parameters(ActiveSpec);
+}
+
+QString TForm1::BaseLineModeLine() const {
+    // Said here, not by the preview, which is redrawn at every cursor move.
+    QString refused;
+    for (int i = 1; i <= NumSpec; ++i)
+        if (Marked[i])
+            refused += QString::fromStdString(
+                kivo::BaseLineRefusal(Caption(i), Params[i].NumPoints, NumAver));
+    const QString order = BaseLineOrder == kivo::LinearBaseLineOrder
+                              ? QString()
+                              : QStringLiteral(", order %1").arg(BaseLineOrder);
+    return QStringLiteral("   SUBTRACTION OF BASE LINE") + order + ShiftLineHint + refused;
+}
+
+void TForm1::ChangeBaseLineOrder(int step) {
+    BaseLineOrder = std::clamp(BaseLineOrder + step, 0, kivo::MaxBaseLineOrder);
+    SetModeLine(BaseLineModeLine());
+    SubtrLinear();
 }
 
 void TForm1::SubtrLinear() {
@@ -53,8 +67,8 @@ void TForm1::SubtrLinear() {
         std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
         std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
         // Not previewed, so not committed: a spectrum refused stays as it is.
-        if (!kivo::SubtractLinearBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
-                                          NumAver, Caption(i))
+        if (!kivo::SubtractBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
+                                    BaseLineOrder, NumAver, Caption(i))
                  .empty())
             continue;
         PreviewFrom[i] = SpecId[i];
