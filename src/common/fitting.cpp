@@ -346,11 +346,10 @@ LineFit FitDerivativeLines(const float* x, const float* y, int first, int last, 
     if (qr.rank() < params || !std::isfinite(ss))
         return fit.Refusal = NotFitted("the lines cannot be told apart"), fit;
     const double chi2 = ss / dof;
-    const Eigen::MatrixXd rInverse =
-        qr.matrixR()
-            .topLeftCorner(params, params)
-            .triangularView<Eigen::Upper>()
-            .solve(Eigen::MatrixXd::Identity(params, params));
+    const Eigen::MatrixXd rInverse = qr.matrixR()
+                                         .topLeftCorner(params, params)
+                                         .triangularView<Eigen::Upper>()
+                                         .solve(Eigen::MatrixXd::Identity(params, params));
     const Eigen::MatrixXd cov = qr.colsPermutation() * (rInverse * rInverse.transpose()) *
                                 qr.colsPermutation().transpose() * chi2;
     fit.Rms = std::sqrt(ss / m) * yMax;

@@ -190,3 +190,73 @@ TEST_F(LineFitWindowTest, FitNeedsTwoFreeSlots) {
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("  Treatment     No free slots for the fit of s1, nothing made "));
 }
+
+// The fit's columns come after the status, each value with its error; a row
+// the fit refuses says why and leaves them empty; the options' misuse is a
+// usage error.
+TEST_F(LineFitWindowTest, BatchFitColumnsRefusalsAndUsage) {
+    const std::string file = Sample("s.esr").toStdString();
+    const std::vector<float> flat(50, 1.0f);
+    kivo::ParamSpec p;
+    p.NumPoints = 50;
+    std::vector<float> x(50);
+    for (int k = 0; k < 50; ++k) x[size_t(k)] = float(3300 + k);
+    const std::string level =
+        WriteFile("level.esr", kivo::FormatSpectrum(p, x.data(), flat.data())).toStdString();
+    const kivo::batch::CommandLine line =
+        kivo::batch::ParseCommandLine({"kivo-batch", "--fit", "voigt:2", file, level});
+    ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run);
+    const std::string header = kivo::batch::CsvHeader(line.Work);
+    const std::string tail =
+        "status,fit1_centre_G,fit1_centre_G_err,fit1_g,fit1_g_err,fit1_dBpp_G,fit1_dBpp_G_err,"
+        "fit1_amplitude,fit1_amplitude_err,fit1_lorentz,fit1_lorentz_err,fit1_integral,"
+        "fit1_integral_err,fit2_centre_G,fit2_centre_G_err,fit2_g,fit2_g_err,fit2_dBpp_G,"
+        "fit2_dBpp_G_err,fit2_amplitude,fit2_amplitude_err,fit2_lorentz,fit2_lorentz_err,"
+        "fit2_integral,fit2_integral_err,fit_rms,fit_chi2\n";
+    ASSERT_TRUE(header.ends_with(tail)) << header;
+    EXPECT_EQ(kivo::batch::CsvHeader(), header.substr(0, header.size() - tail.size()) + "status\n");
+    std::vector<kivo::batch::Row> rows;
+    kivo::batch::Run(line.Files, line.Work, 1, [&](size_t, const std::vector<kivo::batch::Row>& r) {
+        rows.insert(rows.end(), r.begin(), r.end());
+    });
+    ASSERT_EQ(rows.size(), 2u);
+    auto cells = [&](const kivo::batch::Row& row) {
+        return QString::fromStdString(kivo::batch::CsvLine(row, line.Work))
+            .trimmed()
+            .split(QLatin1Char(','));
+    };
+    const int columns = int(QString::fromStdString(header).trimmed().split(',').size());
+    const QStringList done = cells(rows[0]), refused = cells(rows[1]);
+    EXPECT_EQ(done.size(), columns);
+    EXPECT_EQ(refused.size(), columns);
+    EXPECT_EQ(done[14], QStringLiteral("ok"));
+    // g and its error from the spectrum's 9.5 GHz.
+    EXPECT_EQ(done[17].toDouble(), kivo::GValue(9.5, done[15].toDouble()));
+    EXPECT_EQ(refused[14], QStringLiteral("Fit refused: the lines cannot be told apart level"));
+    for (int c = 15; c < columns; ++c) EXPECT_EQ(refused[c], QString()) << c;
+
+    const struct {
+        std::vector<std::string> Args;
+        const char* Text;
+    } usage[] = {
+        {{"--baseline-order", "2"}, "--baseline-order does nothing without --baseline"},
+        {{"--fit-range", "1,2"}, "--fit-range does nothing without --fit"},
+        {{"--baseline", "--baseline-order", "6"},
+         "--baseline-order wants a whole number from 0 to 5, not '6'"},
+        {{"--baseline", "--baseline-range", "3400,3300"},
+         "--baseline-range wants FROM,TO in G, FROM below TO, not '3400,3300'"},
+        {{"--fit", "gauss:0"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'gauss:0'"},
+        {{"--fit", "cauchy"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'cauchy'"},
+        {{"--fit", "gauss", "--fit", "lorentz"}, "--fit: one fit a run, its lines in the columns"},
+    };
+    for (const auto& u : usage) {
+        std::vector<std::string> args{"kivo-batch"};
+        args.insert(args.end(), u.Args.begin(), u.Args.end());
+        args.push_back(file);
+        const kivo::batch::CommandLine bad = kivo::batch::ParseCommandLine(args);
+        EXPECT_EQ(bad.What, kivo::batch::CommandLine::Action::Usage) << u.Text;
+        EXPECT_EQ(bad.Text.toStdString(), u.Text);
+    }
+}
