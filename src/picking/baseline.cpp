@@ -4,6 +4,7 @@
 // the refresh; or a recorded base spectrum subtracted.
 #include <QLabel>
 #include <algorithm>
+#include <vector>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -57,6 +58,7 @@ void TForm1::ChangeBaseLineOrder(int step) {
 void TForm1::SubtrLinear() {
     const int preview = BigPoints ? PointSeries2 : PointSeries1;
     Chart1->Clear(preview);
+    Chart1->Clear(AuxSeries[3]);
     ClearPreview();
     if (ActiveSpec < 1) return;
     for (int i = 1; i <= NumSpec; ++i) {
@@ -74,6 +76,15 @@ void TForm1::SubtrLinear() {
         PreviewFrom[i] = SpecId[i];
         AddPlotted(preview, SavedX[i].Data(), SavedY[i].Data(), n);
     }
+    // A fitted polynomial is drawn over the active spectrum, what it takes
+    // away, as the line of the third cursor, which the base line leaves free.
+    const int a = ActiveSpec;
+    if (BaseLineOrder == kivo::LinearBaseLineOrder || PreviewFrom[a] == 0) return;
+    const int n = Params[a].NumPoints;
+    std::vector<float> base(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) base[size_t(j)] = SpecY[a].Data()[j] - SavedY[a].Data()[j];
+    AddPlotted(AuxSeries[3], SpecX[a].Data(), base.data(), n);
+    Chart1->SetActive(AuxSeries[3], true);
 }
 
 void TForm1::ReleaseWorkCopies() {
@@ -96,6 +107,7 @@ void TForm1::Frame14Label3Click() {
     // The linear preview is dropped: nothing of it will be committed.
     Chart1->Clear(PointSeries1);
     Chart1->Clear(PointSeries2);
+    Chart1->Clear(AuxSeries[3]);
     if (BaseLineMode) ReleaseWorkCopies();
     BaseLineMode = false;
     ClearPreview(); // a new subtraction: nothing of it is previewed yet

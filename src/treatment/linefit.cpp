@@ -107,7 +107,8 @@ void TForm1::FitPickedLines() {
     const std::vector<std::string> report = kivo::FitReport(fit, kivo::FrequencyOf(Params[a]));
     QStringList lines;
     for (const std::string& line : report) lines << QString::fromStdString(line);
-    Memo3->setPlainText(lines.join(QLatin1Char('\n')));
+    // The box is narrow: a value a row.
+    Memo3->setPlainText(lines.join(QLatin1Char('\n')).replace(QLatin1Char(' '), "\n "));
     SetModeLine(QStringLiteral("  ") + QString::fromStdString(note) + QStringLiteral("  ") +
                 lines.join(QStringLiteral("; ")));
 }

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <cmath>
 
+#include "TChart.h"
 #include "Unit1.h"
 #include "batch.h"
 #include "command_line.h"
@@ -89,6 +90,8 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
                                          form->NumAver, "s"),
                   "");
         EXPECT_EQ(std::vector<float>(form->SavedY[1].Data(), form->SavedY[1].Data() + n), want);
+        // The polynomial is drawn over the spectrum.
+        EXPECT_EQ(form->Chart1->PointCount(form->AuxSeries[3]), n);
     }
     Key(Qt::Key_Escape);
     const std::vector<float> committed = Values(1);
@@ -102,6 +105,7 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
     // The order stays for the next "3"; the straight line leaves no note.
     Key(Qt::Key_3);
     for (int k = 0; k < 2; ++k) Key(Qt::Key_PageDown);
+    EXPECT_EQ(form->Chart1->PointCount(form->AuxSeries[3]), 0);
     Key(Qt::Key_Escape);
     EXPECT_EQ(form->Params[1].Line2, "s, 9.5 GHz, ");
 }
@@ -157,7 +161,10 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     ASSERT_EQ(report.size(), 2u);
     EXPECT_TRUE(report[0].starts_with("1: B=3350")) << report[0];
     EXPECT_NE(report[0].find(" g="), std::string::npos);
-    EXPECT_EQ(form->Memo3->toPlainText().toStdString(), report[0] + "\n" + report[1]);
+    EXPECT_EQ(form->Memo3->toPlainText(),
+              QString::fromStdString(report[0] + "\n" + report[1]).replace(' ', "\n "));
+    EXPECT_TRUE(form->Memo3->toPlainText().startsWith("1:\n B=3"))
+        << form->Memo3->toPlainText().toStdString();
     EXPECT_EQ(form->ModeLine().toStdString(), "  Fit 1 lorentz  " + report[0] + "; " + report[1]);
 
     const kivo::batch::Row row =
