@@ -274,7 +274,7 @@ std::string CsvHeader(const Plan& plan) {
         names.push_back("integral");
         for (const std::string& name : names) {
             const std::string column = "fit" + std::to_string(k) + "_" + name;
-            out += "," + column + "," + column + "_err";
+            out.append(",").append(column).append(",").append(column).append("_err");
         }
     }
     if (plan.FitColumns > 0) out += ",fit_rms,fit_chi2";

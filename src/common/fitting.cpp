@@ -50,6 +50,7 @@ BaseLinePolynomial FitBaseLine(const float* x, const float* y, int n, PointRange
         if (j <= lo || j >= hi) outside.push_back(j);
     const int terms = order + 1;
     std::vector<float> fields;
+    fields.reserve(outside.size());
     for (int j : outside) fields.push_back(x[j - 1]);
     std::sort(fields.begin(), fields.end());
     if (std::unique(fields.begin(), fields.end()) - fields.begin() < terms) return poly;
@@ -109,7 +110,7 @@ double GaussSlope(double u) {
 const double LorentzArea = std::numbers::pi / std::sqrt(3.0);
 const double GaussArea = std::sqrt(2 * std::numbers::pi * std::numbers::e) / 8;
 
-int ParamsPerLine(LineShape shape) {
+Eigen::Index ParamsPerLine(LineShape shape) {
     return shape == LineShape::Voigt ? 4 : 3;
 }
 
@@ -128,7 +129,7 @@ struct LineModel : Eigen::DenseFunctor<double> {
     int Lines;
     LineModel(const std::vector<double>& t, const std::vector<double>& z, LineShape shape,
               int lines)
-        : DenseFunctor(lines * ParamsPerLine(shape), int(t.size())), T(t), Z(z), Shape(shape),
+        : DenseFunctor(int(lines * ParamsPerLine(shape)), int(t.size())), T(t), Z(z), Shape(shape),
           Lines(lines) {}
 
     // The value of line k at t, and optionally its derivatives.
@@ -165,7 +166,7 @@ struct LineModel : Eigen::DenseFunctor<double> {
     }
 
     int operator()(const InputType& p, ValueType& f) const {
-        const int per = ParamsPerLine(Shape);
+        const Eigen::Index per = ParamsPerLine(Shape);
         for (size_t j = 0; j < T.size(); ++j) {
             double v = -Z[j];
             for (int k = 0; k < Lines; ++k) v += Line(p.data() + k * per, T[j], nullptr);
@@ -175,12 +176,12 @@ struct LineModel : Eigen::DenseFunctor<double> {
     }
 
     int df(const InputType& p, JacobianType& jac) const {
-        const int per = ParamsPerLine(Shape);
+        const Eigen::Index per = ParamsPerLine(Shape);
         double grad[4];
         for (size_t j = 0; j < T.size(); ++j)
             for (int k = 0; k < Lines; ++k) {
                 Line(p.data() + k * per, T[j], grad);
-                for (int q = 0; q < per; ++q) jac(Eigen::Index(j), k * per + q) = grad[q];
+                for (Eigen::Index q = 0; q < per; ++q) jac(Eigen::Index(j), k * per + q) = grad[q];
             }
         return 0;
     }
@@ -192,7 +193,7 @@ struct LineModel : Eigen::DenseFunctor<double> {
 // difference. Together: the lines share the span between the extrema of the
 // range evenly, as lines closer than their widths make one broad line.
 Eigen::VectorXd InitialLines(const LineModel& model, double minWidth, bool together) {
-    const int per = ParamsPerLine(model.Shape);
+    const Eigen::Index per = ParamsPerLine(model.Shape);
     Eigen::VectorXd p = Eigen::VectorXd::Zero(model.Lines * per);
     std::vector<double> rest = model.Z;
     const std::vector<double>& t = model.T;
@@ -224,13 +225,13 @@ bool Converged(LineModel& model, Eigen::VectorXd& p) {
     Eigen::LevenbergMarquardt<LineModel> lm(model);
     lm.setXtol(1e-12);
     lm.setFtol(1e-14);
-    lm.setMaxfev(100 * (int(p.size()) + 1));
+    lm.setMaxfev(100 * (p.size() + 1));
     using namespace Eigen::LevenbergMarquardtSpace;
     const Status status = lm.minimize(p);
     if (status == ImproperInputParameters || status == TooManyFunctionEvaluation ||
         status == UserAsked)
         return false;
-    const int per = ParamsPerLine(model.Shape);
+    const Eigen::Index per = ParamsPerLine(model.Shape);
     for (int k = 0; k < model.Lines; ++k)
         if (!(std::fabs(p[k * per + 2]) < 100)) return false;
     return p.allFinite();
@@ -309,7 +310,7 @@ LineFit FitDerivativeLines(const float* x, const float* y, int first, int last, 
     LineFit fit;
     fit.Shape = shape;
     if (first > last) std::swap(first, last);
-    const int per = ParamsPerLine(shape);
+    const int per = int(ParamsPerLine(shape));
     const int m = last - first + 1;
     fit.Points = m;
     if (count < 1 || count > MaxFitLines) return fit.Refusal = NotFitted("1 to 6 lines"), fit;
