@@ -71,7 +71,7 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
                                          ? MapRange(s.X.Data(), n, step.From, step.To)
                                          : PointRange{1, n};
             if (range.First >= range.Last)
-                return "   Fit refused: no points in the range: " + s.Caption;
+                return "   Fit refused: no points in the range " + s.Caption;
             s.Report.Fit =
                 FitDerivativeLines(s.X.Data(), y, range.First, range.Last, step.Shape, step.W);
             if (!s.Report.Fit.Refusal.empty()) return s.Report.Fit.Refusal + s.Caption;

@@ -241,6 +241,10 @@ TEST_F(LineFitWindowTest, BatchFitColumnsRefusalsAndUsage) {
     EXPECT_EQ(done[17].toDouble(), kivo::GValue(9.5, done[15].toDouble()));
     EXPECT_EQ(refused[14], QStringLiteral("Fit refused: the lines cannot be told apart level"));
     for (int c = 15; c < columns; ++c) EXPECT_EQ(refused[c], QString()) << c;
+    const kivo::batch::Row outside =
+        BatchRow({"kivo-batch", "--fit", "gauss", "--fit-range", "5000,6000", file});
+    EXPECT_FALSE(outside.Done);
+    EXPECT_EQ(outside.Status, "Fit refused: no points in the range s");
 
     const struct {
         std::vector<std::string> Args;
