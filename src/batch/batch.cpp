@@ -54,10 +54,27 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
         float* y = s.Y.Data();
         switch (step.Kind) {
         case StepKind::BaseLine: {
-            // "3" and Esc at once: the cursors where the command puts them.
-            std::string why = SubtractLinearBaseLine(
-                s.X.Data(), y, n, BaseLineStart(n, plan.NumAver), plan.NumAver, s.Caption);
+            // "3" and Esc at once: the cursors where the command puts them,
+            // or on the ends of the signal's range.
+            const PointRange ends = step.From < step.To
+                                        ? MapRange(s.X.Data(), n, step.From, step.To)
+                                        : BaseLineStart(n, plan.NumAver);
+            std::string why =
+                SubtractBaseLine(s.X.Data(), y, n, ends, step.W, plan.NumAver, s.Caption);
             if (!why.empty()) return why;
+            const std::string note = BaseLineNote(step.W);
+            if (!note.empty()) AppendTreatmentNote(p.Line2, s.Name, 166, note);
+            break;
+        }
+        case StepKind::FitLines: {
+            const PointRange range = step.From < step.To
+                                         ? MapRange(s.X.Data(), n, step.From, step.To)
+                                         : PointRange{1, n};
+            if (range.First >= range.Last)
+                return "   Fit refused: no points in the range " + s.Caption;
+            s.Report.Fit =
+                FitDerivativeLines(s.X.Data(), y, range.First, range.Last, step.Shape, step.W);
+            if (!s.Report.Fit.Refusal.empty()) return s.Report.Fit.Refusal + s.Caption;
             break;
         }
         case StepKind::Integrate: {
@@ -278,14 +295,62 @@ void AppendCell(std::string& out, std::string_view text) {
 
 } // namespace
 
-std::string CsvHeader() {
-    return "file,spectrum,points,field_from,field_to,SumLeft1,SumRight1,SumLeft2,SumRight2,"
-           "DblIntegral,NumParticles,backward_steps,frequency_GHz,g_centre,status,slice,slice_"
-           "value,"
-           "slice_unit\n";
+std::string CsvHeader(const Plan& plan) {
+    std::string out =
+        "file,spectrum,points,field_from,field_to,SumLeft1,SumRight1,SumLeft2,SumRight2,"
+        "DblIntegral,NumParticles,backward_steps,frequency_GHz,g_centre,status,slice,slice_value,"
+        "slice_unit";
+    for (int k = 1; k <= plan.FitColumns; ++k) {
+        std::vector<std::string> names = {"centre_G", "g", "dBpp_G", "amplitude"};
+        if (plan.FitFraction) names.push_back("lorentz");
+        names.push_back("integral");
+        for (const std::string& name : names) {
+            const std::string column = "fit" + std::to_string(k) + "_" + name;
+            out.append(",").append(column).append(",").append(column).append("_err");
+        }
+    }
+    if (plan.FitColumns > 0) out += ",fit_rms,fit_chi2";
+    return out + "\n";
 }
 
-std::string CsvLine(const Row& row) {
+namespace {
+
+// The fit's cells: empty for a row refused or a line the fit has not.
+void AppendFit(std::string& out, const Row& row, const Plan& plan) {
+    const LineFit& fit = row.Fit;
+    const double ghz = FrequencyOf(row.Params);
+    auto cell = [&out](bool given, double v) {
+        out += ',';
+        if (given) AppendNumber(out, static_cast<long double>(v));
+    };
+    for (int k = 0; k < plan.FitColumns; ++k) {
+        const bool has = row.Done && size_t(k) < fit.Lines.size();
+        const FittedLine line = has ? fit.Lines[size_t(k)] : FittedLine{};
+        const double g = has ? GValue(ghz, line.Centre) : 0;
+        cell(has, line.Centre);
+        cell(has, line.CentreErr);
+        cell(g > 0, g);
+        cell(g > 0, g * line.CentreErr / line.Centre);
+        cell(has, line.Width);
+        cell(has, line.WidthErr);
+        cell(has, line.Amplitude);
+        cell(has, line.AmplitudeErr);
+        if (plan.FitFraction) {
+            cell(has, line.Lorentz);
+            cell(has, line.LorentzErr);
+        }
+        cell(has, line.Integral);
+        cell(has, line.IntegralErr);
+    }
+    if (plan.FitColumns == 0) return;
+    const bool fitted = row.Done && !fit.Lines.empty();
+    cell(fitted, fit.Rms);
+    cell(fitted, fit.Chi2);
+}
+
+} // namespace
+
+std::string CsvLine(const Row& row, const Plan& plan) {
     std::string out;
     AppendCell(out, row.File);
     out += ',';
@@ -326,6 +391,7 @@ std::string CsvLine(const Row& row) {
     } else {
         out += ",,";
     }
+    AppendFit(out, row, plan);
     out += '\n';
     return out;
 }

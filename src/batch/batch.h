@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "TYPEKIVO1_3.h"
+#include "fitting.h"
 
 namespace kivo::batch {
 
@@ -21,17 +22,20 @@ enum class StepKind {
     Smooth,
     FieldStandard,
     FrequencyTo,
-    NormAcquisition
+    NormAcquisition,
+    FitLines
 };
 
 struct Step {
     StepKind Kind = StepKind::BaseLine;
     int W = 0; // smoothing: the smoothing number and the restrict number;
-               // the acquisition factors (AcquisitionFactor bits)
+               // the acquisition factors (AcquisitionFactor bits); the base
+               // line's order; the number of lines fitted
     int R = 0;
     double Value = 0; // the standard's g; the frequency to, GHz
-    double From = 0;  // the fields, G, that enclose the standard's line
-    double To = 0;
+    double From = 0;  // the fields, G, that enclose the standard's line, the
+    double To = 0;    // signal under a base line or the lines fitted (0, 0: none given)
+    LineShape Shape = LineShape::Lorentz;
 };
 
 // What to do to every spectrum, in the order the steps are given.
@@ -39,8 +43,10 @@ struct Plan {
     std::vector<Step> Steps;
     int NumAver = 10;
     double KoeCu = 1.725e19;
-    std::string WriteDir;    // empty: nothing is written
-    bool KeepPoints = false; // every treated spectrum's points handed on in its row
+    std::string WriteDir;     // empty: nothing is written
+    bool KeepPoints = false;  // every treated spectrum's points handed on in its row
+    int FitColumns = 0;       // lines of the fit reported (0: no fit, no fit columns)
+    bool FitFraction = false; // the fit's Lorentzian fraction reported (pseudo-Voigt)
 };
 
 // One spectrum of a file, or a file that gave none, after the plan.
@@ -59,6 +65,7 @@ struct Row {
     int Slice = 0;
     double SliceValue = 0;
     std::string SliceUnit;
+    LineFit Fit; // the last line fit, when the plan fits
     // The treated points, only when the plan keeps them.
     std::vector<float> X, Y;
 };
@@ -68,7 +75,12 @@ struct Row {
 // in the bytes it was given. Every number is the shortest text that reads
 // back as the same double (a field's float exactly, a sum rounded to the
 // nearest double); a row is Done only when each of them is finite.
-std::string CsvHeader();
+// After the status, the slice of a two-dimensional file (number, value,
+// unit); then, when the plan fits, for each line K its centre, g, width,
+// amplitude (Lorentzian fraction) and double integral with their errors, and
+// the fit's residual RMS and reduced chi-square.
+std::string CsvHeader(const Plan& plan = {});
+std::string CsvLine(const Row& row, const Plan& plan = {});
 
 // The curve a series exists for, from the rows of its slices (those of the
 // first file with slices, treated): the double integral (or the
@@ -83,7 +95,6 @@ struct SeriesCurve {
     std::string XLabel, YLabel;
 };
 SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value);
-std::string CsvLine(const Row& row);
 
 // Treats the files, jobs at a time, and hands every file's rows to emit in
 // the order of the files (emit runs on one thread at a time). Output files

@@ -90,6 +90,18 @@ Step Smoothing(const QString& text) {
             int(Limited(option, parts[1], LimitOf(Parameter::RestrictNumber)))};
 }
 
+// FROM,TO in G, FROM below TO, into step; wants names what asks for it.
+void ReadFieldRange(const QString& range, const QString& wants, Step& step) {
+    const QStringList parts = range.split(QLatin1Char(','));
+    double from = 0, to = 0;
+    if (parts.size() != 2 || !ReadNumber(Local(parts[0]), from) ||
+        !ReadNumber(Local(parts[1]), to) || !(from < to))
+        throw UsageError{
+            QStringLiteral("%1 FROM,TO in G, FROM below TO, not '%2'").arg(wants, range)};
+    step.From = from;
+    step.To = to;
+}
+
 // --field-standard dpph|lilif|G, on the line --standard-range FROM,TO encloses.
 Step FieldStandard(const QString& which, const QCommandLineParser& parser) {
     Step step{StepKind::FieldStandard, 0, 0};
@@ -101,16 +113,40 @@ Step FieldStandard(const QString& which, const QCommandLineParser& parser) {
         throw UsageError{
             QStringLiteral("--field-standard wants dpph, lilif or a g from 0.1 to 20, not '%1'")
                 .arg(which)};
-    const QString range = parser.value(QStringLiteral("standard-range"));
-    const QStringList parts = range.split(QLatin1Char(','));
-    double from = 0, to = 0;
-    if (parts.size() != 2 || !ReadNumber(Local(parts[0]), from) ||
-        !ReadNumber(Local(parts[1]), to) || !(from < to))
-        throw UsageError{QStringLiteral("--field-standard wants --standard-range FROM,TO in G, "
-                                        "FROM below TO, not '%1'")
-                             .arg(range)};
-    step.From = from;
-    step.To = to;
+    ReadFieldRange(parser.value(QStringLiteral("standard-range")),
+                   QStringLiteral("--field-standard wants --standard-range"), step);
+    return step;
+}
+
+// --baseline with its order and the range of the signal, when given.
+Step BaseLine(const QCommandLineParser& parser) {
+    Step step{StepKind::BaseLine, LinearBaseLineOrder, 0};
+    const QString order = QStringLiteral("baseline-order");
+    if (parser.isSet(order))
+        step.W = int(Limited(order, parser.value(order),
+                             {"base line order", true, 0, double(MaxBaseLineOrder)}));
+    const QString range = QStringLiteral("baseline-range");
+    if (parser.isSet(range))
+        ReadFieldRange(parser.value(range), QStringLiteral("--baseline-range wants"), step);
+    return step;
+}
+
+// --fit lorentz|gauss|voigt[:N], on the points --fit-range encloses, if given.
+Step Fit(const QString& what, const QCommandLineParser& parser) {
+    Step step{StepKind::FitLines, 1, 0};
+    const qsizetype colon = what.indexOf(QLatin1Char(':'));
+    bool count = true;
+    if (colon >= 0) step.W = what.mid(colon + 1).toInt(&count);
+    if (!ReadShapeName(Local(what.left(colon)), step.Shape) || !count || step.W < 1 ||
+        step.W > MaxFitLines)
+        throw UsageError{
+            QStringLiteral("--fit wants lorentz, gauss or voigt, with :N for 1 to %1 lines, "
+                           "not '%2'")
+                .arg(MaxFitLines)
+                .arg(what)};
+    const QString range = QStringLiteral("fit-range");
+    if (parser.isSet(range))
+        ReadFieldRange(parser.value(range), QStringLiteral("--fit-range wants"), step);
     return step;
 }
 
@@ -124,6 +160,23 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("baseline"),
          QStringLiteral("Linear base line, as \"3\" and Esc: the means of NumAver points at "
                         "each end.")},
+        {QStringLiteral("baseline-order"),
+         QStringLiteral("The base line's order, 0 to 5 (default 1, the straight line); other "
+                        "orders fit a polynomial to the ends."),
+         QStringLiteral("N")},
+        {QStringLiteral("baseline-range"),
+         QStringLiteral("The fields, G, between which the signal lies: the base line is taken "
+                        "outside them (default: NumAver points at each end)."),
+         QStringLiteral("FROM,TO")},
+        {QStringLiteral("fit"),
+         QStringLiteral("Fit N first-derivative lines (default 1) of the shape: lorentz, gauss "
+                        "or voigt (pseudo-Voigt); their values go into columns after the "
+                        "status."),
+         QStringLiteral("shape[:N]")},
+        {QStringLiteral("fit-range"),
+         QStringLiteral("The fields, G, that enclose the lines fitted (default: the whole "
+                        "spectrum)."),
+         QStringLiteral("FROM,TO")},
         {QStringLiteral("integrate"),
          QStringLiteral("Automatic double integration and particle count, as \"4\".")},
         {QStringLiteral("normalise"),
@@ -281,11 +334,21 @@ void ReadSeriesFigure(const QCommandLineParser& parser, CommandLine& line) {
 
 // The treatments in the order they stand on the command line.
 void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
+    const std::pair<const char*, const char*> modifiers[] = {
+        {"baseline-order", "baseline"}, {"baseline-range", "baseline"}, {"fit-range", "fit"}};
+    for (const auto& [modifier, option] : modifiers)
+        if (parser.isSet(QLatin1String(modifier)) && !parser.isSet(QLatin1String(option)))
+            throw UsageError{QStringLiteral("--%1 does nothing without --%2")
+                                 .arg(QLatin1String(modifier), QLatin1String(option))};
+    if (parser.values(QStringLiteral("fit")).size() > 1)
+        throw UsageError{QStringLiteral("--fit: one fit a run, its lines in the columns")};
     std::map<QString, qsizetype> used;
     for (const QString& name : parser.optionNames()) {
         const qsizetype at = used[name]++;
         if (name == QStringLiteral("baseline"))
-            plan.Steps.push_back({StepKind::BaseLine, 0, 0});
+            plan.Steps.push_back(BaseLine(parser));
+        else if (name == QStringLiteral("fit"))
+            plan.Steps.push_back(Fit(parser.values(name).at(at), parser));
         else if (name == QStringLiteral("integrate"))
             plan.Steps.push_back({StepKind::Integrate, 0, 0});
         else if (name == QStringLiteral("normalise"))
@@ -299,6 +362,11 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
                 {StepKind::FrequencyTo, 0, 0,
                  Limited(name, parser.values(name).at(at), {"frequency", false, 1e-6, 1000})});
     }
+    for (const Step& step : plan.Steps)
+        if (step.Kind == StepKind::FitLines) {
+            plan.FitColumns = step.W;
+            plan.FitFraction = step.Shape == LineShape::Voigt;
+        }
 }
 
 } // namespace

@@ -109,11 +109,11 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
     bool refused = false;
     std::vector<kivo::batch::Row> drawn;  // the treated spectra of a figure, in file order
     std::vector<kivo::batch::Row> slices; // the slices of a series curve
-    std::fputs(kivo::batch::CsvHeader().c_str(), stdout);
+    std::fputs(kivo::batch::CsvHeader(command.Work).c_str(), stdout);
     kivo::batch::Run(command.Files, command.Work, command.Jobs,
                      [&](size_t file, const std::vector<kivo::batch::Row>& rows) {
                          for (const kivo::batch::Row& row : rows) {
-                             const std::string line = kivo::batch::CsvLine(row);
+                             const std::string line = kivo::batch::CsvLine(row, command.Work);
                              std::fwrite(line.data(), 1, line.size(), stdout);
                              refused = refused || !row.Done;
                              if (row.Done && command.Work.KeepPoints) drawn.push_back(row);

@@ -1,8 +1,10 @@
 // The base line: a straight line through the means of the two signal-free
-// ends subtracted from every marked spectrum, previewed while the cursors
-// move and committed by the refresh; or a recorded base spectrum subtracted.
+// ends, or a polynomial of another order fitted to them, subtracted from
+// every marked spectrum, previewed while the cursors move and committed by
+// the refresh; or a recorded base spectrum subtracted.
 #include <QLabel>
 #include <algorithm>
+#include <vector>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -23,13 +25,7 @@ void TForm1::Frame11Label3Click() {
         const kivo::PointRange start = kivo::BaseLineStart(Params[ActiveSpec].NumPoints, NumAver);
         PickIndex[1] = start.First;
         PickIndex[2] = start.Last;
-        // Said once here: the preview, redrawn at every cursor move, leaves them out.
-        QString refused;
-        for (int i = 1; i <= NumSpec; ++i)
-            if (Marked[i])
-                refused += QString::fromStdString(
-                    kivo::BaseLineRefusal(Caption(i), Params[i].NumPoints, NumAver));
-        SetModeLine(QStringLiteral("   SUBTRACTION OF BASE LINE") + ShiftLineHint + refused);
+        SetModeLine(BaseLineModeLine());
         Chart1->SetActive(AuxSeries[1], false);
         TaskCode = TaskBaseLine;
         PickNo = 1;
@@ -40,9 +36,29 @@ void TForm1::Frame11Label3Click() {
     Parameters(ActiveSpec);
 }
 
+QString TForm1::BaseLineModeLine() const {
+    // Said here, not by the preview, which is redrawn at every cursor move.
+    QString refused;
+    for (int i = 1; i <= NumSpec; ++i)
+        if (Marked[i])
+            refused += QString::fromStdString(
+                kivo::BaseLineRefusal(Caption(i), Params[i].NumPoints, NumAver));
+    const QString order = BaseLineOrder == kivo::LinearBaseLineOrder
+                              ? QString()
+                              : QStringLiteral(", order %1").arg(BaseLineOrder);
+    return QStringLiteral("   SUBTRACTION OF BASE LINE") + order + ShiftLineHint + refused;
+}
+
+void TForm1::ChangeBaseLineOrder(int step) {
+    BaseLineOrder = std::clamp(BaseLineOrder + step, 0, kivo::MaxBaseLineOrder);
+    SetModeLine(BaseLineModeLine());
+    SubtrLinear();
+}
+
 void TForm1::SubtrLinear() {
     const int preview = BigPoints ? PointSeries2 : PointSeries1;
     Chart1->Clear(preview);
+    Chart1->Clear(AuxSeries[3]);
     ClearPreview();
     if (ActiveSpec < 1) return;
     for (int i = 1; i <= NumSpec; ++i) {
@@ -53,13 +69,22 @@ void TForm1::SubtrLinear() {
         std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
         std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
         // Not previewed, so not committed: a spectrum refused stays as it is.
-        if (!kivo::SubtractLinearBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
-                                          NumAver, Caption(i))
+        if (!kivo::SubtractBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
+                                    BaseLineOrder, NumAver, Caption(i))
                  .empty())
             continue;
         PreviewFrom[i] = SpecId[i];
         AddPlotted(preview, SavedX[i].Data(), SavedY[i].Data(), n);
     }
+    // A fitted polynomial is drawn over the active spectrum, what it takes
+    // away, as the line of the third cursor, which the base line leaves free.
+    const int a = ActiveSpec;
+    if (BaseLineOrder == kivo::LinearBaseLineOrder || PreviewFrom[a] == 0) return;
+    const int n = Params[a].NumPoints;
+    std::vector<float> base(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) base[size_t(j)] = SpecY[a].Data()[j] - SavedY[a].Data()[j];
+    AddPlotted(AuxSeries[3], SpecX[a].Data(), base.data(), n);
+    Chart1->SetActive(AuxSeries[3], true);
 }
 
 void TForm1::ReleaseWorkCopies() {
@@ -82,6 +107,7 @@ void TForm1::Frame14Label3Click() {
     // The linear preview is dropped: nothing of it will be committed.
     Chart1->Clear(PointSeries1);
     Chart1->Clear(PointSeries2);
+    Chart1->Clear(AuxSeries[3]);
     if (BaseLineMode) ReleaseWorkCopies();
     BaseLineMode = false;
     ClearPreview(); // a new subtraction: nothing of it is previewed yet

@@ -197,6 +197,11 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         case VK_OEM_MINUS:
             CursorStep = static_cast<int16_t>(std::max(CursorStep / 2, 1));
             break;
+        case VK_PRIOR:
+        case VK_NEXT:
+            if (BaseLineMode && TaskCode == TaskBaseLine)
+                ChangeBaseLineOrder(Key == VK_PRIOR ? 1 : -1);
+            break;
         case VK_RETURN:
             AcceptCursor();
             return;
@@ -265,6 +270,9 @@ void TForm1::CompletePicking() {
         break;
     case TaskFieldStandard:
         CorrectFieldOnStandard();
+        break;
+    case TaskFitLines:
+        FitPickedLines();
         break;
     case TaskDeletePoints:
         DeletePickedPoints();

@@ -81,7 +81,6 @@ void TForm1::SubtrSpec(int commit) {
 
 int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x, const float* y,
                         int count, QString& notice) {
-    int target = source;
     if (toNewSlot) {
         if (NumSpec >= kivo::MaxSpec) {
             notice += QStringLiteral("   No free slot for the result of ") +
@@ -89,16 +88,12 @@ int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x
             return 0;
         }
         ++counter;
-        target = ++NumSpec;
-        AllocateSlot(target);
-        FileSpectrumName[target] = QString::fromStdString(kivo::ResultName(counter));
-        Params[target] = Params[source];
+        return NewSlotFrom(source, QString::fromStdString(kivo::ResultName(counter)), x, y, count);
     }
     // Copied out first: in place, the result may be read from its own slot.
     const std::vector<float> fields(x, x + count), values(y, y + count);
-    Params[target].NumPoints = static_cast<uint16_t>(count);
-    std::copy(fields.begin(), fields.end(), SpecX[target].Data());
-    std::copy(values.begin(), values.end(), SpecY[target].Data());
-    if (toNewSlot) FillSlot(target, FileSpectrumName[target], FileSpectrumName[target]);
-    return target;
+    Params[source].NumPoints = static_cast<uint16_t>(count);
+    std::copy(fields.begin(), fields.end(), SpecX[source].Data());
+    std::copy(values.begin(), values.end(), SpecY[source].Data());
+    return source;
 }

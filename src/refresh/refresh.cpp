@@ -93,11 +93,13 @@ void TForm1::CommitPendingWork(bool entries) {
 
 void TForm1::CommitBaseLine() {
     BeginStep(QStringLiteral("Base line"));
+    const std::string note = kivo::BaseLineNote(BaseLineOrder);
     for (int i = 1; i <= NumSpec; ++i) {
         const int n = Params[i].NumPoints;
         if (!Previewed(i) || n <= 0 || !SavedX[i].Allocated() || !SavedY[i].Allocated()) continue;
         std::copy_n(SavedX[i].Data(), n, SpecX[i].Data());
         std::copy_n(SavedY[i].Data(), n, SpecY[i].Data());
+        if (!note.empty()) SampCondW(166, i, note);
     }
     ReleaseWorkCopies();
     BaseLineMode = false;

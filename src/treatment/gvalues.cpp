@@ -59,6 +59,7 @@ void TForm1::TakeTypedNumber() {
     EntryText.clear();
     PromptText.clear();
     if (what == TypedNumber::AcquisitionFactors) return NormaliseOnAcquisition(typed);
+    if (what == TypedNumber::FitChoice) return StartFitPick(typed);
     double v = 0;
     const bool number = kivo::ReadNumber(typed.toStdString(), v);
     if (what == TypedNumber::StandardG) {

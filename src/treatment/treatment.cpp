@@ -73,6 +73,9 @@ void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         case 'N':
             AcquisitionClick();
             break;
+        case 'V':
+            FitLinesClick();
+            break;
         default:
             break;
         }

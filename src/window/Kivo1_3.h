@@ -14,6 +14,7 @@
 #include "TModeLine.h"
 #include "TYPEKIVO1_3.h"
 #include "figure.h"
+#include "fitting.h"
 #include "keys.h"
 #include "text_lines.h"
 #include "undo.h"
@@ -44,6 +45,7 @@ enum Task : uint16_t {
     TaskMn4 = 164,
     TaskMeasure = 168,
     TaskFieldStandard = 169,
+    TaskFitLines = 170,
     TaskDeletePoints = 1611,
 };
 inline bool IsReferenceTask(int task) {
@@ -52,7 +54,14 @@ inline bool IsReferenceTask(int task) {
 
 // What a number typed on the mode line is for, besides the subtraction factor
 // and the smoothing numbers.
-enum class TypedNumber : uint8_t { None, Frequency, StandardG, FrequencyTo, AcquisitionFactors };
+enum class TypedNumber : uint8_t {
+    None,
+    Frequency,
+    StandardG,
+    FrequencyTo,
+    AcquisitionFactors,
+    FitChoice
+};
 
 // A spectrum's short name: its file name without directory and without the
 // last four characters (the ending); a name of four characters or fewer
@@ -194,6 +203,11 @@ public:
     bool HelpMissing = false;    // the help file of the language was not found at the last load
     uint16_t HelpLinesShown = 0; // text lines of the topic in the help box
     bool BaseLineMode = false;   // SavedX/SavedY hold a base-line correction to commit
+    // The order of the base line "3" previews and commits: 1 the straight
+    // line through the end windows, PgUp and PgDown go through 0..5.
+    int BaseLineOrder = kivo::LinearBaseLineOrder;
+    void ChangeBaseLineOrder(int step);
+    QString BaseLineModeLine() const;
     // The spectra the last preview (base line, subtraction, restriction) was
     // computed from: per slot the identity it had then, 0 where it was not
     // previewed; and the spectrum the others are measured against (the base
@@ -302,6 +316,21 @@ public:
     void TakeTypedNumber();
     void StartStandardPick(double g);
     void CorrectFieldOnStandard();
+
+    // ---- Fitting of derivative lines -------------------------------------------
+    // The shape and the number of lines, typed as two digits (shape 1
+    // Lorentzian, 2 Gaussian, 3 pseudo-Voigt; lines 1..6), the last choice
+    // offered again; then two cursors enclose the lines on the active spectrum.
+    kivo::LineShape FitShape = kivo::LineShape::Lorentz;
+    int FitCount = 1;
+    void FitLinesClick();
+    void StartFitPick(const QString& digits);
+    // The fit of the enclosed range: its results in the results box and on
+    // the mode line, its curve and residual as new spectra.
+    void FitPickedLines();
+    // A new slot for a spectrum made from slot source's, with its record and
+    // these points; 0 (and nothing made) when no slot is free.
+    int NewSlotFrom(int source, const QString& caption, const float* x, const float* y, int count);
 
     // Typing into the parameter boxes, which show the spectrum ShownSpec.
     uint32_t ShownSpec = 0;

@@ -206,7 +206,7 @@ protected:
         }
         case 8: {
             if (Frame() == form->Frame11) break; // the menus' own letters there
-            static const char letters[] = "RABNMWHQSCKLGTIEFDJU P";
+            static const char letters[] = "RABNMWHQSCKLGTIEFDJUV P";
             const char c = letters[Pick(int(sizeof letters) - 1)];
             if (c == ' ') break;
             log << " Alt+" << c;

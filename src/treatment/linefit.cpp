@@ -1,0 +1,114 @@
+// Fitting of first-derivative lines: the shape and the number of lines typed,
+// the range enclosed by two cursors on the active spectrum, the results in
+// the results box and on the mode line, the curve and the residual as new
+// spectra.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <algorithm>
+#include <vector>
+
+#include "Kivo1_3.h"
+#include "TChart.h"
+#include "Unit1.h"
+
+namespace {
+
+constexpr kivo::LineShape Shapes[] = {kivo::LineShape::Lorentz, kivo::LineShape::Gauss,
+                                      kivo::LineShape::Voigt};
+
+} // namespace
+
+void TForm1::FitLinesClick() {
+    const int shape = int(std::find(std::begin(Shapes), std::end(Shapes), FitShape) - Shapes);
+    StartTyping(TypedNumber::FitChoice,
+                QStringLiteral("   Fit: shape 1 Lorentz, 2 Gauss, 3 Voigt; lines 1 to 6: "),
+                QString::number(shape + 1) + QString::number(FitCount));
+}
+
+void TForm1::StartFitPick(const QString& digits) {
+    if (digits.size() != 2 || digits[0] < QLatin1Char('1') || digits[0] > QLatin1Char('3') ||
+        digits[1] < QLatin1Char('1') || digits[1] > QLatin1Char('0' + kivo::MaxFitLines)) {
+        SetModeLine(QStringLiteral("  Treatment     Not a shape 1 to 3 and 1 to 6 lines: '%1' ")
+                        .arg(digits));
+        return;
+    }
+    CheckActivSpec();
+    if (NoneMarked) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    FitShape = Shapes[digits[0].unicode() - '1'];
+    FitCount = digits[1].unicode() - '0';
+    TaskCode = TaskFitLines;
+    SetModeLine(QStringLiteral("  Fit %1 %2: enclose the lines ")
+                    .arg(FitCount)
+                    .arg(QString::fromStdString(std::string(kivo::ShapeName(FitShape)))) +
+                ShiftLineHint);
+    PickCount = 2;
+    PickNo = 1;
+    Chart1->SetActive(AuxSeries[1], true);
+    const int n = Params[ActiveSpec].NumPoints;
+    PickIndex[1] = std::min(int(NumAver), n);
+    PickIndex[2] = std::max(n - NumAver, 1);
+    BorderPointManual();
+}
+
+int TForm1::NewSlotFrom(int source, const QString& caption, const float* x, const float* y,
+                        int count) {
+    if (NumSpec >= kivo::MaxSpec) return 0;
+    const int target = ++NumSpec;
+    AllocateSlot(target);
+    Params[target] = Params[source];
+    Params[target].NumPoints = static_cast<uint16_t>(count);
+    std::copy_n(x, count, SpecX[target].Data());
+    std::copy_n(y, count, SpecY[target].Data());
+    FillSlot(target, caption, caption);
+    return target;
+}
+
+void TForm1::FitPickedLines() {
+    CheckActivSpec();
+    TaskCode = NoTask;
+    ShowPanel(Frame16);
+    const int a = ActiveSpec;
+    // The cursors stand on the spectrum they were carried to.
+    if (a < 1 || SpecId[a] != PickSpec ||
+        !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, QStringLiteral("Fit")))
+        return;
+    const QString name = ShortName(FileSpectrumName[a]);
+    if (NumSpec + 2 > kivo::MaxSpec) {
+        SetModeLine(QStringLiteral("  Treatment     No free slots for the fit of ") + name +
+                    QStringLiteral(", nothing made "));
+        return;
+    }
+    const int first = std::min(PickIndex[1], PickIndex[2]);
+    const int m = std::abs(PickIndex[2] - PickIndex[1]) + 1;
+    const kivo::LineFit fit = kivo::FitDerivativeLines(SpecX[a].Data(), SpecY[a].Data(), first,
+                                                       first + m - 1, FitShape, FitCount);
+    if (!fit.Refusal.empty()) {
+        SetModeLine(QStringLiteral("  Treatment  ") + QString::fromStdString(fit.Refusal) + name +
+                    QStringLiteral(" "));
+        return;
+    }
+    BeginStep(QStringLiteral("Fit"));
+    const float* x = SpecX[a].Data() + first - 1;
+    const float* y = SpecY[a].Data() + first - 1;
+    std::vector<float> curve(static_cast<size_t>(m)), residual(static_cast<size_t>(m));
+    kivo::FittedCurve(fit, x, m, curve.data());
+    for (size_t j = 0; j < size_t(m); ++j) residual[j] = y[j] - curve[j];
+    const std::string note = kivo::FitNote(fit);
+    for (const auto& [suffix, points] : {std::pair{QStringLiteral(" fit"), curve.data()},
+                                         std::pair{QStringLiteral(" resid"), residual.data()}})
+        SampCondW(166, NewSlotFrom(a, name + suffix, x, points, m), note);
+    InitAxes();
+    Plot();
+    refresh(1);
+    Parameters(a);
+    const std::vector<std::string> report = kivo::FitReport(fit, kivo::FrequencyOf(Params[a]));
+    QStringList lines;
+    for (const std::string& line : report) lines << QString::fromStdString(line);
+    // The box is narrow: a value a row.
+    Memo3->setPlainText(lines.join(QLatin1Char('\n')).replace(QLatin1Char(' '), "\n "));
+    SetModeLine(QStringLiteral("  ") + QString::fromStdString(note) + QStringLiteral("  ") +
+                lines.join(QStringLiteral("; ")));
+}
