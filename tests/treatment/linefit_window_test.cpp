@@ -215,13 +215,15 @@ TEST_F(LineFitWindowTest, BatchFitColumnsRefusalsAndUsage) {
     ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run);
     const std::string header = kivo::batch::CsvHeader(line.Work);
     const std::string tail =
-        "status,fit1_centre_G,fit1_centre_G_err,fit1_g,fit1_g_err,fit1_dBpp_G,fit1_dBpp_G_err,"
+        "status,slice,slice_value,slice_unit,fit1_centre_G,fit1_centre_G_err,fit1_g,fit1_g_err,"
+        "fit1_dBpp_G,fit1_dBpp_G_err,"
         "fit1_amplitude,fit1_amplitude_err,fit1_lorentz,fit1_lorentz_err,fit1_integral,"
         "fit1_integral_err,fit2_centre_G,fit2_centre_G_err,fit2_g,fit2_g_err,fit2_dBpp_G,"
         "fit2_dBpp_G_err,fit2_amplitude,fit2_amplitude_err,fit2_lorentz,fit2_lorentz_err,"
         "fit2_integral,fit2_integral_err,fit_rms,fit_chi2\n";
     ASSERT_TRUE(header.ends_with(tail)) << header;
-    EXPECT_EQ(kivo::batch::CsvHeader(), header.substr(0, header.size() - tail.size()) + "status\n");
+    EXPECT_EQ(kivo::batch::CsvHeader(), header.substr(0, header.size() - tail.size()) +
+                                            "status,slice,slice_value,slice_unit\n");
     std::vector<kivo::batch::Row> rows;
     kivo::batch::Run(line.Files, line.Work, 1, [&](size_t, const std::vector<kivo::batch::Row>& r) {
         rows.insert(rows.end(), r.begin(), r.end());
@@ -238,7 +240,8 @@ TEST_F(LineFitWindowTest, BatchFitColumnsRefusalsAndUsage) {
     EXPECT_EQ(refused.size(), columns);
     EXPECT_EQ(done[14], QStringLiteral("ok"));
     // g and its error from the spectrum's 9.5 GHz.
-    EXPECT_EQ(done[17].toDouble(), kivo::GValue(9.5, done[15].toDouble()));
+    // The fit's cells after the three of the slice.
+    EXPECT_EQ(done[20].toDouble(), kivo::GValue(9.5, done[18].toDouble()));
     EXPECT_EQ(refused[14], QStringLiteral("Fit refused: the lines cannot be told apart level"));
     for (int c = 15; c < columns; ++c) EXPECT_EQ(refused[c], QString()) << c;
     const kivo::batch::Row outside =
