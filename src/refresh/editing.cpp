@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Kivo1_3.h"
@@ -54,6 +55,14 @@ void TForm1::Memo1Exit() {
 void TForm1::Label3Edit(int& Key) {
     using namespace kivo;
     SubtrNotice.clear();
+    // A value the prompt offers is taken by Enter; what is typed replaces
+    // it, and Backspace clears it whole.
+    if (std::exchange(EntryOffered, false) &&
+        ((Key >= '0' && Key <= '9') || (Key >= VK_NUMPAD0 && Key <= VK_NUMPAD0 + 9) ||
+         Key == VK_BACK || Key == VK_OEM_PLUS || Key == VK_OEM_MINUS || Key == VK_OEM_PERIOD)) {
+        EntryText.clear();
+        if (Key == VK_BACK) Key = 0;
+    }
     if (Key >= '0' && Key <= '9') {
         EntryText += QChar(Key);
     } else if (Key >= VK_NUMPAD0 && Key <= VK_NUMPAD0 + 9) {

@@ -25,6 +25,7 @@ void TForm1::StartTyping(TypedNumber what, const QString& prompt, const QString&
     Typing = what;
     PromptText = prompt;
     EntryText = text;
+    EntryOffered = !text.isEmpty();
     SetModeLine(PromptText + EntryText);
 }
 
@@ -37,7 +38,8 @@ void TForm1::StandardGClick() {
 }
 
 void TForm1::FrequencyToClick() {
-    // The active spectrum's frequency is offered; Backspace clears it.
+    // The active spectrum's frequency is offered: Enter takes it, a digit
+    // starts another.
     const int a = ActiveSpec;
     const double ghz = a >= 1 ? kivo::FrequencyOf(Params[a]) : 0;
     StartTyping(TypedNumber::FrequencyTo, QStringLiteral("   Frequency correction to, GHz ="),

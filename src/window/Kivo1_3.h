@@ -292,6 +292,7 @@ public:
     // Mode-line entry of a number.
     QString PromptText;
     QString EntryText;
+    bool EntryOffered = false; // EntryText is the prompt's offer, not yet typed over
     double SubtrKoeff = 0;
     uint16_t NumSmoothIn = 0, NumRestrictIn = 0;
     uint16_t NumSmooth = 0, NumRestrict = 0;

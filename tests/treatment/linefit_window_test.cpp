@@ -127,10 +127,12 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("  Treatment     Not a shape 1 to 3 and 1 to 6 lines: '41' "));
     EXPECT_EQ(form->NumSpec, 1);
+    // The offer is typed over.
     Key(Qt::Key_V, Qt::AltModifier);
-    Key(Qt::Key_Backspace);
-    Key(Qt::Key_Backspace);
-    Type(QStringLiteral("11"));
+    Key(Qt::Key_1);
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("   Fit: shape 1 Lorentz, 2 Gauss, 3 Voigt; lines 1 to 6: 1"));
+    Type(QStringLiteral("1"));
     ASSERT_TRUE(form->Frame14->isVisibleTo(form.get()));
     EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("  Fit 1 lorentz: enclose the lines")));
     // Cursors at 3300 and 3400 G.
