@@ -162,48 +162,6 @@ TEST(Series, TheDefaultTakesEveryKthSliceSoThatTheyFit) {
               "    FileSpectrum coal: slices 1 to 40 step 3 taken, 14 of 41 ");
 }
 
-TEST(Series, ATypedChoiceIsThreeWholeNumbersWithinTheFileAndTheRoom) {
-    struct Case {
-        const char* typed;
-        bool read;
-        const char* refused; // of 31 slices into 18 slots; "" when taken
-    } cases[] = {
-        {"1 31 2", true, ""},
-        {" 5  9 1 ", true, ""},
-        {"31 31 1", true, ""},
-        {"1 18 1", true, ""},
-        {"1 19 1", true, "   19 slices, 18 slots for them: '1 19 1' "},
-        {"1 31 1", true, "   31 slices, 18 slots for them: '1 31 1' "},
-        {"0 31 2", true, "   Not slices of 1 to 31: '0 31 2' "},
-        {"1 32 2", true, "   Not slices of 1 to 31: '1 32 2' "},
-        {"9 8 1", true, "   Not slices of 1 to 31: '9 8 1' "},
-        {"-1 5 1", true, "   Not slices of 1 to 31: '-1 5 1' "},
-        {"1 31 0", true, "   Not a step: '1 31 0' "},
-        {"1 31 -2", true, "   Not a step: '1 31 -2' "},
-        {"1 31", false, ""},
-        {"1 31 2 4", false, ""},
-        {"1 31 2.5", false, ""},
-        {"1.5 31 2", false, ""},
-        {"", false, ""},
-        {"99999999999 1 1", false, ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.typed);
-        SliceChoice choice{7, 7, 7};
-        ASSERT_EQ(ReadSliceChoice(c.typed, choice), c.read);
-        if (!c.read) {
-            EXPECT_EQ(SliceChoiceText(choice), "7 7 7"); // left as it was
-            continue;
-        }
-        EXPECT_EQ(SliceChoiceRefusal(choice, 31, 18), c.refused);
-    }
-    SliceChoice c;
-    ASSERT_TRUE(ReadSliceChoice(SliceChoiceText({3, 29, 4}), c));
-    EXPECT_EQ(c.First, 3);
-    EXPECT_EQ(c.Last, 29);
-    EXPECT_EQ(c.Step, 4);
-}
-
 TEST(Series, ValuesHaveTheDecimalsTheirStepNeeds) {
     EXPECT_EQ(SliceValueText(2, 0.5), "2.0");
     EXPECT_EQ(SliceValueText(80, 10), "80");
