@@ -632,6 +632,13 @@ SeriesSlice ReadSeriesSlice(const SpectrometerFiles& f, int number, ParamSpec& p
 std::string SliceFileName(std::string_view path, int number);
 // What the mode line says of a series of which not every slice was taken.
 std::string SlicesTakenNotice(std::string_view name, const SliceChoice& c, int taken, int slices);
+// A choice as the mode line offers it and reads it back: "1 31 2".
+std::string SliceChoiceText(const SliceChoice& c);
+// "first last step" as typed: three whole numbers apart; false for anything else.
+bool ReadSliceChoice(std::string_view text, SliceChoice& c);
+// Why a choice cannot be taken from slices into room slots, in the mode
+// line's words; empty when it can.
+std::string SliceChoiceRefusal(const SliceChoice& c, int slices, int room);
 
 // ---- Column files -------------------------------------------------------------
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,43 @@ std::string SlicesTakenNotice(std::string_view name, const SliceChoice& c, int t
     return "    FileSpectrum " + std::string(name) + ": slices " + std::to_string(c.First) +
            " to " + std::to_string(last) + " step " + std::to_string(c.Step) + " taken, " +
            std::to_string(taken) + " of " + std::to_string(slices) + " ";
+}
+
+std::string SliceChoiceText(const SliceChoice& c) {
+    return std::to_string(c.First) + " " + std::to_string(c.Last) + " " + std::to_string(c.Step);
+}
+
+bool ReadSliceChoice(std::string_view text, SliceChoice& c) {
+    std::istringstream in{std::string(text)};
+    SliceChoice read;
+    char rest = 0;
+    if (!(in >> read.First >> read.Last >> read.Step) || in >> rest) return false;
+    c = read;
+    return true;
+}
+
+std::string SliceChoiceRefusal(const SliceChoice& c, int slices, int room) {
+    // Appended piece by piece: GCC 12 warns falsely on a literal + a string.
+    std::string said;
+    const int count = c.Step >= 1 ? (c.Last - c.First) / c.Step + 1 : 0;
+    if (c.First < 1 || c.Last > slices || c.First > c.Last) {
+        said = "   Not slices of 1 to ";
+        said += std::to_string(slices);
+    } else if (c.Step < 1) {
+        said = "   Not a step";
+    } else if (count > room) {
+        said = "   ";
+        said += std::to_string(count);
+        said += " slices, ";
+        said += std::to_string(room);
+        said += " slots for them";
+    } else {
+        return said;
+    }
+    said += ": '";
+    said += SliceChoiceText(c);
+    said += "' ";
+    return said;
 }
 
 } // namespace kivo

@@ -81,6 +81,10 @@ void TForm1::Label3Edit(int& Key) {
         case VK_OEM_PERIOD:
             EntryText += QLatin1Char('.');
             break;
+        case VK_SPACE:
+            // Only the slices' entry takes more than one number.
+            if (Typing == TypedNumber::Slices) EntryText += QLatin1Char(' ');
+            break;
         case 'Y':
             FinishLab3Edit();
             break;

@@ -39,6 +39,7 @@ void TForm1::refresh(int mode) {
     SelectMode = true;
     RestrictNumberDue = false;
     Typing = TypedNumber::None;
+    OfferedSlices = {};
     ClearPreview(); // nothing is pending after a full refresh
     PickSpec = 0;   // nor are any cursors placed
     Frame14->Label5->hide();

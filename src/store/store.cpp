@@ -156,6 +156,7 @@ void TForm1::ShowMessages(const QStringList& messages) {
 }
 
 void TForm1::ReadClick() {
+    EndSliceOffer(); // even when the dialog is given up
     ReadError = 0;
     NumSpecBefore = NumSpec;
     SetModeLine(QStringLiteral(" "));
@@ -193,7 +194,8 @@ void TForm1::ReadChosen(const QStringList& files) {
         messages << QStringLiteral(" ") + QStringLiteral(" number of spec. is limited 20;");
         target = kivo::MaxSpec;
     }
-    PlaceSpectra(files, ReadSpectra(files, target - NumSpec), messages);
+    SliceOffer offer;
+    PlaceSpectra(files, ReadSpectra(files, target - NumSpec), messages, offer);
 
     if (NumSpec > 0) {
         SpectraLoaded = true;
@@ -208,6 +210,12 @@ void TForm1::ReadChosen(const QStringList& files) {
     }
     if (!messages.isEmpty()) ShowMessages(messages);
     refresh(0);
+    if (offer.Files) {
+        // The mode line keeps what the read said, the tooltip its whole list.
+        const QString listed = Label3->toolTip();
+        OfferSlices(std::move(offer), ModeLine(), QString());
+        Label3->setToolTip(listed);
+    }
     Frame11->Edit1->setFocus(Qt::OtherFocusReason);
 }
 
@@ -234,7 +242,7 @@ std::vector<kivo::SpectrumRead> TForm1::ReadSpectra(const QStringList& files, in
 }
 
 void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRead> reads,
-                          QStringList& messages) {
+                          QStringList& messages, SliceOffer& offer) {
     // A file that fails leaves its slot to the next file, so the occupied
     // slots stay 1..NumSpec without a gap.
     int loaded = NumSpec;
@@ -255,9 +263,16 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
         if (read.Series) {
             // A slot is kept for each file after the series.
             const int room = kivo::MaxSpec - loaded - int(reads.size() - f - 1);
-            loaded =
-                PlaceSeries(*read.Series, kivo::DefaultSlices(read.Series->Header.Slices, room),
-                            loaded, room, messages);
+            const int slices = read.Series->Header.Slices;
+            const kivo::SliceChoice choice = kivo::DefaultSlices(slices, room);
+            const int before = loaded;
+            loaded = PlaceSeries(*read.Series, choice, loaded, room, messages);
+            // The first series not taken whole offers its other slices.
+            if (!offer.Files && loaded > before && loaded - before < slices) {
+                offer = {read.Series, choice, {}};
+                for (int slot = before + 1; slot <= loaded; ++slot)
+                    offer.Ids.push_back(SpecId[slot]);
+            }
             continue;
         }
         const kivo::ReadResult& result = read.Result;
@@ -312,19 +327,23 @@ int TForm1::PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceC
             kivo::SlicesTakenNotice(files.Name, choice, int(chosen.size()), slices));
     for (int number : chosen) {
         if (loaded >= kivo::MaxSpec) break;
-        const int slot = loaded + 1;
-        AllocateSlot(slot);
-        const kivo::SeriesSlice s = kivo::ReadSeriesSlice(files, number, Params[slot],
-                                                          SpecX[slot].Data(), SpecY[slot].Data());
-        const std::string refused = kivo::ReadRefusal(s.Caption, s.Result, Params[slot].NumPoints);
-        if (!refused.empty()) {
-            messages << QString::fromLocal8Bit(refused);
-            continue;
-        }
-        FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
-        loaded = slot;
+        if (ReadSliceInto(files, number, loaded + 1, messages)) ++loaded;
     }
     return loaded;
+}
+
+bool TForm1::ReadSliceInto(const kivo::SpectrometerFiles& files, int number, int slot,
+                           QStringList& messages) {
+    AllocateSlot(slot);
+    const kivo::SeriesSlice s =
+        kivo::ReadSeriesSlice(files, number, Params[slot], SpecX[slot].Data(), SpecY[slot].Data());
+    const std::string refused = kivo::ReadRefusal(s.Caption, s.Result, Params[slot].NumPoints);
+    if (!refused.empty()) {
+        messages << QString::fromLocal8Bit(refused);
+        return false;
+    }
+    FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
+    return true;
 }
 
 void TForm1::WriteClick() {

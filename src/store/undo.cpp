@@ -271,6 +271,8 @@ void TForm1::RedoClick() {
 }
 
 void TForm1::StepBack(bool undo) {
+    // The slices a read offers are no entry to wait for: undo ends the offer.
+    EndSliceOffer();
     if (EntryInProgress()) return;
     // Work a preview left pending ends first, as Esc would end it; what it
     // commits is a step of its own, the one undone now.

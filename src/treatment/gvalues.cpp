@@ -22,6 +22,10 @@ void TForm1::StartTyping(TypedNumber what, const QString& prompt, const QString&
         SetModeLine(ChooseOne);
         return;
     }
+    OpenEntry(what, prompt, text);
+}
+
+void TForm1::OpenEntry(TypedNumber what, const QString& prompt, const QString& text) {
     Typing = what;
     PromptText = prompt;
     EntryText = text;
@@ -62,6 +66,7 @@ void TForm1::TakeTypedNumber() {
     PromptText.clear();
     if (what == TypedNumber::AcquisitionFactors) return NormaliseOnAcquisition(typed);
     if (what == TypedNumber::FitChoice) return StartFitPick(typed);
+    if (what == TypedNumber::Slices) return TakeSliceChoice(typed);
     double v = 0;
     const bool number = kivo::ReadNumber(typed.toStdString(), v);
     if (what == TypedNumber::StandardG) {

@@ -670,6 +670,7 @@ TFrame1* TForm1::CurrentFrame() const {
 }
 
 void TForm1::ShowPanel(TFrame1* panel) {
+    EndSliceOffer(); // another mode
     for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
         if (f != panel) f->hide();
     panel->show();
@@ -759,6 +760,15 @@ bool TForm1::KeyArrived(QObject* watched, QKeyEvent* key) {
     }
     if (WindowCommandKey(code, shift)) return true;
 
+    // The slices a read offers are typed in select mode, where the digits
+    // are otherwise the modes' keys: the entry takes every key but Alt's and
+    // Ctrl's until Enter or Esc.
+    if (frame == Frame11 && Typing != TypedNumber::None && code != kivo::VK_NONE && !shift.Alt &&
+        !shift.Ctrl) {
+        int k = code;
+        Guarded("Label3Edit", [&] { Label3Edit(k); });
+        return true;
+    }
     if (frame) {
         // The key-down of the panel's mode, then the character to the window.
         if (code != kivo::VK_NONE) {

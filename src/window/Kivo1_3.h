@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "TFileDialog.h"
@@ -60,7 +61,8 @@ enum class TypedNumber : uint8_t {
     StandardG,
     FrequencyTo,
     AcquisitionFactors,
-    FitChoice
+    FitChoice,
+    Slices
 };
 
 // A spectrum's short name: its file name without directory and without the
@@ -314,6 +316,8 @@ public:
     void AcquisitionClick();
     void NormaliseOnAcquisition(const QString& digits);
     void StartTyping(TypedNumber what, const QString& prompt, const QString& text = {});
+    // The entry opened whatever is marked.
+    void OpenEntry(TypedNumber what, const QString& prompt, const QString& text);
     void TakeTypedNumber();
     void StartStandardPick(double g);
     void CorrectFieldOnStandard();
@@ -390,8 +394,24 @@ public:
     // it was given up), read together, and placed into the slots in order.
     QStringList ChooseSpectrumFiles();
     std::vector<kivo::SpectrumRead> ReadSpectra(const QStringList& files, int count);
+    // The other slices a read offers when it took only some of a series: the
+    // series' bytes, the choice taken and the spectra that read made, by
+    // identity. Offered on the mode line's entry; only Enter while the
+    // entry is open (Typing == Slices) uses it.
+    struct SliceOffer {
+        std::shared_ptr<const kivo::SpectrometerFiles> Files;
+        kivo::SliceChoice Choice;
+        std::vector<uint32_t> Ids;
+    };
+    SliceOffer OfferedSlices;
     void PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRead> reads,
-                      QStringList& messages);
+                      QStringList& messages, SliceOffer& offer);
+    void OfferSlices(SliceOffer offer, const QString& said, const QString& typed);
+    void EndSliceOffer();
+    // The typed choice replaces the offer's spectra in their slots (more in
+    // the free slots, fewer closed up): refused, with the offer kept, when
+    // it is out of range or too many; refused when those spectra are gone.
+    void TakeSliceChoice(const QString& typed);
     // Reads a column file into the slots after `loaded`, one per signal
     // column; returns the last slot filled. Refusals go to messages.
     int ImportColumns(const QString& path, int loaded, QStringList& messages);
@@ -399,6 +419,10 @@ public:
     // every k-th slice so that they fit in room); returns the last slot filled.
     int PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceChoice& choice,
                     int loaded, int room, QStringList& messages);
+    // Slice number of a series into slot as a new spectrum; false, with the
+    // refusal in messages, when it cannot be read.
+    bool ReadSliceInto(const kivo::SpectrometerFiles& files, int number, int slot,
+                       QStringList& messages);
     void WriteClick();
     void DeleteF81Click();
     void CheckBox1Click(int slot); // slot 0: called for a control that is no box

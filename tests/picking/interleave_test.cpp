@@ -17,6 +17,7 @@
 #include "TLabel.h"
 #include "Unit1.h"
 #include "harness.h"
+#include "spectrometer_writer.h"
 
 namespace {
 
@@ -67,6 +68,20 @@ protected:
         curve("c.esr", 500, 3300, 0.5, 3400, "9.5 GHz, 293 K, 4 scans");
         curve("d.esr", 120, 3310, 1.5, 3350);
         WriteFile("bad.esr", "no spectrum here\r\n");
+        // A series of more slices than there are slots: its read offers the others.
+        kivo_examples::KnownSeries series;
+        series.First = kivo_examples::DerivativeLine(101, 3300, 3400);
+        series.Unit = "K";
+        for (int k = 0; k < 30; ++k) {
+            std::vector<double> signal = series.First.Signal;
+            for (double& v : signal) v *= 1 + k / 10.0;
+            series.Signals.push_back(signal);
+            series.Values.push_back(80 + 10 * k);
+        }
+        const kivo_examples::Bes3tFiles s =
+            kivo_examples::Bes3tSeries(series, {'F', false, false, false});
+        WriteFile("s.DSC", s.Dsc);
+        WriteFile("s.DTA", s.Dta);
         WriteFile("two.dat", [] {
             std::string s;
             for (int k = 0; k < 200; ++k)
@@ -159,7 +174,8 @@ protected:
         // mode than of what empties the store.
         const bool few = form->NumSpec < 2;
         std::discrete_distribution<int> choose(
-            {2, 2, 2, 2, 2, 3, 1, 2, 3, 2, 2, 1.5, 1, few ? 4.0 : 0.7, 0.4, 1, 1, 0.5, 1, 1, 1, 1});
+            {2,   2, 2, 2,   2, 3, 1, 2, 3, 2, 2, 1.5, 1, few ? 4.0 : 0.7,
+             0.4, 1, 1, 0.5, 1, 1, 1, 1, 3});
         switch (choose(rng)) {
         case 0:
         case 1: {
@@ -342,6 +358,26 @@ protected:
             QTest::mouseClick(form->Frame12->Label10, Qt::LeftButton);
             Settle();
             break;
+        case 22: {
+            // The other slices of a series read, typed in or out of range.
+            if (form->Typing != TypedNumber::Slices) break;
+            const std::string typed = std::to_string(Pick(33)) + " " + std::to_string(Pick(33)) +
+                                      " " + std::to_string(Pick(4));
+            log << " slices(" << typed << ")";
+            e.PanelKey = true;
+            const std::vector<uint32_t> offered = form->OfferedSlices.Ids;
+            std::vector<uint32_t> others;
+            for (int i = 1; i <= form->NumSpec; ++i)
+                if (std::find(offered.begin(), offered.end(), form->SpecId[i]) == offered.end())
+                    others.push_back(form->SpecId[i]);
+            for (int k = 0; k < 12; ++k) Press(Qt::Key_Backspace);
+            for (char c : typed) Press(c == ' ' ? Qt::Key_Space : Qt::Key(Qt::Key_0 + (c - '0')));
+            Press(Qt::Key_Return);
+            for (uint32_t id : others)
+                EXPECT_NE(form->SlotOf(id), 0)
+                    << "a spectrum of no slice was replaced" << log.str();
+            break;
+        }
         default: {
             if (!picking) break;
             e.Unpreviews = true;
@@ -355,10 +391,11 @@ protected:
     }
 
     QStringList RandomFiles() {
-        static const char* names[] = {"a.esr", "b.esr", "c.esr", "d.esr", "bad.esr", "two.dat"};
+        static const char* names[] = {"a.esr",   "b.esr",   "c.esr", "d.esr",
+                                      "bad.esr", "two.dat", "s.DSC"};
         QStringList files;
         const int count = 1 + Pick(3);
-        for (int f = 0; f < count; ++f) files << QString::fromLatin1(names[Pick(6)]);
+        for (int f = 0; f < count; ++f) files << QString::fromLatin1(names[Pick(7)]);
         files.removeDuplicates();
         return files;
     }

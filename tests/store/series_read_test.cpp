@@ -73,9 +73,9 @@ TEST_F(SeriesReadTest, MoreSlicesThanSlotsTakeEveryKthAndTheModeLineSaysWhich) {
     AnswerFiles({"a.esr", "coal_power.DSC", "b.esr"});
     Key(Qt::Key_F3);
     ASSERT_EQ(form->NumSpec, 18);
-    EXPECT_EQ(
-        form->ModeLine(),
-        QStringLiteral("    FileSpectrum coal_power: slices 1 to 31 step 2 taken, 16 of 31 "));
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("    FileSpectrum coal_power: slices 1 to 31 step 2 taken, 16 of 31 "
+                             "  Other slices, first last step: 1 31 2"));
     const QStringList captions = Captions();
     EXPECT_EQ(captions.first(), QStringLiteral("a"));
     EXPECT_EQ(captions[1], QStringLiteral("coal_power 0.200 mW"));
