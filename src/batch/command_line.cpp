@@ -270,6 +270,15 @@ void ReadParameters(const QCommandLineParser& parser, CommandLine& line) {
                              LimitOf(Parameter::KoeCu));
 }
 
+// The picture file an option names, its ending checked.
+std::string PictureFile(const QCommandLineParser& parser, const QString& option) {
+    const QString file = parser.value(option);
+    if (!figure::FormatOf(file))
+        throw UsageError{QStringLiteral("--%1 wants a name ending in .pdf, .svg or .png, not '%2'")
+                             .arg(option, file)};
+    return Local(file);
+}
+
 // The figure's file and the looks given for it.
 void ReadFigure(const QCommandLineParser& parser, CommandLine& line) {
     const QString figure = QStringLiteral("figure");
@@ -277,12 +286,7 @@ void ReadFigure(const QCommandLineParser& parser, CommandLine& line) {
         if (parser.isSet(QLatin1String(option)) && !parser.isSet(figure))
             throw UsageError{QStringLiteral("--%1 draws nothing without --figure").arg(option)};
     if (!parser.isSet(figure)) return;
-    const QString file = parser.value(figure);
-    if (!figure::FormatOf(file))
-        throw UsageError{
-            QStringLiteral("--figure wants a name ending in .pdf, .svg or .png, not '%1'")
-                .arg(file)};
-    line.Figure = Local(file);
+    line.Figure = PictureFile(parser, figure);
     line.Work.KeepPoints = true;
     FigureSettings& look = line.Look;
     if (parser.isSet(QStringLiteral("figure-size"))) {
@@ -315,12 +319,7 @@ void ReadSeriesFigure(const QCommandLineParser& parser, CommandLine& line) {
     if (parser.isSet(y) && !parser.isSet(figure))
         throw UsageError{QStringLiteral("--series-y draws nothing without --series-figure")};
     if (!parser.isSet(figure)) return;
-    const QString file = parser.value(figure);
-    if (!figure::FormatOf(file))
-        throw UsageError{
-            QStringLiteral("--series-figure wants a name ending in .pdf, .svg or .png, not '%1'")
-                .arg(file)};
-    line.SeriesFigure = Local(file);
+    line.SeriesFigure = PictureFile(parser, figure);
     const QString value = parser.isSet(y) ? parser.value(y) : QStringLiteral("integral");
     if (value == QStringLiteral("amplitude"))
         line.SeriesY = SeriesValue::Amplitude;

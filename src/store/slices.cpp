@@ -13,14 +13,11 @@ namespace {
 
 const QString SlicePrompt = QStringLiteral("  Other slices, first last step: ");
 
-QString Text(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 } // namespace
 
 void TForm1::OfferSlices(SliceOffer offer, const QString& said, const QString& typed) {
-    const QString text = typed.isNull() ? Text(kivo::SliceChoiceText(offer.Choice)) : typed;
+    const QString text =
+        typed.isNull() ? QString::fromStdString(kivo::SliceChoiceText(offer.Choice)) : typed;
     OfferedSlices = std::move(offer);
     OpenEntry(TypedNumber::Slices, said + SlicePrompt, text);
 }
@@ -58,15 +55,15 @@ void TForm1::TakeSliceChoice(const QString& typed) {
                                     : "   Not first, last and step: '" + typed.toStdString() + "' ";
     if (!refused.empty()) {
         // Nothing changes; the offer stays for another choice.
-        OfferSlices(std::move(offer), Text(refused), typed);
+        OfferSlices(std::move(offer), QString::fromStdString(refused), typed);
         return;
     }
     CommitPendingWork();
     BeginStep(QStringLiteral("Slices"));
     if (std::find(places.begin(), places.end(), int(BaseSpec)) != places.end()) RemoveBaseMark();
     const std::vector<int> chosen = kivo::ChosenSlices(choice, slices, room);
-    QStringList messages{
-        Text(kivo::SlicesTakenNotice(offer.Files->Name, choice, int(chosen.size()), slices))};
+    QStringList messages{QString::fromStdString(
+        kivo::SlicesTakenNotice(offer.Files->Name, choice, int(chosen.size()), slices))};
     // The read's places first, then the free ones; what is left of the read's
     // places is closed up.
     kivo::SlotArray<bool> keep = kivo::SlotArray<bool>::Filled(true);
