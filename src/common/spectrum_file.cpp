@@ -86,6 +86,14 @@ public:
         return true;
     }
     int Number() const { return number_; }
+    // Where the next line begins, and the text's end.
+    const char* Here() const { return rest_.data(); }
+    const char* End() const { return rest_.data() + rest_.size(); }
+    // Passes over a line read elsewhere: n bytes, its LF the last.
+    void Take(size_t n) {
+        rest_.remove_prefix(n);
+        ++number_;
+    }
     // Passes over up to n lines.
     void Skip(int n) {
         for (std::string_view line; n > 0 && Next(line); --n) continue;
@@ -230,6 +238,61 @@ PointLine ParsePointLine(std::string_view line, int kind, float& x, float& y) {
     return PointLine::Point;
 }
 
+// A point line as Kivo writes it, and the spectrometer program did before:
+// the field in eight columns with three decimals, a blank, the value in
+// fifteen ("2956.801 -6.404374E-0002"), then CR LF or LF. Such a line is read
+// here at fixed columns, checked sixteen bytes at a time, and its numbers
+// converted as the general parser converts them. Returns the length of the
+// line with its end, or 0 for any other line (and near the text's end), which
+// the general parser then reads.
+inline size_t ParseWrittenPointLine(const char* p, const char* end, float& x, float& y) {
+#if defined(__SSE2__)
+    constexpr size_t kReach = 32; // both loads stay inside the text
+    if (size_t(end - p) < kReach) return 0;
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    auto digits = [](__m128i v) {
+        return uint32_t(_mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
+                                                        _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)))));
+    };
+    // Where the columns must hold these characters; a sign column may hold
+    // either of two, the line end CR or LF.
+    auto matches = [](__m128i v, const char* one, const char* other) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(one));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other));
+        return uint32_t(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
+    };
+    static constexpr char kOne[33] = "____.___  _.______E+____\r_______";
+    static constexpr char kOther[33] = "_________-_________-____\n_______";
+    constexpr uint32_t kFixed = 1u << 4 | 1u << 8 | 1u << 9 | 1u << 11 | 1u << 18 | 1u << 19 | 1u << 24;
+    constexpr uint32_t kDigits = 0xFu | 7u << 5 | 1u << 10 | 0x3Fu << 12 | 0xFu << 20;
+    const uint32_t digit = (digits(lo) | digits(hi) << 16) & 0xFFFFFFu;
+    const uint32_t fixed = (matches(lo, kOne, kOther) | matches(hi, kOne + 16, kOther + 16) << 16) & kFixed;
+    // A field below 1000 has a blank in its first column.
+    const bool lead = p[0] == ' ';
+    if (fixed != kFixed || digit != (lead ? kDigits & ~1u : kDigits)) return 0;
+    const size_t length = p[24] == '\n' ? 25 : p[25] == '\n' ? 26 : 0;
+    if (length == 0) return 0;
+    auto d = [p](int i) { return uint64_t(uint8_t(p[i]) - '0'); };
+    NumberParts parts;
+    parts.mantissa = (lead ? 0 : d(0) * 1000000) + d(1) * 100000 + d(2) * 10000 + d(3) * 1000 +
+                     d(5) * 100 + d(6) * 10 + d(7);
+    parts.exponent = -3;
+    if (!PartsToFloat(parts, {p + lead, size_t(8 - lead)}, x)) return 0;
+    parts.mantissa = d(10) * 1000000 + d(12) * 100000 + d(13) * 10000 + d(14) * 1000 + d(15) * 100 +
+                     d(16) * 10 + d(17);
+    const int e = int(d(20) * 1000 + d(21) * 100 + d(22) * 10 + d(23));
+    parts.exponent = (p[19] == '-' ? -e : e) - 6;
+    parts.negative = p[9] == '-';
+    const size_t from = parts.negative ? 9 : 10;
+    if (!PartsToFloat(parts, {p + from, 24 - from}, y)) return 0;
+    return length;
+#else
+    (void)p, (void)end, (void)x, (void)y;
+    return 0;
+#endif
+}
+
 } // namespace
 
 void ReadEsrHeader(std::string_view text, ParamSpec& p) {
@@ -282,7 +345,15 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
     // last point is parsed into a scratch pair, only to tell it apart from
     // blank lines and the end mark.
     float extraX = 0, extraY = 0;
-    while (lines.Next(line)) {
+    for (;;) {
+        if (kind == KindEsr && count < MaxPoints) {
+            if (const size_t n = ParseWrittenPointLine(lines.Here(), lines.End(), x[count], y[count])) {
+                lines.Take(n);
+                ++count;
+                continue;
+            }
+        }
+        if (!lines.Next(line)) break;
         const bool full = count == MaxPoints;
         const PointLine kindOfLine =
             ParsePointLine(line, kind, full ? extraX : x[count], full ? extraY : y[count]);
