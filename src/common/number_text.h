@@ -96,7 +96,8 @@ inline bool PartsToFloat(const NumberParts& parts, std::string_view token, float
     if (parts.exact && parts.mantissa <= (uint64_t(1) << 24) && parts.exponent >= -10 &&
         parts.exponent <= 10) {
         const float m = float(parts.mantissa);
-        const float f = parts.exponent < 0 ? m / kPow10f[-parts.exponent] : m * kPow10f[parts.exponent];
+        const float f =
+            parts.exponent < 0 ? m / kPow10f[-parts.exponent] : m * kPow10f[parts.exponent];
         v = parts.negative ? -f : f;
         return true;
     }

@@ -252,22 +252,25 @@ inline size_t ParseWrittenPointLine(const char* p, const char* end, float& x, fl
     const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
     auto digits = [](__m128i v) {
-        return uint32_t(_mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
-                                                        _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)))));
+        return uint32_t(_mm_movemask_epi8(_mm_and_si128(
+            _mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)))));
     };
     // Where the columns must hold these characters; a sign column may hold
     // either of two, the line end CR or LF.
     auto matches = [](__m128i v, const char* one, const char* other) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(one));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(other));
-        return uint32_t(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
+        return uint32_t(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
     };
     static constexpr char kOne[33] = "____.___  _.______E+____\r_______";
     static constexpr char kOther[33] = "_________-_________-____\n_______";
-    constexpr uint32_t kFixed = 1u << 4 | 1u << 8 | 1u << 9 | 1u << 11 | 1u << 18 | 1u << 19 | 1u << 24;
+    constexpr uint32_t kFixed =
+        1u << 4 | 1u << 8 | 1u << 9 | 1u << 11 | 1u << 18 | 1u << 19 | 1u << 24;
     constexpr uint32_t kDigits = 0xFu | 7u << 5 | 1u << 10 | 0x3Fu << 12 | 0xFu << 20;
     const uint32_t digit = (digits(lo) | digits(hi) << 16) & 0xFFFFFFu;
-    const uint32_t fixed = (matches(lo, kOne, kOther) | matches(hi, kOne + 16, kOther + 16) << 16) & kFixed;
+    const uint32_t fixed =
+        (matches(lo, kOne, kOther) | matches(hi, kOne + 16, kOther + 16) << 16) & kFixed;
     // A field below 1000 has a blank in its first column.
     const bool lead = p[0] == ' ';
     if (fixed != kFixed || digit != (lead ? kDigits & ~1u : kDigits)) return 0;
@@ -347,7 +350,8 @@ ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float
     float extraX = 0, extraY = 0;
     for (;;) {
         if (kind == KindEsr && count < MaxPoints) {
-            if (const size_t n = ParseWrittenPointLine(lines.Here(), lines.End(), x[count], y[count])) {
+            if (const size_t n =
+                    ParseWrittenPointLine(lines.Here(), lines.End(), x[count], y[count])) {
                 lines.Take(n);
                 ++count;
                 continue;

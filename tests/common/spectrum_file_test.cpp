@@ -440,7 +440,8 @@ TEST(SpectrumText, WrittenLayoutReadsAsTheGeneralParserReadsIt) {
     auto pick = [&](int n) { return int(rng() % unsigned(n)); };
     auto line = [&] {
         const double x = pick(8) == 0 ? -double(pick(100000)) / 7 : double(pick(12000000)) / 997;
-        double y = std::ldexp(double(rng()) / 4294967296.0 - 0.5, pick(8) == 0 ? pick(260) - 130 : pick(60) - 30);
+        double y = std::ldexp(double(rng()) / 4294967296.0 - 0.5,
+                              pick(8) == 0 ? pick(260) - 130 : pick(60) - 30);
         if (pick(30) == 0) y = 0;
         const char* ends[] = {"\r\n", "\r\n", "\r\n", "\n", "\r\r\n"};
         std::string l = FormatF(x, 8, 3) + " " + FormatE(y, 15) + ends[pick(5)];
@@ -472,9 +473,11 @@ TEST(SpectrumText, WrittenLayoutReadsAsTheGeneralParserReadsIt) {
         ASSERT_EQ(fixed.p.NumPoints, general.p.NumPoints) << trial;
         ASSERT_EQ(fixed.p.Amplitude, general.p.Amplitude) << trial;
         for (int k = 0; k <= MaxPoints; ++k) {
-            ASSERT_EQ(std::bit_cast<uint32_t>(fixed.x[size_t(k)]), std::bit_cast<uint32_t>(general.x[size_t(k)]))
+            ASSERT_EQ(std::bit_cast<uint32_t>(fixed.x[size_t(k)]),
+                      std::bit_cast<uint32_t>(general.x[size_t(k)]))
                 << trial << " point " << k;
-            ASSERT_EQ(std::bit_cast<uint32_t>(fixed.y[size_t(k)]), std::bit_cast<uint32_t>(general.y[size_t(k)]))
+            ASSERT_EQ(std::bit_cast<uint32_t>(fixed.y[size_t(k)]),
+                      std::bit_cast<uint32_t>(general.y[size_t(k)]))
                 << trial << " point " << k;
         }
     }
