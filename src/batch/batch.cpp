@@ -236,11 +236,15 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
             s.X = std::move(x);
             s.Y = std::move(y);
             Treat(s, plan, xo, yo, "");
-            // Only a file written or points handed on need them after this.
-            if (plan.WriteDir.empty() && !plan.KeepPoints) {
-                s.X.Release();
-                s.Y.Release();
+            // Only a file written or points handed on need them after this,
+            // and then at their own size: a series may hold many short slices.
+            if (s.Report.Done && (!plan.WriteDir.empty() || plan.KeepPoints)) {
+                const int n = s.Report.Params.NumPoints;
+                s.Report.X.assign(s.X.Data(), s.X.Data() + n);
+                s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
             }
+            s.X.Release();
+            s.Y.Release();
         }
         return out;
     }
@@ -502,15 +506,22 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
                 std::string error;
                 bool saved = true;
                 try {
+                    // A slice's points are in the row already.
+                    const bool own = s.X.Allocated();
                     if (writing && s.Report.Done)
-                        saved = WriteSpectrumFile(s.Report.Params, s.X.Data(), s.Y.Data(),
-                                                  plan.WriteDir + "/" + s.Output, error);
+                        saved =
+                            WriteSpectrumFile(s.Report.Params, own ? s.X.Data() : s.Report.X.data(),
+                                              own ? s.Y.Data() : s.Report.Y.data(),
+                                              plan.WriteDir + "/" + s.Output, error);
                 } catch (const std::exception& e) {
                     saved = false;
                     error = FailureWords(e);
                 }
                 if (!saved) Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
-                if (plan.KeepPoints && s.Report.Done) {
+                if (!plan.KeepPoints || !s.Report.Done) {
+                    std::vector<float>().swap(s.Report.X);
+                    std::vector<float>().swap(s.Report.Y);
+                } else if (s.X.Allocated()) {
                     const int n = s.Report.Params.NumPoints;
                     s.Report.X.assign(s.X.Data(), s.X.Data() + n);
                     s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
