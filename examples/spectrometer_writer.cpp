@@ -156,6 +156,25 @@ EspFiles Esp(const KnownSpectrum& s, bool windows) {
     return f;
 }
 
+EspFiles EspSeries(const KnownSeries& s, bool windows) {
+    EspFiles f;
+    for (const std::vector<double>& signal : s.Signals) {
+        KnownSpectrum sweep = s.First;
+        sweep.Signal = signal;
+        const EspFiles one = Esp(sweep, windows);
+        if (f.Par.empty()) f.Par = one.Par;
+        f.Spc += one.Spc;
+    }
+    const std::string n = std::to_string(s.First.Field.size());
+    const std::string anz = "ANZ " + n + "\r\n";
+    f.Par.replace(f.Par.find(anz), anz.size(),
+                  "ANZ " + std::to_string(s.First.Field.size() * s.Signals.size()) + "\r\nREY " +
+                      std::to_string(s.Signals.size()) + "\r\nJSS 4096\r\nXYLB " +
+                      Number(s.Values.front()) + "\r\nXYWI " +
+                      Number(s.Values.back() - s.Values.front()) + "\r\n");
+    return f;
+}
+
 bool WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), std::streamsize(bytes.size()));

@@ -69,6 +69,10 @@ struct EspFiles {
 EspFiles Esp(const KnownSpectrum& s, bool windows);
 
 // Writes bytes to a file; false on failure.
+// A two-dimensional ESP or WinEPR pair: the sweeps one after another, with
+// the second axis from its first value and its width, which has no unit.
+EspFiles EspSeries(const KnownSeries& s, bool windows);
+
 bool WriteBytes(const std::string& path, const std::string& bytes);
 
 } // namespace kivo_examples

@@ -286,15 +286,20 @@ ReadResult ReadPart(const std::string& path, uint64_t need, uint64_t limit, std:
 // The second dimension of a BES3T file (YPTS): its slices, one field sweep
 // each, and the axis they were recorded along. The data of every slice must
 // fit the size no file may pass, so no count from the header is trusted.
-bool TakeSlices(SpectrometerHeader& h, const Entries& e) {
-    double n = 1;
-    if (!e.Number("YPTS", n) || n <= 1) return true;
+bool TakeSliceCount(SpectrometerHeader& h, double n) {
     if (n != std::floor(n)) return Refuse(h, "no number of slices"), false;
     if (n * h.Points * h.PointBytes > double(MaxFileBytes))
         return Refuse(h, (n < 1e9 ? Short(n, 0) + " slices, " : std::string()) + "more than " +
                              std::to_string(MaxFileBytes >> 20) + " MB of data"),
                false;
     h.Slices = int(n);
+    return true;
+}
+
+bool TakeSlices(SpectrometerHeader& h, const Entries& e) {
+    double n = 1;
+    if (!e.Number("YPTS", n) || n <= 1) return true;
+    if (!TakeSliceCount(h, n)) return false;
     h.SliceUnit = e.Text("YUNI") ? *e.Text("YUNI") : "";
     const std::string type = e.Text("YTYP") ? *e.Text("YTYP") : "IDX";
     if (type == "IGD") {
@@ -402,22 +407,37 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
 }
 
 SpectrometerHeader ReadEspParameters(std::string_view text) {
-    Entries e{"DOS", "ANZ", "RES", "REY", "GST", "GSI", "HCF", "HSW", "MF",
-              "MP",  "RMA", "RRG", "JSD", "JON", "JCO", "TE",  "RCT"};
+    Entries e{"DOS", "ANZ", "RES", "REY", "SSX", "SSY", "JSS", "XYLB", "XYWI", "GST", "GSI",
+              "HCF", "HSW", "MF",  "MP",  "RMA", "RRG", "JSD", "JON",  "JCO",  "TE",  "RCT"};
     ReadEntries(text, false, e);
     SpectrometerHeader h;
     ClearParamSpec(h.Params);
-    double total = 0, across = 0, rows = 0;
+    // Points of a sweep: RES (SSX in a two-dimensional file), or ANZ, all
+    // points of the file. Sweeps: REY (SSY), or ANZ over RES. The data
+    // holds them one after another, the field running fastest.
+    double total = 0, across = 0, rows = 1, flags = 0;
     const bool haveTotal = e.Number("ANZ", total);
-    const bool haveAcross = e.Number("RES", across);
-    if ((e.Number("REY", rows) && rows > 1) || (haveTotal && haveAcross && total > across))
-        return Refuse(h, "2-dimensional data"), h;
-    if (!TakePoints(h, e, haveAcross ? "RES" : "ANZ")) return h;
+    const char* acrossKey = e.Number("RES", across)   ? "RES"
+                            : e.Number("SSX", across) ? "SSX"
+                                                      : nullptr;
+    if (!(e.Number("REY", rows) && rows > 1) && !(e.Number("SSY", rows) && rows > 1)) {
+        rows = haveTotal && acrossKey && total > across ? total / across : 1;
+        const bool twoDimensional = e.Number("JSS", flags) && (uint64_t(flags) >> 12 & 1) != 0;
+        if (rows != std::floor(rows) || (twoDimensional && rows <= 1))
+            return Refuse(h, "2-dimensional data without its number of sweeps"), h;
+    }
+    if (!TakePoints(h, e, acrossKey ? acrossKey : "ANZ")) return h;
 
     const bool windows = e.Text("DOS") != nullptr;
     h.Format = windows ? BinaryNumber::Float32 : BinaryNumber::Int32;
     h.BigEndian = !windows;
     h.PointBytes = 4;
+    if (rows > 1) {
+        if (!TakeSliceCount(h, rows)) return h;
+        // The second axis from its first value and its width; no unit is
+        // given for it.
+        h.SliceAxisGiven = e.Number("XYLB", h.SliceFirst) && e.Number("XYWI", h.SliceWidth);
+    }
     double first = 0, width = 0;
     if (e.Number("GST", first) && e.Number("GSI", width)) {
         if (!TakeAxis(h, e, "GST", "GSI", first, first, first + width)) return h;

@@ -57,6 +57,14 @@ public:
         PrepareSpectrumRead(Path("coal.DSC"), read);
         return ReadSpectrometerPair(read, f);
     }
+    // The same for an ESP or WinEPR pair, coal.par and coal.spc.
+    ReadResult Read(const kivo_examples::EspFiles& e, SpectrometerFiles& f) {
+        EXPECT_TRUE(kivo_examples::WriteBytes(Path("coal.par"), e.Par));
+        EXPECT_TRUE(kivo_examples::WriteBytes(Path("coal.spc"), e.Spc));
+        SpectrumRead read;
+        PrepareSpectrumRead(Path("coal.par"), read);
+        return ReadSpectrometerPair(read, f);
+    }
     std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
 private:
@@ -100,6 +108,72 @@ TEST(Series, EverySliceReadsBackTheGeneratorsNumbers) {
                     EXPECT_EQ(slice.FileName, files.Path("coal-00" + std::to_string(k) + ".esr"));
                 }
             }
+}
+
+// ESP and WinEPR two-dimensional pairs: the sweep's points from RES (SSX),
+// the sweeps from REY (SSY) or from ANZ over RES; the second axis from XYLB
+// and XYWI, or the sweep's number without them.
+TEST(Series, EspAndWinEprSweepsReadBackAsSlices) {
+    SeriesFiles files;
+    const KnownSeries s = Series(4, false);
+    const std::vector<double> numbers{1, 2, 3, 4};
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> edits; // of the .par text
+        const std::vector<double>& values;
+        std::string caption3;
+    } cases[] = {
+        {{}, s.Values, "coal 3.0"},
+        {{{"REY 4\r\n", ""}}, s.Values, "coal 3.0"},
+        {{{"RES ", "SSX "}, {"REY ", "SSY "}}, s.Values, "coal 3.0"},
+        {{{"XYLB", "XYLX"}}, numbers, "coal 3"},
+    };
+    for (bool windows : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(windows ? "WinEPR" : "ESP") + " case " +
+                         std::to_string(&c - cases));
+            kivo_examples::EspFiles e = kivo_examples::EspSeries(s, windows);
+            for (const auto& [from, to] : c.edits) e.Par.replace(e.Par.find(from), from.size(), to);
+            SpectrometerFiles f;
+            const ReadResult r = files.Read(e, f);
+            ASSERT_EQ(r.Status, ReadStatus::Ok) << r.Reason;
+            ASSERT_EQ(f.Header.Slices, 4);
+            EXPECT_EQ(f.Values, c.values);
+            PointBuffer x, y;
+            x.Allocate();
+            y.Allocate();
+            for (int k = 1; k <= 4; ++k) {
+                ParamSpec p;
+                const SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
+                ASSERT_EQ(slice.Result.Status, ReadStatus::Ok) << slice.Result.Reason;
+                ASSERT_EQ(p.NumPoints, 101);
+                for (int i = 1; i <= 101; ++i) {
+                    ASSERT_FLOAT_EQ(x[i], float(s.First.Field[size_t(i - 1)])) << i;
+                    ASSERT_EQ(y[i], float(s.Signals[size_t(k - 1)][size_t(i - 1)]))
+                        << k << " " << i;
+                }
+                EXPECT_DOUBLE_EQ(p.Power, s.First.PowerMw); // the axis has no unit
+                if (k == 3) {
+                    EXPECT_EQ(slice.Caption, c.caption3);
+                }
+            }
+        }
+    // What cannot be such a series: the flag without a count of sweeps, a
+    // count that is not whole, data short of the sweeps promised.
+    const std::pair<std::string, std::string> refusals[][2] = {
+        {{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 101"}},
+        {{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 303.5"}},
+        {{"REY 4", "REY 5"}, {"", ""}},
+    };
+    const char* said[] = {"2-dimensional data without its number of sweeps",
+                          "2-dimensional data without its number of sweeps",
+                          "coal.spc 1616 bytes, 2020 expected"};
+    for (size_t i = 0; i < std::size(refusals); ++i) {
+        kivo_examples::EspFiles e = kivo_examples::EspSeries(s, true);
+        for (const auto& [from, to] : refusals[i])
+            if (!from.empty()) e.Par.replace(e.Par.find(from), from.size(), to);
+        SpectrometerFiles f;
+        EXPECT_EQ(Refused(files.Read(e, f)), said[i]) << i;
+    }
 }
 
 TEST(Series, CaptionsAndTheSecondLineCarryTheSecondAxis) {

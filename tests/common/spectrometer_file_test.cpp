@@ -199,7 +199,7 @@ TEST(SpectrometerFile, WhatCannotBeASpectrumIsRefusedWithItsReason) {
         Points rp;
         return Refused(ReadEsp(f, rp));
     };
-    EXPECT_EQ(esp("ANZ 201", "ANZ 402"), "2-dimensional data");
+    EXPECT_EQ(esp("ANZ 201", "ANZ 402"), "data 804 bytes, 1608 expected"); // two sweeps
     EXPECT_EQ(esp("HSW", "XSW"), "no field axis");
     EXPECT_EQ(esp("HSW 100", "HSW 0"), "no field axis");
     EXPECT_EQ(esp("RES 201", "RES 20000"), "20000 points, more than 15000 points");
