@@ -402,7 +402,6 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
     if (e.Text("TITL")) p.Line1 = *e.Text("TITL");
     // A temperature series gives each slice its own temperature.
     p.Line2 = Conditions(e, "MWFQ", 1e-9, h.SliceUnit == "K" ? "" : "STMP", "AVGS");
-    h.FrequencyEnd = p.Line2.find(" GHz") == std::string::npos ? 0 : p.Line2.find(" GHz") + 4;
     return h;
 }
 
@@ -525,6 +524,9 @@ ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f) 
         return r;
     }
     f.Header = read.Kind == KindBes3t ? ReadBes3tDescriptor(text) : ReadEspParameters(text);
+    // A slice's value goes into the second text line after the frequency.
+    const size_t ghz = f.Header.Params.Line2.find(" GHz");
+    f.Header.FrequencyEnd = ghz == std::string::npos ? 0 : ghz + 4;
     const SpectrometerHeader& h = f.Header;
     if (h.Result.Status != ReadStatus::Ok) {
         // Which file of the pair is at fault: the header's line, or a header

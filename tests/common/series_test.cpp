@@ -154,6 +154,7 @@ TEST(Series, EspAndWinEprSweepsReadBackAsSlices) {
                 EXPECT_DOUBLE_EQ(p.Power, s.First.PowerMw); // the axis has no unit
                 if (k == 3) {
                     EXPECT_EQ(slice.Caption, c.caption3);
+                    EXPECT_EQ(p.Line2, "9.4012 GHz, " + c.caption3.substr(5) + ", 293 K, 1 scan");
                 }
             }
         }
