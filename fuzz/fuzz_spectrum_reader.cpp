@@ -1,6 +1,7 @@
 // Any byte sequence as an .esr or .txt text: the reader must neither crash
 // nor read or write outside the text and the point buffers.
 #include "TYPEKIVO1_3.h"
+#include "blank_line_ends.h"
 
 #include <cmath>
 #include <cstddef>
@@ -10,41 +11,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-
-namespace {
-
-// The text with a blank before the end of every line after the first skip
-// lines: the same points for the reader, but no line left in the layout it
-// reads at fixed columns.
-std::string WithBlankLineEnds(std::string_view text, int skip) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (size_t i = 0; i < text.size(); ++i) {
-        const bool lastCr = text[i] == '\r' && (i + 1 == text.size() || text[i + 1] == '\n');
-        const bool lf = text[i] == '\n' && (i == 0 || text[i - 1] != '\r');
-        if (skip <= 0 && (lastCr || lf)) out += ' ';
-        if (text[i] == '\n') --skip;
-        out += text[i];
-    }
-    if (skip <= 0 && !text.empty() && text.back() != '\n' && text.back() != '\r') out += ' ';
-    return out;
-}
-
-// The line of the point list's marker, looked for from line 11 on as the
-// reader does; 0 when there is none.
-int MarkerLine(std::string_view text) {
-    int n = 0;
-    for (size_t at = 0;;) {
-        const size_t lf = text.find('\n', at);
-        std::string_view line = text.substr(at, lf == std::string_view::npos ? lf : lf - at);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (++n > 10 && line == "Spectr:") return n;
-        if (lf == std::string_view::npos) return 0;
-        at = lf + 1;
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace kivo;
@@ -72,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static const auto x2 = std::make_unique<float[]>(MaxPoints);
         static const auto y2 = std::make_unique<float[]>(MaxPoints);
         const ReadResult a = ReadSpectrumText(text, KindEsr, p, x.get(), y.get());
-        if (const int marker = MarkerLine(text)) {
-            const std::string plain = WithBlankLineEnds(text, marker);
+        if (const int marker = kivo_lines::MarkerLine(text)) {
+            const std::string plain = kivo_lines::WithBlankLineEnds(text, marker);
             const ReadResult b = ReadSpectrumText(plain, KindEsr, q, x2.get(), y2.get());
             if (b.Status != a.Status || b.Line != a.Line || b.Truncated != a.Truncated ||
                 q.NumPoints != p.NumPoints ||

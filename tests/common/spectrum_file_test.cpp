@@ -1,4 +1,5 @@
 #include "TYPEKIVO1_3.h"
+#include "blank_line_ends.h"
 
 #include <gtest/gtest.h>
 
@@ -457,14 +458,7 @@ TEST(SpectrumText, WrittenLayoutReadsAsTheGeneralParserReadsIt) {
         const int lines = trial < 3 ? MaxPoints + pick(3) - 1 : 1 + pick(trial % 2 ? 200 : 3);
         for (int k = 0; k < lines; ++k) text += line();
         if (pick(3) == 0) text.erase(text.size() - 1 - size_t(pick(2))); // no end on the last line
-        // The same text with a blank before each line end after the marker.
-        std::string plain = text.substr(0, kStandardHeader.size() + 9);
-        for (size_t i = plain.size(); i < text.size(); ++i) {
-            const bool lastCr = text[i] == '\r' && (i + 1 == text.size() || text[i + 1] == '\n');
-            if ((text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) || lastCr) plain += ' ';
-            plain += text[i];
-        }
-        if (text.back() != '\n' && text.back() != '\r') plain += ' ';
+        const std::string plain = kivo_lines::WithBlankLineEnds(text, 11);
         Spectrum fixed, general;
         const ReadResult a = fixed.Read(text), b = general.Read(plain);
         ASSERT_EQ(a.Status, b.Status) << trial;
