@@ -83,24 +83,26 @@ inline size_t ScanNumberParts(std::string_view text, bool whole, NumberParts& pa
 // fault; too small gives zero (or a subnormal).
 bool TokenToFloat(std::string_view token, float& v);
 
-// The same from the token's parts. Numbers of up to 7 digits with a small
-// exponent take one float operation; up to 15 digits, one double
-// multiplication, and rounding that to float is right
-// unless the double lies within a few units of a float halfway point, where
-// the slow exact conversion decides.
-inline bool PartsToFloat(const NumberParts& parts, std::string_view token, float& v) {
-    // Up to 2^24 and a power of ten up to 10: both are floats exactly, so one
-    // float operation rounds the true value once, correctly.
+// A mantissa up to 2^24 and a power of ten up to 10 are both floats
+// exactly, so one float operation rounds the true value once, correctly.
+// False, v untouched, for any other number.
+inline bool ExactFloat(uint64_t mantissa, int exponent, bool negative, float& v) {
     static constexpr float kPow10f[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                         1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-    if (parts.exact && parts.mantissa <= (uint64_t(1) << 24) && parts.exponent >= -10 &&
-        parts.exponent <= 10) {
-        const float m = float(parts.mantissa);
-        const float f =
-            parts.exponent < 0 ? m / kPow10f[-parts.exponent] : m * kPow10f[parts.exponent];
-        v = parts.negative ? -f : f;
-        return true;
-    }
+    if (mantissa > (uint64_t(1) << 24) || exponent < -10 || exponent > 10) return false;
+    const float m = float(int32_t(mantissa)); // one instruction, as a signed number
+    const float f = exponent < 0 ? m / kPow10f[-exponent] : m * kPow10f[exponent];
+    v = negative ? -f : f;
+    return true;
+}
+
+// The same from the token's parts. Numbers of up to 7 digits with a small
+// exponent take one float operation; up to 15 digits, one double
+// multiplication, and rounding that to float is right unless the double lies
+// within a few units of a float halfway point, where the slow exact
+// conversion decides.
+inline bool PartsToFloat(const NumberParts& parts, std::string_view token, float& v) {
+    if (parts.exact && ExactFloat(parts.mantissa, parts.exponent, parts.negative, v)) return true;
     static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};

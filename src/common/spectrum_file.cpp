@@ -276,19 +276,21 @@ inline size_t ParseWrittenPointLine(const char* p, const char* end, float& x, fl
     if (fixed != kFixed || digit != (lead ? kDigits & ~1u : kDigits)) return 0;
     const size_t length = p[24] == '\n' ? 25 : p[25] == '\n' ? 26 : 0;
     if (length == 0) return 0;
-    auto d = [p](int i) { return uint64_t(uint8_t(p[i]) - '0'); };
+    auto d = [p](int i) { return uint32_t(uint8_t(p[i]) - '0'); };
+    // Both mantissas have seven digits at most: one float operation each.
+    const uint32_t mx = (lead ? 0 : d(0) * 1000000) + d(1) * 100000 + d(2) * 10000 + d(3) * 1000 +
+                        d(5) * 100 + d(6) * 10 + d(7);
+    ExactFloat(mx, -3, false, x);
     NumberParts parts;
-    parts.mantissa = (lead ? 0 : d(0) * 1000000) + d(1) * 100000 + d(2) * 10000 + d(3) * 1000 +
-                     d(5) * 100 + d(6) * 10 + d(7);
-    parts.exponent = -3;
-    if (!PartsToFloat(parts, {p + lead, size_t(8 - lead)}, x)) return 0;
     parts.mantissa = d(10) * 1000000 + d(12) * 100000 + d(13) * 10000 + d(14) * 1000 + d(15) * 100 +
                      d(16) * 10 + d(17);
     const int e = int(d(20) * 1000 + d(21) * 100 + d(22) * 10 + d(23));
     parts.exponent = (p[19] == '-' ? -e : e) - 6;
     parts.negative = p[9] == '-';
-    const size_t from = parts.negative ? 9 : 10;
-    if (!PartsToFloat(parts, {p + from, 24 - from}, y)) return 0;
+    if (!ExactFloat(parts.mantissa, parts.exponent, parts.negative, y)) {
+        const size_t from = parts.negative ? 9 : 10;
+        if (!PartsToFloat(parts, {p + from, 24 - from}, y)) return 0;
+    }
     return length;
 #else
     (void)p, (void)end, (void)x, (void)y;
