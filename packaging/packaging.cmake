@@ -2,6 +2,7 @@
 set(KIVO_PACKAGING ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 
 install(TARGETS kivo kivo-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS kivo-batch-figures LIBRARY DESTINATION ${KIVO_MODULE_DIR})
 install(FILES ${KIVO_HELP_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo)
 file(GLOB KIVO_EXAMPLE_FILES examples/*.esr examples/*.txt examples/*.DSC examples/*.DTA
   examples/*.XGF examples/*.par examples/*.spc examples/README.md)

@@ -451,10 +451,12 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
          const std::function<void(const std::string& file)>& beforeFile) {
     if (files.empty()) return;
     const bool writing = !plan.WriteDir.empty();
+    // The input files, which nothing written may replace: looked at only
+    // when something is written.
     std::set<std::pair<dev_t, ino_t>> inputs;
-    for (const std::string& f : files) {
+    for (size_t i = 0; writing && i < files.size(); ++i) {
         std::pair<dev_t, ino_t> id;
-        if (Identity(f, id)) inputs.insert(id);
+        if (Identity(files[i], id)) inputs.insert(id);
     }
 
     std::mutex lock;

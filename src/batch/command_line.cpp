@@ -10,7 +10,7 @@
 #include <string_view>
 #include <thread>
 
-#include "figure.h"
+#include "picture.h"
 
 namespace kivo::batch {
 

@@ -1,8 +1,8 @@
 // kivo-batch: the command line, the progress line and the exit status.
 #include <QCoreApplication>
 #include <QFile>
-#include <QGuiApplication>
 
+#include <dlfcn.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "command_line.h"
-#include "figure.h"
+#include "figure_module.h"
 
 namespace {
 
@@ -49,6 +49,33 @@ private:
     Clock::time_point start_ = Clock::now(), last_{};
 };
 
+// Loaded when the run draws a figure.
+const kivo::batch::FigureModule* figures = nullptr;
+
+// The figure module: beside the program in its build folder, or where the
+// package installs it, relative to the program. Null with the loader's
+// reason.
+const kivo::batch::FigureModule* LoadFigureModule(std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    const fs::path dir = ec ? fs::path(".") : self.parent_path();
+    for (const fs::path& file :
+         {dir / "kivo-batch-figures.so", dir / KIVO_MODULE_FROM_BIN / "kivo-batch-figures.so"}) {
+        void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle) {
+            error = ::dlerror();
+            continue;
+        }
+        using Entry = const kivo::batch::FigureModule* (*)();
+        if (const auto entry =
+                reinterpret_cast<Entry>(::dlsym(handle, kivo::batch::FigureModuleEntry)))
+            return entry();
+        error = ::dlerror();
+    }
+    return nullptr;
+}
+
 // The treated spectra in one figure; false, said on standard error, when it
 // is not written.
 bool DrawFigure(const kivo::batch::CommandLine& command,
@@ -59,7 +86,8 @@ bool DrawFigure(const kivo::batch::CommandLine& command,
                           row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
     const QString path = QFile::decodeName(QByteArray::fromStdString(command.Figure));
     QString error;
-    if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look, error))
+    if (figures->WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look, error,
+                             nullptr))
         return true;
     std::fprintf(stderr, "kivo-batch: figure %s not written: %s\n", command.Figure.c_str(),
                  error.toLocal8Bit().constData());
@@ -87,8 +115,8 @@ bool DrawSeriesFigure(const kivo::batch::CommandLine& command,
     QString error;
     if (curves.empty()) {
         error = QStringLiteral("no slice of a two-dimensional file treated");
-    } else if (kivo::figure::WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look,
-                                         error, &labels)) {
+    } else if (figures->WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look,
+                                    error, &labels)) {
         return true;
     }
     std::fprintf(stderr, "kivo-batch: series figure %s not written: %s\n",
@@ -134,23 +162,19 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
     return refused ? ExitRefused : 0;
 }
 
-// Qt's GUI started in a shell without a desktop session (over ssh, in a
-// batch job) complains of the missing session directory it never uses here.
-QtMessageHandler qtHandler = nullptr;
-void WithoutSessionWarning(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-    if (!text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
-        qtHandler(type, context, text);
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
     // A figure's fonts and drawing need Qt's GUI, never a display.
     std::unique_ptr<QCoreApplication> app;
     if (kivo::batch::AsksForFigure(argc, argv)) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-        qtHandler = qInstallMessageHandler(WithoutSessionWarning);
-        app = std::make_unique<QGuiApplication>(argc, argv);
+        std::string error;
+        figures = LoadFigureModule(error);
+        if (!figures) {
+            std::fprintf(stderr, "kivo-batch: figures cannot be drawn: %s\n", error.c_str());
+            return ExitRefused;
+        }
+        app.reset(figures->MakeApplication(argc, argv));
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }

@@ -1,7 +1,6 @@
 #include "figure.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -10,7 +9,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPolygonF>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
@@ -218,27 +216,6 @@ LegendShape ShapeLegend(const std::vector<Curve>& curves, const Measure& text, d
 }
 
 } // namespace
-
-std::optional<PictureFormat> FormatOf(const QString& path) {
-    const QString ending = QFileInfo(path).suffix().toLower();
-    if (ending == QLatin1String("png")) return PictureFormat::Png;
-    if (ending == QLatin1String("pdf")) return PictureFormat::Pdf;
-    if (ending == QLatin1String("svg")) return PictureFormat::Svg;
-    return std::nullopt;
-}
-
-QString WrongEnding() {
-    return QStringLiteral("the ending must be .png, .pdf or .svg");
-}
-
-bool SaveWhole(const QString& path, const QByteArray& bytes, QString& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        error = file.errorString();
-        return false;
-    }
-    return true;
-}
 
 QPointF Arrangement::PageOf(double field, double signal) const {
     return {Plot.left() + (field * UnitPerG - FieldFrom) / (FieldTo - FieldFrom) * Plot.width(),
