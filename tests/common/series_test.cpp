@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -77,103 +78,87 @@ std::string Refused(const ReadResult& r) {
 
 } // namespace
 
+// An ESP or WinEPR pair of the series with its .par text changed: each
+// "from" replaced by its "to".
+using Edits = std::vector<std::pair<std::string, std::string>>;
+kivo_examples::EspFiles EspEdited(const KnownSeries& s, bool windows, const Edits& edits) {
+    kivo_examples::EspFiles e = kivo_examples::EspSeries(s, windows);
+    for (const auto& [from, to] : edits) e.Par.replace(e.Par.find(from), from.size(), to);
+    return e;
+}
+
+// Every slice of BES3T series in every number format and byte order, with
+// the second axis listed or linear, and of ESP and WinEPR series (sweeps from
+// REY, SSX/SSY or ANZ over RES; the axis from XYLB and XYWI or the sweep's
+// number), read back against the generator's numbers.
 TEST(Series, EverySliceReadsBackTheGeneratorsNumbers) {
     SeriesFiles files;
+    struct Case {
+        std::string name;
+        KnownSeries series;
+        std::function<ReadResult(SpectrometerFiles&)> read;
+        std::vector<double> values;
+        bool powerAxis;       // a slice's power is its value, not the file's
+        std::string caption3; // of slice 3, when it is checked
+    };
+    std::vector<Case> cases;
     for (char format : {'C', 'S', 'F', 'D'})
         for (bool big : {true, false})
             for (bool valueFile : {false, true}) {
-                SCOPED_TRACE(std::string("format ") + format + (big ? " BIG" : " LIT") +
-                             (valueFile ? " YGF" : " IDX"));
                 const KnownSeries s = Series(5, valueFile);
-                SpectrometerFiles f;
-                const ReadResult r =
-                    files.Read(kivo_examples::Bes3tSeries(s, {format, big, false, false}), f);
-                ASSERT_EQ(r.Status, ReadStatus::Ok) << r.Reason;
-                ASSERT_EQ(f.Header.Slices, 5);
-                ASSERT_EQ(f.Values, s.Values);
-                PointBuffer x, y;
-                x.Allocate();
-                y.Allocate();
-                for (int k = 1; k <= 5; ++k) {
-                    ParamSpec p;
-                    const SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
-                    ASSERT_EQ(slice.Result.Status, ReadStatus::Ok) << slice.Result.Reason;
-                    ASSERT_EQ(p.NumPoints, 101);
-                    const std::vector<double>& signal = s.Signals[size_t(k - 1)];
-                    for (int i = 1; i <= 101; ++i) {
-                        ASSERT_FLOAT_EQ(x[i], float(s.First.Field[size_t(i - 1)])) << i;
-                        ASSERT_EQ(y[i], float(signal[size_t(i - 1)])) << "slice " << k << " " << i;
-                    }
-                    EXPECT_DOUBLE_EQ(p.Power, s.Values[size_t(k - 1)]);
-                    EXPECT_EQ(slice.FileName, files.Path("coal-00" + std::to_string(k) + ".esr"));
-                }
+                cases.push_back({std::string("BES3T ") + format + (big ? " BIG" : " LIT") +
+                                     (valueFile ? " YGF" : " IDX"),
+                                 s,
+                                 [&files, s, format, big](SpectrometerFiles& f) {
+                                     return files.Read(
+                                         kivo_examples::Bes3tSeries(s, {format, big, false, false}),
+                                         f);
+                                 },
+                                 s.Values, true, ""});
             }
-}
-
-// ESP and WinEPR two-dimensional pairs: the sweep's points from RES (SSX),
-// the sweeps from REY (SSY) or from ANZ over RES; the second axis from XYLB
-// and XYWI, or the sweep's number without them.
-TEST(Series, EspAndWinEprSweepsReadBackAsSlices) {
-    SeriesFiles files;
-    const KnownSeries s = Series(4, false);
-    const std::vector<double> numbers{1, 2, 3, 4};
-    struct Case {
-        std::vector<std::pair<std::string, std::string>> edits; // of the .par text
-        const std::vector<double>& values;
-        std::string caption3;
-    } cases[] = {
-        {{}, s.Values, "coal 3.0"},
-        {{{"REY 4\r\n", ""}}, s.Values, "coal 3.0"},
-        {{{"RES ", "SSX "}, {"REY ", "SSY "}}, s.Values, "coal 3.0"},
-        {{{"XYLB", "XYLX"}}, numbers, "coal 3"},
-    };
+    const KnownSeries sweeps = Series(4, false);
+    const std::pair<Edits, bool> esp[] = {{{}, true},
+                                          {{{"REY 4\r\n", ""}}, true},
+                                          {{{"RES ", "SSX "}, {"REY ", "SSY "}}, true},
+                                          {{{"XYLB", "XYLX"}}, false}};
     for (bool windows : {false, true})
-        for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(windows ? "WinEPR" : "ESP") + " case " +
-                         std::to_string(&c - cases));
-            kivo_examples::EspFiles e = kivo_examples::EspSeries(s, windows);
-            for (const auto& [from, to] : c.edits) e.Par.replace(e.Par.find(from), from.size(), to);
-            SpectrometerFiles f;
-            const ReadResult r = files.Read(e, f);
-            ASSERT_EQ(r.Status, ReadStatus::Ok) << r.Reason;
-            ASSERT_EQ(f.Header.Slices, 4);
-            EXPECT_EQ(f.Values, c.values);
-            PointBuffer x, y;
-            x.Allocate();
-            y.Allocate();
-            for (int k = 1; k <= 4; ++k) {
-                ParamSpec p;
-                const SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
-                ASSERT_EQ(slice.Result.Status, ReadStatus::Ok) << slice.Result.Reason;
-                ASSERT_EQ(p.NumPoints, 101);
-                for (int i = 1; i <= 101; ++i) {
-                    ASSERT_FLOAT_EQ(x[i], float(s.First.Field[size_t(i - 1)])) << i;
-                    ASSERT_EQ(y[i], float(s.Signals[size_t(k - 1)][size_t(i - 1)]))
-                        << k << " " << i;
-                }
-                EXPECT_DOUBLE_EQ(p.Power, s.First.PowerMw); // the axis has no unit
-                if (k == 3) {
-                    EXPECT_EQ(slice.Caption, c.caption3);
-                    EXPECT_EQ(p.Line2, "9.4012 GHz, " + c.caption3.substr(5) + ", 293 K, 1 scan");
-                }
+        for (size_t i = 0; i < std::size(esp); ++i) {
+            const auto& [edits, axis] = esp[i];
+            cases.push_back({std::string(windows ? "WinEPR " : "ESP ") + std::to_string(i), sweeps,
+                             [&files, &sweeps, windows, edits = edits](SpectrometerFiles& f) {
+                                 return files.Read(EspEdited(sweeps, windows, edits), f);
+                             },
+                             axis ? sweeps.Values : std::vector<double>{1, 2, 3, 4}, false,
+                             axis ? "coal 3.0" : "coal 3"});
+        }
+    PointBuffer x, y;
+    x.Allocate();
+    y.Allocate();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const KnownSeries& s = c.series;
+        SpectrometerFiles f;
+        const ReadResult r = c.read(f);
+        ASSERT_EQ(r.Status, ReadStatus::Ok) << r.Reason;
+        ASSERT_EQ(f.Header.Slices, int(s.Signals.size()));
+        EXPECT_EQ(f.Values, c.values);
+        for (int k = 1; k <= f.Header.Slices; ++k) {
+            ParamSpec p;
+            const SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
+            ASSERT_EQ(slice.Result.Status, ReadStatus::Ok) << slice.Result.Reason;
+            ASSERT_EQ(p.NumPoints, 101);
+            const std::vector<double>& signal = s.Signals[size_t(k - 1)];
+            for (int i = 1; i <= 101; ++i) {
+                ASSERT_FLOAT_EQ(x[i], float(s.First.Field[size_t(i - 1)])) << i;
+                ASSERT_EQ(y[i], float(signal[size_t(i - 1)])) << "slice " << k << " " << i;
+            }
+            EXPECT_DOUBLE_EQ(p.Power, c.powerAxis ? s.Values[size_t(k - 1)] : s.First.PowerMw);
+            EXPECT_EQ(slice.FileName, files.Path("coal-00" + std::to_string(k) + ".esr"));
+            if (k == 3 && !c.caption3.empty()) {
+                EXPECT_EQ(slice.Caption, c.caption3);
+                EXPECT_EQ(p.Line2, "9.4012 GHz, " + c.caption3.substr(5) + ", 293 K, 1 scan");
             }
         }
-    // What cannot be such a series: the flag without a count of sweeps, a
-    // count that is not whole, data short of the sweeps promised.
-    const std::pair<std::string, std::string> refusals[][2] = {
-        {{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 101"}},
-        {{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 303.5"}},
-        {{"REY 4", "REY 5"}, {"", ""}},
-    };
-    const char* said[] = {"2-dimensional data without its number of sweeps",
-                          "2-dimensional data without its number of sweeps",
-                          "coal.spc 1616 bytes, 2020 expected"};
-    for (size_t i = 0; i < std::size(refusals); ++i) {
-        kivo_examples::EspFiles e = kivo_examples::EspSeries(s, true);
-        for (const auto& [from, to] : refusals[i])
-            if (!from.empty()) e.Par.replace(e.Par.find(from), from.size(), to);
-        SpectrometerFiles f;
-        EXPECT_EQ(Refused(files.Read(e, f)), said[i]) << i;
     }
 }
 
@@ -280,6 +265,18 @@ TEST(Series, WhatCannotBeASeriesIsRefusedWithItsReason) {
     kivo_examples::Bes3tFiles noAxis = good;
     noAxis.Ygf.clear();
     EXPECT_EQ(refused("YPTS\t3", "YPTS\t3", &noAxis), "coal.YGF not found");
+    // ESP and WinEPR: the flag without a count of sweeps, a count that is not
+    // whole, data short of the sweeps promised.
+    const KnownSeries sweeps = Series(4, false);
+    auto esp = [&](const Edits& edits) {
+        SpectrometerFiles f;
+        return Refused(files.Read(EspEdited(sweeps, true, edits), f));
+    };
+    EXPECT_EQ(esp({{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 101"}}),
+              "2-dimensional data without its number of sweeps");
+    EXPECT_EQ(esp({{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 303.5"}}),
+              "2-dimensional data without its number of sweeps");
+    EXPECT_EQ(esp({{"REY 4", "REY 5"}}), "coal.spc 1616 bytes, 2020 expected");
     // A slice past the file's is refused, never read from beyond the data.
     SpectrometerFiles f;
     ASSERT_EQ(files.Read(good, f).Status, ReadStatus::Ok);
