@@ -169,6 +169,14 @@ void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::strin
     s.Report.FieldTo = s.X[n];
     s.Report.Done = true;
     s.Report.Status = notice.empty() ? "ok" : "ok; " + Trimmed(notice);
+    // Only a file written or points handed on need them after this, and
+    // then at their own size: a series may hold many short slices.
+    if (!plan.WriteDir.empty() || plan.KeepPoints) {
+        s.Report.X.assign(s.X.Data(), s.X.Data() + n);
+        s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
+    }
+    s.X.Release();
+    s.Y.Release();
 }
 
 std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo) {
@@ -236,15 +244,6 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
             s.X = std::move(x);
             s.Y = std::move(y);
             Treat(s, plan, xo, yo, "");
-            // Only a file written or points handed on need them after this,
-            // and then at their own size: a series may hold many short slices.
-            if (s.Report.Done && (!plan.WriteDir.empty() || plan.KeepPoints)) {
-                const int n = s.Report.Params.NumPoints;
-                s.Report.X.assign(s.X.Data(), s.X.Data() + n);
-                s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
-            }
-            s.X.Release();
-            s.Y.Release();
         }
         return out;
     }
@@ -508,12 +507,9 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
                 std::string error;
                 bool saved = true;
                 try {
-                    // A slice's points are in the row already.
-                    const bool own = s.X.Allocated();
                     if (writing && s.Report.Done)
                         saved =
-                            WriteSpectrumFile(s.Report.Params, own ? s.X.Data() : s.Report.X.data(),
-                                              own ? s.Y.Data() : s.Report.Y.data(),
+                            WriteSpectrumFile(s.Report.Params, s.Report.X.data(), s.Report.Y.data(),
                                               plan.WriteDir + "/" + s.Output, error);
                 } catch (const std::exception& e) {
                     saved = false;
@@ -523,10 +519,6 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
                 if (!plan.KeepPoints || !s.Report.Done) {
                     std::vector<float>().swap(s.Report.X);
                     std::vector<float>().swap(s.Report.Y);
-                } else if (s.X.Allocated()) {
-                    const int n = s.Report.Params.NumPoints;
-                    s.Report.X.assign(s.X.Data(), s.X.Data() + n);
-                    s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
                 }
                 done.push_back(std::move(s.Report));
             }
