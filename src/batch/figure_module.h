@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QString>
-#include <string>
 #include <vector>
 
 #include "TYPEKIVO1_3.h"

@@ -283,8 +283,7 @@ ReadResult ReadPart(const std::string& path, uint64_t need, uint64_t limit, std:
     return r;
 }
 
-// The second dimension of a BES3T file (YPTS): its slices, one field sweep
-// each, and the axis they were recorded along. The data of every slice must
+// The count of slices, one field sweep each: the data of all of them must
 // fit the size no file may pass, so no count from the header is trusted.
 bool TakeSliceCount(SpectrometerHeader& h, double n) {
     if (n != std::floor(n)) return Refuse(h, "no number of slices"), false;
@@ -296,6 +295,8 @@ bool TakeSliceCount(SpectrometerHeader& h, double n) {
     return true;
 }
 
+// The second dimension of a BES3T file (YPTS): its slices and the axis they
+// were recorded along.
 bool TakeSlices(SpectrometerHeader& h, const Entries& e) {
     double n = 1;
     if (!e.Number("YPTS", n) || n <= 1) return true;
@@ -421,7 +422,8 @@ SpectrometerHeader ReadEspParameters(std::string_view text) {
                                                       : nullptr;
     if (!(e.Number("REY", rows) && rows > 1) && !(e.Number("SSY", rows) && rows > 1)) {
         rows = haveTotal && acrossKey && total > across ? total / across : 1;
-        const bool twoDimensional = e.Number("JSS", flags) && (uint64_t(flags) >> 12 & 1) != 0;
+        const bool twoDimensional = e.Number("JSS", flags) && flags >= 0 && flags < 4294967296.0 &&
+                                    (uint32_t(flags) >> 12 & 1) != 0;
         if (rows != std::floor(rows) || (twoDimensional && rows <= 1))
             return Refuse(h, "2-dimensional data without its number of sweeps"), h;
     }
