@@ -758,14 +758,41 @@ TEST_F(BatchTest, EverySliceIsARowAndTheSeriesCurveIsTheCsvs) {
     EXPECT_TRUE(t.LineX.empty());
     EXPECT_EQ(t.YLabel, "Amplitude x T");
     EXPECT_TRUE(QFileInfo(Path("t.png")).size() > 0);
+}
 
-    // What the options refuse.
-    for (const QStringList& args :
-         {QStringList{"--series-y", "amplitude", "a.DSC"},
-          QStringList{"--integrate", "--series-figure", "s.jpg", "a.DSC"},
-          QStringList{"--series-figure", "s.pdf", "a.DSC"},
-          QStringList{"--series-figure", "s.pdf", "--series-y", "width", "a.DSC"}}) {
-        EXPECT_EQ(Batch(args).Exit, 2) << args.join(' ').toStdString();
+// The base-line order, fit and series options misused: usage errors, each in
+// its own words.
+TEST_F(BatchTest, FitAndSeriesOptionsMisusedSayHow) {
+    const struct {
+        std::vector<std::string> Args;
+        const char* Text;
+    } usage[] = {
+        {{"--baseline-order", "2"}, "--baseline-order does nothing without --baseline"},
+        {{"--fit-range", "1,2"}, "--fit-range does nothing without --fit"},
+        {{"--baseline", "--baseline-order", "6"},
+         "--baseline-order wants a whole number from 0 to 5, not '6'"},
+        {{"--baseline", "--baseline-range", "3400,3300"},
+         "--baseline-range wants FROM,TO in G, FROM below TO, not '3400,3300'"},
+        {{"--fit", "gauss:0"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'gauss:0'"},
+        {{"--fit", "cauchy"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'cauchy'"},
+        {{"--fit", "gauss", "--fit", "lorentz"}, "--fit: one fit a run, its lines in the columns"},
+        {{"--series-y", "amplitude"}, "--series-y draws nothing without --series-figure"},
+        {{"--integrate", "--series-figure", "s.jpg"},
+         "--series-figure wants a name ending in .pdf, .svg or .png, not 's.jpg'"},
+        {{"--series-figure", "s.pdf"},
+         "--series-figure of the double integral needs --integrate (or --series-y amplitude)"},
+        {{"--series-figure", "s.pdf", "--series-y", "width"},
+         "--series-y wants integral or amplitude, not 'width'"},
+    };
+    for (const auto& u : usage) {
+        std::vector<std::string> args{"kivo-batch"};
+        args.insert(args.end(), u.Args.begin(), u.Args.end());
+        args.push_back("a.DSC");
+        const kivo::batch::CommandLine bad = kivo::batch::ParseCommandLine(args);
+        EXPECT_EQ(bad.What, kivo::batch::CommandLine::Action::Usage) << u.Text;
+        EXPECT_EQ(bad.Text.toStdString(), u.Text);
     }
 }
 
