@@ -263,8 +263,10 @@ inline size_t ParseWrittenPointLine(const char* p, const char* end, float& x, fl
         return uint32_t(
             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b))));
     };
+    // Columns outside kFixed are not looked at here; a fixed column with one
+    // choice has it in both texts, so no other byte can pass there.
     static constexpr char kOne[33] = "____.___  _.______E+____\r_______";
-    static constexpr char kOther[33] = "_________-_________-____\n_______";
+    static constexpr char kOther[33] = "____.___ -_.______E-____\n_______";
     constexpr uint32_t kFixed =
         1u << 4 | 1u << 8 | 1u << 9 | 1u << 11 | 1u << 18 | 1u << 19 | 1u << 24;
     constexpr uint32_t kDigits = 0xFu | 7u << 5 | 1u << 10 | 0x3Fu << 12 | 0xFu << 20;

@@ -447,12 +447,31 @@ TEST(SpectrumText, WrittenLayoutReadsAsTheGeneralParserReadsIt) {
         const char* ends[] = {"\r\n", "\r\n", "\r\n", "\n", "\r\r\n"};
         std::string l = FormatF(x, 8, 3) + " " + FormatE(y, 15) + ends[pick(5)];
         if (pick(6) == 0) {
-            const char odd[] = "0123456789 -+.Ee\tx\r\n\x1A";
+            const char odd[] = "0123456789 -+.Ee_\tx\r\n\x1A";
             l[size_t(pick(int(l.size())))] = odd[pick(int(sizeof odd - 1))];
         }
         if (pick(40) == 0) l = pick(2) ? "\r\n" : " \t\n";
         return l;
     };
+    // Every byte at every column of one written line, the fuzzer's finding
+    // ("3261.339_ 1.419434E+0002") among them.
+    const std::string good = "3261.339  1.419434E+0002\r\n";
+    for (size_t column = 0; column < good.size(); ++column)
+        for (int byte = 0; byte < 256; ++byte) {
+            std::string wrong = good;
+            wrong[column] = char(byte);
+            const std::string text = kStandardHeader + "Spectr:\r\n" + good + wrong + good;
+            const std::string plain = kivo_lines::WithBlankLineEnds(text, 11);
+            Spectrum fixed, general;
+            const ReadResult a = fixed.Read(text), b = general.Read(plain);
+            ASSERT_EQ(a.Status, b.Status) << column << " " << byte;
+            ASSERT_EQ(a.Line, b.Line) << column << " " << byte;
+            ASSERT_EQ(fixed.p.NumPoints, general.p.NumPoints) << column << " " << byte;
+            for (int k = 0; k < fixed.p.NumPoints; ++k)
+                ASSERT_TRUE(fixed.x[size_t(k)] == general.x[size_t(k)] &&
+                            fixed.y[size_t(k)] == general.y[size_t(k)])
+                    << column << " " << byte << " point " << k;
+        }
     for (int trial = 0; trial < 400; ++trial) {
         std::string text = kStandardHeader + "Spectr:\r\n";
         const int lines = trial < 3 ? MaxPoints + pick(3) - 1 : 1 + pick(trial % 2 ? 200 : 3);
