@@ -86,6 +86,11 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             s.Report.CentreField = c >= 1 && c <= n ? s.X[c] : 0;
             break;
         }
+        case StepKind::Quantitative: {
+            s.Report.Quantitative = IntegrateQuantitative(s.X.Data(), y, n, s.Caption);
+            if (!s.Report.Quantitative.Refusal.empty()) return s.Report.Quantitative.Refusal;
+            break;
+        }
         case StepKind::NormAmplitude: {
             std::string why = NormaliseOnAmplitude(y, p, FileNameOf(s.Name), s.Caption);
             if (!why.empty()) return why;
@@ -313,6 +318,7 @@ std::string CsvHeader(const Plan& plan) {
         }
     }
     if (plan.FitColumns > 0) out += ",fit_rms,fit_chi2";
+    if (plan.QuantitativeColumns) out += ",DI_q,DI_q_err,DI_q_flags";
     return out + "\n";
 }
 
@@ -395,6 +401,19 @@ std::string CsvLine(const Row& row, const Plan& plan) {
         out += ",,";
     }
     AppendFit(out, row, plan);
+    if (plan.QuantitativeColumns) {
+        const QuantitativeIntegral& q = row.Quantitative;
+        if (row.Done && q.Refusal.empty() && q.Right > 0) {
+            out += ',';
+            AppendNumber(out, q.Area);
+            out += ',';
+            AppendNumber(out, q.Sigma);
+            out += ',';
+            AppendCell(out, QuantitativeFlagsText(q));
+        } else {
+            out += ",,,";
+        }
+    }
     out += '\n';
     return out;
 }

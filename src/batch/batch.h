@@ -10,6 +10,7 @@
 
 #include "TYPEKIVO1_3.h"
 #include "fitting.h"
+#include "quantitative.h"
 
 namespace kivo::batch {
 
@@ -23,7 +24,8 @@ enum class StepKind {
     FieldStandard,
     FrequencyTo,
     NormAcquisition,
-    FitLines
+    FitLines,
+    Quantitative
 };
 
 struct Step {
@@ -43,10 +45,11 @@ struct Plan {
     std::vector<Step> Steps;
     int NumAver = 10;
     double KoeCu = 1.725e19;
-    std::string WriteDir;     // empty: nothing is written
-    bool KeepPoints = false;  // every treated spectrum's points handed on in its row
-    int FitColumns = 0;       // lines of the fit reported (0: no fit, no fit columns)
-    bool FitFraction = false; // the fit's Lorentzian fraction reported (pseudo-Voigt)
+    std::string WriteDir;             // empty: nothing is written
+    bool KeepPoints = false;          // every treated spectrum's points handed on in its row
+    int FitColumns = 0;               // lines of the fit reported (0: no fit, no fit columns)
+    bool FitFraction = false;         // the fit's Lorentzian fraction reported (pseudo-Voigt)
+    bool QuantitativeColumns = false; // DI_q, DI_q_err, DI_q_flags reported
 };
 
 // One spectrum of a file, or a file that gave none, after the plan.
@@ -65,7 +68,8 @@ struct Row {
     int Slice = 0;
     double SliceValue = 0;
     std::string SliceUnit;
-    LineFit Fit; // the last line fit, when the plan fits
+    LineFit Fit;                       // the last line fit, when the plan fits
+    QuantitativeIntegral Quantitative; // the last quantitative integral, when the plan has one
     // The treated points, only when the plan keeps them.
     std::vector<float> X, Y;
 };
@@ -78,7 +82,8 @@ struct Row {
 // After the status, the slice of a two-dimensional file (number, value,
 // unit); then, when the plan fits, for each line K its centre, g, width,
 // amplitude (Lorentzian fraction) and double integral with their errors, and
-// the fit's residual RMS and reduced chi-square.
+// the fit's residual RMS and reduced chi-square; then, with a quantitative
+// integral, DI_q, DI_q_err and DI_q_flags (empty when clean).
 std::string CsvHeader(const Plan& plan = {});
 std::string CsvLine(const Row& row, const Plan& plan = {});
 

@@ -179,6 +179,9 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("FROM,TO")},
         {QStringLiteral("integrate"),
          QStringLiteral("Automatic double integration and particle count, as \"4\".")},
+        {QStringLiteral("quantitative"),
+         QStringLiteral("The quantitative double integral with its uncertainty and quality "
+                        "flags, as \"4\" Alt+Q: columns DI_q, DI_q_err, DI_q_flags.")},
         {QStringLiteral("normalise"),
          QStringLiteral("Normalise on amplitude, integral or ruby, or divide by the acquisition "
                         "parameters: acquisition[:gain,scans,modulation,power]."),
@@ -350,6 +353,8 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.Steps.push_back(Fit(parser.values(name).at(at), parser));
         else if (name == QStringLiteral("integrate"))
             plan.Steps.push_back({StepKind::Integrate, 0, 0});
+        else if (name == QStringLiteral("quantitative"))
+            plan.Steps.push_back({StepKind::Quantitative, 0, 0});
         else if (name == QStringLiteral("normalise"))
             plan.Steps.push_back(Normalisation(parser.values(name).at(at)));
         else if (name == QStringLiteral("smooth"))
@@ -361,11 +366,13 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
                 {StepKind::FrequencyTo, 0, 0,
                  Limited(name, parser.values(name).at(at), {"frequency", false, 1e-6, 1000})});
     }
-    for (const Step& step : plan.Steps)
+    for (const Step& step : plan.Steps) {
         if (step.Kind == StepKind::FitLines) {
             plan.FitColumns = step.W;
             plan.FitFraction = step.Shape == LineShape::Voigt;
         }
+        if (step.Kind == StepKind::Quantitative) plan.QuantitativeColumns = true;
+    }
 }
 
 } // namespace

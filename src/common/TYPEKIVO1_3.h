@@ -764,11 +764,14 @@ std::string SubtractLinearBaseLine(const float* x, float* y, int n, PointRange e
                                    std::string_view caption);
 
 // The automatic double integration of one spectrum: borders and centre
-// found on the signal, turned once (PhaseSign -1) when it integrates
-// negative. A spectrum too short for its two end windows, or whose borders
-// meet or cross, is not integrated: p is left as it was and Refusal says
-// why, as the mode line does. Result tells the borders found (the whole
-// spectrum when too short).
+// found on the signal, turned (PhaseSign -1) when it integrates negative,
+// and integrated with the other phase when the centre found does not lie
+// strictly between the borders. A spectrum too short for its two end
+// windows, or whose borders meet or cross, is not integrated: p is left as
+// it was and Refusal says why, as the mode line does. One whose centre lies
+// between the borders with neither phase is refused too, and its results
+// are cleared. Result tells the borders found (the whole spectrum when too
+// short).
 struct AutoIntegration {
     IntegrationResult Result;
     bool Integrated = false;

@@ -263,22 +263,40 @@ AutoIntegration IntegrateAutomatic(const float* x, const float* y, int numAver, 
     }
     // Worked on a copy: a spectrum refused keeps its record.
     ParamSpec work = p;
-    auto integrate = [&] {
+    auto integrate = [&](int phase) {
+        work.PhaseSign = int8_t(phase);
         return IntegrateSpectrum(x, y, numAver, work, 1, n, true, 0, 0, koeCu);
     };
-    a.Result = integrate();
-    // A line recorded the other way round integrates negative: turn it once.
-    if (a.Result.Left < a.Result.Right && !(work.DblIntegral >= 0)) {
-        work.PhaseSign = -1;
-        a.Result = integrate();
-    }
+    const int phase = p.PhaseSign < 0 ? -1 : 1;
+    a.Result = integrate(phase);
     // The borders are found on the signal alone; when they meet or cross
     // there is no line between them to integrate.
-    a.Integrated = a.Result.Left < a.Result.Right;
-    if (a.Integrated)
-        p = std::move(work);
-    else
+    if (a.Result.Left >= a.Result.Right) {
         a.Refusal = "   " + std::string(caption) + ": the borders cross, not integrated;";
+        return a;
+    }
+    // A line recorded the other way round integrates negative: turned to -1.
+    // A centre that is not strictly between the borders is no line's centre
+    // but where a running integral of the wrong phase stopped: the other
+    // phase is tried then, whichever was stored.
+    if (!LineCentreOf(a.Result) || !(work.DblIntegral >= 0)) {
+        const ParamSpec first = work;
+        const IntegrationResult before = a.Result;
+        a.Result = integrate(LineCentreOf(before) ? -1 : -phase);
+        if (!LineCentreOf(a.Result) && LineCentreOf(before)) {
+            a.Result = before;
+            work = first;
+        }
+    }
+    if (!LineCentreOf(a.Result)) {
+        // No stale double integral is left to be shown or saved.
+        p.SumLeft1 = p.SumRight1 = p.SumLeft2 = p.SumRight2 = 0;
+        p.DblIntegral = p.NumParticles = 0;
+        a.Refusal = "   " + std::string(caption) + ": no line between the borders, not integrated;";
+        return a;
+    }
+    a.Integrated = true;
+    p = std::move(work);
     return a;
 }
 

@@ -199,13 +199,17 @@ QuantitativeIntegral IntegrateQuantitative(const float* x, const float* y, int n
     // means, so that the noise of a long sweep does not either.
     const int h = std::max(1, pp / 4);
     Smooth(flat.data(), n, h, s, count);
+    // Not lower than a thirtieth of the strongest line's peak to peak: a
+    // hump of the cavity's base line that stands clear of the noise is
+    // still no line, and would carry the borders far out.
+    const double floor = std::fabs(s[size_t(hi)] - s[size_t(lo)]) / 30;
     const double k = std::max(4.0, std::sqrt(2 * std::log(double(n) / (2 * h + 1))) + 1.5);
     auto clear = [&](int j, double level) {
         return std::fabs(s[size_t(j)]) > level * sigma / std::sqrt(double(count[size_t(j)]));
     };
     int a = -1, b = -1;
     for (int j = 0; j < n; ++j)
-        if (clear(j, k)) {
+        if (clear(j, k) && std::fabs(s[size_t(j)]) > floor) {
             if (a < 0) a = j;
             b = j;
         }
@@ -218,8 +222,11 @@ QuantitativeIntegral IntegrateQuantitative(const float* x, const float* y, int n
         sMin = std::min(sMin, s[size_t(j)]), sMax = std::max(sMax, s[size_t(j)]);
     q.SignalToNoise = (sMax - sMin) / sigma;
 
-    // Wings as wide as the line's extent each side carry the first
-    // integral's base line.
+    // The line's own wings go on half its peak-to-peak width past where it stands
+    // clear; beyond them, wings as wide as the line's extent each side
+    // carry the first integral's base line.
+    a = std::max(0, a - pp / 2);
+    b = std::min(n - 1, b + pp / 2);
     const int margin = std::max(b - a, 4 * pp);
     const int L = std::max(0, a - margin), R = std::min(n - 1, b + margin);
     const Line line{x, y, n, a, b};

@@ -8,6 +8,7 @@
 #include "TChart.h"
 #include "TLabel.h"
 #include "Unit1.h"
+#include "quantitative.h"
 
 namespace {
 const QColor Purple(128, 0, 128);
@@ -114,6 +115,7 @@ void TForm1::RestoreSpectrumColours() {
 
 void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     if (Shift.AltOnly() && Key == 'C') Frame15Label3Click();
+    if (Shift.AltOnly() && Key == 'Q') Frame15Label4Click();
     if (Key == kivo::VK_ESCAPE) Frame15Label2Click();
     if (Key == 'Y') Frame15Label1Click();
 }
@@ -151,4 +153,42 @@ void TForm1::Frame15Label3Click() {
 void TForm1::Frame15Label2Click() {
     RestoreSpectrumColours();
     refresh(0);
+}
+
+// The quantitative double integral of every marked spectrum: shown, not
+// stored, so it holds nothing that could outlive its spectrum but the
+// borders of the active one, which are points of that spectrum as the
+// automatic integration's are.
+void TForm1::Frame15Label4Click() {
+    CheckActivSpec();
+    if (ActiveSpec == 0) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    QStringList results, refused;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i]) continue;
+        Chart1->ColourPoints(SpecSeries[i], 0, Params[i].NumPoints - 1, SpecColor[i]);
+        const kivo::QuantitativeIntegral q = kivo::IntegrateQuantitative(
+            SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints, Caption(i));
+        if (!q.Refusal.empty()) {
+            refused << QString::fromStdString(q.Refusal);
+            continue;
+        }
+        results << QString::fromStdString(Caption(i)) + QStringLiteral(": ") +
+                       QString::fromStdString(kivo::QuantitativeText(q));
+        MarkIntegratedRange(i, q.Left, q.Right);
+        if (i == ActiveSpec) {
+            PickSpec = SpecId[i];
+            PickIndex[1] = PickIndex[3] = q.Left;
+            PickIndex[2] = PickIndex[4] = q.Right;
+            PickIndex[5] = q.Centre;
+            Chart1->Clear(AuxSeries[5]);
+            DrawCentreTick(q.Centre);
+        }
+    }
+    Memo3->setPlainText(results.join(QLatin1Char('\n')));
+    Memo3->show();
+    SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + results.join(QStringLiteral("; ")) +
+                refused.join(QString()));
 }

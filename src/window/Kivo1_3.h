@@ -457,6 +457,7 @@ public:
     void Frame15Label1Click();
     void Frame15Label2Click();
     void Frame15Label3Click();
+    void Frame15Label4Click(); // the quantitative double integral with its uncertainty
     void Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift);
     void Frame16Label1Click();
     void Frame16Label2Click();

@@ -70,3 +70,58 @@ TEST(Commands, AReadThatFailedIsNotBlamedOnTheFile) {
     EXPECT_EQ(ReadRefusal("s4", r, 0), "    FileSpectrum s4 is not prepared properly ");
     EXPECT_EQ(FailureWords(std::length_error("too long")), "too long");
 }
+
+// The automatic integration takes the phase in which the centre lies between
+// the borders: a line recorded either way round with either phase stored,
+// and a step with no line at all, whose stale results go.
+TEST(Commands, AutomaticIntegrationFindsTheLineInEitherPhase) {
+    constexpr int n = 1024;
+    auto line = [](int orientation) {
+        std::vector<float> x(n), y(n);
+        for (int k = 0; k < n; ++k) {
+            const double u = (k - 520) / 12.0;
+            x[size_t(k)] = float(3250 + 0.2 * k);
+            // Small alternating noise at the ends sets the border thresholds.
+            y[size_t(k)] =
+                float(orientation * 2 * u / ((1 + u * u) * (1 + u * u)) + (k % 2 ? 1e-4 : -1e-4));
+        }
+        return std::pair{x, y};
+    };
+    struct Case {
+        const char* what;
+        int orientation;
+        int8_t stored, phase;
+    } cases[] = {
+        {"the usual phase", 1, 1, 1},
+        {"the other phase", -1, 1, -1},
+        {"-1 stored, the usual phase", 1, -1, 1},
+    };
+    long double area = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto [x, y] = line(c.orientation);
+        ParamSpec p;
+        p.NumPoints = n;
+        p.PhaseSign = c.stored;
+        const AutoIntegration a = IntegrateAutomatic(x.data(), y.data(), 10, 1e19, p, "s");
+        ASSERT_TRUE(a.Integrated) << a.Refusal;
+        EXPECT_EQ(p.PhaseSign, c.phase);
+        EXPECT_NEAR(LineCentreOf(a.Result), 521, 1);
+        if (area == 0) area = p.DblIntegral;
+        EXPECT_NEAR(double(p.DblIntegral / area), 1, 1e-2);
+    }
+
+    std::vector<float> x(n), y(n);
+    for (int k = 0; k < n; ++k) x[size_t(k)] = float(k), y[size_t(k)] = k < 300 ? 0.f : 1.f;
+    ParamSpec p;
+    p.NumPoints = n;
+    p.DblIntegral = 5;
+    p.NumParticles = 7;
+    p.SumLeft2 = 3;
+    const AutoIntegration a = IntegrateAutomatic(x.data(), y.data(), 10, 1e19, p, "s");
+    EXPECT_FALSE(a.Integrated);
+    EXPECT_EQ(a.Refusal, "   s: no line between the borders, not integrated;");
+    EXPECT_EQ(p.DblIntegral, 0);
+    EXPECT_EQ(p.NumParticles, 0);
+    EXPECT_EQ(p.SumLeft2, 0);
+}
