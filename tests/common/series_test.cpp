@@ -252,7 +252,11 @@ TEST(Series, WhatCannotBeASeriesIsRefusedWithItsReason) {
         return Refused(files.Read(b, f));
     };
     EXPECT_EQ(refused("ZTYP\tNODATA", "ZTYP\tIDX\nZPTS\t2"), "3-dimensional data");
-    EXPECT_EQ(refused("YPTS\t3", "YPTS\t2.5"), "no number of slices");
+    // A count that is there but no whole number from 1: read as one slice,
+    // the other slices' data would be passed over.
+    for (const char* count : {"2.5", "0", "-5", "nan", "inf", "five", "0x10", ""})
+        EXPECT_EQ(refused("YPTS\t3", std::string("YPTS\t") + count), "no number of slices")
+            << count;
     EXPECT_EQ(refused("YPTS\t3", "YPTS\t200000"), "200000 slices, more than 64 MB of data");
     EXPECT_EQ(refused("YPTS\t3", "YPTS\t1e300"), "more than 64 MB of data");
     EXPECT_EQ(refused("YTYP\tIGD", "YTYP\tNTUP"), "axis type 'NTUP' unknown");
@@ -277,6 +281,12 @@ TEST(Series, WhatCannotBeASeriesIsRefusedWithItsReason) {
     EXPECT_EQ(esp({{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 303.5"}}),
               "2-dimensional data without its number of sweeps");
     EXPECT_EQ(esp({{"REY 4", "REY 5"}}), "coal.spc 1616 bytes, 2020 expected");
+    for (const char* count : {"2.5", "0", "-5", "nan", "inf", "five", "0x10"}) {
+        EXPECT_EQ(esp({{"REY 4", std::string("REY ") + count}}), "no number of slices") << count;
+        EXPECT_EQ(esp({{"RES ", "SSX "}, {"REY 4", std::string("SSY ") + count}}),
+                  "no number of slices")
+            << count;
+    }
     // A slice past the file's is refused, never read from beyond the data.
     SpectrometerFiles f;
     ASSERT_EQ(files.Read(good, f).Status, ReadStatus::Ok);
