@@ -582,6 +582,7 @@ struct SpectrometerFiles {
     std::string Path; // the header file
     std::string Data, Axis, SliceAxis;
     std::vector<double> Values; // of the slices
+    double ValueStep = 0;       // SliceStep(Values), a pass over them all: taken once
 };
 // Reads the files of read (Path, DataPath, AxisPath, SliceAxisPath) into f.
 ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f);

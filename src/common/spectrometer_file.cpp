@@ -565,6 +565,7 @@ ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f) 
         buffer->resize(bytes.size());
     }
     f.Values = h.Slices > 1 ? SliceValues(h, f.SliceAxis) : std::vector<double>{};
+    f.ValueStep = SliceStep(f.Values);
     for (size_t k = 0; k < f.Values.size(); ++k)
         if (!std::isfinite(f.Values[k]))
             return Refusal("no number at slice " + std::to_string(k + 1) + " of the second axis");

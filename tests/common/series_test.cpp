@@ -211,6 +211,10 @@ TEST(Series, TheDefaultTakesEveryKthSliceSoThatTheyFit) {
         {10, 20, {-4, 99, 4}, {1, 5, 9}}, // ends clamped to the file
         {10, 20, {4, 2, 1}, {}},          // last before first: none
         {10, 20, {9, 10, 0}, {9, 10}},    // a step of 0 is 1
+        // A step near the largest int ends the run; it never wraps round.
+        {2000, 20, {2000, 2000, 2147483600}, {2000}},
+        {2000, 20, {1, 2000, 2147483647}, {1}},
+        {2000, 20, {1999, 2147483647, 2147483647}, {1999}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.slices) + " slices, room " + std::to_string(c.room));
@@ -220,6 +224,8 @@ TEST(Series, TheDefaultTakesEveryKthSliceSoThatTheyFit) {
     }
     EXPECT_EQ(SlicesTakenNotice("coal", DefaultSlices(41, 20), 14, 41),
               "    FileSpectrum coal: slices 1 to 40 step 3 taken, 14 of 41 ");
+    EXPECT_EQ(SlicesTakenNotice("coal", {2000, 2000, 2147483600}, 1, 2000),
+              "    FileSpectrum coal: slices 2000 to 2000 step 2147483600 taken, 1 of 2000 ");
 }
 
 TEST(Series, ValuesHaveTheDecimalsTheirStepNeeds) {
