@@ -37,7 +37,7 @@ void ReadEverySlice(const SpectrometerHeader& h, const SpectrometerInput& in) {
         ParamSpec p;
         const SeriesSlice s = ReadSeriesSlice(f, k, p, x.get(), y.get());
         const bool ok = s.Result.Status == ReadStatus::Ok;
-        if (ok != (p.NumPoints >= 2) || p.NumPoints > MaxPoints || ok != whole) std::abort();
+        if (ok != (p.NumPoints >= 2) || p.NumPoints > MaxPoints || (ok && !whole)) std::abort();
         if (!ok && s.Result.Reason.empty()) std::abort();
         if (s.Number != k || s.Value != f.Values[size_t(k - 1)] || s.Caption.empty()) std::abort();
         for (int i = 0; i < p.NumPoints; ++i)
