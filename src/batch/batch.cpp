@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 #include <utility>
@@ -180,16 +181,16 @@ void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::strin
         s.Report.X.assign(s.X.Data(), s.X.Data() + n);
         s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
     }
-    s.X.Release();
-    s.Y.Release();
 }
 
-std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo) {
-    std::vector<Spectrum> out;
+// Every spectrum of the file, read and treated, goes to done as soon as it is
+// made: a series of a million slices never holds more than one of them.
+void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
+               const std::function<void(Spectrum&)>& done) {
     const int kind = FileKindOf(FileNameOf(path));
     const std::string shortName = ShortName(path);
-    auto add = [&](int n, std::string name, std::string caption) -> Spectrum& {
-        Spectrum& s = out.emplace_back();
+    auto make = [&](int n, std::string name, std::string caption) {
+        Spectrum s;
         s.Report.File = path;
         s.Report.Spectrum = n;
         s.Output = ShortName(name) + ".esr";
@@ -201,76 +202,73 @@ std::vector<Spectrum> TreatFile(const std::string& path, const Plan& plan, float
     if (kind == KindDat) {
         ColumnFileSpectra file = ReadColumnSpectra(path, MaxSpec);
         if (!file.Refusal.empty()) {
-            Refuse(add(0, path, shortName).Report, file.Refusal);
-            return out;
+            Spectrum s = make(0, path, shortName);
+            Refuse(s.Report, file.Refusal);
+            return done(s);
         }
         std::string notice;
         for (const std::string& n : file.Notices)
             notice += (notice.empty() ? "" : "; ") + Trimmed(n);
-        out.reserve(file.Spectra.size());
         for (ColumnFileSpectrum& c : file.Spectra) {
-            Spectrum& s = add(c.Number, std::move(c.FileName), std::move(c.Caption));
+            Spectrum s = make(c.Number, std::move(c.FileName), std::move(c.Caption));
             if (!c.Refusal.empty()) {
                 Refuse(s.Report, c.Refusal);
-                continue;
+            } else {
+                s.X.Allocate();
+                s.Y.Allocate();
+                std::copy(c.X.begin(), c.X.end(), s.X.Data());
+                std::copy(c.Y.begin(), c.Y.end(), s.Y.Data());
+                s.Report.Params = std::move(c.Params);
+                Treat(s, plan, xo, yo, notice);
             }
-            s.X.Allocate();
-            s.Y.Allocate();
-            std::copy(c.X.begin(), c.X.end(), s.X.Data());
-            std::copy(c.Y.begin(), c.Y.end(), s.Y.Data());
-            s.Report.Params = std::move(c.Params);
-            Treat(s, plan, xo, yo, notice);
+            done(s);
         }
-        return out;
+        return;
     }
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
     ReadSpectrum(read);
     if (read.Series) {
-        // Every slice a row, treated as the window treats it alone.
+        // Every slice a row, treated as the window treats it alone. The
+        // slices take turns in one pair of buffers: a fresh zeroed pair
+        // each would cost more than a short slice's treatment.
         const SpectrometerFiles& f = *read.Series;
-        out.reserve(size_t(f.Header.Slices));
+        PointBuffer x, y;
+        x.Allocate();
+        y.Allocate();
         for (int k = 1; k <= f.Header.Slices; ++k) {
             ParamSpec p;
-            PointBuffer x, y;
-            x.Allocate();
-            y.Allocate();
             SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
-            Spectrum& s = add(0, std::move(slice.FileName), slice.Caption);
+            Spectrum s = make(0, std::move(slice.FileName), slice.Caption);
             s.Report.Slice = k;
             s.Report.SliceValue = slice.Value;
             s.Report.SliceUnit = f.Header.SliceUnit;
             const std::string refused = ReadRefusal(slice.Caption, slice.Result, p.NumPoints);
             if (!refused.empty()) {
                 Refuse(s.Report, refused);
-                continue;
+            } else {
+                s.Report.Params = std::move(p);
+                s.X = std::move(x);
+                s.Y = std::move(y);
+                Treat(s, plan, xo, yo, "");
+                x = std::move(s.X);
+                y = std::move(s.Y);
             }
-            s.Report.Params = std::move(p);
-            s.X = std::move(x);
-            s.Y = std::move(y);
-            Treat(s, plan, xo, yo, "");
+            done(s);
         }
-        return out;
+        return;
     }
-    Spectrum& s = add(0, SpectrumFileName(path, kind, 0), shortName);
+    Spectrum s = make(0, SpectrumFileName(path, kind, 0), shortName);
     const std::string refused = ReadRefusal(shortName, read.Result, read.Params.NumPoints);
     if (!refused.empty()) {
         Refuse(s.Report, refused);
-        return out;
+        return done(s);
     }
     s.Report.Params = std::move(read.Params);
     s.X = std::move(read.X);
     s.Y = std::move(read.Y);
     Treat(s, plan, xo, yo, read.Result.Truncated ? TruncatedNotice(shortName) : "");
-    return out;
-}
-
-// Device and inode of a file, to know an input file under any name.
-bool Identity(const std::string& path, std::pair<dev_t, ino_t>& id) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return false;
-    id = {st.st_dev, st.st_ino};
-    return true;
+    done(s);
 }
 
 // The shortest text that reads back as the same double.
@@ -464,72 +462,103 @@ SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value) {
     return c;
 }
 
-void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
-         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit,
+InputFiles::InputFiles(const std::vector<std::string>& files) {
+    // A spectrometer pair's data and axis files are inputs as much as the
+    // header file named.
+    for (const std::string& f : files) {
+        SpectrumRead read;
+        PrepareSpectrumRead(f, read);
+        for (const std::string* path :
+             {&read.Path, &read.DataPath, &read.AxisPath, &read.SliceAxisPath})
+            if (const std::optional<Id> id = IdentityOf(*path)) ids_.insert(*id);
+    }
+}
+
+std::optional<InputFiles::Id> InputFiles::IdentityOf(const std::string& path) {
+    // stat, not lstat: a symbolic link is the file it names.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return Id{st.st_dev, st.st_ino};
+}
+
+std::string InputFiles::Refusal(const std::string& target) const {
+    const std::optional<Id> id = IdentityOf(target);
+    return id && ids_.count(*id) ? target + " is one of the input files" : std::string();
+}
+
+void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, const Emit& emit,
          const std::function<void(const std::string& file)>& beforeFile) {
     if (files.empty()) return;
     const bool writing = !plan.WriteDir.empty();
     // The input files, which nothing written may replace: looked at only
     // when something is written.
-    std::set<std::pair<dev_t, ino_t>> inputs;
-    for (size_t i = 0; writing && i < files.size(); ++i) {
-        std::pair<dev_t, ino_t> id;
-        if (Identity(files[i], id)) inputs.insert(id);
-    }
+    const InputFiles inputs(writing ? files : std::vector<std::string>{});
 
+    // Rows go out in file order as they are made. A file that is not yet the
+    // one going out holds at most this many, then waits for its turn: a
+    // long series behind a slow file costs no more than that.
+    constexpr size_t kHeldRows = 256;
+    struct Pending {
+        std::vector<Row> Rows;
+        bool Finished = false;
+    };
     std::mutex lock;
-    std::condition_variable turnChanged;
+    std::condition_variable turnChanged, emitted;
     size_t turn = 0; // the next file to claim its output names, in input order
     std::set<std::string> claimed;
-    std::vector<std::vector<Row>> rows(files.size());
-    std::vector<char> ready(files.size(), 0);
+    std::vector<Pending> pending(files.size());
     size_t nextEmit = 0;
     std::atomic<size_t> next{0};
+
+    // Under the lock: what the file going out holds is handed on.
+    auto flush = [&] {
+        Pending& head = pending[nextEmit];
+        if (!head.Rows.empty() || head.Finished) emit(nextEmit, head.Rows, head.Finished);
+        std::vector<Row>().swap(head.Rows);
+    };
+    auto hand = [&](size_t i, Row&& row) {
+        std::unique_lock<std::mutex> hold(lock);
+        pending[i].Rows.push_back(std::move(row));
+        if (nextEmit != i && pending[i].Rows.size() < kHeldRows) return;
+        emitted.wait(hold, [&] { return nextEmit == i; });
+        flush();
+    };
+    auto finish = [&](size_t i) {
+        std::lock_guard<std::mutex> hold(lock);
+        pending[i].Finished = true;
+        for (; nextEmit < files.size() && pending[nextEmit].Finished; ++nextEmit) flush();
+        // The file now going out hands on what it holds at once.
+        if (nextEmit < files.size()) flush();
+        emitted.notify_all();
+    };
 
     auto work = [&] {
         std::vector<float> xo(MaxPoints), yo(MaxPoints);
         for (size_t i; (i = next.fetch_add(1)) < files.size();) {
-            std::vector<Spectrum> treated;
-            try {
-                if (beforeFile) beforeFile(files[i]);
-                treated = TreatFile(files[i], plan, xo.data(), yo.data());
-            } catch (const std::exception& e) {
-                // No memory for this file, say: no fault of the file, and
-                // the next one may go well.
-                treated.clear();
-                Spectrum& s = treated.emplace_back();
-                s.Report.File = files[i];
-                Refuse(s.Report, TreatmentFailure(ShortName(files[i]), FailureWords(e)));
-            }
-            if (writing) {
-                // Names are claimed in input order, so which file keeps a name
-                // does not depend on which thread came first.
-                std::unique_lock<std::mutex> hold(lock);
+            bool named = false; // this file's turn to claim names taken
+            auto takeTurn = [&](std::unique_lock<std::mutex>& hold) {
                 turnChanged.wait(hold, [&] { return turn == i; });
-                for (Spectrum& s : treated) {
-                    if (!s.Report.Done) continue;
-                    const std::string target = plan.WriteDir + "/" + s.Output;
-                    std::pair<dev_t, ino_t> id;
-                    if (Identity(target, id) && inputs.count(id))
-                        Refuse(s.Report, SaveRefusal(ShortName(s.Output),
-                                                     target + " is one of the input files"));
+                named = true;
+            };
+            auto done = [&](Spectrum& s) {
+                const std::string target = plan.WriteDir + "/" + s.Output;
+                if (writing && s.Report.Done) {
+                    // Names are claimed in input order, so which file keeps a
+                    // name does not depend on which thread came first.
+                    std::unique_lock<std::mutex> hold(lock);
+                    if (!named) takeTurn(hold);
+                    if (const std::string input = inputs.Refusal(target); !input.empty())
+                        Refuse(s.Report, SaveRefusal(ShortName(s.Output), input));
                     else if (!claimed.insert(s.Output).second)
                         Refuse(s.Report, SaveRefusal(ShortName(s.Output),
                                                      target + " is written for an earlier file"));
                 }
-                ++turn;
-                turnChanged.notify_all();
-            }
-            std::vector<Row> done;
-            done.reserve(treated.size());
-            for (Spectrum& s : treated) {
                 std::string error;
                 bool saved = true;
                 try {
                     if (writing && s.Report.Done)
-                        saved =
-                            WriteSpectrumFile(s.Report.Params, s.Report.X.data(), s.Report.Y.data(),
-                                              plan.WriteDir + "/" + s.Output, error);
+                        saved = WriteSpectrumFile(s.Report.Params, s.Report.X.data(),
+                                                  s.Report.Y.data(), target, error);
                 } catch (const std::exception& e) {
                     saved = false;
                     error = FailureWords(e);
@@ -539,15 +568,26 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
                     std::vector<float>().swap(s.Report.X);
                     std::vector<float>().swap(s.Report.Y);
                 }
-                done.push_back(std::move(s.Report));
+                hand(i, std::move(s.Report));
+            };
+            try {
+                if (beforeFile) beforeFile(files[i]);
+                TreatFile(files[i], plan, xo.data(), yo.data(), done);
+            } catch (const std::exception& e) {
+                // No memory for this file, say: no fault of the file, and
+                // the next one may go well.
+                Row row;
+                row.File = files[i];
+                Refuse(row, TreatmentFailure(ShortName(files[i]), FailureWords(e)));
+                hand(i, std::move(row));
             }
-            std::lock_guard<std::mutex> hold(lock);
-            rows[i] = std::move(done);
-            ready[i] = 1;
-            for (; nextEmit < files.size() && ready[nextEmit]; ++nextEmit) {
-                emit(nextEmit, rows[nextEmit]);
-                std::vector<Row>().swap(rows[nextEmit]);
+            if (writing) {
+                std::unique_lock<std::mutex> hold(lock);
+                if (!named) takeTurn(hold);
+                ++turn;
+                turnChanged.notify_all();
             }
+            finish(i);
         }
     };
     const size_t threads = std::clamp<size_t>(size_t(std::max(jobs, 1)), 1, files.size());

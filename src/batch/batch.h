@@ -3,9 +3,14 @@
 // only the command line itself (command_line.cpp, main.cpp) uses Qt Core.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <functional>
+#include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TYPEKIVO1_3.h"
@@ -101,15 +106,34 @@ struct SeriesCurve {
 };
 SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value);
 
+// The input files by identity (device and inode, through symbolic links):
+// every file kivo-batch writes (the spectra, the figures) is checked here
+// first, so that none replaces an input under another name.
+class InputFiles {
+public:
+    explicit InputFiles(const std::vector<std::string>& files);
+    // "target is one of the input files" when it is one; "" when it may be written.
+    std::string Refusal(const std::string& target) const;
+
+private:
+    using Id = std::pair<dev_t, ino_t>;
+    static std::optional<Id> IdentityOf(const std::string& path);
+    std::set<Id> ids_;
+};
+
+// Rows handed on: some or all of a file's, in order; fileEnds on the last
+// call for the file (rows may then be empty).
+using Emit = std::function<void(size_t file, const std::vector<Row>& rows, bool fileEnds)>;
+
 // Treats the files, jobs at a time, and hands every file's rows to emit in
-// the order of the files (emit runs on one thread at a time). Output files
-// are never written over an input file, and of two spectra that would be
-// written under the same name the earlier file's keeps it. A failure that is
-// no fault of a file (no memory) refuses that file in its own words, and the
-// run goes on. beforeFile, when given, runs just before each file is treated
-// and under the same guard: a test makes a file fail with it.
-void Run(const std::vector<std::string>& files, const Plan& plan, int jobs,
-         const std::function<void(size_t file, const std::vector<Row>& rows)>& emit,
+// the order of the files, as they are made (emit runs on one thread at a
+// time): a series' slices are not kept until it ends. Output files are never
+// written over an input file, and of two spectra that would be written under
+// the same name the earlier file's keeps it. A failure that is no fault of a
+// file (no memory) refuses that file in its own words, and the run goes on.
+// beforeFile, when given, runs just before each file is treated and under the
+// same guard: a test makes a file fail with it.
+void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, const Emit& emit,
          const std::function<void(const std::string& file)>& beforeFile = {});
 
 } // namespace kivo::batch

@@ -53,27 +53,55 @@ private:
 const kivo::batch::FigureModule* figures = nullptr;
 
 // The figure module: beside the program in its build folder, or where the
-// package installs it, relative to the program. Null with the loader's
-// reason.
+// package installs it, relative to the program. Null with the reason: that of
+// the first module found, which a place looked in after it must not hide.
 const kivo::batch::FigureModule* LoadFigureModule(std::string& error) {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    const fs::path dir = ec ? fs::path(".") : self.parent_path();
-    for (const fs::path& file :
-         {dir / "kivo-batch-figures.so", dir / KIVO_MODULE_FROM_BIN / "kivo-batch-figures.so"}) {
+    // Never the working directory: no code is loaded from where the user stands.
+    if (ec) {
+        error = "the program's own folder is not known: " + ec.message();
+        return nullptr;
+    }
+    const fs::path dir = self.parent_path();
+    const fs::path places[] = {dir / "kivo-batch-figures.so",
+                               dir / KIVO_MODULE_FROM_BIN / "kivo-batch-figures.so"};
+    for (const fs::path& file : places) {
+        if (!fs::exists(file, ec)) continue;
         void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle) {
             error = ::dlerror();
-            continue;
+            return nullptr;
         }
         using Entry = const kivo::batch::FigureModule* (*)();
-        if (const auto entry =
-                reinterpret_cast<Entry>(::dlsym(handle, kivo::batch::FigureModuleEntry)))
-            return entry();
-        error = ::dlerror();
+        const auto entry = reinterpret_cast<Entry>(::dlsym(handle, kivo::batch::FigureModuleEntry));
+        if (!entry) {
+            error = ::dlerror();
+            return nullptr;
+        }
+        if (const kivo::batch::FigureModule* module = entry()) return module;
+        error = file.string() + ": " + kivo::batch::FigureModuleEntry + " gives no figures";
+        return nullptr;
     }
+    error = "no kivo-batch-figures.so in " + places[0].parent_path().string() + " or " +
+            places[1].parent_path().lexically_normal().string();
     return nullptr;
+}
+
+// A figure into file, unless file is one of the inputs (through a link):
+// a picture must never replace the spectrum it was drawn from.
+bool WriteFigure(const std::string& file, const std::vector<kivo::figure::Curve>& curves,
+                 const kivo::batch::CommandLine& command, const kivo::figure::AxisLabels* labels,
+                 QString& error) {
+    const std::string input = kivo::batch::InputFiles(command.Files).Refusal(file);
+    if (!input.empty()) {
+        error = QString::fromLocal8Bit(input);
+        return false;
+    }
+    const QString path = QFile::decodeName(QByteArray::fromStdString(file));
+    return figures->WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look, error,
+                                labels);
 }
 
 // The treated spectra in one figure; false, said on standard error, when it
@@ -84,11 +112,8 @@ bool DrawFigure(const kivo::batch::CommandLine& command,
     for (const kivo::batch::Row& row : rows)
         curves.push_back({QFile::decodeName(QByteArray::fromStdString(row.Caption)), row.X.data(),
                           row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
-    const QString path = QFile::decodeName(QByteArray::fromStdString(command.Figure));
     QString error;
-    if (figures->WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look, error,
-                             nullptr))
-        return true;
+    if (WriteFigure(command.Figure, curves, command, nullptr, error)) return true;
     std::fprintf(stderr, "kivo-batch: figure %s not written: %s\n", command.Figure.c_str(),
                  error.toLocal8Bit().constData());
     return false;
@@ -109,14 +134,12 @@ bool DrawSeriesFigure(const kivo::batch::CommandLine& command,
         if (!lineX.empty())
             curves.push_back({QStringLiteral("linear"), lineX.data(), lineY.data(), 2, false});
     }
-    const QString path = QFile::decodeName(QByteArray::fromStdString(command.SeriesFigure));
     const kivo::figure::AxisLabels labels{QString::fromStdString(c.XLabel),
                                           QString::fromStdString(c.YLabel)};
     QString error;
     if (curves.empty()) {
         error = QStringLiteral("no slice of a two-dimensional file treated");
-    } else if (figures->WriteFigure(path, *kivo::figure::FormatOf(path), curves, command.Look,
-                                    error, &labels)) {
+    } else if (WriteFigure(command.SeriesFigure, curves, command, &labels, error)) {
         return true;
     }
     std::fprintf(stderr, "kivo-batch: series figure %s not written: %s\n",
@@ -139,7 +162,7 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
     std::vector<kivo::batch::Row> slices; // the slices of a series curve
     std::fputs(kivo::batch::CsvHeader(command.Work).c_str(), stdout);
     kivo::batch::Run(command.Files, command.Work, command.Jobs,
-                     [&](size_t file, const std::vector<kivo::batch::Row>& rows) {
+                     [&](size_t file, const std::vector<kivo::batch::Row>& rows, bool fileEnds) {
                          for (const kivo::batch::Row& row : rows) {
                              const std::string line = kivo::batch::CsvLine(row, command.Work);
                              std::fwrite(line.data(), 1, line.size(), stdout);
@@ -151,7 +174,7 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
                                  slices.back().Y.clear();
                              }
                          }
-                         progress.Done(file + 1);
+                         if (fileEnds) progress.Done(file + 1);
                      });
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::perror("kivo-batch: standard output");

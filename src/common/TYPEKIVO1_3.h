@@ -478,7 +478,8 @@ void ReadEsrHeader(std::string_view text, ParamSpec& p);
 // p.NumPoints is 0. x and y must hold MaxPoints floats each.
 ReadResult ReadSpectrumText(std::string_view text, int kind, ParamSpec& p, float* x, float* y);
 // The same from a file path (local 8-bit encoding). Other kinds than .esr
-// and .txt are NoPoints without opening the file.
+// and .txt are NoPoints without reading the file, or CannotOpen with the
+// reason when it is no regular file (a device, a pipe) or is not there.
 ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, PointBuffer& X,
                             PointBuffer& Y);
 
@@ -582,6 +583,7 @@ struct SpectrometerFiles {
     std::string Path; // the header file
     std::string Data, Axis, SliceAxis;
     std::vector<double> Values; // of the slices
+    double ValueStep = 0;       // SliceStep(Values), a pass over them all: taken once
 };
 // Reads the files of read (Path, DataPath, AxisPath, SliceAxisPath) into f.
 ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f);

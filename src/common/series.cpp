@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -19,16 +20,18 @@ double MilliwattsPer(std::string_view unit) {
 }
 
 SliceChoice DefaultSlices(int slices, int room) {
-    const int step = room >= 1 ? std::max(1, (slices + room - 1) / room) : 1;
-    return {1, slices, step};
+    const int64_t step = room >= 1 ? std::max<int64_t>(1, (int64_t(slices) + room - 1) / room) : 1;
+    return {1, slices, int(step)};
 }
 
 std::vector<int> ChosenSlices(const SliceChoice& c, int slices, int room) {
     std::vector<int> out;
     const int first = std::clamp(c.First, 1, std::max(slices, 1));
     const int last = std::clamp(c.Last, 1, std::max(slices, 1));
-    const int step = std::max(c.Step, 1);
-    for (int k = first; k <= last && int(out.size()) < room; k += step) out.push_back(k);
+    // In 64 bits: a step near the largest int must end the run, not wrap
+    // round to slices below the first.
+    const int64_t step = std::max(c.Step, 1);
+    for (int64_t k = first; k <= last && int(out.size()) < room; k += step) out.push_back(int(k));
     return out;
 }
 
@@ -65,7 +68,7 @@ SeriesSlice ReadSeriesSlice(const SpectrometerFiles& f, int number, ParamSpec& p
     s.Number = number;
     const SpectrometerHeader& h = f.Header;
     s.Value = number >= 1 && size_t(number) <= f.Values.size() ? f.Values[size_t(number - 1)] : 0;
-    std::string value = SliceValueText(s.Value, SliceStep(f.Values));
+    std::string value = SliceValueText(s.Value, f.ValueStep);
     if (!h.SliceUnit.empty()) value += " " + h.SliceUnit;
     s.Caption = f.Name + " " + value;
     s.FileName = SliceFileName(f.Path, number);
@@ -84,7 +87,7 @@ SeriesSlice ReadSeriesSlice(const SpectrometerFiles& f, int number, ParamSpec& p
 }
 
 std::string SlicesTakenNotice(std::string_view name, const SliceChoice& c, int taken, int slices) {
-    const int last = c.First + (taken - 1) * std::max(c.Step, 1);
+    const int64_t last = int64_t(c.First) + int64_t(taken - 1) * std::max(c.Step, 1);
     return "    FileSpectrum " + std::string(name) + ": slices " + std::to_string(c.First) +
            " to " + std::to_string(last) + " step " + std::to_string(c.Step) + " taken, " +
            std::to_string(taken) + " of " + std::to_string(slices) + " ";
@@ -106,7 +109,7 @@ bool ReadSliceChoice(std::string_view text, SliceChoice& c) {
 std::string SliceChoiceRefusal(const SliceChoice& c, int slices, int room) {
     // Appended piece by piece: GCC 12 warns falsely on a literal + a string.
     std::string said;
-    const int count = c.Step >= 1 ? (c.Last - c.First) / c.Step + 1 : 0;
+    const int64_t count = c.Step >= 1 ? (int64_t(c.Last) - c.First) / c.Step + 1 : 0;
     if (c.First < 1 || c.Last > slices || c.First > c.Last) {
         said = "   Not slices of 1 to ";
         said += std::to_string(slices);

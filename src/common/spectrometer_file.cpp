@@ -283,10 +283,16 @@ ReadResult ReadPart(const std::string& path, uint64_t need, uint64_t limit, std:
     return r;
 }
 
+// A count of slices given under key: a whole number from 1, or the file is
+// refused (read as one slice, the others' data would be passed over unsaid).
+bool SliceCountOf(SpectrometerHeader& h, const Entries& e, std::string_view key, double& n) {
+    if (e.Number(key, n) && n >= 1 && n == std::floor(n)) return true;
+    return Refuse(h, "no number of slices"), false;
+}
+
 // The count of slices, one field sweep each: the data of all of them must
 // fit the size no file may pass, so no count from the header is trusted.
 bool TakeSliceCount(SpectrometerHeader& h, double n) {
-    if (n != std::floor(n)) return Refuse(h, "no number of slices"), false;
     if (n * h.Points * h.PointBytes > double(MaxFileBytes))
         return Refuse(h, (n < 1e9 ? Short(n, 0) + " slices, " : std::string()) + "more than " +
                              std::to_string(MaxFileBytes >> 20) + " MB of data"),
@@ -299,8 +305,9 @@ bool TakeSliceCount(SpectrometerHeader& h, double n) {
 // were recorded along.
 bool TakeSlices(SpectrometerHeader& h, const Entries& e) {
     double n = 1;
-    if (!e.Number("YPTS", n) || n <= 1) return true;
-    if (!TakeSliceCount(h, n)) return false;
+    if (!e.Text("YPTS")) return true;
+    if (!SliceCountOf(h, e, "YPTS", n) || !TakeSliceCount(h, n)) return false;
+    if (n == 1) return true;
     h.SliceUnit = e.Text("YUNI") ? *e.Text("YUNI") : "";
     const std::string type = e.Text("YTYP") ? *e.Text("YTYP") : "IDX";
     if (type == "IGD") {
@@ -420,7 +427,11 @@ SpectrometerHeader ReadEspParameters(std::string_view text) {
     const char* acrossKey = e.Number("RES", across)   ? "RES"
                             : e.Number("SSX", across) ? "SSX"
                                                       : nullptr;
-    if (!(e.Number("REY", rows) && rows > 1) && !(e.Number("SSY", rows) && rows > 1)) {
+    // The count of sweeps is REY's, or SSY's without it: when there, it must
+    // be a count.
+    const char* countKey = e.Text("REY") ? "REY" : e.Text("SSY") ? "SSY" : nullptr;
+    if (countKey && !SliceCountOf(h, e, countKey, rows)) return h;
+    if (rows <= 1) {
         rows = haveTotal && acrossKey && total > across ? total / across : 1;
         const bool twoDimensional = e.Number("JSS", flags) && flags >= 0 && flags < 4294967296.0 &&
                                     (uint32_t(flags) >> 12 & 1) != 0;
@@ -554,6 +565,7 @@ ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f) 
         buffer->resize(bytes.size());
     }
     f.Values = h.Slices > 1 ? SliceValues(h, f.SliceAxis) : std::vector<double>{};
+    f.ValueStep = SliceStep(f.Values);
     for (size_t k = 0; k < f.Values.size(); ++k)
         if (!std::isfinite(f.Values[k]))
             return Refusal("no number at slice " + std::to_string(k + 1) + " of the second axis");

@@ -404,7 +404,11 @@ ReadResult ReadSpectrumFile(const std::string& path, int kind, ParamSpec& p, Poi
     ReadResult r;
     p.NumPoints = 0;
     if (kind != KindEsr && kind != KindTxt) {
-        r.Status = ReadStatus::NoPoints;
+        // No spectrum by its name; a device or a pipe still says what it is
+        // (looked at, never read).
+        const InputFile file(path);
+        r.Status = file.Opened() ? ReadStatus::NoPoints : ReadStatus::CannotOpen;
+        if (!file.Opened()) r.Reason = file.Failure();
         return r;
     }
     // One buffer per thread, sized from the file, kept between calls while

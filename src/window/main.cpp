@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QRegularExpression>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +23,8 @@ constexpr char kUsage[] =
     "  -v, --version  print the version and exit\n"
     "  --check        read the files without showing the window, print each\n"
     "                 spectrum loaded (its name and number of points) and the\n"
-    "                 mode line's message, and exit: 1 when a file was refused\n"
+    "                 mode line's message (and how many slices of a series\n"
+    "                 found no free slot), and exit: 1 when a file was refused\n"
     "  --             what follows is a file, even when it starts with -\n"
     "Qt's own options (-platform, -style, ...) are taken as usual.\n";
 
@@ -30,16 +32,33 @@ bool Is(const char* arg, const char* a, const char* b = nullptr) {
     return std::strcmp(arg, a) == 0 || (b != nullptr && std::strcmp(arg, b) == 0);
 }
 
-// What --check prints: the spectra loaded and the mode line; whether every
-// file was taken.
+// What --check prints: the spectra loaded, the mode line and the slices of a
+// series left out for want of slots; whether every file was taken.
 bool Report(const TForm1& form, int files) {
     for (int i = 1; i <= form.NumSpec; ++i)
         std::printf("%s\t%d\n", form.SpecCheck[i]->text().toLocal8Bit().constData(),
                     int(form.Params[i].NumPoints));
     // A read that refused nothing leaves the mode line blank.
     const QString line = form.ModeLine().trimmed();
-    const bool refused = !line.isEmpty() && !line.startsWith(QLatin1String("SELECT MODE"));
-    if (refused) std::printf("%s\n", line.toLocal8Bit().constData());
+    if (line.isEmpty() || line.startsWith(QLatin1String("SELECT MODE")))
+        return files > 0 && form.NumSpec > 0;
+    std::printf("%s\n", line.toLocal8Bit().constData());
+    // The mode line's tooltip lists what the read said, one message a line.
+    // A series read whole but with more slices than free slots is no
+    // refusal: its notice says how many were taken.
+    static const QRegularExpression taken(QStringLiteral(
+        R"(^FileSpectrum (.*): slices -?\d+ to -?\d+ step \d+ taken, (\d+) of (\d+)$)"));
+    const QStringList said = form.Label3->toolTip().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    bool refused = said.isEmpty();
+    for (const QString& message : said) {
+        const QRegularExpressionMatch m = taken.match(message);
+        if (!m.hasMatch()) {
+            refused = true;
+            continue;
+        }
+        const long long left = m.captured(3).toLongLong() - m.captured(2).toLongLong();
+        std::printf("%s: %lld slices not taken\n", m.captured(1).toLocal8Bit().constData(), left);
+    }
     return files > 0 && form.NumSpec > 0 && !refused;
 }
 

@@ -286,7 +286,7 @@ TEST_F(BatchTest, AFailureThatIsNoFaultOfTheFileIsReportedInItsOwnWords) {
         plan.Steps = {{kivo::batch::StepKind::BaseLine}, {kivo::batch::StepKind::Integrate}};
         kivo::batch::Run(
             files, plan, 2,
-            [&](size_t, const std::vector<kivo::batch::Row>& r) {
+            [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
                 rows.insert(rows.end(), r.begin(), r.end());
             },
             [&](const std::string& file) {
@@ -542,7 +542,9 @@ TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
         ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run) << line.Text.toStdString();
         std::vector<kivo::batch::Row> rows;
         kivo::batch::Run(line.Files, line.Work, 1,
-                         [&](size_t, const std::vector<kivo::batch::Row>& r) { rows = r; });
+                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                             rows.insert(rows.end(), r.begin(), r.end());
+                         });
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0].Status, c.Status);
         if (!rows[0].Done) continue;
@@ -591,7 +593,9 @@ TEST_F(BatchTest, NormalisedOnTheAcquisitionParameters) {
         ASSERT_EQ(line.What, kivo::batch::CommandLine::Action::Run) << line.Text.toStdString();
         std::vector<kivo::batch::Row> rows;
         kivo::batch::Run(line.Files, line.Work, 1,
-                         [&](size_t, const std::vector<kivo::batch::Row>& r) { rows = r; });
+                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                             rows.insert(rows.end(), r.begin(), r.end());
+                         });
         ASSERT_EQ(rows.size(), 1u);
         EXPECT_EQ(rows[0].Status, "ok");
         // What the window does to the same spectrum.
@@ -826,9 +830,11 @@ TEST_F(BatchTest, ShortSlicesKeepOnlyTheirOwnPoints) {
         kivo::batch::Plan plan;
         plan.KeepPoints = true;
         size_t rows = 0;
-        kivo::batch::Run({path}, plan, 1, [&](size_t, const std::vector<kivo::batch::Row>& r) {
-            for (const kivo::batch::Row& row : r) rows += row.Done && row.X.size() == 16;
-        });
+        kivo::batch::Run({path}, plan, 1,
+                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                             for (const kivo::batch::Row& row : r)
+                                 rows += row.Done && row.X.size() == 16;
+                         });
         ::getrusage(RUSAGE_SELF, &after);
         const long grown[2] = {long(rows), after.ru_maxrss - before.ru_maxrss};
         _exit(::write(pipe[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
@@ -884,5 +890,220 @@ TEST_F(BatchTest, TheExampleLineIntegratedAgainstItsFit) {
         EXPECT_TRUE(form->ModeLine().contains(QString::fromUtf8(shown)))
             << form->ModeLine().toStdString();
         EXPECT_TRUE(form->Memo3->toPlainText().contains(QString::fromUtf8(shown)));
+    }
+}
+
+// Every file the batch writes is checked against the inputs by identity: a
+// symbolic or a hard link to an input (the header or the data of a pair)
+// under an output's name is refused in one set of words, and the input
+// keeps its bytes.
+TEST_F(BatchTest, NoWriterReplacesAnInputThroughALink) {
+    for (const char* name : {"coal_power.DSC", "coal_power.DTA", "coal_power.YGF"})
+        CopyExample(QString::fromLatin1(name));
+    WriteSpectrum("in.esr", 300);
+    QDir(dir_->path()).mkpath("out");
+    const struct {
+        const char* Writer;
+        QStringList Args;
+        QString Output, Input; // the link's name, the input it is made to
+        QString Said;          // in the CSV's status, else on standard error
+        bool InCsv;
+    } writers[] = {
+        {"--write",
+         {"--write", "out", "in.esr"},
+         "out/in.esr",
+         "in.esr",
+         "FileSpectrum in is not saved: out/in.esr is one of the input files",
+         true},
+        {"--figure",
+         {"--figure", "fig.svg", "in.esr"},
+         "fig.svg",
+         "in.esr",
+         "kivo-batch: figure fig.svg not written: fig.svg is one of the input files\n",
+         false},
+        {"--series-figure",
+         {"--integrate", "--series-figure", "s.svg", "coal_power.DSC"},
+         "s.svg",
+         "coal_power.DTA",
+         "kivo-batch: series figure s.svg not written: s.svg is one of the input files\n",
+         false},
+    };
+    for (const auto& w : writers)
+        for (bool symbolic : {true, false}) {
+            SCOPED_TRACE(std::string(w.Writer) + (symbolic ? " symbolic" : " hard"));
+            QFile::remove(Path(w.Output));
+            const QString target = Path(w.Input);
+            ASSERT_TRUE(symbolic ? QFile::link(target, Path(w.Output))
+                                 : ::link(target.toLocal8Bit().constData(),
+                                          Path(w.Output).toLocal8Bit().constData()) == 0);
+            const std::string before = ReadBytes(w.Input);
+            const BatchRun run = Batch(QStringList{"--quiet"} + w.Args);
+            EXPECT_EQ(run.Exit, 1);
+            if (w.InCsv) {
+                ASSERT_EQ(run.Lines.size(), 2);
+                EXPECT_TRUE(run.Lines[1].endsWith("," + w.Said + ",,,"))
+                    << run.Lines[1].toStdString();
+            } else {
+                EXPECT_EQ(run.Errors, w.Said);
+            }
+            EXPECT_EQ(ReadBytes(w.Input), before);
+        }
+}
+
+namespace {
+
+// A BES3T series of two-point slices, each slice's signal its own number.
+kivo_examples::Bes3tFiles TwoPointSeries(int slices) {
+    kivo_examples::KnownSeries s;
+    s.First = kivo_examples::DerivativeLine(2, 3300, 3310);
+    s.Unit = "s";
+    for (int k = 0; k < slices; ++k) {
+        s.Signals.push_back({double(k), double(-k)});
+        s.Values.push_back(k);
+    }
+    return kivo_examples::Bes3tSeries(s, {'F', false, false, false});
+}
+
+} // namespace
+
+// Rows come out as they are made, in the order of the files and of the
+// slices, with two jobs: a series longer than what a file may hold back
+// while it waits, between single spectra and another series; each file ends
+// once, after its last row.
+TEST_F(BatchTest, RowsOfSeriesComeInFileOrderWithTwoJobs) {
+    const kivo_examples::Bes3tFiles f = TwoPointSeries(3000);
+    for (const char* stem : {"s1", "s2"}) {
+        WriteFile(QString::fromLatin1(stem) + ".DSC", f.Dsc);
+        WriteFile(QString::fromLatin1(stem) + ".DTA", f.Dta);
+    }
+    WriteSpectrum("a.esr", 60);
+    WriteSpectrum("b.esr", 60);
+    const std::vector<std::string> files = {
+        Path("a.esr").toStdString(), Path("s1.DSC").toStdString(), Path("b.esr").toStdString(),
+        Path("s2.DSC").toStdString()};
+    std::vector<std::pair<size_t, int>> seen; // file and slice of each row
+    std::vector<size_t> ended;
+    kivo::batch::Run(files, {}, 2,
+                     [&](size_t file, const std::vector<kivo::batch::Row>& rows, bool fileEnds) {
+                         for (const kivo::batch::Row& row : rows) {
+                             EXPECT_EQ(row.File, files[file]);
+                             EXPECT_TRUE(row.Done) << row.Status;
+                             seen.emplace_back(file, row.Slice);
+                         }
+                         if (fileEnds) ended.push_back(file);
+                     });
+    std::vector<std::pair<size_t, int>> expected;
+    for (size_t file = 0; file < files.size(); ++file) {
+        if (file % 2 == 0) expected.emplace_back(file, 0);
+        for (int k = 1; file % 2 == 1 && k <= 3000; ++k) expected.emplace_back(file, k);
+    }
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(ended, (std::vector<size_t>{0, 1, 2, 3}));
+}
+
+// A long series is not held whole: 200 000 slices behind another file with
+// two jobs grow the peak memory by what the series' bytes take, not by a row
+// a slice (measured in a child process, as above).
+TEST_F(BatchTest, ALongSeriesIsNotHeldWhole) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer keeps freed memory back";
+#endif
+    const kivo_examples::Bes3tFiles f = TwoPointSeries(200000);
+    WriteFile(QStringLiteral("long.DSC"), f.Dsc);
+    const std::string path = WriteFile(QStringLiteral("long.DTA"), f.Dta).toStdString();
+    WriteSpectrum("a.esr", 60);
+    const std::vector<std::string> files = {Path("a.esr").toStdString(),
+                                            Path("long.DSC").toStdString()};
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        long rows = 0;
+        kivo::batch::Run(files, {}, 2, [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+            for (const kivo::batch::Row& row : r) rows += row.Done;
+        });
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grown[2] = {rows, after.ru_maxrss - before.ru_maxrss};
+        _exit(::write(pipe[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
+    }
+    ::close(pipe[1]);
+    long grown[2] = {};
+    const bool heard = ::read(pipe[0], grown, sizeof grown) == sizeof grown;
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(heard && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(grown[0], 200001);
+    // The data and the values take about 3 MB; a row a slice took 300.
+    EXPECT_LT(grown[1], 20 * 1024) << "KB";
+}
+
+// Damaged and odd inputs through both programs, which share the readers: a
+// slice count that is no count, a device, and a series with more slices than
+// the window has free slots (read correctly, so no refusal).
+TEST_F(BatchTest, DamagedInputsAreRefusedAlikeByTheBatchAndTheCheck) {
+    for (const char* name : {"coal_temperature.DSC", "coal_temperature.DTA"})
+        CopyExample(QString::fromLatin1(name));
+    kivo_examples::KnownSeries five;
+    five.First = kivo_examples::DerivativeLine(64, 3300, 3400);
+    five.Unit = "K";
+    for (int k = 0; k < 5; ++k) {
+        five.Signals.push_back(five.First.Signal);
+        five.Values.push_back(100 + 10 * k);
+    }
+    const kivo_examples::Bes3tFiles good =
+        kivo_examples::Bes3tSeries(five, {'F', true, false, false});
+    const char* const refusedCount =
+        "FileSpectrum coal is not prepared properly no number of slices";
+    struct Case {
+        std::string Count; // YPTS of the five-slice file; empty: File is read
+        QString File;
+        int BatchRows, Exit;
+        QString Said;      // the last row's status and the check's mode line
+        QString CheckAlso; // another line the check prints
+    };
+    std::vector<Case> cases;
+    for (const char* count : {"0", "-5", "nan", "inf", "five", "0x10", "2.5"})
+        cases.push_back({count, "coal.DSC", 1, 1, refusedCount, {}});
+    cases.push_back({"",
+                     "/dev/zero",
+                     1,
+                     1,
+                     "FileSpectrum zero is not prepared properly not a regular file",
+                     {}});
+    cases.push_back({"", "coal_temperature.DSC", 29, 0,
+                     "FileSpectrum coal_temperature: slices 1 to 29 step 2 taken, 15 of 29",
+                     "coal_temperature: 14 slices not taken"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.File.toStdString() + " " + c.Count);
+        if (!c.Count.empty()) {
+            std::string dsc = good.Dsc;
+            const size_t at = dsc.find("YPTS\t5");
+            ASSERT_NE(at, std::string::npos);
+            WriteFile("coal.DSC", dsc.replace(at, 6, "YPTS\t" + c.Count));
+            WriteFile("coal.DTA", good.Dta);
+        }
+        const BatchRun run = Batch({"--quiet", c.File});
+        EXPECT_EQ(run.Exit, c.Exit);
+        ASSERT_EQ(run.Lines.size(), c.BatchRows + 1);
+        const QString status = c.Exit == 0 ? QStringLiteral("ok") : c.Said;
+        EXPECT_TRUE(run.Lines.back().contains("," + status + ","))
+            << run.Lines.back().toStdString();
+
+        QProcess kivo;
+        kivo.setWorkingDirectory(dir_->path());
+        kivo.start(QStringLiteral(KIVO_PROGRAM), {"--check", c.File});
+        ASSERT_TRUE(kivo.waitForFinished(60000));
+        const QStringList printed =
+            QString::fromLocal8Bit(kivo.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        EXPECT_EQ(kivo.exitCode(), c.Exit);
+        ASSERT_FALSE(printed.isEmpty());
+        const QStringList tail = printed.mid(printed.size() - (c.CheckAlso.isEmpty() ? 1 : 2));
+        EXPECT_TRUE(tail[0].startsWith(c.Said)) << tail[0].toStdString();
+        if (!c.CheckAlso.isEmpty()) {
+            EXPECT_EQ(tail[1], c.CheckAlso);
+        }
     }
 }

@@ -211,6 +211,10 @@ TEST(Series, TheDefaultTakesEveryKthSliceSoThatTheyFit) {
         {10, 20, {-4, 99, 4}, {1, 5, 9}}, // ends clamped to the file
         {10, 20, {4, 2, 1}, {}},          // last before first: none
         {10, 20, {9, 10, 0}, {9, 10}},    // a step of 0 is 1
+        // A step near the largest int ends the run; it never wraps round.
+        {2000, 20, {2000, 2000, 2147483600}, {2000}},
+        {2000, 20, {1, 2000, 2147483647}, {1}},
+        {2000, 20, {1999, 2147483647, 2147483647}, {1999}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.slices) + " slices, room " + std::to_string(c.room));
@@ -220,6 +224,8 @@ TEST(Series, TheDefaultTakesEveryKthSliceSoThatTheyFit) {
     }
     EXPECT_EQ(SlicesTakenNotice("coal", DefaultSlices(41, 20), 14, 41),
               "    FileSpectrum coal: slices 1 to 40 step 3 taken, 14 of 41 ");
+    EXPECT_EQ(SlicesTakenNotice("coal", {2000, 2000, 2147483600}, 1, 2000),
+              "    FileSpectrum coal: slices 2000 to 2000 step 2147483600 taken, 1 of 2000 ");
 }
 
 TEST(Series, ValuesHaveTheDecimalsTheirStepNeeds) {
@@ -252,7 +258,11 @@ TEST(Series, WhatCannotBeASeriesIsRefusedWithItsReason) {
         return Refused(files.Read(b, f));
     };
     EXPECT_EQ(refused("ZTYP\tNODATA", "ZTYP\tIDX\nZPTS\t2"), "3-dimensional data");
-    EXPECT_EQ(refused("YPTS\t3", "YPTS\t2.5"), "no number of slices");
+    // A count that is there but no whole number from 1: read as one slice,
+    // the other slices' data would be passed over.
+    for (const char* count : {"2.5", "0", "-5", "nan", "inf", "five", "0x10", ""})
+        EXPECT_EQ(refused("YPTS\t3", std::string("YPTS\t") + count), "no number of slices")
+            << count;
     EXPECT_EQ(refused("YPTS\t3", "YPTS\t200000"), "200000 slices, more than 64 MB of data");
     EXPECT_EQ(refused("YPTS\t3", "YPTS\t1e300"), "more than 64 MB of data");
     EXPECT_EQ(refused("YTYP\tIGD", "YTYP\tNTUP"), "axis type 'NTUP' unknown");
@@ -277,6 +287,12 @@ TEST(Series, WhatCannotBeASeriesIsRefusedWithItsReason) {
     EXPECT_EQ(esp({{"REY 4\r\n", ""}, {"ANZ 404", "ANZ 303.5"}}),
               "2-dimensional data without its number of sweeps");
     EXPECT_EQ(esp({{"REY 4", "REY 5"}}), "coal.spc 1616 bytes, 2020 expected");
+    for (const char* count : {"2.5", "0", "-5", "nan", "inf", "five", "0x10"}) {
+        EXPECT_EQ(esp({{"REY 4", std::string("REY ") + count}}), "no number of slices") << count;
+        EXPECT_EQ(esp({{"RES ", "SSX "}, {"REY 4", std::string("SSY ") + count}}),
+                  "no number of slices")
+            << count;
+    }
     // A slice past the file's is refused, never read from beyond the data.
     SpectrometerFiles f;
     ASSERT_EQ(files.Read(good, f).Status, ReadStatus::Ok);

@@ -638,9 +638,13 @@ TEST_F(TempDir, FilesAreRefusedBySizeAndKindBeforeTheyAreRead) {
     EXPECT_EQ(q.Line1.size(), MaxFileBytes);
     ClearParamSpec(q);
 
-    // A pipe under a spectrum's name is refused at once, not waited on.
+    // A pipe under any kind's name is refused at once, not waited on, and
+    // says why.
     const std::string pipe = (dir_ / "pipe.esr").string();
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_EQ(ReadSpectrumFile(pipe, KindEsr, q, X, Y).Status, ReadStatus::CannotOpen);
-    EXPECT_EQ(ReadSpectrumFile(pipe, KindDat, q, X, Y).Status, ReadStatus::NoPoints);
+    for (int kind : {KindEsr, KindDat, KindUnknown}) {
+        r = ReadSpectrumFile(pipe, kind, q, X, Y);
+        EXPECT_EQ(r.Status, ReadStatus::CannotOpen) << kind;
+        EXPECT_EQ(r.Reason, "not a regular file") << kind;
+    }
 }

@@ -9,6 +9,7 @@
 
 #include "TLabel.h"
 #include "harness.h"
+#include "spectrometer_writer.h"
 
 namespace {
 
@@ -202,4 +203,29 @@ TEST_F(SlicesTest, F2ProposesTheChosenSlicesNames) {
     EXPECT_EQ(Asked()[3].FileName, Path("coal_power-008.esr"));
     EXPECT_EQ(Asked()[4].FileName, Path("coal_power-012.esr"));
     EXPECT_DOUBLE_EQ(form->Params[3].Power, series->Values[7]);
+}
+
+// A step typed near the largest int takes the one slice it names: the run of
+// slices ends there, never wraps round to numbers below the first.
+TEST_F(SlicesTest, AStepNearTheLargestIntTakesOneSlice) {
+    kivo_examples::KnownSeries s;
+    s.First = kivo_examples::DerivativeLine(16, 3300, 3400);
+    s.Unit = "s";
+    for (int k = 1; k <= 2000; ++k) {
+        s.Signals.push_back(s.First.Signal);
+        s.Values.push_back(k);
+    }
+    const kivo_examples::Bes3tFiles f = kivo_examples::Bes3tSeries(s, {'F', false, false, false});
+    WriteFile(QStringLiteral("many.DSC"), f.Dsc);
+    WriteFile(QStringLiteral("many.DTA"), f.Dta);
+    AnswerFiles({"many.DSC"});
+    Key(Qt::Key_F3);
+    ASSERT_EQ(form->NumSpec, 20);
+    Do("back");
+    Type("2000 2000 2147483600");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(Captions(), QStringList{QStringLiteral("many 2000 s")});
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral(
+                  "    FileSpectrum many: slices 2000 to 2000 step 2147483600 taken, 1 of 2000 "));
 }

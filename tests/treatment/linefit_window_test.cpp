@@ -53,7 +53,9 @@ protected:
         EXPECT_EQ(line.What, kivo::batch::CommandLine::Action::Run) << line.Text.toStdString();
         std::vector<kivo::batch::Row> rows;
         kivo::batch::Run(line.Files, line.Work, 1,
-                         [&](size_t, const std::vector<kivo::batch::Row>& r) { rows = r; });
+                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                             rows.insert(rows.end(), r.begin(), r.end());
+                         });
         EXPECT_EQ(rows.size(), 1u);
         return rows.empty() ? kivo::batch::Row{} : rows[0];
     }
@@ -226,9 +228,10 @@ TEST_F(LineFitWindowTest, BatchFitColumnsAndRefusals) {
     EXPECT_EQ(kivo::batch::CsvHeader(), header.substr(0, header.size() - tail.size()) +
                                             "status,slice,slice_value,slice_unit\n");
     std::vector<kivo::batch::Row> rows;
-    kivo::batch::Run(line.Files, line.Work, 1, [&](size_t, const std::vector<kivo::batch::Row>& r) {
-        rows.insert(rows.end(), r.begin(), r.end());
-    });
+    kivo::batch::Run(line.Files, line.Work, 1,
+                     [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                         rows.insert(rows.end(), r.begin(), r.end());
+                     });
     ASSERT_EQ(rows.size(), 2u);
     auto cells = [&](const kivo::batch::Row& row) {
         return QString::fromStdString(kivo::batch::CsvLine(row, line.Work))
