@@ -171,10 +171,25 @@ void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::strin
     if (refused.empty()) refused = NotFinite(s);
     if (!refused.empty()) return Refuse(s.Report, refused);
     const int n = s.Report.Params.NumPoints;
+    std::string said = notice;
+    if (!plan.SpinStandardFile.empty()) {
+        // The count takes the quantitative integral of the spectrum as treated.
+        const SpinSide standard{&plan.Standard, plan.StandardIntegral.Area,
+                                plan.StandardIntegral.Sigma, plan.StandardCentre,
+                                plan.StandardTemperature};
+        QuantitativeIntegral q;
+        s.Report.Spins =
+            CountSpinsOf(s.X.Data(), s.Y.Data(), s.Report.Params, plan.Temperature, standard,
+                         plan.StandardSpins, plan.StandardSpinsErr, plan.Volume, s.Caption, q);
+        said += s.Report.Spins.Refusal;
+        if (s.Report.Spins.Refusal.empty())
+            AppendNote(s.Report.Params.Line2, FileNameOf(s.Name),
+                       SpinNote(s.Report.Spins, plan.StandardName));
+    }
     s.Report.FieldFrom = s.X[1];
     s.Report.FieldTo = s.X[n];
     s.Report.Done = true;
-    s.Report.Status = notice.empty() ? "ok" : "ok; " + Trimmed(notice);
+    s.Report.Status = said.empty() ? "ok" : "ok; " + Trimmed(said);
     // Only a file written or points handed on need them after this, and
     // then at their own size: a series may hold many short slices.
     if (!plan.WriteDir.empty() || plan.KeepPoints) {
@@ -317,6 +332,8 @@ std::string CsvHeader(const Plan& plan) {
     }
     if (plan.FitColumns > 0) out += ",fit_rms,fit_chi2";
     if (plan.QuantitativeColumns) out += ",DI_q,DI_q_err,DI_q_flags";
+    if (!plan.SpinStandardFile.empty()) out += ",spins,spins_err";
+    if (!plan.SpinStandardFile.empty() && plan.Volume > 0) out += ",conc_uM,conc_uM_err";
     return out + "\n";
 }
 
@@ -410,6 +427,16 @@ std::string CsvLine(const Row& row, const Plan& plan) {
             AppendCell(out, QuantitativeFlagsText(q));
         } else {
             out += ",,,";
+        }
+    }
+    if (!plan.SpinStandardFile.empty()) {
+        const SpinCount& c = row.Spins;
+        const bool counted = row.Done && c.Refusal.empty() && c.Spins > 0;
+        std::vector<long double> cells = {c.Spins, c.SpinsErr};
+        if (plan.Volume > 0) cells.insert(cells.end(), {c.Micromolar, c.MicromolarErr});
+        for (long double v : cells) {
+            out += ',';
+            if (counted) AppendNumber(out, v);
         }
     }
     out += '\n';
@@ -599,6 +626,33 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, cons
     }
     work();
     for (std::thread& t : helpers) t.join();
+}
+
+} // namespace kivo::batch
+
+namespace kivo::batch {
+
+std::string PrepareSpinStandard(Plan& plan) {
+    Plan own = plan;
+    own.SpinStandardFile.clear();
+    own.WriteDir.clear();
+    own.KeepPoints = true;
+    std::vector<Row> rows;
+    Run({plan.SpinStandardFile}, own, 1, [&rows](size_t, const std::vector<Row>& made, bool) {
+        rows.insert(rows.end(), made.begin(), made.end());
+    });
+    if (rows.size() != 1) return "the standard must be one spectrum";
+    const Row& r = rows[0];
+    if (!r.Done) return r.Status;
+    QuantitativeIntegral q;
+    const SpinSide side =
+        SpinSideOf(r.X.data(), r.Y.data(), r.Params, plan.StandardTemperature, r.Caption, q);
+    if (!q.Refusal.empty()) return Trimmed(q.Refusal);
+    plan.Standard = r.Params;
+    plan.StandardName = r.Caption;
+    plan.StandardIntegral = q;
+    plan.StandardCentre = side.CentreField;
+    return {};
 }
 
 } // namespace kivo::batch

@@ -16,6 +16,7 @@
 #include "TYPEKIVO1_3.h"
 #include "fitting.h"
 #include "quantitative.h"
+#include "spins.h"
 
 namespace kivo::batch {
 
@@ -55,7 +56,23 @@ struct Plan {
     int FitColumns = 0;               // lines of the fit reported (0: no fit, no fit columns)
     bool FitFraction = false;         // the fit's Lorentzian fraction reported (pseudo-Voigt)
     bool QuantitativeColumns = false; // DI_q, DI_q_err, DI_q_flags reported
+    // The spins of every spectrum against a standard treated the same way
+    // (SpinStandardFile empty: none): spins, spins_err (and conc_uM,
+    // conc_uM_err with a volume) reported.
+    std::string SpinStandardFile;
+    double StandardSpins = 0, StandardSpinsErr = 0;
+    double Volume = 0;                               // of the sample, uL; 0: none
+    double Temperature = 0, StandardTemperature = 0; // K, where the files say none
+    ParamSpec Standard;                              // the standard as treated
+    std::string StandardName;                        // its caption, named in the notes
+    QuantitativeIntegral StandardIntegral;
+    double StandardCentre = 0; // field of its line's centre
 };
+
+// Treats the standard of a plan with SpinStandardFile as every spectrum is
+// treated, and keeps what the count needs in the plan; the words that refuse
+// it, "" when it can serve.
+std::string PrepareSpinStandard(Plan& plan);
 
 // One spectrum of a file, or a file that gave none, after the plan.
 struct Row {
@@ -75,6 +92,7 @@ struct Row {
     std::string SliceUnit;
     LineFit Fit;                       // the last line fit, when the plan fits
     QuantitativeIntegral Quantitative; // the last quantitative integral, when the plan has one
+    SpinCount Spins;                   // against the plan's standard, when it has one
     // The treated points, only when the plan keeps them.
     std::vector<float> X, Y;
 };
@@ -88,7 +106,9 @@ struct Row {
 // unit); then, when the plan fits, for each line K its centre, g, width,
 // amplitude (Lorentzian fraction) and double integral with their errors, and
 // the fit's residual RMS and reduced chi-square; then, with a quantitative
-// integral, DI_q, DI_q_err and DI_q_flags (empty when clean).
+// integral, DI_q, DI_q_err and DI_q_flags (empty when clean); then, with a
+// spin standard, spins and spins_err (and conc_uM, conc_uM_err with a
+// volume).
 std::string CsvHeader(const Plan& plan = {});
 std::string CsvLine(const Row& row, const Plan& plan = {});
 

@@ -182,6 +182,26 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("quantitative"),
          QStringLiteral("The quantitative double integral with its uncertainty and quality "
                         "flags, as \"4\" Alt+Q: columns DI_q, DI_q_err, DI_q_flags.")},
+        {QStringLiteral("spin-standard"),
+         QStringLiteral("Count the spins of every spectrum against this standard, treated the "
+                        "same way: columns spins, spins_err."),
+         QStringLiteral("file")},
+        {QStringLiteral("spin-standard-spins"),
+         QStringLiteral("The number of spins in the standard (needed with --spin-standard)."),
+         QStringLiteral("N")},
+        {QStringLiteral("spin-standard-error"),
+         QStringLiteral("The uncertainty of the standard's number of spins (default 0)."),
+         QStringLiteral("N")},
+        {QStringLiteral("volume"),
+         QStringLiteral("The sample's volume, uL: the spins also as a concentration, columns "
+                        "conc_uM, conc_uM_err."),
+         QStringLiteral("uL")},
+        {QStringLiteral("temperature"),
+         QStringLiteral("The samples' temperature, K, where a file gives none."),
+         QStringLiteral("K")},
+        {QStringLiteral("standard-temperature"),
+         QStringLiteral("The standard's temperature, K, where its file gives none."),
+         QStringLiteral("K")},
         {QStringLiteral("normalise"),
          QStringLiteral("Normalise on amplitude, integral or ruby, or divide by the acquisition "
                         "parameters: acquisition[:gain,scans,modulation,power]."),
@@ -375,6 +395,31 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
     }
 }
 
+// The standard the spins are counted against, its spins and what the files
+// may lack.
+void ReadSpinStandard(const QCommandLineParser& parser, Plan& plan) {
+    const QString standard = QStringLiteral("spin-standard");
+    for (const char* option : {"spin-standard-spins", "spin-standard-error", "volume",
+                               "temperature", "standard-temperature"})
+        if (parser.isSet(QLatin1String(option)) && !parser.isSet(standard))
+            throw UsageError{QStringLiteral("--%1 does nothing without --spin-standard")
+                                 .arg(QLatin1String(option))};
+    if (!parser.isSet(standard)) return;
+    plan.SpinStandardFile = Local(parser.value(standard));
+    const QString spins = QStringLiteral("spin-standard-spins");
+    if (!parser.isSet(spins))
+        throw UsageError{QStringLiteral("--spin-standard needs --spin-standard-spins")};
+    plan.StandardSpins = Limited(spins, parser.value(spins), {"spins", false, 1, 1e30});
+    auto optional = [&parser](const char* option, const ParameterLimit& limit) {
+        const QString name = QLatin1String(option);
+        return parser.isSet(name) ? Limited(name, parser.value(name), limit) : 0.0;
+    };
+    plan.StandardSpinsErr = optional("spin-standard-error", {"spins", false, 0, 1e30});
+    plan.Volume = optional("volume", {"volume", false, 1e-6, 1e9});
+    plan.Temperature = optional("temperature", {"temperature", false, 1e-3, 5000});
+    plan.StandardTemperature = optional("standard-temperature", {"temperature", false, 1e-3, 5000});
+}
+
 } // namespace
 
 bool AsksForFigure(int argc, char* argv[]) {
@@ -421,6 +466,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& given) {
         ReadFigure(parser, line);
         ReadSeriesFigure(parser, line);
         ReadSteps(parser, line.Work);
+        ReadSpinStandard(parser, line.Work);
         line.Jobs = int(std::max(1u, std::thread::hardware_concurrency()));
         if (parser.isSet(QStringLiteral("jobs")))
             line.Jobs = int(Limited(QStringLiteral("jobs"), parser.value(QStringLiteral("jobs")),

@@ -156,15 +156,24 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
         return Usage(QStringLiteral("--write: no directory '%1'")
                          .arg(QString::fromLatin1(dir.data(), qsizetype(dir.size()))));
 
+    kivo::batch::Plan plan = command.Work;
+    if (!plan.SpinStandardFile.empty()) {
+        const std::string refused = kivo::batch::PrepareSpinStandard(plan);
+        if (!refused.empty()) {
+            std::fprintf(stderr, "kivo-batch: spin standard %s: %s\n",
+                         plan.SpinStandardFile.c_str(), refused.c_str());
+            return ExitRefused;
+        }
+    }
     Progress progress(command.Files.size(), isatty(STDERR_FILENO) && !command.Quiet);
     bool refused = false;
     std::vector<kivo::batch::Row> drawn;  // the treated spectra of a figure, in file order
     std::vector<kivo::batch::Row> slices; // the slices of a series curve
-    std::fputs(kivo::batch::CsvHeader(command.Work).c_str(), stdout);
-    kivo::batch::Run(command.Files, command.Work, command.Jobs,
+    std::fputs(kivo::batch::CsvHeader(plan).c_str(), stdout);
+    kivo::batch::Run(command.Files, plan, command.Jobs,
                      [&](size_t file, const std::vector<kivo::batch::Row>& rows, bool fileEnds) {
                          for (const kivo::batch::Row& row : rows) {
-                             const std::string line = kivo::batch::CsvLine(row, command.Work);
+                             const std::string line = kivo::batch::CsvLine(row, plan);
                              std::fwrite(line.data(), 1, line.size(), stdout);
                              refused = refused || !row.Done;
                              if (row.Done && command.Work.KeepPoints) drawn.push_back(row);

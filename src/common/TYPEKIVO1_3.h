@@ -286,6 +286,10 @@ uint16_t EntryCount(std::string_view text);
 // caller's text every time. Unknown codes change nothing but the start.
 void AppendTreatmentNote(std::string& line2, std::string_view fileName, int code,
                          std::string_view text);
+// Appends a note to the history as the treatments do, after a ", " that a
+// history written by a spectrometer reader does not end in; an earlier copy
+// of the same note goes.
+void AppendNote(std::string& line2, std::string_view fileName, const std::string& note);
 
 // ---- Text lines of old files ------------------------------------------------
 
@@ -823,6 +827,12 @@ struct FrequencyInText {
     size_t Length = 0; // number and unit
     double GHz = 0;
 };
+// The first number (digits with at most one decimal point or comma, no
+// sign) that stands before the unit (in any case), blanks between them
+// allowed, above lo and up to hi; with wholeWord, no letter may follow the
+// unit ("293 K", not "100 kHz").
+FrequencyInText FindQuantity(std::string_view text, std::string_view unit, double lo, double hi,
+                             bool wholeWord = false);
 FrequencyInText FindFrequency(std::string_view text);
 // A spectrum's frequency, GHz: the one in Line2, else the one in Line1; 0 for none.
 double FrequencyOf(const ParamSpec& p);

@@ -1,6 +1,7 @@
 // g values from the microwave frequency: the frequency a spectrum's text
 // lines give, and the field correction on a standard of known g.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "TYPEKIVO1_3.h"
@@ -13,16 +14,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Appends a note to the history as the treatments do, after a ", " that a
-// history written by a spectrometer reader does not end in; an earlier copy
-// of the same note goes.
-void AppendNote(std::string& line2, std::string_view fileName, const std::string& note) {
-    const size_t at = line2.find(note + ", ");
-    if (at != std::string::npos) line2.erase(at, note.size() + 2);
-    if (!line2.empty() && (line2.size() < 2 || line2.compare(line2.size() - 2, 2, ", ") != 0))
-        line2 += ", ";
-    AppendTreatmentNote(line2, fileName, 166, note);
-}
 
 // The unit in any case.
 bool IsUnit(std::string_view s, std::string_view unit) {
@@ -31,12 +22,23 @@ bool IsUnit(std::string_view s, std::string_view unit) {
     return true;
 }
 
-// The first number (digits with at most one decimal point or comma, no sign)
-// that stands before the unit, blanks between them allowed, above lo and up
-// to hi.
-FrequencyInText FindQuantity(std::string_view text, std::string_view unit, double lo, double hi) {
+} // namespace
+
+void AppendNote(std::string& line2, std::string_view fileName, const std::string& note) {
+    const size_t at = line2.find(note + ", ");
+    if (at != std::string::npos) line2.erase(at, note.size() + 2);
+    if (!line2.empty() && (line2.size() < 2 || line2.compare(line2.size() - 2, 2, ", ") != 0))
+        line2 += ", ";
+    AppendTreatmentNote(line2, fileName, 166, note);
+}
+
+FrequencyInText FindQuantity(std::string_view text, std::string_view unit, double lo, double hi,
+                             bool wholeWord) {
     for (size_t at = 0; at + unit.size() <= text.size(); ++at) {
         if (!IsUnit(text.substr(at, unit.size()), unit)) continue;
+        if (wholeWord && at + unit.size() < text.size() &&
+            std::isalpha(static_cast<unsigned char>(text[at + unit.size()])))
+            continue;
         size_t end = at;
         while (end > 0 && text[end - 1] == ' ') --end;
         // Back over digits and at most one decimal point or comma.
@@ -63,6 +65,8 @@ FrequencyInText FindQuantity(std::string_view text, std::string_view unit, doubl
     }
     return {};
 }
+
+namespace {
 
 // Where the vertex of the parabola through points k-1, k, k+1 lies, as a
 // field; the point's own field at an end of the range or on a flat top.

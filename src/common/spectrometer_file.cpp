@@ -201,9 +201,11 @@ std::string Cut(std::string_view v) {
 }
 
 // The conditions a spectrometer file records and the record has no field
-// for, as the second text line keeps sample conditions: "9.4012 GHz, 293 K".
+// for, as the second text line keeps sample conditions: "9.4012 GHz, 293 K",
+// and the cavity's quality factor where the file gives it: "Q 5200".
 std::string Conditions(const Entries& e, std::string_view freqKey, double toGHz,
-                       std::string_view tempKey, std::string_view scansKey) {
+                       std::string_view tempKey, std::string_view scansKey,
+                       std::string_view qKey = {}) {
     std::string out;
     auto add = [&out](const std::string& part) {
         if (!out.empty()) out += ", ";
@@ -213,6 +215,7 @@ std::string Conditions(const Entries& e, std::string_view freqKey, double toGHz,
     if (e.Number(freqKey, v) && v > 0) add(FormatF(v * toGHz, 0, 4) + " GHz");
     if (e.Number(tempKey, v) && v > 0) add(Short(v, 1) + " K");
     if (e.Number(scansKey, v) && v >= 1) add(Short(v, 0) + (v < 1.5 ? " scan" : " scans"));
+    if (!qKey.empty() && e.Number(qKey, v) && v > 0) add("Q " + Short(v, 0));
     return out;
 }
 
@@ -339,9 +342,9 @@ uint64_t SpectrometerHeader::AxisBytes() const {
 }
 
 SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
-    Entries e{"BSEQ", "IKKF", "IRFMT", "IIFMT", "XPTS", "YPTS", "ZPTS", "XTYP", "XMIN",
-              "XWID", "XUNI", "XFMT",  "MWFQ",  "MWPW", "B0MA", "RCAG", "AVGS", "STMP",
-              "TITL", "SPTP", "YTYP",  "YMIN",  "YWID", "YUNI", "YFMT"};
+    Entries e{"BSEQ", "IKKF", "IRFMT", "IIFMT", "XPTS", "YPTS", "ZPTS", "XTYP",  "XMIN",
+              "XWID", "XUNI", "XFMT",  "MWFQ",  "MWPW", "B0MA", "RCAG", "AVGS",  "STMP",
+              "TITL", "SPTP", "YTYP",  "YMIN",  "YWID", "YUNI", "YFMT", "QValue"};
     ReadEntries(text, true, e);
     SpectrometerHeader h;
     ClearParamSpec(h.Params);
@@ -409,7 +412,7 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
     if (e.Number("SPTP", v) && v > 0) p.TimeScan = v * h.Points / 60; // s per point
     if (e.Text("TITL")) p.Line1 = *e.Text("TITL");
     // A temperature series gives each slice its own temperature.
-    p.Line2 = Conditions(e, "MWFQ", 1e-9, h.SliceUnit == "K" ? "" : "STMP", "AVGS");
+    p.Line2 = Conditions(e, "MWFQ", 1e-9, h.SliceUnit == "K" ? "" : "STMP", "AVGS", "QValue");
     return h;
 }
 

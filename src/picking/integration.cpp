@@ -9,6 +9,7 @@
 #include "TLabel.h"
 #include "Unit1.h"
 #include "quantitative.h"
+#include "spins.h"
 
 namespace {
 const QColor Purple(128, 0, 128);
@@ -114,8 +115,15 @@ void TForm1::RestoreSpectrumColours() {
 }
 
 void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
+    // While the standard's spins are typed every key belongs to the entry.
+    if (Typing != TypedNumber::None) {
+        Label3Edit(Key);
+        return;
+    }
     if (Shift.AltOnly() && Key == 'C') Frame15Label3Click();
     if (Shift.AltOnly() && Key == 'Q') Frame15Label4Click();
+    if (Shift.AltOnly() && Key == 'S') Frame15Label5Click();
+    if (Shift.AltOnly() && Key == 'N') Frame15Label6Click();
     if (Key == kivo::VK_ESCAPE) Frame15Label2Click();
     if (Key == 'Y') Frame15Label1Click();
 }
@@ -191,4 +199,92 @@ void TForm1::Frame15Label4Click() {
     Memo3->show();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + results.join(QStringLiteral("; ")) +
                 refused.join(QString()));
+}
+
+void TForm1::Frame15Label5Click() {
+    CheckActivSpec();
+    if (ActiveSpec == 0) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    SpinEntryFor = SpecId[ActiveSpec];
+    OpenEntry(TypedNumber::StandardSpins,
+              QStringLiteral("   Spins of the standard ") +
+                  QString::fromStdString(Caption(ActiveSpec)) +
+                  QStringLiteral(" (and their uncertainty) ="),
+              {});
+}
+
+void TForm1::TakeStandardSpins(const QString& typed) {
+    const uint32_t id = std::exchange(SpinEntryFor, 0);
+    const QStringList parts = typed.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    double spins = 0, err = 0;
+    const bool read =
+        (parts.size() == 1 || parts.size() == 2) &&
+        kivo::ReadNumber(parts[0].toStdString(), spins) && spins > 0 &&
+        (parts.size() == 1 || (kivo::ReadNumber(parts[1].toStdString(), err) && err >= 0));
+    if (!read) {
+        SetModeLine(
+            QStringLiteral("  DOUBLE INTEGRATION     Not a number of spins: '%1' ").arg(typed));
+        return;
+    }
+    // The spectrum the spins were typed for, wherever it went meanwhile.
+    const int slot = SlotOf(id);
+    if (slot == 0) {
+        SetModeLine(QStringLiteral(
+            "  DOUBLE INTEGRATION     The standard's spectrum is gone, none chosen "));
+        return;
+    }
+    SpinStandardId = id;
+    SpinStandardSpins = spins;
+    SpinStandardErr = err;
+    for (int i = 1; i <= NumSpec; ++i) DrawBox(i);
+    SetModeLine(QStringLiteral("  DOUBLE INTEGRATION     Spin standard ") +
+                QString::fromStdString(Caption(slot)) + QStringLiteral(": ") +
+                QString::fromStdString(kivo::ShortText(spins)) + QStringLiteral(" spins "));
+}
+
+void TForm1::Frame15Label6Click() {
+    CheckActivSpec();
+    if (ActiveSpec == 0) {
+        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        return;
+    }
+    const int r = SpinStandardId != 0 ? SlotOf(SpinStandardId) : 0;
+    if (r == 0) {
+        SetModeLine(
+            QStringLiteral("  DOUBLE INTEGRATION     No spin standard: choose one with Alt+S "));
+        return;
+    }
+    kivo::QuantitativeIntegral qr;
+    const kivo::SpinSide standard =
+        kivo::SpinSideOf(SpecX[r].Data(), SpecY[r].Data(), Params[r], 0, Caption(r), qr);
+    if (!qr.Refusal.empty()) {
+        SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + QString::fromStdString(qr.Refusal));
+        return;
+    }
+    BeginStep(QStringLiteral("Spins"));
+    const std::string name = SpecCaption[r].toStdString(); // without the box's marks
+    QStringList results, box;
+    for (int i = 1; i <= NumSpec; ++i) {
+        if (!Marked[i] || i == r) continue;
+        kivo::QuantitativeIntegral q;
+        const kivo::SpinCount c = kivo::CountSpinsOf(SpecX[i].Data(), SpecY[i].Data(), Params[i], 0,
+                                                     standard, SpinStandardSpins, SpinStandardErr,
+                                                     kivo::VolumeOf(Params[i]), Caption(i), q);
+        if (!c.Refusal.empty()) {
+            results << QString::fromStdString(c.Refusal);
+            continue;
+        }
+        const QString text = QString::fromStdString(Caption(i) + ": " + kivo::SpinText(c, name));
+        results << text;
+        box << text;
+        for (const std::string& line : kivo::SpinFactorLines(c))
+            box << QStringLiteral(" ") + QString::fromStdString(line);
+        kivo::AppendNote(Params[i].Line2, NoteName(i), kivo::SpinNote(c, name));
+    }
+    Parameters(ActiveSpec);
+    Memo3->setPlainText(box.join(QLatin1Char('\n')));
+    Memo3->show();
+    SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + results.join(QStringLiteral("; ")));
 }

@@ -82,8 +82,13 @@ void TForm1::Label3Edit(int& Key) {
             EntryText += QLatin1Char('.');
             break;
         case VK_SPACE:
-            // Only the slices' entry takes more than one number.
-            if (Typing == TypedNumber::Slices) EntryText += QLatin1Char(' ');
+            // Only the slices' and the standard's entries take more than one number.
+            if (Typing == TypedNumber::Slices || Typing == TypedNumber::StandardSpins)
+                EntryText += QLatin1Char(' ');
+            break;
+        case 'E':
+            // A number of spins is written with its exponent.
+            if (Typing == TypedNumber::StandardSpins) EntryText += QLatin1Char('E');
             break;
         case 'Y':
             FinishLab3Edit();

@@ -112,15 +112,20 @@ QString TForm1::BoxText(int slot) const {
 
 void TForm1::DrawBox(int slot) {
     QCheckBox* box = SpecCheck[slot];
-    BoxDrawn[slot] = slot == BaseSpec ? SpecCaption[slot] + BaseMark : SpecCaption[slot];
+    const bool standard = SpinStandardId != 0 && SpecId[slot] == SpinStandardId;
+    BoxDrawn[slot] = SpecCaption[slot] + (slot == BaseSpec ? BaseMark : QString()) +
+                     (standard ? SpinStandardMark : QString());
     box->setText(BoxDrawn[slot]);
-    box->setFixedWidth(slot == BaseSpec ? 120 : 80);
+    box->setFixedWidth(slot == BaseSpec || standard ? 120 : 80);
 }
 
 void TForm1::AdoptBoxText(int slot) {
     const QString text = SpecCheck[slot]->text();
     if (text == BoxDrawn[slot]) return;
-    SpecCaption[slot] = text.endsWith(BaseMark) ? text.chopped(BaseMark.size()) : text;
+    QString caption = text;
+    for (const QString& mark : {SpinStandardMark, BaseMark})
+        if (caption.endsWith(mark)) caption.chop(mark.size());
+    SpecCaption[slot] = caption;
     BoxDrawn[slot] = text;
 }
 

@@ -67,6 +67,7 @@ void TForm1::TakeTypedNumber() {
     if (what == TypedNumber::AcquisitionFactors) return NormaliseOnAcquisition(typed);
     if (what == TypedNumber::FitChoice) return StartFitPick(typed);
     if (what == TypedNumber::Slices) return TakeSliceChoice(typed);
+    if (what == TypedNumber::StandardSpins) return TakeStandardSpins(typed);
     double v = 0;
     const bool number = kivo::ReadNumber(typed.toStdString(), v);
     if (what == TypedNumber::StandardG) {

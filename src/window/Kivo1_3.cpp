@@ -325,11 +325,14 @@ void TForm1::CreateBaseLinePanel() {
 void TForm1::CreateIntegrationPanel() {
     Frame15 = CreateFrame(QStringLiteral("Frame15"),
                           {"Manual correction - Y", "Finish - Esc",
-                           "Manual region of centrum  - Alt C", "Quantitative integral - Alt Q"});
+                           "Manual region of centrum  - Alt C", "Quantitative integral - Alt Q",
+                           "Spin standard - Alt S", "Count spins - Alt N"});
     OnClick(Frame15->Label1, "Frame15Label1Click", &TForm1::Frame15Label1Click);
     OnClick(Frame15->Label2, "Frame15Label2Click", &TForm1::Frame15Label2Click);
     OnClick(Frame15->Label3, "Frame15Label3Click", &TForm1::Frame15Label3Click);
     OnClick(Frame15->Label4, "Frame15Label4Click", &TForm1::Frame15Label4Click);
+    OnClick(Frame15->Label5, "Frame15Label5Click", &TForm1::Frame15Label5Click);
+    OnClick(Frame15->Label6, "Frame15Label6Click", &TForm1::Frame15Label6Click);
     SetKeyHandler(Frame15, "Frame15Edit1KeyDown", &TForm1::Frame15Edit1KeyDown);
 }
 

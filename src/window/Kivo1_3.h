@@ -62,7 +62,8 @@ enum class TypedNumber : uint8_t {
     FrequencyTo,
     AcquisitionFactors,
     FitChoice,
-    Slices
+    Slices,
+    StandardSpins
 };
 
 // A spectrum's short name: its file name without directory and without the
@@ -71,6 +72,8 @@ enum class TypedNumber : uint8_t {
 QString ShortName(const QString& path);
 // The mark a base spectrum's caption ends in.
 inline const QString BaseMark = QStringLiteral("   B");
+// The mark the spin standard's caption ends in.
+inline const QString SpinStandardMark = QStringLiteral("   S");
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -321,6 +324,16 @@ public:
     void TakeTypedNumber();
     void StartStandardPick(double g);
     void CorrectFieldOnStandard();
+
+    // ---- Spins against a standard ---------------------------------------------
+    // The standard is a spectrum by its identity, so it stays the standard
+    // wherever its slot goes and is none once it is gone.
+    uint32_t SpinStandardId = 0;
+    double SpinStandardSpins = 0, SpinStandardErr = 0;
+    uint32_t SpinEntryFor = 0; // the spectrum whose spins are being typed
+    void Frame15Label5Click(); // the active spectrum made the standard: its spins typed
+    void TakeStandardSpins(const QString& typed);
+    void Frame15Label6Click(); // the spins of the marked spectra counted
 
     // ---- Fitting of derivative lines -------------------------------------------
     // The shape and the number of lines, typed as two digits (shape 1

@@ -1,11 +1,13 @@
 // kivo-batch against the window: the same files treated from the command line
 // and with the keys give the same numbers and the same saved bytes; refused
 // files are reported in order and leave nothing behind.
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QTest>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +25,7 @@
 #include "figure_files.h"
 #include "harness.h"
 #include "spectrometer_writer.h"
+#include "spins.h"
 
 namespace {
 
@@ -1106,4 +1109,49 @@ TEST_F(BatchTest, DamagedInputsAreRefusedAlikeByTheBatchAndTheCheck) {
             EXPECT_EQ(tail[1], c.CheckAlso);
         }
     }
+}
+
+// The spins of the coal line against the DPPH recording as a standard: in
+// the window through the keys ("4", Alt+S on the standard, its spins typed
+// with an uncertainty, Alt+N) and in the batch, one number.
+TEST_F(BatchTest, SpinsAgainstAStandardInBothPrograms) {
+    for (const char* name :
+         {"coal_bes3t.DSC", "coal_bes3t.DTA", "dpph_winepr.par", "dpph_winepr.spc"})
+        CopyExample(QString::fromLatin1(name));
+    const BatchRun run =
+        Batch({"--quiet", "--spin-standard", "dpph_winepr.par", "--spin-standard-spins", "1e16",
+               "--spin-standard-error", "5e14", "coal_bes3t.DSC"});
+    ASSERT_EQ(run.Lines.size(), 2) << run.Errors.toStdString();
+    const QStringList head = run.Lines[0].split(','), cells = run.Lines[1].split(',');
+    ASSERT_EQ(head.mid(head.size() - 2), (QStringList{"spins", "spins_err"}));
+    const double spins = cells[head.size() - 2].toDouble();
+    ASSERT_GT(spins, 0) << run.Lines[1].toStdString();
+
+    ReadFiles({"coal_bes3t.DSC", "dpph_winepr.par"});
+    ASSERT_EQ(form->NumSpec, 2);
+    Key(Qt::Key_4);
+    now += 1000;
+    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton); // the standard alone marked
+    Settle();
+    Key(Qt::Key_S, Qt::AltModifier);
+    for (Qt::Key k : {Qt::Key_1, Qt::Key_E, Qt::Key_1, Qt::Key_6, Qt::Key_Space, Qt::Key_5,
+                      Qt::Key_E, Qt::Key_1, Qt::Key_4, Qt::Key_Return})
+        Key(k);
+    EXPECT_TRUE(form->SpecCheck[2]->text().endsWith(SpinStandardMark));
+    now += 1000;
+    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton);
+    Settle();
+    Key(Qt::Key_N, Qt::AltModifier);
+
+    kivo::QuantitativeIntegral q, qr;
+    const kivo::SpinSide standard = kivo::SpinSideOf(form->SpecX[2].Data(), form->SpecY[2].Data(),
+                                                     form->Params[2], 0, "dpph_winepr", qr);
+    const kivo::SpinCount c =
+        kivo::CountSpinsOf(form->SpecX[1].Data(), form->SpecY[1].Data(), form->Params[1], 0,
+                           standard, 1e16, 5e14, 0, "coal_bes3t", q);
+    EXPECT_NEAR(double(c.Spins) / spins, 1, 1e-12);
+    const QString shown = QString::fromStdString(kivo::SpinText(c, "dpph_winepr"));
+    EXPECT_TRUE(form->ModeLine().contains(shown)) << form->ModeLine().toStdString();
+    EXPECT_TRUE(form->Memo3->toPlainText().contains(QStringLiteral(" g ")));
+    EXPECT_NE(form->Params[1].Line2.find(kivo::SpinNote(c, "dpph_winepr")), std::string::npos);
 }
