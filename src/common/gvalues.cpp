@@ -14,7 +14,6 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-
 // The unit in any case.
 bool IsUnit(std::string_view s, std::string_view unit) {
     for (size_t k = 0; k < unit.size(); ++k)

@@ -173,7 +173,7 @@ void TForm1::Frame15Label4Click() {
         SetModeLine(QStringLiteral("   Choose at least one spectrum "));
         return;
     }
-    QStringList results, refused;
+    QStringList results, refused, box;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
         Chart1->ColourPoints(SpecSeries[i], 0, Params[i].NumPoints - 1, SpecColor[i]);
@@ -183,8 +183,17 @@ void TForm1::Frame15Label4Click() {
             refused << QString::fromStdString(q.Refusal);
             continue;
         }
-        results << QString::fromStdString(Caption(i)) + QStringLiteral(": ") +
-                       QString::fromStdString(kivo::QuantitativeText(q));
+        const QString text = QString::fromStdString(kivo::QuantitativeText(q));
+        results << QString::fromStdString(Caption(i)) + QStringLiteral(": ") + text;
+        // The box is narrow: the value, its uncertainty and each flag a row.
+        box << QString::fromStdString(Caption(i)) + QLatin1Char(':')
+            << QStringLiteral(" ") +
+                   text.section(QStringLiteral(" ("), 0, 0)
+                       .replace(QStringLiteral(" \u00B1 "), QStringLiteral("\n \u00B1 "));
+        const std::string flags = kivo::QuantitativeFlagsText(q);
+        if (!flags.empty())
+            for (const QString& flag : QString::fromStdString(flags).split(QLatin1Char(';')))
+                box << QStringLiteral("  ") + flag;
         MarkIntegratedRange(i, q.Left, q.Right);
         if (i == ActiveSpec) {
             PickSpec = SpecId[i];
@@ -195,7 +204,7 @@ void TForm1::Frame15Label4Click() {
             DrawCentreTick(q.Centre);
         }
     }
-    Memo3->setPlainText(results.join(QLatin1Char('\n')));
+    Memo3->setPlainText(box.join(QLatin1Char('\n')));
     Memo3->show();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + results.join(QStringLiteral("; ")) +
                 refused.join(QString()));
@@ -276,11 +285,17 @@ void TForm1::Frame15Label6Click() {
             results << QString::fromStdString(c.Refusal);
             continue;
         }
-        const QString text = QString::fromStdString(Caption(i) + ": " + kivo::SpinText(c, name));
-        results << text;
-        box << text;
+        const QString text = QString::fromStdString(kivo::SpinText(c, name));
+        results << QString::fromStdString(Caption(i)) + QStringLiteral(": ") + text;
+        box << QString::fromStdString(Caption(i)) + QLatin1Char(':')
+            << QStringLiteral(" ") +
+                   QString(text)
+                       .replace(QStringLiteral(" \u00B1 "), QStringLiteral("\n \u00B1 "))
+                       .replace(QStringLiteral(" vs "), QStringLiteral("\n vs "));
         for (const std::string& line : kivo::SpinFactorLines(c))
-            box << QStringLiteral(" ") + QString::fromStdString(line);
+            // The box is narrow: where a factor came from on a row of its own.
+            box << QStringLiteral(" ") + QString::fromStdString(line).replace(
+                                             QStringLiteral(" ("), QStringLiteral("\n   ("));
         kivo::AppendNote(Params[i].Line2, NoteName(i), kivo::SpinNote(c, name));
     }
     Parameters(ActiveSpec);
