@@ -29,6 +29,38 @@
 
 namespace {
 
+// A batch run in a child process, so that the parent's memory does not blur
+// its own: the rows that count, and how far the child's peak memory grew.
+struct Measured {
+    bool Heard = false;
+    long Rows = 0, Kilobytes = 0;
+};
+Measured RunInChild(const std::vector<std::string>& files, const kivo::batch::Plan& plan, int jobs,
+                    const std::function<bool(const kivo::batch::Row&)>& counts) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rusage before{}, after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        long rows = 0;
+        kivo::batch::Run(files, plan, jobs,
+                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                             for (const kivo::batch::Row& row : r) rows += counts(row);
+                         });
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grown[2] = {rows, after.ru_maxrss - before.ru_maxrss};
+        _exit(::write(pipe[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
+    }
+    ::close(pipe[1]);
+    long grown[2] = {};
+    const bool heard = ::read(pipe[0], grown, sizeof grown) == sizeof grown;
+    ::close(pipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {heard && WIFEXITED(status) && WEXITSTATUS(status) == 0, grown[0], grown[1]};
+}
+
 struct BatchRun {
     int Exit = -1;
     QStringList Lines; // standard output, one CSV line each
@@ -824,33 +856,14 @@ TEST_F(BatchTest, ShortSlicesKeepOnlyTheirOwnPoints) {
     const kivo_examples::Bes3tFiles f = kivo_examples::Bes3tSeries(s, {'F', false, false, false});
     WriteFile(QStringLiteral("many.DSC"), f.Dsc);
     const std::string path = WriteFile(QStringLiteral("many.DTA"), f.Dta).toStdString();
-    int pipe[2];
-    ASSERT_EQ(::pipe(pipe), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        rusage before{}, after{};
-        ::getrusage(RUSAGE_SELF, &before);
-        kivo::batch::Plan plan;
-        plan.KeepPoints = true;
-        size_t rows = 0;
-        kivo::batch::Run({path}, plan, 1,
-                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
-                             for (const kivo::batch::Row& row : r)
-                                 rows += row.Done && row.X.size() == 16;
-                         });
-        ::getrusage(RUSAGE_SELF, &after);
-        const long grown[2] = {long(rows), after.ru_maxrss - before.ru_maxrss};
-        _exit(::write(pipe[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
-    }
-    ::close(pipe[1]);
-    long grown[2] = {};
-    const bool heard = ::read(pipe[0], grown, sizeof grown) == sizeof grown;
-    ::close(pipe[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(heard && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(grown[0], 2000); // every slice treated, its points handed on
-    EXPECT_LT(grown[1], 60 * 1024) << "KB";
+    kivo::batch::Plan plan;
+    plan.KeepPoints = true;
+    const Measured grown = RunInChild({path}, plan, 1, [](const kivo::batch::Row& row) {
+        return row.Done && row.X.size() == 16;
+    });
+    ASSERT_TRUE(grown.Heard);
+    EXPECT_EQ(grown.Rows, 2000); // every slice treated, its points handed on
+    EXPECT_LT(grown.Kilobytes, 60 * 1024);
 }
 
 // The examples' coal line, a Lorentzian whose positive lobe lies at low
@@ -1018,30 +1031,12 @@ TEST_F(BatchTest, ALongSeriesIsNotHeldWhole) {
     WriteSpectrum("a.esr", 60);
     const std::vector<std::string> files = {Path("a.esr").toStdString(),
                                             Path("long.DSC").toStdString()};
-    int pipe[2];
-    ASSERT_EQ(::pipe(pipe), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        rusage before{}, after{};
-        ::getrusage(RUSAGE_SELF, &before);
-        long rows = 0;
-        kivo::batch::Run(files, {}, 2, [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
-            for (const kivo::batch::Row& row : r) rows += row.Done;
-        });
-        ::getrusage(RUSAGE_SELF, &after);
-        const long grown[2] = {rows, after.ru_maxrss - before.ru_maxrss};
-        _exit(::write(pipe[1], grown, sizeof grown) == sizeof grown ? 0 : 1);
-    }
-    ::close(pipe[1]);
-    long grown[2] = {};
-    const bool heard = ::read(pipe[0], grown, sizeof grown) == sizeof grown;
-    ::close(pipe[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(heard && WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(grown[0], 200001);
+    const Measured grown =
+        RunInChild(files, {}, 2, [](const kivo::batch::Row& row) { return row.Done; });
+    ASSERT_TRUE(grown.Heard);
+    EXPECT_EQ(grown.Rows, 200001);
     // The data and the values take about 3 MB; a row a slice took 300.
-    EXPECT_LT(grown[1], 20 * 1024) << "KB";
+    EXPECT_LT(grown.Kilobytes, 20 * 1024);
 }
 
 // Damaged and odd inputs through both programs, which share the readers: a
