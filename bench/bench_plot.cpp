@@ -236,7 +236,7 @@ void BM_CalibrationOfAll(benchmark::State& state) {
     form.CheckActivSpec();
     for (auto _ : state) {
         form.RefLineKind = 2;
-        form.TaskCode = 162;
+        form.TaskCode = TaskMn2;
         form.PickCount = 4;
         form.PickNo = 4;
         form.PickIndex[1] = 2000;

@@ -40,7 +40,8 @@ private:
     std::array<T, N> items_{};
 };
 
-// Parameter record of one spectrum; field order and types are part of the design.
+// Parameter record of one spectrum: its acquisition parameters, the results
+// of its integration, its two text lines, its phase and its amplitude.
 struct ParamSpec {
     double ScanRange = 0;
     double TimeScan = 0;
@@ -527,6 +528,8 @@ std::string SaveTempPath(const std::string& target);
 // is written in place. Returns false on failure with a short reason in error.
 bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
                        std::string& error);
+// Any text saved the same way (the options file, say).
+bool WriteTextFile(std::string_view text, const std::string& path, std::string& error);
 
 // ---- Spectrometer files -------------------------------------------------------
 

@@ -196,20 +196,7 @@ std::string FormatOptions(const OptionsFile& o) {
 }
 
 bool WriteOptionsFile(const OptionsFile& o, const std::string& path, std::string& error) {
-    const std::string text = FormatOptions(o);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    error.clear();
-    return true;
+    return WriteTextFile(FormatOptions(o), path, error);
 }
 
 } // namespace kivo

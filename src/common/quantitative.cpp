@@ -13,7 +13,6 @@ namespace kivo {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kMadToSigma = 1.482602218505602; // the MAD of a normal distribution
 
 // The rms of white noise from the second differences of the points: their

@@ -610,6 +610,10 @@ int OpenTemp(const std::string& temp) {
 
 bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const std::string& path,
                        std::string& error) {
+    return WriteTextFile(FormatSpectrum(p, x, y), path, error);
+}
+
+bool WriteTextFile(std::string_view text, const std::string& path, std::string& error) {
     auto fail = [&error, &path](const char* what, int code) {
         error = std::string(what) + " " + path + ": " + std::strerror(code);
         return false;
@@ -622,7 +626,6 @@ bool WriteSpectrumFile(const ParamSpec& p, const float* x, const float* y, const
     // A file the user made read-only stays as it is.
     if (exists && ::access(target.c_str(), W_OK) != 0) return fail("cannot write", errno);
 
-    const std::string text = FormatSpectrum(p, x, y);
     const std::string temp = SaveTempPath(target);
     int fd = OpenTemp(temp);
     bool inPlace = false;

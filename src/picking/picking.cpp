@@ -283,7 +283,5 @@ void TForm1::CompletePicking() {
         SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
         ShowPanel(Frame15);
         break;
-    default:
-        break;
     }
 }

@@ -28,7 +28,7 @@ void NormaliseMarked(TForm1& form, const QString& step, Normalise normalise) {
 
 } // namespace
 
-void TForm1::StartComponentPick(uint16_t task, int first, int last, const QString& prompt) {
+void TForm1::StartComponentPick(Task task, int first, int last, const QString& prompt) {
     PickIndex[1] = first;
     PickIndex[2] = last;
     SetModeLine(prompt);

@@ -248,7 +248,7 @@ public:
     bool SmoothEntry = false;       // the mode line collects the smoothing numbers
     bool RestrictNumberDue = false; // the second smoothing number is awaited
     bool PointCursor = true;        // picking cursors walk the points (not levels)
-    uint16_t TaskCode = NoTask;     // what the point picking does when it completes (a Task)
+    Task TaskCode = NoTask;         // what the point picking does when it completes
     kivo::SlotArray<int32_t, 5> PickIndex;
     // The spectrum the cursors stand on: PickIndex are point numbers of the
     // spectrum with this identity (0: no cursors placed).
@@ -563,7 +563,7 @@ private:
     void CommitBaseLine();
     void CommitRestriction();
     // Move and scale: the picking commands that return to it.
-    void StartComponentPick(uint16_t task, int first, int last, const QString& prompt);
+    void StartComponentPick(Task task, int first, int last, const QString& prompt);
     void BackToMoveScale(const QString& notice);
     // Treatment: the reference-line set-up and the picking completions.
     void ForSearchMnRb();

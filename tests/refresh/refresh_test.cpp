@@ -334,7 +334,7 @@ TEST_F(FormTest, PartialRefreshKeepsTheViewAndFullRefreshResetsIt) {
     form->Frame14->show();
     form->XScale = 2;
     form->YShift = 7;
-    form->TaskCode = 11;
+    form->TaskCode = TaskBaseLine;
     form->SelectMode = false;
     form->refresh(1);
     EXPECT_DOUBLE_EQ(form->XScale, 2);
