@@ -87,6 +87,13 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             s.Report.CentreField = c >= 1 && c <= n ? s.X[c] : 0;
             break;
         }
+        case StepKind::PeakToPeak: {
+            const PointRange line = MapRange(s.X.Data(), n, step.From, step.To);
+            if (line.Last - line.First < 2)
+                return "   No line in the range, no peak to peak: " + s.Caption;
+            s.Report.Width = PeakToPeakOf(s.X.Data(), y, line.First, line.Last);
+            break;
+        }
         case StepKind::Quantitative: {
             s.Report.Quantitative = IntegrateQuantitative(s.X.Data(), y, n, s.Caption);
             if (!s.Report.Quantitative.Refusal.empty()) return s.Report.Quantitative.Refusal;
@@ -331,6 +338,7 @@ std::string CsvHeader(const Plan& plan) {
         }
     }
     if (plan.FitColumns > 0) out += ",fit_rms,fit_chi2";
+    if (plan.PeakToPeakColumns) out += ",ptp_width_G,ptp_g";
     if (plan.QuantitativeColumns) out += ",DI_q,DI_q_err,DI_q_flags";
     if (!plan.SpinStandardFile.empty()) out += ",spins,spins_err";
     if (!plan.SpinStandardFile.empty() && plan.Volume > 0) out += ",conc_uM,conc_uM_err";
@@ -416,6 +424,14 @@ std::string CsvLine(const Row& row, const Plan& plan) {
         out += ",,";
     }
     AppendFit(out, row, plan);
+    if (plan.PeakToPeakColumns) {
+        const bool measured = row.Done && row.Width.Width > 0;
+        const double g = GValue(FrequencyOf(row.Params), row.Width.Centre);
+        out += ',';
+        if (measured) AppendNumber(out, static_cast<long double>(row.Width.Width));
+        out += ',';
+        if (measured && g > 0) AppendNumber(out, static_cast<long double>(g));
+    }
     if (plan.QuantitativeColumns) {
         const QuantitativeIntegral& q = row.Quantitative;
         if (row.Done && q.Refusal.empty() && q.Right > 0) {

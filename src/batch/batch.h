@@ -31,7 +31,8 @@ enum class StepKind {
     FrequencyTo,
     NormAcquisition,
     FitLines,
-    Quantitative
+    Quantitative,
+    PeakToPeak
 };
 
 struct Step {
@@ -55,6 +56,7 @@ struct Plan {
     bool KeepPoints = false;          // every treated spectrum's points handed on in its row
     int FitColumns = 0;               // lines of the fit reported (0: no fit, no fit columns)
     bool FitFraction = false;         // the fit's Lorentzian fraction reported (pseudo-Voigt)
+    bool PeakToPeakColumns = false;   // ptp_width_G, ptp_g reported
     bool QuantitativeColumns = false; // DI_q, DI_q_err, DI_q_flags reported
     // The spins of every spectrum against a standard treated the same way
     // (SpinStandardFile empty: none): spins, spins_err (and conc_uM,
@@ -91,6 +93,7 @@ struct Row {
     double SliceValue = 0;
     std::string SliceUnit;
     LineFit Fit;                       // the last line fit, when the plan fits
+    kivo::PeakToPeak Width;            // the last peak-to-peak width, when the plan measures one
     QuantitativeIntegral Quantitative; // the last quantitative integral, when the plan has one
     SpinCount Spins;                   // against the plan's standard, when it has one
     // The treated points, only when the plan keeps them.
@@ -105,7 +108,8 @@ struct Row {
 // After the status, the slice of a two-dimensional file (number, value,
 // unit); then, when the plan fits, for each line K its centre, g, width,
 // amplitude (Lorentzian fraction) and double integral with their errors, and
-// the fit's residual RMS and reduced chi-square; then, with a quantitative
+// the fit's residual RMS and reduced chi-square; then, with a peak-to-peak
+// width, ptp_width_G and ptp_g (the g of its centre); then, with a quantitative
 // integral, DI_q, DI_q_err and DI_q_flags (empty when clean); then, with a
 // spin standard, spins and spins_err (and conc_uM, conc_uM_err with a
 // volume).

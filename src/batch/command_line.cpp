@@ -102,6 +102,13 @@ void ReadFieldRange(const QString& range, const QString& wants, Step& step) {
     step.To = to;
 }
 
+// --ptp FROM,TO: the fields that enclose the line measured.
+Step PeakToPeakStep(const QString& range) {
+    Step step{StepKind::PeakToPeak, 0, 0};
+    ReadFieldRange(range, QStringLiteral("--ptp wants"), step);
+    return step;
+}
+
 // --field-standard dpph|lilif|G, on the line --standard-range FROM,TO encloses.
 Step FieldStandard(const QString& which, const QCommandLineParser& parser) {
     Step step{StepKind::FieldStandard, 0, 0};
@@ -179,6 +186,10 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("FROM,TO")},
         {QStringLiteral("integrate"),
          QStringLiteral("Automatic double integration and particle count, as \"4\".")},
+        {QStringLiteral("ptp"),
+         QStringLiteral("The peak-to-peak width of the line between the fields, G, and the g of "
+                        "its centre, as \"8\" Alt+B: columns ptp_width_G, ptp_g."),
+         QStringLiteral("FROM,TO")},
         {QStringLiteral("quantitative"),
          QStringLiteral("The quantitative double integral with its uncertainty and quality "
                         "flags, as \"4\" Alt+Q: columns DI_q, DI_q_err, DI_q_flags.")},
@@ -375,6 +386,8 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.Steps.push_back({StepKind::Integrate, 0, 0});
         else if (name == QStringLiteral("quantitative"))
             plan.Steps.push_back({StepKind::Quantitative, 0, 0});
+        else if (name == QStringLiteral("ptp"))
+            plan.Steps.push_back(PeakToPeakStep(parser.values(name).at(at)));
         else if (name == QStringLiteral("normalise"))
             plan.Steps.push_back(Normalisation(parser.values(name).at(at)));
         else if (name == QStringLiteral("smooth"))
@@ -392,6 +405,7 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.FitFraction = step.Shape == LineShape::Voigt;
         }
         if (step.Kind == StepKind::Quantitative) plan.QuantitativeColumns = true;
+        if (step.Kind == StepKind::PeakToPeak) plan.PeakToPeakColumns = true;
     }
 }
 

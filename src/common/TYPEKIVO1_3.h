@@ -860,9 +860,14 @@ struct GTick {
 // zero field is taken from a hundredth of its top.
 std::vector<GTick> GScaleTicks(double lo, double hi, double ghz, int most);
 
-// The centre of a derivative line enclosed by the points from..to (either
-// order): the mean of the fields of its largest and its smallest value, each
-// taken between the points around it by the parabola through the three.
+// The peak-to-peak width of a derivative line enclosed by the points from..to
+// (either order): the fields of its largest and its smallest value, each
+// taken between the points around it by the parabola through the three, their
+// distance and their mean, the line's centre.
+struct PeakToPeak {
+    double Top = 0, Bottom = 0, Width = 0, Centre = 0;
+};
+PeakToPeak PeakToPeakOf(const float* x, const float* y, int from, int to);
 double LineCentre(const float* x, const float* y, int from, int to);
 // The shift of the field axis that puts the centre of the standard's line
 // enclosed by from..to where a line of g resonates at ghz.

@@ -140,14 +140,23 @@ std::vector<GTick> GScaleTicks(double lo, double hi, double ghz, int most) {
         }
 }
 
-double LineCentre(const float* x, const float* y, int from, int to) {
+PeakToPeak PeakToPeakOf(const float* x, const float* y, int from, int to) {
     const int lo = std::min(from, to), hi = std::max(from, to);
     int top = lo, bottom = lo;
     for (int k = lo; k <= hi; ++k) {
         if (y[k - 1] >= y[top - 1]) top = k;
         if (y[k - 1] < y[bottom - 1]) bottom = k;
     }
-    return (VertexField(x, y, top, lo, hi) + VertexField(x, y, bottom, lo, hi)) / 2;
+    PeakToPeak p;
+    p.Top = VertexField(x, y, top, lo, hi);
+    p.Bottom = VertexField(x, y, bottom, lo, hi);
+    p.Width = std::fabs(p.Top - p.Bottom);
+    p.Centre = (p.Top + p.Bottom) / 2;
+    return p;
+}
+
+double LineCentre(const float* x, const float* y, int from, int to) {
+    return PeakToPeakOf(x, y, from, to).Centre;
 }
 
 double StandardShift(const float* x, const float* y, int from, int to, double ghz, double g) {

@@ -15,7 +15,7 @@ void TForm1::Frame11Label3Click() {
     SelectMode = false;
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         // Nothing started: the main mode's keys stay in force.
         SelectMode = true;
     } else {

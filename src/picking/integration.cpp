@@ -120,10 +120,7 @@ void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         Label3Edit(Key);
         return;
     }
-    if (Shift.AltOnly() && Key == 'C') Frame15Label3Click();
-    if (Shift.AltOnly() && Key == 'Q') Frame15Label4Click();
-    if (Shift.AltOnly() && Key == 'S') Frame15Label5Click();
-    if (Shift.AltOnly() && Key == 'N') Frame15Label6Click();
+    RunPanelCommand(Frame15, Key, Shift);
     if (Key == kivo::VK_ESCAPE) Frame15Label2Click();
     if (Key == 'Y') Frame15Label1Click();
 }
@@ -131,7 +128,7 @@ void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 void TForm1::Frame15Label1Click() {
     CheckActivSpec();
     if (ActiveSpec == 0) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     SetModeLine(ModeLine() + QStringLiteral("  Manual correction ") + ShiftLineHint);
@@ -144,10 +141,6 @@ void TForm1::Frame15Label1Click() {
 
 void TForm1::Frame15Label3Click() {
     CheckActivSpec();
-    if (ActiveSpec == 0) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
-        return;
-    }
     SetModeLine(QStringLiteral("Choice centrum,  manual correction "));
     Chart1->Clear(AuxSeries[3]);
     TaskCode = TaskCentre;
@@ -169,10 +162,6 @@ void TForm1::Frame15Label2Click() {
 // automatic integration's are.
 void TForm1::Frame15Label4Click() {
     CheckActivSpec();
-    if (ActiveSpec == 0) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
-        return;
-    }
     QStringList results, refused, box;
     for (int i = 1; i <= NumSpec; ++i) {
         if (!Marked[i]) continue;
@@ -212,10 +201,6 @@ void TForm1::Frame15Label4Click() {
 
 void TForm1::Frame15Label5Click() {
     CheckActivSpec();
-    if (ActiveSpec == 0) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
-        return;
-    }
     SpinEntryFor = SpecId[ActiveSpec];
     OpenEntry(TypedNumber::StandardSpins,
               QStringLiteral("   Spins of the standard ") +
@@ -255,10 +240,6 @@ void TForm1::TakeStandardSpins(const QString& typed) {
 
 void TForm1::Frame15Label6Click() {
     CheckActivSpec();
-    if (ActiveSpec == 0) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
-        return;
-    }
     const int r = SpinStandardId != 0 ? SlotOf(SpinStandardId) : 0;
     if (r == 0) {
         SetModeLine(

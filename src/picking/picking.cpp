@@ -274,6 +274,9 @@ void TForm1::CompletePicking() {
     case TaskFitLines:
         FitPickedLines();
         break;
+    case TaskPeakToPeak:
+        PeakToPeakPicked();
+        break;
     case TaskDeletePoints:
         DeletePickedPoints();
         break;

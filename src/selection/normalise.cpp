@@ -59,7 +59,7 @@ bool TForm1::DivideSlot(int slot, long double amplitude, QString& refused) {
 void TForm1::Frame12Label3Click() {
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     RestrictPending = true;
@@ -75,7 +75,7 @@ void TForm1::Frame12Label3Click() {
 void TForm1::Frame12Label4Click() {
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     StartComponentPick(TaskNormComponent, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
@@ -84,7 +84,7 @@ void TForm1::Frame12Label4Click() {
 void TForm1::Frame12Label8Click() {
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     StartComponentPick(TaskAlignComponent, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);

@@ -8,8 +8,6 @@
 
 namespace {
 
-const QString ChooseOne = QStringLiteral("   Choose at least one spectrum ");
-
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
 }
@@ -19,7 +17,7 @@ QString Text(const std::string& s) {
 void TForm1::StartTyping(TypedNumber what, const QString& prompt, const QString& text) {
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(ChooseOne);
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     OpenEntry(what, prompt, text);
@@ -101,7 +99,7 @@ void TForm1::TakeTypedNumber() {
 void TForm1::StartStandardPick(double g) {
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(ChooseOne);
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     const int a = ActiveSpec;
@@ -194,4 +192,37 @@ void TForm1::NormaliseOnAcquisition(const QString& digits) {
     refresh(1);
     Parameters(ActiveSpec);
     SetModeLine(QStringLiteral("  Treatment  ") + refused);
+}
+
+void TForm1::PeakToPeakClick() {
+    CheckActivSpec();
+    TaskCode = TaskPeakToPeak;
+    SetModeLine(QStringLiteral("  Peak to peak: enclose the line ") + ShiftLineHint);
+    PickCount = 2;
+    PickNo = 1;
+    Chart1->SetActive(AuxSeries[1], true);
+    const int n = Params[ActiveSpec].NumPoints;
+    PickIndex[1] = std::min(int(NumAver), n);
+    PickIndex[2] = std::max(n - NumAver, 1);
+    BorderPointManual();
+}
+
+void TForm1::PeakToPeakPicked() {
+    CheckActivSpec();
+    TaskCode = NoTask;
+    ShowPanel(Frame16);
+    const int a = ActiveSpec;
+    // The cursors stand on the spectrum they were carried to.
+    if (a < 1 || SpecId[a] != PickSpec ||
+        !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, QStringLiteral("Peak to peak")))
+        return;
+    const kivo::PeakToPeak p =
+        kivo::PeakToPeakOf(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1], PickIndex[2]);
+    QString text = QStringLiteral("  Treatment     ") + ShortName(FileSpectrumName[a]) +
+                   QStringLiteral(": dBpp = ") + Text(kivo::ShortText(p.Width)) +
+                   QStringLiteral(" G (") + Text(kivo::ShortText(p.Top)) + QStringLiteral(" and ") +
+                   Text(kivo::ShortText(p.Bottom)) + QStringLiteral(" G)");
+    const double g = kivo::GValue(kivo::FrequencyOf(Params[a]), p.Centre);
+    if (g > 0) text += QStringLiteral("   g = ") + Text(kivo::GText(g));
+    SetModeLine(text + QLatin1Char(' '));
 }

@@ -34,7 +34,7 @@ void TForm1::StartFitPick(const QString& digits) {
     }
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     FitShape = Shapes[digits[0].unicode() - '1'];

@@ -55,7 +55,7 @@ void TForm1::ForSearchMnRb() {
     CheckActivSpec();
     if (NoneMarked) {
         TaskCode = NoTask;
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     SetModeLine(ModeLine() + ShiftLineHint);

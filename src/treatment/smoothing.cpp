@@ -8,7 +8,7 @@
 void TForm1::Frame16Label6Click() {
     CheckActivSpec();
     if (NoneMarked) {
-        SetModeLine(QStringLiteral("   Choose at least one spectrum "));
+        SetModeLine(ChooseOneSpectrum);
         return;
     }
     SmoothEntry = true;

@@ -6,10 +6,6 @@
 #include "TChart.h"
 #include "Unit1.h"
 
-namespace {
-const QString ChooseOne = QStringLiteral("   Choose at least one spectrum ");
-} // namespace
-
 void TForm1::Frame11Label8Click() {
     SelectMode = false;
     SetModeLine(QStringLiteral("  Treatment  "));
@@ -24,61 +20,7 @@ void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         return;
     }
     if (Shift.AltOnly()) {
-        switch (Key) {
-        case 'R':
-            Frame16Label1Click();
-            break;
-        case 'M':
-            Frame16Label2Click();
-            break;
-        case 'K':
-            Frame16Label3Click();
-            break;
-        case 'L':
-            Frame16Label4Click();
-            break;
-        case 'S':
-            Frame14Label3Click();
-            break;
-        case 'G':
-            Frame16Label6Click();
-            break;
-        case 'T':
-            Frame16Label8Click();
-            break;
-        case 'I':
-            Frame16Label9Click();
-            break;
-        case 'E':
-            Frame16Label10Click();
-            break;
-        case 'P':
-            Frame16Label11Click();
-            break;
-        case 'F':
-            FrequencyClick();
-            break;
-        case 'D':
-            DpphClick();
-            break;
-        case 'J':
-            LiLiFClick();
-            break;
-        case 'U':
-            StandardGClick();
-            break;
-        case 'Q':
-            FrequencyToClick();
-            break;
-        case 'N':
-            AcquisitionClick();
-            break;
-        case 'V':
-            FitLinesClick();
-            break;
-        default:
-            break;
-        }
+        RunPanelCommand(Frame16, Key, Shift);
     } else if (Key == kivo::VK_ESCAPE && !Shift.Alt) {
         refresh(0);
     }
@@ -120,10 +62,6 @@ void TForm1::Frame16Label10Click() {
 
 void TForm1::Frame16Label11Click() {
     CheckActivSpec();
-    if (NoneMarked) {
-        SetModeLine(ChooseOne);
-        return;
-    }
     Plot();
     TaskCode = TaskDeletePoints;
     PickCount = 2;
@@ -163,10 +101,6 @@ void TForm1::DeletePickedPoints() {
 
 void TForm1::Frame16Label8Click() {
     CheckActivSpec();
-    if (NoneMarked) {
-        SetModeLine(ChooseOne);
-        return;
-    }
     Chart1->SetAxesVisible(true);
     Chart1->SetLeftAxisVisible(true);
     Chart1->SetLeftIncrement(0.0001);

@@ -323,40 +323,81 @@ void TForm1::CreateBaseLinePanel() {
 }
 
 void TForm1::CreateIntegrationPanel() {
-    Frame15 = CreateFrame(QStringLiteral("Frame15"),
-                          {"Manual correction - Y", "Finish - Esc",
-                           "Manual region of centrum  - Alt C", "Quantitative integral - Alt Q",
-                           "Spin standard - Alt S", "Count spins - Alt N"});
+    Frame15 = CreateFrame(QStringLiteral("Frame15"), {});
+    LabelPanel(Frame15, {"Manual correction - Y", "Finish - Esc"});
     OnClick(Frame15->Label1, "Frame15Label1Click", &TForm1::Frame15Label1Click);
     OnClick(Frame15->Label2, "Frame15Label2Click", &TForm1::Frame15Label2Click);
-    OnClick(Frame15->Label3, "Frame15Label3Click", &TForm1::Frame15Label3Click);
-    OnClick(Frame15->Label4, "Frame15Label4Click", &TForm1::Frame15Label4Click);
-    OnClick(Frame15->Label5, "Frame15Label5Click", &TForm1::Frame15Label5Click);
-    OnClick(Frame15->Label6, "Frame15Label6Click", &TForm1::Frame15Label6Click);
     SetKeyHandler(Frame15, "Frame15Edit1KeyDown", &TForm1::Frame15Edit1KeyDown);
 }
 
 void TForm1::CreateTreatmentPanel() {
-    Frame16 =
-        CreateFrame(QStringLiteral("Frame16"),
-                    {"Search Rb lines - Alt R", "Search Mn (3-4) - Alt M",
-                     "Search Mn (2-5) - Alt K", "Search Mn (1-6) - Alt L", "Subtraction - Alt S",
-                     "Smoothing   - Alt G", "reserved", "Tool Measure - Alt T", "Inverse - Alt I",
-                     "Erase mist.- Alt E", "Del. Pnts - Alt P", "To Finish - press Y"});
+    Frame16 = CreateFrame(QStringLiteral("Frame16"), {});
+    QStringList fixed;
+    for (int n = 1; n <= TFrame1::LabelCount; ++n) fixed << QString();
+    fixed[6] = QStringLiteral("reserved");
+    fixed[11] = QStringLiteral("To Finish - press Y");
+    LabelPanel(Frame16, fixed);
     Frame16->Label7->hide();
     Frame16->Label11->show();
-    OnClick(Frame16->Label1, "Frame16Label1Click", &TForm1::Frame16Label1Click);
-    OnClick(Frame16->Label2, "Frame16Label2Click", &TForm1::Frame16Label2Click);
-    OnClick(Frame16->Label3, "Frame16Label3Click", &TForm1::Frame16Label3Click);
-    OnClick(Frame16->Label4, "Frame16Label4Click", &TForm1::Frame16Label4Click);
-    OnClick(Frame16->Label5, "Frame14Label3Click", &TForm1::Frame14Label3Click);
-    OnClick(Frame16->Label6, "Frame16Label6Click", &TForm1::Frame16Label6Click);
-    OnClick(Frame16->Label8, "Frame16Label8Click", &TForm1::Frame16Label8Click);
-    OnClick(Frame16->Label9, "Frame16Label9Click", &TForm1::Frame16Label9Click);
-    OnClick(Frame16->Label10, "Frame16Label10Click", &TForm1::Frame16Label10Click);
-    OnClick(Frame16->Label11, "Frame16Label11Click", &TForm1::Frame16Label11Click);
     OnClick(Frame16->Label12, "Frame16Label12Click", &TForm1::Frame16Label12Click);
     SetKeyHandler(Frame16, "Frame16Edit1KeyDown", &TForm1::Frame16Edit1KeyDown);
+}
+
+const std::vector<PanelCommand>& TForm1::CommandsOf(const TFrame1* panel) const {
+    static const std::vector<PanelCommand> none;
+    return panel == Frame15 ? IntegrationCommands() : panel == Frame16 ? TreatmentCommands() : none;
+}
+
+bool TForm1::RunPanelCommand(const TFrame1* panel, int key, kivo::ShiftState shift) {
+    if (!shift.AltOnly()) return false;
+    for (const PanelCommand& c : CommandsOf(panel))
+        if (key == c.Letter) {
+            RunCommand(c);
+            return true;
+        }
+    return false;
+}
+
+void TForm1::RunCommand(const PanelCommand& c) {
+    if (c.NeedsMarked) {
+        CheckActivSpec();
+        if (NoneMarked) {
+            SetModeLine(ChooseOneSpectrum);
+            return;
+        }
+    }
+    (this->*c.Run)();
+}
+
+void TForm1::LabelPanel(TFrame1* panel, const QStringList& fixed) {
+    QStringList captions = fixed;
+    for (const PanelCommand& c : CommandsOf(panel)) {
+        if (c.Label < 1) continue;
+        while (captions.size() < c.Label) captions << QString();
+        captions[c.Label - 1] = QLatin1String(c.Caption);
+        const PanelCommand* row = &c; // the tables are static
+        connect(panel->Label(c.Label), &TLabel::clicked, this,
+                [this, row] { Guarded(row->Caption, [this, row] { RunCommand(*row); }); });
+    }
+    panel->SetCaptions(captions);
+}
+
+void TForm1::FillCommandsMenu() {
+    CommandsMenu->clear();
+    const std::vector<PanelCommand>& table = CommandsOf(CurrentFrame());
+    if (table.empty()) {
+        CommandsMenu->addAction(QStringLiteral("the panel's keys are on its labels"))
+            ->setEnabled(false);
+        return;
+    }
+    for (const PanelCommand& c : table) {
+        QString caption = QLatin1String(c.Caption);
+        caption = caption.section(QStringLiteral(" - "), 0, 0).trimmed();
+        const PanelCommand* row = &c;
+        connect(CommandsMenu->addAction(caption + QLatin1Char('\t') + KeyText(c)),
+                &QAction::triggered, this,
+                [this, row] { Guarded(row->Caption, [this, row] { RunCommand(*row); }); });
+    }
 }
 
 void TForm1::StackControls() {
@@ -463,6 +504,9 @@ void TForm1::CreateMenu() {
     MenuItem(help, QStringLiteral("English"), "English1Click", &TForm1::English1Click);
     MenuItem(help, QStringLiteral("Russian"), "Russian1Click", &TForm1::Russian1Click);
 
+    // The current panel's commands with their keys, those without a label too.
+    CommandsMenu = bar->addMenu(QStringLiteral("Commands"));
+    connect(CommandsMenu, &QMenu::aboutToShow, this, [this] { FillCommandsMenu(); });
     CreateAboutMenu(bar);
 
     QAction* exitItem = bar->addAction(QStringLiteral("E&xit AltX"));

@@ -17,6 +17,7 @@
 #include "figure.h"
 #include "fitting.h"
 #include "keys.h"
+#include "panel_commands.h"
 #include "text_lines.h"
 #include "undo.h"
 
@@ -25,6 +26,7 @@ class QLabel;
 class QPlainTextEdit;
 class QTreeWidget;
 class QAction;
+class QMenu;
 class Anchors;
 class TChart;
 class TFrame1;
@@ -47,6 +49,7 @@ enum Task : uint16_t {
     TaskMeasure = 168,
     TaskFieldStandard = 169,
     TaskFitLines = 170,
+    TaskPeakToPeak = 171,
     TaskDeletePoints = 1611,
 };
 inline bool IsReferenceTask(int task) {
@@ -72,6 +75,8 @@ enum class TypedNumber : uint8_t {
 QString ShortName(const QString& path);
 // The mark a base spectrum's caption ends in.
 inline const QString BaseMark = QStringLiteral("   B");
+// What a command that wants a marked spectrum says when none is.
+inline const QString ChooseOneSpectrum = QStringLiteral("   Choose at least one spectrum ");
 // The mark the spin standard's caption ends in.
 inline const QString SpinStandardMark = QStringLiteral("   S");
 
@@ -324,6 +329,24 @@ public:
     void TakeTypedNumber();
     void StartStandardPick(double g);
     void CorrectFieldOnStandard();
+
+    // ---- The panels' Alt commands, from their tables (panel_commands.h) --------
+    // The table of a panel (empty for a panel without one).
+    const std::vector<PanelCommand>& CommandsOf(const TFrame1* panel) const;
+    // Runs the panel's command of an Alt letter; false when it has none.
+    bool RunPanelCommand(const TFrame1* panel, int key, kivo::ShiftState shift);
+    // A command of a table, refused on the mode line when it wants a marked
+    // spectrum and none is.
+    void RunCommand(const PanelCommand& c);
+    // The labels of a panel: the table's captions where their rows say, the
+    // fixed texts (keys that are no Alt command) elsewhere.
+    void LabelPanel(TFrame1* panel, const QStringList& fixed);
+    QMenu* CommandsMenu = nullptr; // the current panel's commands with their keys
+    void FillCommandsMenu();
+
+    // ---- Peak-to-peak width ----------------------------------------------------
+    void PeakToPeakClick();  // two cursors enclose a line
+    void PeakToPeakPicked(); // its width and the g of its centre on the mode line
 
     // ---- Spins against a standard ---------------------------------------------
     // The standard is a spectrum by its identity, so it stays the standard

@@ -1,10 +1,12 @@
 // kivo-batch against the window: the same files treated from the command line
 // and with the keys give the same numbers and the same saved bytes; refused
 // files are reported in order and leave nothing behind.
+#include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTest>
@@ -1150,4 +1152,37 @@ TEST_F(BatchTest, SpinsAgainstAStandardInBothPrograms) {
     EXPECT_TRUE(form->ModeLine().contains(shown)) << form->ModeLine().toStdString();
     EXPECT_TRUE(form->Memo3->toPlainText().contains(QStringLiteral(" g ")));
     EXPECT_NE(form->Params[1].Line2.find(kivo::SpinNote(c, "dpph_winepr")), std::string::npos);
+}
+
+// The peak-to-peak width, started from the treatment panel's Commands menu
+// and from kivo-batch --ptp over the same fields: one width and one g.
+TEST_F(BatchTest, PeakToPeakWidthInBothPrograms) {
+    for (const char* name : {"coal_bes3t.DSC", "coal_bes3t.DTA"})
+        CopyExample(QString::fromLatin1(name));
+    ReadFiles({"coal_bes3t.DSC"});
+    Key(Qt::Key_8);
+    form->FillCommandsMenu();
+    const QList<QAction*> items = form->CommandsMenu->actions();
+    ASSERT_EQ(size_t(items.size()), TreatmentCommands().size());
+    for (QAction* item : items)
+        if (item->text().endsWith(QStringLiteral("\tAlt+B"))) item->trigger();
+    ASSERT_EQ(form->TaskCode, TaskPeakToPeak);
+    const double from = form->SpecX[1][form->PickIndex[1]];
+    const double to = form->SpecX[1][form->PickIndex[2]];
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Return);
+
+    const BatchRun run = Batch({"--quiet", "--ptp",
+                                QString::number(from, 'g', 17) + ',' + QString::number(to, 'g', 17),
+                                "coal_bes3t.DSC"});
+    ASSERT_EQ(run.Lines.size(), 2) << run.Errors.toStdString();
+    const QStringList head = run.Lines[0].split(','), cells = run.Lines[1].split(',');
+    const double width = cells[head.indexOf("ptp_width_G")].toDouble();
+    const double g = cells[head.indexOf("ptp_g")].toDouble();
+    EXPECT_GT(width, 5);
+    EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("dBpp = ") +
+                                          QString::fromStdString(kivo::ShortText(width)) + " G"))
+        << form->ModeLine().toStdString();
+    EXPECT_TRUE(
+        form->ModeLine().contains(QStringLiteral("g = ") + QString::fromStdString(kivo::GText(g))));
 }

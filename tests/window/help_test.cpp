@@ -203,3 +203,14 @@ TEST_F(HelpTest, BothFilesListEveryMenuWithItsItems) {
         }
     }
 }
+
+// Every Alt command of a panel's table is named in both help files.
+TEST_F(HelpTest, BothFilesNameEveryPanelCommand) {
+    for (const char* name : {"KivoHelpEng.txt", "KivoHelp.txt"}) {
+        const QString text = ShippedLines(QLatin1String(name)).join(QLatin1Char('\n'));
+        for (const std::vector<PanelCommand>* table :
+             {&IntegrationCommands(), &TreatmentCommands()})
+            for (const PanelCommand& c : *table)
+                EXPECT_TRUE(text.contains(KeyText(c))) << name << " " << c.Caption;
+    }
+}

@@ -114,8 +114,8 @@ TEST_F(FormTest, MenuBarHoldsEveryItem) {
             for (QAction* a : m->actions())
                 items << a->text() + QLatin1Char('=') + a->shortcut().toString();
     }
-    EXPECT_EQ(menus, (QStringList{"&File        ", "Edit", "View", "&Options", "&Help", "About",
-                                  "E&xit AltX"}));
+    EXPECT_EQ(menus, (QStringList{"&File        ", "Edit", "View", "&Options", "&Help", "Commands",
+                                  "About", "E&xit AltX"}));
     for (const char* item : {"Undo=Ctrl+Z",
                              "Redo=Ctrl+Y",
                              "Read =F3",
@@ -139,7 +139,7 @@ TEST_F(FormTest, MenuBarHoldsEveryItem) {
         EXPECT_TRUE(items.contains(QLatin1String(item))) << item;
     // The six lines of the program and its maker, then where its help and
     // examples were found.
-    QMenu* about = form->menuBar()->actions().at(5)->menu();
+    QMenu* about = form->menuBar()->actions().at(6)->menu();
     ASSERT_EQ(about->actions().size(), 9);
     EXPECT_TRUE(about->actions().at(6)->isSeparator());
     EXPECT_TRUE(about->actions().at(7)->text().startsWith(QLatin1String("Help files: ")));
