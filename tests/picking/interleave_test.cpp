@@ -222,8 +222,14 @@ protected:
         }
         case 8: {
             if (Frame() == form->Frame11) break; // the menus' own letters there
-            static const char letters[] = "RABNMWHQSCKLGTIEFDJUV P";
-            const char c = letters[Pick(int(sizeof letters) - 1)];
+            // A panel with a table of commands is tried on its rows; the
+            // others on every letter their handlers know, and one none knows.
+            static const std::string others = "RABNMWHQSCKLGTIEFDJUV P";
+            std::string letters;
+            for (const PanelCommand& row : form->CommandsOf(form->CurrentFrame()))
+                letters += row.Letter;
+            if (letters.empty()) letters = others;
+            const char c = letters[size_t(Pick(int(letters.size())))];
             if (c == ' ') break;
             log << " Alt+" << c;
             e.PanelKey = true;
