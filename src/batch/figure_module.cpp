@@ -32,6 +32,7 @@ bool WriteFigure(const QString& path, kivo::figure::PictureFormat format,
 
 extern "C" __attribute__((visibility("default"))) const kivo::batch::FigureModule*
 kivo_batch_figures() {
-    static const kivo::batch::FigureModule module{MakeApplication, WriteFigure};
+    static const kivo::batch::FigureModule module{kivo::batch::OwnFigureHandshake(),
+                                                  MakeApplication, WriteFigure};
     return &module;
 }

@@ -12,7 +12,17 @@
 
 namespace kivo::batch {
 
+// What both sides of the module compiled against: a module of another
+// version, or one whose records have other sizes, is not called. Made where
+// KIVO_VERSION is defined (kivo-batch and the module).
+struct FigureHandshake {
+    char Version[16] = {};
+    size_t ModuleSize = 0, SettingsSize = 0, CurveSize = 0, LabelsSize = 0;
+    bool operator==(const FigureHandshake&) const = default;
+};
+
 struct FigureModule {
+    FigureHandshake Handshake;
     // The application object a figure's fonts and drawing need, on the
     // offscreen platform unless another is named.
     QCoreApplication* (*MakeApplication)(int& argc, char** argv);
@@ -21,6 +31,19 @@ struct FigureModule {
                         const std::vector<figure::Curve>& curves, const FigureSettings& settings,
                         QString& error, const figure::AxisLabels* labels);
 };
+
+#ifdef KIVO_VERSION
+inline FigureHandshake OwnFigureHandshake() {
+    FigureHandshake h;
+    static_assert(sizeof KIVO_VERSION <= sizeof h.Version);
+    for (size_t k = 0; k + 1 < sizeof KIVO_VERSION; ++k) h.Version[k] = KIVO_VERSION[k];
+    h.ModuleSize = sizeof(FigureModule);
+    h.SettingsSize = sizeof(FigureSettings);
+    h.CurveSize = sizeof(figure::Curve);
+    h.LabelsSize = sizeof(figure::AxisLabels);
+    return h;
+}
+#endif
 
 // The name of the function the module exports, which returns its FigureModule.
 inline constexpr const char* FigureModuleEntry = "kivo_batch_figures";

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -80,9 +81,21 @@ const kivo::batch::FigureModule* LoadFigureModule(std::string& error) {
             error = ::dlerror();
             return nullptr;
         }
-        if (const kivo::batch::FigureModule* module = entry()) return module;
-        error = file.string() + ": " + kivo::batch::FigureModuleEntry + " gives no figures";
-        return nullptr;
+        const kivo::batch::FigureModule* module = entry();
+        if (!module) {
+            error = file.string() + ": " + kivo::batch::FigureModuleEntry + " gives no figures";
+            return nullptr;
+        }
+        // Only its first record is read before it is known to be of this build.
+        if (!(module->Handshake == kivo::batch::OwnFigureHandshake())) {
+            error = file.string() + ": a module of another build (version " +
+                    std::string(
+                        module->Handshake.Version,
+                        ::strnlen(module->Handshake.Version, sizeof module->Handshake.Version)) +
+                    ")";
+            return nullptr;
+        }
+        return module;
     }
     error = "no kivo-batch-figures.so in " + places[0].parent_path().string() + " or " +
             places[1].parent_path().lexically_normal().string();
