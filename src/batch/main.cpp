@@ -122,6 +122,7 @@ bool WriteFigure(const std::string& file, const std::vector<kivo::figure::Curve>
 bool DrawFigure(const kivo::batch::CommandLine& command,
                 const std::vector<kivo::batch::Row>& rows) {
     std::vector<kivo::figure::Curve> curves;
+    curves.reserve(rows.size());
     for (const kivo::batch::Row& row : rows)
         curves.push_back({QFile::decodeName(QByteArray::fromStdString(row.Caption)), row.X.data(),
                           row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});

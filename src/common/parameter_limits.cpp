@@ -7,7 +7,7 @@ namespace {
 
 constexpr ParameterLimit kLimits[] = {
     // Both end windows of an average must fit in the longest spectrum.
-    {"NumAver", true, 2, MaxPoints / 2},
+    {"NumAver", true, 2, 0.5 * MaxPoints},
     // A factor far outside these is a mistake; inside them its 15 written
     // digits always read back.
     {"KoeCu", false, 1e-300, 1e300},
