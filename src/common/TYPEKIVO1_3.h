@@ -191,6 +191,10 @@ long double MeanY(const float* y, int s, int e);
 // wL div 2 and mR at the field of point n - wR div 2 (anchors held inside
 // 1..n); two anchors at the same field subtract the mean level instead.
 void SubtractLine(const float* x, float* y, int wL, int wR, int n, long double mR, long double mL);
+// Subtracts from y[1..n] the straight line through mL at field xL and mR at
+// field xR (the mean level where both are one field).
+void SubtractLineThrough(const float* x, float* y, int n, long double xL, long double mL,
+                         long double xR, long double mR);
 
 // The stretch of a spectrum (x, n points) that matches the fields lo..hi of
 // another: First is the first point (from 1 up) whose field is not below lo,

@@ -243,9 +243,12 @@ std::string SubtractLinearBaseLine(const float* x, float* y, int n, PointRange e
     if (!refused.empty() || n < 1) return refused;
     const int k = std::clamp(ends.First, 1, n);
     const int j = std::clamp(ends.Last, 1, n);
-    const long double mL = MeanY(y, 1, k);
-    const long double mR = MeanY(y, j, n);
-    SubtractLine(x, y, numAver, numAver, n, mR, mL);
+    // The line goes through each window's mean signal at the window's mean
+    // field, where a straight base line has that mean: cursors moved in
+    // from the ends widen the windows without tilting the line.
+    const long double mL = MeanY(y, 1, k), xL = MeanY(x, 1, k);
+    const long double mR = MeanY(y, j, n), xR = MeanY(x, j, n);
+    SubtractLineThrough(x, y, n, xL, mL, xR, mR);
     return {};
 }
 

@@ -207,8 +207,12 @@ void SubtractLine(const float* x, float* y, int wL, int wR, int n, long double m
     if (n < 1) return;
     const int a = std::clamp(wL / 2, 1, n);
     const int b = std::clamp(n - wR / 2, 1, n);
-    const long double xa = x[a - 1];
-    const long double run = static_cast<long double>(x[b - 1]) - xa;
+    SubtractLineThrough(x, y, n, x[a - 1], mL, x[b - 1], mR);
+}
+
+void SubtractLineThrough(const float* x, float* y, int n, long double xL, long double mL,
+                         long double xR, long double mR) {
+    const long double run = xR - xL;
     if (run == 0) {
         // Both anchors at one field: no slope to speak of, only the level.
         const long double level = (mL + mR) / 2;
@@ -216,7 +220,7 @@ void SubtractLine(const float* x, float* y, int wL, int wR, int n, long double m
         return;
     }
     const long double f = (mR - mL) / run;
-    for (int j = 1; j <= n; ++j) y[j - 1] = static_cast<float>(y[j - 1] - mL - (x[j - 1] - xa) * f);
+    for (int j = 1; j <= n; ++j) y[j - 1] = static_cast<float>(y[j - 1] - mL - (x[j - 1] - xL) * f);
 }
 
 // ---- Base subtraction ------------------------------------------------------

@@ -125,3 +125,20 @@ TEST(Commands, AutomaticIntegrationFindsTheLineInEitherPhase) {
     EXPECT_EQ(p.NumParticles, 0);
     EXPECT_EQ(p.SumLeft2, 0);
 }
+
+// A straight base line goes whole whatever windows its cursors give: the line
+// is taken through each window's mean at the window's mean field.
+TEST(Commands, AStraightBaseLineGoesWholeWithAnyWindows) {
+    constexpr int n = 601;
+    for (const PointRange ends :
+         {PointRange{10, 591}, PointRange{200, 401}, PointRange{300, 302}, PointRange{2, 590}}) {
+        std::vector<float> x(n), y(n);
+        for (int k = 0; k < n; ++k) {
+            x[size_t(k)] = float(3200 + 0.5 * k);
+            y[size_t(k)] = float(100 + 2 * (x[size_t(k)] - 3350.0));
+        }
+        ASSERT_EQ(SubtractLinearBaseLine(x.data(), y.data(), n, ends, 10, "s"), "");
+        for (int k = 0; k < n; k += 50)
+            EXPECT_NEAR(y[size_t(k)], 0, 1e-3) << ends.First << " " << k;
+    }
+}
