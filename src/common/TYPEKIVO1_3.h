@@ -843,8 +843,11 @@ FrequencyInText FindQuantity(std::string_view text, std::string_view unit, doubl
 FrequencyInText FindFrequency(std::string_view text);
 // A spectrum's frequency, GHz: the one in Line2, else the one in Line1; 0 for none.
 double FrequencyOf(const ParamSpec& p);
-// "9.4012 GHz".
+// "9.4012 GHz", "9.853627 GHz": ten significant figures, at least four
+// decimals, no trailing zeros past them.
 std::string FrequencyText(double ghz);
+// The same without the unit, as the mode line offers it.
+std::string FrequencyDigits(double ghz);
 // Writes the frequency into Line2 in place of the one it gives, or appends it
 // to the history (started with the file's name when empty).
 void SetFrequency(ParamSpec& p, std::string_view fileName, double ghz);

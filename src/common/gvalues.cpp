@@ -99,8 +99,20 @@ double FrequencyOf(const ParamSpec& p) {
     return FindFrequency(p.Line1).GHz;
 }
 
+std::string FrequencyDigits(double ghz) {
+    // Ten significant figures, at least four decimals, no trailing zeros
+    // beyond them: a frequency read to the hertz keeps its hertz, and one
+    // given to 0.1 MHz reads as it always did.
+    const int whole = ghz >= 1 ? int(std::floor(std::log10(ghz))) + 1 : 1;
+    std::string text = FormatF(ghz, 0, std::max(4, 10 - whole));
+    const size_t point = text.find('.');
+    if (point != std::string::npos)
+        while (text.size() > point + 5 && text.back() == '0') text.pop_back();
+    return text;
+}
+
 std::string FrequencyText(double ghz) {
-    return FormatF(ghz, 0, 4) + " GHz";
+    return FrequencyDigits(ghz) + " GHz";
 }
 
 void SetFrequency(ParamSpec& p, std::string_view fileName, double ghz) {

@@ -212,7 +212,7 @@ std::string Conditions(const Entries& e, std::string_view freqKey, double toGHz,
         out += part;
     };
     double v = 0;
-    if (e.Number(freqKey, v) && v > 0) add(FormatF(v * toGHz, 0, 4) + " GHz");
+    if (e.Number(freqKey, v) && v > 0) add(FrequencyText(v * toGHz));
     if (e.Number(tempKey, v) && v > 0) add(Short(v, 1) + " K");
     if (e.Number(scansKey, v) && v >= 1) add(Short(v, 0) + (v < 1.5 ? " scan" : " scans"));
     if (!qKey.empty() && e.Number(qKey, v) && v > 0) add("Q " + Short(v, 0));

@@ -45,7 +45,7 @@ void TForm1::FrequencyToClick() {
     const int a = ActiveSpec;
     const double ghz = a >= 1 ? kivo::FrequencyOf(Params[a]) : 0;
     StartTyping(TypedNumber::FrequencyTo, QStringLiteral("   Frequency correction to, GHz ="),
-                ghz > 0 ? Text(kivo::FormatF(ghz, 0, 4)) : QString());
+                ghz > 0 ? Text(kivo::FrequencyDigits(ghz)) : QString());
 }
 
 void TForm1::DpphClick() {

@@ -77,7 +77,7 @@ TEST(FindFrequency, SpectrumLinesAndTheTypedFrequency) {
     EXPECT_EQ(p.Line2, "9.5000 GHz, 293 K");
     EXPECT_EQ(p.Line1, "DPPH 9.40 GHz");
     SetFrequency(p, "sample.esr", 34.123456);
-    EXPECT_EQ(p.Line2, "34.1235 GHz, 293 K");
+    EXPECT_EQ(p.Line2, "34.123456 GHz, 293 K");
 
     // An empty history starts with the file's name.
     ParamSpec q;
@@ -237,4 +237,34 @@ TEST(GScale, TicksAtRoundGWhereTheyResonate) {
     EXPECT_TRUE(GScaleTicks(3200, 3500, 0, 6).empty());
     EXPECT_TRUE(GScaleTicks(-500, -100, 9.4, 6).empty());
     EXPECT_TRUE(GScaleTicks(3200, 3500, 9.4, 0).empty());
+}
+
+// A frequency keeps its digits, up to ten significant figures, through the
+// text line, a save and a read; bringing spectra to another frequency leaves
+// every g where it was.
+TEST(GValues, TheFrequencyKeepsItsDigits) {
+    const struct {
+        double GHz;
+        const char* Text;
+    } cases[] = {{9.853627, "9.853627 GHz"},
+                 {9.4, "9.4000 GHz"},
+                 {9.87654321, "9.87654321 GHz"},
+                 {94.0123456789, "94.01234568 GHz"},
+                 {0.3, "0.3000 GHz"},
+                 {263.1234567891, "263.1234568 GHz"}};
+    for (const auto& c : cases) {
+        ParamSpec p;
+        p.Line2 = "293 K";
+        SetFrequency(p, "s.esr", c.GHz);
+        EXPECT_EQ(p.Line2, std::string("293 K, ") + c.Text + ", ");
+        ParamSpec back;
+        ReadEsrHeader(FormatEsrHeader(p), back);
+        EXPECT_NEAR(FrequencyOf(back) / c.GHz, 1, 1e-9) << c.Text;
+
+        std::vector<float> x = {3300, 3350.5f, 3400};
+        p.NumPoints = 3;
+        const double before = GValue(FrequencyOf(p), x[1]);
+        ASSERT_EQ(CorrectFrequency(x.data(), p, "s.esr", "s", 9.87654321), "");
+        EXPECT_NEAR(GValue(FrequencyOf(p), x[1]) / before, 1, 1e-7) << c.Text; // x is a float
+    }
 }

@@ -85,7 +85,7 @@ TEST(SpectrometerFile, Bes3tParametersAreMappedIntoTheRecord) {
     Points r;
     ASSERT_EQ(ReadBes3t(kivo_examples::Bes3t(s, {}), r).Status, ReadStatus::Ok);
     EXPECT_EQ(r.p.Line1, "Coal in quartz, sample 7"); // joined across its continued line
-    EXPECT_EQ(r.p.Line2, "9.4012 GHz, 77.5 K, 4 scans");
+    EXPECT_EQ(r.p.Line2, "9.40123 GHz, 77.5 K, 4 scans");
     EXPECT_DOUBLE_EQ(r.p.Power, 2.5);
     EXPECT_DOUBLE_EQ(r.p.Modulation, 0.8);
     EXPECT_NEAR(r.p.Gain, 199.526231, 1e-5); // 46 dB
@@ -118,7 +118,7 @@ TEST(SpectrometerFile, EspAndWinEprReadBackWithTheirParameters) {
         ASSERT_EQ(ReadEsp(f, r).Status, ReadStatus::Ok);
         ExpectPoints(s, r);
         EXPECT_EQ(r.p.Line1, "Coal in quartz, sample 7, after annealing");
-        EXPECT_EQ(r.p.Line2, "9.4012 GHz, 77.5 K, 4 scans");
+        EXPECT_EQ(r.p.Line2, "9.40123 GHz, 77.5 K, 4 scans");
         EXPECT_DOUBLE_EQ(r.p.Gain, 3.2e4);
         EXPECT_DOUBLE_EQ(r.p.Power, 2.5);
         EXPECT_DOUBLE_EQ(r.p.Modulation, 0.8);
