@@ -82,10 +82,13 @@ void TForm1::IntegrateMarked() {
 void TForm1::ShowMist(int mist, int centre) {
     QString text = QStringLiteral("  I mist = %1").arg(mist);
     const int a = ActiveSpec;
+    GCentreSpec = 0;
     if (a >= 1 && centre >= 1 && centre <= Params[a].NumPoints) {
         const double g = kivo::GValue(kivo::FrequencyOf(Params[a]), SpecX[a][centre]);
-        if (g > 0)
-            text += QStringLiteral("   g centre = ") + QString::fromStdString(kivo::GText(g));
+        if (g > 0) {
+            text += GCentreLabel + QString::fromStdString(kivo::GText(g));
+            GCentreSpec = SpecId[a];
+        }
     }
     Label2->setText(text);
     Label2->adjustSize();

@@ -14,6 +14,11 @@ QString Text(const std::string& s) {
 
 void TForm1::Parameters(int slot) {
     ShownSpec = slot >= 1 && slot <= NumSpec ? SpecId[slot] : 0;
+    // The g of an integration's centre belongs to its spectrum alone.
+    if (GCentreSpec != 0 && GCentreSpec != ShownSpec) {
+        Label2->setText(Label2->text().section(GCentreLabel, 0, 0));
+        GCentreSpec = 0;
+    }
     Memo1->clear();
     Memo2->clear();
     Memo3->clear();

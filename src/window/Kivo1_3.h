@@ -77,6 +77,8 @@ QString ShortName(const QString& path);
 inline const QString BaseMark = QStringLiteral("   B");
 // What a command that wants a marked spectrum says when none is.
 inline const QString ChooseOneSpectrum = QStringLiteral("   Choose at least one spectrum ");
+// What the g "4" shows after "I mist" is of.
+inline const QString GCentreLabel = QStringLiteral("   g at the centre of the integral = ");
 // The mark the spin standard's caption ends in.
 inline const QString SpinStandardMark = QStringLiteral("   S");
 
@@ -343,6 +345,10 @@ public:
     void LabelPanel(TFrame1* panel, const QStringList& fixed);
     QMenu* CommandsMenu = nullptr; // the current panel's commands with their keys
     void FillCommandsMenu();
+
+    // The spectrum whose g at the centre of the integral Label2 shows (0: none):
+    // the g goes when another spectrum becomes the active one.
+    uint32_t GCentreSpec = 0;
 
     // ---- Peak-to-peak width ----------------------------------------------------
     void PeakToPeakClick();  // two cursors enclose a line

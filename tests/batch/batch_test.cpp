@@ -163,7 +163,7 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
         Key(Qt::Key_4);
         const int mist = ShownMist();
         // The g of the centre "4" shows is the g the batch reports.
-        const QString gShown = form->Label2->text().section(QStringLiteral("g centre = "), 1);
+        const QString gShown = form->Label2->text().section(GCentreLabel, 1);
         QStringList names;
         for (int slot = 1; slot <= loaded; ++slot) {
             const QString csv = run.Lines[line++];
@@ -403,14 +403,13 @@ TEST_F(BatchTest, FrequencyAndTheGOfTheCentre) {
         const double ghz = cells[12].toDouble();
         if (ghz == 0) {
             EXPECT_EQ(cells[13], QString());
-            EXPECT_FALSE(form->Label2->text().contains(QStringLiteral("g centre")));
+            EXPECT_FALSE(form->Label2->text().contains(GCentreLabel));
             continue;
         }
         const double centre = form->SpecX[1][form->PickIndex[5]];
         EXPECT_NEAR(cells[13].toDouble(), 714.47735 * ghz / centre, 1e-9);
         EXPECT_TRUE(form->Label2->text().endsWith(
-            QStringLiteral("   g centre = ") +
-            QString::fromStdString(kivo::GText(cells[13].toDouble()))))
+            GCentreLabel + QString::fromStdString(kivo::GText(cells[13].toDouble()))))
             << form->Label2->text().toStdString();
     }
 }
@@ -1128,9 +1127,12 @@ TEST_F(BatchTest, SpinsAgainstAStandardInBothPrograms) {
     ReadFiles({"coal_bes3t.DSC", "dpph_winepr.par"});
     ASSERT_EQ(form->NumSpec, 2);
     Key(Qt::Key_4);
+    EXPECT_TRUE(form->Label2->text().contains(GCentreLabel));
     now += 1000;
     QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton); // the standard alone marked
     Settle();
+    // The g of the coal line's centre went with it.
+    EXPECT_FALSE(form->Label2->text().contains(GCentreLabel)) << form->Label2->text().toStdString();
     Key(Qt::Key_S, Qt::AltModifier);
     for (Qt::Key k : {Qt::Key_1, Qt::Key_E, Qt::Key_1, Qt::Key_6, Qt::Key_Space, Qt::Key_5,
                       Qt::Key_E, Qt::Key_1, Qt::Key_4, Qt::Key_Return})
