@@ -127,14 +127,11 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             break;
         }
         case StepKind::FieldStandard: {
-            const double ghz = FrequencyOf(p);
-            if (ghz <= 0) return "   No frequency, field not corrected: " + s.Caption;
-            const PointRange line = MapRange(s.X.Data(), n, step.From, step.To);
-            if (line.Last - line.First < 2)
-                return "   No line in the standard's range, field not corrected: " + s.Caption;
-            const double shift =
-                StandardShift(s.X.Data(), y, line.First, line.Last, ghz, step.Value);
-            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, shift);
+            const PointRange range = MapRange(s.X.Data(), n, step.From, step.To);
+            const StandardLine line = MeasureStandardLine(s.X.Data(), y, n, range.First, range.Last,
+                                                          FrequencyOf(p), step.Value, s.Caption);
+            if (!line.Refusal.empty()) return line.Refusal;
+            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, line.Shift);
             break;
         }
         case StepKind::NormAcquisition: {

@@ -879,6 +879,21 @@ double LineCentre(const float* x, const float* y, int from, int to);
 // The shift of the field axis that puts the centre of the standard's line
 // enclosed by from..to where a line of g resonates at ghz.
 double StandardShift(const float* x, const float* y, int from, int to, double ghz, double g);
+// The line of a standard of g enclosed by the points from..to of a spectrum
+// of n points recorded at ghz: refused (Refusal, the mode line's words)
+// without a frequency, or unless the range holds a maximum and a minimum of
+// the signal beyond five times the noise of the spectrum's ends on either
+// side of its base level there; else its centre by a least-squares fit of
+// one pseudo-Voigt derivative line (with its standard error) and the shift
+// that puts it where g resonates.
+struct StandardLine {
+    std::string Refusal;
+    double Centre = 0, CentreErr = 0, Shift = 0;
+};
+StandardLine MeasureStandardLine(const float* x, const float* y, int n, int from, int to,
+                                 double ghz, double g, std::string_view caption);
+// "   Field shifted by -3.0009 ± 0.0012 G ".
+std::string FieldShiftText(const StandardLine& s);
 
 // The g of the standards the field is corrected on.
 constexpr double DpphG = 2.0036;

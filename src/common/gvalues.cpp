@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <vector>
 
 #include "TYPEKIVO1_3.h"
+#include "fitting.h"
 
 namespace kivo {
 
@@ -173,6 +176,78 @@ double LineCentre(const float* x, const float* y, int from, int to) {
 
 double StandardShift(const float* x, const float* y, int from, int to, double ghz, double g) {
     return ResonanceField(ghz, g) - LineCentre(x, y, from, to);
+}
+
+StandardLine MeasureStandardLine(const float* x, const float* y, int n, int from, int to,
+                                 double ghz, double g, std::string_view caption) {
+    StandardLine s;
+    if (!(ghz > 0)) {
+        s.Refusal = "   No frequency, field not corrected: " + std::string(caption) + " ";
+        return s;
+    }
+    const std::string noLine =
+        "   No line in the standard's range, field not corrected: " + std::string(caption) + " ";
+    const int lo = std::clamp(std::min(from, to), 1, std::max(n, 1));
+    const int hi = std::clamp(std::max(from, to), 1, std::max(n, 1));
+    constexpr int kFewest = 7; // a derivative line and its two lobes
+    if (n < 2 * kFewest || hi - lo + 1 < kFewest) {
+        s.Refusal = noLine;
+        return s;
+    }
+    // The noise and the base level from the spectrum's ends: the rms of the
+    // second differences (a sixth of their mean square for white noise) and
+    // the mean of the points there.
+    const int w = std::max(kFewest, n / 10);
+    long double squares = 0, level = 0;
+    int count = 0;
+    for (const int start : {1, n - w + 1})
+        for (int j = start; j < start + w; ++j) {
+            level += y[j - 1];
+            if (j > start && j + 1 < start + w) {
+                const long double d = (long double)y[j - 2] - 2.0L * y[j - 1] + y[j];
+                squares += d * d;
+                ++count;
+            }
+        }
+    level /= 2 * w;
+    const double sigma = std::sqrt(double(squares / std::max(count, 1) / 6));
+    double top = -HUGE_VAL, bottom = HUGE_VAL;
+    for (int j = lo; j <= hi; ++j) {
+        top = std::max(top, double(y[j - 1] - level));
+        bottom = std::min(bottom, double(y[j - 1] - level));
+    }
+    if (!(top > 5 * sigma) || !(bottom < -5 * sigma)) {
+        s.Refusal = noLine;
+        return s;
+    }
+    // One derivative line fitted by least squares, on the straight line
+    // through the ends of the range taken away.
+    const int m = hi - lo + 1;
+    const int e = std::max(1, m / 10);
+    const long double left = MeanY(y, lo, lo + e - 1), right = MeanY(y, hi - e + 1, hi);
+    const long double xl = MeanY(x, lo, lo + e - 1), xr = MeanY(x, hi - e + 1, hi);
+    std::vector<float> flat(y + lo - 1, y + hi);
+    const long double slope = xr != xl ? (right - left) / (xr - xl) : 0;
+    for (int j = lo; j <= hi; ++j)
+        flat[size_t(j - lo)] = float(y[j - 1] - left - (x[j - 1] - xl) * slope);
+    const LineFit fit = FitDerivativeLines(x + lo - 1, flat.data(), 1, m, LineShape::Voigt, 1);
+    const double lower = std::min(x[lo - 1], x[hi - 1]), upper = std::max(x[lo - 1], x[hi - 1]);
+    if (!fit.Refusal.empty() || fit.Lines.size() != 1 || !(fit.Lines[0].Centre > lower) ||
+        !(fit.Lines[0].Centre < upper)) {
+        s.Refusal = noLine;
+        return s;
+    }
+    s.Centre = fit.Lines[0].Centre;
+    s.CentreErr = fit.Lines[0].CentreErr;
+    s.Shift = ResonanceField(ghz, g) - s.Centre;
+    return s;
+}
+
+std::string FieldShiftText(const StandardLine& s) {
+    char text[80];
+    std::snprintf(text, sizeof text, "   Field shifted by %.4f \u00B1 %.4f G ", s.Shift,
+                  s.CentreErr);
+    return text;
 }
 
 void ShiftFieldOnStandard(float* x, ParamSpec& p, std::string_view fileName, double g,

@@ -133,21 +133,16 @@ void TForm1::CorrectFieldOnStandard() {
         ShowPanel(Frame16);
         return;
     }
-    const double ghz = kivo::FrequencyOf(Params[a]);
-    QString said;
-    if (ghz <= 0 || PickIndex[1] == PickIndex[2]) {
-        said = ghz <= 0 ? QStringLiteral("   No frequency, field not corrected: ") +
-                              ShortName(FileSpectrumName[a]) + QStringLiteral(" ")
-                        : QStringLiteral("   No line between the cursors, field not corrected ");
-    } else {
-        const double shift = kivo::StandardShift(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1],
-                                                 PickIndex[2], ghz, StandardG);
+    const kivo::StandardLine line = kivo::MeasureStandardLine(
+        SpecX[a].Data(), SpecY[a].Data(), Params[a].NumPoints, PickIndex[1], PickIndex[2],
+        kivo::FrequencyOf(Params[a]), StandardG, ShortName(FileSpectrumName[a]).toStdString());
+    QString said = Text(line.Refusal);
+    if (line.Refusal.empty()) {
         for (int i = 1; i <= NumSpec; ++i)
             if (Marked[i])
                 kivo::ShiftFieldOnStandard(SpecX[i].Data(), Params[i], NoteName(i), StandardG,
-                                           shift);
-        said = QStringLiteral("   Field shifted by ") + Text(kivo::ShortText(shift)) +
-               QStringLiteral(" G ");
+                                           line.Shift);
+        said = Text(kivo::FieldShiftText(line));
     }
     ShowPanel(Frame16);
     InitAxes();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cmath>
 #include <string>
 #include <vector>
@@ -266,5 +268,46 @@ TEST(GValues, TheFrequencyKeepsItsDigits) {
         const double before = GValue(FrequencyOf(p), x[1]);
         ASSERT_EQ(CorrectFrequency(x.data(), p, "s.esr", "s", 9.87654321), "");
         EXPECT_NEAR(GValue(FrequencyOf(p), x[1]) / before, 1, 1e-7) << c.Text; // x is a float
+    }
+}
+
+// The field standard's line: refused without a frequency, on base-line noise
+// alone or a range too short for a line; otherwise centred by a fit whose
+// stated error covers the truth, on an offset base line too.
+TEST(GValues, TheStandardsLineIsALineOrRefused) {
+    const double ghz = 9.4012, truth = 3353.3;
+    std::mt19937 rng(36);
+    std::normal_distribution<double> noise(0, 30); // 3 % of the peak to peak
+    std::vector<float> x(800), y(800);
+    for (int k = 0; k < 800; ++k) {
+        x[size_t(k)] = float(3300 + 0.125 * k);
+        const double u = (x[size_t(k)] - truth) / std::sqrt(3.0) * 2; // 1 G peak to peak
+        y[size_t(k)] = float(50 - 1000 * 4 / 3.0 * u / ((1 + u * u) * (1 + u * u)) + noise(rng));
+    }
+    const int centre = int((truth - 3300) / 0.125);
+    const struct {
+        const char* What;
+        int From, To;
+        double GHz;
+        bool Refused;
+    } cases[] = {{"the line", centre - 60, centre + 60, ghz, false},
+                 {"the line, cursors the other way", centre + 40, centre - 40, ghz, false},
+                 {"base-line noise", 20, 140, ghz, true},
+                 {"two neighbouring points", centre, centre + 1, ghz, true},
+                 {"no frequency", centre - 60, centre + 60, 0, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        const StandardLine s =
+            MeasureStandardLine(x.data(), y.data(), 800, c.From, c.To, c.GHz, DpphG, "s");
+        if (c.Refused) {
+            EXPECT_EQ(s.Refusal, c.GHz > 0
+                                     ? "   No line in the standard's range, field not corrected: s "
+                                     : "   No frequency, field not corrected: s ");
+            continue;
+        }
+        ASSERT_EQ(s.Refusal, "");
+        EXPECT_GT(s.CentreErr, 0);
+        EXPECT_LT(std::fabs(s.Centre - truth), 4 * s.CentreErr) << s.Centre << " " << s.CentreErr;
+        EXPECT_NEAR(s.Shift, ResonanceField(ghz, DpphG) - s.Centre, 1e-9);
     }
 }
