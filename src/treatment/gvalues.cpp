@@ -109,30 +109,17 @@ void TForm1::StartStandardPick(double g) {
         return;
     }
     StandardG = g;
-    TaskCode = TaskFieldStandard;
     SetModeLine(QStringLiteral("  Field on a standard, g = ") + Text(kivo::ShortText(g)) +
                 QStringLiteral(": enclose its line ") + ShiftLineHint);
-    PickCount = 2;
-    PickNo = 1;
-    Chart1->SetActive(AuxSeries[1], true);
     // Around the middle of the spectrum, where a standard's line is put.
     const int n = Params[a].NumPoints;
-    PickIndex[1] = std::max(n / 2 - 50, 1);
-    PickIndex[2] = std::min(n / 2 + 50, n);
-    BorderPointManual();
+    StartTwoCursorPick(TaskFieldStandard, std::max(n / 2 - 50, 1), std::min(n / 2 + 50, n));
 }
 
 void TForm1::CorrectFieldOnStandard() {
     BeginStep(QStringLiteral("Field correction"));
-    CheckActivSpec();
-    TaskCode = NoTask;
-    const int a = ActiveSpec;
-    const QString what = QStringLiteral("Field correction");
-    // The cursors stand on the spectrum they were carried to.
-    if (a < 1 || SpecId[a] != PickSpec || !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, what)) {
-        ShowPanel(Frame16);
-        return;
-    }
+    const int a = EndTreatmentPick(QStringLiteral("Field correction"));
+    if (a == 0) return;
     const kivo::StandardLine line = kivo::MeasureStandardLine(
         SpecX[a].Data(), SpecY[a].Data(), Params[a].NumPoints, PickIndex[1], PickIndex[2],
         kivo::FrequencyOf(Params[a]), StandardG, ShortName(FileSpectrumName[a]).toStdString());
@@ -144,7 +131,6 @@ void TForm1::CorrectFieldOnStandard() {
                                            line.Shift);
         said = Text(kivo::FieldShiftText(line));
     }
-    ShowPanel(Frame16);
     InitAxes();
     Plot();
     refresh(1);
@@ -191,26 +177,14 @@ void TForm1::NormaliseOnAcquisition(const QString& digits) {
 
 void TForm1::PeakToPeakClick() {
     CheckActivSpec();
-    TaskCode = TaskPeakToPeak;
     SetModeLine(QStringLiteral("  Peak to peak: enclose the line ") + ShiftLineHint);
-    PickCount = 2;
-    PickNo = 1;
-    Chart1->SetActive(AuxSeries[1], true);
     const int n = Params[ActiveSpec].NumPoints;
-    PickIndex[1] = std::min(int(NumAver), n);
-    PickIndex[2] = std::max(n - NumAver, 1);
-    BorderPointManual();
+    StartTwoCursorPick(TaskPeakToPeak, std::min(int(NumAver), n), std::max(n - NumAver, 1));
 }
 
 void TForm1::PeakToPeakPicked() {
-    CheckActivSpec();
-    TaskCode = NoTask;
-    ShowPanel(Frame16);
-    const int a = ActiveSpec;
-    // The cursors stand on the spectrum they were carried to.
-    if (a < 1 || SpecId[a] != PickSpec ||
-        !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, QStringLiteral("Peak to peak")))
-        return;
+    const int a = EndTreatmentPick(QStringLiteral("Peak to peak"));
+    if (a == 0) return;
     const kivo::PeakToPeak p =
         kivo::PeakToPeakOf(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1], PickIndex[2]);
     QString text = QStringLiteral("  Treatment     ") + ShortName(FileSpectrumName[a]) +
@@ -220,4 +194,25 @@ void TForm1::PeakToPeakPicked() {
     const double g = kivo::GValue(kivo::FrequencyOf(Params[a]), p.Centre);
     if (g > 0) text += QStringLiteral("   g = ") + Text(kivo::GText(g));
     SetModeLine(text + QLatin1Char(' '));
+}
+
+void TForm1::StartTwoCursorPick(Task task, int first, int second) {
+    TaskCode = task;
+    PickCount = 2;
+    PickNo = 1;
+    Chart1->SetActive(AuxSeries[1], true);
+    PickIndex[1] = first;
+    PickIndex[2] = second;
+    BorderPointManual();
+}
+
+int TForm1::EndTreatmentPick(const QString& what) {
+    CheckActivSpec();
+    TaskCode = NoTask;
+    ShowPanel(Frame16);
+    const int a = ActiveSpec;
+    // The cursors stand on the spectrum they were carried to.
+    if (a < 1 || SpecId[a] != PickSpec || !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, what))
+        return 0;
+    return a;
 }

@@ -39,18 +39,12 @@ void TForm1::StartFitPick(const QString& digits) {
     }
     FitShape = Shapes[digits[0].unicode() - '1'];
     FitCount = digits[1].unicode() - '0';
-    TaskCode = TaskFitLines;
     SetModeLine(QStringLiteral("  Fit %1 %2: enclose the lines ")
                     .arg(FitCount)
                     .arg(QString::fromStdString(std::string(kivo::ShapeName(FitShape)))) +
                 ShiftLineHint);
-    PickCount = 2;
-    PickNo = 1;
-    Chart1->SetActive(AuxSeries[1], true);
     const int n = Params[ActiveSpec].NumPoints;
-    PickIndex[1] = std::min(int(NumAver), n);
-    PickIndex[2] = std::max(n - NumAver, 1);
-    BorderPointManual();
+    StartTwoCursorPick(TaskFitLines, std::min(int(NumAver), n), std::max(n - NumAver, 1));
 }
 
 int TForm1::NewSlotFrom(int source, const QString& caption, const float* x, const float* y,
@@ -67,14 +61,8 @@ int TForm1::NewSlotFrom(int source, const QString& caption, const float* x, cons
 }
 
 void TForm1::FitPickedLines() {
-    CheckActivSpec();
-    TaskCode = NoTask;
-    ShowPanel(Frame16);
-    const int a = ActiveSpec;
-    // The cursors stand on the spectrum they were carried to.
-    if (a < 1 || SpecId[a] != PickSpec ||
-        !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, QStringLiteral("Fit")))
-        return;
+    const int a = EndTreatmentPick(QStringLiteral("Fit"));
+    if (a == 0) return;
     const QString name = ShortName(FileSpectrumName[a]);
     if (NumSpec + 2 > kivo::MaxSpec) {
         SetModeLine(QStringLiteral("  Treatment     No free slots for the fit of ") + name +

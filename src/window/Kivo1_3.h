@@ -350,6 +350,13 @@ public:
     // the g goes when another spectrum becomes the active one.
     uint32_t GCentreSpec = 0;
 
+    // Two cursors for a pick of task on the active spectrum, at these points.
+    void StartTwoCursorPick(Task task, int first, int second);
+    // Ends a two-cursor pick of the treatment panel and shows the panel
+    // again: the active spectrum when the cursors still stand on it and on
+    // its points, else 0 (the mode line says why where a range fails).
+    int EndTreatmentPick(const QString& what);
+
     // ---- Peak-to-peak width ----------------------------------------------------
     void PeakToPeakClick();  // two cursors enclose a line
     void PeakToPeakPicked(); // its width and the g of its centre on the mode line
