@@ -316,10 +316,23 @@ std::string QuantitativeFlagsText(const QuantitativeIntegral& q) {
     return out;
 }
 
+std::vector<std::string> QuantitativeLines(const QuantitativeIntegral& q) {
+    char value[40], sigma[40];
+    std::snprintf(value, sizeof value, "DI q = %.3E", double(q.Area));
+    std::snprintf(sigma, sizeof sigma, "\u00B1 %.1E", double(q.Sigma));
+    std::vector<std::string> lines = {value, sigma};
+    const std::string flags = QuantitativeFlagsText(q);
+    for (size_t at = 0; at < flags.size();) {
+        const size_t end = std::min(flags.find(';', at), flags.size());
+        lines.push_back(flags.substr(at, end - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
 std::string QuantitativeText(const QuantitativeIntegral& q) {
-    char text[80];
-    std::snprintf(text, sizeof text, "DI q = %.3E \u00B1 %.1E", double(q.Area), double(q.Sigma));
-    std::string out = text;
+    const std::vector<std::string> lines = QuantitativeLines(q);
+    std::string out = lines[0] + " " + lines[1];
     const std::string flags = QuantitativeFlagsText(q);
     if (!flags.empty()) out += " (" + flags + ")";
     return out;

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kivo {
 
@@ -43,5 +44,7 @@ QuantitativeIntegral IntegrateQuantitative(const float* x, const float* y, int n
 std::string QuantitativeFlagsText(const QuantitativeIntegral& q);
 // "DI q = 1.178E+06 ± 2.1E+04", then the flags in brackets when there are any.
 std::string QuantitativeText(const QuantitativeIntegral& q);
+// The same a row each for a narrow box: the value, its uncertainty, each flag.
+std::vector<std::string> QuantitativeLines(const QuantitativeIntegral& q);
 
 } // namespace kivo

@@ -175,17 +175,14 @@ void TForm1::Frame15Label4Click() {
             refused << QString::fromStdString(q.Refusal);
             continue;
         }
-        const QString text = QString::fromStdString(kivo::QuantitativeText(q));
-        results << QString::fromStdString(Caption(i)) + QStringLiteral(": ") + text;
+        const QString caption = QString::fromStdString(Caption(i));
+        results << caption + QStringLiteral(": ") +
+                       QString::fromStdString(kivo::QuantitativeText(q));
         // The box is narrow: the value, its uncertainty and each flag a row.
-        box << QString::fromStdString(Caption(i)) + QLatin1Char(':')
-            << QStringLiteral(" ") +
-                   text.section(QStringLiteral(" ("), 0, 0)
-                       .replace(QStringLiteral(" \u00B1 "), QStringLiteral("\n \u00B1 "));
-        const std::string flags = kivo::QuantitativeFlagsText(q);
-        if (!flags.empty())
-            for (const QString& flag : QString::fromStdString(flags).split(QLatin1Char(';')))
-                box << QStringLiteral("  ") + flag;
+        box << caption + QLatin1Char(':');
+        const std::vector<std::string> lines = kivo::QuantitativeLines(q);
+        for (size_t k = 0; k < lines.size(); ++k)
+            box << QString(k < 2 ? 1 : 2, QLatin1Char(' ')) + QString::fromStdString(lines[k]);
         MarkIntegratedRange(i, q.Left, q.Right);
         if (i == ActiveSpec) {
             PickSpec = SpecId[i];
