@@ -26,21 +26,21 @@ TForm1& FullWindow() {
     TForm1* f = window.get();
     f->show();
     for (int s = 1; s <= kivo::MaxSpec; ++s) {
-        f->AllocateSlot(s);
-        kivo::ParamSpec& p = f->Params[s];
+        f->Store.AllocateSlot(s);
+        kivo::ParamSpec& p = f->Store.Params[s];
         p.NumPoints = kivo::MaxPoints;
         const double centre = 3300 + 0.5 * s, width = 3 + 0.1 * s;
         for (int k = 1; k <= kivo::MaxPoints; ++k) {
             const double b = 3250 + k * 100.0 / kivo::MaxPoints;
             const double u = (b - centre) / width;
-            f->SpecX[s][k] = float(b);
-            f->SpecY[s][k] =
+            f->Store.SpecX[s][k] = float(b);
+            f->Store.SpecY[s][k] =
                 float(-2 * u / ((1 + u * u) * (1 + u * u)) * 1e4 + 20 * std::sin(k * 0.7 + s));
         }
         f->SpecCheck[s]->show();
         f->SpecCheck[s]->setChecked(true);
     }
-    f->NumSpec = kivo::MaxSpec;
+    f->Store.NumSpec = kivo::MaxSpec;
     f->CheckActivSpec();
     f->InitAxes();
     // A repaint paints only a window the platform has exposed.
@@ -94,8 +94,8 @@ void BM_BaseLinePreviewAndRepaint(benchmark::State& state) {
         form.Chart1->RepaintNow();
     }
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        form.SavedX[i].Release();
-        form.SavedY[i].Release();
+        form.Store.SavedX[i].Release();
+        form.Store.SavedY[i].Release();
     }
 }
 BENCHMARK(BM_BaseLinePreviewAndRepaint)
@@ -121,12 +121,12 @@ BENCHMARK(BM_BaseLinePreviewOnly)
 void BM_SubtractionPreview(benchmark::State& state) {
     TForm1& form = FullWindow();
     form.CheckActivSpec();
-    form.BaseSpec = 1;
+    form.Store.BaseSpec = 1;
     for (auto _ : state) {
         form.SubtrKoeff = 0.5;
         form.SubtrSpec(0);
     }
-    form.BaseSpec = 0;
+    form.Store.BaseSpec = 0;
 }
 BENCHMARK(BM_SubtractionPreview)
     ->Unit(benchmark::kMillisecond)
@@ -136,7 +136,7 @@ BENCHMARK(BM_SubtractionPreview)
 void BM_DoubleIntegrationCommand(benchmark::State& state) {
     TForm1& form = FullWindow();
     for (auto _ : state) {
-        for (int i = 1; i <= kivo::MaxSpec; ++i) form.Params[i].PhaseSign = 1;
+        for (int i = 1; i <= kivo::MaxSpec; ++i) form.Store.Params[i].PhaseSign = 1;
         form.Frame11Label4Click();
         form.Chart1->RepaintNow();
     }
@@ -189,7 +189,7 @@ BENCHMARK(BM_NormaliseOnAmplitude)
 void BM_NormaliseOnIntegral(benchmark::State& state) {
     TForm1& form = FullWindow();
     for (auto _ : state) {
-        for (int i = 1; i <= kivo::MaxSpec; ++i) form.Params[i].DblIntegral = 1.0001;
+        for (int i = 1; i <= kivo::MaxSpec; ++i) form.Store.Params[i].DblIntegral = 1.0001;
         form.Frame12Label5Click();
         form.Chart1->RepaintNow();
     }
@@ -262,7 +262,7 @@ void BM_UndoSnapshot(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         for (int i = 1; i <= kivo::MaxSpec; ++i)
-            kivo::DivideValues(form.SpecY[i].Data(), form.Params[i].NumPoints, 1.0001);
+            kivo::DivideValues(form.Store.SpecY[i].Data(), form.Store.Params[i].NumPoints, 1.0001);
         state.ResumeTiming();
         form.UndoCheckpoint();
     }
@@ -275,15 +275,15 @@ BENCHMARK(BM_UndoSnapshot)
 void BM_UndoRestore(benchmark::State& state) {
     TForm1& form = FullWindow();
     for (int i = 1; i <= kivo::MaxSpec; ++i)
-        kivo::DivideValues(form.SpecY[i].Data(), form.Params[i].NumPoints, 1.0001);
+        kivo::DivideValues(form.Store.SpecY[i].Data(), form.Store.Params[i].NumPoints, 1.0001);
     form.UndoCheckpoint();
     for (auto _ : state) {
-        UndoStep step = form.Undo.TakeUndo();
+        UndoStep step = form.Store.Undo.TakeUndo();
         form.SwapStep(step);
-        form.Undo.Undone(std::move(step));
-        step = form.Undo.TakeRedo();
+        form.Store.Undo.Undone(std::move(step));
+        step = form.Store.Undo.TakeRedo();
         form.SwapStep(step);
-        form.Undo.Redone(std::move(step));
+        form.Store.Undo.Redone(std::move(step));
     }
     state.SetItemsProcessed(state.iterations() * 2); // two restores an iteration
 }

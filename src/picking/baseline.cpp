@@ -14,7 +14,7 @@
 void TForm1::Frame11Label3Click() {
     SelectMode = false;
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         // Nothing started: the main mode's keys stay in force.
         SelectMode = true;
@@ -22,7 +22,8 @@ void TForm1::Frame11Label3Click() {
         BaseLineMode = true;
         Chart1->SetActive(AuxSeries[6], true);
         PickCount = 2;
-        const kivo::PointRange start = kivo::BaseLineStart(Params[ActiveSpec].NumPoints, NumAver);
+        const kivo::PointRange start =
+            kivo::BaseLineStart(Store.Params[Store.ActiveSpec].NumPoints, NumAver);
         PickIndex[1] = start.First;
         PickIndex[2] = start.Last;
         SetModeLine(BaseLineModeLine());
@@ -33,16 +34,16 @@ void TForm1::Frame11Label3Click() {
     }
     Frame14->Label3->show();
     Frame14->Label4->show();
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
 }
 
 QString TForm1::BaseLineModeLine() const {
     // Said here, not by the preview, which is redrawn at every cursor move.
     QString refused;
-    for (int i = 1; i <= NumSpec; ++i)
-        if (Marked[i])
+    for (int i = 1; i <= Store.NumSpec; ++i)
+        if (Store.Marked[i])
             refused += QString::fromStdString(
-                kivo::BaseLineRefusal(Caption(i), Params[i].NumPoints, NumAver));
+                kivo::BaseLineRefusal(Caption(i), Store.Params[i].NumPoints, NumAver));
     const QString order = BaseLineOrder == kivo::LinearBaseLineOrder
                               ? QString()
                               : QStringLiteral(", order %1").arg(BaseLineOrder);
@@ -60,43 +61,44 @@ void TForm1::SubtrLinear() {
     Chart1->Clear(preview);
     Chart1->Clear(AuxSeries[3]);
     ClearPreview();
-    if (ActiveSpec < 1) return;
-    for (int i = 1; i <= NumSpec; ++i) {
-        const int n = Params[i].NumPoints;
-        if (!Marked[i] || n < 1) continue;
-        if (!SavedX[i].Allocated()) SavedX[i].Allocate();
-        if (!SavedY[i].Allocated()) SavedY[i].Allocate();
-        std::copy_n(SpecX[i].Data(), n, SavedX[i].Data());
-        std::copy_n(SpecY[i].Data(), n, SavedY[i].Data());
+    if (Store.ActiveSpec < 1) return;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        const int n = Store.Params[i].NumPoints;
+        if (!Store.Marked[i] || n < 1) continue;
+        if (!Store.SavedX[i].Allocated()) Store.SavedX[i].Allocate();
+        if (!Store.SavedY[i].Allocated()) Store.SavedY[i].Allocate();
+        std::copy_n(Store.SpecX[i].Data(), n, Store.SavedX[i].Data());
+        std::copy_n(Store.SpecY[i].Data(), n, Store.SavedY[i].Data());
         // Not previewed, so not committed: a spectrum refused stays as it is.
-        if (!kivo::SubtractBaseLine(SavedX[i].Data(), SavedY[i].Data(), n, CursorRange(i),
-                                    BaseLineOrder, NumAver, Caption(i))
+        if (!kivo::SubtractBaseLine(Store.SavedX[i].Data(), Store.SavedY[i].Data(), n,
+                                    CursorRange(i), BaseLineOrder, NumAver, Caption(i))
                  .empty())
             continue;
-        PreviewFrom[i] = SpecId[i];
-        AddPlotted(preview, SavedX[i].Data(), SavedY[i].Data(), n);
+        PreviewFrom[i] = Store.SpecId[i];
+        AddPlotted(preview, Store.SavedX[i].Data(), Store.SavedY[i].Data(), n);
     }
     // A fitted polynomial is drawn over the active spectrum, what it takes
     // away, as the line of the third cursor, which the base line leaves free.
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     if (BaseLineOrder == kivo::LinearBaseLineOrder || PreviewFrom[a] == 0) return;
-    const int n = Params[a].NumPoints;
+    const int n = Store.Params[a].NumPoints;
     std::vector<float> base(static_cast<size_t>(n));
-    for (int j = 0; j < n; ++j) base[size_t(j)] = SpecY[a].Data()[j] - SavedY[a].Data()[j];
-    AddPlotted(AuxSeries[3], SpecX[a].Data(), base.data(), n);
+    for (int j = 0; j < n; ++j)
+        base[size_t(j)] = Store.SpecY[a].Data()[j] - Store.SavedY[a].Data()[j];
+    AddPlotted(AuxSeries[3], Store.SpecX[a].Data(), base.data(), n);
     Chart1->SetActive(AuxSeries[3], true);
 }
 
 void TForm1::ReleaseWorkCopies() {
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        SavedX[i].Release();
-        SavedY[i].Release();
+        Store.SavedX[i].Release();
+        Store.SavedY[i].Release();
     }
     ClearPreview();
 }
 
 void TForm1::Frame14Label3Click() {
-    if (BaseSpec != 0) {
+    if (Store.BaseSpec != 0) {
         SubtrInput = true;
         PromptText = QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
         SetModeLine(PromptText);

@@ -24,13 +24,14 @@ void TForm1::Frame11Label4Click() {
     ShowPanel(Frame15);
     int mist = 0, centre = 0;
     QStringList notIntegrated;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        const kivo::AutoIntegration a = kivo::IntegrateAutomatic(
-            SpecX[i].Data(), SpecY[i].Data(), NumAver, KoeCu, Params[i], Caption(i));
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        const kivo::AutoIntegration a =
+            kivo::IntegrateAutomatic(Store.SpecX[i].Data(), Store.SpecY[i].Data(), NumAver, KoeCu,
+                                     Store.Params[i], Caption(i));
         const kivo::IntegrationResult& r = a.Result;
-        if (i == ActiveSpec) {
-            PickSpec = SpecId[i]; // the borders and centre are points of this one
+        if (i == Store.ActiveSpec) {
+            PickSpec = Store.SpecId[i]; // the borders and centre are points of this one
             PickIndex[1] = PickIndex[3] = r.Left;
             PickIndex[2] = PickIndex[4] = r.Right;
             PickIndex[5] = r.Centre;
@@ -41,14 +42,14 @@ void TForm1::Frame11Label4Click() {
             continue;
         }
         mist += r.Mist;
-        if (i == ActiveSpec) {
+        if (i == Store.ActiveSpec) {
             DrawCentreTick(r.Centre);
             centre = kivo::LineCentreOf(r);
         }
         MarkIntegratedRange(i, r.Left, r.Right);
     }
     if (!notIntegrated.isEmpty()) ShowMessages(QStringList{ModeLine()} + notIntegrated);
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
     ShowMist(mist, centre);
 }
@@ -56,16 +57,16 @@ void TForm1::Frame11Label4Click() {
 void TForm1::IntegrateMarked() {
     BeginStep(QStringLiteral("Double integration"));
     int mist = 0, centre = 0;
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     if (a < 1) return;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        Chart1->ColourPoints(SpecSeries[i], 0, Params[i].NumPoints - 1, SpecColor[i]);
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        Chart1->ColourPoints(SpecSeries[i], 0, Store.Params[i].NumPoints - 1, SpecColor[i]);
         const kivo::PointRange borders = CursorRange(i);
         // The centre range is taken as point numbers of each spectrum, kept on it.
         const kivo::IntegrationResult r = kivo::IntegrateSpectrum(
-            SpecX[i].Data(), SpecY[i].Data(), NumAver, Params[i], PickIndex[3], PickIndex[4], false,
-            borders.First, borders.Last, KoeCu);
+            Store.SpecX[i].Data(), Store.SpecY[i].Data(), NumAver, Store.Params[i], PickIndex[3],
+            PickIndex[4], false, borders.First, borders.Last, KoeCu);
         if (i == a) {
             PickIndex[5] = r.Centre;
             centre = kivo::LineCentreOf(r);
@@ -75,19 +76,19 @@ void TForm1::IntegrateMarked() {
     }
     Chart1->Clear(AuxSeries[5]);
     DrawCentreTick(PickIndex[5]);
-    ShowMist(mist, Marked[a] ? centre : 0);
+    ShowMist(mist, Store.Marked[a] ? centre : 0);
     Parameters(a);
 }
 
 void TForm1::ShowMist(int mist, int centre) {
     QString text = QStringLiteral("  I mist = %1").arg(mist);
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     GCentreSpec = 0;
-    if (a >= 1 && centre >= 1 && centre <= Params[a].NumPoints) {
-        const double g = kivo::GValue(kivo::FrequencyOf(Params[a]), SpecX[a][centre]);
+    if (a >= 1 && centre >= 1 && centre <= Store.Params[a].NumPoints) {
+        const double g = kivo::GValue(kivo::FrequencyOf(Store.Params[a]), Store.SpecX[a][centre]);
         if (g > 0) {
             text += GCentreLabel + QString::fromStdString(kivo::GText(g));
-            GCentreSpec = SpecId[a];
+            GCentreSpec = Store.SpecId[a];
         }
     }
     Label2->setText(text);
@@ -96,7 +97,7 @@ void TForm1::ShowMist(int mist, int centre) {
 
 // Points outside the integrated range L..R are drawn purple.
 void TForm1::MarkIntegratedRange(int slot, int left, int right) {
-    const int n = Params[slot].NumPoints;
+    const int n = Store.Params[slot].NumPoints;
     if (n < 1) return;
     Chart1->ColourPoints(SpecSeries[slot], 0, std::min(left, n) - 1, Purple);
     Chart1->ColourPoints(SpecSeries[slot], std::max(right, 1) - 1, n - 1, Purple);
@@ -104,17 +105,17 @@ void TForm1::MarkIntegratedRange(int slot, int left, int right) {
 
 // A short tick above the centre point of the active spectrum.
 void TForm1::DrawCentreTick(int point) {
-    const int a = ActiveSpec;
-    if (a < 1 || point < 1 || point > Params[a].NumPoints) return;
-    const double x = PlottedX(SpecX[a][point]);
+    const int a = Store.ActiveSpec;
+    if (a < 1 || point < 1 || point > Store.Params[a].NumPoints) return;
+    const double x = PlottedX(Store.SpecX[a][point]);
     Chart1->AddPoint(AuxSeries[5], x, 0.97 * YHalfRange);
     Chart1->AddPoint(AuxSeries[5], x, 0.85 * YHalfRange);
 }
 
 void TForm1::RestoreSpectrumColours() {
-    for (int i = 1; i <= NumSpec; ++i)
-        if (Marked[i])
-            Chart1->ColourPoints(SpecSeries[i], 0, Params[i].NumPoints - 1, SpecColor[i]);
+    for (int i = 1; i <= Store.NumSpec; ++i)
+        if (Store.Marked[i])
+            Chart1->ColourPoints(SpecSeries[i], 0, Store.Params[i].NumPoints - 1, SpecColor[i]);
 }
 
 void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
@@ -130,7 +131,7 @@ void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 
 void TForm1::Frame15Label1Click() {
     CheckActivSpec();
-    if (ActiveSpec == 0) {
+    if (Store.ActiveSpec == 0) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
@@ -166,11 +167,11 @@ void TForm1::Frame15Label2Click() {
 void TForm1::Frame15Label4Click() {
     CheckActivSpec();
     QStringList results, refused, box;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        Chart1->ColourPoints(SpecSeries[i], 0, Params[i].NumPoints - 1, SpecColor[i]);
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        Chart1->ColourPoints(SpecSeries[i], 0, Store.Params[i].NumPoints - 1, SpecColor[i]);
         const kivo::QuantitativeIntegral q = kivo::IntegrateQuantitative(
-            SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints, Caption(i));
+            Store.SpecX[i].Data(), Store.SpecY[i].Data(), Store.Params[i].NumPoints, Caption(i));
         if (!q.Refusal.empty()) {
             refused << QString::fromStdString(q.Refusal);
             continue;
@@ -184,8 +185,8 @@ void TForm1::Frame15Label4Click() {
         for (size_t k = 0; k < lines.size(); ++k)
             box << QString(k < 2 ? 1 : 2, QLatin1Char(' ')) + QString::fromStdString(lines[k]);
         MarkIntegratedRange(i, q.Left, q.Right);
-        if (i == ActiveSpec) {
-            PickSpec = SpecId[i];
+        if (i == Store.ActiveSpec) {
+            PickSpec = Store.SpecId[i];
             PickIndex[1] = PickIndex[3] = q.Left;
             PickIndex[2] = PickIndex[4] = q.Right;
             PickIndex[5] = q.Centre;
@@ -201,10 +202,10 @@ void TForm1::Frame15Label4Click() {
 
 void TForm1::Frame15Label5Click() {
     CheckActivSpec();
-    SpinEntryFor = SpecId[ActiveSpec];
+    SpinEntryFor = Store.SpecId[Store.ActiveSpec];
     OpenEntry(TypedNumber::StandardSpins,
               QStringLiteral("   Spins of the standard ") +
-                  QString::fromStdString(Caption(ActiveSpec)) +
+                  QString::fromStdString(Caption(Store.ActiveSpec)) +
                   QStringLiteral(" (and their uncertainty) ="),
               {});
 }
@@ -223,7 +224,7 @@ void TForm1::TakeStandardSpins(const QString& typed) {
         return;
     }
     // The spectrum the spins were typed for, wherever it went meanwhile.
-    const int slot = SlotOf(id);
+    const int slot = Store.SlotOf(id);
     if (slot == 0) {
         SetModeLine(QStringLiteral(
             "  DOUBLE INTEGRATION     The standard's spectrum is gone, none chosen "));
@@ -232,7 +233,7 @@ void TForm1::TakeStandardSpins(const QString& typed) {
     SpinStandardId = id;
     SpinStandardSpins = spins;
     SpinStandardErr = err;
-    for (int i = 1; i <= NumSpec; ++i) DrawBox(i);
+    for (int i = 1; i <= Store.NumSpec; ++i) DrawBox(i);
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION     Spin standard ") +
                 QString::fromStdString(Caption(slot)) + QStringLiteral(": ") +
                 QString::fromStdString(kivo::ShortText(spins)) + QStringLiteral(" spins "));
@@ -240,28 +241,28 @@ void TForm1::TakeStandardSpins(const QString& typed) {
 
 void TForm1::Frame15Label6Click() {
     CheckActivSpec();
-    const int r = SpinStandardId != 0 ? SlotOf(SpinStandardId) : 0;
+    const int r = SpinStandardId != 0 ? Store.SlotOf(SpinStandardId) : 0;
     if (r == 0) {
         SetModeLine(
             QStringLiteral("  DOUBLE INTEGRATION     No spin standard: choose one with Alt+S "));
         return;
     }
     kivo::QuantitativeIntegral qr;
-    const kivo::SpinSide standard =
-        kivo::SpinSideOf(SpecX[r].Data(), SpecY[r].Data(), Params[r], 0, Caption(r), qr);
+    const kivo::SpinSide standard = kivo::SpinSideOf(Store.SpecX[r].Data(), Store.SpecY[r].Data(),
+                                                     Store.Params[r], 0, Caption(r), qr);
     if (!qr.Refusal.empty()) {
         SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + QString::fromStdString(qr.Refusal));
         return;
     }
     BeginStep(QStringLiteral("Spins"));
-    const std::string name = SpecCaption[r].toStdString(); // without the box's marks
+    const std::string name = Store.SpecCaption[r].toStdString(); // without the box's marks
     QStringList results, box;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i] || i == r) continue;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i] || i == r) continue;
         kivo::QuantitativeIntegral q;
-        const kivo::SpinCount c = kivo::CountSpinsOf(SpecX[i].Data(), SpecY[i].Data(), Params[i], 0,
-                                                     standard, SpinStandardSpins, SpinStandardErr,
-                                                     kivo::VolumeOf(Params[i]), Caption(i), q);
+        const kivo::SpinCount c = kivo::CountSpinsOf(
+            Store.SpecX[i].Data(), Store.SpecY[i].Data(), Store.Params[i], 0, standard,
+            SpinStandardSpins, SpinStandardErr, kivo::VolumeOf(Store.Params[i]), Caption(i), q);
         if (!c.Refusal.empty()) {
             results << QString::fromStdString(c.Refusal);
             continue;
@@ -277,9 +278,9 @@ void TForm1::Frame15Label6Click() {
             // The box is narrow: where a factor came from on a row of its own.
             box << QStringLiteral(" ") + QString::fromStdString(line).replace(
                                              QStringLiteral(" ("), QStringLiteral("\n   ("));
-        kivo::AppendNote(Params[i].Line2, NoteName(i), kivo::SpinNote(c, name));
+        kivo::AppendNote(Store.Params[i].Line2, NoteName(i), kivo::SpinNote(c, name));
     }
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     Memo3->setPlainText(box.join(QLatin1Char('\n')));
     Memo3->show();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + results.join(QStringLiteral("; ")));

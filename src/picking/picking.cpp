@@ -17,22 +17,22 @@ void TForm1::BorderPointManual() {
     PickedValuesText.clear();
     Label2->clear();
     PickedNumbersText.clear();
-    const int a = ActiveSpec;
-    const int n = a >= 1 ? Params[a].NumPoints : 0;
+    const int a = Store.ActiveSpec;
+    const int n = a >= 1 ? Store.Params[a].NumPoints : 0;
     if (n < 1) return;
-    PickSpec = SpecId[a]; // the cursors are placed on the active spectrum
+    PickSpec = Store.SpecId[a]; // the cursors are placed on the active spectrum
     const double xmin = Chart1->Minimum(ChartAxis::Bottom);
     const double xmax = Chart1->Maximum(ChartAxis::Bottom);
     for (int k = 1; k <= PickCount; ++k) {
         // Into the visible field range first, then onto the spectrum.
         int& p = PickIndex[k];
         p = std::clamp(p, 1, n);
-        while (p < n && PlottedX(SpecX[a][p]) < xmin) ++p;
-        while (p > 1 && PlottedX(SpecX[a][p]) > xmax) --p;
+        while (p < n && PlottedX(Store.SpecX[a][p]) < xmin) ++p;
+        while (p > 1 && PlottedX(Store.SpecX[a][p]) > xmax) --p;
         DrawCursor(k);
         Chart1->SetActive(AuxSeries[k], false);
     }
-    ShowPickedPoint(PickIndex[PickNo], SpecX[a][PickIndex[PickNo]]);
+    ShowPickedPoint(PickIndex[PickNo], Store.SpecX[a][PickIndex[PickNo]]);
     Chart1->SetActive(AuxSeries[1], true);
     if (BaseLineMode) SubtrLinear();
 }
@@ -42,28 +42,29 @@ bool TForm1::Picking() const {
 }
 
 void TForm1::FollowPick() {
-    const int a = ActiveSpec;
-    if (PickSpec == 0 || a < 1 || SpecId[a] == PickSpec) return;
+    const int a = Store.ActiveSpec;
+    if (PickSpec == 0 || a < 1 || Store.SpecId[a] == PickSpec) return;
     // The cursors go to the new active spectrum at the fields they stood at.
-    const int from = SlotOf(PickSpec);
-    const int na = Params[a].NumPoints;
+    const int from = Store.SlotOf(PickSpec);
+    const int na = Store.Params[a].NumPoints;
     for (int k = 1; k <= PickIndex.size(); ++k) {
         int& p = PickIndex[k];
-        if (from != 0 && Params[from].NumPoints >= 1) {
-            const double field = SpecX[from][std::clamp<int>(p, 1, Params[from].NumPoints)];
-            p = kivo::NearestPoint(SpecX[a].Data(), na, field);
+        if (from != 0 && Store.Params[from].NumPoints >= 1) {
+            const double field =
+                Store.SpecX[from][std::clamp<int>(p, 1, Store.Params[from].NumPoints)];
+            p = kivo::NearestPoint(Store.SpecX[a].Data(), na, field);
         } else {
             p = std::clamp(p, 1, std::max(na, 1));
         }
     }
-    PickSpec = SpecId[a];
+    PickSpec = Store.SpecId[a];
     if (!Picking() || !PointCursor) return;
     // The read-out of the cursors accepted so far, where they stand now.
     PickedNumbersText.clear();
     PickedValuesText.clear();
     for (int k = 1; k < std::min<int>(PickNo, 5); ++k) {
         PickedNumbersText += QString::number(PickIndex[k]) + QStringLiteral(", ");
-        PickedValuesText += FieldReadout(SpecX[a][PickIndex[k]]) + QStringLiteral(", ");
+        PickedValuesText += FieldReadout(Store.SpecX[a][PickIndex[k]]) + QStringLiteral(", ");
     }
     for (int k = 1; k <= std::min<int>(PickNo, 4); ++k) DrawCursor(k);
     ShowCursor(std::clamp<int>(PickNo, 1, 4));
@@ -74,7 +75,7 @@ void TForm1::SettleWork() {
     FollowMoves();
     // Cursors with no marked spectrum to stand on: the pick ends as Esc ends
     // it, and with nothing marked nothing is committed or marked for it.
-    if (Picking() && NoneMarked) {
+    if (Picking() && Store.NoneMarked) {
         KeepNoneMarked = true;
         refresh(0);
         KeepNoneMarked = false;
@@ -83,12 +84,12 @@ void TForm1::SettleWork() {
 }
 
 kivo::PointRange TForm1::CursorRange(int slot) const {
-    const int a = ActiveSpec;
-    const int na = Params[a].NumPoints;
+    const int a = Store.ActiveSpec;
+    const int na = Store.Params[a].NumPoints;
     if (slot == a) return {PickIndex[1], PickIndex[2]};
-    const double from = SpecX[a][std::clamp<int>(PickIndex[1], 1, na)];
-    const double to = SpecX[a][std::clamp<int>(PickIndex[2], 1, na)];
-    return kivo::MapRange(SpecX[slot].Data(), Params[slot].NumPoints, from, to);
+    const double from = Store.SpecX[a][std::clamp<int>(PickIndex[1], 1, na)];
+    const double to = Store.SpecX[a][std::clamp<int>(PickIndex[2], 1, na)];
+    return kivo::MapRange(Store.SpecX[slot].Data(), Store.Params[slot].NumPoints, from, to);
 }
 
 void TForm1::ShowPickedPoint(int number, double value) {
@@ -106,20 +107,20 @@ void TForm1::ShowPickedPoint(int number, double value) {
 
 QString TForm1::FieldReadout(double field) const {
     QString text = QString::fromStdString(kivo::ShortText(field));
-    const int a = ActiveSpec;
-    const double g = a >= 1 ? kivo::GValue(kivo::FrequencyOf(Params[a]), field) : 0;
+    const int a = Store.ActiveSpec;
+    const double g = a >= 1 ? kivo::GValue(kivo::FrequencyOf(Store.Params[a]), field) : 0;
     if (g > 0) text += QStringLiteral(" g=") + QString::fromStdString(kivo::GText(g));
     return text;
 }
 
 // The read-out of cursor k: its point number and field, or its level.
 void TForm1::ShowCursor(int k) {
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     if (!PointCursor) {
         ShowPickedPoint(-1, PickLevel[k]);
-    } else if (a >= 1 && Params[a].NumPoints >= 1) {
-        const int p = std::clamp<int>(PickIndex[k], 1, Params[a].NumPoints);
-        ShowPickedPoint(p, SpecX[a][p]);
+    } else if (a >= 1 && Store.Params[a].NumPoints >= 1) {
+        const int p = std::clamp<int>(PickIndex[k], 1, Store.Params[a].NumPoints);
+        ShowPickedPoint(p, Store.SpecX[a][p]);
     }
 }
 
@@ -128,11 +129,11 @@ void TForm1::ShowCursor(int k) {
 void TForm1::DrawCursor(int k) {
     const int series = AuxSeries[k];
     Chart1->Clear(series);
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     if (PointCursor) {
-        if (a < 1 || Params[a].NumPoints < 1) return;
-        const int p = std::clamp<int>(PickIndex[k], 1, Params[a].NumPoints);
-        const double x = PlottedX(SpecX[a][p]);
+        if (a < 1 || Store.Params[a].NumPoints < 1) return;
+        const int p = std::clamp<int>(PickIndex[k], 1, Store.Params[a].NumPoints);
+        const double x = PlottedX(Store.SpecX[a][p]);
         Chart1->AddPoint(series, x, Chart1->Minimum(ChartAxis::Left));
         Chart1->AddPoint(series, x, Chart1->Maximum(ChartAxis::Left));
     } else {
@@ -156,8 +157,8 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         refresh(0);
         return;
     }
-    const int a = ActiveSpec;
-    const int n = a >= 1 ? Params[a].NumPoints : 0;
+    const int a = Store.ActiveSpec;
+    const int n = a >= 1 ? Store.Params[a].NumPoints : 0;
     if (n < 1) return;
     const int cursor = std::clamp<int>(PickNo, 1, 4);
     Chart1->SetActive(AuxSeries[cursor], true);
@@ -170,7 +171,7 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         case VK_LEFT:
         case VK_RIGHT:
             index = std::clamp(index + (Key == VK_LEFT ? -CursorStep : CursorStep), 1, n);
-            ShowPickedPoint(index, SpecX[a][index]);
+            ShowPickedPoint(index, Store.SpecX[a][index]);
             break;
         case VK_UP:
         case VK_DOWN:
@@ -213,8 +214,8 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 }
 
 void TForm1::AcceptCursor() {
-    const int a = ActiveSpec;
-    const int n = Params[a].NumPoints;
+    const int a = Store.ActiveSpec;
+    const int n = Store.Params[a].NumPoints;
     PickedNumbersText = Label2->text() + QStringLiteral(", ");
     PickedValuesText = Label12->text() + QStringLiteral(", ");
     if (PickNo < PickCount) {

@@ -18,27 +18,27 @@ void TForm1::SubtrSpec(int commit) {
     int b = 0;
     if (!commit) {
         ClearPreview();
-        b = BaseSpec >= 1 && BaseSpec <= NumSpec ? BaseSpec : 0;
-        if (b != 0) PreviewRef = SpecId[b];
+        b = Store.BaseSpec >= 1 && Store.BaseSpec <= Store.NumSpec ? Store.BaseSpec : 0;
+        if (b != 0) PreviewRef = Store.SpecId[b];
     } else {
         BeginStep(QStringLiteral("Subtraction"));
-        b = SlotOf(PreviewRef);
+        b = Store.SlotOf(PreviewRef);
     }
     if (b == 0) { // the base was deleted while its coefficient was typed
         ClearPreview();
         return;
     }
-    const bool toNewSlots = NumMarked <= 10;
-    const QString baseName = ShortName(FileSpectrumName[b]);
+    const bool toNewSlots = Store.NumMarked <= 10;
+    const QString baseName = ShortName(Store.FileSpectrumName[b]);
     std::vector<float> result(kivo::MaxPoints);
-    const kivo::ParamSpec& base = Params[b];
+    const kivo::ParamSpec& base = Store.Params[b];
     const double pb = base.Gain * base.Modulation * double(base.StandartRuby);
     int counter = 0;
     // Results go after the loaded slots; the pass itself treats only these.
-    const int loaded = NumSpec;
+    const int loaded = Store.NumSpec;
     for (int i = 1; i <= loaded; ++i) {
-        if (!Marked[i] || i == b || (commit && !Previewed(i))) continue;
-        const kivo::ParamSpec& p = Params[i];
+        if (!Store.Marked[i] || i == b || (commit && !Previewed(i))) continue;
+        const kivo::ParamSpec& p = Store.Params[i];
         const double pi = p.Gain * p.Modulation * double(p.StandartRuby);
         if (SubtrKoeff == 0) {
             if (pi * pb > 0) {
@@ -48,18 +48,18 @@ void TForm1::SubtrSpec(int commit) {
                 continue;
             }
         }
-        const QString name = ShortName(FileSpectrumName[i]);
+        const QString name = ShortName(Store.FileSpectrumName[i]);
         const std::string description =
             (name + QStringLiteral(" - ") + QString::fromStdString(kivo::ShortText(SubtrKoeff)) +
              QStringLiteral("*") + baseName)
                 .toStdString();
         const kivo::SubtractionResult r = kivo::SubtractInterpolated(
-            SpecX[i].Data(), SpecY[i].Data(), p.NumPoints, SpecX[b].Data(), SpecY[b].Data(),
-            base.NumPoints, float(SubtrKoeff), result.data());
-        const float* x = SpecX[i].Data() + (r.First - 1);
+            Store.SpecX[i].Data(), Store.SpecY[i].Data(), p.NumPoints, Store.SpecX[b].Data(),
+            Store.SpecY[b].Data(), base.NumPoints, float(SubtrKoeff), result.data());
+        const float* x = Store.SpecX[i].Data() + (r.First - 1);
         const float* y = result.data() + (r.First - 1);
         if (!commit) {
-            PreviewFrom[i] = SpecId[i];
+            PreviewFrom[i] = Store.SpecId[i];
             AddPlotted(preview, x, y, r.Count);
             continue;
         }
@@ -82,9 +82,9 @@ void TForm1::SubtrSpec(int commit) {
 int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x, const float* y,
                         int count, QString& notice) {
     if (toNewSlot) {
-        if (NumSpec >= kivo::MaxSpec) {
+        if (Store.NumSpec >= kivo::MaxSpec) {
             notice += QStringLiteral("   No free slot for the result of ") +
-                      ShortName(FileSpectrumName[source]) + QStringLiteral(" ");
+                      ShortName(Store.FileSpectrumName[source]) + QStringLiteral(" ");
             return 0;
         }
         ++counter;
@@ -92,8 +92,8 @@ int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x
     }
     // Copied out first: in place, the result may be read from its own slot.
     const std::vector<float> fields(x, x + count), values(y, y + count);
-    Params[source].NumPoints = static_cast<uint16_t>(count);
-    std::copy(fields.begin(), fields.end(), SpecX[source].Data());
-    std::copy(values.begin(), values.end(), SpecY[source].Data());
+    Store.Params[source].NumPoints = static_cast<uint16_t>(count);
+    std::copy(fields.begin(), fields.end(), Store.SpecX[source].Data());
+    std::copy(values.begin(), values.end(), Store.SpecY[source].Data());
     return source;
 }

@@ -30,10 +30,10 @@ void TForm1::Memo1Exit() {
     if (memoExiting_) return;
     memoExiting_ = true;
     // What was typed belongs to the spectrum the boxes show.
-    const int a = ShownSpec == 0 ? ActiveSpec : SlotOf(ShownSpec);
+    const int a = ShownSpec == 0 ? Store.ActiveSpec : Store.SlotOf(ShownSpec);
     if (a != 0) {
         BeginStep(QStringLiteral("Parameters"));
-        kivo::ParamSpec& p = Params[a];
+        kivo::ParamSpec& p = Store.Params[a];
         p.Line1 = StoreText(LineOf(Memo1, 1), p.Line1);
         p.Line2 = StoreText(LineOf(Memo1, 2), p.Line2);
         std::vector<std::string> lines;

@@ -4,7 +4,7 @@
 #include "Kivo1_3.h"
 
 std::string TForm1::NoteName(int slot) const {
-    return QFileInfo(FileSpectrumName[slot]).fileName().toLocal8Bit().toStdString();
+    return QFileInfo(Store.FileSpectrumName[slot]).fileName().toLocal8Bit().toStdString();
 }
 
 std::string TForm1::Caption(int slot) const {
@@ -12,5 +12,5 @@ std::string TForm1::Caption(int slot) const {
 }
 
 void TForm1::SampCondW(int code, int slot, const std::string& text) {
-    kivo::AppendTreatmentNote(Params[slot].Line2, NoteName(slot), code, text);
+    kivo::AppendTreatmentNote(Store.Params[slot].Line2, NoteName(slot), code, text);
 }

@@ -13,7 +13,7 @@ QString Text(const std::string& s) {
 } // namespace
 
 void TForm1::Parameters(int slot) {
-    ShownSpec = slot >= 1 && slot <= NumSpec ? SpecId[slot] : 0;
+    ShownSpec = slot >= 1 && slot <= Store.NumSpec ? Store.SpecId[slot] : 0;
     // The g of an integration's centre belongs to its spectrum alone.
     if (GCentreSpec != 0 && GCentreSpec != ShownSpec) {
         Label2->setText(Label2->text().section(GCentreLabel, 0, 0));
@@ -24,7 +24,7 @@ void TForm1::Parameters(int slot) {
     Memo3->clear();
     if (slot == 0) return;
     using namespace kivo;
-    const ParamSpec& p = Params[slot];
+    const ParamSpec& p = Store.Params[slot];
     Memo1->setPlainText(ShowText(p.Line1) + QLatin1Char('\n') + ShowText(p.Line2));
     QStringList acquisition;
     for (const std::string& line : AcquisitionLines(p)) acquisition << Text(line);
@@ -40,7 +40,7 @@ void TForm1::Parameters(int slot) {
 }
 
 void TForm1::Label9Click() {
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     const bool show = Memo1->isHidden();
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->setVisible(show);
 }

@@ -15,7 +15,6 @@
 #include "fonts.h"
 
 void TForm1::refresh(int mode) {
-    AdoptBoxTexts();
     FileKind = 0;
     TreeView1->hide();
     Memo4->hide();
@@ -31,7 +30,7 @@ void TForm1::refresh(int mode) {
     CommitPendingWork(mode == 0);
     if (CompactPending) CompactSlots();
     // Shown only for two or more spectra, counted after a deletion is closed up.
-    Label13->setVisible(NumSpec >= 2);
+    Label13->setVisible(Store.NumSpec >= 2);
     if (mode != 0) return;
 
     for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
@@ -45,11 +44,11 @@ void TForm1::refresh(int mode) {
     Frame14->Label5->hide();
     Frame16->Label12->hide();
     Frame14->Label1->show();
-    for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->hide();
-    SpectraLoaded = NumSpec != 0;
+    for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->hide();
+    SpectraLoaded = Store.NumSpec != 0;
     if (SpectraLoaded) {
         CheckActivSpec();
-        if (NoneMarked && !KeepNoneMarked) {
+        if (Store.NoneMarked && !KeepNoneMarked) {
             SetBoxChecked(1, true);
             CheckActivSpec();
         }
@@ -95,11 +94,12 @@ void TForm1::CommitPendingWork(bool entries) {
 void TForm1::CommitBaseLine() {
     BeginStep(QStringLiteral("Base line"));
     const std::string note = kivo::BaseLineNote(BaseLineOrder);
-    for (int i = 1; i <= NumSpec; ++i) {
-        const int n = Params[i].NumPoints;
-        if (!Previewed(i) || n <= 0 || !SavedX[i].Allocated() || !SavedY[i].Allocated()) continue;
-        std::copy_n(SavedX[i].Data(), n, SpecX[i].Data());
-        std::copy_n(SavedY[i].Data(), n, SpecY[i].Data());
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        const int n = Store.Params[i].NumPoints;
+        if (!Previewed(i) || n <= 0 || !Store.SavedX[i].Allocated() || !Store.SavedY[i].Allocated())
+            continue;
+        std::copy_n(Store.SavedX[i].Data(), n, Store.SpecX[i].Data());
+        std::copy_n(Store.SavedY[i].Data(), n, Store.SpecY[i].Data());
         if (!note.empty()) SampCondW(166, i, note);
     }
     ReleaseWorkCopies();
@@ -114,7 +114,7 @@ void TForm1::CommitRestriction() {
     // The range is where the cursors stand, on the spectrum they stand on; it
     // cuts the spectra marked at the start that are still marked, each by
     // field, and none marked since.
-    const int a = SlotOf(PickSpec);
+    const int a = Store.SlotOf(PickSpec);
     if (a == 0) {
         ClearPreview();
         return;
@@ -123,20 +123,20 @@ void TForm1::CommitRestriction() {
     // spectrum, or fewer than two points anywhere, is refused whole.
     int f = PickIndex[1], l = PickIndex[2];
     if (f > l) std::swap(f, l);
-    if (f < 1 || l > Params[a].NumPoints || l - f + 1 < 2) {
+    if (f < 1 || l > Store.Params[a].NumPoints || l - f + 1 < 2) {
         SetModeLine(
             ModeLine() +
             QStringLiteral("   Restriction refused: the picked range is not on the spectrum "));
         ClearPreview();
         return;
     }
-    double lo = SpecX[a][f], hi = SpecX[a][l];
+    double lo = Store.SpecX[a][f], hi = Store.SpecX[a][l];
     if (lo > hi) std::swap(lo, hi);
     auto inside = [lo, hi](float x) { return lo <= double(x) && double(x) <= hi; };
-    for (int j = 1; j <= NumSpec; ++j) {
+    for (int j = 1; j <= Store.NumSpec; ++j) {
         if (j == a || !Previewed(j)) continue;
-        const float* x = SpecX[j].Data();
-        if (std::count_if(x, x + Params[j].NumPoints, inside) < 2) {
+        const float* x = Store.SpecX[j].Data();
+        if (std::count_if(x, x + Store.Params[j].NumPoints, inside) < 2) {
             SetModeLine(
                 ModeLine() +
                 QStringLiteral("   Restriction refused: fewer than 2 points would remain in ") +
@@ -145,23 +145,23 @@ void TForm1::CommitRestriction() {
             return;
         }
     }
-    for (int j = 1; j <= NumSpec; ++j) {
+    for (int j = 1; j <= Store.NumSpec; ++j) {
         if (j == a || !Previewed(j)) continue;
-        float* x = SpecX[j].Data();
-        float* y = SpecY[j].Data();
+        float* x = Store.SpecX[j].Data();
+        float* y = Store.SpecY[j].Data();
         int kept = 0;
-        for (int k = 0; k < Params[j].NumPoints; ++k) {
+        for (int k = 0; k < Store.Params[j].NumPoints; ++k) {
             if (!inside(x[k])) continue;
             x[kept] = x[k];
             y[kept] = y[k];
             ++kept;
         }
-        Params[j].NumPoints = static_cast<uint16_t>(kept);
+        Store.Params[j].NumPoints = static_cast<uint16_t>(kept);
     }
     if (Previewed(a)) {
-        float* xa = SpecX[a].Data();
-        float* ya = SpecY[a].Data();
-        Params[a].NumPoints = static_cast<uint16_t>(l - f + 1);
+        float* xa = Store.SpecX[a].Data();
+        float* ya = Store.SpecY[a].Data();
+        Store.Params[a].NumPoints = static_cast<uint16_t>(l - f + 1);
         std::copy(xa + f - 1, xa + l, xa);
         std::copy(ya + f - 1, ya + l, ya);
     }
@@ -170,7 +170,7 @@ void TForm1::CommitRestriction() {
 }
 
 bool TForm1::RangeOnSpectrum(int slot, kivo::PointRange r, const QString& what) {
-    const int n = slot >= 1 && slot <= NumSpec ? int(Params[slot].NumPoints) : 0;
+    const int n = slot >= 1 && slot <= Store.NumSpec ? int(Store.Params[slot].NumPoints) : 0;
     if (r.First > r.Last) std::swap(r.First, r.Last);
     if (r.First >= 1 && r.Last <= n) return true;
     SetModeLine(ModeLine() + QStringLiteral("   ") + what +
@@ -181,27 +181,26 @@ bool TForm1::RangeOnSpectrum(int slot, kivo::PointRange r, const QString& what) 
 
 void TForm1::CompactSlots() {
     CompactPending = false;
-    AdoptBoxTexts();
     for (int i = 1; i <= KeepCount; ++i) {
-        if (Marked[i]) continue;
+        if (Store.Marked[i]) continue;
         int j = i + 1;
-        while (j <= NumSpec && !Marked[j]) ++j;
-        if (j > NumSpec) break;
+        while (j <= Store.NumSpec && !Store.Marked[j]) ++j;
+        if (j > Store.NumSpec) break;
         // The spectrum moves with all its fields; what belongs to it (its
         // move, the cursors) follows it by its identity.
-        PutSlot(i, CaptureSlot(j));
-        if (j == BaseSpec) BaseSpec = static_cast<uint16_t>(i);
+        PutSlot(i, Store.CaptureSlot(j));
+        if (j == Store.BaseSpec) Store.BaseSpec = static_cast<uint16_t>(i);
         Chart1->SetActive(SpecSeries[i], true);
-        Marked[j] = false;
+        Store.Marked[j] = false;
         SetBoxChecked(j, false);
         SpecCheck[i]->show();
-        Marked[i] = true;
+        Store.Marked[i] = true;
         SetBoxChecked(i, true);
         DrawBox(i);
         DrawBox(j);
     }
-    for (int i = KeepCount + 1; i <= NumSpec; ++i) ReleaseSlot(i);
-    NumSpec = KeepCount;
+    for (int i = KeepCount + 1; i <= Store.NumSpec; ++i) ReleaseSlot(i);
+    Store.NumSpec = KeepCount;
     InitAxes();
     Plot();
 }
@@ -214,7 +213,7 @@ void TForm1::refresh1Click() {
     RemoveBaseMark();
     LayoutPanels();
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
-    for (int i = 1; i <= NumSpec; ++i) Chart1->SetActive(SpecSeries[i], true);
+    for (int i = 1; i <= Store.NumSpec; ++i) Chart1->SetActive(SpecSeries[i], true);
     refresh(0);
 }
 

@@ -59,14 +59,14 @@ void TForm1::MoveView(int Key, kivo::ShiftState Shift) {
 }
 
 void TForm1::RecordMoves() {
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
         Chart1->Clear(SpecSeries[i]);
         SpecXShift[i] = XShift;
         SpecYShift[i] = YShift;
         SpecXScale[i] = XScale;
         SpecYScale[i] = YScale;
-        SpecMoveOf[i] = SpecId[i];
+        SpecMoveOf[i] = Store.SpecId[i];
     }
 }
 
@@ -76,15 +76,15 @@ void TForm1::FollowMoves() {
     const auto xs = SpecXShift, ys = SpecYShift, xc = SpecXScale, yc = SpecYScale;
     const auto of = SpecMoveOf;
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        if (of[i] == SpecId[i]) continue;
+        if (of[i] == Store.SpecId[i]) continue;
         int from = 0;
         for (int j = 1; j <= kivo::MaxSpec && from == 0; ++j)
-            if (SpecId[i] != 0 && of[j] == SpecId[i]) from = j;
+            if (Store.SpecId[i] != 0 && of[j] == Store.SpecId[i]) from = j;
         SpecXShift[i] = from ? xs[from] : 0;
         SpecYShift[i] = from ? ys[from] : 0;
         SpecXScale[i] = from ? xc[from] : 1;
         SpecYScale[i] = from ? yc[from] : 1;
-        SpecMoveOf[i] = SpecId[i];
+        SpecMoveOf[i] = Store.SpecId[i];
     }
 }
 
@@ -162,11 +162,11 @@ void TForm1::ResizeTarget(int dw, int dh) {
 void TForm1::Frame12Label10Click() {
     BeginStep(QStringLiteral("Save as in plot"));
     CheckActivSpec(); // the marks as shown, each move on its own spectrum
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        const int n = Params[i].NumPoints;
-        kivo::TransformValues(SpecX[i].Data(), n, XCentre, SpecXScale[i], SpecXShift[i]);
-        kivo::TransformValues(SpecY[i].Data(), n, YCentre, SpecYScale[i], SpecYShift[i]);
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        const int n = Store.Params[i].NumPoints;
+        kivo::TransformValues(Store.SpecX[i].Data(), n, XCentre, SpecXScale[i], SpecXShift[i]);
+        kivo::TransformValues(Store.SpecY[i].Data(), n, YCentre, SpecYScale[i], SpecYShift[i]);
     }
     WriteClick();
 }
@@ -174,13 +174,14 @@ void TForm1::Frame12Label10Click() {
 void TForm1::Frame12Label12Click() {
     BeginStep(QStringLiteral("Back order"));
     CheckActivSpec();
-    if (!NoneMarked)
-        for (int i = ActiveSpec; i <= NumSpec; ++i)
-            if (Marked[i])
-                kivo::ReversePoints(SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints);
+    if (!Store.NoneMarked)
+        for (int i = Store.ActiveSpec; i <= Store.NumSpec; ++i)
+            if (Store.Marked[i])
+                kivo::ReversePoints(Store.SpecX[i].Data(), Store.SpecY[i].Data(),
+                                    Store.Params[i].NumPoints);
     InitAxes();
     Plot();
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
 }
 
 void TForm1::Fieldgrid1Click() {

@@ -18,10 +18,10 @@ void NormaliseMarked(TForm1& form, const QString& step, Normalise normalise) {
     form.BeginStep(step);
     form.CheckActivSpec();
     QString refused;
-    for (int i = 1; i <= form.NumSpec; ++i)
-        if (form.Marked[i]) refused += QString::fromStdString(normalise(i));
+    for (int i = 1; i <= form.Store.NumSpec; ++i)
+        if (form.Store.Marked[i]) refused += QString::fromStdString(normalise(i));
     if (!refused.isEmpty()) form.SetModeLine(form.ModeLine() + refused);
-    form.Parameters(form.ActiveSpec);
+    form.Parameters(form.Store.ActiveSpec);
     form.InitAxes();
     form.Plot();
 }
@@ -50,15 +50,15 @@ void TForm1::BackToMoveScale(const QString& notice) {
 }
 
 bool TForm1::DivideSlot(int slot, long double amplitude, QString& refused) {
-    const std::string why = kivo::DivideByAmplitude(SpecY[slot].Data(), Params[slot].NumPoints,
-                                                    amplitude, Caption(slot));
+    const std::string why = kivo::DivideByAmplitude(
+        Store.SpecY[slot].Data(), Store.Params[slot].NumPoints, amplitude, Caption(slot));
     refused += QString::fromStdString(why);
     return why.empty();
 }
 
 void TForm1::Frame12Label3Click() {
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
@@ -66,115 +66,124 @@ void TForm1::Frame12Label3Click() {
     // The cut belongs to the spectra marked now and to the range picked on
     // the active one, whatever is marked by the time a refresh makes it.
     ClearPreview();
-    for (int i = 1; i <= NumSpec; ++i)
-        if (Marked[i]) PreviewFrom[i] = SpecId[i];
-    StartComponentPick(TaskRestriction, 1, Params[ActiveSpec].NumPoints,
+    for (int i = 1; i <= Store.NumSpec; ++i)
+        if (Store.Marked[i]) PreviewFrom[i] = Store.SpecId[i];
+    StartComponentPick(TaskRestriction, 1, Store.Params[Store.ActiveSpec].NumPoints,
                        QStringLiteral("    Restriction  the spectrum "));
 }
 
 void TForm1::Frame12Label4Click() {
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    StartComponentPick(TaskNormComponent, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
+    StartComponentPick(TaskNormComponent, 20, Store.Params[Store.ActiveSpec].NumPoints / 2,
+                       ChooseComponent);
 }
 
 void TForm1::Frame12Label8Click() {
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    StartComponentPick(TaskAlignComponent, 20, Params[ActiveSpec].NumPoints / 2, ChooseComponent);
+    StartComponentPick(TaskAlignComponent, 20, Store.Params[Store.ActiveSpec].NumPoints / 2,
+                       ChooseComponent);
 }
 
 void TForm1::NormaliseOnComponent() {
     BeginStep(QStringLiteral("Norm on Comp"));
     QString refused;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
         const kivo::PointRange r = CursorRange(i);
         if (!RangeOnSpectrum(i, r, QStringLiteral("Norm on Comp"))) continue;
         const double amplitude =
-            kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), r.First, r.Last).Amplitude;
+            kivo::RangeExtrema(Store.SpecX[i].Data(), Store.SpecY[i].Data(), r.First, r.Last)
+                .Amplitude;
         if (DivideSlot(i, amplitude, refused)) SampCondW(124, i, {});
     }
     InitAxes();
     Plot();
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     BackToMoveScale(refused);
 }
 
 void TForm1::CombineComponentField() {
     BeginStep(QStringLiteral("Align on Comp"));
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     if (!RangeOnSpectrum(a, CursorRange(a), QStringLiteral("Align on Comp"))) {
         BackToMoveScale({});
         return;
     }
     const double ca =
-        kivo::RangeExtrema(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1], PickIndex[2]).Centre;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
+        kivo::RangeExtrema(Store.SpecX[a].Data(), Store.SpecY[a].Data(), PickIndex[1], PickIndex[2])
+            .Centre;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
         if (i != a) {
             const kivo::PointRange r = CursorRange(i);
             if (!RangeOnSpectrum(i, r, QStringLiteral("Align on Comp"))) continue;
             const double ci =
-                kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), r.First, r.Last).Centre;
-            kivo::TransformValues(SpecX[i].Data(), Params[i].NumPoints, 0, 1,
+                kivo::RangeExtrema(Store.SpecX[i].Data(), Store.SpecY[i].Data(), r.First, r.Last)
+                    .Centre;
+            kivo::TransformValues(Store.SpecX[i].Data(), Store.Params[i].NumPoints, 0, 1,
                                   static_cast<long double>(ca) - ci);
         }
         SampCondW(128, i, {});
     }
     InitAxes();
     Plot();
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     BackToMoveScale({});
 }
 
 void TForm1::Frame12Label5Click() {
     NormaliseMarked(*this, QStringLiteral("Norm on Int"), [this](int i) {
-        return kivo::NormaliseOnIntegral(SpecY[i].Data(), Params[i], NoteName(i), Caption(i));
+        return kivo::NormaliseOnIntegral(Store.SpecY[i].Data(), Store.Params[i], NoteName(i),
+                                         Caption(i));
     });
 }
 
 void TForm1::Frame12Label9Click() {
     NormaliseMarked(*this, QStringLiteral("Norm on Amp"), [this](int i) {
-        return kivo::NormaliseOnAmplitude(SpecY[i].Data(), Params[i], NoteName(i), Caption(i));
+        return kivo::NormaliseOnAmplitude(Store.SpecY[i].Data(), Store.Params[i], NoteName(i),
+                                          Caption(i));
     });
 }
 
 void TForm1::Frame12Label11Click() {
     BeginStep(QStringLiteral("Norm on Rb"));
     CheckActivSpec();
-    if (NoneMarked) return;
-    for (int i = ActiveSpec; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        const std::string refused = kivo::NormaliseOnRuby(SpecY[i].Data(), Params[i], NoteName(i));
+    if (Store.NoneMarked) return;
+    for (int i = Store.ActiveSpec; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        const std::string refused =
+            kivo::NormaliseOnRuby(Store.SpecY[i].Data(), Store.Params[i], NoteName(i));
         if (refused.empty())
-            Parameters(ActiveSpec);
+            Parameters(Store.ActiveSpec);
         else
             SetModeLine(ModeLine() + QString::fromStdString(refused));
     }
     InitAxes();
     Plot();
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
 }
 
 void TForm1::Frame12Label7Click() {
     BeginStep(QStringLiteral("3300 G"));
     CheckActivSpec();
     Chart1->SetAxesVisible(true);
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        const int n = Params[i].NumPoints;
-        const double top = kivo::RangeExtrema(SpecX[i].Data(), SpecY[i].Data(), 1, n).XAtMax;
-        kivo::TransformValues(SpecX[i].Data(), n, 0, 1, 3300.0L - top);
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        const int n = Store.Params[i].NumPoints;
+        const double top =
+            kivo::RangeExtrema(Store.SpecX[i].Data(), Store.SpecY[i].Data(), 1, n).XAtMax;
+        kivo::TransformValues(Store.SpecX[i].Data(), n, 0, 1, 3300.0L - top);
         SampCondW(127, i, {});
     }
     InitAxes();
     Plot();
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
 }

@@ -26,10 +26,10 @@ void TForm1::CheckBox1Click(int slot) {
         if (BaseChoicePending && click) {
             // The box just clicked, whatever marks a double click left stale;
             // a call for another control chooses nothing.
-            const int chosen = slot <= NumSpec ? slot : 0;
+            const int chosen = slot <= Store.NumSpec ? slot : 0;
             if (chosen != 0) {
                 RemoveBaseMark();
-                BaseSpec = static_cast<uint16_t>(chosen);
+                Store.BaseSpec = static_cast<uint16_t>(chosen);
                 LastCheckClickTime = 0;
                 DrawBox(chosen);
                 BaseChoicePending = false;
@@ -39,25 +39,25 @@ void TForm1::CheckBox1Click(int slot) {
             }
         }
         CheckActivSpec();
-        Parameters(ActiveSpec);
+        Parameters(Store.ActiveSpec);
     }
     FocusCurrentFrame();
 }
 
 void TForm1::CheckBoxDoubleClick(int slot) {
-    if (slot < 1 || slot > NumSpec) return;
+    if (slot < 1 || slot > Store.NumSpec) return;
     Chart1->SetActive(SpecSeries[slot], !Chart1->Active(SpecSeries[slot]));
 }
 
 void TForm1::Label13Click() {
-    const bool allMarked = NumMarked == NumSpec;
-    for (int i = 1; i <= NumSpec; ++i) SetBoxChecked(i, !allMarked);
+    const bool allMarked = Store.NumMarked == Store.NumSpec;
+    for (int i = 1; i <= Store.NumSpec; ++i) SetBoxChecked(i, !allMarked);
 }
 
 void TForm1::Label13DblClick() {
     bool allShown = true;
-    for (int i = 1; i <= NumSpec; ++i) allShown = allShown && Chart1->Active(SpecSeries[i]);
-    for (int i = 1; i <= NumSpec; ++i) {
+    for (int i = 1; i <= Store.NumSpec; ++i) allShown = allShown && Chart1->Active(SpecSeries[i]);
+    for (int i = 1; i <= Store.NumSpec; ++i) {
         SetBoxChecked(i, !SpecCheck[i]->isChecked());
         Chart1->SetActive(SpecSeries[i], !allShown);
     }
@@ -67,22 +67,22 @@ void TForm1::DeleteF81Click() {
     CheckActivSpec();
     // The spectra marked now are the ones to delete, whatever a pending
     // preview adds to the store when it is committed first.
-    const kivo::SlotArray<bool> doomed = Marked;
-    const int before = NumSpec;
+    const kivo::SlotArray<bool> doomed = Store.Marked;
+    const int before = Store.NumSpec;
     CommitPendingWork();
     BeginStep(QStringLiteral("Delete"));
     CheckActivSpec();
     CompactPending = true;
     KeepCount = 0;
-    for (int i = 1; i <= NumSpec; ++i) {
+    for (int i = 1; i <= Store.NumSpec; ++i) {
         if (i <= before && doomed[i]) {
-            if (i == BaseSpec) BaseSpec = 0;
+            if (i == Store.BaseSpec) Store.BaseSpec = 0;
             Chart1->SetActive(SpecSeries[i], false);
             SpecCheck[i]->hide();
-            Marked[i] = false;
+            Store.Marked[i] = false;
             SetBoxChecked(i, false);
         } else {
-            Marked[i] = true;
+            Store.Marked[i] = true;
             SetBoxChecked(i, true);
             ++KeepCount;
         }
@@ -91,18 +91,18 @@ void TForm1::DeleteF81Click() {
 }
 
 void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
-    if (NoneMarked) return;
+    if (Store.NoneMarked) return;
     const PlotRect r = Chart1->PlotRectangle();
     const int cursor = std::clamp<int>(PickNo, 1, 4);
     if (PointCursor) {
-        const int a = ActiveSpec;
-        const int n = Params[a].NumPoints;
+        const int a = Store.ActiveSpec;
+        const int n = Store.Params[a].NumPoints;
         if (n < 1) return;
         const double xmin = Chart1->Minimum(ChartAxis::Bottom);
         double span = Chart1->Maximum(ChartAxis::Bottom) - xmin;
         if (span == 0) span = 1;
         const double v = (X - r.Left) * span / std::max(1, r.Width) + xmin;
-        auto shown = [&](int k) { return PlottedX(SpecX[a][k]); };
+        auto shown = [&](int k) { return PlottedX(Store.SpecX[a][k]); };
         // The walk stays on the spectrum's points, wherever the press was.
         int k = std::clamp<int>(PickIndex[cursor], 1, n);
         while (k < n && shown(k) < v) ++k;

@@ -38,7 +38,7 @@ void TForm1::TakeSliceChoice(const QString& typed) {
     // of them is still loaded.
     std::vector<int> places;
     for (uint32_t id : offer.Ids) {
-        const int slot = SlotOf(id);
+        const int slot = Store.SlotOf(id);
         if (slot == 0) {
             SetModeLine(
                 QStringLiteral("   The slices read are no longer all loaded, none replaced "));
@@ -48,7 +48,7 @@ void TForm1::TakeSliceChoice(const QString& typed) {
     }
     std::sort(places.begin(), places.end());
     const int slices = offer.Files->Header.Slices;
-    const int room = int(places.size()) + kivo::MaxSpec - NumSpec;
+    const int room = int(places.size()) + kivo::MaxSpec - Store.NumSpec;
     kivo::SliceChoice choice;
     const std::string refused = kivo::ReadSliceChoice(typed.toStdString(), choice)
                                     ? kivo::SliceChoiceRefusal(choice, slices, room)
@@ -60,7 +60,8 @@ void TForm1::TakeSliceChoice(const QString& typed) {
     }
     CommitPendingWork();
     BeginStep(QStringLiteral("Slices"));
-    if (std::find(places.begin(), places.end(), int(BaseSpec)) != places.end()) RemoveBaseMark();
+    if (std::find(places.begin(), places.end(), int(Store.BaseSpec)) != places.end())
+        RemoveBaseMark();
     const std::vector<int> chosen = kivo::ChosenSlices(choice, slices, room);
     QStringList messages{QString::fromStdString(
         kivo::SlicesTakenNotice(offer.Files->Name, choice, int(chosen.size()), slices))};
@@ -72,18 +73,18 @@ void TForm1::TakeSliceChoice(const QString& typed) {
         keep[slot] =
             next < chosen.size() && ReadSliceInto(*offer.Files, chosen[next++], slot, messages);
     for (; next < chosen.size(); ++next)
-        if (ReadSliceInto(*offer.Files, chosen[next], NumSpec + 1, messages)) ++NumSpec;
-    for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i)
-        if (SpecX[i].Allocated()) ReleaseSlot(i);
+        if (ReadSliceInto(*offer.Files, chosen[next], Store.NumSpec + 1, messages)) ++Store.NumSpec;
+    for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i)
+        if (Store.SpecX[i].Allocated()) ReleaseSlot(i);
     // Closed up as a deletion is: the boxes say what stays (the close-up
     // reads them), so every spectrum kept is marked after it.
     KeepCount = 0;
-    for (int i = 1; i <= NumSpec; ++i) {
-        Marked[i] = keep[i];
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        Store.Marked[i] = keep[i];
         SetBoxChecked(i, keep[i]);
         KeepCount = static_cast<uint16_t>(KeepCount + (keep[i] ? 1 : 0));
     }
-    if (KeepCount < NumSpec) CompactSlots();
+    if (KeepCount < Store.NumSpec) CompactSlots();
     CheckActivSpec();
     InitAxes();
     Plot();

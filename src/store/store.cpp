@@ -70,16 +70,17 @@ QString ShortName(const QString& path) {
     return QString::fromLocal8Bit(kivo::ShortName(LocalPath(path)));
 }
 
-void TForm1::AllocateSlot(int slot) {
-    SpecX[slot].Allocate();
-    SpecY[slot].Allocate();
-    SpecId[slot] = ++LastSpecId;
+void TForm1::PutSlot(int slot, const SlotState& state) {
+    if (!state.Filled) {
+        ReleaseSlot(slot);
+        return;
+    }
+    Store.PutSlot(slot, state);
+    DrawBox(slot);
 }
 
 void TForm1::ReleaseSlot(int slot) {
-    EmptySlotFields(slot);
-    SavedX[slot].Release();
-    SavedY[slot].Release();
+    Store.EmptySlot(slot);
     PreviewFrom[slot] = 0;
     // An emptied slot is not a user's unmarking: no click handler runs.
     const QSignalBlocker quiet(SpecCheck[slot]);
@@ -91,19 +92,12 @@ void TForm1::ReleaseSlot(int slot) {
 }
 
 void TForm1::FillSlot(int slot, const QString& caption, const QString& file) {
-    AdoptBoxText(slot);
-    SpecCaption[slot] = caption;
-    FileSpectrumName[slot] = file;
+    Store.SpecCaption[slot] = caption;
+    Store.FileSpectrumName[slot] = file;
     DrawBox(slot);
     SpecCheck[slot]->show();
     SetBoxChecked(slot, true);
     Chart1->SetActive(SpecSeries[slot], true);
-}
-
-int TForm1::SlotOf(uint32_t id) const {
-    for (int i = 1; i <= NumSpec && id != 0; ++i)
-        if (SpecId[i] == id) return i;
-    return 0;
 }
 
 QString TForm1::BoxText(int slot) const {
@@ -112,25 +106,10 @@ QString TForm1::BoxText(int slot) const {
 
 void TForm1::DrawBox(int slot) {
     QCheckBox* box = SpecCheck[slot];
-    const bool standard = SpinStandardId != 0 && SpecId[slot] == SpinStandardId;
-    BoxDrawn[slot] = SpecCaption[slot] + (slot == BaseSpec ? BaseMark : QString()) +
-                     (standard ? SpinStandardMark : QString());
-    box->setText(BoxDrawn[slot]);
-    box->setFixedWidth(slot == BaseSpec || standard ? 120 : 80);
-}
-
-void TForm1::AdoptBoxText(int slot) {
-    const QString text = SpecCheck[slot]->text();
-    if (text == BoxDrawn[slot]) return;
-    QString caption = text;
-    for (const QString& mark : {SpinStandardMark, BaseMark})
-        if (caption.endsWith(mark)) caption.chop(mark.size());
-    SpecCaption[slot] = caption;
-    BoxDrawn[slot] = text;
-}
-
-void TForm1::AdoptBoxTexts() {
-    for (int i = 1; i <= kivo::MaxSpec; ++i) AdoptBoxText(i);
+    const bool standard = SpinStandardId != 0 && Store.SpecId[slot] == SpinStandardId;
+    box->setText(Store.SpecCaption[slot] + (slot == Store.BaseSpec ? BaseMark : QString()) +
+                 (standard ? SpinStandardMark : QString()));
+    box->setFixedWidth(slot == Store.BaseSpec || standard ? 120 : 80);
 }
 
 void TForm1::SetBoxChecked(int slot, bool checked) {
@@ -145,10 +124,9 @@ void TForm1::SetBoxChecked(int slot, bool checked) {
 }
 
 void TForm1::RemoveBaseMark() {
-    const int base = BaseSpec;
+    const int base = Store.BaseSpec;
     if (base == 0) return;
-    AdoptBoxText(base);
-    BaseSpec = 0;
+    Store.BaseSpec = 0;
     DrawBox(base);
 }
 
@@ -163,7 +141,7 @@ void TForm1::ShowMessages(const QStringList& messages) {
 void TForm1::ReadClick() {
     EndSliceOffer(); // even when the dialog is given up
     ReadError = 0;
-    NumSpecBefore = NumSpec;
+    Store.NumSpecBefore = Store.NumSpec;
     SetModeLine(QStringLiteral(" "));
     const QStringList files = ChooseSpectrumFiles();
     if (!files.isEmpty()) ReadChosen(files);
@@ -175,7 +153,7 @@ void TForm1::OpenFiles(const QStringList& paths, bool add) {
     if (files.isEmpty()) return;
     Guarded("OpenFiles", [&] {
         ReadError = 0;
-        NumSpecBefore = NumSpec;
+        Store.NumSpecBefore = Store.NumSpec;
         SetModeLine(QStringLiteral(" "));
         AddMode = add;
         ReadChosen(OnePerSpectrum(files));
@@ -189,20 +167,20 @@ void TForm1::ReadChosen(const QStringList& files) {
     CommitPendingWork();
     BeginStep(QStringLiteral("Read"));
     if (!AddMode) {
-        NumSpec = 0;
+        Store.NumSpec = 0;
         RemoveBaseMark();
     }
     QStringList messages; // every refusal and notice of this read, in order
-    int target = int(files.size()) + NumSpec;
+    int target = int(files.size()) + Store.NumSpec;
     if (target > kivo::MaxSpec) {
         // Appended to the blank the read starts with.
         messages << QStringLiteral(" ") + QStringLiteral(" number of spec. is limited 20;");
         target = kivo::MaxSpec;
     }
     SliceOffer offer;
-    PlaceSpectra(files, ReadSpectra(files, target - NumSpec), messages, offer);
+    PlaceSpectra(files, ReadSpectra(files, target - Store.NumSpec), messages, offer);
 
-    if (NumSpec > 0) {
+    if (Store.NumSpec > 0) {
         SpectraLoaded = true;
         CheckActivSpec();
         for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
@@ -250,7 +228,7 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
                           QStringList& messages, SliceOffer& offer) {
     // A file that fails leaves its slot to the next file, so the occupied
     // slots stay 1..NumSpec without a gap.
-    int loaded = NumSpec;
+    int loaded = Store.NumSpec;
     for (size_t f = 0; f < reads.size(); ++f) {
         // A column file may have filled the slots the later files counted on.
         if (loaded >= kivo::MaxSpec) {
@@ -276,7 +254,7 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
             if (!offer.Files && loaded > before && loaded - before < slices) {
                 offer = {read.Series, choice, {}};
                 for (int slot = before + 1; slot <= loaded; ++slot)
-                    offer.Ids.push_back(SpecId[slot]);
+                    offer.Ids.push_back(Store.SpecId[slot]);
             }
             continue;
         }
@@ -289,18 +267,18 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
         }
         if (result.Truncated) messages << QString::fromLocal8Bit(kivo::TruncatedNotice(shortLocal));
         const int slot = loaded + 1;
-        SpecX[slot] = std::move(read.X);
-        SpecY[slot] = std::move(read.Y);
-        SpecId[slot] = ++LastSpecId; // a new spectrum in the slot
-        std::swap(Params[slot], read.Params);
+        Store.SpecX[slot] = std::move(read.X);
+        Store.SpecY[slot] = std::move(read.Y);
+        Store.SpecId[slot] = ++Store.LastSpecId; // a new spectrum in the slot
+        std::swap(Store.Params[slot], read.Params);
         // A spectrometer's own files are never written: a save goes beside them.
         FillSlot(slot, ShortName(path),
                  QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), FileKind, 0)));
         ++loaded;
     }
-    NumSpec = static_cast<uint16_t>(loaded);
-    for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i)
-        if (SpecX[i].Allocated()) ReleaseSlot(i);
+    Store.NumSpec = static_cast<uint16_t>(loaded);
+    for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i)
+        if (Store.SpecX[i].Allocated()) ReleaseSlot(i);
 }
 
 int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages) {
@@ -313,10 +291,10 @@ int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages
             continue;
         }
         const int slot = loaded + 1;
-        AllocateSlot(slot);
-        Params[slot] = std::move(s.Params);
-        std::copy(s.X.begin(), s.X.end(), SpecX[slot].Data());
-        std::copy(s.Y.begin(), s.Y.end(), SpecY[slot].Data());
+        Store.AllocateSlot(slot);
+        Store.Params[slot] = std::move(s.Params);
+        std::copy(s.X.begin(), s.X.end(), Store.SpecX[slot].Data());
+        std::copy(s.Y.begin(), s.Y.end(), Store.SpecY[slot].Data());
         FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
         loaded = slot;
     }
@@ -339,10 +317,11 @@ int TForm1::PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceC
 
 bool TForm1::ReadSliceInto(const kivo::SpectrometerFiles& files, int number, int slot,
                            QStringList& messages) {
-    AllocateSlot(slot);
-    const kivo::SeriesSlice s =
-        kivo::ReadSeriesSlice(files, number, Params[slot], SpecX[slot].Data(), SpecY[slot].Data());
-    const std::string refused = kivo::ReadRefusal(s.Caption, s.Result, Params[slot].NumPoints);
+    Store.AllocateSlot(slot);
+    const kivo::SeriesSlice s = kivo::ReadSeriesSlice(
+        files, number, Store.Params[slot], Store.SpecX[slot].Data(), Store.SpecY[slot].Data());
+    const std::string refused =
+        kivo::ReadRefusal(s.Caption, s.Result, Store.Params[slot].NumPoints);
     if (!refused.empty()) {
         messages << QString::fromLocal8Bit(refused);
         return false;
@@ -355,30 +334,30 @@ void TForm1::WriteClick() {
     CheckActivSpec();
     QStringList failures;
     QStringList saved;
-    for (int b = 1; b <= NumSpec; ++b) {
+    for (int b = 1; b <= Store.NumSpec; ++b) {
         Parameters(b);
-        if (!Marked[b]) continue;
-        SaveDialog1.FileName = FileSpectrumName[b];
+        if (!Store.Marked[b]) continue;
+        SaveDialog1.FileName = Store.FileSpectrumName[b];
         const bool chosen = SaveDialog1.Execute(this);
         FocusCurrentFrame();
         if (!chosen) continue;
         const QString path = SaveDialog1.FileName;
         std::string error;
-        if (!kivo::WriteSpectrumFile(Params[b], SpecX[b].Data(), SpecY[b].Data(), LocalPath(path),
-                                     error)) {
+        if (!kivo::WriteSpectrumFile(Store.Params[b], Store.SpecX[b].Data(), Store.SpecY[b].Data(),
+                                     LocalPath(path), error)) {
             failures << QString::fromLocal8Bit(
                 kivo::SaveRefusal(kivo::ShortName(LocalPath(path)), error));
             continue;
         }
         saved << ShortName(path);
-        FileSpectrumName[b] = path;
-        SpecCaption[b] = ShortName(path);
+        Store.FileSpectrumName[b] = path;
+        Store.SpecCaption[b] = ShortName(path);
         DrawBox(b); // the base spectrum keeps its mark behind the new name
         // A save changes no spectrum: the new name is no step to undo.
-        StoreShadow[b].File = path;
-        StoreShadow[b].Caption = ShortName(path);
+        Store.Shadow[b].File = path;
+        Store.Shadow[b].Caption = ShortName(path);
     }
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     if (!failures.isEmpty()) {
         ShowMessages(failures);
         SaveFailureShown = ModeLine();

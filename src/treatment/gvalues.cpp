@@ -16,7 +16,7 @@ QString Text(const std::string& s) {
 
 void TForm1::StartTyping(TypedNumber what, const QString& prompt, const QString& text) {
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
@@ -42,8 +42,8 @@ void TForm1::StandardGClick() {
 void TForm1::FrequencyToClick() {
     // The active spectrum's frequency is offered: Enter takes it, a digit
     // starts another.
-    const int a = ActiveSpec;
-    const double ghz = a >= 1 ? kivo::FrequencyOf(Params[a]) : 0;
+    const int a = Store.ActiveSpec;
+    const double ghz = a >= 1 ? kivo::FrequencyOf(Store.Params[a]) : 0;
     StartTyping(TypedNumber::FrequencyTo, QStringLiteral("   Frequency correction to, GHz ="),
                 ghz > 0 ? Text(kivo::FrequencyDigits(ghz)) : QString());
 }
@@ -81,38 +81,38 @@ void TForm1::TakeTypedNumber() {
                                              : QStringLiteral("Frequency correction"));
     CheckActivSpec();
     QString refused;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
         if (what == TypedNumber::Frequency)
-            kivo::SetFrequency(Params[i], NoteName(i), v);
+            kivo::SetFrequency(Store.Params[i], NoteName(i), v);
         else
-            refused += Text(
-                kivo::CorrectFrequency(SpecX[i].Data(), Params[i], NoteName(i), Caption(i), v));
+            refused += Text(kivo::CorrectFrequency(Store.SpecX[i].Data(), Store.Params[i],
+                                                   NoteName(i), Caption(i), v));
     }
     InitAxes();
     Plot();
     refresh(1);
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     SetModeLine(QStringLiteral("  Treatment  ") + refused);
 }
 
 void TForm1::StartStandardPick(double g) {
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    const int a = ActiveSpec;
-    if (kivo::FrequencyOf(Params[a]) <= 0) {
+    const int a = Store.ActiveSpec;
+    if (kivo::FrequencyOf(Store.Params[a]) <= 0) {
         SetModeLine(QStringLiteral("  Treatment     No frequency, field not corrected: ") +
-                    ShortName(FileSpectrumName[a]) + QStringLiteral(" "));
+                    ShortName(Store.FileSpectrumName[a]) + QStringLiteral(" "));
         return;
     }
     StandardG = g;
     SetModeLine(QStringLiteral("  Field on a standard, g = ") + Text(kivo::ShortText(g)) +
                 QStringLiteral(": enclose its line ") + ShiftLineHint);
     // Around the middle of the spectrum, where a standard's line is put.
-    const int n = Params[a].NumPoints;
+    const int n = Store.Params[a].NumPoints;
     StartTwoCursorPick(TaskFieldStandard, std::max(n / 2 - 50, 1), std::min(n / 2 + 50, n));
 }
 
@@ -121,14 +121,15 @@ void TForm1::CorrectFieldOnStandard() {
     const int a = EndTreatmentPick(QStringLiteral("Field correction"));
     if (a == 0) return;
     const kivo::StandardLine line = kivo::MeasureStandardLine(
-        SpecX[a].Data(), SpecY[a].Data(), Params[a].NumPoints, PickIndex[1], PickIndex[2],
-        kivo::FrequencyOf(Params[a]), StandardG, ShortName(FileSpectrumName[a]).toStdString());
+        Store.SpecX[a].Data(), Store.SpecY[a].Data(), Store.Params[a].NumPoints, PickIndex[1],
+        PickIndex[2], kivo::FrequencyOf(Store.Params[a]), StandardG,
+        ShortName(Store.FileSpectrumName[a]).toStdString());
     QString said = Text(line.Refusal);
     if (line.Refusal.empty()) {
-        for (int i = 1; i <= NumSpec; ++i)
-            if (Marked[i])
-                kivo::ShiftFieldOnStandard(SpecX[i].Data(), Params[i], NoteName(i), StandardG,
-                                           line.Shift);
+        for (int i = 1; i <= Store.NumSpec; ++i)
+            if (Store.Marked[i])
+                kivo::ShiftFieldOnStandard(Store.SpecX[i].Data(), Store.Params[i], NoteName(i),
+                                           StandardG, line.Shift);
         said = Text(kivo::FieldShiftText(line));
     }
     InitAxes();
@@ -164,34 +165,34 @@ void TForm1::NormaliseOnAcquisition(const QString& digits) {
     BeginStep(QStringLiteral("Norm on acquisition"));
     CheckActivSpec();
     QString refused;
-    for (int i = 1; i <= NumSpec; ++i)
-        if (Marked[i])
-            refused += Text(kivo::NormaliseOnAcquisition(SpecY[i].Data(), Params[i], NoteName(i),
-                                                         Caption(i), factors));
+    for (int i = 1; i <= Store.NumSpec; ++i)
+        if (Store.Marked[i])
+            refused += Text(kivo::NormaliseOnAcquisition(Store.SpecY[i].Data(), Store.Params[i],
+                                                         NoteName(i), Caption(i), factors));
     InitAxes();
     Plot();
     refresh(1);
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     SetModeLine(QStringLiteral("  Treatment  ") + refused);
 }
 
 void TForm1::PeakToPeakClick() {
     CheckActivSpec();
     SetModeLine(QStringLiteral("  Peak to peak: enclose the line ") + ShiftLineHint);
-    const int n = Params[ActiveSpec].NumPoints;
+    const int n = Store.Params[Store.ActiveSpec].NumPoints;
     StartTwoCursorPick(TaskPeakToPeak, std::min(int(NumAver), n), std::max(n - NumAver, 1));
 }
 
 void TForm1::PeakToPeakPicked() {
     const int a = EndTreatmentPick(QStringLiteral("Peak to peak"));
     if (a == 0) return;
-    const kivo::PeakToPeak p =
-        kivo::PeakToPeakOf(SpecX[a].Data(), SpecY[a].Data(), PickIndex[1], PickIndex[2]);
-    QString text = QStringLiteral("  Treatment     ") + ShortName(FileSpectrumName[a]) +
+    const kivo::PeakToPeak p = kivo::PeakToPeakOf(Store.SpecX[a].Data(), Store.SpecY[a].Data(),
+                                                  PickIndex[1], PickIndex[2]);
+    QString text = QStringLiteral("  Treatment     ") + ShortName(Store.FileSpectrumName[a]) +
                    QStringLiteral(": dBpp = ") + Text(kivo::ShortText(p.Width)) +
                    QStringLiteral(" G (") + Text(kivo::ShortText(p.Top)) + QStringLiteral(" and ") +
                    Text(kivo::ShortText(p.Bottom)) + QStringLiteral(" G)");
-    const double g = kivo::GValue(kivo::FrequencyOf(Params[a]), p.Centre);
+    const double g = kivo::GValue(kivo::FrequencyOf(Store.Params[a]), p.Centre);
     if (g > 0) text += QStringLiteral("   g = ") + Text(kivo::GText(g));
     SetModeLine(text + QLatin1Char(' '));
 }
@@ -210,9 +211,10 @@ int TForm1::EndTreatmentPick(const QString& what) {
     CheckActivSpec();
     TaskCode = NoTask;
     ShowPanel(Frame16);
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     // The cursors stand on the spectrum they were carried to.
-    if (a < 1 || SpecId[a] != PickSpec || !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, what))
+    if (a < 1 || Store.SpecId[a] != PickSpec ||
+        !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, what))
         return 0;
     return a;
 }

@@ -33,7 +33,7 @@ void TForm1::StartFitPick(const QString& digits) {
         return;
     }
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
@@ -43,19 +43,19 @@ void TForm1::StartFitPick(const QString& digits) {
                     .arg(FitCount)
                     .arg(QString::fromStdString(std::string(kivo::ShapeName(FitShape)))) +
                 ShiftLineHint);
-    const int n = Params[ActiveSpec].NumPoints;
+    const int n = Store.Params[Store.ActiveSpec].NumPoints;
     StartTwoCursorPick(TaskFitLines, std::min(int(NumAver), n), std::max(n - NumAver, 1));
 }
 
 int TForm1::NewSlotFrom(int source, const QString& caption, const float* x, const float* y,
                         int count) {
-    if (NumSpec >= kivo::MaxSpec) return 0;
-    const int target = ++NumSpec;
-    AllocateSlot(target);
-    Params[target] = Params[source];
-    Params[target].NumPoints = static_cast<uint16_t>(count);
-    std::copy_n(x, count, SpecX[target].Data());
-    std::copy_n(y, count, SpecY[target].Data());
+    if (Store.NumSpec >= kivo::MaxSpec) return 0;
+    const int target = ++Store.NumSpec;
+    Store.AllocateSlot(target);
+    Store.Params[target] = Store.Params[source];
+    Store.Params[target].NumPoints = static_cast<uint16_t>(count);
+    std::copy_n(x, count, Store.SpecX[target].Data());
+    std::copy_n(y, count, Store.SpecY[target].Data());
     FillSlot(target, caption, caption);
     return target;
 }
@@ -63,24 +63,24 @@ int TForm1::NewSlotFrom(int source, const QString& caption, const float* x, cons
 void TForm1::FitPickedLines() {
     const int a = EndTreatmentPick(QStringLiteral("Fit"));
     if (a == 0) return;
-    const QString name = ShortName(FileSpectrumName[a]);
-    if (NumSpec + 2 > kivo::MaxSpec) {
+    const QString name = ShortName(Store.FileSpectrumName[a]);
+    if (Store.NumSpec + 2 > kivo::MaxSpec) {
         SetModeLine(QStringLiteral("  Treatment     No free slots for the fit of ") + name +
                     QStringLiteral(", nothing made "));
         return;
     }
     const int first = std::min(PickIndex[1], PickIndex[2]);
     const int m = std::abs(PickIndex[2] - PickIndex[1]) + 1;
-    const kivo::LineFit fit = kivo::FitDerivativeLines(SpecX[a].Data(), SpecY[a].Data(), first,
-                                                       first + m - 1, FitShape, FitCount);
+    const kivo::LineFit fit = kivo::FitDerivativeLines(Store.SpecX[a].Data(), Store.SpecY[a].Data(),
+                                                       first, first + m - 1, FitShape, FitCount);
     if (!fit.Refusal.empty()) {
         SetModeLine(QStringLiteral("  Treatment  ") + QString::fromStdString(fit.Refusal) + name +
                     QStringLiteral(" "));
         return;
     }
     BeginStep(QStringLiteral("Fit"));
-    const float* x = SpecX[a].Data() + first - 1;
-    const float* y = SpecY[a].Data() + first - 1;
+    const float* x = Store.SpecX[a].Data() + first - 1;
+    const float* y = Store.SpecY[a].Data() + first - 1;
     std::vector<float> curve(static_cast<size_t>(m)), residual(static_cast<size_t>(m));
     kivo::FittedCurve(fit, x, m, curve.data());
     for (size_t j = 0; j < size_t(m); ++j) residual[j] = y[j] - curve[j];
@@ -92,7 +92,8 @@ void TForm1::FitPickedLines() {
     Plot();
     refresh(1);
     Parameters(a);
-    const std::vector<std::string> report = kivo::FitReport(fit, kivo::FrequencyOf(Params[a]));
+    const std::vector<std::string> report =
+        kivo::FitReport(fit, kivo::FrequencyOf(Store.Params[a]));
     QStringList lines;
     for (const std::string& line : report) lines << QString::fromStdString(line);
     // The box is narrow: a value a row.

@@ -53,7 +53,7 @@ void TForm1::Frame16Label4Click() {
 
 void TForm1::ForSearchMnRb() {
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         TaskCode = NoTask;
         SetModeLine(ChooseOneSpectrum);
         return;
@@ -62,7 +62,7 @@ void TForm1::ForSearchMnRb() {
     PickCount = 4;
     PickNo = 1;
     Chart1->SetActive(AuxSeries[1], true);
-    const int n = Params[ActiveSpec].NumPoints;
+    const int n = Store.Params[Store.ActiveSpec].NumPoints;
     PickIndex[1] = NumAver;
     PickIndex[2] = 100;
     PickIndex[4] = n - NumAver;
@@ -75,21 +75,21 @@ void TForm1::CalibrateByRefLines() {
     CheckActivSpec();
     SetModeLine(QStringLiteral("  Treatment  "));
     const RefPair ref = RefPairOf(RefLineKind);
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     if (!RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, QStringLiteral("Calibration")) ||
         !RangeOnSpectrum(a, {PickIndex[3], PickIndex[4]}, QStringLiteral("Calibration"))) {
         TaskCode = NoTask;
         return;
     }
     double f[5] = {};
-    for (int k = 1; k <= 4; ++k) f[k] = SpecX[a][PickIndex[k]];
+    for (int k = 1; k <= 4; ++k) f[k] = Store.SpecX[a][PickIndex[k]];
     QString refused;
     kivo::SlotArray<bool> calibrated;
-    for (int i = 1; i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        const float* x = SpecX[i].Data();
-        const float* y = SpecY[i].Data();
-        const int n = Params[i].NumPoints;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        const float* x = Store.SpecX[i].Data();
+        const float* y = Store.SpecY[i].Data();
+        const int n = Store.Params[i].NumPoints;
         int s1 = PickIndex[1], e1 = PickIndex[2], s2 = PickIndex[3], e2 = PickIndex[4];
         if (i != a) {
             // The same lines found by field in this spectrum.
@@ -107,23 +107,23 @@ void TForm1::CalibrateByRefLines() {
         // Both lines at one field give no scale: that spectrum stays as it was.
         if (c1 == c2) {
             refused += QStringLiteral("   Both lines at one field, not calibrated: ") +
-                       ShortName(FileSpectrumName[i]) + QStringLiteral(" ");
+                       ShortName(Store.FileSpectrumName[i]) + QStringLiteral(" ");
             continue;
         }
         const long double scale = static_cast<long double>(ref.d) / (c2 - c1);
-        kivo::TransformValues(SpecX[i].Data(), n, 0, scale, ref.r - c1 * scale);
+        kivo::TransformValues(Store.SpecX[i].Data(), n, 0, scale, ref.r - c1 * scale);
         SampCondW(TaskCode, i, {});
         calibrated[i] = true;
     }
     // One axis set-up for all: the view's scale is 1 again, so each line
     // is drawn where its new fields are.
     InitAxes();
-    for (int i = 1; i <= NumSpec; ++i) {
+    for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!calibrated[i]) continue;
         Chart1->Clear(SpecSeries[i]);
-        DrawSpectr(SpecX[i], SpecY[i], SpecSeries[i], Params[i].NumPoints, 1);
+        DrawSpectr(Store.SpecX[i], Store.SpecY[i], SpecSeries[i], Store.Params[i].NumPoints, 1);
     }
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
     RefLineKind = 0;
     const int lines[2] = {AuxSeries[5], AuxSeries[6]};
     const double fields[2] = {ref.r, double(ref.r) + ref.d};
@@ -137,7 +137,7 @@ void TForm1::CalibrateByRefLines() {
     TaskCode = NoTask;
     // The g of the two reference lines where the active spectrum has them now.
     QString gs;
-    const double ghz = kivo::FrequencyOf(Params[a]);
+    const double ghz = kivo::FrequencyOf(Store.Params[a]);
     if (calibrated[a] && ghz > 0)
         gs = QStringLiteral("   g = ") +
              QString::fromStdString(kivo::GText(kivo::GValue(ghz, fields[0]))) +

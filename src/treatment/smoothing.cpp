@@ -7,7 +7,7 @@
 
 void TForm1::Frame16Label6Click() {
     CheckActivSpec();
-    if (NoneMarked) {
+    if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
@@ -26,27 +26,28 @@ void TForm1::SmoothSpec(int commit) {
     std::vector<float> xo(kivo::MaxPoints), yo(kivo::MaxPoints);
     if (!commit) {
         ClearPreview();
-        for (int i = 1; i <= NumSpec; ++i) {
-            if (!Marked[i]) continue;
-            const int m =
-                kivo::SmoothPoints(NumSmoothIn, NumRestrictIn, SpecX[i].Data(), SpecY[i].Data(),
-                                   Params[i].NumPoints, xo.data(), yo.data());
+        for (int i = 1; i <= Store.NumSpec; ++i) {
+            if (!Store.Marked[i]) continue;
+            const int m = kivo::SmoothPoints(NumSmoothIn, NumRestrictIn, Store.SpecX[i].Data(),
+                                             Store.SpecY[i].Data(), Store.Params[i].NumPoints,
+                                             xo.data(), yo.data());
             AddPlotted(preview, xo.data(), yo.data(), m);
-            PreviewFrom[i] = SpecId[i];
+            PreviewFrom[i] = Store.SpecId[i];
         }
         return;
     }
     BeginStep(QStringLiteral("Smoothing"));
     // Only what the preview showed is committed; the count of marked spectra
     // taken now decides for all of them whether results get new slots.
-    const bool toNewSlots = NumMarked <= 10;
-    const int loaded = NumSpec;
+    const bool toNewSlots = Store.NumMarked <= 10;
+    const int loaded = Store.NumSpec;
     int counter = 0;
     for (int i = 1; i <= loaded; ++i) {
         if (!Previewed(i)) continue;
-        const int m = kivo::SmoothPoints(NumSmooth, NumRestrict, SpecX[i].Data(), SpecY[i].Data(),
-                                         Params[i].NumPoints, xo.data(), yo.data());
-        const std::string source = FileSpectrumName[i].toLocal8Bit().toStdString();
+        const int m =
+            kivo::SmoothPoints(NumSmooth, NumRestrict, Store.SpecX[i].Data(), Store.SpecY[i].Data(),
+                               Store.Params[i].NumPoints, xo.data(), yo.data());
+        const std::string source = Store.FileSpectrumName[i].toLocal8Bit().toStdString();
         const kivo::SmoothingResult result = kivo::SmoothingResultOf(source, NumSmooth, m);
         if (!result.Refusal.empty()) {
             SubtrNotice += QString::fromLocal8Bit(result.Refusal);
@@ -57,5 +58,5 @@ void TForm1::SmoothSpec(int commit) {
         if (target != 0) SampCondW(166, target, result.Note);
     }
     ClearPreview();
-    Parameters(ActiveSpec);
+    Parameters(Store.ActiveSpec);
 }

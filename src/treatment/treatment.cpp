@@ -29,8 +29,9 @@ void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 void TForm1::Frame16Label9Click() {
     BeginStep(QStringLiteral("Inverse"));
     CheckActivSpec();
-    for (int i = ActiveSpec; i >= 1 && i <= NumSpec; ++i)
-        if (Marked[i]) kivo::TransformValues(SpecY[i].Data(), Params[i].NumPoints, 0, -1, 0);
+    for (int i = Store.ActiveSpec; i >= 1 && i <= Store.NumSpec; ++i)
+        if (Store.Marked[i])
+            kivo::TransformValues(Store.SpecY[i].Data(), Store.Params[i].NumPoints, 0, -1, 0);
     InitAxes();
     Plot();
     refresh(1);
@@ -41,16 +42,17 @@ void TForm1::Frame16Label10Click() {
     CheckActivSpec();
     MistCount = 0;
     QString refused;
-    for (int i = ActiveSpec; i >= 1 && i <= NumSpec; ++i) {
-        if (!Marked[i]) continue;
-        kivo::ParamSpec& p = Params[i];
+    for (int i = Store.ActiveSpec; i >= 1 && i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        kivo::ParamSpec& p = Store.Params[i];
         // A sweep that falls almost throughout would leave no spectrum.
-        if (kivo::CountForwardPoints(SpecX[i].Data(), p.NumPoints) < 2) {
+        if (kivo::CountForwardPoints(Store.SpecX[i].Data(), p.NumPoints) < 2) {
             refused += QStringLiteral("   Fewer than 2 points would remain, not erased: ") +
-                       ShortName(FileSpectrumName[i]) + QStringLiteral(" ");
+                       ShortName(Store.FileSpectrumName[i]) + QStringLiteral(" ");
             continue;
         }
-        const int kept = kivo::EraseBackwardSteps(SpecX[i].Data(), SpecY[i].Data(), p.NumPoints);
+        const int kept =
+            kivo::EraseBackwardSteps(Store.SpecX[i].Data(), Store.SpecY[i].Data(), p.NumPoints);
         MistCount = static_cast<uint16_t>(MistCount + p.NumPoints - kept);
         p.NumPoints = static_cast<uint16_t>(kept);
     }
@@ -75,21 +77,21 @@ void TForm1::Frame16Label11Click() {
 void TForm1::DeletePickedPoints() {
     BeginStep(QStringLiteral("Delete points"));
     CheckActivSpec();
-    const int s = ActiveSpec;
+    const int s = Store.ActiveSpec;
     if (s >= 1 &&
         RangeOnSpectrum(s, {PickIndex[1], PickIndex[2]}, QStringLiteral("Delete points"))) {
         int a = PickIndex[1], b = PickIndex[2];
         if (b < a) std::swap(a, b);
         // The run from the first cursor up to the second, which stays: two
         // neighbouring cursors remove the first point alone.
-        const int n = Params[s].NumPoints;
+        const int n = Store.Params[s].NumPoints;
         const int count = std::max(b - a, 1);
         if (n - count < 2) {
             SetModeLine(ModeLine() +
                         QStringLiteral("   Fewer than 2 points would remain, nothing deleted "));
         } else {
-            Params[s].NumPoints = static_cast<uint16_t>(
-                kivo::RemoveRun(SpecX[s].Data(), SpecY[s].Data(), n, a, count));
+            Store.Params[s].NumPoints = static_cast<uint16_t>(
+                kivo::RemoveRun(Store.SpecX[s].Data(), Store.SpecY[s].Data(), n, a, count));
             // The old curve is still drawn: the removed points show purple on it.
             Chart1->ColourPoints(SpecSeries[s], a - 1, a + count - 2, QColor(128, 0, 128));
         }
@@ -116,12 +118,12 @@ void TForm1::Frame16Label8Click() {
 
 void TForm1::MeasureDistance() {
     PickedValuesText += QStringLiteral(" Delta= ");
-    const int a = ActiveSpec;
+    const int a = Store.ActiveSpec;
     if (PointCursor) {
-        const int n = Params[a].NumPoints;
+        const int n = Store.Params[a].NumPoints;
         const int p1 = std::clamp<int>(PickIndex[1], 1, n),
                   p2 = std::clamp<int>(PickIndex[2], 1, n);
-        ShowPickedPoint(0, double(SpecX[a][p2]) - double(SpecX[a][p1]));
+        ShowPickedPoint(0, double(Store.SpecX[a][p2]) - double(Store.SpecX[a][p1]));
     } else {
         ShowPickedPoint(-1, PickLevel[1] - PickLevel[2]);
     }

@@ -182,8 +182,11 @@ void TForm1::CreateSpectrumBoxes() {
         box->setAutoFillBackground(true);
         box->hide();
         SpecCheck[i] = box;
-        connect(box, &QCheckBox::toggled, this,
-                [this, i] { Guarded("CheckBox1Click", [this, i] { CheckBox1Click(i); }); });
+        // The box tells the store first, whatever ticked it.
+        connect(box, &QCheckBox::toggled, this, [this, i](bool checked) {
+            Store.Checked[i] = checked;
+            Guarded("CheckBox1Click", [this, i] { CheckBox1Click(i); });
+        });
     }
 
     Label13 = new TLabel(QStringLiteral("All spectra"), Client);
@@ -361,7 +364,7 @@ bool TForm1::RunPanelCommand(const TFrame1* panel, int key, kivo::ShiftState shi
 void TForm1::RunCommand(const PanelCommand& c) {
     if (c.NeedsMarked) {
         CheckActivSpec();
-        if (NoneMarked) {
+        if (Store.NoneMarked) {
             SetModeLine(ChooseOneSpectrum);
             return;
         }
@@ -571,10 +574,7 @@ bool PartOfEditing(const char* command) {
 
 void TForm1::Guarded(const char* command, const std::function<void()>& body) {
     const bool outermost = guardDepth_ == 0;
-    if (outermost) {
-        failure_.clear();
-        AdoptBoxTexts();
-    }
+    if (outermost) failure_.clear();
     ++guardDepth_;
     try {
         // A parameter being typed is stored before another command acts, as
@@ -653,7 +653,7 @@ void TForm1::FormCreate() {
     MoveStep = 3000;
     Memo4->setGeometry(0, 120, 800, 300);
     SpectraLoaded = false;
-    NumSpec = 0;
+    Store.NumSpec = 0;
     StartingUp = true;
     const QString selectMode = ModeLine();
     Readoptions1Click();
@@ -664,7 +664,7 @@ void TForm1::FormCreate() {
     CompactPending = false;
     RestrictPending = false;
     RefLineKind = 0;
-    NoneMarked = true;
+    Store.NoneMarked = true;
     HelpLanguage = 1;
     LoadHelp();
     refresh1Click();

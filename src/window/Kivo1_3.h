@@ -18,8 +18,8 @@
 #include "fitting.h"
 #include "keys.h"
 #include "panel_commands.h"
+#include "spectrum_store.h"
 #include "text_lines.h"
-#include "undo.h"
 
 class QCheckBox;
 class QLabel;
@@ -89,12 +89,6 @@ public:
     ~TForm1() override;
 
     // ---- Undo and redo ---------------------------------------------------
-    // The store as the last command left it, against which the next
-    // command's changes are found, and the steps they made.
-    UndoHistory Undo;
-    kivo::SlotArray<SlotState> StoreShadow;
-    kivo::SlotArray<SlotView> ShadowViews;
-    uint16_t ShadowNumSpec = 0, ShadowBaseSpec = 0;
     QString StepName; // what the command changing the store now is called
     QAction* UndoItem = nullptr;
     QAction* RedoItem = nullptr;
@@ -113,33 +107,16 @@ public:
     // Brings the store back to where it stood before the running command.
     void RollBackCommand();
     SlotView ViewOf(int slot) const;
+    kivo::SlotArray<SlotView> ViewsNow() const;
     void SwapStep(UndoStep& step);
     void UpdateUndoItems();
 
     // ---- Spectrum store ------------------------------------------------
-    uint16_t NumSpec = 0;
-    uint16_t NumSpecBefore = 0;
-    kivo::SlotArray<QString> FileSpectrumName;
-    kivo::ParSpecSet Params;
-    kivo::SlotArray<kivo::PointBuffer> SpecX, SpecY;
-    kivo::SlotArray<kivo::PointBuffer> SavedX, SavedY;
-    // Who each slot's spectrum is: a number given when a spectrum fills a
-    // slot and carried with it when the slots close up; 0 for an empty slot.
-    kivo::SlotArray<uint32_t> SpecId;
-    uint32_t LastSpecId = 0;
-    // The slot that holds the spectrum with this identity; 0 for none.
-    int SlotOf(uint32_t id) const;
-    // The caption of the spectrum's box, without the base mark.
-    kivo::SlotArray<QString> SpecCaption;
+    kivo::SpectrumStore Store;
     kivo::SlotArray<QColor> SpecColor;
     kivo::SlotArray<QCheckBox*> SpecCheck;
-    kivo::SlotArray<bool> Marked;
-    uint16_t NumMarked = 0;
-    uint16_t ActiveSpec = 0;
-    bool NoneMarked = true;
     bool SpectraLoaded = false;
     bool AddMode = false;
-    uint16_t BaseSpec = 0;
     int32_t FileKind = 0;
     int32_t ReadError = 0;
     QString DefaultDir;
@@ -149,18 +126,9 @@ public:
     QString HotKeysHint;
     QString ShiftLineHint;
 
-    // A slot's fields as a value (their one list is in undo.cpp): what the
-    // undo keeps of a slot, what a slot is filled from when the slots close
-    // up or a step is undone, and what is compared to find the changed slots.
-    SlotState CaptureSlot(int slot) const;
+    // A slot filled from a value (an empty value empties it) and its box drawn.
     void PutSlot(int slot, const SlotState& state);
-    void EmptySlotFields(int slot);
-    bool SlotUnchanged(const SlotState& kept, int slot) const;
-    bool SlotFilled(int slot) const;
-    // Slot allocation: fresh point buffers and a new identity for a slot
-    // being filled, and the emptying of a slot (buffers released, record
-    // reset, box hidden).
-    void AllocateSlot(int slot);
+    // The emptying of a slot: buffers released, record reset, box hidden.
     void ReleaseSlot(int slot);
     // A new spectrum in a slot: its identity, caption and file, its box
     // shown and ticked and its line shown.
@@ -169,11 +137,6 @@ public:
     // and width of the base spectrum.
     void DrawBox(int slot);
     QString BoxText(int slot) const;
-    // A caption written into a box from outside the store (as a test sets a
-    // slot up) becomes the slot's caption.
-    void AdoptBoxText(int slot);
-    void AdoptBoxTexts();
-    kivo::SlotArray<QString> BoxDrawn; // the text DrawBox last gave each box
     // Ticks or clears a slot's box as a command does: the click handler runs,
     // and never takes the change for the second click of a double click.
     void SetBoxChecked(int slot, bool checked);
@@ -229,7 +192,8 @@ public:
     uint32_t PreviewRef = 0;
     QString PreviewNotice; // what the preview could not do, said again by the commit
     bool Previewed(int slot) const {
-        return PreviewFrom[slot] != 0 && PreviewFrom[slot] == SpecId[slot] && Marked[slot];
+        return PreviewFrom[slot] != 0 && PreviewFrom[slot] == Store.SpecId[slot] &&
+               Store.Marked[slot];
     }
     void ClearPreview();
     // A base line, restriction, subtraction or smoothing waits to be committed.

@@ -35,13 +35,13 @@ bool Is(const char* arg, const char* a, const char* b = nullptr) {
 // What --check prints: the spectra loaded, the mode line and the slices of a
 // series left out for want of slots; whether every file was taken.
 bool Report(const TForm1& form, int files) {
-    for (int i = 1; i <= form.NumSpec; ++i)
+    for (int i = 1; i <= form.Store.NumSpec; ++i)
         std::printf("%s\t%d\n", form.SpecCheck[i]->text().toLocal8Bit().constData(),
-                    int(form.Params[i].NumPoints));
+                    int(form.Store.Params[i].NumPoints));
     // A read that refused nothing leaves the mode line blank.
     const QString line = form.ModeLine().trimmed();
     if (line.isEmpty() || line.startsWith(QLatin1String("SELECT MODE")))
-        return files > 0 && form.NumSpec > 0;
+        return files > 0 && form.Store.NumSpec > 0;
     std::printf("%s\n", line.toLocal8Bit().constData());
     // The mode line's tooltip lists what the read said, one message a line.
     // A series read whole but with more slices than free slots is no
@@ -59,7 +59,7 @@ bool Report(const TForm1& form, int files) {
         const long long left = m.captured(3).toLongLong() - m.captured(2).toLongLong();
         std::printf("%s: %lld slices not taken\n", m.captured(1).toLocal8Bit().constData(), left);
     }
-    return files > 0 && form.NumSpec > 0 && !refused;
+    return files > 0 && form.Store.NumSpec > 0 && !refused;
 }
 
 } // namespace

@@ -9,30 +9,20 @@
 #include "figure.h"
 
 void TForm1::CheckActivSpec() {
-    NoneMarked = true;
-    NumMarked = 0;
-    ActiveSpec = 0;
-    for (int i = kivo::MaxSpec; i >= 1; --i) {
-        Marked[i] = i <= NumSpec && SpecCheck[i]->isChecked();
-        if (Marked[i]) {
-            ++NumMarked;
-            ActiveSpec = static_cast<uint16_t>(i);
-        }
-    }
-    if (NumMarked > 0) NoneMarked = false;
+    Store.ReadMarks();
     FollowPick();
     FollowMoves();
     DrawGScale();
 }
 
 void TForm1::InitAxes() {
-    double minX = NumSpec > 0 ? double(SpecX[1][1]) : 0.0;
+    double minX = Store.NumSpec > 0 ? double(Store.SpecX[1][1]) : 0.0;
     double maxX = 0, minY = 0, maxY = 0;
-    for (int i = 1; i <= NumSpec; ++i) {
-        const int n = Params[i].NumPoints;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        const int n = Store.Params[i].NumPoints;
         if (n <= 0) continue;
-        const kivo::ValueBounds x = kivo::BoundsOf(SpecX[i].Data(), n);
-        const kivo::ValueBounds y = kivo::BoundsOf(SpecY[i].Data(), n);
+        const kivo::ValueBounds x = kivo::BoundsOf(Store.SpecX[i].Data(), n);
+        const kivo::ValueBounds y = kivo::BoundsOf(Store.SpecY[i].Data(), n);
         minX = std::min(minX, double(x.Lo));
         maxX = std::max(maxX, double(x.Hi));
         minY = std::min(minY, double(y.Lo));
@@ -56,21 +46,21 @@ void TForm1::InitAxes() {
 }
 
 void TForm1::Plot() {
-    for (int i = NumSpec + 1; i <= kivo::MaxSpec; ++i) {
+    for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i) {
         Chart1->Clear(SpecSeries[i]);
         Chart1->SetActive(SpecSeries[i], false);
     }
     DrawGScale();
-    if (NumSpec == 0) return;
-    Parameters(ActiveSpec);
-    for (int i = 1; i <= NumSpec; ++i) {
-        const int n = Params[i].NumPoints;
-        const kivo::ValueBounds y = kivo::BoundsOf(SpecY[i].Data(), n);
-        Params[i].Amplitude = double(y.Hi) - double(y.Lo);
-        if (Marked[i]) {
+    if (Store.NumSpec == 0) return;
+    Parameters(Store.ActiveSpec);
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        const int n = Store.Params[i].NumPoints;
+        const kivo::ValueBounds y = kivo::BoundsOf(Store.SpecY[i].Data(), n);
+        Store.Params[i].Amplitude = double(y.Hi) - double(y.Lo);
+        if (Store.Marked[i]) {
             Chart1->Clear(SpecSeries[i]);
             Chart1->SetActive(SpecSeries[i], true);
-            DrawSpectr(SpecX[i], SpecY[i], SpecSeries[i], n, 1);
+            DrawSpectr(Store.SpecX[i], Store.SpecY[i], SpecSeries[i], n, 1);
         }
     }
 }
@@ -78,8 +68,8 @@ void TForm1::Plot() {
 void TForm1::Gscale1Click() {
     GScaleShown = !GScaleShown;
     DrawGScale();
-    if (GScaleShown &&
-        (NumSpec == 0 || ActiveSpec == 0 || !(kivo::FrequencyOf(Params[ActiveSpec]) > 0)))
+    if (GScaleShown && (Store.NumSpec == 0 || Store.ActiveSpec == 0 ||
+                        !(kivo::FrequencyOf(Store.Params[Store.ActiveSpec]) > 0)))
         SetModeLine(QStringLiteral("   g scale: the active spectrum has no frequency "));
 }
 
@@ -87,8 +77,9 @@ void TForm1::Gscale1Click() {
 // a + b * field under the view transform.
 void TForm1::DrawGScale() {
     std::vector<TChart::TopTick> ticks;
-    const double ghz =
-        GScaleShown && NumSpec > 0 && ActiveSpec > 0 ? kivo::FrequencyOf(Params[ActiveSpec]) : 0.0;
+    const double ghz = GScaleShown && Store.NumSpec > 0 && Store.ActiveSpec > 0
+                           ? kivo::FrequencyOf(Store.Params[Store.ActiveSpec])
+                           : 0.0;
     const double a = (1 - XScale) * XCentre + XShift, b = XScale;
     if (ghz > 0 && b != 0) {
         const double lo = (Chart1->Minimum(ChartAxis::Bottom) - a) / b;
@@ -114,10 +105,11 @@ void TForm1::AddPlotted(int series, const float* x, const float* y, int count) {
 
 std::vector<kivo::figure::Curve> TForm1::FigureCurves() const {
     std::vector<kivo::figure::Curve> curves;
-    for (int i = 1; i <= NumSpec; ++i)
+    for (int i = 1; i <= Store.NumSpec; ++i)
         if (Chart1->Active(SpecSeries[i]))
-            curves.push_back({SpecCaption[i], SpecX[i].Data(), SpecY[i].Data(), Params[i].NumPoints,
-                              false, kivo::FrequencyOf(Params[i])});
+            curves.push_back({Store.SpecCaption[i], Store.SpecX[i].Data(), Store.SpecY[i].Data(),
+                              Store.Params[i].NumPoints, false,
+                              kivo::FrequencyOf(Store.Params[i])});
     return curves;
 }
 

@@ -94,14 +94,15 @@ protected:
         row.File = file.toStdString();
         row.Spectrum = spectrum;
         row.Done = true;
-        row.Params = form->Params[slot];
-        row.FieldFrom = form->SpecX[slot][1];
-        row.FieldTo = form->SpecX[slot][row.Params.NumPoints];
+        row.Params = form->Store.Params[slot];
+        row.FieldFrom = form->Store.SpecX[slot][1];
+        row.FieldTo = form->Store.SpecX[slot][row.Params.NumPoints];
         row.Mist = mist;
         // The window shows the centre of the active spectrum alone.
         const int centre =
             kivo::LineCentreOf({0, form->PickIndex[5], form->PickIndex[2], form->PickIndex[1]});
-        if (slot == form->ActiveSpec && centre >= 1) row.CentreField = form->SpecX[slot][centre];
+        if (slot == form->Store.ActiveSpec && centre >= 1)
+            row.CentreField = form->Store.SpecX[slot][centre];
         row.Status = "ok";
         return QString::fromStdString(kivo::batch::CsvLine(row)).trimmed();
     }
@@ -157,7 +158,7 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
         if (file == QStringLiteral("coal_bes3t.DSC")) continue; // its pair came first
         SCOPED_TRACE(file.toStdString());
         ReadFiles({file});
-        const int loaded = form->NumSpec;
+        const int loaded = form->Store.NumSpec;
         Key(Qt::Key_3);
         Key(Qt::Key_Escape);
         Key(Qt::Key_4);
@@ -168,15 +169,15 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
         for (int slot = 1; slot <= loaded; ++slot) {
             const QString csv = run.Lines[line++];
             EXPECT_EQ(csv, WindowLine(file, loaded > 1 ? slot : 0, slot, mist));
-            if (slot == form->ActiveSpec) {
+            if (slot == form->Store.ActiveSpec) {
                 EXPECT_EQ(gShown.isEmpty(), csv.section(QLatin1Char(','), 13, 13).isEmpty());
             }
-            if (slot == form->ActiveSpec && !gShown.isEmpty()) {
+            if (slot == form->Store.ActiveSpec && !gShown.isEmpty()) {
                 EXPECT_EQ(QString::fromStdString(
                               kivo::GText(csv.section(QLatin1Char(','), 13, 13).toDouble())),
                           gShown);
             }
-            names << ShortName(form->FileSpectrumName[slot]) + ".esr";
+            names << ShortName(form->Store.FileSpectrumName[slot]) + ".esr";
             Answer(QStringList{Path("win-" + names.back())});
         }
         Key(Qt::Key_F2);
@@ -209,11 +210,11 @@ TEST_F(BatchTest, TreatmentsRunInTheOrderGivenAsTheKeysApplyThem) {
     Type("5");
     Type("0");
     Key(Qt::Key_Y);
-    ASSERT_EQ(form->NumSpec, 2); // res1 beside its source, both marked
+    ASSERT_EQ(form->Store.NumSpec, 2); // res1 beside its source, both marked
     Key(Qt::Key_6);
     Key(Qt::Key_M, Qt::AltModifier);
     Key(Qt::Key_S, Qt::AltModifier);
-    EXPECT_EQ(form->Params[2].Line2,
+    EXPECT_EQ(form->Store.Params[2].Line2,
               "ruby lines near 3250 G and 3450 GNorm on Int, sample_ruby Smoothed 5, Norm on Amp, "
               "Norm Rb Amp, "); // the file's own history line gets the tags straight after it
     EXPECT_EQ(run.Lines[1], WindowLine("sample_ruby.esr", 0, 2, mist));
@@ -300,7 +301,7 @@ TEST_F(BatchTest, NoInputIsWrittenOverAndTheFirstFileKeepsAName) {
         ",FileSpectrum x is not saved: ./x.esr is written for an earlier file,,,"));
     EXPECT_EQ(ReadBytes("y.esr"), y);
     ReadFiles({"x.esr"});
-    EXPECT_EQ(form->Params[1].NumPoints, 300);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 300);
     EXPECT_FALSE(QFileInfo::exists(Path("x.esr.kivo-save")));
 }
 
@@ -406,7 +407,7 @@ TEST_F(BatchTest, FrequencyAndTheGOfTheCentre) {
             EXPECT_FALSE(form->Label2->text().contains(GCentreLabel));
             continue;
         }
-        const double centre = form->SpecX[1][form->PickIndex[5]];
+        const double centre = form->Store.SpecX[1][form->PickIndex[5]];
         EXPECT_NEAR(cells[13].toDouble(), 714.47735 * ghz / centre, 1e-9);
         EXPECT_TRUE(form->Label2->text().endsWith(
             GCentreLabel + QString::fromStdString(kivo::GText(cells[13].toDouble()))))
@@ -898,8 +899,8 @@ TEST_F(BatchTest, TheExampleLineIntegratedAgainstItsFit) {
         Key(Qt::Key_3);
         Key(Qt::Key_Escape);
         Key(Qt::Key_4);
-        EXPECT_EQ(form->Params[1].PhaseSign, -1);
-        EXPECT_EQ(double(form->Params[1].DblIntegral), cell("DblIntegral"));
+        EXPECT_EQ(form->Store.Params[1].PhaseSign, -1);
+        EXPECT_EQ(double(form->Store.Params[1].DblIntegral), cell("DblIntegral"));
         Key(Qt::Key_Q, Qt::AltModifier);
         char shown[64];
         std::snprintf(shown, sizeof shown, "DI q = %.3E \u00B1 %.1E", cell("DI_q"),
@@ -1125,7 +1126,7 @@ TEST_F(BatchTest, SpinsAgainstAStandardInBothPrograms) {
     ASSERT_GT(spins, 0) << run.Lines[1].toStdString();
 
     ReadFiles({"coal_bes3t.DSC", "dpph_winepr.par"});
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     Key(Qt::Key_4);
     EXPECT_TRUE(form->Label2->text().contains(GCentreLabel));
     now += 1000;
@@ -1144,16 +1145,18 @@ TEST_F(BatchTest, SpinsAgainstAStandardInBothPrograms) {
     Key(Qt::Key_N, Qt::AltModifier);
 
     kivo::QuantitativeIntegral q, qr;
-    const kivo::SpinSide standard = kivo::SpinSideOf(form->SpecX[2].Data(), form->SpecY[2].Data(),
-                                                     form->Params[2], 0, "dpph_winepr", qr);
+    const kivo::SpinSide standard =
+        kivo::SpinSideOf(form->Store.SpecX[2].Data(), form->Store.SpecY[2].Data(),
+                         form->Store.Params[2], 0, "dpph_winepr", qr);
     const kivo::SpinCount c =
-        kivo::CountSpinsOf(form->SpecX[1].Data(), form->SpecY[1].Data(), form->Params[1], 0,
-                           standard, 1e16, 5e14, 0, "coal_bes3t", q);
+        kivo::CountSpinsOf(form->Store.SpecX[1].Data(), form->Store.SpecY[1].Data(),
+                           form->Store.Params[1], 0, standard, 1e16, 5e14, 0, "coal_bes3t", q);
     EXPECT_NEAR(double(c.Spins) / spins, 1, 1e-12);
     const QString shown = QString::fromStdString(kivo::SpinText(c, "dpph_winepr"));
     EXPECT_TRUE(form->ModeLine().contains(shown)) << form->ModeLine().toStdString();
     EXPECT_TRUE(form->Memo3->toPlainText().contains(QStringLiteral(" g ")));
-    EXPECT_NE(form->Params[1].Line2.find(kivo::SpinNote(c, "dpph_winepr")), std::string::npos);
+    EXPECT_NE(form->Store.Params[1].Line2.find(kivo::SpinNote(c, "dpph_winepr")),
+              std::string::npos);
 }
 
 // The peak-to-peak width, started from the treatment panel's Commands menu
@@ -1169,8 +1172,8 @@ TEST_F(BatchTest, PeakToPeakWidthInBothPrograms) {
     for (QAction* item : items)
         if (item->text().endsWith(QStringLiteral("\tAlt+B"))) item->trigger();
     ASSERT_EQ(form->TaskCode, TaskPeakToPeak);
-    const double from = form->SpecX[1][form->PickIndex[1]];
-    const double to = form->SpecX[1][form->PickIndex[2]];
+    const double from = form->Store.SpecX[1][form->PickIndex[1]];
+    const double to = form->Store.SpecX[1][form->PickIndex[2]];
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
 

@@ -49,17 +49,19 @@ protected:
         for (int i = 0; i < times; ++i) Key(key, m);
     }
     std::vector<float> Xs(int slot) const {
-        return {form->SpecX[slot].Data(), form->SpecX[slot].Data() + form->Params[slot].NumPoints};
+        return {form->Store.SpecX[slot].Data(),
+                form->Store.SpecX[slot].Data() + form->Store.Params[slot].NumPoints};
     }
     std::vector<float> Ys(int slot) const {
-        return {form->SpecY[slot].Data(), form->SpecY[slot].Data() + form->Params[slot].NumPoints};
+        return {form->Store.SpecY[slot].Data(),
+                form->Store.SpecY[slot].Data() + form->Store.Params[slot].NumPoints};
     }
     double DrawnCursor(int k) const { return form->Chart1->PointX(form->AuxSeries[k], 0); }
     // Peak to peak of a slot between two fields.
     double PeakToPeak(int slot, double lo, double hi) const {
         double top = -1e300, bottom = 1e300;
-        for (int k = 1; k <= form->Params[slot].NumPoints; ++k) {
-            const double x = form->SpecX[slot][k], y = form->SpecY[slot][k];
+        for (int k = 1; k <= form->Store.Params[slot].NumPoints; ++k) {
+            const double x = form->Store.SpecX[slot][k], y = form->Store.SpecY[slot][k];
             if (x < lo || x > hi) continue;
             top = std::max(top, y);
             bottom = std::min(bottom, y);
@@ -93,14 +95,14 @@ TEST_F(FollowTest, RestrictionCutsWhereTheCursorsAreShownAfterATick) {
     Press(Qt::Key_Right, 5);
     Press(Qt::Key_Return);
     ClickBox(1); // a marked again: now the active spectrum
-    EXPECT_EQ(form->ActiveSpec, 1);
+    EXPECT_EQ(form->Store.ActiveSpec, 1);
     Press(Qt::Key_Left, 5);
     const double lo = DrawnCursor(1), hi = DrawnCursor(2);
     EXPECT_NEAR(lo, 3060, 1.5); // where b's point 51 stood, on a's grid
     Press(Qt::Key_Return);
     Press(Qt::Key_Escape);
-    ASSERT_EQ(form->NumSpec, 2);
-    EXPECT_EQ(form->Params[1].NumPoints, 300); // a was not marked when the cut began
+    ASSERT_EQ(form->Store.NumSpec, 2);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 300); // a was not marked when the cut began
     const std::vector<float> x = Xs(2);
     ASSERT_GE(x.size(), 2u);
     EXPECT_GE(x.front(), lo - 1e-3);
@@ -121,7 +123,7 @@ TEST_F(FollowTest, ComponentCommandsUseTheShownRangeOnEverySpectrum) {
         Press(Qt::Key_Right, 20); // cursor 1 to 3126 G on the long one
         Press(Qt::Key_Return);
         ClickBox(1);
-        ASSERT_EQ(form->ActiveSpec, 1);
+        ASSERT_EQ(form->Store.ActiveSpec, 1);
         const std::vector<float> longBefore = Xs(2);
         const double lo = DrawnCursor(1), hi = DrawnCursor(2);
         Press(Qt::Key_Return);
@@ -248,7 +250,7 @@ TEST_F(FollowTest, ATypedParameterIsStoredBeforeTheNextCommand) {
             EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
             EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[1]) > 0, true);
         } else {
-            EXPECT_EQ(form->Params[1].Line1, "a 77 K");
+            EXPECT_EQ(form->Store.Params[1].Line1, "a 77 K");
         }
         if (command == Qt::Key_F2) {
             EXPECT_NE(ReadBytes("a-saved.esr").find("a 77 K"), std::string::npos);
@@ -301,8 +303,8 @@ TEST_F(FollowTest, AFailedCommandIsTakenBackWhole) {
     Press(Qt::Key_3);
     Press(Qt::Key_Escape); // a step to keep in the history
     const std::vector<float> ax = Xs(1), bx = Xs(2), ay = Ys(1);
-    const size_t steps = form->Undo.UndoSteps();
-    const QString last = form->Undo.UndoName();
+    const size_t steps = form->Store.Undo.UndoSteps();
+    const QString last = form->Store.Undo.UndoName();
     Press(Qt::Key_6);
     Press(Qt::Key_Right, 3);
     // Save as plotted moves both spectra, then its save dialog runs out of memory.
@@ -311,9 +313,9 @@ TEST_F(FollowTest, AFailedCommandIsTakenBackWhole) {
     };
     Press(Qt::Key_W, 1, Qt::AltModifier);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Frame12Edit1KeyDown failed: out of memory "));
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     EXPECT_TRUE(Xs(1) == ax && Ys(1) == ay && Xs(2) == bx);
-    EXPECT_EQ(form->Undo.UndoSteps(), steps);
-    EXPECT_EQ(form->Undo.UndoName(), last);
+    EXPECT_EQ(form->Store.Undo.UndoSteps(), steps);
+    EXPECT_EQ(form->Store.Undo.UndoName(), last);
     EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
 }

@@ -50,7 +50,7 @@ protected:
             names << name + ".esr";
         }
         ReadFiles(names);
-        ASSERT_EQ(form->NumSpec, int(lines.size()));
+        ASSERT_EQ(form->Store.NumSpec, int(lines.size()));
     }
     void ClickBox(int slot, qint64 at) {
         now = at;
@@ -70,8 +70,8 @@ TEST_F(IntegrationTest, FourIntegratesEveryMarkedSpectrumAndShowsTheResults) {
     EXPECT_EQ(QApplication::focusWidget(), form->Frame15->Edit1);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION "));
     EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
-    const kivo::ParamSpec& up = form->Params[1];
-    const kivo::ParamSpec& down = form->Params[2];
+    const kivo::ParamSpec& up = form->Store.Params[1];
+    const kivo::ParamSpec& down = form->Store.Params[2];
     EXPECT_EQ(up.PhaseSign, 1);
     EXPECT_EQ(down.PhaseSign, -1);
     EXPECT_GT(up.DblIntegral, 0);
@@ -80,14 +80,14 @@ TEST_F(IntegrationTest, FourIntegratesEveryMarkedSpectrumAndShowsTheResults) {
                 1e-6 * double(up.NumParticles));
     // The centre of the active spectrum is the zero crossing at 3350 G.
     const int c = form->PickIndex[5];
-    EXPECT_NEAR(form->SpecX[1][c], 3350, 0.11);
+    EXPECT_NEAR(form->Store.SpecX[1][c], 3350, 0.11);
     EXPECT_EQ(form->PickIndex[3], form->PickIndex[1]);
     EXPECT_LT(form->PickIndex[1], c);
     EXPECT_GT(form->PickIndex[2], c);
     // The tick above the centre and the purple ends.
     const int tick = form->AuxSeries[5];
     ASSERT_EQ(form->Chart1->PointCount(tick), 2);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(tick, 0), form->PlottedX(form->SpecX[1][c]));
+    EXPECT_DOUBLE_EQ(form->Chart1->PointX(tick, 0), form->PlottedX(form->Store.SpecX[1][c]));
     EXPECT_DOUBLE_EQ(form->Chart1->PointY(tick, 0), 0.97 * form->YHalfRange);
     EXPECT_DOUBLE_EQ(form->Chart1->PointY(tick, 1), 0.85 * form->YHalfRange);
     const int line = form->SpecSeries[1];
@@ -107,7 +107,7 @@ TEST_F(IntegrationTest, NothingMarkedStillOpensThePanel) {
     Key(Qt::Key_4);
     EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
     EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
-    EXPECT_EQ(form->Params[1].DblIntegral, 0);
+    EXPECT_EQ(form->Store.Params[1].DblIntegral, 0);
     Key(Qt::Key_Y);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose at least one spectrum "));
     EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
@@ -117,7 +117,7 @@ TEST_F(IntegrationTest, NothingMarkedStillOpensThePanel) {
 TEST_F(IntegrationTest, AltCAcceptedAtOnceReproducesTheAutomaticResult) {
     Load({{"up", 1.0}});
     Key(Qt::Key_4);
-    const kivo::ParamSpec automatic = form->Params[1];
+    const kivo::ParamSpec automatic = form->Store.Params[1];
     const int centre = form->PickIndex[5];
     Key(Qt::Key_C, Qt::AltModifier);
     EXPECT_EQ(form->TaskCode, 153);
@@ -129,9 +129,9 @@ TEST_F(IntegrationTest, AltCAcceptedAtOnceReproducesTheAutomaticResult) {
     EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION "));
     EXPECT_EQ(form->PickIndex[5], centre);
-    EXPECT_EQ(form->Params[1].SumLeft1, automatic.SumLeft1);
-    EXPECT_EQ(form->Params[1].SumRight2, automatic.SumRight2);
-    EXPECT_EQ(form->Params[1].DblIntegral, automatic.DblIntegral);
+    EXPECT_EQ(form->Store.Params[1].SumLeft1, automatic.SumLeft1);
+    EXPECT_EQ(form->Store.Params[1].SumRight2, automatic.SumRight2);
+    EXPECT_EQ(form->Store.Params[1].DblIntegral, automatic.DblIntegral);
 }
 
 TEST_F(IntegrationTest, TheCentreIsSoughtOnlyInsideThePickedRange) {
@@ -155,7 +155,7 @@ TEST_F(IntegrationTest, TheCentreIsSoughtOnlyInsideThePickedRange) {
 TEST_F(IntegrationTest, ManualBordersAndEscRestoreTheColours) {
     Load({{"up", 1.0}, {"again", 1.0}});
     Key(Qt::Key_4);
-    const long double automatic = form->Params[2].DblIntegral;
+    const long double automatic = form->Store.Params[2].DblIntegral;
     Key(Qt::Key_Y);
     EXPECT_EQ(form->TaskCode, 151) << form->ModeLine().toStdString();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION   Manual correction      "
@@ -167,8 +167,8 @@ TEST_F(IntegrationTest, ManualBordersAndEscRestoreTheColours) {
     Key(Qt::Key_Return);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION "));
     // Both spectra take the borders by field: the same line, the same result.
-    EXPECT_NE(form->Params[2].DblIntegral, automatic);
-    EXPECT_EQ(form->Params[2].DblIntegral, form->Params[1].DblIntegral);
+    EXPECT_NE(form->Store.Params[2].DblIntegral, automatic);
+    EXPECT_EQ(form->Store.Params[2].DblIntegral, form->Store.Params[1].DblIntegral);
     const int line = form->SpecSeries[2];
     EXPECT_EQ(form->Chart1->PointColour(line, form->PickIndex[1] - 1), Purple);
     Key(Qt::Key_Escape);
@@ -182,20 +182,20 @@ TEST_F(IntegrationTest, ManualBordersAndEscRestoreTheColours) {
 TEST_F(IntegrationTest, ResultsAreSavedAndReadBack) {
     // Raw spectrometer units: sums far wider than their header fields.
     Load({{"raw", 1.0}, {"small", 1.0}}, 2001, 2e4, 4e5);
-    form->Params[2].Gain = 0; // unknown gain: no particle count
+    form->Store.Params[2].Gain = 0; // unknown gain: no particle count
     Key(Qt::Key_3);
     Key(Qt::Key_Escape);
     Key(Qt::Key_4);
     Key(Qt::Key_Escape);
-    const kivo::ParamSpec raw = form->Params[1];
+    const kivo::ParamSpec raw = form->Store.Params[1];
     EXPECT_GT(std::fabs(double(raw.SumLeft2)), 1e6);
-    EXPECT_EQ(form->Params[2].NumParticles, 0);
-    EXPECT_NE(form->Params[2].DblIntegral, 0);
+    EXPECT_EQ(form->Store.Params[2].NumParticles, 0);
+    EXPECT_NE(form->Store.Params[2].DblIntegral, 0);
     Answer(QStringList{Path("raw2.esr")});
     Answer(QStringList{Path("small2.esr")});
     Key(Qt::Key_F2);
     ReadFiles({"raw2.esr"});
-    const kivo::ParamSpec& back = form->Params[1];
+    const kivo::ParamSpec& back = form->Store.Params[1];
     auto near = [](long double a, long double b, double tolerance) {
         return std::fabs(double(a - b)) <= tolerance;
     };
@@ -222,7 +222,7 @@ TEST_F(IntegrationTest, ANewPickStartsOnThePointsWhateverTheLastOneLeft) {
     // Cursor 1 is a vertical line on its point again.
     const int cursor = form->AuxSeries[1];
     ASSERT_EQ(form->Chart1->PointCount(cursor), 2);
-    const double x = form->PlottedX(form->SpecX[1][form->PickIndex[1]]);
+    const double x = form->PlottedX(form->Store.SpecX[1][form->PickIndex[1]]);
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 0), x);
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 1), x);
 }
@@ -247,15 +247,15 @@ TEST_F(IntegrationTest, ASpectrumWhoseBordersCrossKeepsItsResultsAndIsNamed) {
     WriteFile("flat.esr", kivo::FormatSpectrum(p, x.data(), y.data()));
     form->AddMode = true;
     ReadFiles({"flat.esr"});
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     Key(Qt::Key_4);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION    flat: the borders cross, "
                                                "not integrated;"));
-    EXPECT_EQ(form->Params[2].DblIntegral, 5);
-    EXPECT_EQ(form->Params[2].NumParticles, 7e15L);
-    EXPECT_EQ(form->Params[2].SumLeft1, 0);
-    EXPECT_EQ(form->Params[2].PhaseSign, 1);
-    EXPECT_GT(form->Params[1].DblIntegral, 0); // the other spectrum is integrated
+    EXPECT_EQ(form->Store.Params[2].DblIntegral, 5);
+    EXPECT_EQ(form->Store.Params[2].NumParticles, 7e15L);
+    EXPECT_EQ(form->Store.Params[2].SumLeft1, 0);
+    EXPECT_EQ(form->Store.Params[2].PhaseSign, 1);
+    EXPECT_GT(form->Store.Params[1].DblIntegral, 0); // the other spectrum is integrated
     EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
 }
 
@@ -272,22 +272,22 @@ TEST_F(IntegrationTest, ASpectrumTooShortForItsEndWindowsIsLeftAsItWasAndNamed) 
     WriteFile("short.esr", kivo::FormatSpectrum(p, x.data(), y.data()));
     form->AddMode = true;
     ReadFiles({"short.esr"});
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     const QString tooFew =
         QStringLiteral("   short: 15 points, too few for NumAver 10 at each end, ");
-    const float lineBefore = form->SpecY[1][1];
+    const float lineBefore = form->Store.SpecY[1][1];
 
     Key(Qt::Key_3);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   SUBTRACTION OF BASE LINE") +
                                     form->ShiftLineHint + tooFew +
                                     QStringLiteral("no base line subtracted;"));
     Key(Qt::Key_Escape);
-    for (int k = 1; k <= 15; ++k) EXPECT_EQ(form->SpecY[2][k], y[size_t(k - 1)]) << k;
-    EXPECT_NE(form->SpecY[1][1], lineBefore); // the other one has its base line
+    for (int k = 1; k <= 15; ++k) EXPECT_EQ(form->Store.SpecY[2][k], y[size_t(k - 1)]) << k;
+    EXPECT_NE(form->Store.SpecY[1][1], lineBefore); // the other one has its base line
 
     Key(Qt::Key_4);
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("  DOUBLE INTEGRATION ") + tooFew + QStringLiteral("not integrated;"));
-    EXPECT_EQ(form->Params[2].DblIntegral, 5);
-    EXPECT_GT(form->Params[1].DblIntegral, 0);
+    EXPECT_EQ(form->Store.Params[2].DblIntegral, 5);
+    EXPECT_GT(form->Store.Params[1].DblIntegral, 0);
 }

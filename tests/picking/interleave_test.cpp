@@ -125,15 +125,15 @@ protected:
     // Marked spectra by identity, and the points and record of each.
     std::map<uint32_t, Kept> Snapshot() const {
         std::map<uint32_t, Kept> s;
-        for (int i = 1; i <= form->NumSpec; ++i) {
+        for (int i = 1; i <= form->Store.NumSpec; ++i) {
             Kept k;
-            k.Params = form->Params[i];
+            k.Params = form->Store.Params[i];
             k.Params.Amplitude = 0;
-            const int n = form->Params[i].NumPoints;
-            k.X.assign(form->SpecX[i].Data(), form->SpecX[i].Data() + n);
-            k.Y.assign(form->SpecY[i].Data(), form->SpecY[i].Data() + n);
+            const int n = form->Store.Params[i].NumPoints;
+            k.X.assign(form->Store.SpecX[i].Data(), form->Store.SpecX[i].Data() + n);
+            k.Y.assign(form->Store.SpecY[i].Data(), form->Store.SpecY[i].Data() + n);
             k.Marked = form->SpecCheck[i]->isChecked();
-            s[form->SpecId[i]] = std::move(k);
+            s[form->Store.SpecId[i]] = std::move(k);
         }
         return s;
     }
@@ -141,9 +141,9 @@ protected:
     // Every spectrum as F2 would write it, in slot order.
     std::vector<std::string> Files() const {
         std::vector<std::string> files;
-        for (int i = 1; i <= form->NumSpec; ++i)
-            files.push_back(kivo::FormatSpectrum(form->Params[i], form->SpecX[i].Data(),
-                                                 form->SpecY[i].Data()));
+        for (int i = 1; i <= form->Store.NumSpec; ++i)
+            files.push_back(kivo::FormatSpectrum(form->Store.Params[i], form->Store.SpecX[i].Data(),
+                                                 form->Store.SpecY[i].Data()));
         return files;
     }
 
@@ -169,10 +169,10 @@ protected:
         const bool picking = form->Frame14->isVisibleTo(form.get());
         const bool moving = form->Frame12->isVisibleTo(form.get());
         const bool calibrating = picking && form->TaskCode >= 161 && form->TaskCode <= 164;
-        const int boxes = std::max<int>(form->NumSpec, 1);
+        const int boxes = std::max<int>(form->Store.NumSpec, 1);
         // Weights of the cases below: more of what starts, walks and ends a
         // mode than of what empties the store.
-        const bool few = form->NumSpec < 2;
+        const bool few = form->Store.NumSpec < 2;
         std::discrete_distribution<int> choose(
             {2,   2, 2, 2,   2, 3, 1, 2, 3, 2, 2, 1.5, 1, few ? 4.0 : 0.7,
              0.4, 1, 1, 0.5, 1, 1, 1, 1, 3});
@@ -244,14 +244,14 @@ protected:
             const int slot = 1 + Pick(boxes);
             log << " tick" << slot;
             e.Unpreviews = true;
-            if (slot <= form->NumSpec) ClickBox(slot);
+            if (slot <= form->Store.NumSpec) ClickBox(slot);
             break;
         }
         case 11: {
             const int slot = 1 + Pick(boxes);
             log << " dbl" << slot;
             e.Unpreviews = true; // its first click may end a pick
-            if (slot <= form->NumSpec) DoubleClickBox(slot);
+            if (slot <= form->Store.NumSpec) DoubleClickBox(slot);
             break;
         }
         case 12:
@@ -294,11 +294,11 @@ protected:
         case 16:
         case 17: {
             // Never below the first read: the start must stay in the history.
-            const bool undo = Pick(3) != 0 && form->Undo.UndoSteps() > floor;
+            const bool undo = Pick(3) != 0 && form->Store.Undo.UndoSteps() > floor;
             log << (undo ? " ^Z" : " ^Y");
             e.AnySpectrum = e.Mirrors = true; // back order may be undone
             const std::vector<bool> marks = Marks();
-            const size_t steps = form->Undo.UndoSteps();
+            const size_t steps = form->Store.Undo.UndoSteps();
             Press(undo ? Qt::Key_Z : Qt::Key_Y, Qt::ControlModifier);
             // The marks that belong with the state brought back.
             // With nothing marked the refresh that ends an undo marks slot 1.
@@ -306,10 +306,10 @@ protected:
                 return std::find(m.begin(), m.end(), true) != m.end();
             };
             if (undo && lastStepMarks && anyMarked(*lastStepMarks) &&
-                form->Undo.UndoSteps() + 1 == steps) {
+                form->Store.Undo.UndoSteps() + 1 == steps) {
                 EXPECT_TRUE(Marks() == *lastStepMarks) << "undo lost the marks" << log.str();
             }
-            if (undo && form->Undo.UndoSteps() + 1 == steps && Pick(2)) {
+            if (undo && form->Store.Undo.UndoSteps() + 1 == steps && Pick(2)) {
                 log << "^Y";
                 Press(Qt::Key_Y, Qt::ControlModifier);
                 if (anyMarked(marks)) {
@@ -330,7 +330,7 @@ protected:
             // Ctrl+Z last: it is left out where it would undo the first read.
             static const Qt::Key enders[] = {Qt::Key_F8, Qt::Key_F3,     Qt::Key_F2,
                                              Qt::Key_F4, Qt::Key_Return, Qt::Key_Z};
-            const int k = Pick(form->Undo.UndoSteps() > floor ? 6 : 5);
+            const int k = Pick(form->Store.Undo.UndoSteps() > floor ? 6 : 5);
             log << "+end#" << k;
             if (enders[k] == Qt::Key_F3) toOpen = RandomFiles();
             e.AnySpectrum = e.Mirrors = enders[k] == Qt::Key_Z || enders[k] == Qt::Key_F3;
@@ -340,9 +340,9 @@ protected:
             // What was typed is kept whatever key ended the typing.
             if (typing && memo == form->Memo1 && edited != 0 && !e.AnySpectrum &&
                 enders[k] != Qt::Key_F8) {
-                for (int i = 1; i <= form->NumSpec; ++i) {
-                    if (form->SpecId[i] == edited) {
-                        EXPECT_EQ(form->Params[i].Line1.substr(0, 1), "7") << log.str();
+                for (int i = 1; i <= form->Store.NumSpec; ++i) {
+                    if (form->Store.SpecId[i] == edited) {
+                        EXPECT_EQ(form->Store.Params[i].Line1.substr(0, 1), "7") << log.str();
                     }
                 }
             }
@@ -373,14 +373,15 @@ protected:
             e.PanelKey = true;
             const std::vector<uint32_t> offered = form->OfferedSlices.Ids;
             std::vector<uint32_t> others;
-            for (int i = 1; i <= form->NumSpec; ++i)
-                if (std::find(offered.begin(), offered.end(), form->SpecId[i]) == offered.end())
-                    others.push_back(form->SpecId[i]);
+            for (int i = 1; i <= form->Store.NumSpec; ++i)
+                if (std::find(offered.begin(), offered.end(), form->Store.SpecId[i]) ==
+                    offered.end())
+                    others.push_back(form->Store.SpecId[i]);
             for (int k = 0; k < 12; ++k) Press(Qt::Key_Backspace);
             for (char c : typed) Press(c == ' ' ? Qt::Key_Space : Qt::Key(Qt::Key_0 + (c - '0')));
             Press(Qt::Key_Return);
             for (uint32_t id : others)
-                EXPECT_NE(form->SlotOf(id), 0)
+                EXPECT_NE(form->Store.SlotOf(id), 0)
                     << "a spectrum of no slice was replaced" << log.str();
             break;
         }
@@ -411,20 +412,21 @@ protected:
     void RecordMoves(bool panelKey) {
         // A spectrum that left the store takes its move with it.
         std::map<uint32_t, Move> kept;
-        for (int i = 1; i <= form->NumSpec; ++i) {
-            const auto m = moves.find(form->SpecId[i]);
+        for (int i = 1; i <= form->Store.NumSpec; ++i) {
+            const auto m = moves.find(form->Store.SpecId[i]);
             if (m != moves.end()) kept.insert(*m);
         }
         moves = std::move(kept);
         if (!panelKey) return;
-        for (int i = 1; i <= form->NumSpec; ++i)
+        for (int i = 1; i <= form->Store.NumSpec; ++i)
             if (form->SpecCheck[i]->isChecked())
-                moves[form->SpecId[i]] = {form->XShift, form->YShift, form->XScale, form->YScale};
+                moves[form->Store.SpecId[i]] = {form->XShift, form->YShift, form->XScale,
+                                                form->YScale};
     }
 
     std::vector<bool> Marks() const {
         std::vector<bool> m;
-        for (int i = 1; i <= form->NumSpec; ++i) m.push_back(form->SpecCheck[i]->isChecked());
+        for (int i = 1; i <= form->Store.NumSpec; ++i) m.push_back(form->SpecCheck[i]->isChecked());
         return m;
     }
     std::optional<std::vector<bool>> lastStepMarks; // before the last action that made one step
@@ -434,13 +436,14 @@ protected:
     std::map<uint32_t, std::pair<std::vector<float>, std::vector<float>>> Previews() const {
         std::map<uint32_t, std::pair<std::vector<float>, std::vector<float>>> p;
         if (!form->BaseLineMode) return p;
-        for (int i = 1; i <= form->NumSpec; ++i) {
-            const int n = form->Params[i].NumPoints;
-            if (form->PreviewFrom[i] != form->SpecId[i] || !form->SavedX[i].Allocated() ||
-                !form->SpecCheck[i]->isChecked())
+        for (int i = 1; i <= form->Store.NumSpec; ++i) {
+            const int n = form->Store.Params[i].NumPoints;
+            if (form->PreviewFrom[i] != form->Store.SpecId[i] ||
+                !form->Store.SavedX[i].Allocated() || !form->SpecCheck[i]->isChecked())
                 continue;
-            p[form->SpecId[i]] = {{form->SavedX[i].Data(), form->SavedX[i].Data() + n},
-                                  {form->SavedY[i].Data(), form->SavedY[i].Data() + n}};
+            p[form->Store.SpecId[i]] = {
+                {form->Store.SavedX[i].Data(), form->Store.SavedX[i].Data() + n},
+                {form->Store.SavedY[i].Data(), form->Store.SavedY[i].Data() + n}};
         }
         return p;
     }
@@ -461,30 +464,32 @@ protected:
 
     void CheckStore(const std::map<uint32_t, Kept>& before, const Effect& e) {
         const std::string where = log.str();
-        ASSERT_LE(form->NumSpec, kivo::MaxSpec) << where;
+        ASSERT_LE(form->Store.NumSpec, kivo::MaxSpec) << where;
         for (int i = 1; i <= kivo::MaxSpec; ++i) {
-            if (i > form->NumSpec) {
-                ASSERT_FALSE(form->SpecX[i].Allocated()) << "slot " << i << where;
+            if (i > form->Store.NumSpec) {
+                ASSERT_FALSE(form->Store.SpecX[i].Allocated()) << "slot " << i << where;
                 continue;
             }
-            const int n = form->Params[i].NumPoints;
-            ASSERT_TRUE(form->SpecX[i].Allocated() && form->SpecY[i].Allocated()) << where;
+            const int n = form->Store.Params[i].NumPoints;
+            ASSERT_TRUE(form->Store.SpecX[i].Allocated() && form->Store.SpecY[i].Allocated())
+                << where;
             ASSERT_GE(n, 1) << "slot " << i << where;
             ASSERT_LE(n, kivo::MaxPoints) << where;
             for (int k = 1; k <= n; ++k)
-                ASSERT_TRUE(std::isfinite(form->SpecX[i][k]) && std::isfinite(form->SpecY[i][k]))
+                ASSERT_TRUE(std::isfinite(form->Store.SpecX[i][k]) &&
+                            std::isfinite(form->Store.SpecY[i][k]))
                     << "slot " << i << " point " << k << where;
         }
         // Cursors being placed stand on the spectrum they walk on.
         if (form->Frame14->isVisibleTo(form.get()) && form->TaskCode != 0 && form->PointCursor &&
             !form->SubtrInput) {
-            const int a = form->ActiveSpec;
+            const int a = form->Store.ActiveSpec;
             ASSERT_GE(a, 1) << where;
             for (int k = 1; k <= form->PickCount; ++k)
                 ASSERT_TRUE(form->PickIndex[k] >= 1 &&
-                            form->PickIndex[k] <= form->Params[a].NumPoints)
+                            form->PickIndex[k] <= form->Store.Params[a].NumPoints)
                     << "cursor " << k << " at " << form->PickIndex[k] << " of "
-                    << form->Params[a].NumPoints << where;
+                    << form->Store.Params[a].NumPoints << where;
         }
         const std::map<uint32_t, Kept> after = Snapshot();
         for (const auto& [id, was] : before) {
@@ -520,19 +525,19 @@ protected:
         StartForm();
         toOpen = {"a.esr", "b.esr", "c.esr", "d.esr"};
         Press(Qt::Key_F3);
-        ASSERT_EQ(form->NumSpec, 4);
-        const size_t undoneFrom = floor = form->Undo.UndoSteps();
+        ASSERT_EQ(form->Store.NumSpec, 4);
+        const size_t undoneFrom = floor = form->Store.Undo.UndoSteps();
         const std::vector<std::string> start = Files();
         for (int step = 0; step < actions; ++step) {
             const std::map<uint32_t, Kept> before = Snapshot();
             const bool wasMoving = form->Frame12->isVisibleTo(form.get());
             const std::vector<bool> marks = Marks();
-            const size_t steps = form->Undo.UndoSteps();
+            const size_t steps = form->Store.Undo.UndoSteps();
             const auto previews = Previews();
             const Effect e = Act();
-            if (form->Undo.UndoSteps() == steps + 1 && !e.AnySpectrum)
+            if (form->Store.Undo.UndoSteps() == steps + 1 && !e.AnySpectrum)
                 lastStepMarks = marks;
-            else if (form->Undo.UndoSteps() != steps)
+            else if (form->Store.Undo.UndoSteps() != steps)
                 lastStepMarks.reset();
             RecordMoves(wasMoving && e.PanelKey);
             CheckStore(before, e);
@@ -543,7 +548,7 @@ protected:
         Press(Qt::Key_Escape);
         Press(Qt::Key_F4);
         const std::vector<std::string> end = Files();
-        const size_t steps = form->Undo.UndoSteps();
+        const size_t steps = form->Store.Undo.UndoSteps();
         ASSERT_GE(steps, undoneFrom) << log.str();
         for (size_t s = undoneFrom; s < steps; ++s) Press(Qt::Key_Z, Qt::ControlModifier);
         ASSERT_TRUE(Files() == start) << "undo did not return to the start" << log.str();

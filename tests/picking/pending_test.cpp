@@ -34,15 +34,15 @@ protected:
     }
     // Every point of a slot still reads offset + slope * (k - 1).
     void ExpectUntouched(int slot, double offset, double slope) {
-        ASSERT_EQ(form->Params[slot].NumPoints, 60);
+        ASSERT_EQ(form->Store.Params[slot].NumPoints, 60);
         for (int k = 1; k <= 60; ++k)
-            ASSERT_FLOAT_EQ(form->SpecY[slot][k], float(offset + slope * (k - 1)))
+            ASSERT_FLOAT_EQ(form->Store.SpecY[slot][k], float(offset + slope * (k - 1)))
                 << "slot " << slot << " point " << k;
     }
     // A flat spectrum is all base line: the correction leaves zeros.
     void ExpectCorrected(int slot) {
-        for (int k = 1; k <= form->Params[slot].NumPoints; ++k)
-            ASSERT_NEAR(form->SpecY[slot][k], 0.0, 1e-3) << "slot " << slot << " point " << k;
+        for (int k = 1; k <= form->Store.Params[slot].NumPoints; ++k)
+            ASSERT_NEAR(form->Store.SpecY[slot][k], 0.0, 1e-3) << "slot " << slot << " point " << k;
     }
 };
 
@@ -99,7 +99,7 @@ TEST_F(PendingTest, DeletionDuringTheBaseLineLeavesTheSurvivorAsItWas) {
     ClickBox(2);
     Key(Qt::Key_3);
     Key(Qt::Key_F8); // deletes a, the only previewed spectrum
-    ASSERT_EQ(form->NumSpec, 1);
+    ASSERT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(form->SpecCheck[1]->text(), QStringLiteral("b"));
     ExpectUntouched(1, -2, 0);
     EXPECT_FALSE(form->BaseLineMode);
@@ -115,7 +115,7 @@ TEST_F(PendingTest, DeletingTheUnpreviewedKeepsTheCorrectionOfTheOthers) {
     Key(Qt::Key_F8);
     // a and b were unmarked when their preview was committed: unchanged,
     // and closed up in order.
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     ExpectUntouched(1, 5, 0);
     ExpectUntouched(2, -2, 0);
 }
@@ -125,7 +125,7 @@ TEST_F(PendingTest, ReadingDuringTheBaseLineLoadsTheNewFileAsItIs) {
     const QString next = Spectrum("n", 7, 0);
     Key(Qt::Key_3);
     ReadFiles({next});
-    ASSERT_EQ(form->NumSpec, 1);
+    ASSERT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(form->SpecCheck[1]->text(), QStringLiteral("n"));
     ExpectUntouched(1, 7, 0);
     EXPECT_FALSE(form->BaseLineMode);
@@ -150,7 +150,7 @@ protected:
         Key(Qt::Key_3);
         form->BaseChoicePending = true;
         ClickBox(1);
-        ASSERT_EQ(form->BaseSpec, 1);
+        ASSERT_EQ(form->Store.BaseSpec, 1);
         Key(Qt::Key_B, Qt::AltModifier);
         for (QChar c : koeff)
             Key(c == '.' ? Qt::Key_Period : Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
@@ -164,29 +164,29 @@ TEST_F(PendingSubtractionTest, OnlyThePreviewedSpectraGetAResult) {
     Preview("2", false);
     ClickBox(3); // s2 marked after the preview
     Key(Qt::Key_Y);
-    ASSERT_EQ(form->NumSpec, 4);
-    EXPECT_EQ(form->FileSpectrumName[4], QStringLiteral("res1"));
-    EXPECT_FLOAT_EQ(form->SpecY[4][1], 3.0f); // s1 - 2 * base
-    EXPECT_EQ(form->Params[4].Line2, ", s1 - 2*base, ");
+    ASSERT_EQ(form->Store.NumSpec, 4);
+    EXPECT_EQ(form->Store.FileSpectrumName[4], QStringLiteral("res1"));
+    EXPECT_FLOAT_EQ(form->Store.SpecY[4][1], 3.0f); // s1 - 2 * base
+    EXPECT_EQ(form->Store.Params[4].Line2, ", s1 - 2*base, ");
     ExpectUntouched(3, -2, 1);
 }
 
 TEST_F(PendingSubtractionTest, ALongCoefficientIsWrittenRounded) {
     Preview("0.98765432", true);
     Key(Qt::Key_Y);
-    ASSERT_EQ(form->NumSpec, 5);
-    EXPECT_EQ(form->Params[4].Line2, ", s1 - 0.987654*base, ");
-    EXPECT_NEAR(form->SpecY[4][1], 5 - 0.98765432, 1e-6);
+    ASSERT_EQ(form->Store.NumSpec, 5);
+    EXPECT_EQ(form->Store.Params[4].Line2, ", s1 - 0.987654*base, ");
+    EXPECT_NEAR(form->Store.SpecY[4][1], 5 - 0.98765432, 1e-6);
 }
 
 TEST_F(PendingSubtractionTest, DeletionCommitsThePreviewFirstAndDeletesWhatWasMarked) {
     Preview("1", false);
     Key(Qt::Key_F8); // deletes base and s1, the marked ones
     // The result of s1 was made before the deletion and survives it.
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     EXPECT_EQ(Captions(), (QStringList{"s2", "res1"}));
     ExpectUntouched(1, -2, 1);
-    EXPECT_FLOAT_EQ(form->SpecY[2][60], 5 + 0.5 * 59 - 1);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[2][60], 5 + 0.5 * 59 - 1);
     EXPECT_FALSE(form->SubtrInput);
 }
 
@@ -194,9 +194,9 @@ TEST_F(PendingSubtractionTest, ReadingReplacesWithoutAnyResultLanding) {
     Preview("1", true);
     const QString next = Spectrum("n", 7, -1);
     ReadFiles({next});
-    ASSERT_EQ(form->NumSpec, 1);
+    ASSERT_EQ(form->Store.NumSpec, 1);
     ExpectUntouched(1, 7, -1);
-    EXPECT_TRUE(form->Params[1].Line2.empty());
+    EXPECT_TRUE(form->Store.Params[1].Line2.empty());
     EXPECT_FALSE(form->SubtrInput);
 }
 
@@ -208,16 +208,16 @@ TEST_F(PendingSubtractionTest, YWithoutAPreviewSubtractsNothing) {
     Key(Qt::Key_B, Qt::AltModifier);
     Key(Qt::Key_1);
     Key(Qt::Key_Y); // no Enter: nothing was previewed
-    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->Store.NumSpec, 2);
     ExpectUntouched(2, 5, 0.5);
 }
 
 TEST_F(PendingSubtractionTest, RefreshCommitsThePreviewWithItsOwnBase) {
     Preview("2", false);
     Key(Qt::Key_F4); // forgets the base choice, then commits what is pending
-    EXPECT_EQ(form->BaseSpec, 0);
-    ASSERT_EQ(form->NumSpec, 4);
-    EXPECT_FLOAT_EQ(form->SpecY[4][1], 3.0f);
-    EXPECT_EQ(form->Params[4].Line2, ", s1 - 2*base, ");
+    EXPECT_EQ(form->Store.BaseSpec, 0);
+    ASSERT_EQ(form->Store.NumSpec, 4);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[4][1], 3.0f);
+    EXPECT_EQ(form->Store.Params[4].Line2, ", s1 - 2*base, ");
     EXPECT_FALSE(form->SubtrInput);
 }

@@ -34,7 +34,7 @@ protected:
             names << s.name + ".esr";
         }
         ReadFiles(names);
-        ASSERT_EQ(form->NumSpec, int(spectra.size()));
+        ASSERT_EQ(form->Store.NumSpec, int(spectra.size()));
     }
     static Curve Line(const QString& name, int n, double x0, double step,
                       const std::function<double(double)>& f) {
@@ -54,7 +54,7 @@ protected:
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
-    float Y(int slot, int k) const { return form->SpecY[slot][k]; }
+    float Y(int slot, int k) const { return form->Store.SpecY[slot][k]; }
 };
 
 } // namespace
@@ -183,7 +183,7 @@ TEST_F(PickingTest, AFlatOffsetIsRemovedOnEscOnlyFromMarkedSpectra) {
         EXPECT_FLOAT_EQ(Y(1, k), 0.0f) << k;
         EXPECT_FLOAT_EQ(Y(2, k), 5.0f) << k;
     }
-    for (int i = 1; i <= 2; ++i) EXPECT_FALSE(form->SavedX[i].Allocated()) << i;
+    for (int i = 1; i <= 2; ++i) EXPECT_FALSE(form->Store.SavedX[i].Allocated()) << i;
     EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
 }
 
@@ -221,11 +221,11 @@ TEST_F(PickingTest, AltBWithoutABaseAsksForOneAndKeepsTheSpectra) {
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose the base line spectrum  "));
     EXPECT_TRUE(form->BaseChoicePending);
     EXPECT_FALSE(form->BaseLineMode);
-    EXPECT_FALSE(form->SavedX[1].Allocated());
+    EXPECT_FALSE(form->Store.SavedX[1].Allocated());
     EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 0);
     // The base is chosen with a click; the mark stays as it was.
     ClickBox(2, 10'000);
-    EXPECT_EQ(form->BaseSpec, 2);
+    EXPECT_EQ(form->Store.BaseSpec, 2);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b   B"));
     EXPECT_EQ(QApplication::focusWidget(), form->Frame14->Edit1);
     Key(Qt::Key_Escape);
@@ -239,7 +239,7 @@ TEST_F(PickingTest, NothingMarkedStartsNothing) {
     Key(Qt::Key_3);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose at least one spectrum "));
     EXPECT_FALSE(form->BaseLineMode);
-    EXPECT_FALSE(form->SavedX[1].Allocated());
+    EXPECT_FALSE(form->Store.SavedX[1].Allocated());
     EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
     Answer(std::nullopt);
     Key(Qt::Key_5); // the main mode still takes its keys
@@ -256,7 +256,7 @@ protected:
         Key(Qt::Key_3);
         form->BaseChoicePending = true;
         ClickBox(base, 100'000);
-        ASSERT_EQ(form->BaseSpec, base);
+        ASSERT_EQ(form->Store.BaseSpec, base);
         Key(Qt::Key_B, Qt::AltModifier);
         ASSERT_TRUE(form->SubtrInput);
         for (QChar c : koeff)
@@ -274,18 +274,19 @@ TEST_F(SubtractionTest, ResultsGoToNewSlotsWithTheirHistory) {
           Line("s1", 60, 3300, 1, [&](double x) { return 3 + 0.5 * wave(x); }),
           Line("s2", 60, 3300, 1, wave), Line("s3", 40, 3310, 1, wave)});
     Subtract(1, "0.5");
-    EXPECT_EQ(form->NumSpec, 7);
+    EXPECT_EQ(form->Store.NumSpec, 7);
     EXPECT_EQ(Captions(), (QStringList{"empty   B", "s1", "s2", "s3", "res1", "res2", "res3"}));
-    EXPECT_EQ(form->FileSpectrumName[5], QStringLiteral("res1"));
-    EXPECT_EQ(form->Params[5].NumPoints, 60);
-    EXPECT_NEAR(form->SpecY[5][30], 3.0, 1e-5);
-    EXPECT_EQ(form->Params[5].Line2, ", s1 - 0.5*empty, "); // "res1" has no name before its ending
-    EXPECT_EQ(form->Params[7].NumPoints, 40);
-    EXPECT_FLOAT_EQ(form->SpecX[7][1], 3310);
-    EXPECT_NEAR(form->SpecY[7][5], 0.5 * wave(3314), 1e-5);
+    EXPECT_EQ(form->Store.FileSpectrumName[5], QStringLiteral("res1"));
+    EXPECT_EQ(form->Store.Params[5].NumPoints, 60);
+    EXPECT_NEAR(form->Store.SpecY[5][30], 3.0, 1e-5);
+    EXPECT_EQ(form->Store.Params[5].Line2,
+              ", s1 - 0.5*empty, "); // "res1" has no name before its ending
+    EXPECT_EQ(form->Store.Params[7].NumPoints, 40);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[7][1], 3310);
+    EXPECT_NEAR(form->Store.SpecY[7][5], 0.5 * wave(3314), 1e-5);
     // The sources stay as they were.
     EXPECT_NEAR(Y(2, 30), 3 + 0.5 * wave(3329), 1e-5);
-    EXPECT_TRUE(form->Params[2].Line2.empty());
+    EXPECT_TRUE(form->Store.Params[2].Line2.empty());
     EXPECT_FALSE(form->SubtrInput);
     for (int i = 5; i <= 7; ++i) EXPECT_TRUE(form->SpecCheck[i]->isChecked()) << i;
 }
@@ -297,9 +298,9 @@ TEST_F(SubtractionTest, TheCoefficientComesFromTheStandardsWhenLeftEmpty) {
     Load({base, sample});
     Subtract(1, "");
     EXPECT_DOUBLE_EQ(form->SubtrKoeff, 2);
-    ASSERT_EQ(form->NumSpec, 3);
-    EXPECT_FLOAT_EQ(form->SpecY[3][10], 3.0f);
-    EXPECT_EQ(form->Params[3].Line2, ", sample - 2*base, ");
+    ASSERT_EQ(form->Store.NumSpec, 3);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[3][10], 3.0f);
+    EXPECT_EQ(form->Store.Params[3].Line2, ", sample - 2*base, ");
 }
 
 TEST_F(SubtractionTest, UnknownStandardsSkipTheSpectrumAndSaySo) {
@@ -312,7 +313,7 @@ TEST_F(SubtractionTest, UnknownStandardsSkipTheSpectrumAndSaySo) {
               QStringLiteral("   Subtraction (According Standart - Enter), koeff = "
                              " Gain, Mod or St.Ruby for som spectra are unknown"));
     Key(Qt::Key_Y);
-    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->Store.NumSpec, 2);
     EXPECT_TRUE(form->ModeLine().endsWith(
         QStringLiteral(" Gain, Mod or St.Ruby for som spectra are unknown")));
 }
@@ -326,7 +327,7 @@ TEST_F(SubtractionTest, PreviewAndEscChangeNothing) {
     EXPECT_TRUE(form->Frame14->Label5->isVisibleTo(form->Frame14));
     Key(Qt::Key_Escape);
     EXPECT_FALSE(form->SubtrInput);
-    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->Store.NumSpec, 2);
     EXPECT_FLOAT_EQ(Y(2, 10), 4.0f);
 }
 
@@ -337,9 +338,9 @@ TEST_F(SubtractionTest, ElevenMarkedAreReplacedInPlace) {
             Line(QStringLiteral("s%1").arg(i), 30, 3300, 1, [i](double) { return 1.0 + i; }));
     Load(spectra);
     Subtract(1, "1");
-    EXPECT_EQ(form->NumSpec, 12);
+    EXPECT_EQ(form->Store.NumSpec, 12);
     EXPECT_FLOAT_EQ(Y(12, 7), 11.0f);
-    EXPECT_EQ(form->Params[12].Line2, "s11, s11 - 1*base, ");
+    EXPECT_EQ(form->Store.Params[12].Line2, "s11, s11 - 1*base, ");
 }
 
 TEST_F(SubtractionTest, NoOverlapAndAFullStoreAreRefusedWithAMessage) {
@@ -350,10 +351,10 @@ TEST_F(SubtractionTest, NoOverlapAndAFullStoreAreRefusedWithAMessage) {
             Line(QStringLiteral("s%1").arg(i), 30, 3300, 1, [](double) { return 2.0; }));
     Load(spectra);
     for (int i = 4; i <= 19; ++i) ClickBox(i, 200'000 + 1000 * i); // base, far, s1 marked
-    ASSERT_EQ(form->NumMarked, 3);
+    ASSERT_EQ(form->Store.NumMarked, 3);
     Subtract(1, "1");
-    EXPECT_EQ(form->NumSpec, 20);
-    EXPECT_EQ(form->FileSpectrumName[20], QStringLiteral("res1"));
+    EXPECT_EQ(form->Store.NumSpec, 20);
+    EXPECT_EQ(form->Store.FileSpectrumName[20], QStringLiteral("res1"));
     EXPECT_TRUE(
         form->ModeLine().contains(QStringLiteral("   No field overlap with the base: far ")));
 
@@ -361,9 +362,9 @@ TEST_F(SubtractionTest, NoOverlapAndAFullStoreAreRefusedWithAMessage) {
     Key(Qt::Key_F4);
     for (int i = 2; i <= 20; ++i)
         if (i != 3 && form->SpecCheck[i]->isChecked()) ClickBox(i, 400'000 + 1000 * i);
-    ASSERT_EQ(form->NumMarked, 2);
+    ASSERT_EQ(form->Store.NumMarked, 2);
     Subtract(1, "1");
-    EXPECT_EQ(form->NumSpec, 20);
+    EXPECT_EQ(form->Store.NumSpec, 20);
     EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("   No free slot for the result of s1 ")));
 }
 

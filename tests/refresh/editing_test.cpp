@@ -149,7 +149,7 @@ protected:
         const float x[] = {3300, 3301, 3302}, y[] = {1, -1, 2};
         WriteFile("a.esr", kivo::FormatSpectrum(p, x, y));
         ReadFiles({"a.esr"});
-        ASSERT_EQ(form->NumSpec, 1);
+        ASSERT_EQ(form->Store.NumSpec, 1);
         ASSERT_FALSE(form->Memo2->isHidden());
     }
     void Enter(QPlainTextEdit* memo) {
@@ -170,7 +170,7 @@ TEST_F(PanelEditTest, LeavingUntouchedBoxesStoresTheShownValues) {
     EXPECT_TRUE(form->MemoEditing);
     Leave();
     EXPECT_FALSE(form->MemoEditing);
-    const kivo::ParamSpec& p = form->Params[1];
+    const kivo::ParamSpec& p = form->Store.Params[1];
     EXPECT_DOUBLE_EQ(p.ScanRange, 100);
     EXPECT_DOUBLE_EQ(p.Gain, 12300);
     EXPECT_DOUBLE_EQ(p.Modulation, 1.23);
@@ -185,21 +185,21 @@ TEST_F(PanelEditTest, TypedPowerIsStoredAndShownAgain) {
     Enter(form->Memo2);
     Retype(form->Memo2, 5, QStringLiteral("10.00 mW"));
     Leave();
-    EXPECT_DOUBLE_EQ(form->Params[1].Power, 10);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Power, 10);
     EXPECT_EQ(form->Memo2->toPlainText().split('\n').at(4), QStringLiteral(" 10.00 mW"));
 }
 
 TEST_F(PanelEditTest, CompactGainsReadBack) {
-    form->Params[1].Gain = 0.00234;
+    form->Store.Params[1].Gain = 0.00234;
     form->Parameters(1);
     EXPECT_EQ(form->Memo2->toPlainText().split('\n').at(2), QStringLiteral(" 2.34E-3"));
     Enter(form->Memo2);
     Leave();
-    EXPECT_DOUBLE_EQ(form->Params[1].Gain, 0.00234);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Gain, 0.00234);
     Enter(form->Memo2);
     Retype(form->Memo2, 3, QStringLiteral("5.00E12"));
     Leave();
-    EXPECT_DOUBLE_EQ(form->Params[1].Gain, 5e12);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Gain, 5e12);
 }
 
 TEST_F(PanelEditTest, ALineThatIsNoNumberKeepsItsValueAndSaysSo) {
@@ -208,9 +208,9 @@ TEST_F(PanelEditTest, ALineThatIsNoNumberKeepsItsValueAndSaysSo) {
     Retype(form->Memo2, 3, QStringLiteral(""));
     Retype(form->Memo2, 5, QStringLiteral(" 7.5 mW"));
     Leave();
-    EXPECT_DOUBLE_EQ(form->Params[1].Modulation, 1.234);
-    EXPECT_DOUBLE_EQ(form->Params[1].Gain, 12300); // as the file held it
-    EXPECT_DOUBLE_EQ(form->Params[1].Power, 7.5);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Modulation, 1.234);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Gain, 12300); // as the file held it
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Power, 7.5);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Not a number, not taken: Gain, Modulation "));
 }
 
@@ -223,9 +223,9 @@ TEST_F(PanelEditTest, EnterInTheTextBoxStoresTheLinesAndF2SavesThem) {
     Settle();
     EXPECT_FALSE(form->MemoEditing);
     EXPECT_EQ(form->Memo1->toPlainText().count('\n'), 1); // Enter broke no line
-    EXPECT_EQ(form->Params[1].Line1, "Sample A, 77 K");
+    EXPECT_EQ(form->Store.Params[1].Line1, "Sample A, 77 K");
     // Edited text keeps the code page the line had.
-    EXPECT_EQ(form->Params[1].Line2, "\xCE\xE1\xF0\xE0\xE7\xE5\xF6 2");
+    EXPECT_EQ(form->Store.Params[1].Line2, "\xCE\xE1\xF0\xE0\xE7\xE5\xF6 2");
     Answer(QStringList{Path("b.esr")});
     Key(Qt::Key_F2);
     const std::string saved = ReadBytes("b.esr");
@@ -241,7 +241,7 @@ TEST_F(PanelEditTest, DigitsTypedIntoABoxStayThere) {
     QTest::keyClick(form->Memo1, Qt::Key_Escape); // Esc stores like Enter
     Settle();
     EXPECT_FALSE(form->MemoEditing);
-    EXPECT_NE(form->Params[1].Line1.find('5'), std::string::npos);
+    EXPECT_NE(form->Store.Params[1].Line1.find('5'), std::string::npos);
 }
 
 TEST(StoreText, KeepsBytesOrCodePage) {
@@ -267,7 +267,7 @@ TEST_F(PanelEditTest, AClickOnABoxThatEndsAnEditIsOneClick) {
     Settle();
     EXPECT_FALSE(form->MemoEditing);
     EXPECT_FALSE(form->SpecCheck[1]->isChecked());
-    EXPECT_TRUE(form->NoneMarked);
+    EXPECT_TRUE(form->Store.NoneMarked);
     EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
 }
 
@@ -275,7 +275,7 @@ TEST_F(PanelEditTest, TheBoxARefreshTicksIsNoFirstClick) {
     now += 1000;
     QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton); // nothing marked now
     Settle();
-    ASSERT_TRUE(form->NoneMarked);
+    ASSERT_TRUE(form->Store.NoneMarked);
     now += 1000;
     Enter(form->Memo2);
     QTest::keyClick(form->Memo2, Qt::Key_0);

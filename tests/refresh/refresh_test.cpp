@@ -21,18 +21,20 @@ QStringList Lines(const QPlainTextEdit* memo) {
 // Slot s holds points x = x0 + k, y = values[k] (k from 0), marked and shown.
 void Fill(TForm1& form, int s, double x0, const std::vector<float>& values,
           const QString& name = {}) {
-    form.AllocateSlot(s);
-    form.Params[s] = kivo::ParamSpec{};
-    form.Params[s].NumPoints = static_cast<uint16_t>(values.size());
+    form.Store.AllocateSlot(s);
+    form.Store.Params[s] = kivo::ParamSpec{};
+    form.Store.Params[s].NumPoints = static_cast<uint16_t>(values.size());
     for (size_t k = 0; k < values.size(); ++k) {
-        form.SpecX[s][int(k) + 1] = float(x0 + double(k));
-        form.SpecY[s][int(k) + 1] = values[k];
+        form.Store.SpecX[s][int(k) + 1] = float(x0 + double(k));
+        form.Store.SpecY[s][int(k) + 1] = values[k];
     }
-    form.FileSpectrumName[s] = (name.isEmpty() ? QStringLiteral("s%1").arg(s) : name) + ".esr";
-    form.SpecCheck[s]->setText(name.isEmpty() ? QStringLiteral("s%1").arg(s) : name);
+    form.Store.FileSpectrumName[s] =
+        (name.isEmpty() ? QStringLiteral("s%1").arg(s) : name) + ".esr";
+    form.Store.SpecCaption[s] = name.isEmpty() ? QStringLiteral("s%1").arg(s) : name;
+    form.DrawBox(s);
     form.SpecCheck[s]->show();
     form.SetBoxChecked(s, true);
-    if (form.NumSpec < s) form.NumSpec = static_cast<uint16_t>(s);
+    if (form.Store.NumSpec < s) form.Store.NumSpec = static_cast<uint16_t>(s);
 }
 
 std::vector<float> Ramp(int n, float from = 0, float step = 1) {
@@ -45,7 +47,7 @@ std::vector<float> Ramp(int n, float from = 0, float step = 1) {
 
 TEST_F(FormTest, PanelShowsTheExampleSpectrumLineByLine) {
     Fill(*form, 1, 3300, Ramp(1024, 0, 0.5f / 1023));
-    kivo::ParamSpec& p = form->Params[1];
+    kivo::ParamSpec& p = form->Store.Params[1];
     p.ScanRange = 100;
     p.Gain = 20000;
     p.Modulation = 1;
@@ -78,7 +80,7 @@ TEST_F(FormTest, PanelShowsZerosLargeCountsAndResults) {
     EXPECT_EQ(zero[4], QStringLiteral("  0.00 mW"));
     EXPECT_EQ(zero[5], QStringLiteral("St= 0.000"));
 
-    kivo::ParamSpec& p = form->Params[1];
+    kivo::ParamSpec& p = form->Store.Params[1];
     p.DblIntegral = 1234.567891;
     p.NumParticles = 1.2346e15;
     p.SumLeft2 = 617;
@@ -97,8 +99,8 @@ TEST_F(FormTest, PanelShowsZerosLargeCountsAndResults) {
 
 TEST_F(FormTest, PanelShowsOldCyrillicLinesReadably) {
     Fill(*form, 1, 3300, Ramp(10));
-    form->Params[1].Line1 = "\xCE\xE1\xF0\xE0\xE7\xE5\xF6"; // code page 1251
-    form->Params[1].Line2 = "\x8E\xA1\xE0\xA0\xA7\xA5\xE6"; // code page 866
+    form->Store.Params[1].Line1 = "\xCE\xE1\xF0\xE0\xE7\xE5\xF6"; // code page 1251
+    form->Store.Params[1].Line2 = "\x8E\xA1\xE0\xA0\xA7\xA5\xE6"; // code page 866
     form->Parameters(1);
     const QString word =
         QString::fromUtf8("\xD0\x9E\xD0\xB1\xD1\x80\xD0\xB0\xD0\xB7\xD0\xB5\xD1\x86");
@@ -149,7 +151,7 @@ TEST_F(FormTest, FlatSpectraGetTheNarrowestRange) {
         form->Chart1->Maximum(ChartAxis::Left) - form->Chart1->Minimum(ChartAxis::Left);
     EXPECT_NEAR(span, 1e-10, 1e-16);
     form->Plot();
-    EXPECT_DOUBLE_EQ(form->Params[1].Amplitude, 0);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Amplitude, 0);
 }
 
 TEST_F(FormTest, PlotDrawsMarkedSpectraThroughTheViewAndLeavesOthers) {
@@ -159,7 +161,7 @@ TEST_F(FormTest, PlotDrawsMarkedSpectraThroughTheViewAndLeavesOthers) {
     form->CheckActivSpec();
     form->InitAxes();
     form->Plot();
-    EXPECT_DOUBLE_EQ(form->Params[1].Amplitude, 8);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Amplitude, 8);
     ASSERT_EQ(form->Chart1->PointCount(form->SpecSeries[2]), 2);
 
     form->SpecCheck[2]->setChecked(false);
@@ -198,8 +200,8 @@ TEST_F(FormTest, AllSpectraLabelAndTheFirstMarkAfterAFullRefresh) {
     EXPECT_TRUE(form->Label13->isVisibleTo(form.get()));
     EXPECT_TRUE(form->SpecCheck[1]->isChecked());
     EXPECT_FALSE(form->SpecCheck[2]->isChecked());
-    EXPECT_EQ(form->ActiveSpec, 1);
-    EXPECT_EQ(form->NumMarked, 1);
+    EXPECT_EQ(form->Store.ActiveSpec, 1);
+    EXPECT_EQ(form->Store.NumMarked, 1);
     // Unmarked spectra are hidden by the full refresh.
     EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[2]));
     EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
@@ -211,22 +213,22 @@ TEST_F(FormTest, BaseLineCommitChangesMarkedSpectraAndFreesEveryWorkingCopy) {
     form->SpecCheck[2]->setChecked(false);
     form->CheckActivSpec();
     for (int s : {1, 2}) {
-        form->SavedX[s].Allocate();
-        form->SavedY[s].Allocate();
+        form->Store.SavedX[s].Allocate();
+        form->Store.SavedY[s].Allocate();
         for (int k = 1; k <= 4; ++k) {
-            form->SavedX[s][k] = form->SpecX[s][k];
-            form->SavedY[s][k] = -1.0f * float(k);
+            form->Store.SavedX[s][k] = form->Store.SpecX[s][k];
+            form->Store.SavedY[s][k] = -1.0f * float(k);
         }
-        form->PreviewFrom[s] = form->SpecId[s]; // both were previewed
+        form->PreviewFrom[s] = form->Store.SpecId[s]; // both were previewed
     }
     form->BaseLineMode = true;
     form->Frame14->Label3->show();
     form->refresh(1);
-    EXPECT_FLOAT_EQ(form->SpecY[1][3], -3.0f);
-    EXPECT_FLOAT_EQ(form->SpecY[2][3], 22.0f);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[1][3], -3.0f);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[2][3], 22.0f);
     for (int s : {1, 2}) {
-        EXPECT_FALSE(form->SavedX[s].Allocated()) << s;
-        EXPECT_FALSE(form->SavedY[s].Allocated()) << s;
+        EXPECT_FALSE(form->Store.SavedX[s].Allocated()) << s;
+        EXPECT_FALSE(form->Store.SavedY[s].Allocated()) << s;
     }
     EXPECT_FALSE(form->BaseLineMode);
     EXPECT_FALSE(form->Frame14->Label3->isVisibleTo(form->Frame14));
@@ -244,14 +246,14 @@ TEST_F(FormTest, RestrictionCutsToThePickedFieldsInclusive) {
     form->PickIndex[2] = 7;     // 3306
     form->refresh(1);
     EXPECT_FALSE(form->RestrictPending);
-    ASSERT_EQ(form->Params[1].NumPoints, 3);
-    EXPECT_FLOAT_EQ(form->SpecX[1][1], 3304);
-    EXPECT_FLOAT_EQ(form->SpecY[1][3], 6);
-    ASSERT_EQ(form->Params[2].NumPoints, 2); // 3304.5, 3305.5
-    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3304.5f);
-    EXPECT_FLOAT_EQ(form->SpecY[2][2], 103);
-    EXPECT_EQ(form->Params[3].NumPoints, 3);
-    EXPECT_FLOAT_EQ(form->SpecX[3][3], 3306);
+    ASSERT_EQ(form->Store.Params[1].NumPoints, 3);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[1][1], 3304);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[1][3], 6);
+    ASSERT_EQ(form->Store.Params[2].NumPoints, 2); // 3304.5, 3305.5
+    EXPECT_FLOAT_EQ(form->Store.SpecX[2][1], 3304.5f);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[2][2], 103);
+    EXPECT_EQ(form->Store.Params[3].NumPoints, 3);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[3][3], 3306);
 }
 
 TEST_F(FormTest, RestrictionTakesReversedPicksAndRefusesBadRanges) {
@@ -262,16 +264,16 @@ TEST_F(FormTest, RestrictionTakesReversedPicksAndRefusesBadRanges) {
     form->PickIndex[1] = 8;
     form->PickIndex[2] = 3;
     form->refresh(1);
-    EXPECT_EQ(form->Params[1].NumPoints, 6);
-    EXPECT_FLOAT_EQ(form->SpecX[1][1], 3302);
-    EXPECT_EQ(form->Params[2].NumPoints, 6);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 6);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[1][1], 3302);
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 6);
 
     // Past the end of the spectrum: nothing is cut.
     form->Frame12Label3Click(); // the restriction starts on the marked spectra
     form->PickIndex[1] = 2;
     form->PickIndex[2] = 7;
     form->refresh(1);
-    EXPECT_EQ(form->Params[1].NumPoints, 6);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 6);
     EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("   Restriction refused")));
 
     // A range that leaves another marked spectrum with one point is refused.
@@ -281,39 +283,38 @@ TEST_F(FormTest, RestrictionTakesReversedPicksAndRefusesBadRanges) {
     form->PickIndex[1] = 1;     // 3302
     form->PickIndex[2] = 5;     // 3306
     form->refresh(1);
-    EXPECT_EQ(form->Params[1].NumPoints, 6);
-    EXPECT_EQ(form->Params[3].NumPoints, 4);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 6);
+    EXPECT_EQ(form->Store.Params[3].NumPoints, 4);
     EXPECT_TRUE(form->ModeLine().endsWith(
         QStringLiteral("   Restriction refused: fewer than 2 points would remain in s3 ")));
 }
 
 TEST_F(FormTest, DeletionCompactsTheKeptSpectraInOrder) {
     for (int s = 1; s <= 5; ++s) Fill(*form, s, 3300 + 10 * s, Ramp(3 + s, float(s)));
-    form->Params[3].Gain = 33;
-    form->BaseSpec = 5;
-    form->SpecCheck[5]->setText(QStringLiteral("s5   B"));
-    form->SpecCheck[5]->setFixedWidth(120);
+    form->Store.Params[3].Gain = 33;
+    form->Store.BaseSpec = 5;
+    form->DrawBox(5);
     // What the deletion of slots 2 and 4 leaves for the refresh.
     for (int s : {2, 4}) {
-        form->Marked[s] = false;
+        form->Store.Marked[s] = false;
         form->SetBoxChecked(s, false);
         form->SpecCheck[s]->hide();
     }
-    for (int s : {1, 3, 5}) form->Marked[s] = true;
+    for (int s : {1, 3, 5}) form->Store.Marked[s] = true;
     form->KeepCount = 3;
     form->CompactPending = true;
     form->refresh(0);
 
-    EXPECT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(form->Store.NumSpec, 3);
     EXPECT_FALSE(form->CompactPending);
     EXPECT_EQ(Captions(), (QStringList{"s1", "s3", "s5   B"}));
-    EXPECT_EQ(form->BaseSpec, 3);
+    EXPECT_EQ(form->Store.BaseSpec, 3);
     EXPECT_EQ(form->SpecCheck[3]->width(), 120);
-    EXPECT_EQ(form->Params[2].NumPoints, 6);
-    EXPECT_DOUBLE_EQ(form->Params[2].Gain, 33);
-    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3330);
-    EXPECT_FLOAT_EQ(form->SpecY[3][8], 12);
-    EXPECT_EQ(form->FileSpectrumName[3], QStringLiteral("s5.esr"));
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 6);
+    EXPECT_DOUBLE_EQ(form->Store.Params[2].Gain, 33);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[2][1], 3330);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[3][8], 12);
+    EXPECT_EQ(form->Store.FileSpectrumName[3], QStringLiteral("s5.esr"));
     for (int s = 1; s <= 3; ++s) {
         EXPECT_TRUE(form->SpecCheck[s]->isChecked()) << s;
         EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[s])) << s;
@@ -321,7 +322,7 @@ TEST_F(FormTest, DeletionCompactsTheKeptSpectraInOrder) {
     }
     EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[2]), 6);
     for (int s : {4, 5}) {
-        EXPECT_FALSE(form->SpecX[s].Allocated()) << s;
+        EXPECT_FALSE(form->Store.SpecX[s].Allocated()) << s;
         EXPECT_FALSE(form->SpecCheck[s]->isVisibleTo(form.get())) << s;
         EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[s])) << s;
     }
@@ -356,14 +357,13 @@ TEST_F(FormTest, PartialRefreshKeepsTheViewAndFullRefreshResetsIt) {
 TEST_F(FormTest, F4RemovesTheBaseMarkAndReturnsToTheMainMode) {
     Fill(*form, 1, 3300, Ramp(5));
     Fill(*form, 2, 3300, Ramp(5));
-    form->BaseSpec = 2;
-    form->SpecCheck[2]->setText(QStringLiteral("s2   B"));
-    form->SpecCheck[2]->setFixedWidth(120);
+    form->Store.BaseSpec = 2;
+    form->DrawBox(2);
     form->SetModeLine(QStringLiteral("busy"));
     form->CursorStep = 40;
     form->Memo1->show();
     Key(Qt::Key_F4);
-    EXPECT_EQ(form->BaseSpec, 0);
+    EXPECT_EQ(form->Store.BaseSpec, 0);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("s2"));
     EXPECT_EQ(form->SpecCheck[2]->width(), 80);
     EXPECT_EQ(form->CursorStep, 10);
@@ -404,9 +404,9 @@ TEST_F(FormTest, PanelsAreLaidOutFromTheSizePanel) {
 
 TEST_F(FormTest, TreatmentNotesNameTheSpectrumFile) {
     Fill(*form, 1, 3300, Ramp(5), QStringLiteral("dir/s1"));
-    form->FileSpectrumName[1] = QStringLiteral("/data/run 7/s1.esr");
+    form->Store.FileSpectrumName[1] = QStringLiteral("/data/run 7/s1.esr");
     form->SampCondW(125, 1, "");
     form->SampCondW(125, 1, "");
     form->SampCondW(127, 1, "");
-    EXPECT_EQ(form->Params[1].Line2, "s1, Norm on Int, Centr-3300G, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "s1, Norm on Int, Centr-3300G, ");
 }

@@ -38,8 +38,8 @@ protected:
     void Press(Qt::Key key, int times, Qt::KeyboardModifiers m = Qt::NoModifier) {
         for (int i = 0; i < times; ++i) Key(key, m);
     }
-    float X(int slot, int k) const { return form->SpecX[slot][k]; }
-    float Y(int slot, int k) const { return form->SpecY[slot][k]; }
+    float X(int slot, int k) const { return form->Store.SpecX[slot][k]; }
+    float Y(int slot, int k) const { return form->Store.SpecY[slot][k]; }
 };
 
 double Wave(int k) {
@@ -131,9 +131,9 @@ TEST_F(MoveScaleTest, AmplitudeNormalisationAndItsRefusal) {
     EXPECT_FLOAT_EQ(Y(1, 9), 1.0f);
     EXPECT_FLOAT_EQ(Y(2, 1), -0.4f);
     EXPECT_FLOAT_EQ(Y(2, 11), 0.6f);
-    EXPECT_EQ(form->Params[1].Line2, "a, Norm on Amp, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "a, Norm on Amp, ");
     EXPECT_FLOAT_EQ(Y(3, 5), 0.0f);
-    EXPECT_TRUE(form->Params[3].Line2.empty());
+    EXPECT_TRUE(form->Store.Params[3].Line2.empty());
     EXPECT_TRUE(form->ModeLine().endsWith(QStringLiteral("   Amplitude 0, not normalised: z ")))
         << form->ModeLine().toStdString();
 }
@@ -142,22 +142,22 @@ TEST_F(MoveScaleTest, IntegralRubyAndThe3300GCommand) {
     ReadFiles({Spectrum("a", 101, 3350, [](int k) { return k == 50 ? 8 : 1; }),
                Spectrum(
                    "b", 11, 3300, [](int) { return 4; }, 0)});
-    form->Params[1].DblIntegral = 4;
+    form->Store.Params[1].DblIntegral = 4;
     Key(Qt::Key_6);
     Key(Qt::Key_N, Qt::AltModifier);
     Key(Qt::Key_N, Qt::AltModifier); // divides by 1; the note stands once, at the end
     EXPECT_FLOAT_EQ(Y(1, 51), 2.0f);
-    EXPECT_EQ(form->Params[1].DblIntegral, 1.0);
+    EXPECT_EQ(form->Store.Params[1].DblIntegral, 1.0);
     EXPECT_FLOAT_EQ(Y(2, 1), 4.0f); // no integral: untouched, and said so at each press
-    EXPECT_EQ(form->Params[1].Line2, "a, Norm on Int, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "a, Norm on Int, ");
     const QString noIntegral =
         QStringLiteral("   b: no positive double integral, not normalised on it ");
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  MOVE and SCALE ") + noIntegral + noIntegral);
 
-    form->Params[1].StandartRuby = 0.5f;
+    form->Store.Params[1].StandartRuby = 0.5f;
     Key(Qt::Key_S, Qt::AltModifier);
     EXPECT_FLOAT_EQ(Y(1, 51), 4.0f);
-    EXPECT_EQ(form->Params[1].StandartRuby, 1.0f);
+    EXPECT_EQ(form->Store.Params[1].StandartRuby, 1.0f);
     EXPECT_FLOAT_EQ(Y(2, 1), 4.0f);
     EXPECT_TRUE(form->ModeLine().endsWith(QStringLiteral("   some spectra have not Rb stand")));
     EXPECT_EQ(form->ModeLine().count(QStringLiteral("some spectra")), 1);
@@ -166,7 +166,7 @@ TEST_F(MoveScaleTest, IntegralRubyAndThe3300GCommand) {
     EXPECT_FLOAT_EQ(X(1, 51), 3300);
     EXPECT_FLOAT_EQ(X(1, 1), 3250);
     EXPECT_TRUE(form->Chart1->AxesVisible());
-    EXPECT_EQ(form->Params[1].Line2, "a, Norm on Int, Norm Rb Amp, Centr-3300G, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "a, Norm on Int, Norm Rb Amp, Centr-3300G, ");
 }
 
 TEST_F(MoveScaleTest, RestrictionThroughTheCursors) {
@@ -179,11 +179,11 @@ TEST_F(MoveScaleTest, RestrictionThroughTheCursors) {
     Key(Qt::Key_Return);
     Press(Qt::Key_Left, 10); // cursor 2 from point 400 to 300
     Key(Qt::Key_Return);
-    ASSERT_EQ(form->Params[1].NumPoints, 200);
+    ASSERT_EQ(form->Store.Params[1].NumPoints, 200);
     EXPECT_FLOAT_EQ(X(1, 1), 3100);
     EXPECT_FLOAT_EQ(X(1, 200), 3299);
     // b by field, both ends kept: 3100..3299.
-    ASSERT_EQ(form->Params[2].NumPoints, 200);
+    ASSERT_EQ(form->Store.Params[2].NumPoints, 200);
     EXPECT_FLOAT_EQ(X(2, 1), 3100);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  MOVE and SCALE "));
     EXPECT_TRUE(form->Frame12->isVisibleTo(form.get()));
@@ -194,8 +194,8 @@ TEST_F(MoveScaleTest, RestrictionThroughTheCursors) {
     Key(Qt::Key_6);
     Key(Qt::Key_R, Qt::AltModifier);
     Key(Qt::Key_Escape);
-    EXPECT_EQ(form->Params[1].NumPoints, 100);
-    EXPECT_EQ(form->Params[2].NumPoints, 100);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 100);
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 100);
     EXPECT_FLOAT_EQ(X(2, 1), 3000);
 }
 
@@ -208,8 +208,8 @@ TEST_F(MoveScaleTest, RestrictionCutsOnlyWhatWasMarkedWhenItStarted) {
     ClickBox(2); // b marked during the pick
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
-    EXPECT_EQ(form->Params[2].NumPoints, 300);
-    EXPECT_EQ(form->Params[3].NumPoints, 100);
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 300);
+    EXPECT_EQ(form->Store.Params[3].NumPoints, 100);
 
     // F8 during the pick: the cut is made into its own spectra first.
     ReadFiles({Spectrum("a", 100, 3000, Wave), Spectrum("b", 300, 2950, Wave),
@@ -221,9 +221,9 @@ TEST_F(MoveScaleTest, RestrictionCutsOnlyWhatWasMarkedWhenItStarted) {
     ClickBox(2);
     ClickBox(3); // only c marked: c goes, a and b stay uncut
     Key(Qt::Key_F8);
-    ASSERT_EQ(form->NumSpec, 2);
-    EXPECT_EQ(form->Params[1].NumPoints, 100);
-    EXPECT_EQ(form->Params[2].NumPoints, 300);
+    ASSERT_EQ(form->Store.NumSpec, 2);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 100);
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 300);
 }
 
 TEST_F(MoveScaleTest, ComponentAmplitudeAndCentreByPicking) {
@@ -243,9 +243,10 @@ TEST_F(MoveScaleTest, ComponentAmplitudeAndCentreByPicking) {
     Press(Qt::Key_Right, 10); // cursor 2 from point 100 to 200
     Key(Qt::Key_Return);
     for (int s : {1, 2}) {
-        const auto e = kivo::RangeExtrema(form->SpecX[s].Data(), form->SpecY[s].Data(), 1, 200);
+        const auto e =
+            kivo::RangeExtrema(form->Store.SpecX[s].Data(), form->Store.SpecY[s].Data(), 1, 200);
         EXPECT_NEAR(e.Amplitude, 1.0, 1e-6) << s;
-        EXPECT_EQ(form->Params[s].Line2, s == 1 ? "a, Norm Compon, " : "b, Norm Compon, ");
+        EXPECT_EQ(form->Store.Params[s].Line2, s == 1 ? "a, Norm Compon, " : "b, Norm Compon, ");
     }
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  MOVE and SCALE "));
 
@@ -255,7 +256,7 @@ TEST_F(MoveScaleTest, ComponentAmplitudeAndCentreByPicking) {
     Key(Qt::Key_Return);
     EXPECT_FLOAT_EQ(X(1, 1), 3300); // the active spectrum is the reference
     EXPECT_NEAR(X(2, 1), 3290, 1e-3);
-    EXPECT_EQ(form->Params[2].Line2, "b, Norm Compon, Comp.Field , ");
+    EXPECT_EQ(form->Store.Params[2].Line2, "b, Norm Compon, Comp.Field , ");
 }
 
 TEST_F(MoveScaleTest, BackOrderReversesThePoints) {
@@ -269,7 +270,7 @@ TEST_F(MoveScaleTest, BackOrderReversesThePoints) {
     }
     Key(Qt::Key_Q, Qt::AltModifier);
     EXPECT_FLOAT_EQ(X(1, 1), 1);
-    EXPECT_TRUE(form->Params[1].Line2.empty());
+    EXPECT_TRUE(form->Store.Params[1].Line2.empty());
 }
 
 TEST_F(MoveScaleTest, SizePanelGrowsTheLowerMenuUpwards) {

@@ -22,7 +22,7 @@ protected:
             WriteSpectrum(names.back(), 11, 3300 + 10 * i);
         }
         ReadFiles(names);
-        ASSERT_EQ(form->NumSpec, n);
+        ASSERT_EQ(form->Store.NumSpec, n);
     }
     void ClickBox(int slot, qint64 at) {
         now = at;
@@ -41,11 +41,11 @@ TEST_F(SelectionTest, ClicksLessThan300msApartShowOrHideAndKeepTheMark) {
     Load(2);
     ClickBox(2, 10'000);
     EXPECT_FALSE(Checked(2));
-    EXPECT_EQ(form->NumMarked, 1);
+    EXPECT_EQ(form->Store.NumMarked, 1);
     ClickBox(2, 10'299); // second click of a double click
     EXPECT_TRUE(Checked(2));
     EXPECT_FALSE(Shown(2));
-    EXPECT_EQ(form->NumMarked, 1); // the double click's second click does no bookkeeping
+    EXPECT_EQ(form->Store.NumMarked, 1); // the double click's second click does no bookkeeping
     ClickBox(2, 20'000);
     ClickBox(2, 20'299);
     EXPECT_TRUE(Shown(2));
@@ -55,14 +55,14 @@ TEST_F(SelectionTest, ClicksLessThan300msApartShowOrHideAndKeepTheMark) {
     ClickBox(1, 30'300); // 300 ms is two clicks
     EXPECT_TRUE(Checked(1));
     EXPECT_TRUE(Shown(1));
-    EXPECT_EQ(form->NumMarked, 2);
-    EXPECT_EQ(form->ActiveSpec, 1);
+    EXPECT_EQ(form->Store.NumMarked, 2);
+    EXPECT_EQ(form->Store.ActiveSpec, 1);
 }
 
 TEST_F(SelectionTest, ActiveSpectrumFollowsTheMarksAndKeysStillWork) {
     Load(3);
     ClickBox(1, 10'000);
-    EXPECT_EQ(form->ActiveSpec, 2);
+    EXPECT_EQ(form->Store.ActiveSpec, 2);
     EXPECT_EQ(form->Memo2->toPlainText().split('\n').first(), QStringLiteral("  11 pnt"));
     EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
     Answer(std::nullopt);
@@ -74,14 +74,14 @@ TEST_F(SelectionTest, AllSpectraMarksAllThenNone) {
     Load(5);
     ClickBox(2, 10'000);
     ClickBox(4, 20'000);
-    ASSERT_EQ(form->NumMarked, 3);
+    ASSERT_EQ(form->Store.NumMarked, 3);
     QTest::mouseClick(form->Label13, Qt::LeftButton);
     for (int i = 1; i <= 5; ++i) EXPECT_TRUE(Checked(i)) << i;
-    EXPECT_EQ(form->NumMarked, 5);
+    EXPECT_EQ(form->Store.NumMarked, 5);
     QTest::mouseClick(form->Label13, Qt::LeftButton);
     for (int i = 1; i <= 5; ++i) EXPECT_FALSE(Checked(i)) << i;
-    EXPECT_TRUE(form->NoneMarked);
-    EXPECT_EQ(form->ActiveSpec, 0);
+    EXPECT_TRUE(form->Store.NoneMarked);
+    EXPECT_EQ(form->Store.ActiveSpec, 0);
     for (int i = 1; i <= 5; ++i) EXPECT_TRUE(Shown(i)) << i; // marks only
 }
 
@@ -110,7 +110,7 @@ TEST_F(SelectionTest, BaseChoiceMarksTheClickedBoxAndLeavesItsMark) {
     form->BaseChoicePending = true;
     form->SetModeLine(QStringLiteral("   Choose the base line spectrum  "));
     ClickBox(3, 20'000);
-    EXPECT_EQ(form->BaseSpec, 3);
+    EXPECT_EQ(form->Store.BaseSpec, 3);
     EXPECT_EQ(form->SpecCheck[3]->text(), QStringLiteral("s3   B"));
     EXPECT_EQ(form->SpecCheck[3]->width(), 120);
     EXPECT_TRUE(Checked(3));
@@ -121,56 +121,56 @@ TEST_F(SelectionTest, BaseChoiceMarksTheClickedBoxAndLeavesItsMark) {
     // Choosing another base takes the mark from the first.
     form->BaseChoicePending = true;
     ClickBox(4, 30'000);
-    EXPECT_EQ(form->BaseSpec, 4);
+    EXPECT_EQ(form->Store.BaseSpec, 4);
     EXPECT_EQ(form->SpecCheck[3]->text(), QStringLiteral("s3"));
     EXPECT_EQ(form->SpecCheck[3]->width(), 80);
     EXPECT_EQ(form->SpecCheck[4]->text(), QStringLiteral("s4   B"));
     EXPECT_FALSE(Checked(4));
     // The choice ended in an ordinary click: one soon after it is a double click.
-    const int marked = form->NumMarked;
+    const int marked = form->Store.NumMarked;
     ClickBox(4, 30'100);
     EXPECT_TRUE(Checked(4));
     EXPECT_FALSE(Shown(4));
-    EXPECT_EQ(form->NumMarked, marked);
+    EXPECT_EQ(form->Store.NumMarked, marked);
     ClickBox(4, 30'400);
     EXPECT_FALSE(Checked(4));
-    EXPECT_EQ(form->NumMarked, marked);
+    EXPECT_EQ(form->Store.NumMarked, marked);
 }
 
 TEST_F(SelectionTest, F8DeletesTheMarkedAndClosesUp) {
     Load(5);
-    form->Params[3].Gain = 3333;
+    form->Store.Params[3].Gain = 3333;
     for (int i : {1, 3, 5}) ClickBox(i, 10'000 * i);
-    ASSERT_EQ(form->NumMarked, 2); // slots 2 and 4
+    ASSERT_EQ(form->Store.NumMarked, 2); // slots 2 and 4
     Key(Qt::Key_F8);
-    EXPECT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(form->Store.NumSpec, 3);
     EXPECT_EQ(Captions(), (QStringList{"s1", "s3", "s5"}));
-    EXPECT_DOUBLE_EQ(form->Params[2].Gain, 3333);
-    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3330);
-    EXPECT_EQ(form->FileSpectrumName[3], Path("s5.esr"));
+    EXPECT_DOUBLE_EQ(form->Store.Params[2].Gain, 3333);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[2][1], 3330);
+    EXPECT_EQ(form->Store.FileSpectrumName[3], Path("s5.esr"));
     for (int i = 1; i <= 3; ++i) {
         EXPECT_TRUE(Checked(i)) << i;
         EXPECT_TRUE(Shown(i)) << i;
     }
-    EXPECT_FALSE(form->SpecX[4].Allocated());
-    EXPECT_FALSE(form->SpecX[5].Allocated());
+    EXPECT_FALSE(form->Store.SpecX[4].Allocated());
+    EXPECT_FALSE(form->Store.SpecX[5].Allocated());
     EXPECT_FALSE(form->SpecCheck[4]->isVisibleTo(form.get()));
-    EXPECT_EQ(form->NumMarked, 3);
+    EXPECT_EQ(form->Store.NumMarked, 3);
 }
 
 TEST_F(SelectionTest, DeletingNothingOrEverything) {
     Load(3);
     QTest::mouseClick(form->Label13, Qt::LeftButton); // none marked
-    ASSERT_TRUE(form->NoneMarked);
+    ASSERT_TRUE(form->Store.NoneMarked);
     QTest::mouseClick(form->Label4, Qt::LeftButton); // "F8-Delete"
-    EXPECT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(form->Store.NumSpec, 3);
     for (int i = 1; i <= 3; ++i) EXPECT_TRUE(Checked(i)) << i;
 
     Key(Qt::Key_F8); // all are marked now
-    EXPECT_EQ(form->NumSpec, 0);
+    EXPECT_EQ(form->Store.NumSpec, 0);
     EXPECT_FALSE(form->SpectraLoaded);
     EXPECT_TRUE(Captions().isEmpty());
-    for (int i = 1; i <= 3; ++i) EXPECT_FALSE(form->SpecX[i].Allocated()) << i;
+    for (int i = 1; i <= 3; ++i) EXPECT_FALSE(form->Store.SpecX[i].Allocated()) << i;
     EXPECT_FALSE(form->Label13->isVisibleTo(form.get()));
 }
 
@@ -178,11 +178,11 @@ TEST_F(SelectionTest, DeletingTheBaseSpectrumForgetsItsMark) {
     Load(3);
     form->BaseChoicePending = true;
     ClickBox(2, 10'000);
-    ASSERT_EQ(form->BaseSpec, 2);
+    ASSERT_EQ(form->Store.BaseSpec, 2);
     ClickBox(1, 20'000);
     ClickBox(3, 30'000); // only the base is marked
     Key(Qt::Key_F8);
-    EXPECT_EQ(form->BaseSpec, 0);
+    EXPECT_EQ(form->Store.BaseSpec, 0);
     EXPECT_EQ(Captions(), (QStringList{"s1", "s3"}));
 
     // A base that survives travels with its caption.
@@ -191,7 +191,7 @@ TEST_F(SelectionTest, DeletingTheBaseSpectrumForgetsItsMark) {
     ASSERT_EQ(form->SpecCheck[2]->text(), QStringLiteral("s3   B"));
     ClickBox(2, 50'000); // unmark s3, keep it
     Key(Qt::Key_F8);     // deletes s1
-    EXPECT_EQ(form->BaseSpec, 1);
+    EXPECT_EQ(form->Store.BaseSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"s3   B"});
     EXPECT_EQ(form->SpecCheck[1]->width(), 120);
 }
@@ -252,7 +252,7 @@ TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 2, box->height() - 2));
     Settle();
     EXPECT_FALSE(Checked(2));
-    EXPECT_EQ(form->NumMarked, 1);
+    EXPECT_EQ(form->Store.NumMarked, 1);
 
     // The base spectrum's box is 120 pixels wide, to its right end.
     form->BaseChoicePending = true;
@@ -260,13 +260,13 @@ TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {
     now = 20'000;
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(77, box->height() / 2));
     Settle();
-    ASSERT_EQ(form->BaseSpec, 1);
+    ASSERT_EQ(form->Store.BaseSpec, 1);
     ASSERT_EQ(box->width(), 120);
     now = 30'000;
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(117, box->height() / 2));
     Settle();
     EXPECT_FALSE(Checked(1));
-    EXPECT_TRUE(form->NoneMarked);
+    EXPECT_TRUE(form->Store.NoneMarked);
     EXPECT_TRUE(Shown(1));
 }
 

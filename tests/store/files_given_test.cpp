@@ -19,8 +19,9 @@ protected:
     // Each loaded spectrum as "caption points", then the mode line.
     QStringList Loaded() const {
         QStringList lines;
-        for (int i = 1; i <= form->NumSpec; ++i)
-            lines << form->SpecCheck[i]->text() + '\t' + QString::number(form->Params[i].NumPoints);
+        for (int i = 1; i <= form->Store.NumSpec; ++i)
+            lines << form->SpecCheck[i]->text() + '\t' +
+                         QString::number(form->Store.Params[i].NumPoints);
         const QString line = form->ModeLine().trimmed();
         if (!line.isEmpty() && !line.startsWith(QLatin1String("SELECT MODE"))) lines << line;
         return lines;
@@ -53,7 +54,7 @@ TEST_F(FilesGivenTest, TheCommandLineReadsAsOneSelectionOfTheDialog) {
         EXPECT_EQ(kivo.exitCode(), c.Exit);
         ReadFiles(c.Dialog);
         EXPECT_EQ(printed, Loaded());
-        EXPECT_GE(form->NumSpec, 2);
+        EXPECT_GE(form->Store.NumSpec, 2);
     }
     QProcess odd;
     odd.start(QStringLiteral(KIVO_PROGRAM), {"--nonsense"});
@@ -69,10 +70,10 @@ TEST_F(FilesGivenTest, DroppedFilesReplaceOrWithCtrlJoinTheLoaded) {
     EXPECT_EQ(Captions(), (QStringList{"a", "coal_bes3t"}));
     Key(Qt::Key_3); // a base line previewed on a
     Key(Qt::Key_Return);
-    const float before = form->SpecY[1][20];
+    const float before = form->Store.SpecY[1][20];
     DropFiles({"points.txt"}, Qt::ControlModifier);
     EXPECT_EQ(Captions(), (QStringList{"a", "coal_bes3t", "points"}));
-    EXPECT_NE(form->SpecY[1][20], before); // the base line went into a
+    EXPECT_NE(form->Store.SpecY[1][20], before); // the base line went into a
     DropFiles({"-b.esr"});
     EXPECT_EQ(Loaded(), (QStringList{"-b\t30"}));
 }

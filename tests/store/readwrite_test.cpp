@@ -34,15 +34,15 @@ TEST_F(FormTest, ReadFillsSlotsInDialogOrderAllMarked) {
     WriteSpectrum("b.esr", 100, 3300);
     WriteSpectrum("a.esr", 50, 3200);
     ReadFiles({"b.esr", "a.esr"});
-    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->Store.NumSpec, 2);
     EXPECT_EQ(Captions(), (QStringList{"b", "a"}));
-    EXPECT_EQ(form->Params[1].NumPoints, 100);
-    EXPECT_EQ(form->Params[2].NumPoints, 50);
-    EXPECT_EQ(form->FileSpectrumName[1], Path("b.esr"));
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 100);
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 50);
+    EXPECT_EQ(form->Store.FileSpectrumName[1], Path("b.esr"));
     EXPECT_TRUE(form->SpecCheck[1]->isChecked());
     EXPECT_TRUE(form->SpecCheck[2]->isChecked());
-    EXPECT_EQ(form->NumMarked, 2);
-    EXPECT_EQ(form->ActiveSpec, 1);
+    EXPECT_EQ(form->Store.NumMarked, 2);
+    EXPECT_EQ(form->Store.ActiveSpec, 1);
     EXPECT_TRUE(form->SpectraLoaded);
     EXPECT_TRUE(form->Label13->isVisibleTo(form.get()));
     EXPECT_TRUE(form->Memo1->isVisibleTo(form.get()));
@@ -60,21 +60,21 @@ TEST_F(FormTest, ReadWithoutAddModeReplacesTheLoadedSpectra) {
     WriteSpectrum("c.esr", 40);
     ReadFiles({"a.esr", "b.esr", "c.esr"});
     ReadFiles({"c.esr"});
-    EXPECT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"c"});
-    EXPECT_FALSE(form->SpecX[2].Allocated());
+    EXPECT_FALSE(form->Store.SpecX[2].Allocated());
     EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[3]));
 }
 
 TEST_F(FormTest, AddModeReadAppendsAfterTheLoadedSlots) {
     for (const char* n : {"a.esr", "b.esr", "c.esr", "d.esr", "e.esr"}) WriteSpectrum(n, 30);
     ReadFiles({"a.esr", "b.esr"});
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     form->AddMode = true;
     ReadFiles({"c.esr", "d.esr", "e.esr"});
-    EXPECT_EQ(form->NumSpec, 5);
+    EXPECT_EQ(form->Store.NumSpec, 5);
     EXPECT_EQ(Captions(), (QStringList{"a", "b", "c", "d", "e"}));
-    EXPECT_EQ(form->FileSpectrumName[5], Path("e.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[5], Path("e.esr"));
     EXPECT_FALSE(form->AddMode); // the refresh ends the comparison read
 }
 
@@ -84,16 +84,16 @@ TEST_F(FormTest, CancelledReadChangesNothing) {
     ReadFiles({"a.esr", "b.esr"});
     Answer(std::nullopt);
     Key(Qt::Key_F3);
-    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->Store.NumSpec, 2);
     EXPECT_EQ(form->ModeLine(), NotFound);
     EXPECT_EQ(Captions(), (QStringList{"a", "b"}));
-    EXPECT_EQ(form->Params[2].NumPoints, 30);
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 30);
 
     // The chosen file vanished before it could be read.
     form->AddMode = true;
     Answer(QStringList{Path("gone.esr")});
     Key(Qt::Key_F3);
-    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->Store.NumSpec, 2);
     EXPECT_EQ(form->ModeLine(), NotFound);
     EXPECT_FALSE(form->AddMode);
 }
@@ -104,14 +104,14 @@ TEST_F(FormTest, FailingFilesLeaveNoGapAndTheOthersLoad) {
     WriteSpectrum("c.esr", 30);
     WriteFile("d.txt", "free text\r\nSpectr:\r\n1 3300.000 1.5\r\n2 3301.000 -2.5\r\n");
     ReadFiles({"a.esr", "bad.esr", "missing.esr", "c.esr", "d.txt"});
-    EXPECT_EQ(form->NumSpec, 3);
+    EXPECT_EQ(form->Store.NumSpec, 3);
     EXPECT_EQ(Captions(), (QStringList{"a", "c", "d"}));
-    EXPECT_EQ(form->FileSpectrumName[2], Path("c.esr"));
-    EXPECT_EQ(form->Params[3].NumPoints, 2);
-    EXPECT_FLOAT_EQ(form->SpecY[3][2], -2.5f);
-    EXPECT_EQ(form->Params[3].PhaseSign, 1);
-    EXPECT_TRUE(form->Params[3].Line1.empty());
-    for (int i = 4; i <= kivo::MaxSpec; ++i) EXPECT_FALSE(form->SpecX[i].Allocated()) << i;
+    EXPECT_EQ(form->Store.FileSpectrumName[2], Path("c.esr"));
+    EXPECT_EQ(form->Store.Params[3].NumPoints, 2);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[3][2], -2.5f);
+    EXPECT_EQ(form->Store.Params[3].PhaseSign, 1);
+    EXPECT_TRUE(form->Store.Params[3].Line1.empty());
+    for (int i = 4; i <= kivo::MaxSpec; ++i) EXPECT_FALSE(form->Store.SpecX[i].Allocated()) << i;
 }
 
 // Qt shows a name that is not UTF-8 with U+FFFD for its stray bytes; the
@@ -124,8 +124,8 @@ TEST_F(FormTest, ANameThatIsNotUtf8IsTheFileTheDialogShowed) {
     ASSERT_TRUE(shown.contains(QChar::ReplacementCharacter));
     Answer(QStringList{shown});
     Key(Qt::Key_F3);
-    EXPECT_EQ(form->NumSpec, 1) << form->ModeLine().toStdString();
-    EXPECT_EQ(form->Params[1].NumPoints, 30);
+    EXPECT_EQ(form->Store.NumSpec, 1) << form->ModeLine().toStdString();
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 30);
     Answer(QStringList{shown});
     Key(Qt::Key_F2);
     // No third name was made: the save went to the file that was read.
@@ -141,7 +141,7 @@ TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
     WriteFile("one.esr", "l1\r\nl2\r\nSpectr:\r\n3300.000 1.0\r\n");
     ReadFiles({"one.esr"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("one") + QStringLiteral("no Spectr: line "));
-    EXPECT_EQ(form->NumSpec, 0);
+    EXPECT_EQ(form->Store.NumSpec, 0);
 
     WriteFile("nomark.txt", "1 3300 1\r\n2 3301 2\r\n3 3302 3\r\n");
     ReadFiles({"nomark.txt"});
@@ -150,8 +150,8 @@ TEST_F(FormTest, FailureMessagesNameTheFileAndTheLine) {
     WriteFile("garbage.esr", BareHeader + "Spectr:\r\n3300.000 1.0\r\n3301.000 x2\r\n3302.0 3\r\n");
     ReadFiles({"garbage.esr"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("garbage") + QStringLiteral("line 13 "));
-    EXPECT_EQ(form->NumSpec, 0);
-    EXPECT_FALSE(form->SpecX[1].Allocated());
+    EXPECT_EQ(form->Store.NumSpec, 0);
+    EXPECT_FALSE(form->Store.SpecX[1].Allocated());
 }
 
 TEST_F(FormTest, EndingsAreTakenWithoutRegardToCaseAndUnknownOnesRefused) {
@@ -159,7 +159,7 @@ TEST_F(FormTest, EndingsAreTakenWithoutRegardToCaseAndUnknownOnesRefused) {
     WriteSpectrum("cols.xyz", 30);
     WriteSpectrum("other.esx", 30);
     ReadFiles({"cols.xyz", "UPPER.ESR", "other.esx"});
-    EXPECT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"UPPER"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("cols") + NotPrepared("other"));
     // A name too short to carry an ending is named whole.
@@ -175,14 +175,14 @@ TEST_F(FormTest, NoMoreThanTwentySpectra) {
         WriteSpectrum(names.back(), 10 + i);
     }
     ReadFiles(names);
-    ASSERT_EQ(form->NumSpec, 18);
+    ASSERT_EQ(form->Store.NumSpec, 18);
     form->AddMode = true;
     for (const char* n : {"x1.esr", "x2.esr", "x3.esr", "x4.esr"}) WriteSpectrum(n, 12);
     ReadFiles({"x1.esr", "x2.esr", "x3.esr", "x4.esr"});
-    EXPECT_EQ(form->NumSpec, 20);
+    EXPECT_EQ(form->Store.NumSpec, 20);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  number of spec. is limited 20;"));
     EXPECT_EQ(Captions().last(), QStringLiteral("x2"));
-    EXPECT_EQ(form->FileSpectrumName[20], Path("x2.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[20], Path("x2.esr"));
 }
 
 TEST_F(FormTest, TooLongAFileLoadsItsFirstPointsAndSaysSo) {
@@ -191,8 +191,8 @@ TEST_F(FormTest, TooLongAFileLoadsItsFirstPointsAndSaysSo) {
         text += std::to_string(3000 + k * 0.01) + " " + std::to_string(k % 7) + "\r\n";
     WriteFile("long.esr", text);
     ReadFiles({"long.esr"});
-    ASSERT_EQ(form->NumSpec, 1);
-    EXPECT_EQ(form->Params[1].NumPoints, kivo::MaxPoints);
+    ASSERT_EQ(form->Store.NumSpec, 1);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, kivo::MaxPoints);
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral(
                   "    FileSpectrum long has more than 15000 points; the first 15000 are read "));
@@ -202,18 +202,17 @@ TEST_F(FormTest, AReadClearsTheBaseMarkACancelledOneKeepsIt) {
     WriteSpectrum("a.esr", 30);
     WriteSpectrum("b.esr", 30);
     ReadFiles({"a.esr", "b.esr"});
-    form->BaseSpec = 2;
-    form->SpecCheck[2]->setFixedWidth(120);
-    form->SpecCheck[2]->setText(QStringLiteral("b   B"));
+    form->Store.BaseSpec = 2;
+    form->DrawBox(2);
     Answer(std::nullopt);
     Key(Qt::Key_F3);
     EXPECT_EQ(form->ModeLine(), NotFound);
-    EXPECT_EQ(form->BaseSpec, 2);
+    EXPECT_EQ(form->Store.BaseSpec, 2);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b   B"));
     EXPECT_EQ(form->SpecCheck[2]->width(), 120);
 
     ReadFiles({"b.esr", "a.esr"});
-    EXPECT_EQ(form->BaseSpec, 0);
+    EXPECT_EQ(form->Store.BaseSpec, 0);
     EXPECT_EQ(Captions(), (QStringList{"b", "a"}));
     EXPECT_EQ(form->SpecCheck[2]->width(), 80);
 }
@@ -238,7 +237,7 @@ TEST_F(FormTest, SavingAsksOncePerMarkedSpectrumInSlotOrder) {
     EXPECT_EQ(Asked()[1].FileName, Path("a.esr"));
     EXPECT_EQ(Asked()[2].FileName, Path("c.esr"));
     EXPECT_EQ(Captions(), (QStringList{"first", "b", "third"}));
-    EXPECT_EQ(form->FileSpectrumName[3], Path("third.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[3], Path("third.esr"));
     EXPECT_EQ(ReadBytes("third.esr"), ReadBytes("c.esr"));
 
     // A cancelled dialog skips that spectrum only.
@@ -268,9 +267,9 @@ TEST_F(FormTest, ReadThenSaveKeepsEveryByteOfTheTextLines) {
             "3.000000E+0000\r\n";
     WriteFile("cyr.esr", text);
     ReadFiles({"cyr.esr"});
-    ASSERT_EQ(form->NumSpec, 1);
-    EXPECT_EQ(form->Params[1].Line1, cp1251);
-    EXPECT_EQ(form->Params[1].Line2, cp866);
+    ASSERT_EQ(form->Store.NumSpec, 1);
+    EXPECT_EQ(form->Store.Params[1].Line1, cp1251);
+    EXPECT_EQ(form->Store.Params[1].Line2, cp866);
     Answer(QStringList{Path("saved.esr")});
     Key(Qt::Key_F2);
     EXPECT_EQ(ReadBytes("saved.esr"), text);
@@ -284,7 +283,7 @@ TEST_F(FormTest, AFailedSaveLeavesTheOldFileAndSaysSo) {
     Key(Qt::Key_F2);
     EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("    FileSpectrum x is not saved: ")))
         << form->ModeLine().toStdString();
-    EXPECT_EQ(form->FileSpectrumName[1], Path("a.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[1], Path("a.esr"));
     EXPECT_EQ(Captions(), QStringList{"a"});
     EXPECT_EQ(ReadBytes("a.esr"), before);
 }
@@ -294,8 +293,8 @@ TEST_F(FormTest, SavingTheBaseSpectrumKeepsItsMark) {
     WriteSpectrum("b.esr", 30);
     ReadFiles({"a.esr", "b.esr"});
     form->SpecCheck[1]->setChecked(false);
-    form->BaseSpec = 2;
-    form->SpecCheck[2]->setText(QStringLiteral("b   B"));
+    form->Store.BaseSpec = 2;
+    form->DrawBox(2);
     Answer(QStringList{Path("renamed.esr")});
     Key(Qt::Key_F2);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("renamed   B"));
@@ -365,7 +364,7 @@ TEST_F(FormTest, AReadThatLoadsNothingLeavesThePanelEmpty) {
     ASSERT_TRUE(form->Memo1->isVisibleTo(form.get()));
     WriteFile("bad.esr", "nothing");
     ReadFiles({"bad.esr"});
-    EXPECT_EQ(form->NumSpec, 0);
+    EXPECT_EQ(form->Store.NumSpec, 0);
     EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
     EXPECT_TRUE(form->Memo2->toPlainText().isEmpty());
     EXPECT_FALSE(form->Memo1->isVisibleTo(form.get()));
@@ -433,12 +432,12 @@ TEST_F(FormTest, AColumnFileLoadsOneSpectrumPerSignalColumn) {
     WriteFile("bad.ASC", "1 2\n3 4x\n");
     WriteFile("one.dat", "1\n2\n3\n");
     ReadFiles({"a.esr", "run.dat", "bad.ASC", "one.dat"});
-    ASSERT_EQ(form->NumSpec, 3);
+    ASSERT_EQ(form->Store.NumSpec, 3);
     EXPECT_EQ(Captions(), (QStringList{"a", "run-1", "run-2"}));
-    EXPECT_EQ(form->FileSpectrumName[3], Path("run-2.esr"));
-    EXPECT_EQ(form->Params[2].NumPoints, 40);
-    EXPECT_FLOAT_EQ(form->SpecX[2][1], 3361); // the falling field turned round
-    EXPECT_FLOAT_EQ(form->SpecY[3][1], 78);
+    EXPECT_EQ(form->Store.FileSpectrumName[3], Path("run-2.esr"));
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 40);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[2][1], 3361); // the falling field turned round
+    EXPECT_FLOAT_EQ(form->Store.SpecY[3][1], 78);
     EXPECT_TRUE(form->ModeLine().contains(
         QStringLiteral("FileSpectrum bad is not prepared properly line 2")));
     EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("FileSpectrum one has a single column")));
@@ -455,6 +454,6 @@ TEST_F(FormTest, AColumnFileLoadsOneSpectrumPerSignalColumn) {
     }
     WriteFile("wide.dat", wide);
     ReadFiles({"a.esr", "wide.dat", "a.esr"});
-    EXPECT_EQ(form->NumSpec, 20);
+    EXPECT_EQ(form->Store.NumSpec, 20);
     EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("number of spec. is limited 20;")));
 }

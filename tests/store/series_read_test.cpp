@@ -38,20 +38,20 @@ TEST_F(SeriesReadTest, EverySliceFillsASlotWithItsValueAndF2ProposesItsName) {
     WriteSpectrum("a.esr", 40);
     AnswerFiles({"a.esr", "t.DTA"});
     Key(Qt::Key_F3);
-    ASSERT_EQ(form->NumSpec, 4);
+    ASSERT_EQ(form->Store.NumSpec, 4);
     EXPECT_EQ(Captions(), (QStringList{"a", "t 80 K", "t 90 K", "t 100 K"}));
     EXPECT_EQ(form->ModeLine(), QStringLiteral(" "));
     for (int slot = 2; slot <= 4; ++slot) {
         SCOPED_TRACE(slot);
-        ASSERT_EQ(form->Params[slot].NumPoints, 101);
+        ASSERT_EQ(form->Store.Params[slot].NumPoints, 101);
         // Each slice its own numbers, and its temperature in the second line.
-        EXPECT_EQ(form->SpecY[slot][50], float(s.Signals[size_t(slot - 2)][49]));
-        EXPECT_EQ(form->Params[slot].Line2,
+        EXPECT_EQ(form->Store.SpecY[slot][50], float(s.Signals[size_t(slot - 2)][49]));
+        EXPECT_EQ(form->Store.Params[slot].Line2,
                   QStringLiteral("9.4000 GHz, %1 K, 1 scan").arg(60 + 10 * slot).toStdString());
     }
     // Three spectra, three identities.
-    EXPECT_NE(form->SpecId[2], form->SpecId[3]);
-    EXPECT_NE(form->SpecId[3], form->SpecId[4]);
+    EXPECT_NE(form->Store.SpecId[2], form->Store.SpecId[3]);
+    EXPECT_NE(form->Store.SpecId[3], form->Store.SpecId[4]);
     for (const char* name : {"a.esr", "t-001.esr", "t-002.esr", "t-003.esr"})
         Answer(QStringList{Path(QString::fromLatin1("out-") + name)});
     Key(Qt::Key_F2);
@@ -72,7 +72,7 @@ TEST_F(SeriesReadTest, MoreSlicesThanSlotsTakeEveryKthAndTheModeLineSaysWhich) {
     // Two files keep their slots: 18 are left, so every second slice.
     AnswerFiles({"a.esr", "coal_power.DSC", "b.esr"});
     Key(Qt::Key_F3);
-    ASSERT_EQ(form->NumSpec, 18);
+    ASSERT_EQ(form->Store.NumSpec, 18);
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("    FileSpectrum coal_power: slices 1 to 31 step 2 taken, 16 of 31 "
                              "  Other slices, first last step: 1 31 2"));
@@ -82,7 +82,7 @@ TEST_F(SeriesReadTest, MoreSlicesThanSlotsTakeEveryKthAndTheModeLineSaysWhich) {
     EXPECT_EQ(captions[2], QStringLiteral("coal_power 0.317 mW"));
     EXPECT_EQ(captions[16], QStringLiteral("coal_power 200 mW"));
     EXPECT_EQ(captions.last(), QStringLiteral("b"));
-    EXPECT_DOUBLE_EQ(form->Params[2].Power, 0.2);
-    EXPECT_DOUBLE_EQ(form->Params[17].Power, 200);
-    EXPECT_EQ(form->FileSpectrumName[3], Path("coal_power-003.esr"));
+    EXPECT_DOUBLE_EQ(form->Store.Params[2].Power, 0.2);
+    EXPECT_DOUBLE_EQ(form->Store.Params[17].Power, 200);
+    EXPECT_EQ(form->Store.FileSpectrumName[3], Path("coal_power-003.esr"));
 }

@@ -174,17 +174,17 @@ TEST_F(SlicesTest, TypedSlicesReplaceTheReadsOwnAndNothingElse) {
         StartForm();
         AnswerFiles({"a.esr", "coal_power.DSC", "b.esr"});
         Key(Qt::Key_F3);
-        ASSERT_EQ(form->NumSpec, 18);
-        const uint32_t a = form->SpecId[1], b = form->SpecId[18];
+        ASSERT_EQ(form->Store.NumSpec, 18);
+        const uint32_t a = form->Store.SpecId[1], b = form->Store.SpecId[18];
         for (const std::string& action : c.actions) Do(action);
         EXPECT_EQ(Captions(), Expected(c.boxes));
         if (!c.modeLine.isNull()) {
             EXPECT_EQ(form->ModeLine(), c.modeLine);
         }
         // The other files' spectra are never replaced.
-        if (form->NumSpec > 0) {
-            EXPECT_EQ(form->SpecId[1], a);
-            EXPECT_EQ(form->SlotOf(b), Captions().indexOf(QStringLiteral("b")) + 1);
+        if (form->Store.NumSpec > 0) {
+            EXPECT_EQ(form->Store.SpecId[1], a);
+            EXPECT_EQ(form->Store.SlotOf(b), Captions().indexOf(QStringLiteral("b")) + 1);
         }
     }
 }
@@ -195,14 +195,14 @@ TEST_F(SlicesTest, F2ProposesTheChosenSlicesNames) {
     for (int k = 0; k < 12; ++k) Key(Qt::Key_Backspace);
     Type("4 12 4");
     Key(Qt::Key_Return);
-    ASSERT_EQ(form->NumSpec, 5);
+    ASSERT_EQ(form->Store.NumSpec, 5);
     for (int k = 0; k < 5; ++k) Answer(std::nullopt);
     Key(Qt::Key_F2);
     ASSERT_EQ(Asked().size(), 6u);
     EXPECT_EQ(Asked()[2].FileName, Path("coal_power-004.esr"));
     EXPECT_EQ(Asked()[3].FileName, Path("coal_power-008.esr"));
     EXPECT_EQ(Asked()[4].FileName, Path("coal_power-012.esr"));
-    EXPECT_DOUBLE_EQ(form->Params[3].Power, series->Values[7]);
+    EXPECT_DOUBLE_EQ(form->Store.Params[3].Power, series->Values[7]);
 }
 
 // A step typed near the largest int takes the one slice it names: the run of
@@ -220,7 +220,7 @@ TEST_F(SlicesTest, AStepNearTheLargestIntTakesOneSlice) {
     WriteFile(QStringLiteral("many.DTA"), f.Dta);
     AnswerFiles({"many.DSC"});
     Key(Qt::Key_F3);
-    ASSERT_EQ(form->NumSpec, 20);
+    ASSERT_EQ(form->Store.NumSpec, 20);
     Do("back");
     Type("2000 2000 2147483600");
     Key(Qt::Key_Return);

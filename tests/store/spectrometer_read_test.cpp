@@ -52,25 +52,25 @@ TEST_F(SpectrometerReadTest, EitherFileOfAPairLoadsOneSpectrumWhateverTheCaseOfI
     EXPECT_EQ(
         Asked()[0].Filter,
         QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
-    ASSERT_EQ(form->NumSpec, 4);
+    ASSERT_EQ(form->Store.NumSpec, 4);
     EXPECT_EQ(Captions(), (QStringList{"a", "b", "c", "d"}));
     EXPECT_EQ(form->ModeLine(), QStringLiteral(" "));
     // A save goes beside the spectrometer's files, never over them.
-    EXPECT_EQ(form->FileSpectrumName[1], Path("a.esr"));
-    EXPECT_EQ(form->FileSpectrumName[2], Path("b.esr"));
-    EXPECT_EQ(form->FileSpectrumName[3], Path("c.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[1], Path("a.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[2], Path("b.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[3], Path("c.esr"));
     for (int slot = 1; slot <= 4; ++slot) {
         SCOPED_TRACE(slot);
         EXPECT_TRUE(form->SpecCheck[slot]->isChecked());
-        ASSERT_EQ(form->Params[slot].NumPoints, 1024);
-        EXPECT_FLOAT_EQ(form->SpecX[slot][1], 3250);
-        EXPECT_FLOAT_EQ(form->SpecX[slot][1024], 3450);
-        EXPECT_EQ(form->SpecY[slot][512], float(s.Signal[511]));
-        EXPECT_DOUBLE_EQ(form->Params[slot].ScanRange, 100);
-        EXPECT_EQ(form->Params[slot].Line2, "9.4000 GHz, 293 K, 4 scans");
+        ASSERT_EQ(form->Store.Params[slot].NumPoints, 1024);
+        EXPECT_FLOAT_EQ(form->Store.SpecX[slot][1], 3250);
+        EXPECT_FLOAT_EQ(form->Store.SpecX[slot][1024], 3450);
+        EXPECT_EQ(form->Store.SpecY[slot][512], float(s.Signal[511]));
+        EXPECT_DOUBLE_EQ(form->Store.Params[slot].ScanRange, 100);
+        EXPECT_EQ(form->Store.Params[slot].Line2, "9.4000 GHz, 293 K, 4 scans");
     }
-    EXPECT_DOUBLE_EQ(form->Params[1].Gain, 1000); // 60 dB
-    EXPECT_DOUBLE_EQ(form->Params[2].Gain, 2e4);
+    EXPECT_DOUBLE_EQ(form->Store.Params[1].Gain, 1000); // 60 dB
+    EXPECT_DOUBLE_EQ(form->Store.Params[2].Gain, 2e4);
 }
 
 TEST_F(SpectrometerReadTest, RefusedPairsAreNamedWithTheirReasonsAndTheOthersLoad) {
@@ -99,7 +99,7 @@ TEST_F(SpectrometerReadTest, RefusedPairsAreNamedWithTheirReasonsAndTheOthersLoa
     ReadFiles({"nodata.DSC", "flat.DSC", "good.DTA", "cube.DSC", "imag.DSC", "odd.DSC", "cut.DSC",
                "many.par", "trunc.spc", "lone.spc", "plain.esr"});
     EXPECT_EQ(Captions(), (QStringList{"good", "plain"}));
-    EXPECT_EQ(form->FileSpectrumName[2], Path("plain.esr"));
+    EXPECT_EQ(form->Store.FileSpectrumName[2], Path("plain.esr"));
     const QStringList expected{
         NotPrepared("nodata", "nodata.DTA not found"),
         NotPrepared("flat", "flat.DTA 804 bytes, 1608 expected"),
@@ -123,7 +123,7 @@ TEST_F(SpectrometerReadTest, TreatedSpectraAreSavedAsEsrFilesWithTheirIntegrals)
     const std::string dscBefore = ReadBytes("coal.DSC"), spcBefore = ReadBytes("dpph.spc");
     AnswerFiles({"coal.DSC", "dpph.par"});
     Key(Qt::Key_F3);
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     Key(Qt::Key_3);
     Key(Qt::Key_Escape);
     Key(Qt::Key_4);
@@ -147,7 +147,7 @@ TEST_F(SpectrometerReadTest, TreatedSpectraAreSavedAsEsrFilesWithTheirIntegrals)
         ASSERT_EQ(kivo::ReadSpectrumText(ReadBytes(name), kivo::KindEsr, saved, x.Data(), y.Data())
                       .Status,
                   kivo::ReadStatus::Ok);
-        const kivo::ParamSpec& held = form->Params[slot];
+        const kivo::ParamSpec& held = form->Store.Params[slot];
         ASSERT_EQ(saved.NumPoints, 1024);
         EXPECT_NE(held.DblIntegral, 0);
         EXPECT_NEAR(double(saved.DblIntegral), double(held.DblIntegral), 0.5e-5);
@@ -161,7 +161,7 @@ TEST_F(SpectrometerReadTest, TreatedSpectraAreSavedAsEsrFilesWithTheirIntegrals)
         EXPECT_NEAR(left, 0, 1.5);
         EXPECT_NEAR(right, 0, 1.5);
         for (int k = 1; k <= 1024; k += 97)
-            EXPECT_NEAR(y[k], form->SpecY[slot][k], 1e-5 * (1 + std::fabs(y[k]))) << k;
+            EXPECT_NEAR(y[k], form->Store.SpecY[slot][k], 1e-5 * (1 + std::fabs(y[k]))) << k;
     }
 }
 
@@ -172,16 +172,16 @@ TEST_F(SpectrometerReadTest, TheExamplePairsLoad) {
         paths << QStringLiteral(KIVO_EXAMPLES_DIR "/") + QLatin1String(name);
     Answer(paths);
     Key(Qt::Key_F3);
-    ASSERT_EQ(form->NumSpec, 4);
+    ASSERT_EQ(form->Store.NumSpec, 4);
     EXPECT_EQ(Captions(), (QStringList{"coal_bes3t", "coal_bes3t_mT", "dpph_winepr", "dpph_esp"}));
-    EXPECT_EQ(form->Params[1].NumPoints, 1024);
-    EXPECT_EQ(form->Params[3].NumPoints, 512);
-    EXPECT_EQ(form->Params[1].Line2, "9.4000 GHz, 293 K, 4 scans");
-    EXPECT_EQ(form->Params[3].Line1, "DPPH in polystyrene, field reference");
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 1024);
+    EXPECT_EQ(form->Store.Params[3].NumPoints, 512);
+    EXPECT_EQ(form->Store.Params[1].Line2, "9.4000 GHz, 293 K, 4 scans");
+    EXPECT_EQ(form->Store.Params[3].Line1, "DPPH in polystyrene, field reference");
     // One recording in two layouts, and one in the two ESP variants.
     for (int k = 1; k <= 1024; ++k) {
-        ASSERT_FLOAT_EQ(form->SpecX[1][k], form->SpecX[2][k]) << k;
-        ASSERT_EQ(form->SpecY[1][k], form->SpecY[2][k]) << k;
+        ASSERT_FLOAT_EQ(form->Store.SpecX[1][k], form->Store.SpecX[2][k]) << k;
+        ASSERT_EQ(form->Store.SpecY[1][k], form->Store.SpecY[2][k]) << k;
     }
-    for (int k = 1; k <= 512; ++k) ASSERT_EQ(form->SpecY[3][k], form->SpecY[4][k]) << k;
+    for (int k = 1; k <= 512; ++k) ASSERT_EQ(form->Store.SpecY[3][k], form->Store.SpecY[4][k]) << k;
 }

@@ -54,7 +54,7 @@ TEST_F(UndoTest, TypicalRoadUndoneAndRedoneToTheByte) {
     Key(Qt::Key_Escape);
     SaveAs({"a1.esr", "b1.esr"});
     ASSERT_NE(ReadBytes("a1.esr"), ReadBytes("a0.esr"));
-    ASSERT_NE(form->Params[1].DblIntegral, 0);
+    ASSERT_NE(form->Store.Params[1].DblIntegral, 0);
 
     Undo();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Undo: Double integration "));
@@ -78,17 +78,18 @@ TEST_F(UndoTest, TypicalRoadUndoneAndRedoneToTheByte) {
 
 TEST_F(UndoTest, DeletionComesBackInItsSlotColourAndName) {
     ReadFiles({Spectrum("s1", 1), Spectrum("s2", 2), Spectrum("s3", 3)});
-    const std::vector<float> second(form->SpecY[2].Data(), form->SpecY[2].Data() + 200);
+    const std::vector<float> second(form->Store.SpecY[2].Data(), form->Store.SpecY[2].Data() + 200);
     ClickBox(1);
     ClickBox(3); // only s2 is marked
     Key(Qt::Key_F8);
     ASSERT_EQ(Captions(), (QStringList{"s1", "s3"}));
     Undo();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Undo: Delete "));
-    ASSERT_EQ(form->NumSpec, 3);
+    ASSERT_EQ(form->Store.NumSpec, 3);
     EXPECT_EQ(Captions(), (QStringList{"s1", "s2", "s3"}));
-    EXPECT_EQ(form->FileSpectrumName[2], Path("s2.esr"));
-    EXPECT_EQ(std::vector<float>(form->SpecY[2].Data(), form->SpecY[2].Data() + 200), second);
+    EXPECT_EQ(form->Store.FileSpectrumName[2], Path("s2.esr"));
+    EXPECT_EQ(std::vector<float>(form->Store.SpecY[2].Data(), form->Store.SpecY[2].Data() + 200),
+              second);
     // The marks are those before the deletion.
     EXPECT_FALSE(form->SpecCheck[1]->isChecked());
     EXPECT_TRUE(form->SpecCheck[2]->isChecked());
@@ -98,19 +99,19 @@ TEST_F(UndoTest, DeletionComesBackInItsSlotColourAndName) {
 TEST_F(UndoTest, ReadUndoneBringsBackTheSpectraItReplaced) {
     ReadFiles({Spectrum("old", 5)});
     ReadFiles({Spectrum("new1", 1), Spectrum("new2", 2)});
-    ASSERT_EQ(form->NumSpec, 2);
+    ASSERT_EQ(form->Store.NumSpec, 2);
     Undo();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Undo: Read "));
     EXPECT_EQ(Captions(), (QStringList{"old"}));
-    EXPECT_EQ(form->NumSpec, 1);
-    EXPECT_FALSE(form->SpecX[2].Allocated());
-    EXPECT_EQ(form->Params[1].Line1, "old");
+    EXPECT_EQ(form->Store.NumSpec, 1);
+    EXPECT_FALSE(form->Store.SpecX[2].Allocated());
+    EXPECT_EQ(form->Store.Params[1].Line1, "old");
     Redo();
     EXPECT_EQ(Captions(), (QStringList{"new1", "new2"}));
     // The first read itself is a step too: undone, nothing is loaded.
     Undo();
     Undo();
-    EXPECT_EQ(form->NumSpec, 0);
+    EXPECT_EQ(form->Store.NumSpec, 0);
     EXPECT_TRUE(Captions().isEmpty());
     Undo();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Nothing to undo "));
@@ -118,14 +119,16 @@ TEST_F(UndoTest, ReadUndoneBringsBackTheSpectraItReplaced) {
 
 TEST_F(UndoTest, PendingPreviewEndsAsEscWouldThenIsUndone) {
     ReadFiles({Spectrum("a", 3)});
-    const std::vector<float> read(form->SpecY[1].Data(), form->SpecY[1].Data() + 200);
+    const std::vector<float> read(form->Store.SpecY[1].Data(), form->Store.SpecY[1].Data() + 200);
     Key(Qt::Key_3); // the base-line preview is pending
     Undo();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Undo: Base line "));
     EXPECT_FALSE(form->BaseLineMode);
-    EXPECT_EQ(std::vector<float>(form->SpecY[1].Data(), form->SpecY[1].Data() + 200), read);
+    EXPECT_EQ(std::vector<float>(form->Store.SpecY[1].Data(), form->Store.SpecY[1].Data() + 200),
+              read);
     Redo();
-    EXPECT_NE(std::vector<float>(form->SpecY[1].Data(), form->SpecY[1].Data() + 200), read);
+    EXPECT_NE(std::vector<float>(form->Store.SpecY[1].Data(), form->Store.SpecY[1].Data() + 200),
+              read);
 
     // A new command after an undo leaves nothing to redo.
     Undo();
@@ -151,7 +154,7 @@ TEST_F(UndoTest, EntryInProgressKeepsItsKeys) {
     ASSERT_TRUE(form->SmoothEntry);
     Undo();
     EXPECT_TRUE(form->SmoothEntry);
-    EXPECT_EQ(form->NumSpec, 2);
+    EXPECT_EQ(form->Store.NumSpec, 2);
 }
 
 TEST(UndoHistory, OldestStepsGoFirstByCountAndByMemory) {

@@ -37,7 +37,8 @@ protected:
         Settle();
     }
     std::vector<float> Fields(int slot) const {
-        return {form->SpecX[slot].Data(), form->SpecX[slot].Data() + form->Params[slot].NumPoints};
+        return {form->Store.SpecX[slot].Data(),
+                form->Store.SpecX[slot].Data() + form->Store.Params[slot].NumPoints};
     }
 };
 
@@ -65,7 +66,7 @@ TEST_F(GValuesTest, FieldCorrectedOnTheStandardsLine) {
         Key(c.Key, Qt::AltModifier);
         EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
         // The cursors read the field and its g.
-        const double at = form->SpecX[1][form->PickIndex[1]];
+        const double at = form->Store.SpecX[1][form->PickIndex[1]];
         EXPECT_EQ(form->Label12->text(), QString::fromStdString(kivo::ShortText(at) + " g=" +
                                                                 kivo::GText(714.47735 * ghz / at)));
         Key(Qt::Key_Return);
@@ -73,14 +74,15 @@ TEST_F(GValuesTest, FieldCorrectedOnTheStandardsLine) {
         EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
         // The line's centre is where the standard's g puts it.
         std::vector<float> x = Fields(1);
-        std::vector<float> y(form->SpecY[1].Data(), form->SpecY[1].Data() + 400);
+        std::vector<float> y(form->Store.SpecY[1].Data(), form->Store.SpecY[1].Data() + 400);
         EXPECT_NEAR(kivo::LineCentre(x.data(), y.data(), 1, 400), expected, 0.025);
-        EXPECT_EQ(form->Params[1].Line2, std::string("9.4012 GHz, ") + c.Note);
+        EXPECT_EQ(form->Store.Params[1].Line2, std::string("9.4012 GHz, ") + c.Note);
         // Every marked spectrum by the same shift; the unmarked one not at all.
-        const double shift = double(form->SpecX[1][1]) - (std::floor(expected + c.Off) - 50.1);
+        const double shift =
+            double(form->Store.SpecX[1][1]) - (std::floor(expected + c.Off) - 50.1);
         EXPECT_NEAR(shift, -c.Off, 0.025);
-        EXPECT_NEAR(form->SpecX[2][200], other[199] + shift, 1e-3);
-        EXPECT_EQ(form->Params[2].Line2, std::string("other, ") + c.Note);
+        EXPECT_NEAR(form->Store.SpecX[2][200], other[199] + shift, 1e-3);
+        EXPECT_EQ(form->Store.Params[2].Line2, std::string("other, ") + c.Note);
         EXPECT_EQ(Fields(3), left);
         Key(Qt::Key_Escape);
     }
@@ -103,7 +105,7 @@ TEST_F(GValuesTest, FieldCorrectionRefusedWithoutAFrequency) {
     Key(Qt::Key_D, Qt::AltModifier);
     ASSERT_TRUE(form->Frame14->isVisibleTo(form.get()));
     ClickBox(1);
-    EXPECT_EQ(form->ActiveSpec, 1);
+    EXPECT_EQ(form->Store.ActiveSpec, 1);
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
     EXPECT_EQ(Fields(1), plain);
@@ -143,7 +145,7 @@ TEST_F(GValuesTest, TheGScaleNamesTheFieldsTheSpectraAreDrawnAt) {
     Key(Qt::Key_Escape);
     // The active spectrum without a frequency has none; ticked back, again.
     ClickBox(1);
-    EXPECT_EQ(form->ActiveSpec, 2);
+    EXPECT_EQ(form->Store.ActiveSpec, 2);
     EXPECT_TRUE(form->Chart1->TopScale().empty());
     Menu("View", "g scale");
     Menu("View", "g scale");

@@ -41,7 +41,8 @@ protected:
         return WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
     }
     std::vector<float> Values(int slot) const {
-        return {form->SpecY[slot].Data(), form->SpecY[slot].Data() + form->Params[slot].NumPoints};
+        return {form->Store.SpecY[slot].Data(),
+                form->Store.SpecY[slot].Data() + form->Store.Params[slot].NumPoints};
     }
     void Type(const QString& digits) {
         for (QChar c : digits) Key(Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
@@ -69,7 +70,7 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
     const std::string file = Sample("s.esr").toStdString();
     ReadFiles({"s.esr"});
     const std::vector<float> before = Values(1);
-    const int n = form->Params[1].NumPoints;
+    const int n = form->Store.Params[1].NumPoints;
     Key(Qt::Key_3);
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("   SUBTRACTION OF BASE LINE") + form->ShiftLineHint);
@@ -87,21 +88,23 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
                   QStringLiteral("   SUBTRACTION OF BASE LINE, order %1").arg(s.Order) +
                       form->ShiftLineHint);
         std::vector<float> want = before;
-        EXPECT_EQ(kivo::SubtractBaseLine(form->SpecX[1].Data(), want.data(), n,
+        EXPECT_EQ(kivo::SubtractBaseLine(form->Store.SpecX[1].Data(), want.data(), n,
                                          kivo::BaseLineStart(n, form->NumAver), s.Order,
                                          form->NumAver, "s"),
                   "");
-        EXPECT_EQ(std::vector<float>(form->SavedY[1].Data(), form->SavedY[1].Data() + n), want);
+        EXPECT_EQ(
+            std::vector<float>(form->Store.SavedY[1].Data(), form->Store.SavedY[1].Data() + n),
+            want);
         // The polynomial is drawn over the spectrum.
         EXPECT_EQ(form->Chart1->PointCount(form->AuxSeries[3]), n);
     }
     Key(Qt::Key_Escape);
     const std::vector<float> committed = Values(1);
     EXPECT_NE(committed, before);
-    EXPECT_EQ(form->Params[1].Line2, "s, 9.5 GHz, Base line 3, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "s, 9.5 GHz, Base line 3, ");
     const kivo::batch::Row row =
         BatchRow({"kivo-batch", "--baseline", "--baseline-order", "3", file});
-    EXPECT_EQ(row.Params.Line2, form->Params[1].Line2);
+    EXPECT_EQ(row.Params.Line2, form->Store.Params[1].Line2);
     Key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Values(1), before);
     // The order stays for the next "3"; the straight line leaves no note.
@@ -109,7 +112,7 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
     for (int k = 0; k < 2; ++k) Key(Qt::Key_PageDown);
     EXPECT_EQ(form->Chart1->PointCount(form->AuxSeries[3]), 0);
     Key(Qt::Key_Escape);
-    EXPECT_EQ(form->Params[1].Line2, "s, 9.5 GHz, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "s, 9.5 GHz, ");
 }
 
 // Alt+V, two digits, two cursors: the results on the mode line and in the
@@ -128,7 +131,7 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     Type(QStringLiteral("41"));
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("  Treatment     Not a shape 1 to 3 and 1 to 6 lines: '41' "));
-    EXPECT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(form->Store.NumSpec, 1);
     // The offer is typed over.
     Key(Qt::Key_V, Qt::AltModifier);
     Key(Qt::Key_1);
@@ -143,24 +146,24 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     Key(Qt::Key_Return);
     form->PickIndex[2] = last;
     Key(Qt::Key_Return);
-    ASSERT_EQ(form->NumSpec, 3);
-    EXPECT_EQ(form->SpecCaption[2], QStringLiteral("s fit"));
-    EXPECT_EQ(form->SpecCaption[3], QStringLiteral("s resid"));
+    ASSERT_EQ(form->Store.NumSpec, 3);
+    EXPECT_EQ(form->Store.SpecCaption[2], QStringLiteral("s fit"));
+    EXPECT_EQ(form->Store.SpecCaption[3], QStringLiteral("s resid"));
     EXPECT_EQ(Values(1), before);
-    const kivo::LineFit fit = kivo::FitDerivativeLines(form->SpecX[1].Data(), before.data(), first,
-                                                       last, kivo::LineShape::Lorentz, 1);
+    const kivo::LineFit fit = kivo::FitDerivativeLines(form->Store.SpecX[1].Data(), before.data(),
+                                                       first, last, kivo::LineShape::Lorentz, 1);
     ASSERT_EQ(fit.Refusal, "");
     EXPECT_NEAR(fit.Lines[0].Centre, 3350, 0.05);
     const int m = last - first + 1;
-    ASSERT_EQ(form->Params[2].NumPoints, m);
-    ASSERT_EQ(form->Params[3].NumPoints, m);
+    ASSERT_EQ(form->Store.Params[2].NumPoints, m);
+    ASSERT_EQ(form->Store.Params[3].NumPoints, m);
     std::vector<float> curve(static_cast<size_t>(m));
-    kivo::FittedCurve(fit, form->SpecX[1].Data() + first - 1, m, curve.data());
+    kivo::FittedCurve(fit, form->Store.SpecX[1].Data() + first - 1, m, curve.data());
     EXPECT_EQ(Values(2), curve);
-    EXPECT_EQ(form->SpecX[3][1], form->SpecX[1][first]);
-    EXPECT_EQ(form->SpecY[3][m], before[size_t(last - 1)] - curve.back());
-    EXPECT_EQ(form->Params[2].Line2, "s, 9.5 GHz, Fit 1 lorentz, ");
-    EXPECT_EQ(form->Params[3].Line2, "s, 9.5 GHz, Fit 1 lorentz, ");
+    EXPECT_EQ(form->Store.SpecX[3][1], form->Store.SpecX[1][first]);
+    EXPECT_EQ(form->Store.SpecY[3][m], before[size_t(last - 1)] - curve.back());
+    EXPECT_EQ(form->Store.Params[2].Line2, "s, 9.5 GHz, Fit 1 lorentz, ");
+    EXPECT_EQ(form->Store.Params[3].Line2, "s, 9.5 GHz, Fit 1 lorentz, ");
     const std::vector<std::string> report = kivo::FitReport(fit, 9.5);
     ASSERT_EQ(report.size(), 2u);
     EXPECT_TRUE(report[0].starts_with("1: B=3350")) << report[0];
@@ -178,7 +181,7 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     EXPECT_EQ(row.Fit.Lines[0].IntegralErr, fit.Lines[0].IntegralErr);
 
     Key(Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(form->NumSpec, 1);
+    EXPECT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(Values(1), before);
 }
 
@@ -191,13 +194,13 @@ TEST_F(LineFitWindowTest, FitNeedsTwoFreeSlots) {
         Sample(names.back());
     }
     ReadFiles(names);
-    ASSERT_EQ(form->NumSpec, kivo::MaxSpec - 1);
+    ASSERT_EQ(form->Store.NumSpec, kivo::MaxSpec - 1);
     Key(Qt::Key_8);
     Key(Qt::Key_V, Qt::AltModifier);
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
-    EXPECT_EQ(form->NumSpec, kivo::MaxSpec - 1);
+    EXPECT_EQ(form->Store.NumSpec, kivo::MaxSpec - 1);
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("  Treatment     No free slots for the fit of s1, nothing made "));
 }

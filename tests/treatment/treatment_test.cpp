@@ -54,8 +54,9 @@ protected:
     // The point nearest a field.
     int PointAt(int slot, double field) const {
         int best = 1;
-        for (int k = 1; k <= form->Params[slot].NumPoints; ++k)
-            if (std::abs(form->SpecX[slot][k] - field) < std::abs(form->SpecX[slot][best] - field))
+        for (int k = 1; k <= form->Store.Params[slot].NumPoints; ++k)
+            if (std::abs(form->Store.SpecX[slot][k] - field) <
+                std::abs(form->Store.SpecX[slot][best] - field))
                 best = k;
         return best;
     }
@@ -103,13 +104,13 @@ TEST_F(TreatmentTest, CalibrationOnMnLinesMapsTheirCentresToTheReference) {
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment  "));
     // 3235 G, halfway between the lines, goes to 3196 + 45 / 90 * 86.76.
     const int mid = 541; // 3100 + 540 * 0.25 = 3235
-    EXPECT_NEAR(form->SpecX[1][mid], 3239.38, 2e-3);
+    EXPECT_NEAR(form->Store.SpecX[1][mid], 3239.38, 2e-3);
     // The other spectrum's lines were found by field: its own centres land
     // on the reference too.
-    const auto c3 = kivo::RangeExtrema(form->SpecX[2].Data(), form->SpecY[2].Data(),
+    const auto c3 = kivo::RangeExtrema(form->Store.SpecX[2].Data(), form->Store.SpecY[2].Data(),
                                        PointAt(2, 3190), PointAt(2, 3202));
     EXPECT_NEAR(c3.Centre, 3196, 0.01);
-    EXPECT_EQ(form->Params[1].Line2, "mn, Mn(3-4) Fld, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "mn, Mn(3-4) Fld, ");
     EXPECT_EQ(form->Chart1->PointColour(form->AuxSeries[5], 0), QColor(255, 0, 0));
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[6], 0), double(3196.0f) + 86.76f);
 
@@ -118,7 +119,7 @@ TEST_F(TreatmentTest, CalibrationOnMnLinesMapsTheirCentresToTheReference) {
     Key(Qt::Key_8);
     Key(Qt::Key_M, Qt::AltModifier);
     for (int k = 0; k < 4; ++k) Key(Qt::Key_Return);
-    EXPECT_EQ(form->Params[1].Line2, "mn, Mn(3-4) Fld, ");
+    EXPECT_EQ(form->Store.Params[1].Line2, "mn, Mn(3-4) Fld, ");
 }
 
 TEST_F(TreatmentTest, TheMnExampleCalibratedAndSaved) {
@@ -131,8 +132,8 @@ TEST_F(TreatmentTest, TheMnExampleCalibratedAndSaved) {
     ReadFiles({"mn.esr"});
     // Lines 3 and 4 of the sextet stand near 3303 and 3390 G on this sweep.
     const auto centre = [&](double lo, double hi) {
-        return kivo::RangeExtrema(form->SpecX[1].Data(), form->SpecY[1].Data(), PointAt(1, lo),
-                                  PointAt(1, hi))
+        return kivo::RangeExtrema(form->Store.SpecX[1].Data(), form->Store.SpecY[1].Data(),
+                                  PointAt(1, lo), PointAt(1, hi))
             .Centre;
     };
     const double c3 = centre(3290, 3320), c4 = centre(3375, 3405);
@@ -151,7 +152,8 @@ TEST_F(TreatmentTest, TheMnExampleCalibratedAndSaved) {
     ReadFiles({"mn-calibrated.esr"});
     EXPECT_NEAR(centre(3186, 3206), 3196, 0.01);
     EXPECT_NEAR(centre(3272, 3292), 3282.76, 0.01);
-    EXPECT_EQ(form->Params[1].Line2.substr(form->Params[1].Line2.size() - 13), "Mn(3-4) Fld, ");
+    EXPECT_EQ(form->Store.Params[1].Line2.substr(form->Store.Params[1].Line2.size() - 13),
+              "Mn(3-4) Fld, ");
 }
 
 TEST_F(TreatmentTest, SmoothingMakesNewSpectraOfWhatWasPreviewed) {
@@ -169,14 +171,15 @@ TEST_F(TreatmentTest, SmoothingMakesNewSpectraOfWhatWasPreviewed) {
     EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 150);
     ClickBox(4); // d marked after the preview: it gets no result
     Key(Qt::Key_Y);
-    ASSERT_EQ(form->NumSpec, 7);
+    ASSERT_EQ(form->Store.NumSpec, 7);
     EXPECT_EQ(Captions(), (QStringList{"a", "b", "c", "d", "res1", "res2", "res3"}));
-    EXPECT_EQ(form->Params[5].Line2, ", a Smoothed 5, "); // "res1" has no name before an ending
-    EXPECT_EQ(form->Params[7].Line2, ", c Smoothed 5, ");
+    EXPECT_EQ(form->Store.Params[5].Line2,
+              ", a Smoothed 5, "); // "res1" has no name before an ending
+    EXPECT_EQ(form->Store.Params[7].Line2, ", c Smoothed 5, ");
     float mean = 0;
-    for (int k = 1; k <= 5; ++k) mean += form->SpecY[1][18 + k];
-    EXPECT_FLOAT_EQ(form->SpecY[5][21], mean / 5);
-    EXPECT_FLOAT_EQ(form->SpecY[1][21], float(std::sin(3320.0) * 5)); // the source stays
+    for (int k = 1; k <= 5; ++k) mean += form->Store.SpecY[1][18 + k];
+    EXPECT_FLOAT_EQ(form->Store.SpecY[5][21], mean / 5);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[1][21], float(std::sin(3320.0) * 5)); // the source stays
     for (int i = 1; i <= 7; ++i) EXPECT_TRUE(form->SpecCheck[i]->isChecked()) << i;
 }
 
@@ -190,10 +193,10 @@ TEST_F(TreatmentTest, ElevenMarkedAreSmoothedInPlaceAndF8CommitsFirst) {
     Type("0");
     Type("3");           // blocks of 3: 10 points remain
     Key(Qt::Key_Escape); // Esc in the entry commits as Y does
-    ASSERT_EQ(form->NumSpec, 11);
-    EXPECT_EQ(form->Params[11].NumPoints, 9); // 9 * 3 + 1 <= 30, 10 * 3 + 1 > 30
-    EXPECT_FLOAT_EQ(form->SpecX[11][1], 3301);
-    EXPECT_EQ(form->Params[11].Line2, "s11, s11 Smoothed 0, ");
+    ASSERT_EQ(form->Store.NumSpec, 11);
+    EXPECT_EQ(form->Store.Params[11].NumPoints, 9); // 9 * 3 + 1 <= 30, 10 * 3 + 1 > 30
+    EXPECT_FLOAT_EQ(form->Store.SpecX[11][1], 3301);
+    EXPECT_EQ(form->Store.Params[11].Line2, "s11, s11 Smoothed 0, ");
 
     // A preview pending when F8 deletes: it goes into its own spectra first.
     Key(Qt::Key_8);
@@ -203,10 +206,10 @@ TEST_F(TreatmentTest, ElevenMarkedAreSmoothedInPlaceAndF8CommitsFirst) {
     for (int i = 2; i <= 11; ++i) ClickBox(i); // only s1 marked now
     Key(Qt::Key_F8);
     // s1's result went to a new slot (one spectrum marked) before s1 went.
-    ASSERT_EQ(form->NumSpec, 11);
+    ASSERT_EQ(form->Store.NumSpec, 11);
     EXPECT_EQ(form->SpecCheck[11]->text(), QStringLiteral("res1"));
-    EXPECT_EQ(form->Params[11].NumPoints, 4);
-    EXPECT_EQ(form->Params[1].NumPoints, 9); // s2, unmarked: not smoothed again
+    EXPECT_EQ(form->Store.Params[11].NumPoints, 4);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 9); // s2, unmarked: not smoothed again
     EXPECT_FALSE(form->SmoothEntry);
 }
 
@@ -227,7 +230,7 @@ TEST_F(TreatmentTest, TypedSmoothingCountsWrapToSixteenBits) {
     };
     ReadFiles({Spectrum("a", 40, 3300, 1, [](double b) { return (b - 3300) * (b - 3300); })});
     double sum = 0;
-    for (int k = 1; k <= 40; ++k) sum += form->SpecY[1][k];
+    for (int k = 1; k <= 40; ++k) sum += form->Store.SpecY[1][k];
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.W) + "," + c.R);
         Key(Qt::Key_8);
@@ -236,21 +239,21 @@ TEST_F(TreatmentTest, TypedSmoothingCountsWrapToSixteenBits) {
         Type(c.R);
         Key(Qt::Key_Y);
         if (c.Made == 0) {
-            EXPECT_EQ(form->NumSpec, 1);
+            EXPECT_EQ(form->Store.NumSpec, 1);
             EXPECT_TRUE(form->ModeLine().contains("Fewer than 2 points after smoothing: a "));
             continue;
         }
-        ASSERT_EQ(form->NumSpec, 2);
-        EXPECT_EQ(form->Params[2].NumPoints, c.Made);
-        const std::string& note = form->Params[2].Line2;
+        ASSERT_EQ(form->Store.NumSpec, 2);
+        EXPECT_EQ(form->Store.Params[2].NumPoints, c.Made);
+        const std::string& note = form->Store.Params[2].Line2;
         EXPECT_EQ(note.substr(note.size() - std::strlen(c.Note)), c.Note);
         const bool whole = std::string(c.W) != "4" && c.Made == 40;
         // A window over the whole spectrum gives its mean everywhere.
         if (whole) {
-            EXPECT_NEAR(form->SpecY[2][1], sum / 40, 1e-3);
-            EXPECT_NEAR(form->SpecY[2][40], sum / 40, 1e-3);
+            EXPECT_NEAR(form->Store.SpecY[2][1], sum / 40, 1e-3);
+            EXPECT_NEAR(form->Store.SpecY[2][40], sum / 40, 1e-3);
         } else {
-            EXPECT_LT(form->SpecY[2][1], sum / 40);
+            EXPECT_LT(form->Store.SpecY[2][1], sum / 40);
         }
         ClickBox(1);
         Key(Qt::Key_F8); // the result goes; the source, left alone, is marked again
@@ -260,23 +263,23 @@ TEST_F(TreatmentTest, TypedSmoothingCountsWrapToSixteenBits) {
 TEST_F(TreatmentTest, PointTools) {
     ReadFiles({Spectrum("a", 6, 1, 1, [](double b) { return b * 10; }),
                Spectrum("b", 6, 1, 1, [](double b) { return b; })});
-    form->SpecX[1][4] = 2.5f; // one backward step in a
-    form->SpecX[2][2] = 0.5f; // two in b: 1, 0.5, 3, 2.9, 5, 6
-    form->SpecX[2][4] = 2.9f;
+    form->Store.SpecX[1][4] = 2.5f; // one backward step in a
+    form->Store.SpecX[2][2] = 0.5f; // two in b: 1, 0.5, 3, 2.9, 5, 6
+    form->Store.SpecX[2][4] = 2.9f;
     Key(Qt::Key_8);
     Key(Qt::Key_E, Qt::AltModifier);
     EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 3"));
-    EXPECT_EQ(form->Params[1].NumPoints, 5);
-    EXPECT_EQ(form->Params[2].NumPoints, 4);
+    EXPECT_EQ(form->Store.Params[1].NumPoints, 5);
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 4);
     EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
 
-    const float y3 = form->SpecY[1][3];
+    const float y3 = form->Store.SpecY[1][3];
     Key(Qt::Key_I, Qt::AltModifier);
-    EXPECT_FLOAT_EQ(form->SpecY[1][3], -y3);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[1][3], -y3);
     Key(Qt::Key_I, Qt::AltModifier);
-    EXPECT_FLOAT_EQ(form->SpecY[1][3], y3);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[1][3], y3);
     Key(Qt::Key_I, Qt::AltModifier | Qt::ShiftModifier); // not exactly Alt
-    EXPECT_FLOAT_EQ(form->SpecY[1][3], y3);
+    EXPECT_FLOAT_EQ(form->Store.SpecY[1][3], y3);
 
     // Measure: in points, then in levels after F11.
     Key(Qt::Key_T, Qt::AltModifier);
@@ -304,9 +307,9 @@ TEST_F(TreatmentTest, DeletePointsRemovesTheRunFromTheFirstCursor) {
     EXPECT_EQ(form->PickIndex[2], 11);
     Key(Qt::Key_Right); // cursor 2 to point 21
     Key(Qt::Key_Return);
-    ASSERT_EQ(form->Params[1].NumPoints, 189); // points 10..20 gone, 21 kept
-    EXPECT_FLOAT_EQ(form->SpecX[1][9], 3008);
-    EXPECT_FLOAT_EQ(form->SpecX[1][10], 3020);
+    ASSERT_EQ(form->Store.Params[1].NumPoints, 189); // points 10..20 gone, 21 kept
+    EXPECT_FLOAT_EQ(form->Store.SpecX[1][9], 3008);
+    EXPECT_FLOAT_EQ(form->Store.SpecX[1][10], 3020);
     EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), form->Frame16->Edit1);
     EXPECT_EQ(form->TaskCode, 0);

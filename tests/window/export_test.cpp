@@ -27,7 +27,7 @@ protected:
         WriteSpectrum("first.esr", 500);
         WriteSpectrum("second.esr", 400, 3320);
         ReadFiles({"first.esr", "second.esr"});
-        ASSERT_EQ(form->NumSpec, 2);
+        ASSERT_EQ(form->Store.NumSpec, 2);
     }
     void Export(const QString& name, bool forPrint) {
         form->SaveDialog3.Option = forPrint;
@@ -196,7 +196,7 @@ TEST_F(FigureExportTest, FourteenSpectraReadOnPaperInEitherPalette) {
         names << WriteSpectrum(QStringLiteral("s%1.esr").arg(i), 200, 3300 + i);
     for (QString& n : names) n = QFileInfo(n).fileName();
     ReadFiles(names);
-    ASSERT_EQ(form->NumSpec, 14);
+    ASSERT_EQ(form->Store.NumSpec, 14);
     for (int palette : {0, 1}) {
         SCOPED_TRACE(palette);
         figureChoice = [palette](FigureDialog& d) {

@@ -50,7 +50,7 @@ protected:
     void Load() {
         WriteSpectrum(QStringLiteral("s.esr"), 200, 3300);
         ReadFiles({QStringLiteral("s.esr")});
-        ASSERT_EQ(form->NumSpec, 1);
+        ASSERT_EQ(form->Store.NumSpec, 1);
     }
 };
 

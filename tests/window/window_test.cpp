@@ -37,9 +37,9 @@ TEST_F(FormTest, StartsEmptyInTheMainMode) {
     EXPECT_EQ(form->Chart1->geometry(), QRect(0, 0, 801, 445));
     EXPECT_EQ(form->ModeLine(), SelectModeLine);
     EXPECT_TRUE(form->SelectMode);
-    EXPECT_EQ(form->NumSpec, 0);
-    EXPECT_EQ(form->ActiveSpec, 0);
-    EXPECT_TRUE(form->NoneMarked);
+    EXPECT_EQ(form->Store.NumSpec, 0);
+    EXPECT_EQ(form->Store.ActiveSpec, 0);
+    EXPECT_TRUE(form->Store.NoneMarked);
     EXPECT_FALSE(form->SpectraLoaded);
     EXPECT_EQ(form->NumAver, 10);
     EXPECT_DOUBLE_EQ(form->KoeCu, 1.725e19);
