@@ -84,12 +84,12 @@ BENCHMARK(BM_RepaintOnly)
 void BM_BaseLinePreviewAndRepaint(benchmark::State& state) {
     TForm1& form = FullWindow();
     form.CheckActivSpec();
-    form.PickIndex[1] = 10;
-    form.PickIndex[2] = kivo::MaxPoints - 10;
+    form.Pick.PickIndex[1] = 10;
+    form.Pick.PickIndex[2] = kivo::MaxPoints - 10;
     int k = 0;
     for (auto _ : state) {
         // A cursor key: a new end window, every marked spectrum corrected again.
-        form.PickIndex[1] = 10 + (++k % 2) * 10;
+        form.Pick.PickIndex[1] = 10 + (++k % 2) * 10;
         form.SubtrLinear();
         form.Chart1->RepaintNow();
     }
@@ -106,8 +106,8 @@ BENCHMARK(BM_BaseLinePreviewAndRepaint)
 void BM_BaseLinePreviewOnly(benchmark::State& state) {
     TForm1& form = FullWindow();
     form.CheckActivSpec();
-    form.PickIndex[1] = 10;
-    form.PickIndex[2] = kivo::MaxPoints - 10;
+    form.Pick.PickIndex[1] = 10;
+    form.Pick.PickIndex[2] = kivo::MaxPoints - 10;
     for (auto _ : state) {
         form.SubtrLinear();
         benchmark::DoNotOptimize(form.Chart1->PointCount(TForm1::PointSeries1));
@@ -220,7 +220,7 @@ void BM_SmoothingPreview(benchmark::State& state) {
         form.SmoothSpec(0);
         form.Chart1->RepaintNow();
     }
-    form.ClearPreview();
+    form.Work.ClearPreview();
 }
 BENCHMARK(BM_SmoothingPreview)
     ->Arg(5)
@@ -236,13 +236,13 @@ void BM_CalibrationOfAll(benchmark::State& state) {
     form.CheckActivSpec();
     for (auto _ : state) {
         form.RefLineKind = 2;
-        form.TaskCode = TaskMn2;
-        form.PickCount = 4;
-        form.PickNo = 4;
-        form.PickIndex[1] = 2000;
-        form.PickIndex[2] = 6000;
-        form.PickIndex[3] = 9000;
-        form.PickIndex[4] = 13000;
+        form.Pick.TaskCode = TaskMn2;
+        form.Pick.PickCount = 4;
+        form.Pick.PickNo = 4;
+        form.Pick.PickIndex[1] = 2000;
+        form.Pick.PickIndex[2] = 6000;
+        form.Pick.PickIndex[3] = 9000;
+        form.Pick.PickIndex[4] = 13000;
         int enter = kivo::VK_RETURN;
         form.Frame14Edit1KeyDown(enter, {});
         form.Chart1->RepaintNow();

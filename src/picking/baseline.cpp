@@ -19,18 +19,15 @@ void TForm1::Frame11Label3Click() {
         // Nothing started: the main mode's keys stay in force.
         SelectMode = true;
     } else {
-        BaseLineMode = true;
+        Work.BaseLineMode = true;
         Chart1->SetActive(AuxSeries[6], true);
-        PickCount = 2;
         const kivo::PointRange start =
             kivo::BaseLineStart(Store.Params[Store.ActiveSpec].NumPoints, NumAver);
-        PickIndex[1] = start.First;
-        PickIndex[2] = start.Last;
+        Pick.PickIndex[1] = start.First;
+        Pick.PickIndex[2] = start.Last;
         SetModeLine(BaseLineModeLine());
         Chart1->SetActive(AuxSeries[1], false);
-        TaskCode = TaskBaseLine;
-        PickNo = 1;
-        BorderPointManual();
+        StartPick(TaskBaseLine, 2);
     }
     Frame14->Label3->show();
     Frame14->Label4->show();
@@ -60,7 +57,7 @@ void TForm1::SubtrLinear() {
     const int preview = BigPoints ? PointSeries2 : PointSeries1;
     Chart1->Clear(preview);
     Chart1->Clear(AuxSeries[3]);
-    ClearPreview();
+    Work.ClearPreview();
     if (Store.ActiveSpec < 1) return;
     for (int i = 1; i <= Store.NumSpec; ++i) {
         const int n = Store.Params[i].NumPoints;
@@ -74,13 +71,13 @@ void TForm1::SubtrLinear() {
                                     CursorRange(i), BaseLineOrder, NumAver, Caption(i))
                  .empty())
             continue;
-        PreviewFrom[i] = Store.SpecId[i];
+        Work.PreviewFrom[i] = Store.SpecId[i];
         AddPlotted(preview, Store.SavedX[i].Data(), Store.SavedY[i].Data(), n);
     }
     // A fitted polynomial is drawn over the active spectrum, what it takes
     // away, as the line of the third cursor, which the base line leaves free.
     const int a = Store.ActiveSpec;
-    if (BaseLineOrder == kivo::LinearBaseLineOrder || PreviewFrom[a] == 0) return;
+    if (BaseLineOrder == kivo::LinearBaseLineOrder || Work.PreviewFrom[a] == 0) return;
     const int n = Store.Params[a].NumPoints;
     std::vector<float> base(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j)
@@ -94,12 +91,12 @@ void TForm1::ReleaseWorkCopies() {
         Store.SavedX[i].Release();
         Store.SavedY[i].Release();
     }
-    ClearPreview();
+    Work.ClearPreview();
 }
 
 void TForm1::Frame14Label3Click() {
     if (Store.BaseSpec != 0) {
-        SubtrInput = true;
+        Work.SubtrInput = true;
         PromptText = QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
         SetModeLine(PromptText);
         EntryText.clear();
@@ -110,9 +107,9 @@ void TForm1::Frame14Label3Click() {
     Chart1->Clear(PointSeries1);
     Chart1->Clear(PointSeries2);
     Chart1->Clear(AuxSeries[3]);
-    if (BaseLineMode) ReleaseWorkCopies();
-    BaseLineMode = false;
-    ClearPreview(); // a new subtraction: nothing of it is previewed yet
+    if (Work.BaseLineMode) ReleaseWorkCopies();
+    Work.BaseLineMode = false;
+    Work.ClearPreview(); // a new subtraction: nothing of it is previewed yet
 }
 
 void TForm1::Frame14Label4Click() {

@@ -31,10 +31,10 @@ void TForm1::Frame11Label4Click() {
                                      Store.Params[i], Caption(i));
         const kivo::IntegrationResult& r = a.Result;
         if (i == Store.ActiveSpec) {
-            PickSpec = Store.SpecId[i]; // the borders and centre are points of this one
-            PickIndex[1] = PickIndex[3] = r.Left;
-            PickIndex[2] = PickIndex[4] = r.Right;
-            PickIndex[5] = r.Centre;
+            Pick.PickSpec = Store.SpecId[i]; // the borders and centre are points of this one
+            Pick.PickIndex[1] = Pick.PickIndex[3] = r.Left;
+            Pick.PickIndex[2] = Pick.PickIndex[4] = r.Right;
+            Pick.PickIndex[5] = r.Centre;
             for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], true);
         }
         if (!a.Integrated) {
@@ -65,17 +65,17 @@ void TForm1::IntegrateMarked() {
         const kivo::PointRange borders = CursorRange(i);
         // The centre range is taken as point numbers of each spectrum, kept on it.
         const kivo::IntegrationResult r = kivo::IntegrateSpectrum(
-            Store.SpecX[i].Data(), Store.SpecY[i].Data(), NumAver, Store.Params[i], PickIndex[3],
-            PickIndex[4], false, borders.First, borders.Last, KoeCu);
+            Store.SpecX[i].Data(), Store.SpecY[i].Data(), NumAver, Store.Params[i],
+            Pick.PickIndex[3], Pick.PickIndex[4], false, borders.First, borders.Last, KoeCu);
         if (i == a) {
-            PickIndex[5] = r.Centre;
+            Pick.PickIndex[5] = r.Centre;
             centre = kivo::LineCentreOf(r);
         }
         mist += r.Mist;
         MarkIntegratedRange(i, r.Left, r.Right);
     }
     Chart1->Clear(AuxSeries[5]);
-    DrawCentreTick(PickIndex[5]);
+    DrawCentreTick(Pick.PickIndex[5]);
     ShowMist(mist, Store.Marked[a] ? centre : 0);
     Parameters(a);
 }
@@ -137,22 +137,16 @@ void TForm1::Frame15Label1Click() {
     }
     SetModeLine(ModeLine() + QStringLiteral("  Manual correction ") + ShiftLineHint);
     Chart1->Clear(AuxSeries[1]);
-    TaskCode = TaskIntegration;
-    PickNo = 1;
-    PickCount = 2;
-    BorderPointManual();
+    StartPick(TaskIntegration, 2);
 }
 
 void TForm1::Frame15Label3Click() {
     CheckActivSpec();
     SetModeLine(QStringLiteral("Choice centrum,  manual correction "));
     Chart1->Clear(AuxSeries[3]);
-    TaskCode = TaskCentre;
-    PickNo = 3;
-    PickCount = 4;
-    PickIndex[3] = PickIndex[1];
-    PickIndex[4] = PickIndex[2];
-    BorderPointManual();
+    Pick.PickIndex[3] = Pick.PickIndex[1];
+    Pick.PickIndex[4] = Pick.PickIndex[2];
+    StartPick(TaskCentre, 4, 3);
 }
 
 void TForm1::Frame15Label2Click() {
@@ -186,10 +180,10 @@ void TForm1::Frame15Label4Click() {
             box << QString(k < 2 ? 1 : 2, QLatin1Char(' ')) + QString::fromStdString(lines[k]);
         MarkIntegratedRange(i, q.Left, q.Right);
         if (i == Store.ActiveSpec) {
-            PickSpec = Store.SpecId[i];
-            PickIndex[1] = PickIndex[3] = q.Left;
-            PickIndex[2] = PickIndex[4] = q.Right;
-            PickIndex[5] = q.Centre;
+            Pick.PickSpec = Store.SpecId[i];
+            Pick.PickIndex[1] = Pick.PickIndex[3] = q.Left;
+            Pick.PickIndex[2] = Pick.PickIndex[4] = q.Right;
+            Pick.PickIndex[5] = q.Centre;
             Chart1->Clear(AuxSeries[5]);
             DrawCentreTick(q.Centre);
         }

@@ -9,46 +9,51 @@
 #include "TLabel.h"
 #include "Unit1.h"
 
+void TForm1::StartPick(Task task, int count, int first) {
+    Pick.Start(task, count, first);
+    BorderPointManual();
+}
+
 void TForm1::BorderPointManual() {
     ShowPanel(Frame14);
     // Every pick starts on the points, whatever mode F11 left the last one in.
-    PointCursor = true;
+    Pick.PointCursor = true;
     Label12->clear();
-    PickedValuesText.clear();
+    Pick.PickedValuesText.clear();
     Label2->clear();
-    PickedNumbersText.clear();
+    Pick.PickedNumbersText.clear();
     const int a = Store.ActiveSpec;
     const int n = a >= 1 ? Store.Params[a].NumPoints : 0;
     if (n < 1) return;
-    PickSpec = Store.SpecId[a]; // the cursors are placed on the active spectrum
+    Pick.PickSpec = Store.SpecId[a]; // the cursors are placed on the active spectrum
     const double xmin = Chart1->Minimum(ChartAxis::Bottom);
     const double xmax = Chart1->Maximum(ChartAxis::Bottom);
-    for (int k = 1; k <= PickCount; ++k) {
+    for (int k = 1; k <= Pick.PickCount; ++k) {
         // Into the visible field range first, then onto the spectrum.
-        int& p = PickIndex[k];
+        int& p = Pick.PickIndex[k];
         p = std::clamp(p, 1, n);
         while (p < n && PlottedX(Store.SpecX[a][p]) < xmin) ++p;
         while (p > 1 && PlottedX(Store.SpecX[a][p]) > xmax) --p;
         DrawCursor(k);
         Chart1->SetActive(AuxSeries[k], false);
     }
-    ShowPickedPoint(PickIndex[PickNo], Store.SpecX[a][PickIndex[PickNo]]);
+    ShowPickedPoint(Pick.PickIndex[Pick.PickNo], Store.SpecX[a][Pick.PickIndex[Pick.PickNo]]);
     Chart1->SetActive(AuxSeries[1], true);
-    if (BaseLineMode) SubtrLinear();
+    if (Work.BaseLineMode) SubtrLinear();
 }
 
 bool TForm1::Picking() const {
-    return TaskCode != NoTask && !SubtrInput && CurrentFrame() == Frame14;
+    return Pick.TaskCode != NoTask && !Work.SubtrInput && CurrentFrame() == Frame14;
 }
 
 void TForm1::FollowPick() {
     const int a = Store.ActiveSpec;
-    if (PickSpec == 0 || a < 1 || Store.SpecId[a] == PickSpec) return;
+    if (Pick.PickSpec == 0 || a < 1 || Store.SpecId[a] == Pick.PickSpec) return;
     // The cursors go to the new active spectrum at the fields they stood at.
-    const int from = Store.SlotOf(PickSpec);
+    const int from = Store.SlotOf(Pick.PickSpec);
     const int na = Store.Params[a].NumPoints;
-    for (int k = 1; k <= PickIndex.size(); ++k) {
-        int& p = PickIndex[k];
+    for (int k = 1; k <= Pick.PickIndex.size(); ++k) {
+        int& p = Pick.PickIndex[k];
         if (from != 0 && Store.Params[from].NumPoints >= 1) {
             const double field =
                 Store.SpecX[from][std::clamp<int>(p, 1, Store.Params[from].NumPoints)];
@@ -57,17 +62,18 @@ void TForm1::FollowPick() {
             p = std::clamp(p, 1, std::max(na, 1));
         }
     }
-    PickSpec = Store.SpecId[a];
-    if (!Picking() || !PointCursor) return;
+    Pick.PickSpec = Store.SpecId[a];
+    if (!Picking() || !Pick.PointCursor) return;
     // The read-out of the cursors accepted so far, where they stand now.
-    PickedNumbersText.clear();
-    PickedValuesText.clear();
-    for (int k = 1; k < std::min<int>(PickNo, 5); ++k) {
-        PickedNumbersText += QString::number(PickIndex[k]) + QStringLiteral(", ");
-        PickedValuesText += FieldReadout(Store.SpecX[a][PickIndex[k]]) + QStringLiteral(", ");
+    Pick.PickedNumbersText.clear();
+    Pick.PickedValuesText.clear();
+    for (int k = 1; k < std::min<int>(Pick.PickNo, 5); ++k) {
+        Pick.PickedNumbersText += QString::number(Pick.PickIndex[k]) + QStringLiteral(", ");
+        Pick.PickedValuesText +=
+            FieldReadout(Store.SpecX[a][Pick.PickIndex[k]]) + QStringLiteral(", ");
     }
-    for (int k = 1; k <= std::min<int>(PickNo, 4); ++k) DrawCursor(k);
-    ShowCursor(std::clamp<int>(PickNo, 1, 4));
+    for (int k = 1; k <= std::min<int>(Pick.PickNo, 4); ++k) DrawCursor(k);
+    ShowCursor(std::clamp<int>(Pick.PickNo, 1, 4));
 }
 
 void TForm1::SettleWork() {
@@ -86,21 +92,21 @@ void TForm1::SettleWork() {
 kivo::PointRange TForm1::CursorRange(int slot) const {
     const int a = Store.ActiveSpec;
     const int na = Store.Params[a].NumPoints;
-    if (slot == a) return {PickIndex[1], PickIndex[2]};
-    const double from = Store.SpecX[a][std::clamp<int>(PickIndex[1], 1, na)];
-    const double to = Store.SpecX[a][std::clamp<int>(PickIndex[2], 1, na)];
+    if (slot == a) return {Pick.PickIndex[1], Pick.PickIndex[2]};
+    const double from = Store.SpecX[a][std::clamp<int>(Pick.PickIndex[1], 1, na)];
+    const double to = Store.SpecX[a][std::clamp<int>(Pick.PickIndex[2], 1, na)];
     return kivo::MapRange(Store.SpecX[slot].Data(), Store.Params[slot].NumPoints, from, to);
 }
 
 void TForm1::ShowPickedPoint(int number, double value) {
     if (number > 0)
-        Label2->setText(PickedNumbersText + QString::number(number));
+        Label2->setText(Pick.PickedNumbersText + QString::number(number));
     else if (number < 0)
         Label2->clear();
     // A point's value is its field; a level or a distance has no g.
-    Label12->setText(PickedValuesText + (number > 0
-                                             ? FieldReadout(value)
-                                             : QString::fromStdString(kivo::ShortText(value))));
+    Label12->setText(
+        Pick.PickedValuesText +
+        (number > 0 ? FieldReadout(value) : QString::fromStdString(kivo::ShortText(value))));
     Label2->adjustSize();
     Label12->adjustSize();
 }
@@ -116,10 +122,10 @@ QString TForm1::FieldReadout(double field) const {
 // The read-out of cursor k: its point number and field, or its level.
 void TForm1::ShowCursor(int k) {
     const int a = Store.ActiveSpec;
-    if (!PointCursor) {
-        ShowPickedPoint(-1, PickLevel[k]);
+    if (!Pick.PointCursor) {
+        ShowPickedPoint(-1, Pick.PickLevel[k]);
     } else if (a >= 1 && Store.Params[a].NumPoints >= 1) {
-        const int p = std::clamp<int>(PickIndex[k], 1, Store.Params[a].NumPoints);
+        const int p = std::clamp<int>(Pick.PickIndex[k], 1, Store.Params[a].NumPoints);
         ShowPickedPoint(p, Store.SpecX[a][p]);
     }
 }
@@ -130,25 +136,25 @@ void TForm1::DrawCursor(int k) {
     const int series = AuxSeries[k];
     Chart1->Clear(series);
     const int a = Store.ActiveSpec;
-    if (PointCursor) {
+    if (Pick.PointCursor) {
         if (a < 1 || Store.Params[a].NumPoints < 1) return;
-        const int p = std::clamp<int>(PickIndex[k], 1, Store.Params[a].NumPoints);
+        const int p = std::clamp<int>(Pick.PickIndex[k], 1, Store.Params[a].NumPoints);
         const double x = PlottedX(Store.SpecX[a][p]);
         Chart1->AddPoint(series, x, Chart1->Minimum(ChartAxis::Left));
         Chart1->AddPoint(series, x, Chart1->Maximum(ChartAxis::Left));
     } else {
-        Chart1->AddPoint(series, Chart1->Minimum(ChartAxis::Bottom), PickLevel[k]);
-        Chart1->AddPoint(series, Chart1->Maximum(ChartAxis::Bottom), PickLevel[k]);
+        Chart1->AddPoint(series, Chart1->Minimum(ChartAxis::Bottom), Pick.PickLevel[k]);
+        Chart1->AddPoint(series, Chart1->Maximum(ChartAxis::Bottom), Pick.PickLevel[k]);
     }
 }
 
 void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     using namespace kivo;
-    if (PickNo == 1) {
-        PickedNumbersText.clear();
-        PickedValuesText.clear();
+    if (Pick.PickNo == 1) {
+        Pick.PickedNumbersText.clear();
+        Pick.PickedValuesText.clear();
     }
-    if (SubtrInput) {
+    if (Work.SubtrInput) {
         Frame14->Label1->hide();
         Label3Edit(Key);
         return;
@@ -160,9 +166,9 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     const int a = Store.ActiveSpec;
     const int n = a >= 1 ? Store.Params[a].NumPoints : 0;
     if (n < 1) return;
-    const int cursor = std::clamp<int>(PickNo, 1, 4);
+    const int cursor = std::clamp<int>(Pick.PickNo, 1, 4);
     Chart1->SetActive(AuxSeries[cursor], true);
-    int& index = PickIndex[cursor];
+    int& index = Pick.PickIndex[cursor];
     if (Shift.AltOnly()) {
         if (Key == 'B') Frame14Label3Click();
         if (Key == 'C') Frame14Label4Click();
@@ -170,37 +176,37 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         switch (Key) {
         case VK_LEFT:
         case VK_RIGHT:
-            index = std::clamp(index + (Key == VK_LEFT ? -CursorStep : CursorStep), 1, n);
+            index = std::clamp(index + (Key == VK_LEFT ? -Pick.CursorStep : Pick.CursorStep), 1, n);
             ShowPickedPoint(index, Store.SpecX[a][index]);
             break;
         case VK_UP:
         case VK_DOWN:
-            PickLevel[cursor] += (Key == VK_UP ? 1 : -1) * CursorStep * MoveUnitY * 10;
-            ShowPickedPoint(-1, PickLevel[cursor]);
+            Pick.PickLevel[cursor] += (Key == VK_UP ? 1 : -1) * Pick.CursorStep * MoveUnitY * 10;
+            ShowPickedPoint(-1, Pick.PickLevel[cursor]);
             break;
         case 'P':
             ShowCursor(cursor);
             break;
         case VK_F11:
-            PointCursor = !PointCursor;
-            PickLevel[1] = Chart1->Maximum(ChartAxis::Left);
-            PickLevel[2] = Chart1->Minimum(ChartAxis::Left);
+            Pick.PointCursor = !Pick.PointCursor;
+            Pick.PickLevel[1] = Chart1->Maximum(ChartAxis::Left);
+            Pick.PickLevel[2] = Chart1->Minimum(ChartAxis::Left);
             Chart1->Clear(AuxSeries[1]);
             Chart1->Clear(AuxSeries[2]);
-            Chart1->AddPoint(AuxSeries[1], Chart1->Minimum(ChartAxis::Bottom), PickLevel[1]);
-            Chart1->AddPoint(AuxSeries[1], Chart1->Maximum(ChartAxis::Bottom), PickLevel[1]);
-            PickedValuesText.clear();
+            Chart1->AddPoint(AuxSeries[1], Chart1->Minimum(ChartAxis::Bottom), Pick.PickLevel[1]);
+            Chart1->AddPoint(AuxSeries[1], Chart1->Maximum(ChartAxis::Bottom), Pick.PickLevel[1]);
+            Pick.PickedValuesText.clear();
             break;
         case VK_OEM_PLUS:
             // More than the spectrum's length would only pin the cursor to an end.
-            CursorStep = static_cast<int16_t>(std::min(CursorStep * 2, std::max(n, 1)));
+            Pick.CursorStep = static_cast<int16_t>(std::min(Pick.CursorStep * 2, std::max(n, 1)));
             break;
         case VK_OEM_MINUS:
-            CursorStep = static_cast<int16_t>(std::max(CursorStep / 2, 1));
+            Pick.CursorStep = static_cast<int16_t>(std::max(Pick.CursorStep / 2, 1));
             break;
         case VK_PRIOR:
         case VK_NEXT:
-            if (BaseLineMode && TaskCode == TaskBaseLine)
+            if (Work.BaseLineMode && Pick.TaskCode == TaskBaseLine)
                 ChangeBaseLineOrder(Key == VK_PRIOR ? 1 : -1);
             break;
         case VK_RETURN:
@@ -210,27 +216,27 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
             break;
         }
     }
-    DrawCursor(std::clamp<int>(PickNo, 1, 4));
+    DrawCursor(std::clamp<int>(Pick.PickNo, 1, 4));
 }
 
 void TForm1::AcceptCursor() {
     const int a = Store.ActiveSpec;
     const int n = Store.Params[a].NumPoints;
-    PickedNumbersText = Label2->text() + QStringLiteral(", ");
-    PickedValuesText = Label12->text() + QStringLiteral(", ");
-    if (PickNo < PickCount) {
-        ++PickNo;
-        Chart1->SetActive(AuxSeries[PickNo], true);
-        if (IsReferenceTask(TaskCode) && (PickNo == 2 || PickNo == 4))
-            PickIndex[PickNo] = std::min(PickIndex[PickNo - 1] + 50, n);
-        if (TaskCode == TaskDeletePoints && PickNo == 2)
-            PickIndex[2] = std::min(PickIndex[1] + 1, n);
-        ShowCursor(PickNo);
-        DrawCursor(PickNo);
+    Pick.PickedNumbersText = Label2->text() + QStringLiteral(", ");
+    Pick.PickedValuesText = Label12->text() + QStringLiteral(", ");
+    if (Pick.PickNo < Pick.PickCount) {
+        ++Pick.PickNo;
+        Chart1->SetActive(AuxSeries[Pick.PickNo], true);
+        if (IsReferenceTask(Pick.TaskCode) && (Pick.PickNo == 2 || Pick.PickNo == 4))
+            Pick.PickIndex[Pick.PickNo] = std::min(Pick.PickIndex[Pick.PickNo - 1] + 50, n);
+        if (Pick.TaskCode == TaskDeletePoints && Pick.PickNo == 2)
+            Pick.PickIndex[2] = std::min(Pick.PickIndex[1] + 1, n);
+        ShowCursor(Pick.PickNo);
+        DrawCursor(Pick.PickNo);
         return;
     }
     CompletePicking();
-    PickNo = 1;
+    Pick.PickNo = 1;
     // A completion that left the picking (back to move and scale or to the
     // treatment panel) leaves no cursor behind.
     if (CurrentFrame() == Frame14) Chart1->SetActive(AuxSeries[1], true);
@@ -239,7 +245,7 @@ void TForm1::AcceptCursor() {
 void TForm1::CompletePicking() {
     // The marks as the boxes show them now, and the cursors on the active spectrum.
     CheckActivSpec();
-    switch (TaskCode) {
+    switch (Pick.TaskCode) {
     case NoTask:
         InitAxes();
         Plot();
@@ -247,9 +253,9 @@ void TForm1::CompletePicking() {
         break;
     case TaskBaseLine:
         SubtrLinear();
-        PickNo = 1;
-        PickedNumbersText.clear();
-        PickedValuesText.clear();
+        Pick.PickNo = 1;
+        Pick.PickedNumbersText.clear();
+        Pick.PickedValuesText.clear();
         break;
     case TaskRestriction:
         BackToMoveScale({}); // its refresh makes the cut

@@ -11,21 +11,21 @@ void TForm1::SubtrSpec(int commit) {
     Chart1->Clear(preview);
     // The commit says again what the preview could not do: the spectra it
     // skipped have no result now either.
-    SubtrNotice = commit ? PreviewNotice : QString();
+    SubtrNotice = commit ? Work.PreviewNotice : QString();
     // A commit treats only what the preview showed: the base spectrum it was
     // computed with, wherever that stands now (F4 forgets the base choice
     // before its refresh commits), and below, the same marked spectra.
     int b = 0;
     if (!commit) {
-        ClearPreview();
+        Work.ClearPreview();
         b = Store.BaseSpec >= 1 && Store.BaseSpec <= Store.NumSpec ? Store.BaseSpec : 0;
-        if (b != 0) PreviewRef = Store.SpecId[b];
+        if (b != 0) Work.PreviewRef = Store.SpecId[b];
     } else {
         BeginStep(QStringLiteral("Subtraction"));
-        b = Store.SlotOf(PreviewRef);
+        b = Store.SlotOf(Work.PreviewRef);
     }
     if (b == 0) { // the base was deleted while its coefficient was typed
-        ClearPreview();
+        Work.ClearPreview();
         return;
     }
     const bool toNewSlots = Store.NumMarked <= 10;
@@ -59,7 +59,7 @@ void TForm1::SubtrSpec(int commit) {
         const float* x = Store.SpecX[i].Data() + (r.First - 1);
         const float* y = result.data() + (r.First - 1);
         if (!commit) {
-            PreviewFrom[i] = Store.SpecId[i];
+            Work.PreviewFrom[i] = Store.SpecId[i];
             AddPlotted(preview, x, y, r.Count);
             continue;
         }
@@ -73,9 +73,9 @@ void TForm1::SubtrSpec(int commit) {
         if (target != 0) SampCondW(143, target, description);
     }
     if (commit)
-        ClearPreview();
+        Work.ClearPreview();
     else
-        PreviewNotice = SubtrNotice;
+        Work.PreviewNotice = SubtrNotice;
     SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint + SubtrNotice);
 }
 

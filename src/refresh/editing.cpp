@@ -94,7 +94,7 @@ void TForm1::Label3Edit(int& Key) {
             FinishLab3Edit();
             break;
         case VK_ESCAPE:
-            SubtrInput = false;
+            Work.SubtrInput = false;
             FinishLab3Edit();
             break;
         case VK_RETURN: {
@@ -102,20 +102,20 @@ void TForm1::Label3Edit(int& Key) {
                 TakeTypedNumber();
                 return;
             }
-            if (SubtrInput) {
+            if (Work.SubtrInput) {
                 SubtrKoeff = EntryNumber(EntryText.toStdString());
                 SubtrSpec(0);
                 Frame14->Label5->show();
             }
-            if (SmoothEntry) {
-                if (!RestrictNumberDue) {
+            if (Work.SmoothEntry) {
+                if (!Work.RestrictNumberDue) {
                     NumSmoothIn = kivo::EntryCount(EntryText.toStdString());
-                    RestrictNumberDue = true;
+                    Work.RestrictNumberDue = true;
                     PromptText = PromptText + EntryText + QStringLiteral(", Num Restrict =");
                 } else {
                     NumRestrictIn = kivo::EntryCount(EntryText.toStdString());
                     SmoothSpec(0);
-                    RestrictNumberDue = false;
+                    Work.RestrictNumberDue = false;
                     PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
                     NumSmooth = NumSmoothIn;
                     NumRestrict = NumRestrictIn;

@@ -18,17 +18,14 @@ void TForm1::refresh(int mode) {
     FileKind = 0;
     TreeView1->hide();
     Memo4->hide();
-    TaskCode = NoTask;
-    PointCursor = true;
+    Pick.End();
     MemoEditing = false;
     Label2->clear();
     Label12->clear();
-    PickedNumbersText.clear();
-    PickedValuesText.clear();
     for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], false);
     // A typed subtraction or smoothing stays open through a partial refresh.
     CommitPendingWork(mode == 0);
-    if (CompactPending) CompactSlots();
+    if (Work.CompactPending) CompactSlots();
     // Shown only for two or more spectra, counted after a deletion is closed up.
     Label13->setVisible(Store.NumSpec >= 2);
     if (mode != 0) return;
@@ -36,11 +33,11 @@ void TForm1::refresh(int mode) {
     for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
     Frame11->show();
     SelectMode = true;
-    RestrictNumberDue = false;
+    Work.RestrictNumberDue = false;
     Typing = TypedNumber::None;
     OfferedSlices = {};
-    ClearPreview(); // nothing is pending after a full refresh
-    PickSpec = 0;   // nor are any cursors placed
+    Work.ClearPreview(); // nothing is pending after a full refresh
+    Pick.PickSpec = 0;   // nor are any cursors placed
     Frame14->Label5->hide();
     Frame16->Label12->hide();
     Frame14->Label1->show();
@@ -70,24 +67,18 @@ void TForm1::refresh(int mode) {
     FocusCurrentFrame();
 }
 
-void TForm1::ClearPreview() {
-    for (int i = 1; i <= kivo::MaxSpec; ++i) PreviewFrom[i] = 0;
-    PreviewRef = 0;
-    PreviewNotice.clear();
-}
-
 void TForm1::CommitPendingWork(bool entries) {
     CheckActivSpec();
-    if (BaseLineMode) CommitBaseLine();
-    if (RestrictPending) CommitRestriction();
+    if (Work.BaseLineMode) CommitBaseLine();
+    if (Work.RestrictPending) CommitRestriction();
     if (!entries) return;
-    if (SubtrInput) {
+    if (Work.SubtrInput) {
         SubtrSpec(1);
-        SubtrInput = false;
+        Work.SubtrInput = false;
     }
-    if (SmoothEntry) {
+    if (Work.SmoothEntry) {
         SmoothSpec(1);
-        SmoothEntry = false;
+        Work.SmoothEntry = false;
     }
 }
 
@@ -103,31 +94,31 @@ void TForm1::CommitBaseLine() {
         if (!note.empty()) SampCondW(166, i, note);
     }
     ReleaseWorkCopies();
-    BaseLineMode = false;
+    Work.BaseLineMode = false;
     Frame14->Label3->hide();
     Frame14->Label4->hide();
 }
 
 void TForm1::CommitRestriction() {
     BeginStep(QStringLiteral("Restriction"));
-    RestrictPending = false;
+    Work.RestrictPending = false;
     // The range is where the cursors stand, on the spectrum they stand on; it
     // cuts the spectra marked at the start that are still marked, each by
     // field, and none marked since.
-    const int a = Store.SlotOf(PickSpec);
+    const int a = Store.SlotOf(Pick.PickSpec);
     if (a == 0) {
-        ClearPreview();
+        Work.ClearPreview();
         return;
     }
     // The picked points may come in either order; a range that leaves the
     // spectrum, or fewer than two points anywhere, is refused whole.
-    int f = PickIndex[1], l = PickIndex[2];
+    int f = Pick.PickIndex[1], l = Pick.PickIndex[2];
     if (f > l) std::swap(f, l);
     if (f < 1 || l > Store.Params[a].NumPoints || l - f + 1 < 2) {
         SetModeLine(
             ModeLine() +
             QStringLiteral("   Restriction refused: the picked range is not on the spectrum "));
-        ClearPreview();
+        Work.ClearPreview();
         return;
     }
     double lo = Store.SpecX[a][f], hi = Store.SpecX[a][l];
@@ -141,7 +132,7 @@ void TForm1::CommitRestriction() {
                 ModeLine() +
                 QStringLiteral("   Restriction refused: fewer than 2 points would remain in ") +
                 BoxText(j) + QStringLiteral(" "));
-            ClearPreview();
+            Work.ClearPreview();
             return;
         }
     }
@@ -165,7 +156,7 @@ void TForm1::CommitRestriction() {
         std::copy(xa + f - 1, xa + l, xa);
         std::copy(ya + f - 1, ya + l, ya);
     }
-    ClearPreview();
+    Work.ClearPreview();
     Plot();
 }
 
@@ -180,8 +171,8 @@ bool TForm1::RangeOnSpectrum(int slot, kivo::PointRange r, const QString& what) 
 }
 
 void TForm1::CompactSlots() {
-    CompactPending = false;
-    for (int i = 1; i <= KeepCount; ++i) {
+    Work.CompactPending = false;
+    for (int i = 1; i <= Work.KeepCount; ++i) {
         if (Store.Marked[i]) continue;
         int j = i + 1;
         while (j <= Store.NumSpec && !Store.Marked[j]) ++j;
@@ -199,8 +190,8 @@ void TForm1::CompactSlots() {
         DrawBox(i);
         DrawBox(j);
     }
-    for (int i = KeepCount + 1; i <= Store.NumSpec; ++i) ReleaseSlot(i);
-    Store.NumSpec = KeepCount;
+    for (int i = Work.KeepCount + 1; i <= Store.NumSpec; ++i) ReleaseSlot(i);
+    Store.NumSpec = Work.KeepCount;
     InitAxes();
     Plot();
 }
@@ -209,7 +200,7 @@ void TForm1::refresh1Click() {
     SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
     Chart1->SetAxesVisible(false);
     SizeEditKind = 0;
-    CursorStep = 10;
+    Pick.CursorStep = 10;
     RemoveBaseMark();
     LayoutPanels();
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();

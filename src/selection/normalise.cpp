@@ -29,15 +29,12 @@ void NormaliseMarked(TForm1& form, const QString& step, Normalise normalise) {
 } // namespace
 
 void TForm1::StartComponentPick(Task task, int first, int last, const QString& prompt) {
-    PickIndex[1] = first;
-    PickIndex[2] = last;
+    Pick.PickIndex[1] = first;
+    Pick.PickIndex[2] = last;
     SetModeLine(prompt);
     Chart1->Clear(AuxSeries[1]);
     Chart1->SetActive(AuxSeries[1], true);
-    TaskCode = task;
-    PickNo = 1;
-    PickCount = 2;
-    BorderPointManual();
+    StartPick(task, 2);
 }
 
 void TForm1::BackToMoveScale(const QString& notice) {
@@ -62,12 +59,12 @@ void TForm1::Frame12Label3Click() {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    RestrictPending = true;
+    Work.RestrictPending = true;
     // The cut belongs to the spectra marked now and to the range picked on
     // the active one, whatever is marked by the time a refresh makes it.
-    ClearPreview();
+    Work.ClearPreview();
     for (int i = 1; i <= Store.NumSpec; ++i)
-        if (Store.Marked[i]) PreviewFrom[i] = Store.SpecId[i];
+        if (Store.Marked[i]) Work.PreviewFrom[i] = Store.SpecId[i];
     StartComponentPick(TaskRestriction, 1, Store.Params[Store.ActiveSpec].NumPoints,
                        QStringLiteral("    Restriction  the spectrum "));
 }
@@ -117,9 +114,9 @@ void TForm1::CombineComponentField() {
         BackToMoveScale({});
         return;
     }
-    const double ca =
-        kivo::RangeExtrema(Store.SpecX[a].Data(), Store.SpecY[a].Data(), PickIndex[1], PickIndex[2])
-            .Centre;
+    const double ca = kivo::RangeExtrema(Store.SpecX[a].Data(), Store.SpecY[a].Data(),
+                                         Pick.PickIndex[1], Pick.PickIndex[2])
+                          .Centre;
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
         if (i != a) {

@@ -72,8 +72,8 @@ void TForm1::DeleteF81Click() {
     CommitPendingWork();
     BeginStep(QStringLiteral("Delete"));
     CheckActivSpec();
-    CompactPending = true;
-    KeepCount = 0;
+    Work.CompactPending = true;
+    Work.KeepCount = 0;
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (i <= before && doomed[i]) {
             if (i == Store.BaseSpec) Store.BaseSpec = 0;
@@ -84,7 +84,7 @@ void TForm1::DeleteF81Click() {
         } else {
             Store.Marked[i] = true;
             SetBoxChecked(i, true);
-            ++KeepCount;
+            ++Work.KeepCount;
         }
     }
     refresh(0);
@@ -93,8 +93,8 @@ void TForm1::DeleteF81Click() {
 void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
     if (Store.NoneMarked) return;
     const PlotRect r = Chart1->PlotRectangle();
-    const int cursor = std::clamp<int>(PickNo, 1, 4);
-    if (PointCursor) {
+    const int cursor = std::clamp<int>(Pick.PickNo, 1, 4);
+    if (Pick.PointCursor) {
         const int a = Store.ActiveSpec;
         const int n = Store.Params[a].NumPoints;
         if (n < 1) return;
@@ -104,18 +104,18 @@ void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
         const double v = (X - r.Left) * span / std::max(1, r.Width) + xmin;
         auto shown = [&](int k) { return PlottedX(Store.SpecX[a][k]); };
         // The walk stays on the spectrum's points, wherever the press was.
-        int k = std::clamp<int>(PickIndex[cursor], 1, n);
+        int k = std::clamp<int>(Pick.PickIndex[cursor], 1, n);
         while (k < n && shown(k) < v) ++k;
         while (k > 1 && shown(k) > v) --k;
-        PickIndex[cursor] = k;
+        Pick.PickIndex[cursor] = k;
     } else {
         const double ymax = Chart1->Maximum(ChartAxis::Left);
         double span = ymax - Chart1->Minimum(ChartAxis::Left);
         if (span == 0) span = 1;
         // The plot area is Bottom - Top + 1 pixels high, both rows included.
-        PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top + 1);
+        Pick.PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top + 1);
     }
-    if (TaskCode != NoTask) {
+    if (Pick.TaskCode != NoTask) {
         int key = 'P';
         const Qt::KeyboardModifiers m = QGuiApplication::keyboardModifiers();
         Frame14Edit1KeyDown(key, {bool(m & Qt::ShiftModifier), bool(m & Qt::AltModifier),

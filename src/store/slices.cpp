@@ -78,13 +78,13 @@ void TForm1::TakeSliceChoice(const QString& typed) {
         if (Store.SpecX[i].Allocated()) ReleaseSlot(i);
     // Closed up as a deletion is: the boxes say what stays (the close-up
     // reads them), so every spectrum kept is marked after it.
-    KeepCount = 0;
+    Work.KeepCount = 0;
     for (int i = 1; i <= Store.NumSpec; ++i) {
         Store.Marked[i] = keep[i];
         SetBoxChecked(i, keep[i]);
-        KeepCount = static_cast<uint16_t>(KeepCount + (keep[i] ? 1 : 0));
+        Work.KeepCount = static_cast<uint16_t>(Work.KeepCount + (keep[i] ? 1 : 0));
     }
-    if (KeepCount < Store.NumSpec) CompactSlots();
+    if (Work.KeepCount < Store.NumSpec) CompactSlots();
     CheckActivSpec();
     InitAxes();
     Plot();

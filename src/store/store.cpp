@@ -81,7 +81,7 @@ void TForm1::PutSlot(int slot, const SlotState& state) {
 
 void TForm1::ReleaseSlot(int slot) {
     Store.EmptySlot(slot);
-    PreviewFrom[slot] = 0;
+    Work.PreviewFrom[slot] = 0;
     // An emptied slot is not a user's unmarking: no click handler runs.
     const QSignalBlocker quiet(SpecCheck[slot]);
     SpecCheck[slot]->setChecked(false);

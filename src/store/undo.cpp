@@ -87,7 +87,7 @@ void TForm1::RollBackCommand() {
             SwapStep(*step);
         CommandSteps.clear();
         // The work of the mode it was in is given up with it.
-        BaseLineMode = RestrictPending = CompactPending = SubtrInput = SmoothEntry = false;
+        Work.Drop();
         Typing = TypedNumber::None;
         ReleaseWorkCopies();
         ++guardDepth_; // the refresh is part of the failed command
@@ -103,10 +103,8 @@ void TForm1::RollBackCommand() {
 }
 
 bool TForm1::EntryInProgress() const {
-    bool previewed = false;
-    for (int i = 1; i <= kivo::MaxSpec; ++i) previewed = previewed || PreviewFrom[i] != 0;
     return MemoEditing || Typing != TypedNumber::None ||
-           ((SubtrInput || SmoothEntry) && !previewed);
+           ((Work.SubtrInput || Work.SmoothEntry) && !Work.AnyPreviewed());
 }
 
 void TForm1::UndoClick() {
@@ -123,7 +121,7 @@ void TForm1::StepBack(bool undo) {
     if (EntryInProgress()) return;
     // Work a preview left pending ends first, as Esc would end it; what it
     // commits is a step of its own, the one undone now.
-    if (undo && WorkPending()) {
+    if (undo && Work.Any()) {
         refresh(0);
         UndoCheckpoint();
     }
@@ -142,7 +140,7 @@ void TForm1::StepBack(bool undo) {
         Store.Undo.Undone(std::move(step));
     else
         Store.Undo.Redone(std::move(step));
-    ClearPreview();
+    Work.ClearPreview();
     SpectraLoaded = Store.NumSpec != 0;
     for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->setVisible(SpectraLoaded);
     refresh(0);

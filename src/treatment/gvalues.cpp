@@ -121,8 +121,8 @@ void TForm1::CorrectFieldOnStandard() {
     const int a = EndTreatmentPick(QStringLiteral("Field correction"));
     if (a == 0) return;
     const kivo::StandardLine line = kivo::MeasureStandardLine(
-        Store.SpecX[a].Data(), Store.SpecY[a].Data(), Store.Params[a].NumPoints, PickIndex[1],
-        PickIndex[2], kivo::FrequencyOf(Store.Params[a]), StandardG,
+        Store.SpecX[a].Data(), Store.SpecY[a].Data(), Store.Params[a].NumPoints, Pick.PickIndex[1],
+        Pick.PickIndex[2], kivo::FrequencyOf(Store.Params[a]), StandardG,
         ShortName(Store.FileSpectrumName[a]).toStdString());
     QString said = Text(line.Refusal);
     if (line.Refusal.empty()) {
@@ -187,7 +187,7 @@ void TForm1::PeakToPeakPicked() {
     const int a = EndTreatmentPick(QStringLiteral("Peak to peak"));
     if (a == 0) return;
     const kivo::PeakToPeak p = kivo::PeakToPeakOf(Store.SpecX[a].Data(), Store.SpecY[a].Data(),
-                                                  PickIndex[1], PickIndex[2]);
+                                                  Pick.PickIndex[1], Pick.PickIndex[2]);
     QString text = QStringLiteral("  Treatment     ") + ShortName(Store.FileSpectrumName[a]) +
                    QStringLiteral(": dBpp = ") + Text(kivo::ShortText(p.Width)) +
                    QStringLiteral(" G (") + Text(kivo::ShortText(p.Top)) + QStringLiteral(" and ") +
@@ -198,23 +198,20 @@ void TForm1::PeakToPeakPicked() {
 }
 
 void TForm1::StartTwoCursorPick(Task task, int first, int second) {
-    TaskCode = task;
-    PickCount = 2;
-    PickNo = 1;
     Chart1->SetActive(AuxSeries[1], true);
-    PickIndex[1] = first;
-    PickIndex[2] = second;
-    BorderPointManual();
+    Pick.PickIndex[1] = first;
+    Pick.PickIndex[2] = second;
+    StartPick(task, 2);
 }
 
 int TForm1::EndTreatmentPick(const QString& what) {
     CheckActivSpec();
-    TaskCode = NoTask;
+    Pick.TaskCode = NoTask;
     ShowPanel(Frame16);
     const int a = Store.ActiveSpec;
     // The cursors stand on the spectrum they were carried to.
-    if (a < 1 || Store.SpecId[a] != PickSpec ||
-        !RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, what))
+    if (a < 1 || Store.SpecId[a] != Pick.PickSpec ||
+        !RangeOnSpectrum(a, {Pick.PickIndex[1], Pick.PickIndex[2]}, what))
         return 0;
     return a;
 }

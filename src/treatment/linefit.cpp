@@ -69,8 +69,8 @@ void TForm1::FitPickedLines() {
                     QStringLiteral(", nothing made "));
         return;
     }
-    const int first = std::min(PickIndex[1], PickIndex[2]);
-    const int m = std::abs(PickIndex[2] - PickIndex[1]) + 1;
+    const int first = std::min(Pick.PickIndex[1], Pick.PickIndex[2]);
+    const int m = std::abs(Pick.PickIndex[2] - Pick.PickIndex[1]) + 1;
     const kivo::LineFit fit = kivo::FitDerivativeLines(Store.SpecX[a].Data(), Store.SpecY[a].Data(),
                                                        first, first + m - 1, FitShape, FitCount);
     if (!fit.Refusal.empty()) {

@@ -29,45 +29,38 @@ RefPair RefPairOf(int kind) {
 
 void TForm1::Frame16Label1Click() {
     RefLineKind = 1;
-    TaskCode = TaskRuby;
-    ForSearchMnRb();
+    ForSearchMnRb(TaskRuby);
 }
 
 void TForm1::Frame16Label2Click() {
     RefLineKind = 2;
-    TaskCode = TaskMn2;
-    ForSearchMnRb();
+    ForSearchMnRb(TaskMn2);
 }
 
 void TForm1::Frame16Label3Click() {
     RefLineKind = 3;
-    TaskCode = TaskMn3;
-    ForSearchMnRb();
+    ForSearchMnRb(TaskMn3);
 }
 
 void TForm1::Frame16Label4Click() {
     RefLineKind = 4;
-    TaskCode = TaskMn4;
-    ForSearchMnRb();
+    ForSearchMnRb(TaskMn4);
 }
 
-void TForm1::ForSearchMnRb() {
+void TForm1::ForSearchMnRb(Task task) {
     CheckActivSpec();
     if (Store.NoneMarked) {
-        TaskCode = NoTask;
         SetModeLine(ChooseOneSpectrum);
         return;
     }
     SetModeLine(ModeLine() + ShiftLineHint);
-    PickCount = 4;
-    PickNo = 1;
     Chart1->SetActive(AuxSeries[1], true);
     const int n = Store.Params[Store.ActiveSpec].NumPoints;
-    PickIndex[1] = NumAver;
-    PickIndex[2] = 100;
-    PickIndex[4] = n - NumAver;
-    PickIndex[3] = n - NumAver - 100;
-    BorderPointManual();
+    Pick.PickIndex[1] = NumAver;
+    Pick.PickIndex[2] = 100;
+    Pick.PickIndex[4] = n - NumAver;
+    Pick.PickIndex[3] = n - NumAver - 100;
+    StartPick(task, 4);
 }
 
 void TForm1::CalibrateByRefLines() {
@@ -76,13 +69,15 @@ void TForm1::CalibrateByRefLines() {
     SetModeLine(QStringLiteral("  Treatment  "));
     const RefPair ref = RefPairOf(RefLineKind);
     const int a = Store.ActiveSpec;
-    if (!RangeOnSpectrum(a, {PickIndex[1], PickIndex[2]}, QStringLiteral("Calibration")) ||
-        !RangeOnSpectrum(a, {PickIndex[3], PickIndex[4]}, QStringLiteral("Calibration"))) {
-        TaskCode = NoTask;
+    if (!RangeOnSpectrum(a, {Pick.PickIndex[1], Pick.PickIndex[2]},
+                         QStringLiteral("Calibration")) ||
+        !RangeOnSpectrum(a, {Pick.PickIndex[3], Pick.PickIndex[4]},
+                         QStringLiteral("Calibration"))) {
+        Pick.TaskCode = NoTask;
         return;
     }
     double f[5] = {};
-    for (int k = 1; k <= 4; ++k) f[k] = Store.SpecX[a][PickIndex[k]];
+    for (int k = 1; k <= 4; ++k) f[k] = Store.SpecX[a][Pick.PickIndex[k]];
     QString refused;
     kivo::SlotArray<bool> calibrated;
     for (int i = 1; i <= Store.NumSpec; ++i) {
@@ -90,7 +85,8 @@ void TForm1::CalibrateByRefLines() {
         const float* x = Store.SpecX[i].Data();
         const float* y = Store.SpecY[i].Data();
         const int n = Store.Params[i].NumPoints;
-        int s1 = PickIndex[1], e1 = PickIndex[2], s2 = PickIndex[3], e2 = PickIndex[4];
+        int s1 = Pick.PickIndex[1], e1 = Pick.PickIndex[2], s2 = Pick.PickIndex[3],
+            e2 = Pick.PickIndex[4];
         if (i != a) {
             // The same lines found by field in this spectrum.
             s1 = 1;
@@ -112,7 +108,7 @@ void TForm1::CalibrateByRefLines() {
         }
         const long double scale = static_cast<long double>(ref.d) / (c2 - c1);
         kivo::TransformValues(Store.SpecX[i].Data(), n, 0, scale, ref.r - c1 * scale);
-        SampCondW(TaskCode, i, {});
+        SampCondW(Pick.TaskCode, i, {});
         calibrated[i] = true;
     }
     // One axis set-up for all: the view's scale is 1 again, so each line
@@ -134,7 +130,7 @@ void TForm1::CalibrateByRefLines() {
         Chart1->SetActive(lines[j], true);
         Chart1->ColourPoints(lines[j], 0, 1, QColor(255, 0, 0));
     }
-    TaskCode = NoTask;
+    Pick.TaskCode = NoTask;
     // The g of the two reference lines where the active spectrum has them now.
     QString gs;
     const double ghz = kivo::FrequencyOf(Store.Params[a]);

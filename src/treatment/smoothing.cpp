@@ -11,7 +11,7 @@ void TForm1::Frame16Label6Click() {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    SmoothEntry = true;
+    Work.SmoothEntry = true;
     PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
     SetModeLine(PromptText);
     NumSmoothIn = 0;
@@ -25,14 +25,14 @@ void TForm1::SmoothSpec(int commit) {
     Chart1->Clear(preview);
     std::vector<float> xo(kivo::MaxPoints), yo(kivo::MaxPoints);
     if (!commit) {
-        ClearPreview();
+        Work.ClearPreview();
         for (int i = 1; i <= Store.NumSpec; ++i) {
             if (!Store.Marked[i]) continue;
             const int m = kivo::SmoothPoints(NumSmoothIn, NumRestrictIn, Store.SpecX[i].Data(),
                                              Store.SpecY[i].Data(), Store.Params[i].NumPoints,
                                              xo.data(), yo.data());
             AddPlotted(preview, xo.data(), yo.data(), m);
-            PreviewFrom[i] = Store.SpecId[i];
+            Work.PreviewFrom[i] = Store.SpecId[i];
         }
         return;
     }
@@ -57,6 +57,6 @@ void TForm1::SmoothSpec(int commit) {
             StoreResult(i, toNewSlots, counter, xo.data(), yo.data(), m, SubtrNotice);
         if (target != 0) SampCondW(166, target, result.Note);
     }
-    ClearPreview();
+    Work.ClearPreview();
     Parameters(Store.ActiveSpec);
 }

@@ -15,7 +15,7 @@ void TForm1::Frame11Label8Click() {
 void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     CheckActivSpec();
     // While a number is typed every key belongs to the entry.
-    if (SubtrInput || SmoothEntry || Typing != TypedNumber::None) {
+    if (Work.SubtrInput || Work.SmoothEntry || Typing != TypedNumber::None) {
         Label3Edit(Key);
         return;
     }
@@ -65,22 +65,19 @@ void TForm1::Frame16Label10Click() {
 void TForm1::Frame16Label11Click() {
     CheckActivSpec();
     Plot();
-    TaskCode = TaskDeletePoints;
-    PickCount = 2;
-    PickNo = 1;
     Chart1->SetActive(AuxSeries[1], true);
-    PickIndex[1] = NumAver;
-    PickIndex[2] = 100;
-    BorderPointManual();
+    Pick.PickIndex[1] = NumAver;
+    Pick.PickIndex[2] = 100;
+    StartPick(TaskDeletePoints, 2);
 }
 
 void TForm1::DeletePickedPoints() {
     BeginStep(QStringLiteral("Delete points"));
     CheckActivSpec();
     const int s = Store.ActiveSpec;
-    if (s >= 1 &&
-        RangeOnSpectrum(s, {PickIndex[1], PickIndex[2]}, QStringLiteral("Delete points"))) {
-        int a = PickIndex[1], b = PickIndex[2];
+    if (s >= 1 && RangeOnSpectrum(s, {Pick.PickIndex[1], Pick.PickIndex[2]},
+                                  QStringLiteral("Delete points"))) {
+        int a = Pick.PickIndex[1], b = Pick.PickIndex[2];
         if (b < a) std::swap(a, b);
         // The run from the first cursor up to the second, which stays: two
         // neighbouring cursors remove the first point alone.
@@ -96,7 +93,7 @@ void TForm1::DeletePickedPoints() {
             Chart1->ColourPoints(SpecSeries[s], a - 1, a + count - 2, QColor(128, 0, 128));
         }
     }
-    TaskCode = NoTask;
+    Pick.TaskCode = NoTask;
     ShowPanel(Frame16);
     refresh(1);
 }
@@ -106,26 +103,23 @@ void TForm1::Frame16Label8Click() {
     Chart1->SetAxesVisible(true);
     Chart1->SetLeftAxisVisible(true);
     Chart1->SetLeftIncrement(0.0001);
-    PickNo = 1;
-    PickCount = 2;
     SetModeLine(QStringLiteral("    Tool measure, vertical - F11 "));
     Chart1->Clear(AuxSeries[1]);
-    PickIndex[1] = NumAver;
-    PickIndex[2] = NumAver + 100;
-    TaskCode = TaskMeasure;
-    BorderPointManual();
+    Pick.PickIndex[1] = NumAver;
+    Pick.PickIndex[2] = NumAver + 100;
+    StartPick(TaskMeasure, 2);
 }
 
 void TForm1::MeasureDistance() {
-    PickedValuesText += QStringLiteral(" Delta= ");
+    Pick.PickedValuesText += QStringLiteral(" Delta= ");
     const int a = Store.ActiveSpec;
-    if (PointCursor) {
+    if (Pick.PointCursor) {
         const int n = Store.Params[a].NumPoints;
-        const int p1 = std::clamp<int>(PickIndex[1], 1, n),
-                  p2 = std::clamp<int>(PickIndex[2], 1, n);
+        const int p1 = std::clamp<int>(Pick.PickIndex[1], 1, n),
+                  p2 = std::clamp<int>(Pick.PickIndex[2], 1, n);
         ShowPickedPoint(0, double(Store.SpecX[a][p2]) - double(Store.SpecX[a][p1]));
     } else {
-        ShowPickedPoint(-1, PickLevel[1] - PickLevel[2]);
+        ShowPickedPoint(-1, Pick.PickLevel[1] - Pick.PickLevel[2]);
     }
-    PickNo = 1;
+    Pick.PickNo = 1;
 }

@@ -661,8 +661,8 @@ void TForm1::FormCreate() {
     const QString optionsNotice = ModeLine() == selectMode ? QString() : ModeLine();
     SetDialogDirs();
     StartingUp = false;
-    CompactPending = false;
-    RestrictPending = false;
+    Work.CompactPending = false;
+    Work.RestrictPending = false;
     RefLineKind = 0;
     Store.NoneMarked = true;
     HelpLanguage = 1;

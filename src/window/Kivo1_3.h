@@ -17,6 +17,7 @@
 #include "figure.h"
 #include "fitting.h"
 #include "keys.h"
+#include "modes.h"
 #include "panel_commands.h"
 #include "spectrum_store.h"
 #include "text_lines.h"
@@ -31,30 +32,6 @@ class Anchors;
 class TChart;
 class TFrame1;
 class TLabel;
-
-// What the point picking does when its last cursor is accepted. The numbers
-// are also the codes of the treatment notes made through the picking.
-enum Task : uint16_t {
-    NoTask = 0,
-    TaskBaseLine = 11,
-    TaskRestriction = 12,
-    TaskNormComponent = 124,
-    TaskAlignComponent = 128,
-    TaskIntegration = 151,
-    TaskCentre = 153,
-    TaskRuby = 161,
-    TaskMn2 = 162,
-    TaskMn3 = 163,
-    TaskMn4 = 164,
-    TaskMeasure = 168,
-    TaskFieldStandard = 169,
-    TaskFitLines = 170,
-    TaskPeakToPeak = 171,
-    TaskDeletePoints = 1611,
-};
-inline bool IsReferenceTask(int task) {
-    return task >= TaskRuby && task <= TaskMn4;
-}
 
 // What a number typed on the mode line is for, besides the subtraction factor
 // and the smoothing numbers.
@@ -169,36 +146,23 @@ public:
     int32_t NumAver = 10;
     double KoeCu = 1.725e19;
     double MoveStep = 3000;
-    bool CompactPending = false;
-    bool RestrictPending = false;
     int32_t RefLineKind = 0;
     uint16_t MistCount = 0;      // points the last "Erase mist." removed
     uint8_t HelpLanguage = 1;    // 1 English, 2 Russian
     kivo::HelpText HelpLines;    // the help file's lines as held, and their code page
     bool HelpMissing = false;    // the help file of the language was not found at the last load
     uint16_t HelpLinesShown = 0; // text lines of the topic in the help box
-    bool BaseLineMode = false;   // SavedX/SavedY hold a base-line correction to commit
     // The order of the base line "3" previews and commits: 1 the straight
     // line through the end windows, PgUp and PgDown go through 0..5.
     int BaseLineOrder = kivo::LinearBaseLineOrder;
     void ChangeBaseLineOrder(int step);
     QString BaseLineModeLine() const;
-    // The spectra the last preview (base line, subtraction, restriction) was
-    // computed from: per slot the identity it had then, 0 where it was not
-    // previewed; and the spectrum the others are measured against (the base
-    // of a subtraction, the spectrum a restriction was picked on). A commit
-    // writes only into a slot that still holds that spectrum and is marked.
-    kivo::SlotArray<uint32_t> PreviewFrom;
-    uint32_t PreviewRef = 0;
-    QString PreviewNotice; // what the preview could not do, said again by the commit
+    // The mode: the pick and the work pending, one object each.
+    PickMode Pick;
+    PendingWork Work;
     bool Previewed(int slot) const {
-        return PreviewFrom[slot] != 0 && PreviewFrom[slot] == Store.SpecId[slot] &&
+        return Work.PreviewFrom[slot] != 0 && Work.PreviewFrom[slot] == Store.SpecId[slot] &&
                Store.Marked[slot];
-    }
-    void ClearPreview();
-    // A base line, restriction, subtraction or smoothing waits to be committed.
-    bool WorkPending() const {
-        return BaseLineMode || RestrictPending || SubtrInput || SmoothEntry;
     }
     // Commits a pending preview into the spectra it was computed from, with
     // the marks the boxes show now; the typed subtraction and smoothing only
@@ -214,20 +178,7 @@ public:
     void SettleWork();
     bool KeepNoneMarked = false; // the refresh ends a mode without marking slot 1
     bool Picking() const;
-    uint16_t KeepCount = 0;         // slots that survive a deletion
-    bool SubtrInput = false;        // the mode line collects the subtraction factor
-    bool SmoothEntry = false;       // the mode line collects the smoothing numbers
-    bool RestrictNumberDue = false; // the second smoothing number is awaited
-    bool PointCursor = true;        // picking cursors walk the points (not levels)
-    Task TaskCode = NoTask;         // what the point picking does when it completes
-    kivo::SlotArray<int32_t, 5> PickIndex;
-    // The spectrum the cursors stand on: PickIndex are point numbers of the
-    // spectrum with this identity (0: no cursors placed).
-    uint32_t PickSpec = 0;
-    int16_t CursorStep = 10;
     uint8_t SizeEditKind = 0;
-    QString PickedNumbersText;
-    QString PickedValuesText;
     double MoveUnitX = 0, MoveUnitY = 0;
     // The view transform in force for each slot at the last move-and-scale
     // key while it was marked; what "Save as in plot" makes permanent. It
@@ -240,12 +191,12 @@ public:
     bool BaseChoicePending = false; // the next box click chooses the base spectrum
 
     // ---- Point picking, base line, subtraction ---------------------------------
-    int16_t PickCount = 2; // cursors to place, 2 or 4
-    uint16_t PickNo = 1;   // the picking cursor being placed
-    kivo::SlotArray<double, 4> PickLevel;
     uint16_t BigPoints = 0; // chart index of the preview point series
     QString SubtrNotice;    // what the last subtraction or smoothing pass could not do
-    void BorderPointManual();
+    // The one way a pick starts: task with count cursors at the points
+    // Pick.PickIndex holds, on the active spectrum, the cursor `first` placed
+    // first; the picking panel takes the keys.
+    void StartPick(Task task, int count, int first = 1);
     void ShowPickedPoint(int number, double value);
     // A field as the read-outs show it, with its g when the active spectrum
     // has a frequency.
@@ -550,6 +501,7 @@ protected:
 
 private:
     bool memoExiting_ = false;
+    void BorderPointManual();
     void DrawCursor(int k);
     void ShowCursor(int k);
     void AcceptCursor();
@@ -566,7 +518,7 @@ private:
     void StartComponentPick(Task task, int first, int last, const QString& prompt);
     void BackToMoveScale(const QString& notice);
     // Treatment: the reference-line set-up and the picking completions.
-    void ForSearchMnRb();
+    void ForSearchMnRb(Task task);
     void CalibrateByRefLines();
     void MeasureDistance();
     void DeletePickedPoints();

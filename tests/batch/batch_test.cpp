@@ -99,8 +99,8 @@ protected:
         row.FieldTo = form->Store.SpecX[slot][row.Params.NumPoints];
         row.Mist = mist;
         // The window shows the centre of the active spectrum alone.
-        const int centre =
-            kivo::LineCentreOf({0, form->PickIndex[5], form->PickIndex[2], form->PickIndex[1]});
+        const int centre = kivo::LineCentreOf(
+            {0, form->Pick.PickIndex[5], form->Pick.PickIndex[2], form->Pick.PickIndex[1]});
         if (slot == form->Store.ActiveSpec && centre >= 1)
             row.CentreField = form->Store.SpecX[slot][centre];
         row.Status = "ok";
@@ -407,7 +407,7 @@ TEST_F(BatchTest, FrequencyAndTheGOfTheCentre) {
             EXPECT_FALSE(form->Label2->text().contains(GCentreLabel));
             continue;
         }
-        const double centre = form->Store.SpecX[1][form->PickIndex[5]];
+        const double centre = form->Store.SpecX[1][form->Pick.PickIndex[5]];
         EXPECT_NEAR(cells[13].toDouble(), 714.47735 * ghz / centre, 1e-9);
         EXPECT_TRUE(form->Label2->text().endsWith(
             GCentreLabel + QString::fromStdString(kivo::GText(cells[13].toDouble()))))
@@ -1171,9 +1171,9 @@ TEST_F(BatchTest, PeakToPeakWidthInBothPrograms) {
     ASSERT_EQ(size_t(items.size()), TreatmentCommands().size());
     for (QAction* item : items)
         if (item->text().endsWith(QStringLiteral("\tAlt+B"))) item->trigger();
-    ASSERT_EQ(form->TaskCode, TaskPeakToPeak);
-    const double from = form->Store.SpecX[1][form->PickIndex[1]];
-    const double to = form->Store.SpecX[1][form->PickIndex[2]];
+    ASSERT_EQ(form->Pick.TaskCode, TaskPeakToPeak);
+    const double from = form->Store.SpecX[1][form->Pick.PickIndex[1]];
+    const double to = form->Store.SpecX[1][form->Pick.PickIndex[2]];
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
 

@@ -71,7 +71,7 @@ protected:
     }
     // The two numbers of a smoothing typed on the mode line.
     double FromModeLine(const Case& c) {
-        form->SmoothEntry = true;
+        form->Work.SmoothEntry = true;
         const bool first = c.Which == Parameter::SmoothingNumber;
         TypeLine(first ? c.Text : "3");
         TypeLine(first ? "3" : c.Text);

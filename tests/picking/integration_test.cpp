@@ -79,11 +79,11 @@ TEST_F(IntegrationTest, FourIntegratesEveryMarkedSpectrumAndShowsTheResults) {
     EXPECT_NEAR(double(up.NumParticles), double(up.DblIntegral) * 1.725e19 / 2e4,
                 1e-6 * double(up.NumParticles));
     // The centre of the active spectrum is the zero crossing at 3350 G.
-    const int c = form->PickIndex[5];
+    const int c = form->Pick.PickIndex[5];
     EXPECT_NEAR(form->Store.SpecX[1][c], 3350, 0.11);
-    EXPECT_EQ(form->PickIndex[3], form->PickIndex[1]);
-    EXPECT_LT(form->PickIndex[1], c);
-    EXPECT_GT(form->PickIndex[2], c);
+    EXPECT_EQ(form->Pick.PickIndex[3], form->Pick.PickIndex[1]);
+    EXPECT_LT(form->Pick.PickIndex[1], c);
+    EXPECT_GT(form->Pick.PickIndex[2], c);
     // The tick above the centre and the purple ends.
     const int tick = form->AuxSeries[5];
     ASSERT_EQ(form->Chart1->PointCount(tick), 2);
@@ -91,9 +91,9 @@ TEST_F(IntegrationTest, FourIntegratesEveryMarkedSpectrumAndShowsTheResults) {
     EXPECT_DOUBLE_EQ(form->Chart1->PointY(tick, 0), 0.97 * form->YHalfRange);
     EXPECT_DOUBLE_EQ(form->Chart1->PointY(tick, 1), 0.85 * form->YHalfRange);
     const int line = form->SpecSeries[1];
-    EXPECT_EQ(form->Chart1->PointColour(line, form->PickIndex[1] - 1), Purple);
-    EXPECT_EQ(form->Chart1->PointColour(line, form->PickIndex[1]), form->SpecColor[1]);
-    EXPECT_EQ(form->Chart1->PointColour(line, form->PickIndex[2] - 1), Purple);
+    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[1] - 1), Purple);
+    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[1]), form->SpecColor[1]);
+    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[2] - 1), Purple);
     EXPECT_EQ(form->Chart1->PointColour(line, 2000), Purple);
     EXPECT_FALSE(form->Memo3->isHidden());
     EXPECT_TRUE(form->Memo3->toPlainText().startsWith(
@@ -111,24 +111,24 @@ TEST_F(IntegrationTest, NothingMarkedStillOpensThePanel) {
     Key(Qt::Key_Y);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose at least one spectrum "));
     EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
-    EXPECT_EQ(form->TaskCode, 0);
+    EXPECT_EQ(form->Pick.TaskCode, 0);
 }
 
 TEST_F(IntegrationTest, AltCAcceptedAtOnceReproducesTheAutomaticResult) {
     Load({{"up", 1.0}});
     Key(Qt::Key_4);
     const kivo::ParamSpec automatic = form->Store.Params[1];
-    const int centre = form->PickIndex[5];
+    const int centre = form->Pick.PickIndex[5];
     Key(Qt::Key_C, Qt::AltModifier);
-    EXPECT_EQ(form->TaskCode, 153);
-    EXPECT_EQ(form->PickNo, 3);
+    EXPECT_EQ(form->Pick.TaskCode, 153);
+    EXPECT_EQ(form->Pick.PickNo, 3);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("Choice centrum,  manual correction "));
     EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
     EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION "));
-    EXPECT_EQ(form->PickIndex[5], centre);
+    EXPECT_EQ(form->Pick.PickIndex[5], centre);
     EXPECT_EQ(form->Store.Params[1].SumLeft1, automatic.SumLeft1);
     EXPECT_EQ(form->Store.Params[1].SumRight2, automatic.SumRight2);
     EXPECT_EQ(form->Store.Params[1].DblIntegral, automatic.DblIntegral);
@@ -137,19 +137,19 @@ TEST_F(IntegrationTest, AltCAcceptedAtOnceReproducesTheAutomaticResult) {
 TEST_F(IntegrationTest, TheCentreIsSoughtOnlyInsideThePickedRange) {
     Load({{"up", 1.0}});
     Key(Qt::Key_4);
-    const int centre = form->PickIndex[5];
-    const int left = form->PickIndex[1], right = form->PickIndex[2];
+    const int centre = form->Pick.PickIndex[5];
+    const int left = form->Pick.PickIndex[1], right = form->Pick.PickIndex[2];
     Key(Qt::Key_C, Qt::AltModifier);
     Key(Qt::Key_Return); // cursor 3 stays on the left border
     // Cursor 4 well before the true centre: the centre is the last point of
     // the range, where the running first integral is still growing.
-    form->PickIndex[4] = centre - 40;
+    form->Pick.PickIndex[4] = centre - 40;
     Key(Qt::Key_P);
     Key(Qt::Key_Return);
-    EXPECT_EQ(form->PickIndex[5], centre - 40);
+    EXPECT_EQ(form->Pick.PickIndex[5], centre - 40);
     // The borders stay those of the automatic pass.
-    EXPECT_EQ(form->PickIndex[1], left);
-    EXPECT_EQ(form->PickIndex[2], right);
+    EXPECT_EQ(form->Pick.PickIndex[1], left);
+    EXPECT_EQ(form->Pick.PickIndex[2], right);
 }
 
 TEST_F(IntegrationTest, ManualBordersAndEscRestoreTheColours) {
@@ -157,11 +157,11 @@ TEST_F(IntegrationTest, ManualBordersAndEscRestoreTheColours) {
     Key(Qt::Key_4);
     const long double automatic = form->Store.Params[2].DblIntegral;
     Key(Qt::Key_Y);
-    EXPECT_EQ(form->TaskCode, 151) << form->ModeLine().toStdString();
+    EXPECT_EQ(form->Pick.TaskCode, 151) << form->ModeLine().toStdString();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION   Manual correction      "
                                                "Click mouse in appropriate position to shift "
                                                "the line"));
-    form->CursorStep = 100;
+    form->Pick.CursorStep = 100;
     Key(Qt::Key_Right); // cursor 1 a hundred points further in
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
@@ -170,11 +170,11 @@ TEST_F(IntegrationTest, ManualBordersAndEscRestoreTheColours) {
     EXPECT_NE(form->Store.Params[2].DblIntegral, automatic);
     EXPECT_EQ(form->Store.Params[2].DblIntegral, form->Store.Params[1].DblIntegral);
     const int line = form->SpecSeries[2];
-    EXPECT_EQ(form->Chart1->PointColour(line, form->PickIndex[1] - 1), Purple);
+    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[1] - 1), Purple);
     Key(Qt::Key_Escape);
     EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
     for (int s : {1, 2})
-        for (int k : {0, form->PickIndex[1] - 1, 2000})
+        for (int k : {0, form->Pick.PickIndex[1] - 1, 2000})
             EXPECT_EQ(form->Chart1->PointColour(form->SpecSeries[s], k), form->SpecColor[s])
                 << s << k;
 }
@@ -216,13 +216,13 @@ TEST_F(IntegrationTest, ANewPickStartsOnThePointsWhateverTheLastOneLeft) {
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
     ASSERT_TRUE(form->Frame15->isVisibleTo(form.get()));
-    ASSERT_FALSE(form->PointCursor);
+    ASSERT_FALSE(form->Pick.PointCursor);
     Key(Qt::Key_Y);
-    EXPECT_TRUE(form->PointCursor);
+    EXPECT_TRUE(form->Pick.PointCursor);
     // Cursor 1 is a vertical line on its point again.
     const int cursor = form->AuxSeries[1];
     ASSERT_EQ(form->Chart1->PointCount(cursor), 2);
-    const double x = form->PlottedX(form->Store.SpecX[1][form->PickIndex[1]]);
+    const double x = form->PlottedX(form->Store.SpecX[1][form->Pick.PickIndex[1]]);
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 0), x);
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 1), x);
 }

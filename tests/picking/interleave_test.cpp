@@ -168,7 +168,8 @@ protected:
         Effect e;
         const bool picking = form->Frame14->isVisibleTo(form.get());
         const bool moving = form->Frame12->isVisibleTo(form.get());
-        const bool calibrating = picking && form->TaskCode >= 161 && form->TaskCode <= 164;
+        const bool calibrating =
+            picking && form->Pick.TaskCode >= 161 && form->Pick.TaskCode <= 164;
         const int boxes = std::max<int>(form->Store.NumSpec, 1);
         // Weights of the cases below: more of what starts, walks and ends a
         // mode than of what empties the store.
@@ -435,10 +436,10 @@ protected:
     // box is ticked.
     std::map<uint32_t, std::pair<std::vector<float>, std::vector<float>>> Previews() const {
         std::map<uint32_t, std::pair<std::vector<float>, std::vector<float>>> p;
-        if (!form->BaseLineMode) return p;
+        if (!form->Work.BaseLineMode) return p;
         for (int i = 1; i <= form->Store.NumSpec; ++i) {
             const int n = form->Store.Params[i].NumPoints;
-            if (form->PreviewFrom[i] != form->Store.SpecId[i] ||
+            if (form->Work.PreviewFrom[i] != form->Store.SpecId[i] ||
                 !form->Store.SavedX[i].Allocated() || !form->SpecCheck[i]->isChecked())
                 continue;
             p[form->Store.SpecId[i]] = {
@@ -452,7 +453,7 @@ protected:
     void CheckCommit(
         const std::map<uint32_t, std::pair<std::vector<float>, std::vector<float>>>& previews,
         const Effect& e) {
-        if (form->BaseLineMode || e.AnySpectrum || e.Unpreviews) return;
+        if (form->Work.BaseLineMode || e.AnySpectrum || e.Unpreviews) return;
         const std::map<uint32_t, Kept> after = Snapshot();
         for (const auto& [id, preview] : previews) {
             const auto now = after.find(id);
@@ -481,14 +482,14 @@ protected:
                     << "slot " << i << " point " << k << where;
         }
         // Cursors being placed stand on the spectrum they walk on.
-        if (form->Frame14->isVisibleTo(form.get()) && form->TaskCode != 0 && form->PointCursor &&
-            !form->SubtrInput) {
+        if (form->Frame14->isVisibleTo(form.get()) && form->Pick.TaskCode != 0 &&
+            form->Pick.PointCursor && !form->Work.SubtrInput) {
             const int a = form->Store.ActiveSpec;
             ASSERT_GE(a, 1) << where;
-            for (int k = 1; k <= form->PickCount; ++k)
-                ASSERT_TRUE(form->PickIndex[k] >= 1 &&
-                            form->PickIndex[k] <= form->Store.Params[a].NumPoints)
-                    << "cursor " << k << " at " << form->PickIndex[k] << " of "
+            for (int k = 1; k <= form->Pick.PickCount; ++k)
+                ASSERT_TRUE(form->Pick.PickIndex[k] >= 1 &&
+                            form->Pick.PickIndex[k] <= form->Store.Params[a].NumPoints)
+                    << "cursor " << k << " at " << form->Pick.PickIndex[k] << " of "
                     << form->Store.Params[a].NumPoints << where;
         }
         const std::map<uint32_t, Kept> after = Snapshot();

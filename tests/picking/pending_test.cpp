@@ -54,7 +54,7 @@ TEST_F(PendingTest, BaseLineGoesIntoBothMarkedSpectra) {
     Key(Qt::Key_Escape);
     ExpectCorrected(1);
     ExpectCorrected(2);
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
 }
 
 TEST_F(PendingTest, BaseLineSparesWhatWasMarkedOrUnmarkedAfterThePreview) {
@@ -102,7 +102,7 @@ TEST_F(PendingTest, DeletionDuringTheBaseLineLeavesTheSurvivorAsItWas) {
     ASSERT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(form->SpecCheck[1]->text(), QStringLiteral("b"));
     ExpectUntouched(1, -2, 0);
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
 }
 
 TEST_F(PendingTest, DeletingTheUnpreviewedKeepsTheCorrectionOfTheOthers) {
@@ -128,13 +128,13 @@ TEST_F(PendingTest, ReadingDuringTheBaseLineLoadsTheNewFileAsItIs) {
     ASSERT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(form->SpecCheck[1]->text(), QStringLiteral("n"));
     ExpectUntouched(1, 7, 0);
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
 
     // A cancelled read leaves the base line pending; Esc then commits it.
     Key(Qt::Key_3);
     Answer(std::nullopt);
     Key(Qt::Key_F3);
-    EXPECT_TRUE(form->BaseLineMode);
+    EXPECT_TRUE(form->Work.BaseLineMode);
     Key(Qt::Key_Escape);
     ExpectCorrected(1);
 }
@@ -187,7 +187,7 @@ TEST_F(PendingSubtractionTest, DeletionCommitsThePreviewFirstAndDeletesWhatWasMa
     EXPECT_EQ(Captions(), (QStringList{"s2", "res1"}));
     ExpectUntouched(1, -2, 1);
     EXPECT_FLOAT_EQ(form->Store.SpecY[2][60], 5 + 0.5 * 59 - 1);
-    EXPECT_FALSE(form->SubtrInput);
+    EXPECT_FALSE(form->Work.SubtrInput);
 }
 
 TEST_F(PendingSubtractionTest, ReadingReplacesWithoutAnyResultLanding) {
@@ -197,7 +197,7 @@ TEST_F(PendingSubtractionTest, ReadingReplacesWithoutAnyResultLanding) {
     ASSERT_EQ(form->Store.NumSpec, 1);
     ExpectUntouched(1, 7, -1);
     EXPECT_TRUE(form->Store.Params[1].Line2.empty());
-    EXPECT_FALSE(form->SubtrInput);
+    EXPECT_FALSE(form->Work.SubtrInput);
 }
 
 TEST_F(PendingSubtractionTest, YWithoutAPreviewSubtractsNothing) {
@@ -219,5 +219,5 @@ TEST_F(PendingSubtractionTest, RefreshCommitsThePreviewWithItsOwnBase) {
     ASSERT_EQ(form->Store.NumSpec, 4);
     EXPECT_FLOAT_EQ(form->Store.SpecY[4][1], 3.0f);
     EXPECT_EQ(form->Store.Params[4].Line2, ", s1 - 2*base, ");
-    EXPECT_FALSE(form->SubtrInput);
+    EXPECT_FALSE(form->Work.SubtrInput);
 }

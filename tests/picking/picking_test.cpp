@@ -65,10 +65,10 @@ TEST_F(PickingTest, ThreeStartsTheBaseLineWithCursorsNearTheEnds) {
     EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
     EXPECT_FALSE(form->Frame11->isVisibleTo(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), form->Frame14->Edit1);
-    EXPECT_TRUE(form->BaseLineMode);
-    EXPECT_EQ(form->TaskCode, 11);
-    EXPECT_EQ(form->PickIndex[1], 10);
-    EXPECT_EQ(form->PickIndex[2], 190);
+    EXPECT_TRUE(form->Work.BaseLineMode);
+    EXPECT_EQ(form->Pick.TaskCode, 11);
+    EXPECT_EQ(form->Pick.PickIndex[1], 10);
+    EXPECT_EQ(form->Pick.PickIndex[2], 190);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   SUBTRACTION OF BASE LINE     Click mouse in "
                                                "appropriate position to shift the line"));
     EXPECT_EQ(form->Label2->text(), QStringLiteral("10"));
@@ -87,22 +87,22 @@ TEST_F(PickingTest, CursorsWalkByTheStepAndStayOnTheSpectrum) {
     Load({Line("a", 100, 3300, 1, [](double) { return 0.0; })});
     Key(Qt::Key_3);
     Press(Qt::Key_Right);
-    EXPECT_EQ(form->PickIndex[1], 20);
+    EXPECT_EQ(form->Pick.PickIndex[1], 20);
     Press(Qt::Key_Plus, 2, Qt::ShiftModifier);
-    EXPECT_EQ(form->CursorStep, 40);
+    EXPECT_EQ(form->Pick.CursorStep, 40);
     Press(Qt::Key_Right, 3);
-    EXPECT_EQ(form->PickIndex[1], 100);
+    EXPECT_EQ(form->Pick.PickIndex[1], 100);
     EXPECT_EQ(form->Label2->text(), QStringLiteral("100"));
     Press(Qt::Key_Left, 5);
-    EXPECT_EQ(form->PickIndex[1], 1);
+    EXPECT_EQ(form->Pick.PickIndex[1], 1);
     Press(Qt::Key_Plus, 5, Qt::ShiftModifier);
-    EXPECT_EQ(form->CursorStep, 100); // never beyond the spectrum's length
+    EXPECT_EQ(form->Pick.CursorStep, 100); // never beyond the spectrum's length
     Press(Qt::Key_Minus, 9);
-    EXPECT_EQ(form->CursorStep, 1);
+    EXPECT_EQ(form->Pick.CursorStep, 1);
     Press(Qt::Key_Minus);
-    EXPECT_EQ(form->CursorStep, 1);
+    EXPECT_EQ(form->Pick.CursorStep, 1);
     Press(Qt::Key_Right);
-    EXPECT_EQ(form->PickIndex[1], 2);
+    EXPECT_EQ(form->Pick.PickIndex[1], 2);
     // The cursor line follows the point.
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[1], 0), 3301);
 }
@@ -116,7 +116,7 @@ TEST_F(PickingTest, AMousePressPlacesTheCurrentCursor) {
     const int pixel = int(std::lround(r.Left + (3342.4 - xmin) * r.Width / (xmax - xmin)));
     QTest::mousePress(form->Chart1->Surface(), Qt::LeftButton, Qt::NoModifier, QPoint(pixel, 100));
     Settle();
-    EXPECT_EQ(form->PickIndex[1], 43); // field 3342
+    EXPECT_EQ(form->Pick.PickIndex[1], 43); // field 3342
     EXPECT_EQ(form->Label2->text(), QStringLiteral("43"));
     EXPECT_EQ(form->Label12->text(), QStringLiteral("3342"));
     EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[1], 0), 3342);
@@ -126,15 +126,15 @@ TEST_F(PickingTest, EnterAcceptsEachCursorAndShowsWhatWasPicked) {
     Load({Line("a", 100, 3300, 1, [](double) { return 0.0; })});
     Key(Qt::Key_3);
     Press(Qt::Key_Return);
-    EXPECT_EQ(form->PickNo, 2);
+    EXPECT_EQ(form->Pick.PickNo, 2);
     EXPECT_EQ(form->Label2->text(), QStringLiteral("10, 90"));
     EXPECT_EQ(form->Label12->text(), QStringLiteral("3309, 3389"));
     EXPECT_TRUE(form->Chart1->Active(form->AuxSeries[2]));
     Press(Qt::Key_Left);
     EXPECT_EQ(form->Label2->text(), QStringLiteral("10, 80"));
     Press(Qt::Key_Return); // completion: the preview again, back to cursor 1
-    EXPECT_EQ(form->PickNo, 1);
-    EXPECT_TRUE(form->PickedNumbersText.isEmpty());
+    EXPECT_EQ(form->Pick.PickNo, 1);
+    EXPECT_TRUE(form->Pick.PickedNumbersText.isEmpty());
     Press(Qt::Key_Right);
     EXPECT_EQ(form->Label2->text(), QStringLiteral("20"));
 }
@@ -143,29 +143,29 @@ TEST_F(PickingTest, F11TurnsTheCursorsIntoLevelsAtTheTopAndBottom) {
     Load({Line("a", 100, 3300, 1, [](double x) { return x - 3350; })});
     Key(Qt::Key_3);
     Press(Qt::Key_F11);
-    EXPECT_FALSE(form->PointCursor);
+    EXPECT_FALSE(form->Pick.PointCursor);
     const double top = form->Chart1->Maximum(ChartAxis::Left);
     const double bottom = form->Chart1->Minimum(ChartAxis::Left);
-    EXPECT_DOUBLE_EQ(form->PickLevel[1], top);
-    EXPECT_DOUBLE_EQ(form->PickLevel[2], bottom);
+    EXPECT_DOUBLE_EQ(form->Pick.PickLevel[1], top);
+    EXPECT_DOUBLE_EQ(form->Pick.PickLevel[2], bottom);
     const int cursor = form->AuxSeries[1];
     ASSERT_EQ(form->Chart1->PointCount(cursor), 2);
     EXPECT_DOUBLE_EQ(form->Chart1->PointY(cursor, 0), top);
     EXPECT_DOUBLE_EQ(form->Chart1->PointY(cursor, 1), top);
     Press(Qt::Key_Down, 2);
-    EXPECT_NEAR(form->PickLevel[1], top - 2 * 10 * 10 * form->MoveUnitY, 1e-9);
+    EXPECT_NEAR(form->Pick.PickLevel[1], top - 2 * 10 * 10 * form->MoveUnitY, 1e-9);
     EXPECT_TRUE(form->Label2->text().isEmpty());
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(cursor, 0), form->PickLevel[1]);
+    EXPECT_DOUBLE_EQ(form->Chart1->PointY(cursor, 0), form->Pick.PickLevel[1]);
 }
 
 TEST_F(PickingTest, KeysDuringCoefficientEntryMoveNoCursor) {
     Load({Line("a", 100, 3300, 1, [](double) { return 0.0; })});
     Key(Qt::Key_3);
-    form->SubtrInput = true;
+    form->Work.SubtrInput = true;
     Press(Qt::Key_Right, 2);
     Press(Qt::Key_F11);
-    EXPECT_EQ(form->PickIndex[1], 10);
-    EXPECT_TRUE(form->PointCursor);
+    EXPECT_EQ(form->Pick.PickIndex[1], 10);
+    EXPECT_TRUE(form->Pick.PointCursor);
     EXPECT_FALSE(form->Frame14->Label1->isVisibleTo(form->Frame14));
     Press(Qt::Key_4);
     EXPECT_EQ(form->EntryText, QStringLiteral("4"));
@@ -177,7 +177,7 @@ TEST_F(PickingTest, AFlatOffsetIsRemovedOnEscOnlyFromMarkedSpectra) {
     ClickBox(2, 10'000);
     Key(Qt::Key_3);
     Key(Qt::Key_Escape);
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
     EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
     for (int k = 1; k <= 60; ++k) {
         EXPECT_FLOAT_EQ(Y(1, k), 0.0f) << k;
@@ -220,7 +220,7 @@ TEST_F(PickingTest, AltBWithoutABaseAsksForOneAndKeepsTheSpectra) {
     Key(Qt::Key_B, Qt::AltModifier);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose the base line spectrum  "));
     EXPECT_TRUE(form->BaseChoicePending);
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
     EXPECT_FALSE(form->Store.SavedX[1].Allocated());
     EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 0);
     // The base is chosen with a click; the mark stays as it was.
@@ -238,7 +238,7 @@ TEST_F(PickingTest, NothingMarkedStartsNothing) {
     ClickBox(1, 10'000);
     Key(Qt::Key_3);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose at least one spectrum "));
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
     EXPECT_FALSE(form->Store.SavedX[1].Allocated());
     EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
     Answer(std::nullopt);
@@ -258,7 +258,7 @@ protected:
         ClickBox(base, 100'000);
         ASSERT_EQ(form->Store.BaseSpec, base);
         Key(Qt::Key_B, Qt::AltModifier);
-        ASSERT_TRUE(form->SubtrInput);
+        ASSERT_TRUE(form->Work.SubtrInput);
         for (QChar c : koeff)
             Key(c == '.' ? Qt::Key_Period : Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
         Key(Qt::Key_Return);
@@ -287,7 +287,7 @@ TEST_F(SubtractionTest, ResultsGoToNewSlotsWithTheirHistory) {
     // The sources stay as they were.
     EXPECT_NEAR(Y(2, 30), 3 + 0.5 * wave(3329), 1e-5);
     EXPECT_TRUE(form->Store.Params[2].Line2.empty());
-    EXPECT_FALSE(form->SubtrInput);
+    EXPECT_FALSE(form->Work.SubtrInput);
     for (int i = 5; i <= 7; ++i) EXPECT_TRUE(form->SpecCheck[i]->isChecked()) << i;
 }
 
@@ -326,7 +326,7 @@ TEST_F(SubtractionTest, PreviewAndEscChangeNothing) {
     EXPECT_NEAR(form->Chart1->PointY(TForm1::PointSeries1, 3), form->PlottedY(3.0), 1e-9);
     EXPECT_TRUE(form->Frame14->Label5->isVisibleTo(form->Frame14));
     Key(Qt::Key_Escape);
-    EXPECT_FALSE(form->SubtrInput);
+    EXPECT_FALSE(form->Work.SubtrInput);
     EXPECT_EQ(form->Store.NumSpec, 2);
     EXPECT_FLOAT_EQ(Y(2, 10), 4.0f);
 }

@@ -22,12 +22,12 @@ protected:
         form->Label3Edit(code);
     }
     void StartSubtraction() {
-        form->SubtrInput = true;
+        form->Work.SubtrInput = true;
         form->PromptText = QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
         form->EntryText.clear();
     }
     void StartSmoothing() {
-        form->SmoothEntry = true;
+        form->Work.SmoothEntry = true;
         form->PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
         form->EntryText.clear();
     }
@@ -55,7 +55,7 @@ TEST_F(EntryTest, KeypadAndMainKeyboardBuildTheFactor) {
     Type(Qt::Key_Return);
     EXPECT_DOUBLE_EQ(form->SubtrKoeff, 12.5);
     EXPECT_TRUE(form->EntryText.isEmpty());
-    EXPECT_TRUE(form->SubtrInput); // still previewing
+    EXPECT_TRUE(form->Work.SubtrInput); // still previewing
     EXPECT_TRUE(form->Frame14->Label5->isVisibleTo(form->Frame14));
     EXPECT_TRUE(form->Frame16->Label12->isVisibleTo(form->Frame16));
     EXPECT_EQ(form->ModeLine(),
@@ -89,7 +89,7 @@ TEST_F(EntryTest, SmoothingTakesTwoNumbersAndStartsAgain) {
     StartSmoothing();
     Type(Qt::Key_3);
     Type(Qt::Key_Return);
-    EXPECT_TRUE(form->RestrictNumberDue);
+    EXPECT_TRUE(form->Work.RestrictNumberDue);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Smoothing, Num Smoothing =3, Num Restrict ="));
     Type(Qt::Key_5, Qt::KeypadModifier);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Smoothing, Num Smoothing =3, Num Restrict =5"));
@@ -97,7 +97,7 @@ TEST_F(EntryTest, SmoothingTakesTwoNumbersAndStartsAgain) {
     EXPECT_EQ(form->NumSmooth, 3);
     EXPECT_EQ(form->NumRestrict, 5);
     EXPECT_EQ(form->NumSmoothIn, 0);
-    EXPECT_FALSE(form->RestrictNumberDue);
+    EXPECT_FALSE(form->Work.RestrictNumberDue);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Smoothing, Num Smoothing ="));
     // An empty entry and a number too large for the field give 0.
     Type(Qt::Key_Return);
@@ -113,7 +113,7 @@ TEST_F(EntryTest, EscEndsTheSubtractionWithoutCommittingAndYFinishes) {
     form->Frame14->show();
     Type(Qt::Key_2);
     Type(Qt::Key_Escape);
-    EXPECT_FALSE(form->SubtrInput);
+    EXPECT_FALSE(form->Work.SubtrInput);
     EXPECT_TRUE(form->EntryText.isEmpty());
     EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
     EXPECT_TRUE(form->SelectMode);
@@ -121,13 +121,13 @@ TEST_F(EntryTest, EscEndsTheSubtractionWithoutCommittingAndYFinishes) {
 
     StartSmoothing();
     Type(Qt::Key_Y);
-    EXPECT_FALSE(form->SmoothEntry); // committed by the full refresh
+    EXPECT_FALSE(form->Work.SmoothEntry); // committed by the full refresh
     EXPECT_EQ(form->PromptText, QStringLiteral("   SELECT MODE") + form->HotKeysHint);
 
     StartSubtraction();
     form->Frame16->Label12->show();
     QTest::mouseClick(form->Frame16->Label12, Qt::LeftButton); // "To Finish - press Y"
-    EXPECT_FALSE(form->SubtrInput);
+    EXPECT_FALSE(form->Work.SubtrInput);
     EXPECT_EQ(form->ModeLine(), form->PromptText);
 }
 

@@ -219,9 +219,9 @@ TEST_F(FormTest, BaseLineCommitChangesMarkedSpectraAndFreesEveryWorkingCopy) {
             form->Store.SavedX[s][k] = form->Store.SpecX[s][k];
             form->Store.SavedY[s][k] = -1.0f * float(k);
         }
-        form->PreviewFrom[s] = form->Store.SpecId[s]; // both were previewed
+        form->Work.PreviewFrom[s] = form->Store.SpecId[s]; // both were previewed
     }
-    form->BaseLineMode = true;
+    form->Work.BaseLineMode = true;
     form->Frame14->Label3->show();
     form->refresh(1);
     EXPECT_FLOAT_EQ(form->Store.SpecY[1][3], -3.0f);
@@ -230,7 +230,7 @@ TEST_F(FormTest, BaseLineCommitChangesMarkedSpectraAndFreesEveryWorkingCopy) {
         EXPECT_FALSE(form->Store.SavedX[s].Allocated()) << s;
         EXPECT_FALSE(form->Store.SavedY[s].Allocated()) << s;
     }
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
     EXPECT_FALSE(form->Frame14->Label3->isVisibleTo(form->Frame14));
 }
 
@@ -241,11 +241,11 @@ TEST_F(FormTest, RestrictionCutsToThePickedFieldsInclusive) {
     form->SpecCheck[2]->setChecked(false);
     form->SpecCheck[2]->setChecked(true);
     form->CheckActivSpec();
-    form->Frame12Label3Click(); // the restriction starts on the marked spectra
-    form->PickIndex[1] = 5;     // 3304
-    form->PickIndex[2] = 7;     // 3306
+    form->Frame12Label3Click();  // the restriction starts on the marked spectra
+    form->Pick.PickIndex[1] = 5; // 3304
+    form->Pick.PickIndex[2] = 7; // 3306
     form->refresh(1);
-    EXPECT_FALSE(form->RestrictPending);
+    EXPECT_FALSE(form->Work.RestrictPending);
     ASSERT_EQ(form->Store.Params[1].NumPoints, 3);
     EXPECT_FLOAT_EQ(form->Store.SpecX[1][1], 3304);
     EXPECT_FLOAT_EQ(form->Store.SpecY[1][3], 6);
@@ -261,8 +261,8 @@ TEST_F(FormTest, RestrictionTakesReversedPicksAndRefusesBadRanges) {
     Fill(*form, 2, 3300, Ramp(10));
     form->CheckActivSpec();
     form->Frame12Label3Click(); // the restriction starts on the marked spectra
-    form->PickIndex[1] = 8;
-    form->PickIndex[2] = 3;
+    form->Pick.PickIndex[1] = 8;
+    form->Pick.PickIndex[2] = 3;
     form->refresh(1);
     EXPECT_EQ(form->Store.Params[1].NumPoints, 6);
     EXPECT_FLOAT_EQ(form->Store.SpecX[1][1], 3302);
@@ -270,8 +270,8 @@ TEST_F(FormTest, RestrictionTakesReversedPicksAndRefusesBadRanges) {
 
     // Past the end of the spectrum: nothing is cut.
     form->Frame12Label3Click(); // the restriction starts on the marked spectra
-    form->PickIndex[1] = 2;
-    form->PickIndex[2] = 7;
+    form->Pick.PickIndex[1] = 2;
+    form->Pick.PickIndex[2] = 7;
     form->refresh(1);
     EXPECT_EQ(form->Store.Params[1].NumPoints, 6);
     EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("   Restriction refused")));
@@ -279,9 +279,9 @@ TEST_F(FormTest, RestrictionTakesReversedPicksAndRefusesBadRanges) {
     // A range that leaves another marked spectrum with one point is refused.
     Fill(*form, 3, 3305.5, Ramp(4)); // 3305.5 .. 3308.5
     form->CheckActivSpec();
-    form->Frame12Label3Click(); // the restriction starts on the marked spectra
-    form->PickIndex[1] = 1;     // 3302
-    form->PickIndex[2] = 5;     // 3306
+    form->Frame12Label3Click();  // the restriction starts on the marked spectra
+    form->Pick.PickIndex[1] = 1; // 3302
+    form->Pick.PickIndex[2] = 5; // 3306
     form->refresh(1);
     EXPECT_EQ(form->Store.Params[1].NumPoints, 6);
     EXPECT_EQ(form->Store.Params[3].NumPoints, 4);
@@ -301,12 +301,12 @@ TEST_F(FormTest, DeletionCompactsTheKeptSpectraInOrder) {
         form->SpecCheck[s]->hide();
     }
     for (int s : {1, 3, 5}) form->Store.Marked[s] = true;
-    form->KeepCount = 3;
-    form->CompactPending = true;
+    form->Work.KeepCount = 3;
+    form->Work.CompactPending = true;
     form->refresh(0);
 
     EXPECT_EQ(form->Store.NumSpec, 3);
-    EXPECT_FALSE(form->CompactPending);
+    EXPECT_FALSE(form->Work.CompactPending);
     EXPECT_EQ(Captions(), (QStringList{"s1", "s3", "s5   B"}));
     EXPECT_EQ(form->Store.BaseSpec, 3);
     EXPECT_EQ(form->SpecCheck[3]->width(), 120);
@@ -335,12 +335,12 @@ TEST_F(FormTest, PartialRefreshKeepsTheViewAndFullRefreshResetsIt) {
     form->Frame14->show();
     form->XScale = 2;
     form->YShift = 7;
-    form->TaskCode = TaskBaseLine;
+    form->Pick.TaskCode = TaskBaseLine;
     form->SelectMode = false;
     form->refresh(1);
     EXPECT_DOUBLE_EQ(form->XScale, 2);
     EXPECT_DOUBLE_EQ(form->YShift, 7);
-    EXPECT_EQ(form->TaskCode, 0);
+    EXPECT_EQ(form->Pick.TaskCode, 0);
     EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
     EXPECT_FALSE(form->SelectMode);
     form->AddMode = true;
@@ -360,13 +360,13 @@ TEST_F(FormTest, F4RemovesTheBaseMarkAndReturnsToTheMainMode) {
     form->Store.BaseSpec = 2;
     form->DrawBox(2);
     form->SetModeLine(QStringLiteral("busy"));
-    form->CursorStep = 40;
+    form->Pick.CursorStep = 40;
     form->Memo1->show();
     Key(Qt::Key_F4);
     EXPECT_EQ(form->Store.BaseSpec, 0);
     EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("s2"));
     EXPECT_EQ(form->SpecCheck[2]->width(), 80);
-    EXPECT_EQ(form->CursorStep, 10);
+    EXPECT_EQ(form->Pick.CursorStep, 10);
     EXPECT_TRUE(form->Memo1->isHidden());
     EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("   SELECT MODE         Hot keys")));
 }

@@ -174,7 +174,7 @@ TEST_F(MoveScaleTest, RestrictionThroughTheCursors) {
     Key(Qt::Key_6);
     Key(Qt::Key_R, Qt::AltModifier);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("    Restriction  the spectrum "));
-    EXPECT_EQ(form->TaskCode, 12);
+    EXPECT_EQ(form->Pick.TaskCode, 12);
     Press(Qt::Key_Right, 10); // cursor 1 from point 1 to 101
     Key(Qt::Key_Return);
     Press(Qt::Key_Left, 10); // cursor 2 from point 400 to 300
@@ -237,8 +237,8 @@ TEST_F(MoveScaleTest, ComponentAmplitudeAndCentreByPicking) {
     Key(Qt::Key_6);
     Key(Qt::Key_A, Qt::AltModifier);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("     Choose component  "));
-    EXPECT_EQ(form->PickIndex[1], 20);
-    EXPECT_EQ(form->PickIndex[2], 100);
+    EXPECT_EQ(form->Pick.PickIndex[1], 20);
+    EXPECT_EQ(form->Pick.PickIndex[2], 100);
     Key(Qt::Key_Return);
     Press(Qt::Key_Right, 10); // cursor 2 from point 100 to 200
     Key(Qt::Key_Return);

@@ -206,43 +206,44 @@ TEST_F(SelectionTest, ChartPressPlacesTheCursorOnThePoints) {
     };
     // Fields 3310, 3310.5 .. 3315: the cursor goes to the last point whose
     // field does not pass the pressed one.
-    form->PickNo = 1;
-    form->PickIndex[1] = 1;
+    form->Pick.PickNo = 1;
+    form->Pick.PickIndex[1] = 1;
     form->Chart1MouseDown(Qt::LeftButton, pixelOf(3313.7), 100);
-    EXPECT_EQ(form->PickIndex[1], 8);
+    EXPECT_EQ(form->Pick.PickIndex[1], 8);
     form->Chart1MouseDown(Qt::LeftButton, r.Left + r.Width + 50, 100);
-    EXPECT_EQ(form->PickIndex[1], 11);
+    EXPECT_EQ(form->Pick.PickIndex[1], 11);
     form->Chart1MouseDown(Qt::LeftButton, r.Left - 50, 100);
-    EXPECT_EQ(form->PickIndex[1], 1);
-    form->PickIndex[1] = 9999; // never read past the points
+    EXPECT_EQ(form->Pick.PickIndex[1], 1);
+    form->Pick.PickIndex[1] = 9999; // never read past the points
     form->Chart1MouseDown(Qt::LeftButton, pixelOf(3312.2), 100);
-    EXPECT_EQ(form->PickIndex[1], 5);
+    EXPECT_EQ(form->Pick.PickIndex[1], 5);
 
-    form->PointCursor = false;
-    form->PickNo = 2;
+    form->Pick.PointCursor = false;
+    form->Pick.PickNo = 2;
     const double ymax = form->Chart1->Maximum(ChartAxis::Left);
     const double ymin = form->Chart1->Minimum(ChartAxis::Left);
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + (r.Bottom - r.Top) / 4);
-    EXPECT_NEAR(form->PickLevel[2], ymax - (ymax - ymin) / 4, (ymax - ymin) / (r.Bottom - r.Top));
+    EXPECT_NEAR(form->Pick.PickLevel[2], ymax - (ymax - ymin) / 4,
+                (ymax - ymin) / (r.Bottom - r.Top));
 
     ClickBox(1, 90'000); // nothing marked: the press is ignored
-    form->PickLevel[2] = 42;
+    form->Pick.PickLevel[2] = 42;
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top);
-    EXPECT_DOUBLE_EQ(form->PickLevel[2], 42);
+    EXPECT_DOUBLE_EQ(form->Pick.PickLevel[2], 42);
 }
 
 TEST_F(SelectionTest, TheLevelUnderThePressCountsEveryPixelRowOfThePlot) {
     Load(1);
-    form->PointCursor = false;
-    form->PickNo = 1;
+    form->Pick.PointCursor = false;
+    form->Pick.PickNo = 1;
     const PlotRect r = form->Chart1->PlotRectangle();
     const int rows = r.Bottom - r.Top + 1;
     const double ymax = form->Chart1->Maximum(ChartAxis::Left);
     const double span = ymax - form->Chart1->Minimum(ChartAxis::Left);
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + rows); // the first row below the plot
-    EXPECT_NEAR(form->PickLevel[1], ymax - span, span * 1e-12);
+    EXPECT_NEAR(form->Pick.PickLevel[1], ymax - span, span * 1e-12);
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + 100);
-    EXPECT_NEAR(form->PickLevel[1], ymax - span * 100 / rows, span * 1e-12);
+    EXPECT_NEAR(form->Pick.PickLevel[1], ymax - span * 100 / rows, span * 1e-12);
 }
 
 TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {

@@ -123,7 +123,7 @@ TEST_F(UndoTest, PendingPreviewEndsAsEscWouldThenIsUndone) {
     Key(Qt::Key_3); // the base-line preview is pending
     Undo();
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Undo: Base line "));
-    EXPECT_FALSE(form->BaseLineMode);
+    EXPECT_FALSE(form->Work.BaseLineMode);
     EXPECT_EQ(std::vector<float>(form->Store.SpecY[1].Data(), form->Store.SpecY[1].Data() + 200),
               read);
     Redo();
@@ -151,9 +151,9 @@ TEST_F(UndoTest, EntryInProgressKeepsItsKeys) {
     ReadFiles({Spectrum("a", 3), Spectrum("b", 1)});
     Key(Qt::Key_8);
     Key(Qt::Key_G, Qt::AltModifier); // the smoothing numbers are asked for
-    ASSERT_TRUE(form->SmoothEntry);
+    ASSERT_TRUE(form->Work.SmoothEntry);
     Undo();
-    EXPECT_TRUE(form->SmoothEntry);
+    EXPECT_TRUE(form->Work.SmoothEntry);
     EXPECT_EQ(form->Store.NumSpec, 2);
 }
 

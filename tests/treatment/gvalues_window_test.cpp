@@ -66,7 +66,7 @@ TEST_F(GValuesTest, FieldCorrectedOnTheStandardsLine) {
         Key(c.Key, Qt::AltModifier);
         EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
         // The cursors read the field and its g.
-        const double at = form->Store.SpecX[1][form->PickIndex[1]];
+        const double at = form->Store.SpecX[1][form->Pick.PickIndex[1]];
         EXPECT_EQ(form->Label12->text(), QString::fromStdString(kivo::ShortText(at) + " g=" +
                                                                 kivo::GText(714.47735 * ghz / at)));
         Key(Qt::Key_Return);

@@ -142,9 +142,9 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("  Fit 1 lorentz: enclose the lines")));
     // Cursors at 3300 and 3400 G.
     const int first = 101, last = 501;
-    form->PickIndex[1] = first;
+    form->Pick.PickIndex[1] = first;
     Key(Qt::Key_Return);
-    form->PickIndex[2] = last;
+    form->Pick.PickIndex[2] = last;
     Key(Qt::Key_Return);
     ASSERT_EQ(form->Store.NumSpec, 3);
     EXPECT_EQ(form->Store.SpecCaption[2], QStringLiteral("s fit"));

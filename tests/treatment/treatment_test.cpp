@@ -35,16 +35,16 @@ protected:
     }
     // Walks the current cursor to a point with the arrows (steps of 10, then 1).
     void CursorTo(int target) {
-        const int cursor = form->PickNo;
-        while (std::abs(form->PickIndex[cursor] - target) >= 10)
-            Key(form->PickIndex[cursor] < target ? Qt::Key_Right : Qt::Key_Left);
+        const int cursor = form->Pick.PickNo;
+        while (std::abs(form->Pick.PickIndex[cursor] - target) >= 10)
+            Key(form->Pick.PickIndex[cursor] < target ? Qt::Key_Right : Qt::Key_Left);
         Key(Qt::Key_Minus);
         Key(Qt::Key_Minus);
         Key(Qt::Key_Minus);
         Key(Qt::Key_Minus); // step 1
-        while (form->PickIndex[cursor] != target)
-            Key(form->PickIndex[cursor] < target ? Qt::Key_Right : Qt::Key_Left);
-        form->CursorStep = 10;
+        while (form->Pick.PickIndex[cursor] != target)
+            Key(form->Pick.PickIndex[cursor] < target ? Qt::Key_Right : Qt::Key_Left);
+        form->Pick.CursorStep = 10;
     }
     void Type(const QString& text) {
         for (QChar c : text)
@@ -83,23 +83,23 @@ TEST_F(TreatmentTest, CalibrationOnMnLinesMapsTheirCentresToTheReference) {
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment  "));
     ASSERT_EQ(QApplication::focusWidget(), form->Frame16->Edit1);
     Key(Qt::Key_M, Qt::AltModifier);
-    EXPECT_EQ(form->TaskCode, 162);
+    EXPECT_EQ(form->Pick.TaskCode, 162);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment       Click mouse in appropriate "
                                                "position to shift the line"));
-    EXPECT_EQ(form->PickIndex[1], 10);
-    EXPECT_EQ(form->PickIndex[2], 100);
-    EXPECT_EQ(form->PickIndex[3], 914);
-    EXPECT_EQ(form->PickIndex[4], 1014);
+    EXPECT_EQ(form->Pick.PickIndex[1], 10);
+    EXPECT_EQ(form->Pick.PickIndex[2], 100);
+    EXPECT_EQ(form->Pick.PickIndex[3], 914);
+    EXPECT_EQ(form->Pick.PickIndex[4], 1014);
     CursorTo(PointAt(1, 3180));
     Key(Qt::Key_Return);
-    EXPECT_EQ(form->PickIndex[2], form->PickIndex[1] + 50); // 12.5 G on: past the line
+    EXPECT_EQ(form->Pick.PickIndex[2], form->Pick.PickIndex[1] + 50); // 12.5 G on: past the line
     Key(Qt::Key_Return);
     CursorTo(PointAt(1, 3270));
     Key(Qt::Key_Return);
-    EXPECT_EQ(form->PickIndex[4], form->PickIndex[3] + 50);
+    EXPECT_EQ(form->Pick.PickIndex[4], form->Pick.PickIndex[3] + 50);
     Key(Qt::Key_Return);
 
-    EXPECT_EQ(form->TaskCode, 0);
+    EXPECT_EQ(form->Pick.TaskCode, 0);
     EXPECT_EQ(form->RefLineKind, 0);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment  "));
     // 3235 G, halfway between the lines, goes to 3196 + 45 / 90 * 86.76.
@@ -210,7 +210,7 @@ TEST_F(TreatmentTest, ElevenMarkedAreSmoothedInPlaceAndF8CommitsFirst) {
     EXPECT_EQ(form->SpecCheck[11]->text(), QStringLiteral("res1"));
     EXPECT_EQ(form->Store.Params[11].NumPoints, 4);
     EXPECT_EQ(form->Store.Params[1].NumPoints, 9); // s2, unmarked: not smoothed again
-    EXPECT_FALSE(form->SmoothEntry);
+    EXPECT_FALSE(form->Work.SmoothEntry);
 }
 
 // The typed counts are 16-bit, as the mode line has always held them: -1 is
@@ -288,11 +288,11 @@ TEST_F(TreatmentTest, PointTools) {
     Key(Qt::Key_Return);
     Key(Qt::Key_Return); // cursor 2 on the last point (field 6)
     EXPECT_EQ(form->Label12->text(), QStringLiteral("1, 6,  Delta= 5"));
-    EXPECT_EQ(form->TaskCode, 168); // measure again at once
+    EXPECT_EQ(form->Pick.TaskCode, 168); // measure again at once
     Key(Qt::Key_F11);
-    form->PickLevel[1] = 5;
+    form->Pick.PickLevel[1] = 5;
     Key(Qt::Key_Return);
-    form->PickLevel[2] = 2;
+    form->Pick.PickLevel[2] = 2;
     Key(Qt::Key_Return);
     EXPECT_TRUE(form->Label12->text().endsWith(QStringLiteral(" Delta= 3")));
     EXPECT_TRUE(form->Label2->text().isEmpty());
@@ -302,9 +302,9 @@ TEST_F(TreatmentTest, DeletePointsRemovesTheRunFromTheFirstCursor) {
     ReadFiles({Spectrum("a", 200, 3000, 1, [](double b) { return b; })});
     Key(Qt::Key_8);
     Key(Qt::Key_P, Qt::AltModifier);
-    EXPECT_EQ(form->PickIndex[1], 10);
+    EXPECT_EQ(form->Pick.PickIndex[1], 10);
     Key(Qt::Key_Return);
-    EXPECT_EQ(form->PickIndex[2], 11);
+    EXPECT_EQ(form->Pick.PickIndex[2], 11);
     Key(Qt::Key_Right); // cursor 2 to point 21
     Key(Qt::Key_Return);
     ASSERT_EQ(form->Store.Params[1].NumPoints, 189); // points 10..20 gone, 21 kept
@@ -312,5 +312,5 @@ TEST_F(TreatmentTest, DeletePointsRemovesTheRunFromTheFirstCursor) {
     EXPECT_FLOAT_EQ(form->Store.SpecX[1][10], 3020);
     EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
     EXPECT_EQ(QApplication::focusWidget(), form->Frame16->Edit1);
-    EXPECT_EQ(form->TaskCode, 0);
+    EXPECT_EQ(form->Pick.TaskCode, 0);
 }

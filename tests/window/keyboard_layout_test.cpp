@@ -156,7 +156,7 @@ TEST_F(RussianLayoutTest, YAndAltLettersReachTheModes) {
     Key(Qt::Key_4); // the digit row writes digits in this layout too
     ASSERT_TRUE(form->Frame15->isVisibleTo(form.get()));
     Ru(RuY);
-    EXPECT_EQ(form->TaskCode, 151);
+    EXPECT_EQ(form->Pick.TaskCode, 151);
     EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
     Key(Qt::Key_Escape);
     Key(Qt::Key_4);
@@ -167,8 +167,8 @@ TEST_F(RussianLayoutTest, YAndAltLettersReachTheModes) {
     QApplication::sendEvent(form->Frame15->Edit1, &claim);
     EXPECT_TRUE(claim.isAccepted());
     Ru(RuC, Qt::AltModifier);
-    EXPECT_EQ(form->TaskCode, 153);
-    EXPECT_EQ(form->PickNo, 3);
+    EXPECT_EQ(form->Pick.TaskCode, 153);
+    EXPECT_EQ(form->Pick.PickNo, 3);
 }
 
 TEST_F(RussianLayoutTest, AltXExitsFromTheMainPanelAndFromAMode) {
@@ -195,14 +195,14 @@ TEST_F(X11KeyboardTest, ModesTakeTheirKeysUnderRussianAndUsLayouts) {
         ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
         EXPECT_FALSE(Strike(
             AltF, [] { return QApplication::activePopupWidget() != nullptr; }, 300));
-        ASSERT_TRUE(Strike(KeyY, [this] { return form->TaskCode == 151; }));
+        ASSERT_TRUE(Strike(KeyY, [this] { return form->Pick.TaskCode == 151; }));
         // The press came as the layout writes it: Cyrillic "н" or Latin "y".
         EXPECT_EQ(seen_.key, layout[0] == 'r' ? 0x41D : int(Qt::Key_Y));
         EXPECT_TRUE(InPanel(form->Frame14));
         ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Frame11); }));
         ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
-        EXPECT_TRUE(Strike(AltC, [this] { return form->TaskCode == 153; }));
-        EXPECT_EQ(form->PickNo, 3);
+        EXPECT_TRUE(Strike(AltC, [this] { return form->Pick.TaskCode == 153; }));
+        EXPECT_EQ(form->Pick.PickNo, 3);
         ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Frame11); }));
     }
 }
