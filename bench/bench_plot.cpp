@@ -37,8 +37,8 @@ TForm1& FullWindow() {
             f->Store.SpecY[s][k] =
                 float(-2 * u / ((1 + u * u) * (1 + u * u)) * 1e4 + 20 * std::sin(k * 0.7 + s));
         }
-        f->SpecCheck[s]->show();
-        f->SpecCheck[s]->setChecked(true);
+        f->Ui.SpecCheck[s]->show();
+        f->Ui.SpecCheck[s]->setChecked(true);
     }
     f->Store.NumSpec = kivo::MaxSpec;
     f->CheckActivSpec();
@@ -53,9 +53,9 @@ void BM_PlotAndRepaint(benchmark::State& state) {
     int k = 0;
     for (auto _ : state) {
         // A move key: the view shifts a little, then everything is drawn again.
-        form.XShift = (++k % 2) * 0.05;
+        form.View.XShift = (++k % 2) * 0.05;
         form.Plot();
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
 }
 BENCHMARK(BM_PlotAndRepaint)
@@ -72,9 +72,9 @@ BENCHMARK(BM_PlotOnly)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAgg
 void BM_RepaintOnly(benchmark::State& state) {
     TForm1& form = FullWindow();
     form.Plot();
-    form.Chart1->RepaintNow();
+    form.Ui.Chart1->RepaintNow();
     // Everything drawn again from what the series keep, as after a resize.
-    for (auto _ : state) form.Chart1->Surface()->replot(QCustomPlot::rpImmediateRefresh);
+    for (auto _ : state) form.Ui.Chart1->Surface()->replot(QCustomPlot::rpImmediateRefresh);
 }
 BENCHMARK(BM_RepaintOnly)
     ->Unit(benchmark::kMillisecond)
@@ -91,7 +91,7 @@ void BM_BaseLinePreviewAndRepaint(benchmark::State& state) {
         // A cursor key: a new end window, every marked spectrum corrected again.
         form.Pick.PickIndex[1] = 10 + (++k % 2) * 10;
         form.SubtrLinear();
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
         form.Store.SavedX[i].Release();
@@ -110,7 +110,7 @@ void BM_BaseLinePreviewOnly(benchmark::State& state) {
     form.Pick.PickIndex[2] = kivo::MaxPoints - 10;
     for (auto _ : state) {
         form.SubtrLinear();
-        benchmark::DoNotOptimize(form.Chart1->PointCount(TForm1::PointSeries1));
+        benchmark::DoNotOptimize(form.Ui.Chart1->PointCount(ViewState::PointSeries1));
     }
 }
 BENCHMARK(BM_BaseLinePreviewOnly)
@@ -123,7 +123,7 @@ void BM_SubtractionPreview(benchmark::State& state) {
     form.CheckActivSpec();
     form.Store.BaseSpec = 1;
     for (auto _ : state) {
-        form.SubtrKoeff = 0.5;
+        form.Entry.SubtrKoeff = 0.5;
         form.SubtrSpec(0);
     }
     form.Store.BaseSpec = 0;
@@ -138,7 +138,7 @@ void BM_DoubleIntegrationCommand(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 1; i <= kivo::MaxSpec; ++i) form.Store.Params[i].PhaseSign = 1;
         form.Frame11Label4Click();
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
     form.RestoreSpectrumColours();
 }
@@ -159,14 +159,14 @@ void BM_MoveKeyAndRepaint(benchmark::State& state) {
     TForm1& form = FullWindow();
     form.CheckActivSpec();
     form.InitAxes();
-    form.MoveUnitX = form.XHalfRange / 50000;
+    form.View.MoveUnitX = form.View.XHalfRange / 50000;
     int k = 0;
     for (auto _ : state) {
         int key = (++k % 2) ? kivo::VK_RIGHT : kivo::VK_LEFT;
         form.Frame12Edit1KeyDown(key, {});
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
-    form.XShift = 0;
+    form.View.XShift = 0;
 }
 BENCHMARK(BM_MoveKeyAndRepaint)
     ->Unit(benchmark::kMillisecond)
@@ -178,7 +178,7 @@ void BM_NormaliseOnAmplitude(benchmark::State& state) {
     TForm1& form = FullWindow();
     for (auto _ : state) {
         form.Frame12Label9Click();
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
 }
 BENCHMARK(BM_NormaliseOnAmplitude)
@@ -191,7 +191,7 @@ void BM_NormaliseOnIntegral(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 1; i <= kivo::MaxSpec; ++i) form.Store.Params[i].DblIntegral = 1.0001;
         form.Frame12Label5Click();
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
 }
 BENCHMARK(BM_NormaliseOnIntegral)
@@ -203,7 +203,7 @@ void BM_HighestPointTo3300G(benchmark::State& state) {
     TForm1& form = FullWindow();
     for (auto _ : state) {
         form.Frame12Label7Click();
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
 }
 BENCHMARK(BM_HighestPointTo3300G)
@@ -214,11 +214,11 @@ BENCHMARK(BM_HighestPointTo3300G)
 // The smoothing preview of every marked spectrum, over 5 and over 1001 points.
 void BM_SmoothingPreview(benchmark::State& state) {
     TForm1& form = FullWindow();
-    form.NumSmoothIn = static_cast<int16_t>(state.range(0));
-    form.NumRestrictIn = 0;
+    form.Entry.NumSmoothIn = static_cast<int16_t>(state.range(0));
+    form.Entry.NumRestrictIn = 0;
     for (auto _ : state) {
         form.SmoothSpec(0);
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
     form.Work.ClearPreview();
 }
@@ -235,7 +235,7 @@ void BM_CalibrationOfAll(benchmark::State& state) {
     TForm1& form = FullWindow();
     form.CheckActivSpec();
     for (auto _ : state) {
-        form.RefLineKind = 2;
+        form.Mode.RefLineKind = 2;
         form.Pick.TaskCode = TaskMn2;
         form.Pick.PickCount = 4;
         form.Pick.PickNo = 4;
@@ -245,7 +245,7 @@ void BM_CalibrationOfAll(benchmark::State& state) {
         form.Pick.PickIndex[4] = 13000;
         int enter = kivo::VK_RETURN;
         form.Frame14Edit1KeyDown(enter, {});
-        form.Chart1->RepaintNow();
+        form.Ui.Chart1->RepaintNow();
     }
 }
 BENCHMARK(BM_CalibrationOfAll)
@@ -300,7 +300,7 @@ void BM_ExportPdf(benchmark::State& state) {
     for (auto _ : state) {
         QString error;
         if (!kivo::figure::WriteFigure(path, kivo::figure::PictureFormat::Pdf, curves,
-                                       form.FigureChoices, error))
+                                       form.Options.FigureChoices, error))
             state.SkipWithError("not saved");
     }
     QFile::remove(path);

@@ -12,25 +12,25 @@
 #include "Unit1.h"
 
 void TForm1::Frame11Label3Click() {
-    SelectMode = false;
+    Mode.SelectMode = false;
     CheckActivSpec();
     if (Store.NoneMarked) {
         SetModeLine(ChooseOneSpectrum);
         // Nothing started: the main mode's keys stay in force.
-        SelectMode = true;
+        Mode.SelectMode = true;
     } else {
         Work.BaseLineMode = true;
-        Chart1->SetActive(AuxSeries[6], true);
+        Ui.Chart1->SetActive(View.AuxSeries[6], true);
         const kivo::PointRange start =
-            kivo::BaseLineStart(Store.Params[Store.ActiveSpec].NumPoints, NumAver);
+            kivo::BaseLineStart(Store.Params[Store.ActiveSpec].NumPoints, Options.NumAver);
         Pick.PickIndex[1] = start.First;
         Pick.PickIndex[2] = start.Last;
         SetModeLine(BaseLineModeLine());
-        Chart1->SetActive(AuxSeries[1], false);
+        Ui.Chart1->SetActive(View.AuxSeries[1], false);
         StartPick(TaskBaseLine, 2);
     }
-    Frame14->Label3->show();
-    Frame14->Label4->show();
+    Ui.Frame14->Label3->show();
+    Ui.Frame14->Label4->show();
     Parameters(Store.ActiveSpec);
 }
 
@@ -40,23 +40,23 @@ QString TForm1::BaseLineModeLine() const {
     for (int i = 1; i <= Store.NumSpec; ++i)
         if (Store.Marked[i])
             refused += QString::fromStdString(
-                kivo::BaseLineRefusal(Caption(i), Store.Params[i].NumPoints, NumAver));
-    const QString order = BaseLineOrder == kivo::LinearBaseLineOrder
+                kivo::BaseLineRefusal(Caption(i), Store.Params[i].NumPoints, Options.NumAver));
+    const QString order = Options.BaseLineOrder == kivo::LinearBaseLineOrder
                               ? QString()
-                              : QStringLiteral(", order %1").arg(BaseLineOrder);
-    return QStringLiteral("   SUBTRACTION OF BASE LINE") + order + ShiftLineHint + refused;
+                              : QStringLiteral(", order %1").arg(Options.BaseLineOrder);
+    return QStringLiteral("   SUBTRACTION OF BASE LINE") + order + Options.ShiftLineHint + refused;
 }
 
 void TForm1::ChangeBaseLineOrder(int step) {
-    BaseLineOrder = std::clamp(BaseLineOrder + step, 0, kivo::MaxBaseLineOrder);
+    Options.BaseLineOrder = std::clamp(Options.BaseLineOrder + step, 0, kivo::MaxBaseLineOrder);
     SetModeLine(BaseLineModeLine());
     SubtrLinear();
 }
 
 void TForm1::SubtrLinear() {
-    const int preview = BigPoints ? PointSeries2 : PointSeries1;
-    Chart1->Clear(preview);
-    Chart1->Clear(AuxSeries[3]);
+    const int preview = View.BigPoints ? View.PointSeries2 : View.PointSeries1;
+    Ui.Chart1->Clear(preview);
+    Ui.Chart1->Clear(View.AuxSeries[3]);
     Work.ClearPreview();
     if (Store.ActiveSpec < 1) return;
     for (int i = 1; i <= Store.NumSpec; ++i) {
@@ -68,7 +68,8 @@ void TForm1::SubtrLinear() {
         std::copy_n(Store.SpecY[i].Data(), n, Store.SavedY[i].Data());
         // Not previewed, so not committed: a spectrum refused stays as it is.
         if (!kivo::SubtractBaseLine(Store.SavedX[i].Data(), Store.SavedY[i].Data(), n,
-                                    CursorRange(i), BaseLineOrder, NumAver, Caption(i))
+                                    CursorRange(i), Options.BaseLineOrder, Options.NumAver,
+                                    Caption(i))
                  .empty())
             continue;
         Work.PreviewFrom[i] = Store.SpecId[i];
@@ -77,13 +78,13 @@ void TForm1::SubtrLinear() {
     // A fitted polynomial is drawn over the active spectrum, what it takes
     // away, as the line of the third cursor, which the base line leaves free.
     const int a = Store.ActiveSpec;
-    if (BaseLineOrder == kivo::LinearBaseLineOrder || Work.PreviewFrom[a] == 0) return;
+    if (Options.BaseLineOrder == kivo::LinearBaseLineOrder || Work.PreviewFrom[a] == 0) return;
     const int n = Store.Params[a].NumPoints;
     std::vector<float> base(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j)
         base[size_t(j)] = Store.SpecY[a].Data()[j] - Store.SavedY[a].Data()[j];
-    AddPlotted(AuxSeries[3], Store.SpecX[a].Data(), base.data(), n);
-    Chart1->SetActive(AuxSeries[3], true);
+    AddPlotted(View.AuxSeries[3], Store.SpecX[a].Data(), base.data(), n);
+    Ui.Chart1->SetActive(View.AuxSeries[3], true);
 }
 
 void TForm1::ReleaseWorkCopies() {
@@ -97,16 +98,16 @@ void TForm1::ReleaseWorkCopies() {
 void TForm1::Frame14Label3Click() {
     if (Store.BaseSpec != 0) {
         Work.SubtrInput = true;
-        PromptText = QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
-        SetModeLine(PromptText);
-        EntryText.clear();
+        Entry.PromptText = QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
+        SetModeLine(Entry.PromptText);
+        Entry.EntryText.clear();
     } else {
         Frame14Label4Click();
     }
     // The linear preview is dropped: nothing of it will be committed.
-    Chart1->Clear(PointSeries1);
-    Chart1->Clear(PointSeries2);
-    Chart1->Clear(AuxSeries[3]);
+    Ui.Chart1->Clear(View.PointSeries1);
+    Ui.Chart1->Clear(View.PointSeries2);
+    Ui.Chart1->Clear(View.AuxSeries[3]);
     if (Work.BaseLineMode) ReleaseWorkCopies();
     Work.BaseLineMode = false;
     Work.ClearPreview(); // a new subtraction: nothing of it is previewed yet
@@ -114,5 +115,5 @@ void TForm1::Frame14Label3Click() {
 
 void TForm1::Frame14Label4Click() {
     SetModeLine(QStringLiteral("   Choose the base line spectrum  "));
-    BaseChoicePending = true;
+    Mode.BaseChoicePending = true;
 }

@@ -17,25 +17,25 @@ const QColor Purple(128, 0, 128);
 
 void TForm1::Frame11Label4Click() {
     BeginStep(QStringLiteral("Double integration"));
-    SelectMode = false;
+    Mode.SelectMode = false;
     CheckActivSpec();
     Plot();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
-    ShowPanel(Frame15);
+    ShowPanel(Ui.Frame15);
     int mist = 0, centre = 0;
     QStringList notIntegrated;
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
         const kivo::AutoIntegration a =
-            kivo::IntegrateAutomatic(Store.SpecX[i].Data(), Store.SpecY[i].Data(), NumAver, KoeCu,
-                                     Store.Params[i], Caption(i));
+            kivo::IntegrateAutomatic(Store.SpecX[i].Data(), Store.SpecY[i].Data(), Options.NumAver,
+                                     Options.KoeCu, Store.Params[i], Caption(i));
         const kivo::IntegrationResult& r = a.Result;
         if (i == Store.ActiveSpec) {
             Pick.PickSpec = Store.SpecId[i]; // the borders and centre are points of this one
             Pick.PickIndex[1] = Pick.PickIndex[3] = r.Left;
             Pick.PickIndex[2] = Pick.PickIndex[4] = r.Right;
             Pick.PickIndex[5] = r.Centre;
-            for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], true);
+            for (int j = 1; j <= 6; ++j) Ui.Chart1->SetActive(View.AuxSeries[j], true);
         }
         if (!a.Integrated) {
             notIntegrated << QString::fromStdString(a.Refusal);
@@ -50,7 +50,7 @@ void TForm1::Frame11Label4Click() {
     }
     if (!notIntegrated.isEmpty()) ShowMessages(QStringList{ModeLine()} + notIntegrated);
     Parameters(Store.ActiveSpec);
-    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
+    for (QPlainTextEdit* memo : {Ui.Memo1, Ui.Memo2, Ui.Memo3}) memo->show();
     ShowMist(mist, centre);
 }
 
@@ -61,12 +61,14 @@ void TForm1::IntegrateMarked() {
     if (a < 1) return;
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
-        Chart1->ColourPoints(SpecSeries[i], 0, Store.Params[i].NumPoints - 1, SpecColor[i]);
+        Ui.Chart1->ColourPoints(View.SpecSeries[i], 0, Store.Params[i].NumPoints - 1,
+                                View.SpecColor[i]);
         const kivo::PointRange borders = CursorRange(i);
         // The centre range is taken as point numbers of each spectrum, kept on it.
-        const kivo::IntegrationResult r = kivo::IntegrateSpectrum(
-            Store.SpecX[i].Data(), Store.SpecY[i].Data(), NumAver, Store.Params[i],
-            Pick.PickIndex[3], Pick.PickIndex[4], false, borders.First, borders.Last, KoeCu);
+        const kivo::IntegrationResult r =
+            kivo::IntegrateSpectrum(Store.SpecX[i].Data(), Store.SpecY[i].Data(), Options.NumAver,
+                                    Store.Params[i], Pick.PickIndex[3], Pick.PickIndex[4], false,
+                                    borders.First, borders.Last, Options.KoeCu);
         if (i == a) {
             Pick.PickIndex[5] = r.Centre;
             centre = kivo::LineCentreOf(r);
@@ -74,7 +76,7 @@ void TForm1::IntegrateMarked() {
         mist += r.Mist;
         MarkIntegratedRange(i, r.Left, r.Right);
     }
-    Chart1->Clear(AuxSeries[5]);
+    Ui.Chart1->Clear(View.AuxSeries[5]);
     DrawCentreTick(Pick.PickIndex[5]);
     ShowMist(mist, Store.Marked[a] ? centre : 0);
     Parameters(a);
@@ -83,48 +85,49 @@ void TForm1::IntegrateMarked() {
 void TForm1::ShowMist(int mist, int centre) {
     QString text = QStringLiteral("  I mist = %1").arg(mist);
     const int a = Store.ActiveSpec;
-    GCentreSpec = 0;
+    View.GCentreSpec = 0;
     if (a >= 1 && centre >= 1 && centre <= Store.Params[a].NumPoints) {
         const double g = kivo::GValue(kivo::FrequencyOf(Store.Params[a]), Store.SpecX[a][centre]);
         if (g > 0) {
             text += GCentreLabel + QString::fromStdString(kivo::GText(g));
-            GCentreSpec = Store.SpecId[a];
+            View.GCentreSpec = Store.SpecId[a];
         }
     }
-    Label2->setText(text);
-    Label2->adjustSize();
+    Ui.Label2->setText(text);
+    Ui.Label2->adjustSize();
 }
 
 // Points outside the integrated range L..R are drawn purple.
 void TForm1::MarkIntegratedRange(int slot, int left, int right) {
     const int n = Store.Params[slot].NumPoints;
     if (n < 1) return;
-    Chart1->ColourPoints(SpecSeries[slot], 0, std::min(left, n) - 1, Purple);
-    Chart1->ColourPoints(SpecSeries[slot], std::max(right, 1) - 1, n - 1, Purple);
+    Ui.Chart1->ColourPoints(View.SpecSeries[slot], 0, std::min(left, n) - 1, Purple);
+    Ui.Chart1->ColourPoints(View.SpecSeries[slot], std::max(right, 1) - 1, n - 1, Purple);
 }
 
 // A short tick above the centre point of the active spectrum.
 void TForm1::DrawCentreTick(int point) {
     const int a = Store.ActiveSpec;
     if (a < 1 || point < 1 || point > Store.Params[a].NumPoints) return;
-    const double x = PlottedX(Store.SpecX[a][point]);
-    Chart1->AddPoint(AuxSeries[5], x, 0.97 * YHalfRange);
-    Chart1->AddPoint(AuxSeries[5], x, 0.85 * YHalfRange);
+    const double x = View.PlottedX(Store.SpecX[a][point]);
+    Ui.Chart1->AddPoint(View.AuxSeries[5], x, 0.97 * View.YHalfRange);
+    Ui.Chart1->AddPoint(View.AuxSeries[5], x, 0.85 * View.YHalfRange);
 }
 
 void TForm1::RestoreSpectrumColours() {
     for (int i = 1; i <= Store.NumSpec; ++i)
         if (Store.Marked[i])
-            Chart1->ColourPoints(SpecSeries[i], 0, Store.Params[i].NumPoints - 1, SpecColor[i]);
+            Ui.Chart1->ColourPoints(View.SpecSeries[i], 0, Store.Params[i].NumPoints - 1,
+                                    View.SpecColor[i]);
 }
 
 void TForm1::Frame15Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     // While the standard's spins are typed every key belongs to the entry.
-    if (Typing != TypedNumber::None) {
+    if (Entry.Typing != TypedNumber::None) {
         Label3Edit(Key);
         return;
     }
-    RunPanelCommand(Frame15, Key, Shift);
+    RunPanelCommand(Ui.Frame15, Key, Shift);
     if (Key == kivo::VK_ESCAPE) Frame15Label2Click();
     if (Key == 'Y') Frame15Label1Click();
 }
@@ -135,15 +138,15 @@ void TForm1::Frame15Label1Click() {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    SetModeLine(ModeLine() + QStringLiteral("  Manual correction ") + ShiftLineHint);
-    Chart1->Clear(AuxSeries[1]);
+    SetModeLine(ModeLine() + QStringLiteral("  Manual correction ") + Options.ShiftLineHint);
+    Ui.Chart1->Clear(View.AuxSeries[1]);
     StartPick(TaskIntegration, 2);
 }
 
 void TForm1::Frame15Label3Click() {
     CheckActivSpec();
     SetModeLine(QStringLiteral("Choice centrum,  manual correction "));
-    Chart1->Clear(AuxSeries[3]);
+    Ui.Chart1->Clear(View.AuxSeries[3]);
     Pick.PickIndex[3] = Pick.PickIndex[1];
     Pick.PickIndex[4] = Pick.PickIndex[2];
     StartPick(TaskCentre, 4, 3);
@@ -163,7 +166,8 @@ void TForm1::Frame15Label4Click() {
     QStringList results, refused, box;
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
-        Chart1->ColourPoints(SpecSeries[i], 0, Store.Params[i].NumPoints - 1, SpecColor[i]);
+        Ui.Chart1->ColourPoints(View.SpecSeries[i], 0, Store.Params[i].NumPoints - 1,
+                                View.SpecColor[i]);
         const kivo::QuantitativeIntegral q = kivo::IntegrateQuantitative(
             Store.SpecX[i].Data(), Store.SpecY[i].Data(), Store.Params[i].NumPoints, Caption(i));
         if (!q.Refusal.empty()) {
@@ -184,19 +188,19 @@ void TForm1::Frame15Label4Click() {
             Pick.PickIndex[1] = Pick.PickIndex[3] = q.Left;
             Pick.PickIndex[2] = Pick.PickIndex[4] = q.Right;
             Pick.PickIndex[5] = q.Centre;
-            Chart1->Clear(AuxSeries[5]);
+            Ui.Chart1->Clear(View.AuxSeries[5]);
             DrawCentreTick(q.Centre);
         }
     }
-    Memo3->setPlainText(box.join(QLatin1Char('\n')));
-    Memo3->show();
+    Ui.Memo3->setPlainText(box.join(QLatin1Char('\n')));
+    Ui.Memo3->show();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + results.join(QStringLiteral("; ")) +
                 refused.join(QString()));
 }
 
 void TForm1::Frame15Label5Click() {
     CheckActivSpec();
-    SpinEntryFor = Store.SpecId[Store.ActiveSpec];
+    Entry.SpinEntryFor = Store.SpecId[Store.ActiveSpec];
     OpenEntry(TypedNumber::StandardSpins,
               QStringLiteral("   Spins of the standard ") +
                   QString::fromStdString(Caption(Store.ActiveSpec)) +
@@ -205,7 +209,7 @@ void TForm1::Frame15Label5Click() {
 }
 
 void TForm1::TakeStandardSpins(const QString& typed) {
-    const uint32_t id = std::exchange(SpinEntryFor, 0);
+    const uint32_t id = std::exchange(Entry.SpinEntryFor, 0);
     const QStringList parts = typed.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     double spins = 0, err = 0;
     const bool read =
@@ -224,9 +228,9 @@ void TForm1::TakeStandardSpins(const QString& typed) {
             "  DOUBLE INTEGRATION     The standard's spectrum is gone, none chosen "));
         return;
     }
-    SpinStandardId = id;
-    SpinStandardSpins = spins;
-    SpinStandardErr = err;
+    Store.SpinStandardId = id;
+    Store.SpinStandardSpins = spins;
+    Store.SpinStandardErr = err;
     for (int i = 1; i <= Store.NumSpec; ++i) DrawBox(i);
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION     Spin standard ") +
                 QString::fromStdString(Caption(slot)) + QStringLiteral(": ") +
@@ -235,7 +239,7 @@ void TForm1::TakeStandardSpins(const QString& typed) {
 
 void TForm1::Frame15Label6Click() {
     CheckActivSpec();
-    const int r = SpinStandardId != 0 ? Store.SlotOf(SpinStandardId) : 0;
+    const int r = Store.SpinStandardId != 0 ? Store.SlotOf(Store.SpinStandardId) : 0;
     if (r == 0) {
         SetModeLine(
             QStringLiteral("  DOUBLE INTEGRATION     No spin standard: choose one with Alt+S "));
@@ -254,9 +258,10 @@ void TForm1::Frame15Label6Click() {
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i] || i == r) continue;
         kivo::QuantitativeIntegral q;
-        const kivo::SpinCount c = kivo::CountSpinsOf(
-            Store.SpecX[i].Data(), Store.SpecY[i].Data(), Store.Params[i], 0, standard,
-            SpinStandardSpins, SpinStandardErr, kivo::VolumeOf(Store.Params[i]), Caption(i), q);
+        const kivo::SpinCount c =
+            kivo::CountSpinsOf(Store.SpecX[i].Data(), Store.SpecY[i].Data(), Store.Params[i], 0,
+                               standard, Store.SpinStandardSpins, Store.SpinStandardErr,
+                               kivo::VolumeOf(Store.Params[i]), Caption(i), q);
         if (!c.Refusal.empty()) {
             results << QString::fromStdString(c.Refusal);
             continue;
@@ -275,7 +280,7 @@ void TForm1::Frame15Label6Click() {
         kivo::AppendNote(Store.Params[i].Line2, NoteName(i), kivo::SpinNote(c, name));
     }
     Parameters(Store.ActiveSpec);
-    Memo3->setPlainText(box.join(QLatin1Char('\n')));
-    Memo3->show();
+    Ui.Memo3->setPlainText(box.join(QLatin1Char('\n')));
+    Ui.Memo3->show();
     SetModeLine(QStringLiteral("  DOUBLE INTEGRATION  ") + results.join(QStringLiteral("; ")));
 }

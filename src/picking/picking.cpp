@@ -15,35 +15,35 @@ void TForm1::StartPick(Task task, int count, int first) {
 }
 
 void TForm1::BorderPointManual() {
-    ShowPanel(Frame14);
+    ShowPanel(Ui.Frame14);
     // Every pick starts on the points, whatever mode F11 left the last one in.
     Pick.PointCursor = true;
-    Label12->clear();
+    Ui.Label12->clear();
     Pick.PickedValuesText.clear();
-    Label2->clear();
+    Ui.Label2->clear();
     Pick.PickedNumbersText.clear();
     const int a = Store.ActiveSpec;
     const int n = a >= 1 ? Store.Params[a].NumPoints : 0;
     if (n < 1) return;
     Pick.PickSpec = Store.SpecId[a]; // the cursors are placed on the active spectrum
-    const double xmin = Chart1->Minimum(ChartAxis::Bottom);
-    const double xmax = Chart1->Maximum(ChartAxis::Bottom);
+    const double xmin = Ui.Chart1->Minimum(ChartAxis::Bottom);
+    const double xmax = Ui.Chart1->Maximum(ChartAxis::Bottom);
     for (int k = 1; k <= Pick.PickCount; ++k) {
         // Into the visible field range first, then onto the spectrum.
         int& p = Pick.PickIndex[k];
         p = std::clamp(p, 1, n);
-        while (p < n && PlottedX(Store.SpecX[a][p]) < xmin) ++p;
-        while (p > 1 && PlottedX(Store.SpecX[a][p]) > xmax) --p;
+        while (p < n && View.PlottedX(Store.SpecX[a][p]) < xmin) ++p;
+        while (p > 1 && View.PlottedX(Store.SpecX[a][p]) > xmax) --p;
         DrawCursor(k);
-        Chart1->SetActive(AuxSeries[k], false);
+        Ui.Chart1->SetActive(View.AuxSeries[k], false);
     }
     ShowPickedPoint(Pick.PickIndex[Pick.PickNo], Store.SpecX[a][Pick.PickIndex[Pick.PickNo]]);
-    Chart1->SetActive(AuxSeries[1], true);
+    Ui.Chart1->SetActive(View.AuxSeries[1], true);
     if (Work.BaseLineMode) SubtrLinear();
 }
 
 bool TForm1::Picking() const {
-    return Pick.TaskCode != NoTask && !Work.SubtrInput && CurrentFrame() == Frame14;
+    return Pick.TaskCode != NoTask && !Work.SubtrInput && CurrentFrame() == Ui.Frame14;
 }
 
 void TForm1::FollowPick() {
@@ -82,10 +82,10 @@ void TForm1::SettleWork() {
     // Cursors with no marked spectrum to stand on: the pick ends as Esc ends
     // it, and with nothing marked nothing is committed or marked for it.
     if (Picking() && Store.NoneMarked) {
-        KeepNoneMarked = true;
+        Mode.KeepNoneMarked = true;
         refresh(0);
-        KeepNoneMarked = false;
-        SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
+        Mode.KeepNoneMarked = false;
+        SetModeLine(QStringLiteral("   SELECT MODE") + Options.HotKeysHint);
     }
 }
 
@@ -100,15 +100,15 @@ kivo::PointRange TForm1::CursorRange(int slot) const {
 
 void TForm1::ShowPickedPoint(int number, double value) {
     if (number > 0)
-        Label2->setText(Pick.PickedNumbersText + QString::number(number));
+        Ui.Label2->setText(Pick.PickedNumbersText + QString::number(number));
     else if (number < 0)
-        Label2->clear();
+        Ui.Label2->clear();
     // A point's value is its field; a level or a distance has no g.
-    Label12->setText(
+    Ui.Label12->setText(
         Pick.PickedValuesText +
         (number > 0 ? FieldReadout(value) : QString::fromStdString(kivo::ShortText(value))));
-    Label2->adjustSize();
-    Label12->adjustSize();
+    Ui.Label2->adjustSize();
+    Ui.Label12->adjustSize();
 }
 
 QString TForm1::FieldReadout(double field) const {
@@ -133,18 +133,18 @@ void TForm1::ShowCursor(int k) {
 // Cursor k as a line across the chart: vertical at its point, or horizontal
 // at its level.
 void TForm1::DrawCursor(int k) {
-    const int series = AuxSeries[k];
-    Chart1->Clear(series);
+    const int series = View.AuxSeries[k];
+    Ui.Chart1->Clear(series);
     const int a = Store.ActiveSpec;
     if (Pick.PointCursor) {
         if (a < 1 || Store.Params[a].NumPoints < 1) return;
         const int p = std::clamp<int>(Pick.PickIndex[k], 1, Store.Params[a].NumPoints);
-        const double x = PlottedX(Store.SpecX[a][p]);
-        Chart1->AddPoint(series, x, Chart1->Minimum(ChartAxis::Left));
-        Chart1->AddPoint(series, x, Chart1->Maximum(ChartAxis::Left));
+        const double x = View.PlottedX(Store.SpecX[a][p]);
+        Ui.Chart1->AddPoint(series, x, Ui.Chart1->Minimum(ChartAxis::Left));
+        Ui.Chart1->AddPoint(series, x, Ui.Chart1->Maximum(ChartAxis::Left));
     } else {
-        Chart1->AddPoint(series, Chart1->Minimum(ChartAxis::Bottom), Pick.PickLevel[k]);
-        Chart1->AddPoint(series, Chart1->Maximum(ChartAxis::Bottom), Pick.PickLevel[k]);
+        Ui.Chart1->AddPoint(series, Ui.Chart1->Minimum(ChartAxis::Bottom), Pick.PickLevel[k]);
+        Ui.Chart1->AddPoint(series, Ui.Chart1->Maximum(ChartAxis::Bottom), Pick.PickLevel[k]);
     }
 }
 
@@ -155,7 +155,7 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         Pick.PickedValuesText.clear();
     }
     if (Work.SubtrInput) {
-        Frame14->Label1->hide();
+        Ui.Frame14->Label1->hide();
         Label3Edit(Key);
         return;
     }
@@ -167,7 +167,7 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     const int n = a >= 1 ? Store.Params[a].NumPoints : 0;
     if (n < 1) return;
     const int cursor = std::clamp<int>(Pick.PickNo, 1, 4);
-    Chart1->SetActive(AuxSeries[cursor], true);
+    Ui.Chart1->SetActive(View.AuxSeries[cursor], true);
     int& index = Pick.PickIndex[cursor];
     if (Shift.AltOnly()) {
         if (Key == 'B') Frame14Label3Click();
@@ -181,7 +181,8 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
             break;
         case VK_UP:
         case VK_DOWN:
-            Pick.PickLevel[cursor] += (Key == VK_UP ? 1 : -1) * Pick.CursorStep * MoveUnitY * 10;
+            Pick.PickLevel[cursor] +=
+                (Key == VK_UP ? 1 : -1) * Pick.CursorStep * View.MoveUnitY * 10;
             ShowPickedPoint(-1, Pick.PickLevel[cursor]);
             break;
         case 'P':
@@ -189,12 +190,14 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
             break;
         case VK_F11:
             Pick.PointCursor = !Pick.PointCursor;
-            Pick.PickLevel[1] = Chart1->Maximum(ChartAxis::Left);
-            Pick.PickLevel[2] = Chart1->Minimum(ChartAxis::Left);
-            Chart1->Clear(AuxSeries[1]);
-            Chart1->Clear(AuxSeries[2]);
-            Chart1->AddPoint(AuxSeries[1], Chart1->Minimum(ChartAxis::Bottom), Pick.PickLevel[1]);
-            Chart1->AddPoint(AuxSeries[1], Chart1->Maximum(ChartAxis::Bottom), Pick.PickLevel[1]);
+            Pick.PickLevel[1] = Ui.Chart1->Maximum(ChartAxis::Left);
+            Pick.PickLevel[2] = Ui.Chart1->Minimum(ChartAxis::Left);
+            Ui.Chart1->Clear(View.AuxSeries[1]);
+            Ui.Chart1->Clear(View.AuxSeries[2]);
+            Ui.Chart1->AddPoint(View.AuxSeries[1], Ui.Chart1->Minimum(ChartAxis::Bottom),
+                                Pick.PickLevel[1]);
+            Ui.Chart1->AddPoint(View.AuxSeries[1], Ui.Chart1->Maximum(ChartAxis::Bottom),
+                                Pick.PickLevel[1]);
             Pick.PickedValuesText.clear();
             break;
         case VK_OEM_PLUS:
@@ -222,11 +225,11 @@ void TForm1::Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 void TForm1::AcceptCursor() {
     const int a = Store.ActiveSpec;
     const int n = Store.Params[a].NumPoints;
-    Pick.PickedNumbersText = Label2->text() + QStringLiteral(", ");
-    Pick.PickedValuesText = Label12->text() + QStringLiteral(", ");
+    Pick.PickedNumbersText = Ui.Label2->text() + QStringLiteral(", ");
+    Pick.PickedValuesText = Ui.Label12->text() + QStringLiteral(", ");
     if (Pick.PickNo < Pick.PickCount) {
         ++Pick.PickNo;
-        Chart1->SetActive(AuxSeries[Pick.PickNo], true);
+        Ui.Chart1->SetActive(View.AuxSeries[Pick.PickNo], true);
         if (IsReferenceTask(Pick.TaskCode) && (Pick.PickNo == 2 || Pick.PickNo == 4))
             Pick.PickIndex[Pick.PickNo] = std::min(Pick.PickIndex[Pick.PickNo - 1] + 50, n);
         if (Pick.TaskCode == TaskDeletePoints && Pick.PickNo == 2)
@@ -239,7 +242,7 @@ void TForm1::AcceptCursor() {
     Pick.PickNo = 1;
     // A completion that left the picking (back to move and scale or to the
     // treatment panel) leaves no cursor behind.
-    if (CurrentFrame() == Frame14) Chart1->SetActive(AuxSeries[1], true);
+    if (CurrentFrame() == Ui.Frame14) Ui.Chart1->SetActive(View.AuxSeries[1], true);
 }
 
 void TForm1::CompletePicking() {
@@ -291,7 +294,7 @@ void TForm1::CompletePicking() {
     case TaskCentre:
         IntegrateMarked();
         SetModeLine(QStringLiteral("  DOUBLE INTEGRATION "));
-        ShowPanel(Frame15);
+        ShowPanel(Ui.Frame15);
         break;
     }
 }

@@ -7,8 +7,8 @@
 #include "TChart.h"
 
 void TForm1::SubtrSpec(int commit) {
-    const int preview = BigPoints ? PointSeries2 : PointSeries1;
-    Chart1->Clear(preview);
+    const int preview = View.BigPoints ? View.PointSeries2 : View.PointSeries1;
+    Ui.Chart1->Clear(preview);
     // The commit says again what the preview could not do: the spectra it
     // skipped have no result now either.
     SubtrNotice = commit ? Work.PreviewNotice : QString();
@@ -40,22 +40,22 @@ void TForm1::SubtrSpec(int commit) {
         if (!Store.Marked[i] || i == b || (commit && !Previewed(i))) continue;
         const kivo::ParamSpec& p = Store.Params[i];
         const double pi = p.Gain * p.Modulation * double(p.StandartRuby);
-        if (SubtrKoeff == 0) {
+        if (Entry.SubtrKoeff == 0) {
             if (pi * pb > 0) {
-                SubtrKoeff = pi / pb;
+                Entry.SubtrKoeff = pi / pb;
             } else {
                 SubtrNotice += QStringLiteral(" Gain, Mod or St.Ruby for som spectra are unknown");
                 continue;
             }
         }
         const QString name = ShortName(Store.FileSpectrumName[i]);
-        const std::string description =
-            (name + QStringLiteral(" - ") + QString::fromStdString(kivo::ShortText(SubtrKoeff)) +
-             QStringLiteral("*") + baseName)
-                .toStdString();
+        const std::string description = (name + QStringLiteral(" - ") +
+                                         QString::fromStdString(kivo::ShortText(Entry.SubtrKoeff)) +
+                                         QStringLiteral("*") + baseName)
+                                            .toStdString();
         const kivo::SubtractionResult r = kivo::SubtractInterpolated(
             Store.SpecX[i].Data(), Store.SpecY[i].Data(), p.NumPoints, Store.SpecX[b].Data(),
-            Store.SpecY[b].Data(), base.NumPoints, float(SubtrKoeff), result.data());
+            Store.SpecY[b].Data(), base.NumPoints, float(Entry.SubtrKoeff), result.data());
         const float* x = Store.SpecX[i].Data() + (r.First - 1);
         const float* y = result.data() + (r.First - 1);
         if (!commit) {
@@ -76,7 +76,7 @@ void TForm1::SubtrSpec(int commit) {
         Work.ClearPreview();
     else
         Work.PreviewNotice = SubtrNotice;
-    SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint + SubtrNotice);
+    SetModeLine(QStringLiteral("   SELECT MODE") + Options.HotKeysHint + SubtrNotice);
 }
 
 int TForm1::StoreResult(int source, bool toNewSlot, int& counter, const float* x, const float* y,

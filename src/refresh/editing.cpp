@@ -18,7 +18,7 @@ QString LineOf(const QPlainTextEdit* memo, int n) {
 } // namespace
 
 void TForm1::Memo1Enter() {
-    MemoEditing = true;
+    Mode.MemoEditing = true;
 }
 
 void TForm1::Memo1KeyPress(QChar& Key) {
@@ -30,14 +30,14 @@ void TForm1::Memo1Exit() {
     if (memoExiting_) return;
     memoExiting_ = true;
     // What was typed belongs to the spectrum the boxes show.
-    const int a = ShownSpec == 0 ? Store.ActiveSpec : Store.SlotOf(ShownSpec);
+    const int a = View.ShownSpec == 0 ? Store.ActiveSpec : Store.SlotOf(View.ShownSpec);
     if (a != 0) {
         BeginStep(QStringLiteral("Parameters"));
         kivo::ParamSpec& p = Store.Params[a];
-        p.Line1 = StoreText(LineOf(Memo1, 1), p.Line1);
-        p.Line2 = StoreText(LineOf(Memo1, 2), p.Line2);
+        p.Line1 = StoreText(LineOf(Ui.Memo1, 1), p.Line1);
+        p.Line2 = StoreText(LineOf(Ui.Memo1, 2), p.Line2);
         std::vector<std::string> lines;
-        for (const QString& line : Memo2->toPlainText().split(QLatin1Char('\n')))
+        for (const QString& line : Ui.Memo2->toPlainText().split(QLatin1Char('\n')))
             lines.push_back(line.toStdString());
         // A line that is no number leaves its field as it was.
         QStringList refused;
@@ -57,38 +57,38 @@ void TForm1::Label3Edit(int& Key) {
     SubtrNotice.clear();
     // A value the prompt offers is taken by Enter; what is typed replaces
     // it, and Backspace clears it whole.
-    if (std::exchange(EntryOffered, false) &&
+    if (std::exchange(Entry.EntryOffered, false) &&
         ((Key >= '0' && Key <= '9') || (Key >= VK_NUMPAD0 && Key <= VK_NUMPAD0 + 9) ||
          Key == VK_BACK || Key == VK_OEM_PLUS || Key == VK_OEM_MINUS || Key == VK_OEM_PERIOD)) {
-        EntryText.clear();
+        Entry.EntryText.clear();
         if (Key == VK_BACK) Key = 0;
     }
     if (Key >= '0' && Key <= '9') {
-        EntryText += QChar(Key);
+        Entry.EntryText += QChar(Key);
     } else if (Key >= VK_NUMPAD0 && Key <= VK_NUMPAD0 + 9) {
-        EntryText += QChar('0' + (Key - VK_NUMPAD0));
+        Entry.EntryText += QChar('0' + (Key - VK_NUMPAD0));
     } else {
         switch (Key) {
         case VK_BACK:
-            EntryText.chop(1);
+            Entry.EntryText.chop(1);
             break;
         case VK_OEM_PLUS:
-            EntryText += QLatin1Char('+');
+            Entry.EntryText += QLatin1Char('+');
             break;
         case VK_OEM_MINUS:
-            EntryText += QLatin1Char('-');
+            Entry.EntryText += QLatin1Char('-');
             break;
         case VK_OEM_PERIOD:
-            EntryText += QLatin1Char('.');
+            Entry.EntryText += QLatin1Char('.');
             break;
         case VK_SPACE:
             // Only the slices' and the standard's entries take more than one number.
-            if (Typing == TypedNumber::Slices || Typing == TypedNumber::StandardSpins)
-                EntryText += QLatin1Char(' ');
+            if (Entry.Typing == TypedNumber::Slices || Entry.Typing == TypedNumber::StandardSpins)
+                Entry.EntryText += QLatin1Char(' ');
             break;
         case 'E':
             // A number of spins is written with its exponent.
-            if (Typing == TypedNumber::StandardSpins) EntryText += QLatin1Char('E');
+            if (Entry.Typing == TypedNumber::StandardSpins) Entry.EntryText += QLatin1Char('E');
             break;
         case 'Y':
             FinishLab3Edit();
@@ -98,33 +98,34 @@ void TForm1::Label3Edit(int& Key) {
             FinishLab3Edit();
             break;
         case VK_RETURN: {
-            if (Typing != TypedNumber::None) {
+            if (Entry.Typing != TypedNumber::None) {
                 TakeTypedNumber();
                 return;
             }
             if (Work.SubtrInput) {
-                SubtrKoeff = EntryNumber(EntryText.toStdString());
+                Entry.SubtrKoeff = EntryNumber(Entry.EntryText.toStdString());
                 SubtrSpec(0);
-                Frame14->Label5->show();
+                Ui.Frame14->Label5->show();
             }
             if (Work.SmoothEntry) {
                 if (!Work.RestrictNumberDue) {
-                    NumSmoothIn = kivo::EntryCount(EntryText.toStdString());
+                    Entry.NumSmoothIn = kivo::EntryCount(Entry.EntryText.toStdString());
                     Work.RestrictNumberDue = true;
-                    PromptText = PromptText + EntryText + QStringLiteral(", Num Restrict =");
+                    Entry.PromptText =
+                        Entry.PromptText + Entry.EntryText + QStringLiteral(", Num Restrict =");
                 } else {
-                    NumRestrictIn = kivo::EntryCount(EntryText.toStdString());
+                    Entry.NumRestrictIn = kivo::EntryCount(Entry.EntryText.toStdString());
                     SmoothSpec(0);
                     Work.RestrictNumberDue = false;
-                    PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
-                    NumSmooth = NumSmoothIn;
-                    NumRestrict = NumRestrictIn;
-                    NumSmoothIn = 0;
-                    NumRestrictIn = 0;
+                    Entry.PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
+                    Entry.NumSmooth = Entry.NumSmoothIn;
+                    Entry.NumRestrict = Entry.NumRestrictIn;
+                    Entry.NumSmoothIn = 0;
+                    Entry.NumRestrictIn = 0;
                 }
             }
-            EntryText.clear();
-            Frame16->Label12->show();
+            Entry.EntryText.clear();
+            Ui.Frame16->Label12->show();
             refresh(1);
             break;
         }
@@ -133,17 +134,17 @@ void TForm1::Label3Edit(int& Key) {
         }
     }
     // What a subtraction pass could not do stays in view behind the prompt.
-    SetModeLine(PromptText + EntryText + SubtrNotice);
+    SetModeLine(Entry.PromptText + Entry.EntryText + SubtrNotice);
 }
 
 void TForm1::FinishLab3Edit() {
-    EntryText.clear();
-    PromptText = QStringLiteral("   SELECT MODE") + HotKeysHint;
+    Entry.EntryText.clear();
+    Entry.PromptText = QStringLiteral("   SELECT MODE") + Options.HotKeysHint;
     refresh(0);
 }
 
 void TForm1::Frame16Label12Click() {
     SubtrNotice.clear();
     FinishLab3Edit();
-    SetModeLine(PromptText + EntryText + SubtrNotice);
+    SetModeLine(Entry.PromptText + Entry.EntryText + SubtrNotice);
 }

@@ -38,26 +38,26 @@ void TForm1::Lowmenu1Click() {
 void TForm1::StartSizeMode(uint8_t kind, const QString& modeLine) {
     // The size panel's keys are PgUp, PgDown and Esc; a digit typed meanwhile
     // must not start a treatment behind it.
-    SelectMode = false;
-    ShowPanel(Frame13);
+    Mode.SelectMode = false;
+    ShowPanel(Ui.Frame13);
     SetModeLine(modeLine);
-    SizeEditKind = kind;
+    Mode.SizeEditKind = kind;
 }
 
 void TForm1::Defaultsize1Click() {
     ApplyLayout(DefaultLayout, false);
-    NumAver = DefaultNumAver;
+    Options.NumAver = DefaultNumAver;
     refresh1Click();
 }
 
 void TForm1::Readoptions1Click() {
     QString name;
-    if (StartingUp) {
+    if (Mode.StartingUp) {
         name = QStringLiteral("Kivo.opt");
     } else {
-        const bool chosen = OpenDialog2.Execute(this);
+        const bool chosen = Ui.OpenDialog2.Execute(this);
         FocusCurrentFrame();
-        if (chosen) name = OpenDialog2.FileName;
+        if (chosen) name = Ui.OpenDialog2.FileName;
     }
     if (name.isEmpty() || !QFileInfo::exists(name)) return;
 
@@ -69,11 +69,12 @@ void TForm1::Readoptions1Click() {
         return;
     }
     ApplyLayout(o.Layout, true);
-    NumAver = o.NumAver;
-    KoeCu = o.KoeCu;
-    if (!o.DirName.empty()) DefaultDir = QFile::decodeName(QByteArray::fromStdString(o.DirName));
-    FigureChoices = o.Figure;
-    AcquisitionFactors = o.NormFactors;
+    Options.NumAver = o.NumAver;
+    Options.KoeCu = o.KoeCu;
+    if (!o.DirName.empty())
+        Options.DefaultDir = QFile::decodeName(QByteArray::fromStdString(o.DirName));
+    Options.FigureChoices = o.Figure;
+    Options.AcquisitionFactors = o.NormFactors;
     SetDialogDirs();
     refresh1Click();
     if (!r.AllTaken())
@@ -82,37 +83,37 @@ void TForm1::Readoptions1Click() {
 }
 
 void TForm1::Writeoptions1Click() {
-    const bool chosen = SaveDialog2.Execute(this);
+    const bool chosen = Ui.SaveDialog2.Execute(this);
     FocusCurrentFrame();
     if (!chosen) return;
     std::string error;
-    if (!kivo::WriteOptionsFile(CurrentOptions(), FileNameBytes(SaveDialog2.FileName), error))
+    if (!kivo::WriteOptionsFile(CurrentOptions(), FileNameBytes(Ui.SaveDialog2.FileName), error))
         SetModeLine(
             QStringLiteral("   Options not written: %1 ").arg(QString::fromLocal8Bit(error)));
 }
 
 void TForm1::Bigpoints1Click() {
-    BigPoints = BigPoints ? 0 : 1;
+    View.BigPoints = View.BigPoints ? 0 : 1;
 }
 
 kivo::OptionsFile TForm1::CurrentOptions() const {
     kivo::OptionsFile o;
-    o.Layout = {Client->height(),
-                Client->width(),
-                Chart1->height(),
-                Chart1->width(),
-                Label3->height(),
-                Label3->y(),
-                Label3->width(),
-                Frame13->height(),
-                Frame13->y(),
-                Frame13->width(),
-                FontHeight(Frame13->Label1)};
-    o.NumAver = NumAver;
-    o.KoeCu = KoeCu;
-    o.DirName = FileNameBytes(DefaultDir);
-    o.Figure = FigureChoices;
-    o.NormFactors = AcquisitionFactors;
+    o.Layout = {Ui.Client->height(),
+                Ui.Client->width(),
+                Ui.Chart1->height(),
+                Ui.Chart1->width(),
+                Ui.Label3->height(),
+                Ui.Label3->y(),
+                Ui.Label3->width(),
+                Ui.Frame13->height(),
+                Ui.Frame13->y(),
+                Ui.Frame13->width(),
+                FontHeight(Ui.Frame13->Label1)};
+    o.NumAver = Options.NumAver;
+    o.KoeCu = Options.KoeCu;
+    o.DirName = FileNameBytes(Options.DefaultDir);
+    o.Figure = Options.FigureChoices;
+    o.NormFactors = Options.AcquisitionFactors;
     return o;
 }
 
@@ -120,12 +121,12 @@ void TForm1::ApplyLayout(const kivo::LayoutOptions& l, bool bottomBar) {
     // The window first: the anchors then keep the controls placed below
     // where they are put, in the window's new size.
     SetClientSize(l.WinWidth, l.WinHeight);
-    Chart1->resize(l.GrafWidth, l.GrafHeight);
-    Label3->setGeometry(Label3->x(), l.LabelTop, l.LabelWidth, l.LabelHeight);
-    if (bottomBar) Label1->resize(l.LabelWidth, Label1->height());
-    Frame13->setGeometry(Frame13->x(), l.FrameTop, l.FrameWidth, l.FrameHeight);
-    SetFontHeight(Frame13->Label1, l.FontHeight);
-    Frame13->Label1->adjustSize();
+    Ui.Chart1->resize(l.GrafWidth, l.GrafHeight);
+    Ui.Label3->setGeometry(Ui.Label3->x(), l.LabelTop, l.LabelWidth, l.LabelHeight);
+    if (bottomBar) Ui.Label1->resize(l.LabelWidth, Ui.Label1->height());
+    Ui.Frame13->setGeometry(Ui.Frame13->x(), l.FrameTop, l.FrameWidth, l.FrameHeight);
+    SetFontHeight(Ui.Frame13->Label1, l.FontHeight);
+    Ui.Frame13->Label1->adjustSize();
 }
 
 void TForm1::SetClientSize(int width, int height) {
@@ -136,11 +137,12 @@ void TForm1::SetClientSize(int width, int height) {
     // Hidden (at start-up), the window lays its client out only when shown:
     // the client takes the size now, so that what is placed next is placed
     // in it.
-    Client->resize(width, height);
-    ClientAnchors->PlaceAll();
+    Ui.Client->resize(width, height);
+    Ui.ClientAnchors->PlaceAll();
 }
 
 void TForm1::SetDialogDirs() {
-    for (TFileDialog* d : {&OpenDialog1, &OpenDialog2, &SaveDialog1, &SaveDialog2, &SaveDialog3})
-        d->InitialDir = DefaultDir;
+    for (TFileDialog* d :
+         {&Ui.OpenDialog1, &Ui.OpenDialog2, &Ui.SaveDialog1, &Ui.SaveDialog2, &Ui.SaveDialog3})
+        d->InitialDir = Options.DefaultDir;
 }

@@ -13,22 +13,22 @@ QString Text(const std::string& s) {
 } // namespace
 
 void TForm1::Parameters(int slot) {
-    ShownSpec = slot >= 1 && slot <= Store.NumSpec ? Store.SpecId[slot] : 0;
+    View.ShownSpec = slot >= 1 && slot <= Store.NumSpec ? Store.SpecId[slot] : 0;
     // The g of an integration's centre belongs to its spectrum alone.
-    if (GCentreSpec != 0 && GCentreSpec != ShownSpec) {
-        Label2->setText(Label2->text().section(GCentreLabel, 0, 0));
-        GCentreSpec = 0;
+    if (View.GCentreSpec != 0 && View.GCentreSpec != View.ShownSpec) {
+        Ui.Label2->setText(Ui.Label2->text().section(GCentreLabel, 0, 0));
+        View.GCentreSpec = 0;
     }
-    Memo1->clear();
-    Memo2->clear();
-    Memo3->clear();
+    Ui.Memo1->clear();
+    Ui.Memo2->clear();
+    Ui.Memo3->clear();
     if (slot == 0) return;
     using namespace kivo;
     const ParamSpec& p = Store.Params[slot];
-    Memo1->setPlainText(ShowText(p.Line1) + QLatin1Char('\n') + ShowText(p.Line2));
+    Ui.Memo1->setPlainText(ShowText(p.Line1) + QLatin1Char('\n') + ShowText(p.Line2));
     QStringList acquisition;
     for (const std::string& line : AcquisitionLines(p)) acquisition << Text(line);
-    Memo2->setPlainText(acquisition.join(QLatin1Char('\n')));
+    Ui.Memo2->setPlainText(acquisition.join(QLatin1Char('\n')));
     const QStringList integration{
         Text("Integral=" + FormatF(p.DblIntegral, 10, 5)),
         Text("N part   " + FormatCompactParticles(p.NumParticles)),
@@ -36,11 +36,11 @@ void TForm1::Parameters(int slot) {
         Text("Double " + FormatF(p.SumLeft2, 5, 0) + "  " + FormatF(p.SumRight2, 5, 0)),
         Text("First  " + FormatF(p.SumLeft1, 7, 4) + "  " + FormatF(p.SumRight1, 7, 4)),
     };
-    Memo3->setPlainText(integration.join(QLatin1Char('\n')));
+    Ui.Memo3->setPlainText(integration.join(QLatin1Char('\n')));
 }
 
 void TForm1::Label9Click() {
     Parameters(Store.ActiveSpec);
-    const bool show = Memo1->isHidden();
-    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->setVisible(show);
+    const bool show = Ui.Memo1->isHidden();
+    for (QPlainTextEdit* memo : {Ui.Memo1, Ui.Memo2, Ui.Memo3}) memo->setVisible(show);
 }

@@ -15,55 +15,55 @@
 #include "fonts.h"
 
 void TForm1::refresh(int mode) {
-    FileKind = 0;
-    TreeView1->hide();
-    Memo4->hide();
+    Mode.FileKind = 0;
+    Ui.TreeView1->hide();
+    Ui.Memo4->hide();
     Pick.End();
-    MemoEditing = false;
-    Label2->clear();
-    Label12->clear();
-    for (int j = 1; j <= 6; ++j) Chart1->SetActive(AuxSeries[j], false);
+    Mode.MemoEditing = false;
+    Ui.Label2->clear();
+    Ui.Label12->clear();
+    for (int j = 1; j <= 6; ++j) Ui.Chart1->SetActive(View.AuxSeries[j], false);
     // A typed subtraction or smoothing stays open through a partial refresh.
     CommitPendingWork(mode == 0);
     if (Work.CompactPending) CompactSlots();
     // Shown only for two or more spectra, counted after a deletion is closed up.
-    Label13->setVisible(Store.NumSpec >= 2);
+    Ui.Label13->setVisible(Store.NumSpec >= 2);
     if (mode != 0) return;
 
-    for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
-    Frame11->show();
-    SelectMode = true;
+    for (TFrame1* f : {Ui.Frame16, Ui.Frame15, Ui.Frame14, Ui.Frame13, Ui.Frame12}) f->hide();
+    Ui.Frame11->show();
+    Mode.SelectMode = true;
     Work.RestrictNumberDue = false;
-    Typing = TypedNumber::None;
+    Entry.Typing = TypedNumber::None;
     OfferedSlices = {};
     Work.ClearPreview(); // nothing is pending after a full refresh
     Pick.PickSpec = 0;   // nor are any cursors placed
-    Frame14->Label5->hide();
-    Frame16->Label12->hide();
-    Frame14->Label1->show();
-    for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->hide();
-    SpectraLoaded = Store.NumSpec != 0;
-    if (SpectraLoaded) {
+    Ui.Frame14->Label5->hide();
+    Ui.Frame16->Label12->hide();
+    Ui.Frame14->Label1->show();
+    for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i) Ui.SpecCheck[i]->hide();
+    Mode.SpectraLoaded = Store.NumSpec != 0;
+    if (Mode.SpectraLoaded) {
         CheckActivSpec();
-        if (Store.NoneMarked && !KeepNoneMarked) {
+        if (Store.NoneMarked && !Mode.KeepNoneMarked) {
             SetBoxChecked(1, true);
             CheckActivSpec();
         }
         InitAxes();
-        MoveUnitX = XHalfRange / 50000;
-        MoveUnitY = YHalfRange / 50000;
-        XScale = 1.0;
-        YScale = 1.0;
-        XShift = 0;
-        YShift = 0;
-        MoveStep = 3000.0;
-        Chart1->Clear(PointSeries1);
-        Chart1->Clear(PointSeries2);
-        for (int j = 1; j <= 5; ++j) Chart1->Clear(AuxSeries[j]);
-        for (int i = 1; i <= kivo::MaxSpec; ++i) Chart1->SetActive(SpecSeries[i], false);
+        View.MoveUnitX = View.XHalfRange / 50000;
+        View.MoveUnitY = View.YHalfRange / 50000;
+        View.XScale = 1.0;
+        View.YScale = 1.0;
+        View.XShift = 0;
+        View.YShift = 0;
+        View.MoveStep = 3000.0;
+        Ui.Chart1->Clear(View.PointSeries1);
+        Ui.Chart1->Clear(View.PointSeries2);
+        for (int j = 1; j <= 5; ++j) Ui.Chart1->Clear(View.AuxSeries[j]);
+        for (int i = 1; i <= kivo::MaxSpec; ++i) Ui.Chart1->SetActive(View.SpecSeries[i], false);
         Plot();
     }
-    AddMode = false;
+    Mode.AddMode = false;
     FocusCurrentFrame();
 }
 
@@ -84,7 +84,7 @@ void TForm1::CommitPendingWork(bool entries) {
 
 void TForm1::CommitBaseLine() {
     BeginStep(QStringLiteral("Base line"));
-    const std::string note = kivo::BaseLineNote(BaseLineOrder);
+    const std::string note = kivo::BaseLineNote(Options.BaseLineOrder);
     for (int i = 1; i <= Store.NumSpec; ++i) {
         const int n = Store.Params[i].NumPoints;
         if (!Previewed(i) || n <= 0 || !Store.SavedX[i].Allocated() || !Store.SavedY[i].Allocated())
@@ -95,8 +95,8 @@ void TForm1::CommitBaseLine() {
     }
     ReleaseWorkCopies();
     Work.BaseLineMode = false;
-    Frame14->Label3->hide();
-    Frame14->Label4->hide();
+    Ui.Frame14->Label3->hide();
+    Ui.Frame14->Label4->hide();
 }
 
 void TForm1::CommitRestriction() {
@@ -181,10 +181,10 @@ void TForm1::CompactSlots() {
         // move, the cursors) follows it by its identity.
         PutSlot(i, Store.CaptureSlot(j));
         if (j == Store.BaseSpec) Store.BaseSpec = static_cast<uint16_t>(i);
-        Chart1->SetActive(SpecSeries[i], true);
+        Ui.Chart1->SetActive(View.SpecSeries[i], true);
         Store.Marked[j] = false;
         SetBoxChecked(j, false);
-        SpecCheck[i]->show();
+        Ui.SpecCheck[i]->show();
         Store.Marked[i] = true;
         SetBoxChecked(i, true);
         DrawBox(i);
@@ -197,14 +197,14 @@ void TForm1::CompactSlots() {
 }
 
 void TForm1::refresh1Click() {
-    SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
-    Chart1->SetAxesVisible(false);
-    SizeEditKind = 0;
+    SetModeLine(QStringLiteral("   SELECT MODE") + Options.HotKeysHint);
+    Ui.Chart1->SetAxesVisible(false);
+    Mode.SizeEditKind = 0;
     Pick.CursorStep = 10;
     RemoveBaseMark();
     LayoutPanels();
-    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
-    for (int i = 1; i <= Store.NumSpec; ++i) Chart1->SetActive(SpecSeries[i], true);
+    for (QPlainTextEdit* memo : {Ui.Memo1, Ui.Memo2, Ui.Memo3}) memo->hide();
+    for (int i = 1; i <= Store.NumSpec; ++i) Ui.Chart1->SetActive(View.SpecSeries[i], true);
     refresh(0);
 }
 
@@ -215,15 +215,15 @@ void TForm1::LayoutPanels() {
         Rows rows;
     };
     const PanelRows layout[] = {
-        {Frame13, {{5, 9}, {2, 6, 10}, {3, 7}, {4, 8}}},
-        {Frame12, {{1, 5, 9}, {2, 6, 11}, {3, 7, 12}, {4, 8, 10}}},
-        {Frame11, {{1, 5, 9}, {2, 6, 10}, {3, 7}, {4, 8}}},
-        {Frame14, {{1, 5}, {2}, {3}, {4}}},
-        {Frame15, {{1}, {2}, {3}, {4}}},
-        {Frame16, {{1, 5, 9}, {2, 6, 10}, {3, 7, 11}, {4, 8, 12}}},
+        {Ui.Frame13, {{5, 9}, {2, 6, 10}, {3, 7}, {4, 8}}},
+        {Ui.Frame12, {{1, 5, 9}, {2, 6, 11}, {3, 7, 12}, {4, 8, 10}}},
+        {Ui.Frame11, {{1, 5, 9}, {2, 6, 10}, {3, 7}, {4, 8}}},
+        {Ui.Frame14, {{1, 5}, {2}, {3}, {4}}},
+        {Ui.Frame15, {{1}, {2}, {3}, {4}}},
+        {Ui.Frame16, {{1, 5, 9}, {2, 6, 10}, {3, 7, 11}, {4, 8, 12}}},
     };
-    const int top = Frame13->Label1->y();
-    const int step = Frame13->height() / 5;
+    const int top = Ui.Frame13->Label1->y();
+    const int step = Ui.Frame13->height() / 5;
     for (const PanelRows& panel : layout) {
         int r = 0;
         for (const auto& row : panel.rows) {
@@ -234,17 +234,18 @@ void TForm1::LayoutPanels() {
     }
 
     // Every panel takes the size panel's geometry and font.
-    const int h = FontHeight(Frame13->Label1);
-    SetFontHeight(Frame13->Label2, h);
+    const int h = FontHeight(Ui.Frame13->Label1);
+    SetFontHeight(Ui.Frame13->Label2, h);
     const std::pair<TFrame1*, int> panels[] = {
-        {Frame12, 12}, {Frame11, 10}, {Frame14, 5}, {Frame15, 4}, {Frame16, 12}};
+        {Ui.Frame12, 12}, {Ui.Frame11, 10}, {Ui.Frame14, 5}, {Ui.Frame15, 4}, {Ui.Frame16, 12}};
     for (const auto& [frame, labels] : panels) {
-        frame->setGeometry(frame->x(), Frame13->y(), Frame13->width(), Frame13->height());
+        frame->setGeometry(frame->x(), Ui.Frame13->y(), Ui.Frame13->width(), Ui.Frame13->height());
         for (int n = 1; n <= labels; ++n) SetFontHeight(frame->Label(n), h);
     }
-    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16}) f->FitCaptions();
-    SetFontHeight(Label3, h);
-    Frame14->Label2->hide();
-    Frame14->Label3->hide();
-    Frame14->Label4->hide();
+    for (TFrame1* f : {Ui.Frame11, Ui.Frame12, Ui.Frame13, Ui.Frame14, Ui.Frame15, Ui.Frame16})
+        f->FitCaptions();
+    SetFontHeight(Ui.Label3, h);
+    Ui.Frame14->Label2->hide();
+    Ui.Frame14->Label3->hide();
+    Ui.Frame14->Label4->hide();
 }

@@ -9,20 +9,20 @@
 #include "fonts.h"
 
 void TForm1::Frame11Label6Click() {
-    SelectMode = false;
+    Mode.SelectMode = false;
     CheckActivSpec();
     SetModeLine(QStringLiteral("  MOVE and SCALE "));
-    ShowPanel(Frame12);
+    ShowPanel(Ui.Frame12);
 }
 
 // The view transform changed by a key of the mode: shifts, stretches and
 // their step.
 void TForm1::MoveView(int Key, kivo::ShiftState Shift) {
     using namespace kivo;
-    const double stretch = MoveStep * 0.0001;
+    const double stretch = View.MoveStep * 0.0001;
     if (Shift.Ctrl && !Shift.Shift && !Shift.Alt) {
-        if (Key == VK_PRIOR) YScale *= 1 + stretch;
-        if (Key == VK_NEXT) YScale *= 1 - stretch;
+        if (Key == VK_PRIOR) View.YScale *= 1 + stretch;
+        if (Key == VK_NEXT) View.YScale *= 1 - stretch;
         return;
     }
     switch (Key) {
@@ -30,28 +30,28 @@ void TForm1::MoveView(int Key, kivo::ShiftState Shift) {
         refresh(0);
         break;
     case VK_PRIOR:
-        XScale *= 1 + stretch;
+        View.XScale *= 1 + stretch;
         break;
     case VK_NEXT:
-        XScale *= 1 - stretch;
+        View.XScale *= 1 - stretch;
         break;
     case VK_LEFT:
-        XShift -= MoveUnitX * MoveStep;
+        View.XShift -= View.MoveUnitX * View.MoveStep;
         break;
     case VK_RIGHT:
-        XShift += MoveUnitX * MoveStep;
+        View.XShift += View.MoveUnitX * View.MoveStep;
         break;
     case VK_UP:
-        YShift += MoveUnitY * MoveStep;
+        View.YShift += View.MoveUnitY * View.MoveStep;
         break;
     case VK_DOWN:
-        YShift -= MoveUnitY * MoveStep;
+        View.YShift -= View.MoveUnitY * View.MoveStep;
         break;
     case VK_OEM_PLUS:
-        MoveStep *= 2;
+        View.MoveStep *= 2;
         break;
     case VK_OEM_MINUS:
-        MoveStep /= 2;
+        View.MoveStep /= 2;
         break;
     default:
         break;
@@ -61,30 +61,31 @@ void TForm1::MoveView(int Key, kivo::ShiftState Shift) {
 void TForm1::RecordMoves() {
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
-        Chart1->Clear(SpecSeries[i]);
-        SpecXShift[i] = XShift;
-        SpecYShift[i] = YShift;
-        SpecXScale[i] = XScale;
-        SpecYScale[i] = YScale;
-        SpecMoveOf[i] = Store.SpecId[i];
+        Ui.Chart1->Clear(View.SpecSeries[i]);
+        View.SpecXShift[i] = View.XShift;
+        View.SpecYShift[i] = View.YShift;
+        View.SpecXScale[i] = View.XScale;
+        View.SpecYScale[i] = View.YScale;
+        View.SpecMoveOf[i] = Store.SpecId[i];
     }
 }
 
 void TForm1::FollowMoves() {
     // A move belongs to the spectrum it was made on: it goes where that
     // spectrum goes, and a spectrum new to its slot has none.
-    const auto xs = SpecXShift, ys = SpecYShift, xc = SpecXScale, yc = SpecYScale;
-    const auto of = SpecMoveOf;
+    const auto xs = View.SpecXShift, ys = View.SpecYShift, xc = View.SpecXScale,
+               yc = View.SpecYScale;
+    const auto of = View.SpecMoveOf;
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
         if (of[i] == Store.SpecId[i]) continue;
         int from = 0;
         for (int j = 1; j <= kivo::MaxSpec && from == 0; ++j)
             if (Store.SpecId[i] != 0 && of[j] == Store.SpecId[i]) from = j;
-        SpecXShift[i] = from ? xs[from] : 0;
-        SpecYShift[i] = from ? ys[from] : 0;
-        SpecXScale[i] = from ? xc[from] : 1;
-        SpecYScale[i] = from ? yc[from] : 1;
-        SpecMoveOf[i] = Store.SpecId[i];
+        View.SpecXShift[i] = from ? xs[from] : 0;
+        View.SpecYShift[i] = from ? ys[from] : 0;
+        View.SpecXScale[i] = from ? xc[from] : 1;
+        View.SpecYScale[i] = from ? yc[from] : 1;
+        View.SpecMoveOf[i] = Store.SpecId[i];
     }
 }
 
@@ -129,29 +130,29 @@ void TForm1::Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
 }
 
 void TForm1::ResizeTarget(int dw, int dh) {
-    switch (SizeEditKind) {
+    switch (Mode.SizeEditKind) {
     case 1:
         resize(width() + dw, height() + dh);
         break;
     case 2:
-        Chart1->resize(Chart1->width() + dw, Chart1->height() + dh);
+        Ui.Chart1->resize(Ui.Chart1->width() + dw, Ui.Chart1->height() + dh);
         break;
     case 3: {
         // The lower menu grows upwards: its bottom edge stays where it is.
-        const int modeLineWidth = Label3->width();
-        Frame13->setGeometry(Frame13->x(), Frame13->y() - dh, Frame13->width() + dw,
-                             Frame13->height() + dh);
-        Label1->resize(modeLineWidth + dw, Label1->height());
-        Label3->setGeometry(Label3->x(), Label3->y() - dh, Label3->width() + dw,
-                            Label3->height() + dh);
-        for (TFrame1* f : {Frame16, Frame15, Frame14, Frame12, Frame11})
-            f->setGeometry(f->x(), Frame13->y(), Frame13->width(), Frame13->height());
-        const int font = FontHeight(Frame13->Label1) + dh / 10;
-        SetFontHeight(Frame13->Label1, font);
-        SetFontHeight(Frame13->Label2, font);
-        for (TFrame1* f : {Frame12, Frame11})
+        const int modeLineWidth = Ui.Label3->width();
+        Ui.Frame13->setGeometry(Ui.Frame13->x(), Ui.Frame13->y() - dh, Ui.Frame13->width() + dw,
+                                Ui.Frame13->height() + dh);
+        Ui.Label1->resize(modeLineWidth + dw, Ui.Label1->height());
+        Ui.Label3->setGeometry(Ui.Label3->x(), Ui.Label3->y() - dh, Ui.Label3->width() + dw,
+                               Ui.Label3->height() + dh);
+        for (TFrame1* f : {Ui.Frame16, Ui.Frame15, Ui.Frame14, Ui.Frame12, Ui.Frame11})
+            f->setGeometry(f->x(), Ui.Frame13->y(), Ui.Frame13->width(), Ui.Frame13->height());
+        const int font = FontHeight(Ui.Frame13->Label1) + dh / 10;
+        SetFontHeight(Ui.Frame13->Label1, font);
+        SetFontHeight(Ui.Frame13->Label2, font);
+        for (TFrame1* f : {Ui.Frame12, Ui.Frame11})
             for (int n = 1; n <= 10; ++n) SetFontHeight(f->Label(n), font);
-        for (TFrame1* f : {Frame13, Frame12, Frame11}) f->FitCaptions();
+        for (TFrame1* f : {Ui.Frame13, Ui.Frame12, Ui.Frame11}) f->FitCaptions();
         break;
     }
     default:
@@ -165,8 +166,10 @@ void TForm1::Frame12Label10Click() {
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
         const int n = Store.Params[i].NumPoints;
-        kivo::TransformValues(Store.SpecX[i].Data(), n, XCentre, SpecXScale[i], SpecXShift[i]);
-        kivo::TransformValues(Store.SpecY[i].Data(), n, YCentre, SpecYScale[i], SpecYShift[i]);
+        kivo::TransformValues(Store.SpecX[i].Data(), n, View.XCentre, View.SpecXScale[i],
+                              View.SpecXShift[i]);
+        kivo::TransformValues(Store.SpecY[i].Data(), n, View.YCentre, View.SpecYScale[i],
+                              View.SpecYShift[i]);
     }
     WriteClick();
 }
@@ -185,7 +188,7 @@ void TForm1::Frame12Label12Click() {
 }
 
 void TForm1::Fieldgrid1Click() {
-    Chart1->SetAxesVisible(!Chart1->AxesVisible());
-    Chart1->SetLeftAxisVisible(true);
-    Chart1->SetLeftIncrement(0.0001);
+    Ui.Chart1->SetAxesVisible(!Ui.Chart1->AxesVisible());
+    Ui.Chart1->SetLeftAxisVisible(true);
+    Ui.Chart1->SetLeftIncrement(0.0001);
 }

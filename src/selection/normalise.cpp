@@ -32,18 +32,18 @@ void TForm1::StartComponentPick(Task task, int first, int last, const QString& p
     Pick.PickIndex[1] = first;
     Pick.PickIndex[2] = last;
     SetModeLine(prompt);
-    Chart1->Clear(AuxSeries[1]);
-    Chart1->SetActive(AuxSeries[1], true);
+    Ui.Chart1->Clear(View.AuxSeries[1]);
+    Ui.Chart1->SetActive(View.AuxSeries[1], true);
     StartPick(task, 2);
 }
 
 void TForm1::BackToMoveScale(const QString& notice) {
     // Set first: the refresh adds what a cut could not do.
     SetModeLine(MoveScaleLine + notice);
-    Frame14->hide();
+    Ui.Frame14->hide();
     refresh(1);
     CheckActivSpec();
-    ShowPanel(Frame12);
+    ShowPanel(Ui.Frame12);
 }
 
 bool TForm1::DivideSlot(int slot, long double amplitude, QString& refused) {
@@ -171,7 +171,7 @@ void TForm1::Frame12Label11Click() {
 void TForm1::Frame12Label7Click() {
     BeginStep(QStringLiteral("3300 G"));
     CheckActivSpec();
-    Chart1->SetAxesVisible(true);
+    Ui.Chart1->SetAxesVisible(true);
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
         const int n = Store.Params[i].NumPoints;

@@ -18,24 +18,24 @@ void TForm1::CheckBox1Click(int slot) {
     // A call for another control is no click: it neither ends nor starts a
     // double click, so a box clicked to end a parameter edit is one click.
     const bool click = slot != 0;
-    if (click && std::llabs(now - LastCheckClickTime) < DoubleClickMs) {
+    if (click && std::llabs(now - Mode.LastCheckClickTime) < DoubleClickMs) {
         // The second click of a double click: the box is back as it was.
         CheckBoxDoubleClick(slot);
     } else {
-        if (click) LastCheckClickTime = now;
-        if (BaseChoicePending && click) {
+        if (click) Mode.LastCheckClickTime = now;
+        if (Mode.BaseChoicePending && click) {
             // The box just clicked, whatever marks a double click left stale;
             // a call for another control chooses nothing.
             const int chosen = slot <= Store.NumSpec ? slot : 0;
             if (chosen != 0) {
                 RemoveBaseMark();
                 Store.BaseSpec = static_cast<uint16_t>(chosen);
-                LastCheckClickTime = 0;
+                Mode.LastCheckClickTime = 0;
                 DrawBox(chosen);
-                BaseChoicePending = false;
+                Mode.BaseChoicePending = false;
                 SetModeLine(QString());
                 // Choosing leaves the mark as it was.
-                SpecCheck[chosen]->setChecked(!SpecCheck[chosen]->isChecked());
+                Ui.SpecCheck[chosen]->setChecked(!Ui.SpecCheck[chosen]->isChecked());
             }
         }
         CheckActivSpec();
@@ -46,7 +46,7 @@ void TForm1::CheckBox1Click(int slot) {
 
 void TForm1::CheckBoxDoubleClick(int slot) {
     if (slot < 1 || slot > Store.NumSpec) return;
-    Chart1->SetActive(SpecSeries[slot], !Chart1->Active(SpecSeries[slot]));
+    Ui.Chart1->SetActive(View.SpecSeries[slot], !Ui.Chart1->Active(View.SpecSeries[slot]));
 }
 
 void TForm1::Label13Click() {
@@ -56,10 +56,11 @@ void TForm1::Label13Click() {
 
 void TForm1::Label13DblClick() {
     bool allShown = true;
-    for (int i = 1; i <= Store.NumSpec; ++i) allShown = allShown && Chart1->Active(SpecSeries[i]);
+    for (int i = 1; i <= Store.NumSpec; ++i)
+        allShown = allShown && Ui.Chart1->Active(View.SpecSeries[i]);
     for (int i = 1; i <= Store.NumSpec; ++i) {
-        SetBoxChecked(i, !SpecCheck[i]->isChecked());
-        Chart1->SetActive(SpecSeries[i], !allShown);
+        SetBoxChecked(i, !Ui.SpecCheck[i]->isChecked());
+        Ui.Chart1->SetActive(View.SpecSeries[i], !allShown);
     }
 }
 
@@ -77,8 +78,8 @@ void TForm1::DeleteF81Click() {
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (i <= before && doomed[i]) {
             if (i == Store.BaseSpec) Store.BaseSpec = 0;
-            Chart1->SetActive(SpecSeries[i], false);
-            SpecCheck[i]->hide();
+            Ui.Chart1->SetActive(View.SpecSeries[i], false);
+            Ui.SpecCheck[i]->hide();
             Store.Marked[i] = false;
             SetBoxChecked(i, false);
         } else {
@@ -92,25 +93,25 @@ void TForm1::DeleteF81Click() {
 
 void TForm1::Chart1MouseDown(Qt::MouseButton, int X, int Y) {
     if (Store.NoneMarked) return;
-    const PlotRect r = Chart1->PlotRectangle();
+    const PlotRect r = Ui.Chart1->PlotRectangle();
     const int cursor = std::clamp<int>(Pick.PickNo, 1, 4);
     if (Pick.PointCursor) {
         const int a = Store.ActiveSpec;
         const int n = Store.Params[a].NumPoints;
         if (n < 1) return;
-        const double xmin = Chart1->Minimum(ChartAxis::Bottom);
-        double span = Chart1->Maximum(ChartAxis::Bottom) - xmin;
+        const double xmin = Ui.Chart1->Minimum(ChartAxis::Bottom);
+        double span = Ui.Chart1->Maximum(ChartAxis::Bottom) - xmin;
         if (span == 0) span = 1;
         const double v = (X - r.Left) * span / std::max(1, r.Width) + xmin;
-        auto shown = [&](int k) { return PlottedX(Store.SpecX[a][k]); };
+        auto shown = [&](int k) { return View.PlottedX(Store.SpecX[a][k]); };
         // The walk stays on the spectrum's points, wherever the press was.
         int k = std::clamp<int>(Pick.PickIndex[cursor], 1, n);
         while (k < n && shown(k) < v) ++k;
         while (k > 1 && shown(k) > v) --k;
         Pick.PickIndex[cursor] = k;
     } else {
-        const double ymax = Chart1->Maximum(ChartAxis::Left);
-        double span = ymax - Chart1->Minimum(ChartAxis::Left);
+        const double ymax = Ui.Chart1->Maximum(ChartAxis::Left);
+        double span = ymax - Ui.Chart1->Minimum(ChartAxis::Left);
         if (span == 0) span = 1;
         // The plot area is Bottom - Top + 1 pixels high, both rows included.
         Pick.PickLevel[cursor] = ymax - (Y - r.Top) * span / std::max(1, r.Bottom - r.Top + 1);

@@ -23,10 +23,10 @@ void TForm1::OfferSlices(SliceOffer offer, const QString& said, const QString& t
 }
 
 void TForm1::EndSliceOffer() {
-    if (Typing == TypedNumber::Slices) {
-        Typing = TypedNumber::None;
-        EntryText.clear();
-        PromptText.clear();
+    if (Entry.Typing == TypedNumber::Slices) {
+        Entry.Typing = TypedNumber::None;
+        Entry.EntryText.clear();
+        Entry.PromptText.clear();
     }
     OfferedSlices = {};
 }

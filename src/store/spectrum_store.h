@@ -29,6 +29,11 @@ public:
     // The caption of the spectrum's box, without the base mark.
     SlotArray<QString> SpecCaption;
     uint16_t BaseSpec = 0;
+    // The spin standard: a spectrum by its identity, so it stays the
+    // standard wherever its slot goes and is none once it is gone; its spins
+    // and their error as typed.
+    uint32_t SpinStandardId = 0;
+    double SpinStandardSpins = 0, SpinStandardErr = 0;
 
     // The marks: Checked as the boxes show them, whenever they change;
     // Marked, NumMarked, ActiveSpec and NoneMarked as the running command

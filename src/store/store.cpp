@@ -83,44 +83,44 @@ void TForm1::ReleaseSlot(int slot) {
     Store.EmptySlot(slot);
     Work.PreviewFrom[slot] = 0;
     // An emptied slot is not a user's unmarking: no click handler runs.
-    const QSignalBlocker quiet(SpecCheck[slot]);
-    SpecCheck[slot]->setChecked(false);
-    SpecCheck[slot]->hide();
+    const QSignalBlocker quiet(Ui.SpecCheck[slot]);
+    Ui.SpecCheck[slot]->setChecked(false);
+    Ui.SpecCheck[slot]->hide();
     DrawBox(slot);
-    Chart1->Clear(SpecSeries[slot]);
-    Chart1->SetActive(SpecSeries[slot], false);
+    Ui.Chart1->Clear(View.SpecSeries[slot]);
+    Ui.Chart1->SetActive(View.SpecSeries[slot], false);
 }
 
 void TForm1::FillSlot(int slot, const QString& caption, const QString& file) {
     Store.SpecCaption[slot] = caption;
     Store.FileSpectrumName[slot] = file;
     DrawBox(slot);
-    SpecCheck[slot]->show();
+    Ui.SpecCheck[slot]->show();
     SetBoxChecked(slot, true);
-    Chart1->SetActive(SpecSeries[slot], true);
+    Ui.Chart1->SetActive(View.SpecSeries[slot], true);
 }
 
 QString TForm1::BoxText(int slot) const {
-    return SpecCheck[slot]->text();
+    return Ui.SpecCheck[slot]->text();
 }
 
 void TForm1::DrawBox(int slot) {
-    QCheckBox* box = SpecCheck[slot];
-    const bool standard = SpinStandardId != 0 && Store.SpecId[slot] == SpinStandardId;
+    QCheckBox* box = Ui.SpecCheck[slot];
+    const bool standard = Store.SpinStandardId != 0 && Store.SpecId[slot] == Store.SpinStandardId;
     box->setText(Store.SpecCaption[slot] + (slot == Store.BaseSpec ? BaseMark : QString()) +
                  (standard ? SpinStandardMark : QString()));
     box->setFixedWidth(slot == Store.BaseSpec || standard ? 120 : 80);
 }
 
 void TForm1::SetBoxChecked(int slot, bool checked) {
-    LastCheckClickTime = 0;
+    Mode.LastCheckClickTime = 0;
     // A box a command ticks is no user's choice of the base spectrum.
-    const bool choosing = BaseChoicePending;
-    BaseChoicePending = false;
-    SpecCheck[slot]->setChecked(checked);
-    BaseChoicePending = choosing;
+    const bool choosing = Mode.BaseChoicePending;
+    Mode.BaseChoicePending = false;
+    Ui.SpecCheck[slot]->setChecked(checked);
+    Mode.BaseChoicePending = choosing;
     // Nor does the user's next click become the second click of this one.
-    LastCheckClickTime = 0;
+    Mode.LastCheckClickTime = 0;
 }
 
 void TForm1::RemoveBaseMark() {
@@ -135,12 +135,12 @@ void TForm1::ShowMessages(const QStringList& messages) {
     SetModeLine(messages.join(QString()));
     QStringList lines;
     for (const QString& m : messages) lines << m.trimmed();
-    Label3->setToolTip(lines.join(QLatin1Char('\n')));
+    Ui.Label3->setToolTip(lines.join(QLatin1Char('\n')));
 }
 
 void TForm1::ReadClick() {
     EndSliceOffer(); // even when the dialog is given up
-    ReadError = 0;
+    Mode.ReadError = 0;
     Store.NumSpecBefore = Store.NumSpec;
     SetModeLine(QStringLiteral(" "));
     const QStringList files = ChooseSpectrumFiles();
@@ -152,10 +152,10 @@ void TForm1::OpenFiles(const QStringList& paths, bool add) {
     for (const QString& p : paths) files << QFileInfo(p).absoluteFilePath();
     if (files.isEmpty()) return;
     Guarded("OpenFiles", [&] {
-        ReadError = 0;
+        Mode.ReadError = 0;
         Store.NumSpecBefore = Store.NumSpec;
         SetModeLine(QStringLiteral(" "));
-        AddMode = add;
+        Mode.AddMode = add;
         ReadChosen(OnePerSpectrum(files));
     });
 }
@@ -166,7 +166,7 @@ void TForm1::ReadChosen(const QStringList& files) {
     // read that goes ahead replaces the base spectrum with the others.
     CommitPendingWork();
     BeginStep(QStringLiteral("Read"));
-    if (!AddMode) {
+    if (!Mode.AddMode) {
         Store.NumSpec = 0;
         RemoveBaseMark();
     }
@@ -181,38 +181,38 @@ void TForm1::ReadChosen(const QStringList& files) {
     PlaceSpectra(files, ReadSpectra(files, target - Store.NumSpec), messages, offer);
 
     if (Store.NumSpec > 0) {
-        SpectraLoaded = true;
+        Mode.SpectraLoaded = true;
         CheckActivSpec();
-        for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->show();
+        for (QPlainTextEdit* memo : {Ui.Memo1, Ui.Memo2, Ui.Memo3}) memo->show();
         InitAxes();
         Plot();
     } else {
         // Nothing is loaded: the panel shows no spectrum that is gone.
         Parameters(0);
-        for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->hide();
+        for (QPlainTextEdit* memo : {Ui.Memo1, Ui.Memo2, Ui.Memo3}) memo->hide();
     }
     if (!messages.isEmpty()) ShowMessages(messages);
     refresh(0);
     if (offer.Files) {
         // The mode line keeps what the read said, the tooltip its whole list.
-        const QString listed = Label3->toolTip();
+        const QString listed = Ui.Label3->toolTip();
         OfferSlices(std::move(offer), ModeLine(), QString());
-        Label3->setToolTip(listed);
+        Ui.Label3->setToolTip(listed);
     }
-    Frame11->Edit1->setFocus(Qt::OtherFocusReason);
+    Ui.Frame11->Edit1->setFocus(Qt::OtherFocusReason);
 }
 
 QStringList TForm1::ChooseSpectrumFiles() {
-    const bool chosen = OpenDialog1.Execute(this);
+    const bool chosen = Ui.OpenDialog1.Execute(this);
     FocusCurrentFrame();
     std::error_code ec;
-    if (!chosen || !std::filesystem::exists(LocalPath(OpenDialog1.FileName), ec)) {
+    if (!chosen || !std::filesystem::exists(LocalPath(Ui.OpenDialog1.FileName), ec)) {
         SetModeLine(QStringLiteral("    FileSpectrum  is not found "));
         // A comparison read that was given up must not make the next read add.
-        AddMode = false;
+        Mode.AddMode = false;
         return {};
     }
-    return OnePerSpectrum(OpenDialog1.Files());
+    return OnePerSpectrum(Ui.OpenDialog1.Files());
 }
 
 std::vector<kivo::SpectrumRead> TForm1::ReadSpectra(const QStringList& files, int count) {
@@ -238,8 +238,8 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
         kivo::SpectrumRead& read = reads[f];
         const QString& path = files.at(qsizetype(f));
         const std::string shortLocal = kivo::ShortName(LocalPath(path));
-        FileKind = read.Kind;
-        if (FileKind == kivo::KindDat) {
+        Mode.FileKind = read.Kind;
+        if (Mode.FileKind == kivo::KindDat) {
             loaded = ImportColumns(path, loaded, messages);
             continue;
         }
@@ -259,7 +259,7 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
             continue;
         }
         const kivo::ReadResult& result = read.Result;
-        ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
+        Mode.ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
         const std::string refused = kivo::ReadRefusal(shortLocal, result, read.Params.NumPoints);
         if (!refused.empty()) {
             messages << QString::fromLocal8Bit(refused);
@@ -273,7 +273,7 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
         std::swap(Store.Params[slot], read.Params);
         // A spectrometer's own files are never written: a save goes beside them.
         FillSlot(slot, ShortName(path),
-                 QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), FileKind, 0)));
+                 QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), Mode.FileKind, 0)));
         ++loaded;
     }
     Store.NumSpec = static_cast<uint16_t>(loaded);
@@ -337,11 +337,11 @@ void TForm1::WriteClick() {
     for (int b = 1; b <= Store.NumSpec; ++b) {
         Parameters(b);
         if (!Store.Marked[b]) continue;
-        SaveDialog1.FileName = Store.FileSpectrumName[b];
-        const bool chosen = SaveDialog1.Execute(this);
+        Ui.SaveDialog1.FileName = Store.FileSpectrumName[b];
+        const bool chosen = Ui.SaveDialog1.Execute(this);
         FocusCurrentFrame();
         if (!chosen) continue;
-        const QString path = SaveDialog1.FileName;
+        const QString path = Ui.SaveDialog1.FileName;
         std::string error;
         if (!kivo::WriteSpectrumFile(Store.Params[b], Store.SpecX[b].Data(), Store.SpecY[b].Data(),
                                      LocalPath(path), error)) {

@@ -11,7 +11,7 @@
 #include "TChart.h"
 
 SlotView TForm1::ViewOf(int slot) const {
-    return {Store.Checked[slot], Chart1->Active(SpecSeries[slot])};
+    return {Store.Checked[slot], Ui.Chart1->Active(View.SpecSeries[slot])};
 }
 
 kivo::SlotArray<SlotView> TForm1::ViewsNow() const {
@@ -61,9 +61,9 @@ void TForm1::SwapStep(UndoStep& step) {
         DrawBox(i); // the base mark goes with the base choice brought back
         const SlotView was = step.Views[i];
         step.Views[i] = viewsNow[i];
-        SpecCheck[i]->setVisible(i <= Store.NumSpec);
+        Ui.SpecCheck[i]->setVisible(i <= Store.NumSpec);
         SetBoxChecked(i, i <= Store.NumSpec && was.Checked);
-        Chart1->SetActive(SpecSeries[i], i <= Store.NumSpec && was.Shown);
+        Ui.Chart1->SetActive(View.SpecSeries[i], i <= Store.NumSpec && was.Shown);
     }
     Store.ShadowNumSpec = Store.NumSpec;
     Store.ShadowBaseSpec = Store.BaseSpec;
@@ -88,7 +88,7 @@ void TForm1::RollBackCommand() {
         CommandSteps.clear();
         // The work of the mode it was in is given up with it.
         Work.Drop();
-        Typing = TypedNumber::None;
+        Entry.Typing = TypedNumber::None;
         ReleaseWorkCopies();
         ++guardDepth_; // the refresh is part of the failed command
         refresh(0);
@@ -103,7 +103,7 @@ void TForm1::RollBackCommand() {
 }
 
 bool TForm1::EntryInProgress() const {
-    return MemoEditing || Typing != TypedNumber::None ||
+    return Mode.MemoEditing || Entry.Typing != TypedNumber::None ||
            ((Work.SubtrInput || Work.SmoothEntry) && !Work.AnyPreviewed());
 }
 
@@ -141,20 +141,21 @@ void TForm1::StepBack(bool undo) {
     else
         Store.Undo.Redone(std::move(step));
     Work.ClearPreview();
-    SpectraLoaded = Store.NumSpec != 0;
-    for (QPlainTextEdit* memo : {Memo1, Memo2, Memo3}) memo->setVisible(SpectraLoaded);
+    Mode.SpectraLoaded = Store.NumSpec != 0;
+    for (QPlainTextEdit* memo : {Ui.Memo1, Ui.Memo2, Ui.Memo3})
+        memo->setVisible(Mode.SpectraLoaded);
     refresh(0);
-    if (!SpectraLoaded) Parameters(0);
+    if (!Mode.SpectraLoaded) Parameters(0);
     SetModeLine(text);
     UpdateUndoItems();
 }
 
 void TForm1::UpdateUndoItems() {
-    if (!UndoItem || !RedoItem) return;
-    UndoItem->setEnabled(Store.Undo.CanUndo());
-    RedoItem->setEnabled(Store.Undo.CanRedo());
-    UndoItem->setText(Store.Undo.CanUndo() ? QStringLiteral("Undo ") + Store.Undo.UndoName()
-                                           : QStringLiteral("Undo"));
-    RedoItem->setText(Store.Undo.CanRedo() ? QStringLiteral("Redo ") + Store.Undo.RedoName()
-                                           : QStringLiteral("Redo"));
+    if (!Ui.UndoItem || !Ui.RedoItem) return;
+    Ui.UndoItem->setEnabled(Store.Undo.CanUndo());
+    Ui.RedoItem->setEnabled(Store.Undo.CanRedo());
+    Ui.UndoItem->setText(Store.Undo.CanUndo() ? QStringLiteral("Undo ") + Store.Undo.UndoName()
+                                              : QStringLiteral("Undo"));
+    Ui.RedoItem->setText(Store.Undo.CanRedo() ? QStringLiteral("Redo ") + Store.Undo.RedoName()
+                                              : QStringLiteral("Redo"));
 }

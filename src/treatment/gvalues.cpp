@@ -24,11 +24,11 @@ void TForm1::StartTyping(TypedNumber what, const QString& prompt, const QString&
 }
 
 void TForm1::OpenEntry(TypedNumber what, const QString& prompt, const QString& text) {
-    Typing = what;
-    PromptText = prompt;
-    EntryText = text;
-    EntryOffered = !text.isEmpty();
-    SetModeLine(PromptText + EntryText);
+    Entry.Typing = what;
+    Entry.PromptText = prompt;
+    Entry.EntryText = text;
+    Entry.EntryOffered = !text.isEmpty();
+    SetModeLine(Entry.PromptText + Entry.EntryText);
 }
 
 void TForm1::FrequencyClick() {
@@ -57,11 +57,11 @@ void TForm1::LiLiFClick() {
 }
 
 void TForm1::TakeTypedNumber() {
-    const TypedNumber what = Typing;
-    const QString typed = EntryText;
-    Typing = TypedNumber::None;
-    EntryText.clear();
-    PromptText.clear();
+    const TypedNumber what = Entry.Typing;
+    const QString typed = Entry.EntryText;
+    Entry.Typing = TypedNumber::None;
+    Entry.EntryText.clear();
+    Entry.PromptText.clear();
     if (what == TypedNumber::AcquisitionFactors) return NormaliseOnAcquisition(typed);
     if (what == TypedNumber::FitChoice) return StartFitPick(typed);
     if (what == TypedNumber::Slices) return TakeSliceChoice(typed);
@@ -108,9 +108,9 @@ void TForm1::StartStandardPick(double g) {
                     ShortName(Store.FileSpectrumName[a]) + QStringLiteral(" "));
         return;
     }
-    StandardG = g;
+    Entry.StandardG = g;
     SetModeLine(QStringLiteral("  Field on a standard, g = ") + Text(kivo::ShortText(g)) +
-                QStringLiteral(": enclose its line ") + ShiftLineHint);
+                QStringLiteral(": enclose its line ") + Options.ShiftLineHint);
     // Around the middle of the spectrum, where a standard's line is put.
     const int n = Store.Params[a].NumPoints;
     StartTwoCursorPick(TaskFieldStandard, std::max(n / 2 - 50, 1), std::min(n / 2 + 50, n));
@@ -122,14 +122,14 @@ void TForm1::CorrectFieldOnStandard() {
     if (a == 0) return;
     const kivo::StandardLine line = kivo::MeasureStandardLine(
         Store.SpecX[a].Data(), Store.SpecY[a].Data(), Store.Params[a].NumPoints, Pick.PickIndex[1],
-        Pick.PickIndex[2], kivo::FrequencyOf(Store.Params[a]), StandardG,
+        Pick.PickIndex[2], kivo::FrequencyOf(Store.Params[a]), Entry.StandardG,
         ShortName(Store.FileSpectrumName[a]).toStdString());
     QString said = Text(line.Refusal);
     if (line.Refusal.empty()) {
         for (int i = 1; i <= Store.NumSpec; ++i)
             if (Store.Marked[i])
                 kivo::ShiftFieldOnStandard(Store.SpecX[i].Data(), Store.Params[i], NoteName(i),
-                                           StandardG, line.Shift);
+                                           Entry.StandardG, line.Shift);
         said = Text(kivo::FieldShiftText(line));
     }
     InitAxes();
@@ -142,7 +142,7 @@ void TForm1::CorrectFieldOnStandard() {
 void TForm1::AcquisitionClick() {
     QString digits;
     for (int k = 0; k < 4; ++k)
-        if (AcquisitionFactors & (1u << k)) digits += QChar('1' + k);
+        if (Options.AcquisitionFactors & (1u << k)) digits += QChar('1' + k);
     StartTyping(TypedNumber::AcquisitionFactors,
                 QStringLiteral("   Norm by 1 gain, 2 scans, 3 modulation, 4 sqrt(power): "),
                 digits);
@@ -161,7 +161,7 @@ void TForm1::NormaliseOnAcquisition(const QString& digits) {
         SetModeLine(QStringLiteral("  Treatment     No factor chosen, not normalised "));
         return;
     }
-    AcquisitionFactors = factors;
+    Options.AcquisitionFactors = factors;
     BeginStep(QStringLiteral("Norm on acquisition"));
     CheckActivSpec();
     QString refused;
@@ -178,9 +178,10 @@ void TForm1::NormaliseOnAcquisition(const QString& digits) {
 
 void TForm1::PeakToPeakClick() {
     CheckActivSpec();
-    SetModeLine(QStringLiteral("  Peak to peak: enclose the line ") + ShiftLineHint);
+    SetModeLine(QStringLiteral("  Peak to peak: enclose the line ") + Options.ShiftLineHint);
     const int n = Store.Params[Store.ActiveSpec].NumPoints;
-    StartTwoCursorPick(TaskPeakToPeak, std::min(int(NumAver), n), std::max(n - NumAver, 1));
+    StartTwoCursorPick(TaskPeakToPeak, std::min(int(Options.NumAver), n),
+                       std::max(n - Options.NumAver, 1));
 }
 
 void TForm1::PeakToPeakPicked() {
@@ -198,7 +199,7 @@ void TForm1::PeakToPeakPicked() {
 }
 
 void TForm1::StartTwoCursorPick(Task task, int first, int second) {
-    Chart1->SetActive(AuxSeries[1], true);
+    Ui.Chart1->SetActive(View.AuxSeries[1], true);
     Pick.PickIndex[1] = first;
     Pick.PickIndex[2] = second;
     StartPick(task, 2);
@@ -207,7 +208,7 @@ void TForm1::StartTwoCursorPick(Task task, int first, int second) {
 int TForm1::EndTreatmentPick(const QString& what) {
     CheckActivSpec();
     Pick.TaskCode = NoTask;
-    ShowPanel(Frame16);
+    ShowPanel(Ui.Frame16);
     const int a = Store.ActiveSpec;
     // The cursors stand on the spectrum they were carried to.
     if (a < 1 || Store.SpecId[a] != Pick.PickSpec ||

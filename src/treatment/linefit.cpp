@@ -19,10 +19,11 @@ constexpr kivo::LineShape Shapes[] = {kivo::LineShape::Lorentz, kivo::LineShape:
 } // namespace
 
 void TForm1::FitLinesClick() {
-    const int shape = int(std::find(std::begin(Shapes), std::end(Shapes), FitShape) - Shapes);
+    const int shape =
+        int(std::find(std::begin(Shapes), std::end(Shapes), Options.FitShape) - Shapes);
     StartTyping(TypedNumber::FitChoice,
                 QStringLiteral("   Fit: shape 1 Lorentz, 2 Gauss, 3 Voigt; lines 1 to 6: "),
-                QString::number(shape + 1) + QString::number(FitCount));
+                QString::number(shape + 1) + QString::number(Options.FitCount));
 }
 
 void TForm1::StartFitPick(const QString& digits) {
@@ -37,14 +38,15 @@ void TForm1::StartFitPick(const QString& digits) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    FitShape = Shapes[digits[0].unicode() - '1'];
-    FitCount = digits[1].unicode() - '0';
+    Options.FitShape = Shapes[digits[0].unicode() - '1'];
+    Options.FitCount = digits[1].unicode() - '0';
     SetModeLine(QStringLiteral("  Fit %1 %2: enclose the lines ")
-                    .arg(FitCount)
-                    .arg(QString::fromStdString(std::string(kivo::ShapeName(FitShape)))) +
-                ShiftLineHint);
+                    .arg(Options.FitCount)
+                    .arg(QString::fromStdString(std::string(kivo::ShapeName(Options.FitShape)))) +
+                Options.ShiftLineHint);
     const int n = Store.Params[Store.ActiveSpec].NumPoints;
-    StartTwoCursorPick(TaskFitLines, std::min(int(NumAver), n), std::max(n - NumAver, 1));
+    StartTwoCursorPick(TaskFitLines, std::min(int(Options.NumAver), n),
+                       std::max(n - Options.NumAver, 1));
 }
 
 int TForm1::NewSlotFrom(int source, const QString& caption, const float* x, const float* y,
@@ -71,8 +73,9 @@ void TForm1::FitPickedLines() {
     }
     const int first = std::min(Pick.PickIndex[1], Pick.PickIndex[2]);
     const int m = std::abs(Pick.PickIndex[2] - Pick.PickIndex[1]) + 1;
-    const kivo::LineFit fit = kivo::FitDerivativeLines(Store.SpecX[a].Data(), Store.SpecY[a].Data(),
-                                                       first, first + m - 1, FitShape, FitCount);
+    const kivo::LineFit fit =
+        kivo::FitDerivativeLines(Store.SpecX[a].Data(), Store.SpecY[a].Data(), first, first + m - 1,
+                                 Options.FitShape, Options.FitCount);
     if (!fit.Refusal.empty()) {
         SetModeLine(QStringLiteral("  Treatment  ") + QString::fromStdString(fit.Refusal) + name +
                     QStringLiteral(" "));
@@ -97,7 +100,7 @@ void TForm1::FitPickedLines() {
     QStringList lines;
     for (const std::string& line : report) lines << QString::fromStdString(line);
     // The box is narrow: a value a row.
-    Memo3->setPlainText(lines.join(QLatin1Char('\n')).replace(QLatin1Char(' '), "\n "));
+    Ui.Memo3->setPlainText(lines.join(QLatin1Char('\n')).replace(QLatin1Char(' '), "\n "));
     SetModeLine(QStringLiteral("  ") + QString::fromStdString(note) + QStringLiteral("  ") +
                 lines.join(QStringLiteral("; ")));
 }

@@ -28,22 +28,22 @@ RefPair RefPairOf(int kind) {
 } // namespace
 
 void TForm1::Frame16Label1Click() {
-    RefLineKind = 1;
+    Mode.RefLineKind = 1;
     ForSearchMnRb(TaskRuby);
 }
 
 void TForm1::Frame16Label2Click() {
-    RefLineKind = 2;
+    Mode.RefLineKind = 2;
     ForSearchMnRb(TaskMn2);
 }
 
 void TForm1::Frame16Label3Click() {
-    RefLineKind = 3;
+    Mode.RefLineKind = 3;
     ForSearchMnRb(TaskMn3);
 }
 
 void TForm1::Frame16Label4Click() {
-    RefLineKind = 4;
+    Mode.RefLineKind = 4;
     ForSearchMnRb(TaskMn4);
 }
 
@@ -53,13 +53,13 @@ void TForm1::ForSearchMnRb(Task task) {
         SetModeLine(ChooseOneSpectrum);
         return;
     }
-    SetModeLine(ModeLine() + ShiftLineHint);
-    Chart1->SetActive(AuxSeries[1], true);
+    SetModeLine(ModeLine() + Options.ShiftLineHint);
+    Ui.Chart1->SetActive(View.AuxSeries[1], true);
     const int n = Store.Params[Store.ActiveSpec].NumPoints;
-    Pick.PickIndex[1] = NumAver;
+    Pick.PickIndex[1] = Options.NumAver;
     Pick.PickIndex[2] = 100;
-    Pick.PickIndex[4] = n - NumAver;
-    Pick.PickIndex[3] = n - NumAver - 100;
+    Pick.PickIndex[4] = n - Options.NumAver;
+    Pick.PickIndex[3] = n - Options.NumAver - 100;
     StartPick(task, 4);
 }
 
@@ -67,7 +67,7 @@ void TForm1::CalibrateByRefLines() {
     BeginStep(QStringLiteral("Calibration"));
     CheckActivSpec();
     SetModeLine(QStringLiteral("  Treatment  "));
-    const RefPair ref = RefPairOf(RefLineKind);
+    const RefPair ref = RefPairOf(Mode.RefLineKind);
     const int a = Store.ActiveSpec;
     if (!RangeOnSpectrum(a, {Pick.PickIndex[1], Pick.PickIndex[2]},
                          QStringLiteral("Calibration")) ||
@@ -116,19 +116,20 @@ void TForm1::CalibrateByRefLines() {
     InitAxes();
     for (int i = 1; i <= Store.NumSpec; ++i) {
         if (!calibrated[i]) continue;
-        Chart1->Clear(SpecSeries[i]);
-        DrawSpectr(Store.SpecX[i], Store.SpecY[i], SpecSeries[i], Store.Params[i].NumPoints, 1);
+        Ui.Chart1->Clear(View.SpecSeries[i]);
+        DrawSpectr(Store.SpecX[i], Store.SpecY[i], View.SpecSeries[i], Store.Params[i].NumPoints,
+                   1);
     }
     Parameters(Store.ActiveSpec);
-    RefLineKind = 0;
-    const int lines[2] = {AuxSeries[5], AuxSeries[6]};
+    Mode.RefLineKind = 0;
+    const int lines[2] = {View.AuxSeries[5], View.AuxSeries[6]};
     const double fields[2] = {ref.r, double(ref.r) + ref.d};
     for (int j = 0; j < 2; ++j) {
-        Chart1->Clear(lines[j]);
-        Chart1->AddPoint(lines[j], fields[j], 0.97 * YHalfRange);
-        Chart1->AddPoint(lines[j], fields[j], 0);
-        Chart1->SetActive(lines[j], true);
-        Chart1->ColourPoints(lines[j], 0, 1, QColor(255, 0, 0));
+        Ui.Chart1->Clear(lines[j]);
+        Ui.Chart1->AddPoint(lines[j], fields[j], 0.97 * View.YHalfRange);
+        Ui.Chart1->AddPoint(lines[j], fields[j], 0);
+        Ui.Chart1->SetActive(lines[j], true);
+        Ui.Chart1->ColourPoints(lines[j], 0, 1, QColor(255, 0, 0));
     }
     Pick.TaskCode = NoTask;
     // The g of the two reference lines where the active spectrum has them now.

@@ -12,25 +12,25 @@ void TForm1::Frame16Label6Click() {
         return;
     }
     Work.SmoothEntry = true;
-    PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
-    SetModeLine(PromptText);
-    NumSmoothIn = 0;
-    NumRestrictIn = 0;
-    EntryText.clear();
+    Entry.PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
+    SetModeLine(Entry.PromptText);
+    Entry.NumSmoothIn = 0;
+    Entry.NumRestrictIn = 0;
+    Entry.EntryText.clear();
 }
 
 void TForm1::SmoothSpec(int commit) {
     CheckActivSpec();
-    const int preview = BigPoints ? PointSeries2 : PointSeries1;
-    Chart1->Clear(preview);
+    const int preview = View.BigPoints ? View.PointSeries2 : View.PointSeries1;
+    Ui.Chart1->Clear(preview);
     std::vector<float> xo(kivo::MaxPoints), yo(kivo::MaxPoints);
     if (!commit) {
         Work.ClearPreview();
         for (int i = 1; i <= Store.NumSpec; ++i) {
             if (!Store.Marked[i]) continue;
-            const int m = kivo::SmoothPoints(NumSmoothIn, NumRestrictIn, Store.SpecX[i].Data(),
-                                             Store.SpecY[i].Data(), Store.Params[i].NumPoints,
-                                             xo.data(), yo.data());
+            const int m = kivo::SmoothPoints(Entry.NumSmoothIn, Entry.NumRestrictIn,
+                                             Store.SpecX[i].Data(), Store.SpecY[i].Data(),
+                                             Store.Params[i].NumPoints, xo.data(), yo.data());
             AddPlotted(preview, xo.data(), yo.data(), m);
             Work.PreviewFrom[i] = Store.SpecId[i];
         }
@@ -44,11 +44,11 @@ void TForm1::SmoothSpec(int commit) {
     int counter = 0;
     for (int i = 1; i <= loaded; ++i) {
         if (!Previewed(i)) continue;
-        const int m =
-            kivo::SmoothPoints(NumSmooth, NumRestrict, Store.SpecX[i].Data(), Store.SpecY[i].Data(),
-                               Store.Params[i].NumPoints, xo.data(), yo.data());
+        const int m = kivo::SmoothPoints(Entry.NumSmooth, Entry.NumRestrict, Store.SpecX[i].Data(),
+                                         Store.SpecY[i].Data(), Store.Params[i].NumPoints,
+                                         xo.data(), yo.data());
         const std::string source = Store.FileSpectrumName[i].toLocal8Bit().toStdString();
-        const kivo::SmoothingResult result = kivo::SmoothingResultOf(source, NumSmooth, m);
+        const kivo::SmoothingResult result = kivo::SmoothingResultOf(source, Entry.NumSmooth, m);
         if (!result.Refusal.empty()) {
             SubtrNotice += QString::fromLocal8Bit(result.Refusal);
             continue;

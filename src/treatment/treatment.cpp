@@ -7,20 +7,20 @@
 #include "Unit1.h"
 
 void TForm1::Frame11Label8Click() {
-    SelectMode = false;
+    Mode.SelectMode = false;
     SetModeLine(QStringLiteral("  Treatment  "));
-    ShowPanel(Frame16);
+    ShowPanel(Ui.Frame16);
 }
 
 void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
     CheckActivSpec();
     // While a number is typed every key belongs to the entry.
-    if (Work.SubtrInput || Work.SmoothEntry || Typing != TypedNumber::None) {
+    if (Work.SubtrInput || Work.SmoothEntry || Entry.Typing != TypedNumber::None) {
         Label3Edit(Key);
         return;
     }
     if (Shift.AltOnly()) {
-        RunPanelCommand(Frame16, Key, Shift);
+        RunPanelCommand(Ui.Frame16, Key, Shift);
     } else if (Key == kivo::VK_ESCAPE && !Shift.Alt) {
         refresh(0);
     }
@@ -40,7 +40,7 @@ void TForm1::Frame16Label9Click() {
 void TForm1::Frame16Label10Click() {
     BeginStep(QStringLiteral("Erase mistakes"));
     CheckActivSpec();
-    MistCount = 0;
+    Mode.MistCount = 0;
     QString refused;
     for (int i = Store.ActiveSpec; i >= 1 && i <= Store.NumSpec; ++i) {
         if (!Store.Marked[i]) continue;
@@ -53,10 +53,10 @@ void TForm1::Frame16Label10Click() {
         }
         const int kept =
             kivo::EraseBackwardSteps(Store.SpecX[i].Data(), Store.SpecY[i].Data(), p.NumPoints);
-        MistCount = static_cast<uint16_t>(MistCount + p.NumPoints - kept);
+        Mode.MistCount = static_cast<uint16_t>(Mode.MistCount + p.NumPoints - kept);
         p.NumPoints = static_cast<uint16_t>(kept);
     }
-    Label2->setText(QStringLiteral("  I mist = %1").arg(MistCount));
+    Ui.Label2->setText(QStringLiteral("  I mist = %1").arg(Mode.MistCount));
     if (!refused.isEmpty()) SetModeLine(ModeLine() + refused);
     InitAxes();
     Plot();
@@ -65,8 +65,8 @@ void TForm1::Frame16Label10Click() {
 void TForm1::Frame16Label11Click() {
     CheckActivSpec();
     Plot();
-    Chart1->SetActive(AuxSeries[1], true);
-    Pick.PickIndex[1] = NumAver;
+    Ui.Chart1->SetActive(View.AuxSeries[1], true);
+    Pick.PickIndex[1] = Options.NumAver;
     Pick.PickIndex[2] = 100;
     StartPick(TaskDeletePoints, 2);
 }
@@ -90,23 +90,23 @@ void TForm1::DeletePickedPoints() {
             Store.Params[s].NumPoints = static_cast<uint16_t>(
                 kivo::RemoveRun(Store.SpecX[s].Data(), Store.SpecY[s].Data(), n, a, count));
             // The old curve is still drawn: the removed points show purple on it.
-            Chart1->ColourPoints(SpecSeries[s], a - 1, a + count - 2, QColor(128, 0, 128));
+            Ui.Chart1->ColourPoints(View.SpecSeries[s], a - 1, a + count - 2, QColor(128, 0, 128));
         }
     }
     Pick.TaskCode = NoTask;
-    ShowPanel(Frame16);
+    ShowPanel(Ui.Frame16);
     refresh(1);
 }
 
 void TForm1::Frame16Label8Click() {
     CheckActivSpec();
-    Chart1->SetAxesVisible(true);
-    Chart1->SetLeftAxisVisible(true);
-    Chart1->SetLeftIncrement(0.0001);
+    Ui.Chart1->SetAxesVisible(true);
+    Ui.Chart1->SetLeftAxisVisible(true);
+    Ui.Chart1->SetLeftIncrement(0.0001);
     SetModeLine(QStringLiteral("    Tool measure, vertical - F11 "));
-    Chart1->Clear(AuxSeries[1]);
-    Pick.PickIndex[1] = NumAver;
-    Pick.PickIndex[2] = NumAver + 100;
+    Ui.Chart1->Clear(View.AuxSeries[1]);
+    Pick.PickIndex[1] = Options.NumAver;
+    Pick.PickIndex[2] = Options.NumAver + 100;
     StartPick(TaskMeasure, 2);
 }
 

@@ -106,41 +106,41 @@ void TForm1::CreateClient() {
                    Qt::WindowCloseButtonHint);
     setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 14));
 
-    Client = new QWidget(this);
-    Client->setObjectName(QStringLiteral("Client"));
-    Client->setAutoFillBackground(true);
-    QPalette pal = Client->palette();
+    Ui.Client = new QWidget(this);
+    Ui.Client->setObjectName(QStringLiteral("Client"));
+    Ui.Client->setAutoFillBackground(true);
+    QPalette pal = Ui.Client->palette();
     pal.setColor(QPalette::Window, Qt::black);
-    Client->setPalette(pal);
+    Ui.Client->setPalette(pal);
     // The controls are placed for this size; anchors carry them to any other.
-    Client->resize(ClientWidth, ClientHeight);
-    setCentralWidget(Client);
+    Ui.Client->resize(ClientWidth, ClientHeight);
+    setCentralWidget(Ui.Client);
 
-    Chart1 = new TChart(Client);
-    Chart1->setGeometry(0, 0, ChartWidth, ChartHeight);
-    Chart1->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
+    Ui.Chart1 = new TChart(Ui.Client);
+    Ui.Chart1->setGeometry(0, 0, ChartWidth, ChartHeight);
+    Ui.Chart1->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
         Guarded("Chart1MouseDown", [&] { Chart1MouseDown(button, x, y); });
     };
 }
 
 void TForm1::CreateModeLine() {
-    Label3 = new TModeLine(QStringLiteral("   MODE"), Client);
-    Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(0, ChartHeight, ClientWidth, ModeLineHeight);
-    Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label3->setWordWrap(true);
-    Label3->setAutoFillBackground(true);
-    Label3->setFont(FontOfHeight(QStringLiteral("Arial"), 17, true));
-    SetFontHeight(Label3, 17);
-    Label3->setStyleSheet(QStringLiteral("QLabel { background: white; color: blue; }"));
+    Ui.Label3 = new TModeLine(QStringLiteral("   MODE"), Ui.Client);
+    Ui.Label3->setObjectName(QStringLiteral("Label3"));
+    Ui.Label3->setGeometry(0, ChartHeight, ClientWidth, ModeLineHeight);
+    Ui.Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Ui.Label3->setWordWrap(true);
+    Ui.Label3->setAutoFillBackground(true);
+    Ui.Label3->setFont(FontOfHeight(QStringLiteral("Arial"), 17, true));
+    SetFontHeight(Ui.Label3, 17);
+    Ui.Label3->setStyleSheet(QStringLiteral("QLabel { background: white; color: blue; }"));
 }
 
 void TForm1::CreateBottomBand() {
-    Label1 = new QLabel(Client);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setGeometry(0, ClientHeight - BandHeight, ClientWidth, BandHeight);
-    Label1->setAutoFillBackground(true);
-    Label1->setStyleSheet(QStringLiteral("QLabel { background: blue; }"));
+    Ui.Label1 = new QLabel(Ui.Client);
+    Ui.Label1->setObjectName(QStringLiteral("Label1"));
+    Ui.Label1->setGeometry(0, ClientHeight - BandHeight, ClientWidth, BandHeight);
+    Ui.Label1->setAutoFillBackground(true);
+    Ui.Label1->setStyleSheet(QStringLiteral("QLabel { background: blue; }"));
 
     struct KeyLabel {
         TLabel** label;
@@ -148,14 +148,14 @@ void TForm1::CreateBottomBand() {
         const char* caption;
     };
     const KeyLabel keyLabels[] = {
-        {&Label5, "Label5", "F1-Help"},       {&Label6, "Label6", "F2-Write"},
-        {&Label7, "Label7", "F3-Read"},       {&Label8, "Label8", "F4-Refresh"},
-        {&Label9, "Label9", "F5-Parameters"}, {&Label4, "Label4", "F8-Delete"},
-        {&Label10, "Label10", "AltX-Exit"},   {&Label11, "Label11", "Grid - Alt G"},
+        {&Ui.Label5, "Label5", "F1-Help"},       {&Ui.Label6, "Label6", "F2-Write"},
+        {&Ui.Label7, "Label7", "F3-Read"},       {&Ui.Label8, "Label8", "F4-Refresh"},
+        {&Ui.Label9, "Label9", "F5-Parameters"}, {&Ui.Label4, "Label4", "F8-Delete"},
+        {&Ui.Label10, "Label10", "AltX-Exit"},   {&Ui.Label11, "Label11", "Grid - Alt G"},
     };
     int left = 8;
     for (const KeyLabel& k : keyLabels) {
-        auto* label = new TLabel(QLatin1String(k.caption), Client);
+        auto* label = new TLabel(QLatin1String(k.caption), Ui.Client);
         label->setObjectName(QLatin1String(k.name));
         label->setFont(FontOfHeight(QStringLiteral("Arial"), 13, true));
         label->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
@@ -164,24 +164,24 @@ void TForm1::CreateBottomBand() {
         left += label->width() + 24;
         *k.label = label;
     }
-    OnClick(Label5, "Help1Click", &TForm1::Help1Click);
-    OnClick(Label6, "WriteClick", &TForm1::WriteClick);
-    OnClick(Label7, "ReadClick", &TForm1::ReadClick);
-    OnClick(Label8, "refresh1Click", &TForm1::refresh1Click);
-    OnClick(Label9, "Label9Click", &TForm1::Label9Click);
-    OnClick(Label4, "DeleteF81Click", &TForm1::DeleteF81Click);
-    OnClick(Label10, "Button2Click", &TForm1::Button2Click);
-    OnClick(Label11, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
+    OnClick(Ui.Label5, "Help1Click", &TForm1::Help1Click);
+    OnClick(Ui.Label6, "WriteClick", &TForm1::WriteClick);
+    OnClick(Ui.Label7, "ReadClick", &TForm1::ReadClick);
+    OnClick(Ui.Label8, "refresh1Click", &TForm1::refresh1Click);
+    OnClick(Ui.Label9, "Label9Click", &TForm1::Label9Click);
+    OnClick(Ui.Label4, "DeleteF81Click", &TForm1::DeleteF81Click);
+    OnClick(Ui.Label10, "Button2Click", &TForm1::Button2Click);
+    OnClick(Ui.Label11, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
 }
 
 void TForm1::CreateSpectrumBoxes() {
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        auto* box = new TCheckBox(Client);
+        auto* box = new TCheckBox(Ui.Client);
         box->setObjectName(QStringLiteral("CheckBox%1").arg(i));
         box->setGeometry(2, 2 + (i - 1) * 20, 80, 19);
         box->setAutoFillBackground(true);
         box->hide();
-        SpecCheck[i] = box;
+        Ui.SpecCheck[i] = box;
         // The box tells the store first, whatever ticked it.
         connect(box, &QCheckBox::toggled, this, [this, i](bool checked) {
             Store.Checked[i] = checked;
@@ -189,20 +189,20 @@ void TForm1::CreateSpectrumBoxes() {
         });
     }
 
-    Label13 = new TLabel(QStringLiteral("All spectra"), Client);
-    Label13->setObjectName(QStringLiteral("Label13"));
-    Label13->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
-    Label13->adjustSize();
-    Label13->move(2, 2 + kivo::MaxSpec * 20);
-    Label13->hide();
-    OnClick(Label13, "Label13Click", &TForm1::Label13Click);
-    connect(Label13, &TLabel::doubleClicked, this,
+    Ui.Label13 = new TLabel(QStringLiteral("All spectra"), Ui.Client);
+    Ui.Label13->setObjectName(QStringLiteral("Label13"));
+    Ui.Label13->setStyleSheet(QStringLiteral("QLabel { color: white; background: transparent; }"));
+    Ui.Label13->adjustSize();
+    Ui.Label13->move(2, 2 + kivo::MaxSpec * 20);
+    Ui.Label13->hide();
+    OnClick(Ui.Label13, "Label13Click", &TForm1::Label13Click);
+    connect(Ui.Label13, &TLabel::doubleClicked, this,
             [this] { Guarded("Label13DblClick", [this] { Label13DblClick(); }); });
 }
 
 void TForm1::CreateChartTexts() {
-    for (QLabel** chartText : {&Label2, &Label12}) {
-        auto* label = new QLabel(Client);
+    for (QLabel** chartText : {&Ui.Label2, &Ui.Label12}) {
+        auto* label = new QLabel(Ui.Client);
         label->setAttribute(Qt::WA_TranslucentBackground);
         // Lying over the boxes, it must not take their clicks.
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -210,53 +210,54 @@ void TForm1::CreateChartTexts() {
         label->setFont(FontOfHeight(QStringLiteral("Arial"), 14, true));
         *chartText = label;
     }
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setGeometry(90, 8, 230, 18);
-    Label12->setObjectName(QStringLiteral("Label12"));
-    Label12->setGeometry(90, 28, 230, 18);
+    Ui.Label2->setObjectName(QStringLiteral("Label2"));
+    Ui.Label2->setGeometry(90, 8, 230, 18);
+    Ui.Label12->setObjectName(QStringLiteral("Label12"));
+    Ui.Label12->setGeometry(90, 28, 230, 18);
 }
 
 void TForm1::CreateParameterMemos() {
-    Memo1 = ParameterMemo(Client, "Memo1", 327, 8, 457, 41);
-    Memo2 = ParameterMemo(Client, "Memo2", 687, 56, 97, 125);
-    Memo3 = ParameterMemo(Client, "Memo3", 623, 337, 161, 97);
+    Ui.Memo1 = ParameterMemo(Ui.Client, "Memo1", 327, 8, 457, 41);
+    Ui.Memo2 = ParameterMemo(Ui.Client, "Memo2", 687, 56, 97, 125);
+    Ui.Memo3 = ParameterMemo(Ui.Client, "Memo3", 623, 337, 161, 97);
 }
 
 void TForm1::CreateHelpViewer() {
-    Memo4 = ParameterMemo(Client, "Memo4", 0, 120, 800, 300);
-    Memo4->setReadOnly(true);
+    Ui.Memo4 = ParameterMemo(Ui.Client, "Memo4", 0, 120, 800, 300);
+    Ui.Memo4->setReadOnly(true);
     // The help is scrolled with the wheel; the keys stay with the mode's panel.
-    Memo4->setFocusPolicy(Qt::NoFocus);
-    Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Ui.Memo4->setFocusPolicy(Qt::NoFocus);
+    Ui.Memo4->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // The help's tables are aligned with blanks: a fixed-pitch font keeps
     // their columns, and no line is broken (one wider than the box scrolls
     // sideways). At this size the help's widest lines fit the box.
     QFont fixedPitch = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     fixedPitch.setPixelSize(HelpFontPixels);
-    Memo4->setFont(fixedPitch);
-    Memo4->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo4->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Ui.Memo4->setFont(fixedPitch);
+    Ui.Memo4->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Ui.Memo4->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    TreeView1 = new QTreeWidget(Client);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setFocusPolicy(Qt::NoFocus);
+    Ui.TreeView1 = new QTreeWidget(Ui.Client);
+    Ui.TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    Ui.TreeView1->setHeaderHidden(true);
+    Ui.TreeView1->setFocusPolicy(Qt::NoFocus);
     // All nine topics in view above the help box.
-    TreeView1->setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 13));
-    TreeView1->setGeometry(0, 0, 260, 118);
-    auto* interfaceNode = new QTreeWidgetItem(TreeView1, {QStringLiteral("Interface")});
-    auto* choice = new QTreeWidgetItem(TreeView1, {QStringLiteral("Spectra choice")});
+    Ui.TreeView1->setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 13));
+    Ui.TreeView1->setGeometry(0, 0, 260, 118);
+    auto* interfaceNode = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Interface")});
+    auto* choice = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Spectra choice")});
     new QTreeWidgetItem(choice, {QStringLiteral("File Formats")});
-    auto* lowMenu = new QTreeWidgetItem(TreeView1, {QStringLiteral("Low Menu")});
+    auto* lowMenu = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Low Menu")});
     for (const char* topic :
          {"BaseLine", "Double Integration", "Move,Scale", "Comparison of spectra", "Treatment"})
         new QTreeWidgetItem(lowMenu, {QLatin1String(topic)});
     Q_UNUSED(interfaceNode);
-    TreeView1->expandAll();
+    Ui.TreeView1->expandAll();
     // As high as its rows, but clear of the help box below it.
-    TreeView1->resize(TreeView1->width(), std::min(Memo4->y(), 9 * TreeView1->sizeHintForRow(0) +
-                                                                   2 * TreeView1->frameWidth()));
-    TreeView1->hide();
+    Ui.TreeView1->resize(Ui.TreeView1->width(),
+                         std::min(Ui.Memo4->y(), 9 * Ui.TreeView1->sizeHintForRow(0) +
+                                                     2 * Ui.TreeView1->frameWidth()));
+    Ui.TreeView1->hide();
 }
 
 void TForm1::CreateLowerPanels() {
@@ -268,87 +269,89 @@ void TForm1::CreateLowerPanels() {
     CreateTreatmentPanel();
     // One place for all six: a mode shows its own panel and hides the others.
     const int panelTop = ClientHeight - BandHeight - PanelHeight;
-    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
+    for (TFrame1* f : {Ui.Frame11, Ui.Frame12, Ui.Frame13, Ui.Frame14, Ui.Frame15, Ui.Frame16})
         f->setGeometry(0, panelTop, 1192, PanelHeight);
-    Label3->SetCovers({Frame11, Frame12, Frame13, Frame14, Frame15, Frame16});
+    Ui.Label3->SetCovers({Ui.Frame11, Ui.Frame12, Ui.Frame13, Ui.Frame14, Ui.Frame15, Ui.Frame16});
 }
 
 void TForm1::CreateMainPanel() {
-    Frame11 = CreateFrame(QStringLiteral("Frame11"),
-                          {"1 - reserved", "2 - reserved", "3 - Base Line",
-                           "4 - Double Integration", "5 - Comparison of spectra", "6 - Move,Scale",
-                           "7 - reserved", "8 - Treatment"});
-    OnClick(Frame11->Label3, "Frame11Label3Click", &TForm1::Frame11Label3Click);
-    OnClick(Frame11->Label4, "Frame11Label4Click", &TForm1::Frame11Label4Click);
-    OnClick(Frame11->Label5, "Frame11Label5Click", &TForm1::Frame11Label5Click);
-    OnClick(Frame11->Label6, "Frame11Label6Click", &TForm1::Frame11Label6Click);
-    OnClick(Frame11->Label8, "Frame11Label8Click", &TForm1::Frame11Label8Click);
+    Ui.Frame11 = CreateFrame(QStringLiteral("Frame11"),
+                             {"1 - reserved", "2 - reserved", "3 - Base Line",
+                              "4 - Double Integration", "5 - Comparison of spectra",
+                              "6 - Move,Scale", "7 - reserved", "8 - Treatment"});
+    OnClick(Ui.Frame11->Label3, "Frame11Label3Click", &TForm1::Frame11Label3Click);
+    OnClick(Ui.Frame11->Label4, "Frame11Label4Click", &TForm1::Frame11Label4Click);
+    OnClick(Ui.Frame11->Label5, "Frame11Label5Click", &TForm1::Frame11Label5Click);
+    OnClick(Ui.Frame11->Label6, "Frame11Label6Click", &TForm1::Frame11Label6Click);
+    OnClick(Ui.Frame11->Label8, "Frame11Label8Click", &TForm1::Frame11Label8Click);
 }
 
 void TForm1::CreateMoveScalePanel() {
-    Frame12 = CreateFrame(
+    Ui.Frame12 = CreateFrame(
         QStringLiteral("Frame12"),
         {"Scale - PgUp, PgDown, CntrPgUp, CntrPgDown",
          "'Move (Left,Right,Up or Down);  Step - \"+\" and \"-\"", "Restrict spectr - Alt R",
          "Norm on Comp.Ampl - Alt A", "Norm on Int Alt N", "Grid - Alt G", "3300G in centr - Alt H",
          "Combine Comp.Field alt B", "Norm on Aml - Alt M", "Save as  in plot - alt W",
          "Norm on Rb Ampl.- Alt S", "back order - Alt Q"});
-    Frame12->Label11->show();
-    Frame12->Label12->show();
-    OnClick(Frame12->Label3, "Frame12Label3Click", &TForm1::Frame12Label3Click);
-    OnClick(Frame12->Label4, "Frame12Label4Click", &TForm1::Frame12Label4Click);
-    OnClick(Frame12->Label5, "Frame12Label5Click", &TForm1::Frame12Label5Click);
-    OnClick(Frame12->Label6, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
-    OnClick(Frame12->Label7, "Frame12Label7Click", &TForm1::Frame12Label7Click);
-    OnClick(Frame12->Label8, "Frame12Label8Click", &TForm1::Frame12Label8Click);
-    OnClick(Frame12->Label9, "Frame12Label9Click", &TForm1::Frame12Label9Click);
-    OnClick(Frame12->Label10, "Frame12Label10Click", &TForm1::Frame12Label10Click);
-    OnClick(Frame12->Label11, "Frame12Label11Click", &TForm1::Frame12Label11Click);
-    OnClick(Frame12->Label12, "Frame12Label12Click", &TForm1::Frame12Label12Click);
-    SetKeyHandler(Frame12, "Frame12Edit1KeyDown", &TForm1::Frame12Edit1KeyDown);
+    Ui.Frame12->Label11->show();
+    Ui.Frame12->Label12->show();
+    OnClick(Ui.Frame12->Label3, "Frame12Label3Click", &TForm1::Frame12Label3Click);
+    OnClick(Ui.Frame12->Label4, "Frame12Label4Click", &TForm1::Frame12Label4Click);
+    OnClick(Ui.Frame12->Label5, "Frame12Label5Click", &TForm1::Frame12Label5Click);
+    OnClick(Ui.Frame12->Label6, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
+    OnClick(Ui.Frame12->Label7, "Frame12Label7Click", &TForm1::Frame12Label7Click);
+    OnClick(Ui.Frame12->Label8, "Frame12Label8Click", &TForm1::Frame12Label8Click);
+    OnClick(Ui.Frame12->Label9, "Frame12Label9Click", &TForm1::Frame12Label9Click);
+    OnClick(Ui.Frame12->Label10, "Frame12Label10Click", &TForm1::Frame12Label10Click);
+    OnClick(Ui.Frame12->Label11, "Frame12Label11Click", &TForm1::Frame12Label11Click);
+    OnClick(Ui.Frame12->Label12, "Frame12Label12Click", &TForm1::Frame12Label12Click);
+    SetKeyHandler(Ui.Frame12, "Frame12Edit1KeyDown", &TForm1::Frame12Edit1KeyDown);
 }
 
 void TForm1::CreateSizePanel() {
-    Frame13 = CreateFrame(QStringLiteral("Frame13"), {"PgUp, PgDown, CntrPgUp, CntrPgDown"});
-    for (int n = 3; n <= TFrame1::LabelCount; ++n) Frame13->Label(n)->hide();
-    SetKeyHandler(Frame13, "Frame13Edit1KeyDown", &TForm1::Frame13Edit1KeyDown);
+    Ui.Frame13 = CreateFrame(QStringLiteral("Frame13"), {"PgUp, PgDown, CntrPgUp, CntrPgDown"});
+    for (int n = 3; n <= TFrame1::LabelCount; ++n) Ui.Frame13->Label(n)->hide();
+    SetKeyHandler(Ui.Frame13, "Frame13Edit1KeyDown", &TForm1::Frame13Edit1KeyDown);
 }
 
 void TForm1::CreateBaseLinePanel() {
-    Frame14 = CreateFrame(QStringLiteral("Frame14"),
-                          {"Press Left or Right Key and finish with Enter", "Manual correction - Y",
-                           "Numerical Base line - alt B", "Choice base spectrum - Alt C",
-                           "To Finish - press Y"});
-    OnClick(Frame14->Label3, "Frame14Label3Click", &TForm1::Frame14Label3Click);
-    OnClick(Frame14->Label4, "Frame14Label4Click", &TForm1::Frame14Label4Click);
-    OnClick(Frame14->Label5, "Frame16Label12Click", &TForm1::Frame16Label12Click);
-    SetKeyHandler(Frame14, "Frame14Edit1KeyDown", &TForm1::Frame14Edit1KeyDown);
+    Ui.Frame14 = CreateFrame(QStringLiteral("Frame14"),
+                             {"Press Left or Right Key and finish with Enter",
+                              "Manual correction - Y", "Numerical Base line - alt B",
+                              "Choice base spectrum - Alt C", "To Finish - press Y"});
+    OnClick(Ui.Frame14->Label3, "Frame14Label3Click", &TForm1::Frame14Label3Click);
+    OnClick(Ui.Frame14->Label4, "Frame14Label4Click", &TForm1::Frame14Label4Click);
+    OnClick(Ui.Frame14->Label5, "Frame16Label12Click", &TForm1::Frame16Label12Click);
+    SetKeyHandler(Ui.Frame14, "Frame14Edit1KeyDown", &TForm1::Frame14Edit1KeyDown);
 }
 
 void TForm1::CreateIntegrationPanel() {
-    Frame15 = CreateFrame(QStringLiteral("Frame15"), {});
-    LabelPanel(Frame15, {"Manual correction - Y", "Finish - Esc"});
-    OnClick(Frame15->Label1, "Frame15Label1Click", &TForm1::Frame15Label1Click);
-    OnClick(Frame15->Label2, "Frame15Label2Click", &TForm1::Frame15Label2Click);
-    SetKeyHandler(Frame15, "Frame15Edit1KeyDown", &TForm1::Frame15Edit1KeyDown);
+    Ui.Frame15 = CreateFrame(QStringLiteral("Frame15"), {});
+    LabelPanel(Ui.Frame15, {"Manual correction - Y", "Finish - Esc"});
+    OnClick(Ui.Frame15->Label1, "Frame15Label1Click", &TForm1::Frame15Label1Click);
+    OnClick(Ui.Frame15->Label2, "Frame15Label2Click", &TForm1::Frame15Label2Click);
+    SetKeyHandler(Ui.Frame15, "Frame15Edit1KeyDown", &TForm1::Frame15Edit1KeyDown);
 }
 
 void TForm1::CreateTreatmentPanel() {
-    Frame16 = CreateFrame(QStringLiteral("Frame16"), {});
+    Ui.Frame16 = CreateFrame(QStringLiteral("Frame16"), {});
     QStringList fixed;
     for (int n = 1; n <= TFrame1::LabelCount; ++n) fixed << QString();
     fixed[6] = QStringLiteral("reserved");
     fixed[11] = QStringLiteral("To Finish - press Y");
-    LabelPanel(Frame16, fixed);
-    Frame16->Label7->hide();
-    Frame16->Label11->show();
-    OnClick(Frame16->Label12, "Frame16Label12Click", &TForm1::Frame16Label12Click);
-    SetKeyHandler(Frame16, "Frame16Edit1KeyDown", &TForm1::Frame16Edit1KeyDown);
+    LabelPanel(Ui.Frame16, fixed);
+    Ui.Frame16->Label7->hide();
+    Ui.Frame16->Label11->show();
+    OnClick(Ui.Frame16->Label12, "Frame16Label12Click", &TForm1::Frame16Label12Click);
+    SetKeyHandler(Ui.Frame16, "Frame16Edit1KeyDown", &TForm1::Frame16Edit1KeyDown);
 }
 
 const std::vector<PanelCommand>& TForm1::CommandsOf(const TFrame1* panel) const {
     static const std::vector<PanelCommand> none;
-    return panel == Frame15 ? IntegrationCommands() : panel == Frame16 ? TreatmentCommands() : none;
+    return panel == Ui.Frame15   ? IntegrationCommands()
+           : panel == Ui.Frame16 ? TreatmentCommands()
+                                 : none;
 }
 
 bool TForm1::RunPanelCommand(const TFrame1* panel, int key, kivo::ShiftState shift) {
@@ -386,10 +389,10 @@ void TForm1::LabelPanel(TFrame1* panel, const QStringList& fixed) {
 }
 
 void TForm1::FillCommandsMenu() {
-    CommandsMenu->clear();
+    Ui.CommandsMenu->clear();
     const std::vector<PanelCommand>& table = CommandsOf(CurrentFrame());
     if (table.empty()) {
-        CommandsMenu->addAction(QStringLiteral("the panel's keys are on its labels"))
+        Ui.CommandsMenu->addAction(QStringLiteral("the panel's keys are on its labels"))
             ->setEnabled(false);
         return;
     }
@@ -397,7 +400,7 @@ void TForm1::FillCommandsMenu() {
         QString caption = QLatin1String(c.Caption);
         caption = caption.section(QStringLiteral(" - "), 0, 0).trimmed();
         const PanelCommand* row = &c;
-        connect(CommandsMenu->addAction(caption + QLatin1Char('\t') + KeyText(c)),
+        connect(Ui.CommandsMenu->addAction(caption + QLatin1Char('\t') + KeyText(c)),
                 &QAction::triggered, this,
                 [this, row] { Guarded(row->Caption, [this, row] { RunCommand(*row); }); });
     }
@@ -406,51 +409,51 @@ void TForm1::FillCommandsMenu() {
 void TForm1::StackControls() {
     // The texts on the chart lie above it, in the order they were made; the
     // picked-point read-out above everything, even a widened base box.
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{Memo1, Memo2, Memo3, Memo4, TreeView1, Label13})
+    for (QWidget* w : std::initializer_list<QWidget*>{Ui.Memo1, Ui.Memo2, Ui.Memo3, Ui.Memo4,
+                                                      Ui.TreeView1, Ui.Label13})
         w->raise();
-    for (int i = 1; i <= kivo::MaxSpec; ++i) SpecCheck[i]->raise();
-    Label2->raise();
-    Label12->raise();
+    for (int i = 1; i <= kivo::MaxSpec; ++i) Ui.SpecCheck[i]->raise();
+    Ui.Label2->raise();
+    Ui.Label12->raise();
 }
 
 void TForm1::AnchorControls() {
     // The chart grows with the window; the memos keep to its right side (the
     // results memo to its lower right corner); the mode line, the lower panels
     // and the bottom band keep their distance from the bottom.
-    auto* anchors = ClientAnchors = new Anchors(Client);
-    anchors->Anchor(Chart1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
-    anchors->Anchor(Memo1, Qt::TopEdge | Qt::RightEdge, Chart1);
-    anchors->Anchor(Memo2, Qt::TopEdge | Qt::RightEdge, Chart1);
-    anchors->Anchor(Memo3, Qt::BottomEdge | Qt::RightEdge, Chart1);
-    for (QWidget* band : std::initializer_list<QWidget*>{Label3, Label1})
+    auto* anchors = Ui.ClientAnchors = new Anchors(Ui.Client);
+    anchors->Anchor(Ui.Chart1, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge);
+    anchors->Anchor(Ui.Memo1, Qt::TopEdge | Qt::RightEdge, Ui.Chart1);
+    anchors->Anchor(Ui.Memo2, Qt::TopEdge | Qt::RightEdge, Ui.Chart1);
+    anchors->Anchor(Ui.Memo3, Qt::BottomEdge | Qt::RightEdge, Ui.Chart1);
+    for (QWidget* band : std::initializer_list<QWidget*>{Ui.Label3, Ui.Label1})
         anchors->Anchor(band, Qt::LeftEdge | Qt::RightEdge | Qt::BottomEdge);
-    for (QWidget* w : std::initializer_list<QWidget*>{Frame11, Frame12, Frame13, Frame14, Frame15,
-                                                      Frame16, Label5, Label6, Label7, Label8,
-                                                      Label9, Label4, Label10, Label11})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Ui.Frame11, Ui.Frame12, Ui.Frame13, Ui.Frame14, Ui.Frame15, Ui.Frame16, Ui.Label5,
+             Ui.Label6, Ui.Label7, Ui.Label8, Ui.Label9, Ui.Label4, Ui.Label10, Ui.Label11})
         anchors->Anchor(w, Qt::LeftEdge | Qt::BottomEdge);
 }
 
 void TForm1::SetUpDialogs() {
-    OpenDialog1.Filter =
+    Ui.OpenDialog1.Filter =
         QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par");
-    OpenDialog1.DefaultExt = QStringLiteral("esr");
-    OpenDialog1.AllowMultiSelect = true;
-    SaveDialog1.Filter = QStringLiteral("esr|*.esr");
-    SaveDialog1.DefaultExt = QStringLiteral(".esr");
-    SaveDialog1.OverwritePrompt = true;
-    OpenDialog2.Filter = QStringLiteral("opt|*.opt");
-    SaveDialog2.Filter = QStringLiteral("opt|*.opt");
-    SaveDialog2.DefaultExt = QStringLiteral(".opt");
-    SaveDialog2.CreatePrompt = true;
-    SaveDialog3.Filter = QStringLiteral("png|*.png|pdf|*.pdf|svg|*.svg");
-    SaveDialog3.DefaultExt = QStringLiteral(".png");
-    SaveDialog3.OverwritePrompt = true;
-    SaveDialog3.OptionText = QStringLiteral("for print");
+    Ui.OpenDialog1.DefaultExt = QStringLiteral("esr");
+    Ui.OpenDialog1.AllowMultiSelect = true;
+    Ui.SaveDialog1.Filter = QStringLiteral("esr|*.esr");
+    Ui.SaveDialog1.DefaultExt = QStringLiteral(".esr");
+    Ui.SaveDialog1.OverwritePrompt = true;
+    Ui.OpenDialog2.Filter = QStringLiteral("opt|*.opt");
+    Ui.SaveDialog2.Filter = QStringLiteral("opt|*.opt");
+    Ui.SaveDialog2.DefaultExt = QStringLiteral(".opt");
+    Ui.SaveDialog2.CreatePrompt = true;
+    Ui.SaveDialog3.Filter = QStringLiteral("png|*.png|pdf|*.pdf|svg|*.svg");
+    Ui.SaveDialog3.DefaultExt = QStringLiteral(".png");
+    Ui.SaveDialog3.OverwritePrompt = true;
+    Ui.SaveDialog3.OptionText = QStringLiteral("for print");
 }
 
 TFrame1* TForm1::CreateFrame(const QString& name, const QStringList& captions) {
-    auto* frame = new TFrame1(name, Client);
+    auto* frame = new TFrame1(name, Ui.Client);
     frame->SetCaptions(captions);
     return frame;
 }
@@ -468,11 +471,11 @@ void TForm1::CreateMenu() {
     MenuItem(file, QStringLiteral("E&xit   AltX"), "Button2Click", &TForm1::Button2Click);
 
     QMenu* edit = bar->addMenu(QStringLiteral("Edit"));
-    UndoItem = MenuItem(edit, QStringLiteral("Undo"), "UndoClick", &TForm1::UndoClick,
-                        QKeySequence(Qt::CTRL | Qt::Key_Z));
-    RedoItem = MenuItem(edit, QStringLiteral("Redo"), "RedoClick", &TForm1::RedoClick,
-                        QKeySequence(Qt::CTRL | Qt::Key_Y));
-    RedoItem->setShortcuts(
+    Ui.UndoItem = MenuItem(edit, QStringLiteral("Undo"), "UndoClick", &TForm1::UndoClick,
+                           QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Ui.RedoItem = MenuItem(edit, QStringLiteral("Redo"), "RedoClick", &TForm1::RedoClick,
+                           QKeySequence(Qt::CTRL | Qt::Key_Y));
+    Ui.RedoItem->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     UpdateUndoItems();
 
@@ -508,8 +511,8 @@ void TForm1::CreateMenu() {
     MenuItem(help, QStringLiteral("Russian"), "Russian1Click", &TForm1::Russian1Click);
 
     // The current panel's commands with their keys, those without a label too.
-    CommandsMenu = bar->addMenu(QStringLiteral("Commands"));
-    connect(CommandsMenu, &QMenu::aboutToShow, this, [this] { FillCommandsMenu(); });
+    Ui.CommandsMenu = bar->addMenu(QStringLiteral("Commands"));
+    connect(Ui.CommandsMenu, &QMenu::aboutToShow, this, [this] { FillCommandsMenu(); });
     CreateAboutMenu(bar);
 
     QAction* exitItem = bar->addAction(QStringLiteral("E&xit AltX"));
@@ -579,7 +582,7 @@ void TForm1::Guarded(const char* command, const std::function<void()>& body) {
     try {
         // A parameter being typed is stored before another command acts, as
         // if its box had lost the focus first.
-        if (outermost && MemoEditing && !PartOfEditing(command)) Memo1Exit();
+        if (outermost && Mode.MemoEditing && !PartOfEditing(command)) Memo1Exit();
         body();
         if (outermost && failure_.isEmpty()) SettleWork();
     } catch (const std::exception& e) {
@@ -606,81 +609,82 @@ void TForm1::Guarded(const char* command, const std::function<void()>& body) {
 }
 
 void TForm1::FormCreate() {
-    NumAver = 10;
-    KoeCu = 1.725e19;
+    Options.NumAver = 10;
+    Options.KoeCu = 1.725e19;
     // Until a folder is chosen, F3 opens where the examples are installed.
-    DefaultDir = ExamplesDir().isEmpty() ? QDir::homePath() : ExamplesDir();
+    Options.DefaultDir = ExamplesDir().isEmpty() ? QDir::homePath() : ExamplesDir();
     setWindowTitle(QStringLiteral("Kivo"));
-    HotKeysHint = QStringLiteral(
+    Options.HotKeysHint = QStringLiteral(
         "         Hot keys are available; mark spec. - Click; visual-n of spec. - Dbl.Click.");
-    SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
-    ShiftLineHint = QStringLiteral("     Click mouse in appropriate position to shift the line");
-    for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
-    Frame11->show();
+    SetModeLine(QStringLiteral("   SELECT MODE") + Options.HotKeysHint);
+    Options.ShiftLineHint =
+        QStringLiteral("     Click mouse in appropriate position to shift the line");
+    for (TFrame1* f : {Ui.Frame16, Ui.Frame15, Ui.Frame14, Ui.Frame13, Ui.Frame12}) f->hide();
+    Ui.Frame11->show();
     // The chart never rescales its axes by itself: the ranges are always the program's.
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
         const int* rgb = SlotRgb[i - 1];
-        SpecColor[i] = QColor(rgb[0], rgb[1], rgb[2]);
+        View.SpecColor[i] = QColor(rgb[0], rgb[1], rgb[2]);
     }
-    if (Chart1->SeriesCount() == 0) {
+    if (Ui.Chart1->SeriesCount() == 0) {
         // Series1 and Series2: fuchsia circles for the picked points.
-        Chart1->AddPointSeries(QColor(255, 0, 255), 1);
-        Chart1->AddPointSeries(QColor(255, 0, 255), 2);
+        Ui.Chart1->AddPointSeries(QColor(255, 0, 255), 1);
+        Ui.Chart1->AddPointSeries(QColor(255, 0, 255), 2);
     }
-    Chart1->Clear(PointSeries1);
-    Chart1->Clear(PointSeries2);
+    Ui.Chart1->Clear(View.PointSeries1);
+    Ui.Chart1->Clear(View.PointSeries2);
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        SpecSeries[i] = Chart1->AddLineSeries(SpecColor[i]);
-        Chart1->SetLineWidth(SpecSeries[i], 1);
-        Chart1->Clear(SpecSeries[i]);
-        QCheckBox* box = SpecCheck[i];
+        View.SpecSeries[i] = Ui.Chart1->AddLineSeries(View.SpecColor[i]);
+        Ui.Chart1->SetLineWidth(View.SpecSeries[i], 1);
+        Ui.Chart1->Clear(View.SpecSeries[i]);
+        QCheckBox* box = Ui.SpecCheck[i];
         QPalette pal = box->palette();
-        pal.setColor(QPalette::Window, SpecColor[i]);
-        pal.setColor(QPalette::Button, SpecColor[i]);
+        pal.setColor(QPalette::Window, View.SpecColor[i]);
+        pal.setColor(QPalette::Button, View.SpecColor[i]);
         // A caption stays readable on every slot colour.
-        const bool dark = SpecColor[i].lightness() < 110;
+        const bool dark = View.SpecColor[i].lightness() < 110;
         pal.setColor(QPalette::WindowText, dark ? Qt::white : Qt::black);
         box->setPalette(pal);
         box->hide();
     }
     for (int j = 1; j <= 6; ++j) {
-        AuxSeries[j] = Chart1->AddLineSeries(Qt::white, ChartLayer::Marks);
-        Chart1->SetLineWidth(AuxSeries[j], 1);
-        Chart1->Clear(AuxSeries[j]);
+        View.AuxSeries[j] = Ui.Chart1->AddLineSeries(Qt::white, ChartLayer::Marks);
+        Ui.Chart1->SetLineWidth(View.AuxSeries[j], 1);
+        Ui.Chart1->Clear(View.AuxSeries[j]);
     }
-    XShift = 0;
-    YShift = 0;
-    MoveStep = 3000;
-    Memo4->setGeometry(0, 120, 800, 300);
-    SpectraLoaded = false;
+    View.XShift = 0;
+    View.YShift = 0;
+    View.MoveStep = 3000;
+    Ui.Memo4->setGeometry(0, 120, 800, 300);
+    Mode.SpectraLoaded = false;
     Store.NumSpec = 0;
-    StartingUp = true;
+    Mode.StartingUp = true;
     const QString selectMode = ModeLine();
     Readoptions1Click();
     // What Kivo.opt could not give is said after the start-up's own refresh.
     const QString optionsNotice = ModeLine() == selectMode ? QString() : ModeLine();
     SetDialogDirs();
-    StartingUp = false;
+    Mode.StartingUp = false;
     Work.CompactPending = false;
     Work.RestrictPending = false;
-    RefLineKind = 0;
+    Mode.RefLineKind = 0;
     Store.NoneMarked = true;
-    HelpLanguage = 1;
+    Options.HelpLanguage = 1;
     LoadHelp();
     refresh1Click();
     if (!optionsNotice.isEmpty()) SetModeLine(optionsNotice);
 }
 
 void TForm1::FormKeyPress(QChar& Key) {
-    if (MemoEditing || !SelectMode) return;
+    if (Mode.MemoEditing || !Mode.SelectMode) return;
     switch (Key.unicode()) {
     case kivo::VK_ESCAPE:
-        for (TFrame1* f : {Frame16, Frame15, Frame14, Frame13, Frame12}) f->hide();
-        Frame11->show();
-        SetModeLine(QStringLiteral("   SELECT MODE") + HotKeysHint);
-        SelectMode = true;
-        Memo4->hide();
-        TreeView1->hide();
+        for (TFrame1* f : {Ui.Frame16, Ui.Frame15, Ui.Frame14, Ui.Frame13, Ui.Frame12}) f->hide();
+        Ui.Frame11->show();
+        SetModeLine(QStringLiteral("   SELECT MODE") + Options.HotKeysHint);
+        Mode.SelectMode = true;
+        Ui.Memo4->hide();
+        Ui.TreeView1->hide();
         break;
     case '3':
         Frame11Label3Click();
@@ -708,19 +712,19 @@ void TForm1::Button2Click() {
 
 void TForm1::Frame11Label5Click() {
     // Comparison: the files chosen are added to those loaded.
-    AddMode = true;
+    Mode.AddMode = true;
     ReadClick();
 }
 
 TFrame1* TForm1::CurrentFrame() const {
-    for (TFrame1* f : {Frame12, Frame13, Frame14, Frame15, Frame16})
-        if (f->isVisibleTo(Client)) return f;
-    return Frame11;
+    for (TFrame1* f : {Ui.Frame12, Ui.Frame13, Ui.Frame14, Ui.Frame15, Ui.Frame16})
+        if (f->isVisibleTo(Ui.Client)) return f;
+    return Ui.Frame11;
 }
 
 void TForm1::ShowPanel(TFrame1* panel) {
     EndSliceOffer(); // another mode
-    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
+    for (TFrame1* f : {Ui.Frame11, Ui.Frame12, Ui.Frame13, Ui.Frame14, Ui.Frame15, Ui.Frame16})
         if (f != panel) f->hide();
     panel->show();
     panel->Edit1->setFocus(Qt::OtherFocusReason);
@@ -732,12 +736,12 @@ void TForm1::FocusCurrentFrame() {
 }
 
 void TForm1::SetModeLine(const QString& text) {
-    Label3->setText(text);
-    Label3->setToolTip(QString()); // the tooltip belongs to the messages it lists
+    Ui.Label3->setText(text);
+    Ui.Label3->setToolTip(QString()); // the tooltip belongs to the messages it lists
 }
 
 QString TForm1::ModeLine() const {
-    return Label3->text();
+    return Ui.Label3->text();
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -750,11 +754,11 @@ void TForm1::showEvent(QShowEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
-        if (watched == Memo1 || watched == Memo2 || watched == Memo3)
+        if (watched == Ui.Memo1 || watched == Ui.Memo2 || watched == Ui.Memo3)
             MemoFocusChanged(type == QEvent::FocusIn, static_cast<QFocusEvent*>(event)->reason());
         return false;
     }
-    if (type == QEvent::MouseButtonPress && watched == TreeView1->viewport()) {
+    if (type == QEvent::MouseButtonPress && watched == Ui.TreeView1->viewport()) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint at = mouse->position().toPoint();
         Guarded("TreeView1MouseDown", [&] { TreeView1MouseDown(mouse->button(), at.x(), at.y()); });
@@ -783,7 +787,7 @@ void TForm1::MemoFocusChanged(bool in, Qt::FocusReason reason) {
 
 bool TForm1::KeyArrived(QObject* watched, QKeyEvent* key) {
     TFrame1* frame = nullptr;
-    for (TFrame1* f : {Frame11, Frame12, Frame13, Frame14, Frame15, Frame16})
+    for (TFrame1* f : {Ui.Frame11, Ui.Frame12, Ui.Frame13, Ui.Frame14, Ui.Frame15, Ui.Frame16})
         if (watched == f->Edit1) frame = f;
     // Keys are taken by where they sit, so that every layout finds them. The
     // menu's mnemonics go by the letters the layouts write instead: none
@@ -812,8 +816,8 @@ bool TForm1::KeyArrived(QObject* watched, QKeyEvent* key) {
     // The slices a read offers are typed in select mode, where the digits
     // are otherwise the modes' keys: the entry takes every key but Alt's and
     // Ctrl's until Enter or Esc.
-    if (frame == Frame11 && Typing != TypedNumber::None && code != kivo::VK_NONE && !shift.Alt &&
-        !shift.Ctrl) {
+    if (frame == Ui.Frame11 && Entry.Typing != TypedNumber::None && code != kivo::VK_NONE &&
+        !shift.Alt && !shift.Ctrl) {
         int k = code;
         Guarded("Label3Edit", [&] { Label3Edit(k); });
         return true;
@@ -837,10 +841,10 @@ bool TForm1::KeyArrived(QObject* watched, QKeyEvent* key) {
         return false;
     QChar c = text.at(0);
     Guarded("FormKeyPress", [&] { FormKeyPress(c); });
-    if (watched == Memo1) Guarded("Memo1KeyPress", [&] { Memo1KeyPress(c); });
+    if (watched == Ui.Memo1) Guarded("Memo1KeyPress", [&] { Memo1KeyPress(c); });
     // Enter never breaks a line of the parameter boxes.
     return c.unicode() == kivo::VK_RETURN &&
-           (watched == Memo1 || watched == Memo2 || watched == Memo3);
+           (watched == Ui.Memo1 || watched == Ui.Memo2 || watched == Ui.Memo3);
 }
 
 bool TForm1::WindowCommandKey(int code, kivo::ShiftState shift) {

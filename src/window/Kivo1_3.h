@@ -1,6 +1,8 @@
-// TForm1: the main window. It owns the spectrum store, the view state, the
-// state of every mode, the chart and all controls. Its members are defined in
-// the folder of the subsystem that owns them.
+// TForm1: the main window. It owns the spectrum store (a class without
+// widgets, src/store/spectrum_store.h), the objects of the mode (the pick and
+// the pending work, src/picking/modes.h), the view state and the controls,
+// and runs the commands. Its members are defined in the folder of the
+// subsystem that owns them.
 #pragma once
 
 #include <QColor>
@@ -59,20 +61,220 @@ inline const QString GCentreLabel = QStringLiteral("   g at the centre of the in
 // The mark the spin standard's caption ends in.
 inline const QString SpinStandardMark = QStringLiteral("   S");
 
+// The widgets of the window: views of the store and the modes.
+struct Controls {
+    QWidget* Client = nullptr;        // the client area
+    Anchors* ClientAnchors = nullptr; // keeps the controls to their edges of Client
+    TChart* Chart1 = nullptr;
+    QLabel* Label1 = nullptr; // blue bottom band
+    QLabel* Label2 = nullptr; // chart texts of the point picking
+    QLabel* Label12 = nullptr;
+    TModeLine* Label3 = nullptr; // the mode line
+    TLabel* Label13 = nullptr;   // "All spectra"
+    TLabel* Label4 = nullptr;    // "F8-Delete"
+    TLabel* Label5 = nullptr;    // "F1-Help"
+    TLabel* Label6 = nullptr;    // "F2-Write"
+    TLabel* Label7 = nullptr;    // "F3-Read"
+    TLabel* Label8 = nullptr;    // "F4-Refresh"
+    TLabel* Label9 = nullptr;    // "F5-Parameters"
+    TLabel* Label10 = nullptr;   // "AltX-Exit"
+    TLabel* Label11 = nullptr;   // "Grid - Alt G"
+    QPlainTextEdit* Memo1 = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    QPlainTextEdit* Memo3 = nullptr;
+    QPlainTextEdit* Memo4 = nullptr;
+    QTreeWidget* TreeView1 = nullptr;
+    TFrame1* Frame11 = nullptr;
+    TFrame1* Frame12 = nullptr;
+    TFrame1* Frame13 = nullptr;
+    TFrame1* Frame14 = nullptr;
+    TFrame1* Frame15 = nullptr;
+    TFrame1* Frame16 = nullptr;
+    kivo::SlotArray<QCheckBox*> SpecCheck; // the slots' boxes
+    QAction* UndoItem = nullptr;
+    QAction* RedoItem = nullptr;
+    QMenu* CommandsMenu = nullptr; // the current panel's commands with their keys
+    TFileDialog OpenDialog1{TFileDialog::Kind::Open, QStringLiteral("OpenDialog1")};
+    TFileDialog SaveDialog1{TFileDialog::Kind::Save, QStringLiteral("SaveDialog1")};
+    TFileDialog OpenDialog2{TFileDialog::Kind::Open, QStringLiteral("OpenDialog2")};
+    TFileDialog SaveDialog2{TFileDialog::Kind::Save, QStringLiteral("SaveDialog2")};
+    TFileDialog SaveDialog3{TFileDialog::Kind::Save, QStringLiteral("SaveDialog3")};
+};
+
+// How the chart shows the store: the view transform, the chart's series of
+// the slots and the marks, and the moves kept for each spectrum.
+struct ViewState {
+    double XCentre = 0, YCentre = 0;
+    double XHalfRange = 0, YHalfRange = 0;
+    double XScale = 1, YScale = 1;
+    double XShift = 0, YShift = 0;
+    double MoveUnitX = 0, MoveUnitY = 0;
+    double MoveStep = 3000;
+    kivo::SlotArray<QColor> SpecColor;
+    kivo::SlotArray<int> SpecSeries;       // chart index of slot i's line
+    kivo::SlotArray<int, 6> AuxSeries;     // chart indices of the auxiliary lines
+    static constexpr int PointSeries1 = 0; // Series1: 1-pixel points
+    static constexpr int PointSeries2 = 1; // Series2: 2-pixel points
+    uint16_t BigPoints = 0;                // chart index of the preview point series
+    bool GScaleShown = false;              // g along the chart's top
+    // The view transform in force for each slot at the last move-and-scale
+    // key while it was marked; what "Save as in plot" makes permanent. It
+    // belongs to the spectrum whose identity SpecMoveOf holds.
+    kivo::SlotArray<double> SpecXShift, SpecYShift;
+    kivo::SlotArray<double> SpecXScale = kivo::SlotArray<double>::Filled(1.0);
+    kivo::SlotArray<double> SpecYScale = kivo::SlotArray<double>::Filled(1.0);
+    kivo::SlotArray<uint32_t> SpecMoveOf;
+    // The spectra the parameter boxes and the g of the integral's centre
+    // (Label2) are of, by identity (0: none).
+    uint32_t ShownSpec = 0;
+    uint32_t GCentreSpec = 0;
+    uint16_t HelpLinesShown = 0; // text lines of the topic in the help box
+    // The plotted x of a field, and y of a value, through the view transform.
+    double PlottedX(double field) const { return (1 - XScale) * XCentre + XScale * field + XShift; }
+    double PlottedY(double value) const { return (1 - YScale) * YCentre + YScale * value + YShift; }
+};
+
+// A number typed on the mode line: what it is for, the prompt and the text,
+// and the numbers taken from it.
+struct ModeEntry {
+    TypedNumber Typing = TypedNumber::None; // the number the mode line collects
+    QString PromptText;
+    QString EntryText;
+    bool EntryOffered = false; // EntryText is the prompt's offer, not yet typed over
+    double SubtrKoeff = 0;
+    uint16_t NumSmoothIn = 0, NumRestrictIn = 0;
+    uint16_t NumSmooth = 0, NumRestrict = 0;
+    double StandardG = 0;      // the g of the standard whose line the cursors enclose
+    uint32_t SpinEntryFor = 0; // the spectrum whose spins are being typed
+};
+
+// The user's settings and last choices, and the hints the mode line adds.
+struct Settings {
+    int32_t NumAver = 10;
+    double KoeCu = 1.725e19;
+    uint8_t HelpLanguage = 1; // 1 English, 2 Russian
+    QString DefaultDir;
+    // The acquisition factors chosen as digits (1 gain, 2 scans, 3
+    // modulation, 4 power), the last choice offered again.
+    unsigned AcquisitionFactors = kivo::AllFactors;
+    // The fit's shape and number of lines, the last choice offered again.
+    kivo::LineShape FitShape = kivo::LineShape::Lorentz;
+    int FitCount = 1;
+    // The order of the base line "3" previews and commits: 1 the straight
+    // line through the end windows, PgUp and PgDown go through 0..5.
+    int BaseLineOrder = kivo::LinearBaseLineOrder;
+    kivo::FigureSettings FigureChoices;
+    QString HotKeysHint;
+    QString ShiftLineHint;
+};
+
+// Which of the window's modes is in force besides the pick and the work.
+struct WindowMode {
+    bool SelectMode = false; // the main panel's keys are in force
+    bool AddMode = false;    // a read adds to the loaded spectra
+    bool MemoEditing = false;
+    bool BaseChoicePending = false; // the next box click chooses the base spectrum
+    bool KeepNoneMarked = false;    // the refresh ends a mode without marking slot 1
+    bool StartingUp = false;
+    bool SpectraLoaded = false;
+    uint8_t SizeEditKind = 0;
+    int32_t FileKind = 0;
+    int32_t ReadError = 0;
+    qint64 LastCheckClickTime = 0; // ms of the last single click on a box; 0 = none
+    int32_t RefLineKind = 0;       // the reference lines being searched
+    uint16_t MistCount = 0;        // points the last "Erase mist." removed
+};
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // ---- Undo and redo ---------------------------------------------------
-    QString StepName; // what the command changing the store now is called
-    QAction* UndoItem = nullptr;
-    QAction* RedoItem = nullptr;
+    // ---- What the window holds: the store, the mode, its views -------------
+    kivo::SpectrumStore Store;
+    PickMode Pick;    // the cursors a task places
+    PendingWork Work; // previews waiting to be committed
+    WindowMode Mode;  // which of the window's modes is in force
+    ModeEntry Entry;  // a number typed on the mode line
+    ViewState View;   // how the chart shows the store
+    Settings Options; // the user's settings and last choices
+    Controls Ui;      // the widgets
+    // The clock of the double-click test, in milliseconds; tests set it.
+    std::function<qint64()> NowMs;
+    // The other slices a read offers when it took only some of a series: the
+    // series' bytes, the choice taken and the spectra that read made, by
+    // identity. Offered on the mode line's entry; only Enter while the
+    // entry is open (Typing == Slices) uses it.
+    struct SliceOffer {
+        std::shared_ptr<const kivo::SpectrometerFiles> Files;
+        kivo::SliceChoice Choice;
+        std::vector<uint32_t> Ids;
+    };
+    SliceOffer OfferedSlices;
+
+    // ---- Commands others run: the keys' and clicks' handlers ---------------
+    void refresh(int mode);
+    void refresh1Click();
+    void Parameters(int slot);
+    void CheckActivSpec();
+    void InitAxes();
+    void Plot();
+    // Reads files named on the command line or dropped on the window as one
+    // selection of the open dialog; `add` keeps the spectra loaded, as "5".
+    void OpenFiles(const QStringList& paths, bool add);
+    void Chart1MouseDown(Qt::MouseButton Button, int X, int Y);
+    void Frame11Label4Click();
+    void Frame12Label3Click();
+    void Frame12Label5Click();
+    void Frame12Label7Click();
+    void Frame12Label9Click();
+    void Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void Label3Edit(int& Key); // the mode line's entry of a number
+    void SubtrLinear();
+    void SubtrSpec(int commit);
+    void SmoothSpec(int commit);
+    // Gives every point of the marked spectra their slot colour back.
+    void RestoreSpectrumColours();
+    // Records a treatment in the history line of a slot's spectrum.
+    void SampCondW(int code, int slot, const std::string& text);
+
+    // ---- The store's steps and its boxes -------------------------------------
     // Ends the step of the command before and names the one that follows.
     void BeginStep(const QString& name);
     // Makes what changed in the store since the last checkpoint one step.
     void UndoCheckpoint();
+    void SwapStep(UndoStep& step);
+    // The box of a slot drawn from its data: the caption, and the base mark
+    // and width of the base spectrum.
+    void DrawBox(int slot);
+    // Ticks or clears a slot's box as a command does: the click handler runs,
+    // and never takes the change for the second click of a double click.
+    void SetBoxChecked(int slot, bool checked);
+
+    // ---- Panels, the mode line and the figures --------------------------------
+    // The table of a panel (empty for a panel without one).
+    const std::vector<PanelCommand>& CommandsOf(const TFrame1* panel) const;
+    void FillCommandsMenu();
+    // The visible lower menu panel (the one whose edit box takes the keys).
+    TFrame1* CurrentFrame() const;
+    // Shows one lower panel, hides the others and gives its edit box the keys.
+    void ShowPanel(TFrame1* panel);
+    // Gives the keyboard back to the current panel's edit box.
+    void FocusCurrentFrame();
+    void SetModeLine(const QString& text);
+    QString ModeLine() const;
+    // The shown spectra at their own fields, in slot order.
+    std::vector<kivo::figure::Curve> FigureCurves() const;
+
+private:
+    // The panels' tables name the handlers.
+    friend const std::vector<PanelCommand>& IntegrationCommands();
+    friend const std::vector<PanelCommand>& TreatmentCommands();
+
+    // ---- Undo and redo ---------------------------------------------------
+    QString StepName; // what the command changing the store now is called
     void UndoClick();
     void RedoClick();
     void StepBack(bool undo);
@@ -85,24 +287,9 @@ public:
     void RollBackCommand();
     SlotView ViewOf(int slot) const;
     kivo::SlotArray<SlotView> ViewsNow() const;
-    void SwapStep(UndoStep& step);
     void UpdateUndoItems();
 
     // ---- Spectrum store ------------------------------------------------
-    kivo::SpectrumStore Store;
-    kivo::SlotArray<QColor> SpecColor;
-    kivo::SlotArray<QCheckBox*> SpecCheck;
-    bool SpectraLoaded = false;
-    bool AddMode = false;
-    int32_t FileKind = 0;
-    int32_t ReadError = 0;
-    QString DefaultDir;
-    bool SelectMode = false;
-    bool MemoEditing = false;
-    bool StartingUp = false;
-    QString HotKeysHint;
-    QString ShiftLineHint;
-
     // A slot filled from a value (an empty value empties it) and its box drawn.
     void PutSlot(int slot, const SlotState& state);
     // The emptying of a slot: buffers released, record reset, box hidden.
@@ -110,13 +297,7 @@ public:
     // A new spectrum in a slot: its identity, caption and file, its box
     // shown and ticked and its line shown.
     void FillSlot(int slot, const QString& caption, const QString& file);
-    // The box of a slot drawn from its data: the caption, and the base mark
-    // and width of the base spectrum.
-    void DrawBox(int slot);
     QString BoxText(int slot) const;
-    // Ticks or clears a slot's box as a command does: the click handler runs,
-    // and never takes the change for the second click of a double click.
-    void SetBoxChecked(int slot, bool checked);
     // Takes the base mark "   B" off its caption and forgets the base spectrum.
     void RemoveBaseMark();
     // Shows messages one after another on the mode line, cut short with "…"
@@ -125,41 +306,18 @@ public:
     QString SaveFailureShown; // the save failures last put on the mode line
 
     // ---- View state and plotting -------------------------------------------
-    double XCentre = 0, YCentre = 0;
-    double XHalfRange = 0, YHalfRange = 0;
-    double XScale = 1, YScale = 1;
-    double XShift = 0, YShift = 0;
-    kivo::SlotArray<int> SpecSeries;       // chart index of slot i's line
-    kivo::SlotArray<int, 6> AuxSeries;     // chart indices of the auxiliary lines
-    static constexpr int PointSeries1 = 0; // Series1: 1-pixel points
-    static constexpr int PointSeries2 = 1; // Series2: 2-pixel points
-
-    void CheckActivSpec();
-    void InitAxes();
-    void Plot();
     void DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series, int Count,
                     int From);
     // Adds points 0..count-1 of x, y to a series through the view transform.
     void AddPlotted(int series, const float* x, const float* y, int count);
 
     // ---- Refresh, parameters and options ------------------------------------
-    int32_t NumAver = 10;
-    double KoeCu = 1.725e19;
-    double MoveStep = 3000;
-    int32_t RefLineKind = 0;
-    uint16_t MistCount = 0;      // points the last "Erase mist." removed
-    uint8_t HelpLanguage = 1;    // 1 English, 2 Russian
-    kivo::HelpText HelpLines;    // the help file's lines as held, and their code page
-    bool HelpMissing = false;    // the help file of the language was not found at the last load
-    uint16_t HelpLinesShown = 0; // text lines of the topic in the help box
-    // The order of the base line "3" previews and commits: 1 the straight
-    // line through the end windows, PgUp and PgDown go through 0..5.
-    int BaseLineOrder = kivo::LinearBaseLineOrder;
+    kivo::HelpText HelpLines; // the help file's lines as held, and their code page
+    bool HelpMissing = false; // the help file of the language was not found at the last load
+    // PgUp and PgDown in the base-line mode: the order previewed.
     void ChangeBaseLineOrder(int step);
     QString BaseLineModeLine() const;
-    // The mode: the pick and the work pending, one object each.
-    PickMode Pick;
-    PendingWork Work;
+    // The slot holds a spectrum the last preview was made on, still marked.
     bool Previewed(int slot) const {
         return Work.PreviewFrom[slot] != 0 && Work.PreviewFrom[slot] == Store.SpecId[slot] &&
                Store.Marked[slot];
@@ -176,23 +334,10 @@ public:
     // After every command: the marks read from the boxes, the work carried
     // to its spectra, a pick left without a marked spectrum ended.
     void SettleWork();
-    bool KeepNoneMarked = false; // the refresh ends a mode without marking slot 1
     bool Picking() const;
-    uint8_t SizeEditKind = 0;
-    double MoveUnitX = 0, MoveUnitY = 0;
-    // The view transform in force for each slot at the last move-and-scale
-    // key while it was marked; what "Save as in plot" makes permanent. It
-    // belongs to the spectrum whose identity SpecMoveOf holds.
-    kivo::SlotArray<double> SpecXShift, SpecYShift;
-    kivo::SlotArray<double> SpecXScale = kivo::SlotArray<double>::Filled(1.0);
-    kivo::SlotArray<double> SpecYScale = kivo::SlotArray<double>::Filled(1.0);
-    kivo::SlotArray<uint32_t> SpecMoveOf;
-    qint64 LastCheckClickTime = 0;  // ms of the last single click on a box; 0 = none
-    bool BaseChoicePending = false; // the next box click chooses the base spectrum
 
     // ---- Point picking, base line, subtraction ---------------------------------
-    uint16_t BigPoints = 0; // chart index of the preview point series
-    QString SubtrNotice;    // what the last subtraction or smoothing pass could not do
+    QString SubtrNotice; // what the last subtraction or smoothing pass could not do
     // The one way a pick starts: task with count cursors at the points
     // Pick.PickIndex holds, on the active spectrum, the cursor `first` placed
     // first; the picking panel takes the keys.
@@ -201,9 +346,6 @@ public:
     // A field as the read-outs show it, with its g when the active spectrum
     // has a frequency.
     QString FieldReadout(double field) const;
-    // The plotted x of a field, through the view transform.
-    double PlottedX(double field) const { return (1 - XScale) * XCentre + XScale * field + XShift; }
-    double PlottedY(double value) const { return (1 - YScale) * YCentre + YScale * value + YShift; }
     // The stretch of slot i that cursors 1 and 2 on the active spectrum
     // enclose: the cursors' points themselves on the active spectrum, the
     // same fields on any other.
@@ -211,33 +353,18 @@ public:
     // Whether a range of points (in either order) lies on slot's spectrum;
     // if not, the command `what` is refused on the mode line.
     bool RangeOnSpectrum(int slot, kivo::PointRange r, const QString& what);
-    void SubtrLinear();
     void IntegrateMarked();
-    // Gives every point of the marked spectra their slot colour back.
-    void RestoreSpectrumColours();
-
-    // Mode-line entry of a number.
-    QString PromptText;
-    QString EntryText;
-    bool EntryOffered = false; // EntryText is the prompt's offer, not yet typed over
-    double SubtrKoeff = 0;
-    uint16_t NumSmoothIn = 0, NumRestrictIn = 0;
-    uint16_t NumSmooth = 0, NumRestrict = 0;
-    void Label3Edit(int& Key);
-    void FinishLab3Edit();
+    void FinishLab3Edit(); // the number typed on the mode line taken
 
     // ---- Frequency, g and the field standard ---------------------------------
-    TypedNumber Typing = TypedNumber::None; // the number the mode line collects
-    double StandardG = 0;                   // the g of the standard whose line the cursors enclose
-    void FrequencyClick();                  // the frequency of the marked spectra, typed
-    void DpphClick();                       // field correction on DPPH
-    void LiLiFClick();                      // on Li:LiF
-    void StandardGClick();                  // on a standard of typed g
-    void FrequencyToClick();                // the marked spectra brought to one frequency
+    void FrequencyClick();   // the frequency of the marked spectra, typed
+    void DpphClick();        // field correction on DPPH
+    void LiLiFClick();       // on Li:LiF
+    void StandardGClick();   // on a standard of typed g
+    void FrequencyToClick(); // the marked spectra brought to one frequency
     // The marked spectra divided by their acquisition parameters: the factors
     // chosen as digits (1 gain, 2 scans, 3 modulation, 4 power), the last
     // choice offered again.
-    unsigned AcquisitionFactors = kivo::AllFactors;
     void AcquisitionClick();
     void NormaliseOnAcquisition(const QString& digits);
     void StartTyping(TypedNumber what, const QString& prompt, const QString& text = {});
@@ -248,8 +375,6 @@ public:
     void CorrectFieldOnStandard();
 
     // ---- The panels' Alt commands, from their tables (panel_commands.h) --------
-    // The table of a panel (empty for a panel without one).
-    const std::vector<PanelCommand>& CommandsOf(const TFrame1* panel) const;
     // Runs the panel's command of an Alt letter; false when it has none.
     bool RunPanelCommand(const TFrame1* panel, int key, kivo::ShiftState shift);
     // A command of a table, refused on the mode line when it wants a marked
@@ -258,12 +383,6 @@ public:
     // The labels of a panel: the table's captions where their rows say, the
     // fixed texts (keys that are no Alt command) elsewhere.
     void LabelPanel(TFrame1* panel, const QStringList& fixed);
-    QMenu* CommandsMenu = nullptr; // the current panel's commands with their keys
-    void FillCommandsMenu();
-
-    // The spectrum whose g at the centre of the integral Label2 shows (0: none):
-    // the g goes when another spectrum becomes the active one.
-    uint32_t GCentreSpec = 0;
 
     // Two cursors for a pick of task on the active spectrum, at these points.
     void StartTwoCursorPick(Task task, int first, int second);
@@ -277,11 +396,6 @@ public:
     void PeakToPeakPicked(); // its width and the g of its centre on the mode line
 
     // ---- Spins against a standard ---------------------------------------------
-    // The standard is a spectrum by its identity, so it stays the standard
-    // wherever its slot goes and is none once it is gone.
-    uint32_t SpinStandardId = 0;
-    double SpinStandardSpins = 0, SpinStandardErr = 0;
-    uint32_t SpinEntryFor = 0; // the spectrum whose spins are being typed
     void Frame15Label5Click(); // the active spectrum made the standard: its spins typed
     void TakeStandardSpins(const QString& typed);
     void Frame15Label6Click(); // the spins of the marked spectra counted
@@ -290,8 +404,6 @@ public:
     // The shape and the number of lines, typed as two digits (shape 1
     // Lorentzian, 2 Gaussian, 3 pseudo-Voigt; lines 1..6), the last choice
     // offered again; then two cursors enclose the lines on the active spectrum.
-    kivo::LineShape FitShape = kivo::LineShape::Lorentz;
-    int FitCount = 1;
     void FitLinesClick();
     void StartFitPick(const QString& digits);
     // The fit of the enclosed range: its results in the results box and on
@@ -302,27 +414,19 @@ public:
     int NewSlotFrom(int source, const QString& caption, const float* x, const float* y, int count);
 
     // Typing into the parameter boxes, which show the spectrum ShownSpec.
-    uint32_t ShownSpec = 0;
     void Memo1Enter();
     void Memo1Exit();
     void Memo1KeyPress(QChar& Key);
 
-    void refresh(int mode);
-    void SubtrSpec(int commit);
     // Puts a treatment's result of a slot into a new slot named res<counter>
     // (a copy of the source's parameters) or over the source itself; returns
     // the slot, or 0 when no slot is free (said in notice).
     int StoreResult(int source, bool toNewSlot, int& counter, const float* x, const float* y,
                     int count, QString& notice);
-    void SmoothSpec(int commit);
-    // Records a treatment in the history line of a slot's spectrum.
-    void SampCondW(int code, int slot, const std::string& text);
     // The file name that starts slot's history, and its caption, as the
     // shared treatments take them.
     std::string NoteName(int slot) const;
     std::string Caption(int slot) const;
-    void refresh1Click();
-    void Parameters(int slot);
     void Label9Click();
     void Readoptions1Click();
     void Writeoptions1Click();
@@ -334,7 +438,6 @@ public:
     void Bigpoints1Click();
     // View "g scale": g along the chart's top for the active spectrum's
     // frequency, drawn anew with the spectra.
-    bool GScaleShown = false;
     void Gscale1Click();
     void DrawGScale();
     void LoadHelp();
@@ -348,9 +451,6 @@ public:
     void FormKeyPress(QChar& Key);
     void Button2Click();
     void ReadClick();
-    // Reads files named on the command line or dropped on the window as one
-    // selection of the open dialog; `add` keeps the spectra loaded, as "5".
-    void OpenFiles(const QStringList& paths, bool add);
     // Reads the files of a selection into the slots, after the loaded
     // spectra when AddMode is set, and shows what was refused.
     void ReadChosen(const QStringList& files);
@@ -358,16 +458,6 @@ public:
     // it was given up), read together, and placed into the slots in order.
     QStringList ChooseSpectrumFiles();
     std::vector<kivo::SpectrumRead> ReadSpectra(const QStringList& files, int count);
-    // The other slices a read offers when it took only some of a series: the
-    // series' bytes, the choice taken and the spectra that read made, by
-    // identity. Offered on the mode line's entry; only Enter while the
-    // entry is open (Typing == Slices) uses it.
-    struct SliceOffer {
-        std::shared_ptr<const kivo::SpectrometerFiles> Files;
-        kivo::SliceChoice Choice;
-        std::vector<uint32_t> Ids;
-    };
-    SliceOffer OfferedSlices;
     void PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRead> reads,
                       QStringList& messages, SliceOffer& offer);
     void OfferSlices(SliceOffer offer, const QString& said, const QString& typed);
@@ -393,31 +483,23 @@ public:
     void CheckBoxDoubleClick(int slot);
     void Label13Click();
     void Label13DblClick();
-    void Chart1MouseDown(Qt::MouseButton Button, int X, int Y);
 
     // ---- Lower menu panels --------------------------------------------------
     void Frame11Label3Click();
-    void Frame11Label4Click();
     void Frame11Label5Click();
     void Frame11Label6Click();
     void Frame11Label8Click();
-    void Frame12Label3Click();
     void Frame12Label4Click();
-    void Frame12Label5Click();
-    void Frame12Label7Click();
     void Frame12Label8Click();
-    void Frame12Label9Click();
     void Frame12Label10Click();
     void Frame12Label11Click();
     void Frame12Label12Click();
-    void Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift);
     void MoveView(int Key, kivo::ShiftState Shift);
     // The view in force becomes the move of every marked spectrum.
     void RecordMoves();
     void Frame13Edit1KeyDown(int& Key, kivo::ShiftState Shift);
     void Frame14Label3Click();
     void Frame14Label4Click();
-    void Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift);
     void Frame15Label1Click();
     void Frame15Label2Click();
     void Frame15Label3Click();
@@ -435,57 +517,9 @@ public:
     void Frame16Label12Click();
     void Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift);
 
-    // ---- Controls -------------------------------------------------------------
-    QWidget* Client;        // the client area
-    Anchors* ClientAnchors; // keeps the controls to their edges of Client
-    TChart* Chart1;
-    QLabel* Label1; // blue bottom band
-    QLabel* Label2; // chart texts of the point picking
-    QLabel* Label12;
-    TModeLine* Label3; // the mode line
-    TLabel* Label13;   // "All spectra"
-    TLabel* Label4;    // "F8-Delete"
-    TLabel* Label5;    // "F1-Help"
-    TLabel* Label6;    // "F2-Write"
-    TLabel* Label7;    // "F3-Read"
-    TLabel* Label8;    // "F4-Refresh"
-    TLabel* Label9;    // "F5-Parameters"
-    TLabel* Label10;   // "AltX-Exit"
-    TLabel* Label11;   // "Grid - Alt G"
-    QPlainTextEdit* Memo1;
-    QPlainTextEdit* Memo2;
-    QPlainTextEdit* Memo3;
-    QPlainTextEdit* Memo4;
-    QTreeWidget* TreeView1;
-    TFrame1* Frame11;
-    TFrame1* Frame12;
-    TFrame1* Frame13;
-    TFrame1* Frame14;
-    TFrame1* Frame15;
-    TFrame1* Frame16;
-    TFileDialog OpenDialog1{TFileDialog::Kind::Open, QStringLiteral("OpenDialog1")};
-    TFileDialog SaveDialog1{TFileDialog::Kind::Save, QStringLiteral("SaveDialog1")};
-    TFileDialog OpenDialog2{TFileDialog::Kind::Open, QStringLiteral("OpenDialog2")};
-    TFileDialog SaveDialog2{TFileDialog::Kind::Save, QStringLiteral("SaveDialog2")};
-    TFileDialog SaveDialog3{TFileDialog::Kind::Save, QStringLiteral("SaveDialog3")};
     // View -> "Export picture...": the chart as PNG, PDF or SVG, as the
     // screen shows it or as a figure for print drawn with FigureChoices.
     void ExportPicture1Click();
-    kivo::FigureSettings FigureChoices;
-    // The shown spectra at their own fields, in slot order.
-    std::vector<kivo::figure::Curve> FigureCurves() const;
-
-    // The clock of the double-click test, in milliseconds; tests set it.
-    std::function<qint64()> NowMs;
-
-    // The visible lower menu panel (the one whose edit box takes the keys).
-    TFrame1* CurrentFrame() const;
-    // Shows one lower panel, hides the others and gives its edit box the keys.
-    void ShowPanel(TFrame1* panel);
-    // Gives the keyboard back to the current panel's edit box.
-    void FocusCurrentFrame();
-    void SetModeLine(const QString& text);
-    QString ModeLine() const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -19,7 +19,7 @@ constexpr size_t HelpMaxBytes = size_t(4) << 20;
 
 void TForm1::LoadHelp() {
     HelpMissing = false;
-    const QString path = HelpPath(HelpLanguage);
+    const QString path = HelpPath(Options.HelpLanguage);
     std::string text;
     if (path.isEmpty() ||
         !kivo::ReadTextFile(QFile::encodeName(path).toStdString(), text, HelpMaxBytes)) {
@@ -31,15 +31,15 @@ void TForm1::LoadHelp() {
 }
 
 void TForm1::Help1Click() {
-    TreeView1->show();
+    Ui.TreeView1->show();
 }
 
 void TForm1::English1Click() {
-    HelpLanguage = 1;
+    Options.HelpLanguage = 1;
 }
 
 void TForm1::Russian1Click() {
-    HelpLanguage = 2;
+    Options.HelpLanguage = 2;
 }
 
 void TForm1::TreeView1MouseDown(Qt::MouseButton, int X, int Y) {
@@ -49,27 +49,27 @@ void TForm1::TreeView1MouseDown(Qt::MouseButton, int X, int Y) {
         SetModeLine(QStringLiteral("  File KivoHelp.txt not found! "));
         return;
     }
-    QStringList lines = Memo4->toPlainText().split(QLatin1Char('\n'));
+    QStringList lines = Ui.Memo4->toPlainText().split(QLatin1Char('\n'));
     lines.resize(MemoLines);
-    for (int n = 1; n <= HelpLinesShown; ++n) lines[n].clear();
-    if (const QTreeWidgetItem* node = TreeView1->itemAt(X, Y)) {
+    for (int n = 1; n <= View.HelpLinesShown; ++n) lines[n].clear();
+    if (const QTreeWidgetItem* node = Ui.TreeView1->itemAt(X, Y)) {
         const QString name = node->text(0);
         std::string key = name.toStdString();
         key.insert(0, 1, '#');
         key = kivo::CutToCharacters(key, kivo::CodePage::Utf8, kivo::HelpLineLength);
-        Memo4->show();
+        Ui.Memo4->show();
         const std::vector<std::string> topic = kivo::HelpTopic(HelpLines, key);
-        HelpLinesShown = uint16_t(topic.size());
+        View.HelpLinesShown = uint16_t(topic.size());
         if (!topic.empty()) {
             // Decoded together: one line alone may be too short to tell its code page.
             std::string text;
             for (const std::string& line : topic) (text += line) += '\n';
             const QStringList shown = ShowText(text).split(QLatin1Char('\n'));
-            for (int n = 1; n <= HelpLinesShown; ++n) lines[n] = shown[n - 1];
+            for (int n = 1; n <= View.HelpLinesShown; ++n) lines[n] = shown[n - 1];
         }
         lines[0] = name;
     }
     // The box ends with its last line of text, so it scrolls no further.
     while (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
-    Memo4->setPlainText(lines.join(QLatin1Char('\n')));
+    Ui.Memo4->setPlainText(lines.join(QLatin1Char('\n')));
 }

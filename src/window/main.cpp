@@ -36,7 +36,7 @@ bool Is(const char* arg, const char* a, const char* b = nullptr) {
 // series left out for want of slots; whether every file was taken.
 bool Report(const TForm1& form, int files) {
     for (int i = 1; i <= form.Store.NumSpec; ++i)
-        std::printf("%s\t%d\n", form.SpecCheck[i]->text().toLocal8Bit().constData(),
+        std::printf("%s\t%d\n", form.Ui.SpecCheck[i]->text().toLocal8Bit().constData(),
                     int(form.Store.Params[i].NumPoints));
     // A read that refused nothing leaves the mode line blank.
     const QString line = form.ModeLine().trimmed();
@@ -48,7 +48,7 @@ bool Report(const TForm1& form, int files) {
     // refusal: its notice says how many were taken.
     static const QRegularExpression taken(QStringLiteral(
         R"(^FileSpectrum (.*): slices -?\d+ to -?\d+ step \d+ taken, (\d+) of (\d+)$)"));
-    const QStringList said = form.Label3->toolTip().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList said = form.Ui.Label3->toolTip().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     bool refused = said.isEmpty();
     for (const QString& message : said) {
         const QRegularExpressionMatch m = taken.match(message);

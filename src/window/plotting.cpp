@@ -28,27 +28,29 @@ void TForm1::InitAxes() {
         minY = std::min(minY, double(y.Lo));
         maxY = std::max(maxY, double(y.Hi));
     }
-    XCentre = (maxX + minX) / 2;
-    YCentre = (maxY + minY) / 2;
-    XHalfRange = (maxX - minX) * 1.05 / 2;
-    YHalfRange = (maxY - minY) * 1.05 / 2;
-    XScale = 1.0;
-    YScale = 1.0;
-    Chart1->SetRange(ChartAxis::Bottom, XCentre - XHalfRange, XCentre + XHalfRange);
-    Chart1->SetRange(ChartAxis::Left, YCentre - YHalfRange, YCentre + YHalfRange);
+    View.XCentre = (maxX + minX) / 2;
+    View.YCentre = (maxY + minY) / 2;
+    View.XHalfRange = (maxX - minX) * 1.05 / 2;
+    View.YHalfRange = (maxY - minY) * 1.05 / 2;
+    View.XScale = 1.0;
+    View.YScale = 1.0;
+    Ui.Chart1->SetRange(ChartAxis::Bottom, View.XCentre - View.XHalfRange,
+                        View.XCentre + View.XHalfRange);
+    Ui.Chart1->SetRange(ChartAxis::Left, View.YCentre - View.YHalfRange,
+                        View.YCentre + View.YHalfRange);
     for (int j : {5, 6}) {
-        Chart1->Clear(AuxSeries[j]);
-        Chart1->SetSeriesColour(AuxSeries[j], Qt::white);
+        Ui.Chart1->Clear(View.AuxSeries[j]);
+        Ui.Chart1->SetSeriesColour(View.AuxSeries[j], Qt::white);
     }
-    Chart1->AddPoint(AuxSeries[6], minX, 0);
-    Chart1->AddPoint(AuxSeries[6], maxX, 0);
-    Chart1->SetActive(AuxSeries[6], true);
+    Ui.Chart1->AddPoint(View.AuxSeries[6], minX, 0);
+    Ui.Chart1->AddPoint(View.AuxSeries[6], maxX, 0);
+    Ui.Chart1->SetActive(View.AuxSeries[6], true);
 }
 
 void TForm1::Plot() {
     for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i) {
-        Chart1->Clear(SpecSeries[i]);
-        Chart1->SetActive(SpecSeries[i], false);
+        Ui.Chart1->Clear(View.SpecSeries[i]);
+        Ui.Chart1->SetActive(View.SpecSeries[i], false);
     }
     DrawGScale();
     if (Store.NumSpec == 0) return;
@@ -58,18 +60,18 @@ void TForm1::Plot() {
         const kivo::ValueBounds y = kivo::BoundsOf(Store.SpecY[i].Data(), n);
         Store.Params[i].Amplitude = double(y.Hi) - double(y.Lo);
         if (Store.Marked[i]) {
-            Chart1->Clear(SpecSeries[i]);
-            Chart1->SetActive(SpecSeries[i], true);
-            DrawSpectr(Store.SpecX[i], Store.SpecY[i], SpecSeries[i], n, 1);
+            Ui.Chart1->Clear(View.SpecSeries[i]);
+            Ui.Chart1->SetActive(View.SpecSeries[i], true);
+            DrawSpectr(Store.SpecX[i], Store.SpecY[i], View.SpecSeries[i], n, 1);
         }
     }
 }
 
 void TForm1::Gscale1Click() {
-    GScaleShown = !GScaleShown;
+    View.GScaleShown = !View.GScaleShown;
     DrawGScale();
-    if (GScaleShown && (Store.NumSpec == 0 || Store.ActiveSpec == 0 ||
-                        !(kivo::FrequencyOf(Store.Params[Store.ActiveSpec]) > 0)))
+    if (View.GScaleShown && (Store.NumSpec == 0 || Store.ActiveSpec == 0 ||
+                             !(kivo::FrequencyOf(Store.Params[Store.ActiveSpec]) > 0)))
         SetModeLine(QStringLiteral("   g scale: the active spectrum has no frequency "));
 }
 
@@ -77,19 +79,19 @@ void TForm1::Gscale1Click() {
 // a + b * field under the view transform.
 void TForm1::DrawGScale() {
     std::vector<TChart::TopTick> ticks;
-    const double ghz = GScaleShown && Store.NumSpec > 0 && Store.ActiveSpec > 0
+    const double ghz = View.GScaleShown && Store.NumSpec > 0 && Store.ActiveSpec > 0
                            ? kivo::FrequencyOf(Store.Params[Store.ActiveSpec])
                            : 0.0;
-    const double a = (1 - XScale) * XCentre + XShift, b = XScale;
+    const double a = (1 - View.XScale) * View.XCentre + View.XShift, b = View.XScale;
     if (ghz > 0 && b != 0) {
-        const double lo = (Chart1->Minimum(ChartAxis::Bottom) - a) / b;
-        const double hi = (Chart1->Maximum(ChartAxis::Bottom) - a) / b;
+        const double lo = (Ui.Chart1->Minimum(ChartAxis::Bottom) - a) / b;
+        const double hi = (Ui.Chart1->Maximum(ChartAxis::Bottom) - a) / b;
         // Labels some 90 pixels apart.
-        const int most = std::clamp(Chart1->PlotRectangle().Width / 90, 2, 10);
+        const int most = std::clamp(Ui.Chart1->PlotRectangle().Width / 90, 2, 10);
         for (const kivo::GTick& g : kivo::GScaleTicks(lo, hi, ghz, most))
             ticks.push_back({a + b * g.Field, QString::fromStdString(g.Text)});
     }
-    Chart1->SetTopScale(ticks);
+    Ui.Chart1->SetTopScale(ticks);
 }
 
 void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, int series,
@@ -99,14 +101,14 @@ void TForm1::DrawSpectr(const kivo::PointBuffer& X, const kivo::PointBuffer& Y, 
 }
 
 void TForm1::AddPlotted(int series, const float* x, const float* y, int count) {
-    Chart1->AddPoints(series, x, y, count, (1 - XScale) * XCentre + XShift, XScale,
-                      (1 - YScale) * YCentre + YShift, YScale);
+    Ui.Chart1->AddPoints(series, x, y, count, (1 - View.XScale) * View.XCentre + View.XShift,
+                         View.XScale, (1 - View.YScale) * View.YCentre + View.YShift, View.YScale);
 }
 
 std::vector<kivo::figure::Curve> TForm1::FigureCurves() const {
     std::vector<kivo::figure::Curve> curves;
     for (int i = 1; i <= Store.NumSpec; ++i)
-        if (Chart1->Active(SpecSeries[i]))
+        if (Ui.Chart1->Active(View.SpecSeries[i]))
             curves.push_back({Store.SpecCaption[i], Store.SpecX[i].Data(), Store.SpecY[i].Data(),
                               Store.Params[i].NumPoints, false,
                               kivo::FrequencyOf(Store.Params[i])});
@@ -121,26 +123,26 @@ void TForm1::ExportPicture1Click() {
         SetModeLine(QStringLiteral("   Nothing to export: no spectrum is shown "));
         return;
     }
-    SaveDialog3.FileName.clear();
-    bool chosen = SaveDialog3.Execute(this);
+    Ui.SaveDialog3.FileName.clear();
+    bool chosen = Ui.SaveDialog3.Execute(this);
     FocusCurrentFrame();
     if (!chosen) return;
-    QString path = SaveDialog3.FileName;
+    QString path = Ui.SaveDialog3.FileName;
     // A name without an ending gets the chosen type's.
-    if (QFileInfo(path).suffix().isEmpty()) path += SaveDialog3.ChosenEnding();
+    if (QFileInfo(path).suffix().isEmpty()) path += Ui.SaveDialog3.ChosenEnding();
     const QString name = QFileInfo(path).fileName();
     const std::optional<kivo::figure::PictureFormat> format = kivo::figure::FormatOf(path);
     QString error = kivo::figure::WrongEnding();
     bool saved = false;
-    if (format && SaveDialog3.Option) {
-        FigureDialog choices(FigureChoices, this);
+    if (format && Ui.SaveDialog3.Option) {
+        FigureDialog choices(Options.FigureChoices, this);
         chosen = choices.Execute();
         FocusCurrentFrame();
         if (!chosen) return;
-        FigureChoices = choices.Choices();
-        saved = kivo::figure::WriteFigure(path, *format, curves, FigureChoices, error);
+        Options.FigureChoices = choices.Choices();
+        saved = kivo::figure::WriteFigure(path, *format, curves, Options.FigureChoices, error);
     } else if (format) {
-        saved = Chart1->ExportPicture(path, *format, error);
+        saved = Ui.Chart1->ExportPicture(path, *format, error);
     }
     if (saved)
         SetModeLine(QStringLiteral("   Picture saved: ") + name + QStringLiteral(" "));

@@ -108,8 +108,9 @@ protected:
     }
     int ShownMist() const {
         const QString prefix = QStringLiteral("  I mist = ");
-        EXPECT_TRUE(form->Label2->text().startsWith(prefix)) << form->Label2->text().toStdString();
-        return form->Label2->text().mid(prefix.size()).toInt();
+        EXPECT_TRUE(form->Ui.Label2->text().startsWith(prefix))
+            << form->Ui.Label2->text().toStdString();
+        return form->Ui.Label2->text().mid(prefix.size()).toInt();
     }
     void Type(const QString& digits) {
         for (QChar c : digits) Key(Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
@@ -164,7 +165,7 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
         Key(Qt::Key_4);
         const int mist = ShownMist();
         // The g of the centre "4" shows is the g the batch reports.
-        const QString gShown = form->Label2->text().section(GCentreLabel, 1);
+        const QString gShown = form->Ui.Label2->text().section(GCentreLabel, 1);
         QStringList names;
         for (int slot = 1; slot <= loaded; ++slot) {
             const QString csv = run.Lines[line++];
@@ -404,14 +405,14 @@ TEST_F(BatchTest, FrequencyAndTheGOfTheCentre) {
         const double ghz = cells[12].toDouble();
         if (ghz == 0) {
             EXPECT_EQ(cells[13], QString());
-            EXPECT_FALSE(form->Label2->text().contains(GCentreLabel));
+            EXPECT_FALSE(form->Ui.Label2->text().contains(GCentreLabel));
             continue;
         }
         const double centre = form->Store.SpecX[1][form->Pick.PickIndex[5]];
         EXPECT_NEAR(cells[13].toDouble(), 714.47735 * ghz / centre, 1e-9);
-        EXPECT_TRUE(form->Label2->text().endsWith(
+        EXPECT_TRUE(form->Ui.Label2->text().endsWith(
             GCentreLabel + QString::fromStdString(kivo::GText(cells[13].toDouble()))))
-            << form->Label2->text().toStdString();
+            << form->Ui.Label2->text().toStdString();
     }
 }
 
@@ -907,7 +908,7 @@ TEST_F(BatchTest, TheExampleLineIntegratedAgainstItsFit) {
                       cell("DI_q_err"));
         EXPECT_TRUE(form->ModeLine().contains(QString::fromUtf8(shown)))
             << form->ModeLine().toStdString();
-        EXPECT_TRUE(form->Memo3->toPlainText().contains(
+        EXPECT_TRUE(form->Ui.Memo3->toPlainText().contains(
             QString::fromUtf8(shown).section(QStringLiteral(" \u00B1"), 0, 0)));
     }
 }
@@ -1128,19 +1129,20 @@ TEST_F(BatchTest, SpinsAgainstAStandardInBothPrograms) {
     ReadFiles({"coal_bes3t.DSC", "dpph_winepr.par"});
     ASSERT_EQ(form->Store.NumSpec, 2);
     Key(Qt::Key_4);
-    EXPECT_TRUE(form->Label2->text().contains(GCentreLabel));
+    EXPECT_TRUE(form->Ui.Label2->text().contains(GCentreLabel));
     now += 1000;
-    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton); // the standard alone marked
+    QTest::mouseClick(form->Ui.SpecCheck[1], Qt::LeftButton); // the standard alone marked
     Settle();
     // The g of the coal line's centre went with it.
-    EXPECT_FALSE(form->Label2->text().contains(GCentreLabel)) << form->Label2->text().toStdString();
+    EXPECT_FALSE(form->Ui.Label2->text().contains(GCentreLabel))
+        << form->Ui.Label2->text().toStdString();
     Key(Qt::Key_S, Qt::AltModifier);
     for (Qt::Key k : {Qt::Key_1, Qt::Key_E, Qt::Key_1, Qt::Key_6, Qt::Key_Space, Qt::Key_5,
                       Qt::Key_E, Qt::Key_1, Qt::Key_4, Qt::Key_Return})
         Key(k);
-    EXPECT_TRUE(form->SpecCheck[2]->text().endsWith(SpinStandardMark));
+    EXPECT_TRUE(form->Ui.SpecCheck[2]->text().endsWith(SpinStandardMark));
     now += 1000;
-    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton);
+    QTest::mouseClick(form->Ui.SpecCheck[1], Qt::LeftButton);
     Settle();
     Key(Qt::Key_N, Qt::AltModifier);
 
@@ -1154,7 +1156,7 @@ TEST_F(BatchTest, SpinsAgainstAStandardInBothPrograms) {
     EXPECT_NEAR(double(c.Spins) / spins, 1, 1e-12);
     const QString shown = QString::fromStdString(kivo::SpinText(c, "dpph_winepr"));
     EXPECT_TRUE(form->ModeLine().contains(shown)) << form->ModeLine().toStdString();
-    EXPECT_TRUE(form->Memo3->toPlainText().contains(QStringLiteral(" g ")));
+    EXPECT_TRUE(form->Ui.Memo3->toPlainText().contains(QStringLiteral(" g ")));
     EXPECT_NE(form->Store.Params[1].Line2.find(kivo::SpinNote(c, "dpph_winepr")),
               std::string::npos);
 }
@@ -1167,7 +1169,7 @@ TEST_F(BatchTest, PeakToPeakWidthInBothPrograms) {
     ReadFiles({"coal_bes3t.DSC"});
     Key(Qt::Key_8);
     form->FillCommandsMenu();
-    const QList<QAction*> items = form->CommandsMenu->actions();
+    const QList<QAction*> items = form->Ui.CommandsMenu->actions();
     ASSERT_EQ(size_t(items.size()), TreatmentCommands().size());
     for (QAction* item : items)
         if (item->text().endsWith(QStringLiteral("\tAlt+B"))) item->trigger();

@@ -75,8 +75,8 @@ protected:
         const bool first = c.Which == Parameter::SmoothingNumber;
         TypeLine(first ? c.Text : "3");
         TypeLine(first ? "3" : c.Text);
-        EXPECT_EQ(first ? form->NumRestrict : form->NumSmooth, 3);
-        return first ? form->NumSmooth : form->NumRestrict;
+        EXPECT_EQ(first ? form->Entry.NumRestrict : form->Entry.NumSmooth, 3);
+        return first ? form->Entry.NumSmooth : form->Entry.NumRestrict;
     }
     void TypeLine(const std::string& text) {
         for (char ch : text) Type(ch == '-' ? Qt::Key_Minus : Qt::Key(Qt::Key_0 + (ch - '0')));

@@ -182,6 +182,6 @@ void FormTest::DoubleClick(QWidget* w) {
 QStringList FormTest::Captions() const {
     QStringList result;
     for (int i = 1; i <= kivo::MaxSpec; ++i)
-        if (form->SpecCheck[i]->isVisibleTo(form.get())) result << form->SpecCheck[i]->text();
+        if (form->Ui.SpecCheck[i]->isVisibleTo(form.get())) result << form->Ui.SpecCheck[i]->text();
     return result;
 }

@@ -37,7 +37,7 @@ protected:
     }
     void ClickBox(int slot, qint64 gap = 10'000) {
         now += gap;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -56,7 +56,7 @@ protected:
         return {form->Store.SpecY[slot].Data(),
                 form->Store.SpecY[slot].Data() + form->Store.Params[slot].NumPoints};
     }
-    double DrawnCursor(int k) const { return form->Chart1->PointX(form->AuxSeries[k], 0); }
+    double DrawnCursor(int k) const { return form->Ui.Chart1->PointX(form->View.AuxSeries[k], 0); }
     // Peak to peak of a slot between two fields.
     double PeakToPeak(int slot, double lo, double hi) const {
         double top = -1e300, bottom = 1e300;
@@ -169,7 +169,7 @@ TEST_F(FollowTest, CommitsAfterADoubleClickTreatTheMarkedSpectrum) {
                Spectrum("b", 200, 3100, 1, Lines({3200}, 0.5))});
     Press(Qt::Key_3);
     DoubleClickBox(2);
-    EXPECT_TRUE(form->SpecCheck[2]->isChecked());
+    EXPECT_TRUE(form->Ui.SpecCheck[2]->isChecked());
     Press(Qt::Key_Escape);
     for (int slot : {1, 2}) EXPECT_NEAR(Ys(slot).front(), 0, 0.5) << slot; // slope taken off
 
@@ -191,11 +191,11 @@ TEST_F(FollowTest, CommitsAfterADoubleClickTreatTheMarkedSpectrum) {
     Press(Qt::Key_3);
     DoubleClickBox(2);
     Press(Qt::Key_C, 1, Qt::AltModifier);
-    QTest::mouseClick(form->Memo1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-    QTest::keyClick(form->Memo1, Qt::Key_Return);
+    QTest::mouseClick(form->Ui.Memo1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClick(form->Ui.Memo1, Qt::Key_Return);
     Settle();
     EXPECT_EQ(Captions(), (QStringList{"a", "b"}));
-    EXPECT_TRUE(form->SpecCheck[2]->isChecked());
+    EXPECT_TRUE(form->Ui.SpecCheck[2]->isChecked());
     EXPECT_NEAR(Ys(2).front(), 0, 0.5);
 }
 
@@ -208,7 +208,7 @@ TEST_F(FollowTest, SavedAsPlottedWithTheMovesOfEachSpectrum) {
     ReadFiles({Spectrum("n", 100, 3300, 1, Lines({3350}))});
     Press(Qt::Key_6);
     Answer(std::nullopt);
-    QTest::mouseClick(form->Frame12->Label10, Qt::LeftButton);
+    QTest::mouseClick(form->Ui.Frame12->Label10, Qt::LeftButton);
     EXPECT_FLOAT_EQ(Xs(1).front(), 3300); // never moved
 
     ReadFiles({Spectrum("a", 100, 3300, 1, Lines({3350})), Spectrum("b", 100, 3300, 1, Lines({})),
@@ -217,7 +217,7 @@ TEST_F(FollowTest, SavedAsPlottedWithTheMovesOfEachSpectrum) {
     ClickBox(3); // b alone
     Press(Qt::Key_6);
     Press(Qt::Key_Right, 3);
-    const double moved = form->XShift;
+    const double moved = form->View.XShift;
     ASSERT_GT(moved, 1);
     ClickBox(1);
     ClickBox(2); // a alone, to be deleted
@@ -226,7 +226,7 @@ TEST_F(FollowTest, SavedAsPlottedWithTheMovesOfEachSpectrum) {
     Press(Qt::Key_6);
     Answer(std::nullopt);
     Answer(std::nullopt);
-    QTest::mouseClick(form->Frame12->Label10, Qt::LeftButton);
+    QTest::mouseClick(form->Ui.Frame12->Label10, Qt::LeftButton);
     EXPECT_NEAR(Xs(1).front(), 3300 + moved, 1e-3); // b, moved
     EXPECT_FLOAT_EQ(Xs(2).front(), 3300);           // c, never moved
 }
@@ -237,18 +237,18 @@ TEST_F(FollowTest, ATypedParameterIsStoredBeforeTheNextCommand) {
     for (const Qt::Key command : {Qt::Key_F8, Qt::Key_F2, Qt::Key_F4}) {
         ReadFiles({Spectrum("a", 50, 3300, 1, Lines({})), Spectrum("b", 50, 3300, 1, Lines({}))});
         ClickBox(2); // a alone is marked
-        QTest::mouseClick(form->Memo1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(form->Ui.Memo1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
         Settle();
-        ASSERT_EQ(QApplication::focusWidget(), form->Memo1);
-        QTest::keyClick(form->Memo1, Qt::Key_End);
-        QTest::keyClicks(form->Memo1, QStringLiteral(" 77 K"));
+        ASSERT_EQ(QApplication::focusWidget(), form->Ui.Memo1);
+        QTest::keyClick(form->Ui.Memo1, Qt::Key_End);
+        QTest::keyClicks(form->Ui.Memo1, QStringLiteral(" 77 K"));
         if (command == Qt::Key_F2) Answer(QStringList{Path("a-saved.esr")});
         Press(command);
         if (command == Qt::Key_F8) {
             // b stays, drawn.
             ASSERT_EQ(Captions(), QStringList{"b"});
-            EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
-            EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[1]) > 0, true);
+            EXPECT_TRUE(form->Ui.Chart1->Active(form->View.SpecSeries[1]));
+            EXPECT_EQ(form->Ui.Chart1->PointCount(form->View.SpecSeries[1]) > 0, true);
         } else {
             EXPECT_EQ(form->Store.Params[1].Line1, "a 77 K");
         }
@@ -272,17 +272,17 @@ TEST_F(FollowTest, UndoAndRedoBringBackTheMarksOfTheirState) {
     Press(Qt::Key_Z, 1, Qt::ControlModifier);
     Press(Qt::Key_Y, 1, Qt::ControlModifier);
     ASSERT_EQ(Captions(), (QStringList{"a", "res1"}));
-    EXPECT_TRUE(form->SpecCheck[2]->isChecked());
-    EXPECT_GT(form->Chart1->PointCount(form->SpecSeries[2]), 0);
+    EXPECT_TRUE(form->Ui.SpecCheck[2]->isChecked());
+    EXPECT_GT(form->Ui.Chart1->PointCount(form->View.SpecSeries[2]), 0);
 
     ReadFiles({Spectrum("c", 50, 3300, 1, Lines({})), Spectrum("d", 50, 3300, 1, Lines({}))});
     for (int round = 0; round < 2; ++round) {
         Press(Qt::Key_Z, 1, Qt::ControlModifier);
         EXPECT_EQ(Captions(), (QStringList{"a", "res1"}));
-        for (int slot : {1, 2}) EXPECT_TRUE(form->SpecCheck[slot]->isChecked()) << slot;
+        for (int slot : {1, 2}) EXPECT_TRUE(form->Ui.SpecCheck[slot]->isChecked()) << slot;
         Press(Qt::Key_Y, 1, Qt::ControlModifier);
         EXPECT_EQ(Captions(), (QStringList{"c", "d"}));
-        for (int slot : {1, 2}) EXPECT_TRUE(form->SpecCheck[slot]->isChecked()) << slot;
+        for (int slot : {1, 2}) EXPECT_TRUE(form->Ui.SpecCheck[slot]->isChecked()) << slot;
     }
 
     // The boxes the undo ticks are no choice of a base spectrum pending.
@@ -292,8 +292,8 @@ TEST_F(FollowTest, UndoAndRedoBringBackTheMarksOfTheirState) {
     Press(Qt::Key_F8);
     Press(Qt::Key_Z, 1, Qt::ControlModifier);
     EXPECT_EQ(Captions(), (QStringList{"c", "d"}));
-    EXPECT_TRUE(form->SpecCheck[1]->isChecked());
-    EXPECT_FALSE(form->SpecCheck[2]->isChecked());
+    EXPECT_TRUE(form->Ui.SpecCheck[1]->isChecked());
+    EXPECT_FALSE(form->Ui.SpecCheck[2]->isChecked());
 }
 
 // A command that fails half-way leaves nothing of itself: the spectra as
@@ -317,5 +317,5 @@ TEST_F(FollowTest, AFailedCommandIsTakenBackWhole) {
     EXPECT_TRUE(Xs(1) == ax && Ys(1) == ay && Xs(2) == bx);
     EXPECT_EQ(form->Store.Undo.UndoSteps(), steps);
     EXPECT_EQ(form->Store.Undo.UndoName(), last);
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
 }

@@ -54,7 +54,7 @@ protected:
     }
     void ClickBox(int slot, qint64 at) {
         now = at;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -65,11 +65,11 @@ protected:
 TEST_F(IntegrationTest, FourIntegratesEveryMarkedSpectrumAndShowsTheResults) {
     Load({{"up", 1.0}, {"down", -1.0}});
     Key(Qt::Key_4);
-    EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->Frame11->isVisibleTo(form.get()));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame15->Edit1);
+    EXPECT_TRUE(form->Ui.Frame15->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame15->Edit1);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION "));
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("  I mist = 0"));
     const kivo::ParamSpec& up = form->Store.Params[1];
     const kivo::ParamSpec& down = form->Store.Params[2];
     EXPECT_EQ(up.PhaseSign, 1);
@@ -85,18 +85,19 @@ TEST_F(IntegrationTest, FourIntegratesEveryMarkedSpectrumAndShowsTheResults) {
     EXPECT_LT(form->Pick.PickIndex[1], c);
     EXPECT_GT(form->Pick.PickIndex[2], c);
     // The tick above the centre and the purple ends.
-    const int tick = form->AuxSeries[5];
-    ASSERT_EQ(form->Chart1->PointCount(tick), 2);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(tick, 0), form->PlottedX(form->Store.SpecX[1][c]));
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(tick, 0), 0.97 * form->YHalfRange);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(tick, 1), 0.85 * form->YHalfRange);
-    const int line = form->SpecSeries[1];
-    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[1] - 1), Purple);
-    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[1]), form->SpecColor[1]);
-    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[2] - 1), Purple);
-    EXPECT_EQ(form->Chart1->PointColour(line, 2000), Purple);
-    EXPECT_FALSE(form->Memo3->isHidden());
-    EXPECT_TRUE(form->Memo3->toPlainText().startsWith(
+    const int tick = form->View.AuxSeries[5];
+    ASSERT_EQ(form->Ui.Chart1->PointCount(tick), 2);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(tick, 0),
+                     form->View.PlottedX(form->Store.SpecX[1][c]));
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointY(tick, 0), 0.97 * form->View.YHalfRange);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointY(tick, 1), 0.85 * form->View.YHalfRange);
+    const int line = form->View.SpecSeries[1];
+    EXPECT_EQ(form->Ui.Chart1->PointColour(line, form->Pick.PickIndex[1] - 1), Purple);
+    EXPECT_EQ(form->Ui.Chart1->PointColour(line, form->Pick.PickIndex[1]), form->View.SpecColor[1]);
+    EXPECT_EQ(form->Ui.Chart1->PointColour(line, form->Pick.PickIndex[2] - 1), Purple);
+    EXPECT_EQ(form->Ui.Chart1->PointColour(line, 2000), Purple);
+    EXPECT_FALSE(form->Ui.Memo3->isHidden());
+    EXPECT_TRUE(form->Ui.Memo3->toPlainText().startsWith(
         QStringLiteral("Integral=") +
         QString::fromStdString(kivo::FormatF(up.DblIntegral, 10, 5))));
 }
@@ -105,12 +106,12 @@ TEST_F(IntegrationTest, NothingMarkedStillOpensThePanel) {
     Load({{"up", 1.0}});
     ClickBox(1, 10'000);
     Key(Qt::Key_4);
-    EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
+    EXPECT_TRUE(form->Ui.Frame15->isVisibleTo(form.get()));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("  I mist = 0"));
     EXPECT_EQ(form->Store.Params[1].DblIntegral, 0);
     Key(Qt::Key_Y);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose at least one spectrum "));
-    EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame15->isVisibleTo(form.get()));
     EXPECT_EQ(form->Pick.TaskCode, 0);
 }
 
@@ -123,10 +124,10 @@ TEST_F(IntegrationTest, AltCAcceptedAtOnceReproducesTheAutomaticResult) {
     EXPECT_EQ(form->Pick.TaskCode, 153);
     EXPECT_EQ(form->Pick.PickNo, 3);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("Choice centrum,  manual correction "));
-    EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame14->isVisibleTo(form.get()));
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
-    EXPECT_TRUE(form->Frame15->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame15->isVisibleTo(form.get()));
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  DOUBLE INTEGRATION "));
     EXPECT_EQ(form->Pick.PickIndex[5], centre);
     EXPECT_EQ(form->Store.Params[1].SumLeft1, automatic.SumLeft1);
@@ -169,13 +170,14 @@ TEST_F(IntegrationTest, ManualBordersAndEscRestoreTheColours) {
     // Both spectra take the borders by field: the same line, the same result.
     EXPECT_NE(form->Store.Params[2].DblIntegral, automatic);
     EXPECT_EQ(form->Store.Params[2].DblIntegral, form->Store.Params[1].DblIntegral);
-    const int line = form->SpecSeries[2];
-    EXPECT_EQ(form->Chart1->PointColour(line, form->Pick.PickIndex[1] - 1), Purple);
+    const int line = form->View.SpecSeries[2];
+    EXPECT_EQ(form->Ui.Chart1->PointColour(line, form->Pick.PickIndex[1] - 1), Purple);
     Key(Qt::Key_Escape);
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
     for (int s : {1, 2})
         for (int k : {0, form->Pick.PickIndex[1] - 1, 2000})
-            EXPECT_EQ(form->Chart1->PointColour(form->SpecSeries[s], k), form->SpecColor[s])
+            EXPECT_EQ(form->Ui.Chart1->PointColour(form->View.SpecSeries[s], k),
+                      form->View.SpecColor[s])
                 << s << k;
 }
 
@@ -215,16 +217,16 @@ TEST_F(IntegrationTest, ANewPickStartsOnThePointsWhateverTheLastOneLeft) {
     Key(Qt::Key_F11); // levels, left on through the completion
     Key(Qt::Key_Return);
     Key(Qt::Key_Return);
-    ASSERT_TRUE(form->Frame15->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->Ui.Frame15->isVisibleTo(form.get()));
     ASSERT_FALSE(form->Pick.PointCursor);
     Key(Qt::Key_Y);
     EXPECT_TRUE(form->Pick.PointCursor);
     // Cursor 1 is a vertical line on its point again.
-    const int cursor = form->AuxSeries[1];
-    ASSERT_EQ(form->Chart1->PointCount(cursor), 2);
-    const double x = form->PlottedX(form->Store.SpecX[1][form->Pick.PickIndex[1]]);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 0), x);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 1), x);
+    const int cursor = form->View.AuxSeries[1];
+    ASSERT_EQ(form->Ui.Chart1->PointCount(cursor), 2);
+    const double x = form->View.PlottedX(form->Store.SpecX[1][form->Pick.PickIndex[1]]);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(cursor, 0), x);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(cursor, 1), x);
 }
 
 TEST_F(IntegrationTest, ASpectrumWhoseBordersCrossKeepsItsResultsAndIsNamed) {
@@ -245,7 +247,7 @@ TEST_F(IntegrationTest, ASpectrumWhoseBordersCrossKeepsItsResultsAndIsNamed) {
     p.DblIntegral = 5;
     p.NumParticles = 7e15L;
     WriteFile("flat.esr", kivo::FormatSpectrum(p, x.data(), y.data()));
-    form->AddMode = true;
+    form->Mode.AddMode = true;
     ReadFiles({"flat.esr"});
     ASSERT_EQ(form->Store.NumSpec, 2);
     Key(Qt::Key_4);
@@ -256,7 +258,7 @@ TEST_F(IntegrationTest, ASpectrumWhoseBordersCrossKeepsItsResultsAndIsNamed) {
     EXPECT_EQ(form->Store.Params[2].SumLeft1, 0);
     EXPECT_EQ(form->Store.Params[2].PhaseSign, 1);
     EXPECT_GT(form->Store.Params[1].DblIntegral, 0); // the other spectrum is integrated
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 0"));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("  I mist = 0"));
 }
 
 TEST_F(IntegrationTest, ASpectrumTooShortForItsEndWindowsIsLeftAsItWasAndNamed) {
@@ -270,7 +272,7 @@ TEST_F(IntegrationTest, ASpectrumTooShortForItsEndWindowsIsLeftAsItWasAndNamed) 
     p.NumPoints = 15;
     p.DblIntegral = 5;
     WriteFile("short.esr", kivo::FormatSpectrum(p, x.data(), y.data()));
-    form->AddMode = true;
+    form->Mode.AddMode = true;
     ReadFiles({"short.esr"});
     ASSERT_EQ(form->Store.NumSpec, 2);
     const QString tooFew =
@@ -279,7 +281,7 @@ TEST_F(IntegrationTest, ASpectrumTooShortForItsEndWindowsIsLeftAsItWasAndNamed) 
 
     Key(Qt::Key_3);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   SUBTRACTION OF BASE LINE") +
-                                    form->ShiftLineHint + tooFew +
+                                    form->Options.ShiftLineHint + tooFew +
                                     QStringLiteral("no base line subtracted;"));
     Key(Qt::Key_Escape);
     for (int k = 1; k <= 15; ++k) EXPECT_EQ(form->Store.SpecY[2][k], y[size_t(k - 1)]) << k;

@@ -109,7 +109,7 @@ protected:
 
     void ClickBox(int slot) {
         now += 1000; // a single click of its own
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -117,7 +117,7 @@ protected:
     void DoubleClickBox(int slot) {
         ClickBox(slot);
         now += 100;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -132,7 +132,7 @@ protected:
             const int n = form->Store.Params[i].NumPoints;
             k.X.assign(form->Store.SpecX[i].Data(), form->Store.SpecX[i].Data() + n);
             k.Y.assign(form->Store.SpecY[i].Data(), form->Store.SpecY[i].Data() + n);
-            k.Marked = form->SpecCheck[i]->isChecked();
+            k.Marked = form->Ui.SpecCheck[i]->isChecked();
             s[form->Store.SpecId[i]] = std::move(k);
         }
         return s;
@@ -166,8 +166,8 @@ protected:
 
     Effect Act() {
         Effect e;
-        const bool picking = form->Frame14->isVisibleTo(form.get());
-        const bool moving = form->Frame12->isVisibleTo(form.get());
+        const bool picking = form->Ui.Frame14->isVisibleTo(form.get());
+        const bool moving = form->Ui.Frame12->isVisibleTo(form.get());
         const bool calibrating =
             picking && form->Pick.TaskCode >= 161 && form->Pick.TaskCode <= 164;
         const int boxes = std::max<int>(form->Store.NumSpec, 1);
@@ -222,7 +222,7 @@ protected:
             break;
         }
         case 8: {
-            if (Frame() == form->Frame11) break; // the menus' own letters there
+            if (Frame() == form->Ui.Frame11) break; // the menus' own letters there
             // A panel with a table of commands is tried on its rows; the
             // others on every letter their handlers know, and one none knows.
             static const std::string others = "RABNMWHQSCKLGTIEFDJUV P";
@@ -260,9 +260,9 @@ protected:
             e.Unpreviews = true;
             now += 1000;
             if (Pick(3) == 0)
-                DoubleClick(form->Label13);
+                DoubleClick(form->Ui.Label13);
             else
-                QTest::mouseClick(form->Label13, Qt::LeftButton);
+                QTest::mouseClick(form->Ui.Label13, Qt::LeftButton);
             Settle();
             break;
         case 13: {
@@ -320,7 +320,7 @@ protected:
             break;
         }
         case 18: {
-            QPlainTextEdit* memo = Pick(2) ? form->Memo1 : form->Memo2;
+            QPlainTextEdit* memo = Pick(2) ? form->Ui.Memo1 : form->Ui.Memo2;
             if (!memo->isVisibleTo(form.get())) break;
             log << " edit";
             QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
@@ -336,10 +336,10 @@ protected:
             if (enders[k] == Qt::Key_F3) toOpen = RandomFiles();
             e.AnySpectrum = e.Mirrors = enders[k] == Qt::Key_Z || enders[k] == Qt::Key_F3;
             // Typing changes the spectrum whose parameters the boxes show.
-            const uint32_t edited = e.Edited = form->ShownSpec;
+            const uint32_t edited = e.Edited = form->View.ShownSpec;
             Press(enders[k], enders[k] == Qt::Key_Z ? Qt::ControlModifier : Qt::NoModifier);
             // What was typed is kept whatever key ended the typing.
-            if (typing && memo == form->Memo1 && edited != 0 && !e.AnySpectrum &&
+            if (typing && memo == form->Ui.Memo1 && edited != 0 && !e.AnySpectrum &&
                 enders[k] != Qt::Key_F8) {
                 for (int i = 1; i <= form->Store.NumSpec; ++i) {
                     if (form->Store.SpecId[i] == edited) {
@@ -351,10 +351,10 @@ protected:
         }
         case 19: {
             if (!picking) break;
-            const PlotRect r = form->Chart1->PlotRectangle();
+            const PlotRect r = form->Ui.Chart1->PlotRectangle();
             const int x = r.Left + Pick(std::max(r.Width, 1));
             log << " mouse" << x;
-            form->Chart1->OnMouseDown(Qt::LeftButton, x, r.Top + 20);
+            form->Ui.Chart1->OnMouseDown(Qt::LeftButton, x, r.Top + 20);
             Settle();
             break;
         }
@@ -362,12 +362,12 @@ protected:
             if (!moving) break;
             log << " SaveInPlot";
             e.Mirrors = e.SavesMoves = true;
-            QTest::mouseClick(form->Frame12->Label10, Qt::LeftButton);
+            QTest::mouseClick(form->Ui.Frame12->Label10, Qt::LeftButton);
             Settle();
             break;
         case 22: {
             // The other slices of a series read, typed in or out of range.
-            if (form->Typing != TypedNumber::Slices) break;
+            if (form->Entry.Typing != TypedNumber::Slices) break;
             const std::string typed = std::to_string(Pick(33)) + " " + std::to_string(Pick(33)) +
                                       " " + std::to_string(Pick(4));
             log << " slices(" << typed << ")";
@@ -420,14 +420,15 @@ protected:
         moves = std::move(kept);
         if (!panelKey) return;
         for (int i = 1; i <= form->Store.NumSpec; ++i)
-            if (form->SpecCheck[i]->isChecked())
-                moves[form->Store.SpecId[i]] = {form->XShift, form->YShift, form->XScale,
-                                                form->YScale};
+            if (form->Ui.SpecCheck[i]->isChecked())
+                moves[form->Store.SpecId[i]] = {form->View.XShift, form->View.YShift,
+                                                form->View.XScale, form->View.YScale};
     }
 
     std::vector<bool> Marks() const {
         std::vector<bool> m;
-        for (int i = 1; i <= form->Store.NumSpec; ++i) m.push_back(form->SpecCheck[i]->isChecked());
+        for (int i = 1; i <= form->Store.NumSpec; ++i)
+            m.push_back(form->Ui.SpecCheck[i]->isChecked());
         return m;
     }
     std::optional<std::vector<bool>> lastStepMarks; // before the last action that made one step
@@ -440,7 +441,7 @@ protected:
         for (int i = 1; i <= form->Store.NumSpec; ++i) {
             const int n = form->Store.Params[i].NumPoints;
             if (form->Work.PreviewFrom[i] != form->Store.SpecId[i] ||
-                !form->Store.SavedX[i].Allocated() || !form->SpecCheck[i]->isChecked())
+                !form->Store.SavedX[i].Allocated() || !form->Ui.SpecCheck[i]->isChecked())
                 continue;
             p[form->Store.SpecId[i]] = {
                 {form->Store.SavedX[i].Data(), form->Store.SavedX[i].Data() + n},
@@ -482,7 +483,7 @@ protected:
                     << "slot " << i << " point " << k << where;
         }
         // Cursors being placed stand on the spectrum they walk on.
-        if (form->Frame14->isVisibleTo(form.get()) && form->Pick.TaskCode != 0 &&
+        if (form->Ui.Frame14->isVisibleTo(form.get()) && form->Pick.TaskCode != 0 &&
             form->Pick.PointCursor && !form->Work.SubtrInput) {
             const int a = form->Store.ActiveSpec;
             ASSERT_GE(a, 1) << where;
@@ -506,8 +507,8 @@ protected:
                 std::vector<float> x = was.X;
                 const auto m = moves.find(id);
                 if (m != moves.end())
-                    kivo::TransformValues(x.data(), int(x.size()), form->XCentre, m->second.XScale,
-                                          m->second.XShift);
+                    kivo::TransformValues(x.data(), int(x.size()), form->View.XCentre,
+                                          m->second.XScale, m->second.XShift);
                 ASSERT_TRUE(x == now->second.X) << "moved as another spectrum was" << where;
             }
             if (was.Marked || now->second.Marked || id == e.Edited) continue;
@@ -531,7 +532,7 @@ protected:
         const std::vector<std::string> start = Files();
         for (int step = 0; step < actions; ++step) {
             const std::map<uint32_t, Kept> before = Snapshot();
-            const bool wasMoving = form->Frame12->isVisibleTo(form.get());
+            const bool wasMoving = form->Ui.Frame12->isVisibleTo(form.get());
             const std::vector<bool> marks = Marks();
             const size_t steps = form->Store.Undo.UndoSteps();
             const auto previews = Previews();

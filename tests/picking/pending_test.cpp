@@ -28,7 +28,7 @@ protected:
     }
     void ClickBox(int slot) {
         now += 10'000; // never the second click of a double click
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -74,9 +74,9 @@ TEST_F(PendingTest, BaseLineSparesWhatWasMarkedOrUnmarkedAfterThePreview) {
 
     // "All spectra" marks b after a preview of a alone.
     Key(Qt::Key_3);
-    QTest::mouseClick(form->Label13, Qt::LeftButton);
+    QTest::mouseClick(form->Ui.Label13, Qt::LeftButton);
     Settle();
-    ASSERT_TRUE(form->SpecCheck[2]->isChecked());
+    ASSERT_TRUE(form->Ui.SpecCheck[2]->isChecked());
     Key(Qt::Key_Escape);
     ExpectUntouched(2, -2, 0);
 
@@ -100,7 +100,7 @@ TEST_F(PendingTest, DeletionDuringTheBaseLineLeavesTheSurvivorAsItWas) {
     Key(Qt::Key_3);
     Key(Qt::Key_F8); // deletes a, the only previewed spectrum
     ASSERT_EQ(form->Store.NumSpec, 1);
-    EXPECT_EQ(form->SpecCheck[1]->text(), QStringLiteral("b"));
+    EXPECT_EQ(form->Ui.SpecCheck[1]->text(), QStringLiteral("b"));
     ExpectUntouched(1, -2, 0);
     EXPECT_FALSE(form->Work.BaseLineMode);
 }
@@ -126,7 +126,7 @@ TEST_F(PendingTest, ReadingDuringTheBaseLineLoadsTheNewFileAsItIs) {
     Key(Qt::Key_3);
     ReadFiles({next});
     ASSERT_EQ(form->Store.NumSpec, 1);
-    EXPECT_EQ(form->SpecCheck[1]->text(), QStringLiteral("n"));
+    EXPECT_EQ(form->Ui.SpecCheck[1]->text(), QStringLiteral("n"));
     ExpectUntouched(1, 7, 0);
     EXPECT_FALSE(form->Work.BaseLineMode);
 
@@ -148,7 +148,7 @@ protected:
         ReadFiles({Spectrum("base", 1, 0), Spectrum("s1", 5, 0.5), Spectrum("s2", -2, 1)});
         if (!markS2) ClickBox(3);
         Key(Qt::Key_3);
-        form->BaseChoicePending = true;
+        form->Mode.BaseChoicePending = true;
         ClickBox(1);
         ASSERT_EQ(form->Store.BaseSpec, 1);
         Key(Qt::Key_B, Qt::AltModifier);
@@ -203,7 +203,7 @@ TEST_F(PendingSubtractionTest, ReadingReplacesWithoutAnyResultLanding) {
 TEST_F(PendingSubtractionTest, YWithoutAPreviewSubtractsNothing) {
     ReadFiles({Spectrum("base", 1, 0), Spectrum("s1", 5, 0.5)});
     Key(Qt::Key_3);
-    form->BaseChoicePending = true;
+    form->Mode.BaseChoicePending = true;
     ClickBox(1);
     Key(Qt::Key_B, Qt::AltModifier);
     Key(Qt::Key_1);

@@ -50,7 +50,7 @@ protected:
     }
     void ClickBox(int slot, qint64 at) {
         now = at;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -62,25 +62,25 @@ protected:
 TEST_F(PickingTest, ThreeStartsTheBaseLineWithCursorsNearTheEnds) {
     Load({Line("a", 200, 3300, 0.5, [](double) { return 1.0; })});
     Key(Qt::Key_3);
-    EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->Frame11->isVisibleTo(form.get()));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame14->Edit1);
+    EXPECT_TRUE(form->Ui.Frame14->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame14->Edit1);
     EXPECT_TRUE(form->Work.BaseLineMode);
     EXPECT_EQ(form->Pick.TaskCode, 11);
     EXPECT_EQ(form->Pick.PickIndex[1], 10);
     EXPECT_EQ(form->Pick.PickIndex[2], 190);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   SUBTRACTION OF BASE LINE     Click mouse in "
                                                "appropriate position to shift the line"));
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("10"));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("3304.5"));
-    EXPECT_TRUE(form->Frame14->Label3->isVisibleTo(form->Frame14));
-    EXPECT_TRUE(form->Frame14->Label4->isVisibleTo(form->Frame14));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("10"));
+    EXPECT_EQ(form->Ui.Label12->text(), QStringLiteral("3304.5"));
+    EXPECT_TRUE(form->Ui.Frame14->Label3->isVisibleTo(form->Ui.Frame14));
+    EXPECT_TRUE(form->Ui.Frame14->Label4->isVisibleTo(form->Ui.Frame14));
     // The first preview is there at once.
-    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 200);
-    const int cursor = form->AuxSeries[1];
-    ASSERT_EQ(form->Chart1->PointCount(cursor), 2);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(cursor, 0), 3304.5);
-    EXPECT_TRUE(form->Chart1->Active(cursor));
+    EXPECT_EQ(form->Ui.Chart1->PointCount(ViewState::PointSeries1), 200);
+    const int cursor = form->View.AuxSeries[1];
+    ASSERT_EQ(form->Ui.Chart1->PointCount(cursor), 2);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(cursor, 0), 3304.5);
+    EXPECT_TRUE(form->Ui.Chart1->Active(cursor));
 }
 
 TEST_F(PickingTest, CursorsWalkByTheStepAndStayOnTheSpectrum) {
@@ -92,7 +92,7 @@ TEST_F(PickingTest, CursorsWalkByTheStepAndStayOnTheSpectrum) {
     EXPECT_EQ(form->Pick.CursorStep, 40);
     Press(Qt::Key_Right, 3);
     EXPECT_EQ(form->Pick.PickIndex[1], 100);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("100"));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("100"));
     Press(Qt::Key_Left, 5);
     EXPECT_EQ(form->Pick.PickIndex[1], 1);
     Press(Qt::Key_Plus, 5, Qt::ShiftModifier);
@@ -104,22 +104,23 @@ TEST_F(PickingTest, CursorsWalkByTheStepAndStayOnTheSpectrum) {
     Press(Qt::Key_Right);
     EXPECT_EQ(form->Pick.PickIndex[1], 2);
     // The cursor line follows the point.
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[1], 0), 3301);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(form->View.AuxSeries[1], 0), 3301);
 }
 
 TEST_F(PickingTest, AMousePressPlacesTheCurrentCursor) {
     Load({Line("a", 101, 3300, 1, [](double) { return 0.0; })});
     Key(Qt::Key_3);
-    const PlotRect r = form->Chart1->PlotRectangle();
-    const double xmin = form->Chart1->Minimum(ChartAxis::Bottom);
-    const double xmax = form->Chart1->Maximum(ChartAxis::Bottom);
+    const PlotRect r = form->Ui.Chart1->PlotRectangle();
+    const double xmin = form->Ui.Chart1->Minimum(ChartAxis::Bottom);
+    const double xmax = form->Ui.Chart1->Maximum(ChartAxis::Bottom);
     const int pixel = int(std::lround(r.Left + (3342.4 - xmin) * r.Width / (xmax - xmin)));
-    QTest::mousePress(form->Chart1->Surface(), Qt::LeftButton, Qt::NoModifier, QPoint(pixel, 100));
+    QTest::mousePress(form->Ui.Chart1->Surface(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(pixel, 100));
     Settle();
     EXPECT_EQ(form->Pick.PickIndex[1], 43); // field 3342
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("43"));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("3342"));
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[1], 0), 3342);
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("43"));
+    EXPECT_EQ(form->Ui.Label12->text(), QStringLiteral("3342"));
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(form->View.AuxSeries[1], 0), 3342);
 }
 
 TEST_F(PickingTest, EnterAcceptsEachCursorAndShowsWhatWasPicked) {
@@ -127,16 +128,16 @@ TEST_F(PickingTest, EnterAcceptsEachCursorAndShowsWhatWasPicked) {
     Key(Qt::Key_3);
     Press(Qt::Key_Return);
     EXPECT_EQ(form->Pick.PickNo, 2);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("10, 90"));
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("3309, 3389"));
-    EXPECT_TRUE(form->Chart1->Active(form->AuxSeries[2]));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("10, 90"));
+    EXPECT_EQ(form->Ui.Label12->text(), QStringLiteral("3309, 3389"));
+    EXPECT_TRUE(form->Ui.Chart1->Active(form->View.AuxSeries[2]));
     Press(Qt::Key_Left);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("10, 80"));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("10, 80"));
     Press(Qt::Key_Return); // completion: the preview again, back to cursor 1
     EXPECT_EQ(form->Pick.PickNo, 1);
     EXPECT_TRUE(form->Pick.PickedNumbersText.isEmpty());
     Press(Qt::Key_Right);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("20"));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("20"));
 }
 
 TEST_F(PickingTest, F11TurnsTheCursorsIntoLevelsAtTheTopAndBottom) {
@@ -144,18 +145,18 @@ TEST_F(PickingTest, F11TurnsTheCursorsIntoLevelsAtTheTopAndBottom) {
     Key(Qt::Key_3);
     Press(Qt::Key_F11);
     EXPECT_FALSE(form->Pick.PointCursor);
-    const double top = form->Chart1->Maximum(ChartAxis::Left);
-    const double bottom = form->Chart1->Minimum(ChartAxis::Left);
+    const double top = form->Ui.Chart1->Maximum(ChartAxis::Left);
+    const double bottom = form->Ui.Chart1->Minimum(ChartAxis::Left);
     EXPECT_DOUBLE_EQ(form->Pick.PickLevel[1], top);
     EXPECT_DOUBLE_EQ(form->Pick.PickLevel[2], bottom);
-    const int cursor = form->AuxSeries[1];
-    ASSERT_EQ(form->Chart1->PointCount(cursor), 2);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(cursor, 0), top);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(cursor, 1), top);
+    const int cursor = form->View.AuxSeries[1];
+    ASSERT_EQ(form->Ui.Chart1->PointCount(cursor), 2);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointY(cursor, 0), top);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointY(cursor, 1), top);
     Press(Qt::Key_Down, 2);
-    EXPECT_NEAR(form->Pick.PickLevel[1], top - 2 * 10 * 10 * form->MoveUnitY, 1e-9);
-    EXPECT_TRUE(form->Label2->text().isEmpty());
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(cursor, 0), form->Pick.PickLevel[1]);
+    EXPECT_NEAR(form->Pick.PickLevel[1], top - 2 * 10 * 10 * form->View.MoveUnitY, 1e-9);
+    EXPECT_TRUE(form->Ui.Label2->text().isEmpty());
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointY(cursor, 0), form->Pick.PickLevel[1]);
 }
 
 TEST_F(PickingTest, KeysDuringCoefficientEntryMoveNoCursor) {
@@ -166,9 +167,9 @@ TEST_F(PickingTest, KeysDuringCoefficientEntryMoveNoCursor) {
     Press(Qt::Key_F11);
     EXPECT_EQ(form->Pick.PickIndex[1], 10);
     EXPECT_TRUE(form->Pick.PointCursor);
-    EXPECT_FALSE(form->Frame14->Label1->isVisibleTo(form->Frame14));
+    EXPECT_FALSE(form->Ui.Frame14->Label1->isVisibleTo(form->Ui.Frame14));
     Press(Qt::Key_4);
-    EXPECT_EQ(form->EntryText, QStringLiteral("4"));
+    EXPECT_EQ(form->Entry.EntryText, QStringLiteral("4"));
 }
 
 TEST_F(PickingTest, AFlatOffsetIsRemovedOnEscOnlyFromMarkedSpectra) {
@@ -178,13 +179,13 @@ TEST_F(PickingTest, AFlatOffsetIsRemovedOnEscOnlyFromMarkedSpectra) {
     Key(Qt::Key_3);
     Key(Qt::Key_Escape);
     EXPECT_FALSE(form->Work.BaseLineMode);
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
     for (int k = 1; k <= 60; ++k) {
         EXPECT_FLOAT_EQ(Y(1, k), 0.0f) << k;
         EXPECT_FLOAT_EQ(Y(2, k), 5.0f) << k;
     }
     for (int i = 1; i <= 2; ++i) EXPECT_FALSE(form->Store.SavedX[i].Allocated()) << i;
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
 }
 
 TEST_F(PickingTest, MovingTheCursorMovesTheMeansAndTheirFields) {
@@ -219,15 +220,15 @@ TEST_F(PickingTest, AltBWithoutABaseAsksForOneAndKeepsTheSpectra) {
     Key(Qt::Key_3);
     Key(Qt::Key_B, Qt::AltModifier);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose the base line spectrum  "));
-    EXPECT_TRUE(form->BaseChoicePending);
+    EXPECT_TRUE(form->Mode.BaseChoicePending);
     EXPECT_FALSE(form->Work.BaseLineMode);
     EXPECT_FALSE(form->Store.SavedX[1].Allocated());
-    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 0);
+    EXPECT_EQ(form->Ui.Chart1->PointCount(ViewState::PointSeries1), 0);
     // The base is chosen with a click; the mark stays as it was.
     ClickBox(2, 10'000);
     EXPECT_EQ(form->Store.BaseSpec, 2);
-    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b   B"));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame14->Edit1);
+    EXPECT_EQ(form->Ui.SpecCheck[2]->text(), QStringLiteral("b   B"));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame14->Edit1);
     Key(Qt::Key_Escape);
     EXPECT_FLOAT_EQ(Y(1, 20), 2.0f);
     EXPECT_FLOAT_EQ(Y(2, 20), 4.0f);
@@ -240,7 +241,7 @@ TEST_F(PickingTest, NothingMarkedStartsNothing) {
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Choose at least one spectrum "));
     EXPECT_FALSE(form->Work.BaseLineMode);
     EXPECT_FALSE(form->Store.SavedX[1].Allocated());
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
     Answer(std::nullopt);
     Key(Qt::Key_5); // the main mode still takes its keys
     EXPECT_EQ(Asked().size(), 2u);
@@ -254,7 +255,7 @@ class SubtractionTest : public PickingTest {
 protected:
     void Subtract(int base, const QString& koeff, bool commit = true) {
         Key(Qt::Key_3);
-        form->BaseChoicePending = true;
+        form->Mode.BaseChoicePending = true;
         ClickBox(base, 100'000);
         ASSERT_EQ(form->Store.BaseSpec, base);
         Key(Qt::Key_B, Qt::AltModifier);
@@ -288,7 +289,7 @@ TEST_F(SubtractionTest, ResultsGoToNewSlotsWithTheirHistory) {
     EXPECT_NEAR(Y(2, 30), 3 + 0.5 * wave(3329), 1e-5);
     EXPECT_TRUE(form->Store.Params[2].Line2.empty());
     EXPECT_FALSE(form->Work.SubtrInput);
-    for (int i = 5; i <= 7; ++i) EXPECT_TRUE(form->SpecCheck[i]->isChecked()) << i;
+    for (int i = 5; i <= 7; ++i) EXPECT_TRUE(form->Ui.SpecCheck[i]->isChecked()) << i;
 }
 
 TEST_F(SubtractionTest, TheCoefficientComesFromTheStandardsWhenLeftEmpty) {
@@ -297,7 +298,7 @@ TEST_F(SubtractionTest, TheCoefficientComesFromTheStandardsWhenLeftEmpty) {
     sample.gain = 2;
     Load({base, sample});
     Subtract(1, "");
-    EXPECT_DOUBLE_EQ(form->SubtrKoeff, 2);
+    EXPECT_DOUBLE_EQ(form->Entry.SubtrKoeff, 2);
     ASSERT_EQ(form->Store.NumSpec, 3);
     EXPECT_FLOAT_EQ(form->Store.SpecY[3][10], 3.0f);
     EXPECT_EQ(form->Store.Params[3].Line2, ", sample - 2*base, ");
@@ -322,9 +323,10 @@ TEST_F(SubtractionTest, PreviewAndEscChangeNothing) {
     Load({Line("base", 50, 3300, 1, [](double) { return 1.0; }),
           Line("s", 50, 3300, 1, [](double) { return 4.0; })});
     Subtract(1, "1", false);
-    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 50);
-    EXPECT_NEAR(form->Chart1->PointY(TForm1::PointSeries1, 3), form->PlottedY(3.0), 1e-9);
-    EXPECT_TRUE(form->Frame14->Label5->isVisibleTo(form->Frame14));
+    EXPECT_EQ(form->Ui.Chart1->PointCount(ViewState::PointSeries1), 50);
+    EXPECT_NEAR(form->Ui.Chart1->PointY(ViewState::PointSeries1, 3), form->View.PlottedY(3.0),
+                1e-9);
+    EXPECT_TRUE(form->Ui.Frame14->Label5->isVisibleTo(form->Ui.Frame14));
     Key(Qt::Key_Escape);
     EXPECT_FALSE(form->Work.SubtrInput);
     EXPECT_EQ(form->Store.NumSpec, 2);
@@ -361,7 +363,7 @@ TEST_F(SubtractionTest, NoOverlapAndAFullStoreAreRefusedWithAMessage) {
     // A second subtraction finds the store full.
     Key(Qt::Key_F4);
     for (int i = 2; i <= 20; ++i)
-        if (i != 3 && form->SpecCheck[i]->isChecked()) ClickBox(i, 400'000 + 1000 * i);
+        if (i != 3 && form->Ui.SpecCheck[i]->isChecked()) ClickBox(i, 400'000 + 1000 * i);
     ASSERT_EQ(form->Store.NumMarked, 2);
     Subtract(1, "1");
     EXPECT_EQ(form->Store.NumSpec, 20);

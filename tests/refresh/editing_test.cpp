@@ -23,13 +23,14 @@ protected:
     }
     void StartSubtraction() {
         form->Work.SubtrInput = true;
-        form->PromptText = QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
-        form->EntryText.clear();
+        form->Entry.PromptText =
+            QStringLiteral("   Subtraction (According Standart - Enter), koeff = ");
+        form->Entry.EntryText.clear();
     }
     void StartSmoothing() {
         form->Work.SmoothEntry = true;
-        form->PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
-        form->EntryText.clear();
+        form->Entry.PromptText = QStringLiteral("   Smoothing, Num Smoothing =");
+        form->Entry.EntryText.clear();
     }
 };
 
@@ -51,13 +52,13 @@ TEST_F(EntryTest, KeypadAndMainKeyboardBuildTheFactor) {
               QStringLiteral("   Subtraction (According Standart - Enter), koeff = 12"));
     Type(Qt::Key_Period);
     Type(Qt::Key_5);
-    EXPECT_EQ(form->EntryText, QStringLiteral("12.5"));
+    EXPECT_EQ(form->Entry.EntryText, QStringLiteral("12.5"));
     Type(Qt::Key_Return);
-    EXPECT_DOUBLE_EQ(form->SubtrKoeff, 12.5);
-    EXPECT_TRUE(form->EntryText.isEmpty());
+    EXPECT_DOUBLE_EQ(form->Entry.SubtrKoeff, 12.5);
+    EXPECT_TRUE(form->Entry.EntryText.isEmpty());
     EXPECT_TRUE(form->Work.SubtrInput); // still previewing
-    EXPECT_TRUE(form->Frame14->Label5->isVisibleTo(form->Frame14));
-    EXPECT_TRUE(form->Frame16->Label12->isVisibleTo(form->Frame16));
+    EXPECT_TRUE(form->Ui.Frame14->Label5->isVisibleTo(form->Ui.Frame14));
+    EXPECT_TRUE(form->Ui.Frame16->Label12->isVisibleTo(form->Ui.Frame16));
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("   Subtraction (According Standart - Enter), koeff = "));
 }
@@ -74,15 +75,15 @@ TEST_F(EntryTest, EditingKeysAndKeysThatDoNothing) {
     Type(Qt::Key_Minus, Qt::KeypadModifier);
     Type(Qt::Key_Period, Qt::KeypadModifier);
     Type(Qt::Key_A);
-    EXPECT_EQ(form->EntryText, QStringLiteral("-0.7"));
+    EXPECT_EQ(form->Entry.EntryText, QStringLiteral("-0.7"));
     Type(Qt::Key_Equal); // the main keyboard's =/+ key
-    EXPECT_EQ(form->EntryText, QStringLiteral("-0.7+"));
+    EXPECT_EQ(form->Entry.EntryText, QStringLiteral("-0.7+"));
     Type(Qt::Key_Return); // not a number: factor 0
-    EXPECT_DOUBLE_EQ(form->SubtrKoeff, 0);
+    EXPECT_DOUBLE_EQ(form->Entry.SubtrKoeff, 0);
     for (int i = 0; i < 3; ++i) Type(Qt::Key_Backspace); // on an empty entry
-    EXPECT_TRUE(form->EntryText.isEmpty());
+    EXPECT_TRUE(form->Entry.EntryText.isEmpty());
     Type(Qt::Key_Return);
-    EXPECT_DOUBLE_EQ(form->SubtrKoeff, 0);
+    EXPECT_DOUBLE_EQ(form->Entry.SubtrKoeff, 0);
 }
 
 TEST_F(EntryTest, SmoothingTakesTwoNumbersAndStartsAgain) {
@@ -94,41 +95,41 @@ TEST_F(EntryTest, SmoothingTakesTwoNumbersAndStartsAgain) {
     Type(Qt::Key_5, Qt::KeypadModifier);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Smoothing, Num Smoothing =3, Num Restrict =5"));
     Type(Qt::Key_Return);
-    EXPECT_EQ(form->NumSmooth, 3);
-    EXPECT_EQ(form->NumRestrict, 5);
-    EXPECT_EQ(form->NumSmoothIn, 0);
+    EXPECT_EQ(form->Entry.NumSmooth, 3);
+    EXPECT_EQ(form->Entry.NumRestrict, 5);
+    EXPECT_EQ(form->Entry.NumSmoothIn, 0);
     EXPECT_FALSE(form->Work.RestrictNumberDue);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Smoothing, Num Smoothing ="));
     // An empty entry and a number too large for the field give 0.
     Type(Qt::Key_Return);
     for (Qt::Key k : {Qt::Key_9, Qt::Key_9, Qt::Key_9, Qt::Key_9, Qt::Key_9}) Type(k);
     Type(Qt::Key_Return);
-    EXPECT_EQ(form->NumSmooth, 0);
-    EXPECT_EQ(form->NumRestrict, 0);
+    EXPECT_EQ(form->Entry.NumSmooth, 0);
+    EXPECT_EQ(form->Entry.NumRestrict, 0);
 }
 
 TEST_F(EntryTest, EscEndsTheSubtractionWithoutCommittingAndYFinishes) {
     StartSubtraction();
-    form->Frame11->hide();
-    form->Frame14->show();
+    form->Ui.Frame11->hide();
+    form->Ui.Frame14->show();
     Type(Qt::Key_2);
     Type(Qt::Key_Escape);
     EXPECT_FALSE(form->Work.SubtrInput);
-    EXPECT_TRUE(form->EntryText.isEmpty());
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
-    EXPECT_TRUE(form->SelectMode);
+    EXPECT_TRUE(form->Entry.EntryText.isEmpty());
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Mode.SelectMode);
     EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("   SELECT MODE         Hot keys")));
 
     StartSmoothing();
     Type(Qt::Key_Y);
     EXPECT_FALSE(form->Work.SmoothEntry); // committed by the full refresh
-    EXPECT_EQ(form->PromptText, QStringLiteral("   SELECT MODE") + form->HotKeysHint);
+    EXPECT_EQ(form->Entry.PromptText, QStringLiteral("   SELECT MODE") + form->Options.HotKeysHint);
 
     StartSubtraction();
-    form->Frame16->Label12->show();
-    QTest::mouseClick(form->Frame16->Label12, Qt::LeftButton); // "To Finish - press Y"
+    form->Ui.Frame16->Label12->show();
+    QTest::mouseClick(form->Ui.Frame16->Label12, Qt::LeftButton); // "To Finish - press Y"
     EXPECT_FALSE(form->Work.SubtrInput);
-    EXPECT_EQ(form->ModeLine(), form->PromptText);
+    EXPECT_EQ(form->ModeLine(), form->Entry.PromptText);
 }
 
 namespace {
@@ -150,7 +151,7 @@ protected:
         WriteFile("a.esr", kivo::FormatSpectrum(p, x, y));
         ReadFiles({"a.esr"});
         ASSERT_EQ(form->Store.NumSpec, 1);
-        ASSERT_FALSE(form->Memo2->isHidden());
+        ASSERT_FALSE(form->Ui.Memo2->isHidden());
     }
     void Enter(QPlainTextEdit* memo) {
         QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
@@ -158,7 +159,7 @@ protected:
         ASSERT_EQ(QApplication::focusWidget(), memo);
     }
     void Leave() {
-        form->Frame11->Edit1->setFocus(Qt::MouseFocusReason);
+        form->Ui.Frame11->Edit1->setFocus(Qt::MouseFocusReason);
         Settle();
     }
 };
@@ -166,10 +167,10 @@ protected:
 } // namespace
 
 TEST_F(PanelEditTest, LeavingUntouchedBoxesStoresTheShownValues) {
-    Enter(form->Memo2);
-    EXPECT_TRUE(form->MemoEditing);
+    Enter(form->Ui.Memo2);
+    EXPECT_TRUE(form->Mode.MemoEditing);
     Leave();
-    EXPECT_FALSE(form->MemoEditing);
+    EXPECT_FALSE(form->Mode.MemoEditing);
     const kivo::ParamSpec& p = form->Store.Params[1];
     EXPECT_DOUBLE_EQ(p.ScanRange, 100);
     EXPECT_DOUBLE_EQ(p.Gain, 12300);
@@ -182,31 +183,31 @@ TEST_F(PanelEditTest, LeavingUntouchedBoxesStoresTheShownValues) {
 }
 
 TEST_F(PanelEditTest, TypedPowerIsStoredAndShownAgain) {
-    Enter(form->Memo2);
-    Retype(form->Memo2, 5, QStringLiteral("10.00 mW"));
+    Enter(form->Ui.Memo2);
+    Retype(form->Ui.Memo2, 5, QStringLiteral("10.00 mW"));
     Leave();
     EXPECT_DOUBLE_EQ(form->Store.Params[1].Power, 10);
-    EXPECT_EQ(form->Memo2->toPlainText().split('\n').at(4), QStringLiteral(" 10.00 mW"));
+    EXPECT_EQ(form->Ui.Memo2->toPlainText().split('\n').at(4), QStringLiteral(" 10.00 mW"));
 }
 
 TEST_F(PanelEditTest, CompactGainsReadBack) {
     form->Store.Params[1].Gain = 0.00234;
     form->Parameters(1);
-    EXPECT_EQ(form->Memo2->toPlainText().split('\n').at(2), QStringLiteral(" 2.34E-3"));
-    Enter(form->Memo2);
+    EXPECT_EQ(form->Ui.Memo2->toPlainText().split('\n').at(2), QStringLiteral(" 2.34E-3"));
+    Enter(form->Ui.Memo2);
     Leave();
     EXPECT_DOUBLE_EQ(form->Store.Params[1].Gain, 0.00234);
-    Enter(form->Memo2);
-    Retype(form->Memo2, 3, QStringLiteral("5.00E12"));
+    Enter(form->Ui.Memo2);
+    Retype(form->Ui.Memo2, 3, QStringLiteral("5.00E12"));
     Leave();
     EXPECT_DOUBLE_EQ(form->Store.Params[1].Gain, 5e12);
 }
 
 TEST_F(PanelEditTest, ALineThatIsNoNumberKeepsItsValueAndSaysSo) {
-    Enter(form->Memo2);
-    Retype(form->Memo2, 4, QStringLiteral("1.5x G"));
-    Retype(form->Memo2, 3, QStringLiteral(""));
-    Retype(form->Memo2, 5, QStringLiteral(" 7.5 mW"));
+    Enter(form->Ui.Memo2);
+    Retype(form->Ui.Memo2, 4, QStringLiteral("1.5x G"));
+    Retype(form->Ui.Memo2, 3, QStringLiteral(""));
+    Retype(form->Ui.Memo2, 5, QStringLiteral(" 7.5 mW"));
     Leave();
     EXPECT_DOUBLE_EQ(form->Store.Params[1].Modulation, 1.234);
     EXPECT_DOUBLE_EQ(form->Store.Params[1].Gain, 12300); // as the file held it
@@ -215,14 +216,14 @@ TEST_F(PanelEditTest, ALineThatIsNoNumberKeepsItsValueAndSaysSo) {
 }
 
 TEST_F(PanelEditTest, EnterInTheTextBoxStoresTheLinesAndF2SavesThem) {
-    Enter(form->Memo1);
-    Retype(form->Memo1, 1, QStringLiteral("Sample A, 77 K"));
-    Retype(form->Memo1, 2,
+    Enter(form->Ui.Memo1);
+    Retype(form->Ui.Memo1, 1, QStringLiteral("Sample A, 77 K"));
+    Retype(form->Ui.Memo1, 2,
            QString::fromUtf8("\xD0\x9E\xD0\xB1\xD1\x80\xD0\xB0\xD0\xB7\xD0\xB5\xD1\x86 2"));
-    QTest::keyClick(form->Memo1, Qt::Key_Return);
+    QTest::keyClick(form->Ui.Memo1, Qt::Key_Return);
     Settle();
-    EXPECT_FALSE(form->MemoEditing);
-    EXPECT_EQ(form->Memo1->toPlainText().count('\n'), 1); // Enter broke no line
+    EXPECT_FALSE(form->Mode.MemoEditing);
+    EXPECT_EQ(form->Ui.Memo1->toPlainText().count('\n'), 1); // Enter broke no line
     EXPECT_EQ(form->Store.Params[1].Line1, "Sample A, 77 K");
     // Edited text keeps the code page the line had.
     EXPECT_EQ(form->Store.Params[1].Line2, "\xCE\xE1\xF0\xE0\xE7\xE5\xF6 2");
@@ -233,14 +234,14 @@ TEST_F(PanelEditTest, EnterInTheTextBoxStoresTheLinesAndF2SavesThem) {
 }
 
 TEST_F(PanelEditTest, DigitsTypedIntoABoxStayThere) {
-    Enter(form->Memo1);
-    QTest::keyClick(form->Memo1, Qt::Key_5); // not the comparison read
+    Enter(form->Ui.Memo1);
+    QTest::keyClick(form->Ui.Memo1, Qt::Key_5); // not the comparison read
     Settle();
-    EXPECT_TRUE(form->Memo1->toPlainText().contains(QLatin1Char('5')));
+    EXPECT_TRUE(form->Ui.Memo1->toPlainText().contains(QLatin1Char('5')));
     EXPECT_EQ(Asked().size(), 1u);
-    QTest::keyClick(form->Memo1, Qt::Key_Escape); // Esc stores like Enter
+    QTest::keyClick(form->Ui.Memo1, Qt::Key_Escape); // Esc stores like Enter
     Settle();
-    EXPECT_FALSE(form->MemoEditing);
+    EXPECT_FALSE(form->Mode.MemoEditing);
     EXPECT_NE(form->Store.Params[1].Line1.find('5'), std::string::npos);
 }
 
@@ -260,29 +261,29 @@ TEST(StoreText, KeepsBytesOrCodePage) {
 
 TEST_F(PanelEditTest, AClickOnABoxThatEndsAnEditIsOneClick) {
     now += 1000; // long after the read ticked the box
-    Enter(form->Memo2);
-    QTest::keyClick(form->Memo2, Qt::Key_0);
+    Enter(form->Ui.Memo2);
+    QTest::keyClick(form->Ui.Memo2, Qt::Key_0);
     // The edit ends and the box is clicked in the same millisecond.
-    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton);
+    QTest::mouseClick(form->Ui.SpecCheck[1], Qt::LeftButton);
     Settle();
-    EXPECT_FALSE(form->MemoEditing);
-    EXPECT_FALSE(form->SpecCheck[1]->isChecked());
+    EXPECT_FALSE(form->Mode.MemoEditing);
+    EXPECT_FALSE(form->Ui.SpecCheck[1]->isChecked());
     EXPECT_TRUE(form->Store.NoneMarked);
-    EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
+    EXPECT_TRUE(form->Ui.Chart1->Active(form->View.SpecSeries[1]));
 }
 
 TEST_F(PanelEditTest, TheBoxARefreshTicksIsNoFirstClick) {
     now += 1000;
-    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton); // nothing marked now
+    QTest::mouseClick(form->Ui.SpecCheck[1], Qt::LeftButton); // nothing marked now
     Settle();
     ASSERT_TRUE(form->Store.NoneMarked);
     now += 1000;
-    Enter(form->Memo2);
-    QTest::keyClick(form->Memo2, Qt::Key_0);
+    Enter(form->Ui.Memo2);
+    QTest::keyClick(form->Ui.Memo2, Qt::Key_0);
     // Ending the edit refreshes, which ticks box 1 again; the click at once
     // after it is a click of its own, not the second of a double click.
-    QTest::mouseClick(form->SpecCheck[1], Qt::LeftButton);
+    QTest::mouseClick(form->Ui.SpecCheck[1], Qt::LeftButton);
     Settle();
-    EXPECT_FALSE(form->SpecCheck[1]->isChecked());
-    EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[1]));
+    EXPECT_FALSE(form->Ui.SpecCheck[1]->isChecked());
+    EXPECT_TRUE(form->Ui.Chart1->Active(form->View.SpecSeries[1]));
 }

@@ -32,8 +32,8 @@ struct Layout {
 class OptionsTest : public FormTest {
 protected:
     Layout Now() const {
-        return {form->Client->size(), form->Chart1->size(), form->Label3->geometry(),
-                form->Frame13->geometry(), FontHeight(form->Frame13->Label1)};
+        return {form->Ui.Client->size(), form->Ui.Chart1->size(), form->Ui.Label3->geometry(),
+                form->Ui.Frame13->geometry(), FontHeight(form->Ui.Frame13->Label1)};
     }
     void WriteOptions(const QString& name, const QStringList& lines) {
         WriteFile(name,
@@ -41,17 +41,17 @@ protected:
     }
     // The refresh lines up every panel and the mode line's font with the size panel.
     void ExpectPanelsFollowTheSizePanel() {
-        for (TFrame1* f : {form->Frame11, form->Frame12, form->Frame14, form->Frame16})
-            EXPECT_EQ(f->geometry(), form->Frame13->geometry()) << f->objectName().toStdString();
-        EXPECT_EQ(FontHeight(form->Frame11->Label4), FontHeight(form->Frame13->Label1));
-        EXPECT_EQ(FontHeight(form->Label3), FontHeight(form->Frame13->Label1));
+        for (TFrame1* f : {form->Ui.Frame11, form->Ui.Frame12, form->Ui.Frame14, form->Ui.Frame16})
+            EXPECT_EQ(f->geometry(), form->Ui.Frame13->geometry()) << f->objectName().toStdString();
+        EXPECT_EQ(FontHeight(form->Ui.Frame11->Label4), FontHeight(form->Ui.Frame13->Label1));
+        EXPECT_EQ(FontHeight(form->Ui.Label3), FontHeight(form->Ui.Frame13->Label1));
     }
 };
 
 } // namespace
 
 TEST_F(OptionsTest, DefaultSizeThenWriteOptionsWritesTheTwelveListedLines) {
-    form->NumAver = 33;
+    form->Options.NumAver = 33;
     Menu("&Options", "Default size");
     EXPECT_EQ(Now(), (Layout{QSize(800, 600), QSize(801, 445), QRect(0, 444, 1199, 152),
                              QRect(0, 460, 1192, 115), 17}));
@@ -62,17 +62,17 @@ TEST_F(OptionsTest, DefaultSizeThenWriteOptionsWritesTheTwelveListedLines) {
     ASSERT_EQ(Asked().size(), 1u);
     EXPECT_EQ(Asked()[0].Dialog, QStringLiteral("SaveDialog2"));
     EXPECT_EQ(Asked()[0].DefaultExt, QStringLiteral(".opt"));
-    EXPECT_TRUE(form->SaveDialog2.CreatePrompt);
+    EXPECT_TRUE(form->Ui.SaveDialog2.CreatePrompt);
     // The picture export's choices follow the fourteen lines.
-    EXPECT_EQ(
-        QString::fromStdString(ReadBytes("layout.opt")),
-        (DefaultSizeLines +
-         QStringList{"KoeCu      =  1.72500000000000E+0019", "DirName    = " + form->DefaultDir,
-                     "FigWidthCm = 8.5", "FigHeightCm= 6.5", "FigFontPt  = 8", "FigLinePt  = 0.75",
-                     "FigDpi     = 600", "FigStack   = 0", "FigColours = colour-blind",
-                     "FigLegend  = corner", "FigField   = G", "FigSignal  = values",
-                     "FigGScale  = none", "NormFactors= 1234", ""})
-            .join(QStringLiteral("\r\n")));
+    EXPECT_EQ(QString::fromStdString(ReadBytes("layout.opt")),
+              (DefaultSizeLines +
+               QStringList{"KoeCu      =  1.72500000000000E+0019",
+                           "DirName    = " + form->Options.DefaultDir, "FigWidthCm = 8.5",
+                           "FigHeightCm= 6.5", "FigFontPt  = 8", "FigLinePt  = 0.75",
+                           "FigDpi     = 600", "FigStack   = 0", "FigColours = colour-blind",
+                           "FigLegend  = corner", "FigField   = G", "FigSignal  = values",
+                           "FigGScale  = none", "NormFactors= 1234", ""})
+                  .join(QStringLiteral("\r\n")));
 }
 
 TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
@@ -87,10 +87,10 @@ TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
         for (const auto& [key, modifiers] : keys) Key(key, modifiers);
         Key(Qt::Key_Escape);
     }
-    form->NumAver = 25;
-    form->KoeCu = 1.234567890123456789e19;
-    form->DefaultDir = Path("spectra of may");
-    form->AcquisitionFactors = kivo::FactorGain | kivo::FactorPower;
+    form->Options.NumAver = 25;
+    form->Options.KoeCu = 1.234567890123456789e19;
+    form->Options.DefaultDir = Path("spectra of may");
+    form->Options.AcquisitionFactors = kivo::FactorGain | kivo::FactorPower;
     const Layout mine = Now();
     ASSERT_EQ(mine.client, QSize(825, 688));
     ASSERT_EQ(mine.font, 19);
@@ -98,42 +98,42 @@ TEST_F(OptionsTest, WriteThenReadGivesTheLayoutAndTheSettingsBack) {
     Menu("&Options", "Write options");
 
     Menu("&Options", "Default size");
-    form->KoeCu = 5;
-    form->DefaultDir = QStringLiteral("/elsewhere");
-    form->AcquisitionFactors = kivo::AllFactors;
+    form->Options.KoeCu = 5;
+    form->Options.DefaultDir = QStringLiteral("/elsewhere");
+    form->Options.AcquisitionFactors = kivo::AllFactors;
     AnswerFiles({"mine.opt"});
     Menu("&Options", "Read options");
     EXPECT_EQ(Asked().back().Dialog, QStringLiteral("OpenDialog2"));
     EXPECT_EQ(Now(), mine);
-    EXPECT_EQ(form->Label1->width(), mine.modeLine.width());
-    EXPECT_EQ(form->NumAver, 25);
-    EXPECT_EQ(form->KoeCu, 1.23456789012346e19); // the 15 digits written
-    EXPECT_EQ(form->DefaultDir, Path("spectra of may"));
-    EXPECT_EQ(form->AcquisitionFactors, kivo::FactorGain | kivo::FactorPower);
-    EXPECT_EQ(form->OpenDialog1.InitialDir, Path("spectra of may"));
+    EXPECT_EQ(form->Ui.Label1->width(), mine.modeLine.width());
+    EXPECT_EQ(form->Options.NumAver, 25);
+    EXPECT_EQ(form->Options.KoeCu, 1.23456789012346e19); // the 15 digits written
+    EXPECT_EQ(form->Options.DefaultDir, Path("spectra of may"));
+    EXPECT_EQ(form->Options.AcquisitionFactors, kivo::FactorGain | kivo::FactorPower);
+    EXPECT_EQ(form->Ui.OpenDialog1.InitialDir, Path("spectra of may"));
     ExpectPanelsFollowTheSizePanel();
     EXPECT_EQ(form->ModeLine(), SelectModeLine);
 }
 
 TEST_F(OptionsTest, ReadOptionsKeepsWhatAShortOrBadFileCannotGive) {
-    const int chartHeight = form->Chart1->height();
+    const int chartHeight = form->Ui.Chart1->height();
     QStringList lines = DefaultSizeLines;
     lines[1] = QStringLiteral("WinWidth   = 320"); // the narrowest usable
     lines[2] = QStringLiteral("GrafHeight = 4OO");
     lines[11] = QStringLiteral("NumAver    = 1");
     WriteOptions("bad.opt", lines);
-    const QString dir = form->DefaultDir;
+    const QString dir = form->Options.DefaultDir;
     AnswerFiles({"bad.opt"});
     Menu("&Options", "Read options");
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("   Options file bad.opt: line 3 GrafHeight not a number, line 12 "
                              "NumAver out of range, line 13 KoeCu missing, line 14 DirName "
                              "missing; the old values kept "));
-    EXPECT_EQ(form->Client->size(), QSize(320, 600));
-    EXPECT_EQ(form->Chart1->size(), QSize(801, chartHeight));
-    EXPECT_EQ(form->NumAver, 10);
-    EXPECT_EQ(form->KoeCu, 1.725e19);
-    EXPECT_EQ(form->DefaultDir, dir);
+    EXPECT_EQ(form->Ui.Client->size(), QSize(320, 600));
+    EXPECT_EQ(form->Ui.Chart1->size(), QSize(801, chartHeight));
+    EXPECT_EQ(form->Options.NumAver, 10);
+    EXPECT_EQ(form->Options.KoeCu, 1.725e19);
+    EXPECT_EQ(form->Options.DefaultDir, dir);
 }
 
 TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
@@ -149,18 +149,18 @@ TEST_F(OptionsTest, StartUpReadsKivoOptAndTheAnchorsKeepItsLayout) {
                                                "range; the old values kept "));
     EXPECT_EQ(Now(), (Layout{QSize(900, 650), QSize(850, 400), QRect(0, 430, 1000, 120),
                              QRect(0, 525, 900, 100), 15}));
-    EXPECT_EQ(form->Label1->width(), 1000);
-    EXPECT_EQ(form->NumAver, 10);
-    EXPECT_EQ(form->KoeCu, 2e19);
-    EXPECT_EQ(form->OpenDialog1.InitialDir, Path("d"));
+    EXPECT_EQ(form->Ui.Label1->width(), 1000);
+    EXPECT_EQ(form->Options.NumAver, 10);
+    EXPECT_EQ(form->Options.KoeCu, 2e19);
+    EXPECT_EQ(form->Ui.OpenDialog1.InitialDir, Path("d"));
     ExpectPanelsFollowTheSizePanel();
 
     // The window grows: the chart with it, the panels keep to the bottom.
     form->resize(form->width() + 100, form->height() + 50);
     Settle();
-    EXPECT_EQ(form->Chart1->size(), QSize(950, 450));
-    EXPECT_EQ(form->Frame11->geometry(), QRect(0, 575, 900, 100));
-    EXPECT_EQ(form->Label3->geometry(), QRect(0, 480, 1100, 120));
+    EXPECT_EQ(form->Ui.Chart1->size(), QSize(950, 450));
+    EXPECT_EQ(form->Ui.Frame11->geometry(), QRect(0, 575, 900, 100));
+    EXPECT_EQ(form->Ui.Label3->geometry(), QRect(0, 480, 1100, 120));
 }
 
 TEST_F(OptionsTest, StartUpRestoresTheDefaultSizeAsReadOptionsDoes) {
@@ -173,14 +173,14 @@ TEST_F(OptionsTest, StartUpRestoresTheDefaultSizeAsReadOptionsDoes) {
     AnswerFiles({"Kivo.opt"});
     Menu("&Options", "Read options");
     const Layout read = Now();
-    const QRect bottomBar = form->Label1->geometry();
+    const QRect bottomBar = form->Ui.Label1->geometry();
     ASSERT_EQ(read.chart, QSize(801, 445));
     ASSERT_EQ(bottomBar, QRect(0, 580, 1199, 20));
 
     StartForm();
     EXPECT_EQ(Now(), read);
-    EXPECT_EQ(form->Label1->geometry(), bottomBar);
-    EXPECT_EQ(form->Frame11->geometry(), read.sizePanel);
+    EXPECT_EQ(form->Ui.Label1->geometry(), bottomBar);
+    EXPECT_EQ(form->Ui.Frame11->geometry(), read.sizePanel);
     AnswerFiles({"again.opt"});
     Menu("&Options", "Write options");
     EXPECT_EQ(ReadBytes("again.opt"), written);
@@ -252,53 +252,53 @@ TEST_F(OptionsTest, AMessageLongerThanTheModeLinesRoomShowsWholeOnHover) {
         "   Options file faults.opt: line 12 NumAver not a number, line 13 KoeCu out of range, "
         "line 14 DirName missing; the old values kept ");
     ASSERT_EQ(form->ModeLine(), message);
-    const QStringList shown = form->Label3->ShownLines();
+    const QStringList shown = form->Ui.Label3->ShownLines();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].endsWith(QChar(0x2026)));
     EXPECT_TRUE(message.startsWith(shown[0].chopped(1)));
-    QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), form->Label3->mapToGlobal(QPoint(4, 4)));
-    QApplication::sendEvent(form->Label3, &hover);
+    QHelpEvent hover(QEvent::ToolTip, QPoint(4, 4), form->Ui.Label3->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(form->Ui.Label3, &hover);
     EXPECT_EQ(QToolTip::text(), message);
     QToolTip::hideText();
 }
 
 TEST_F(OptionsTest, F4EndsASizeModeLikeEsc) {
     Menu("&Options", "Graf Size");
-    ASSERT_TRUE(form->Frame13->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->Ui.Frame13->isVisibleTo(form.get()));
     Key(Qt::Key_F4);
-    EXPECT_FALSE(form->Frame13->isVisibleTo(form.get()));
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
-    const QSize chart = form->Chart1->size();
+    EXPECT_FALSE(form->Ui.Frame13->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
+    const QSize chart = form->Ui.Chart1->size();
     Key(Qt::Key_PageUp); // no size mode any more
-    EXPECT_EQ(form->Chart1->size(), chart);
+    EXPECT_EQ(form->Ui.Chart1->size(), chart);
 }
 
 TEST_F(OptionsTest, ASizeModeTakesTheKeysUntilEsc) {
-    const QSize client = form->Client->size();
+    const QSize client = form->Ui.Client->size();
     Menu("&Options", "Window Size");
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Change window size  "));
-    EXPECT_FALSE(form->Frame11->isVisibleTo(form.get()));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame13->Edit1);
+    EXPECT_FALSE(form->Ui.Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame13->Edit1);
     Key(Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(form->Client->size(), client + QSize(0, 10));
+    EXPECT_EQ(form->Ui.Client->size(), client + QSize(0, 10));
     Key(Qt::Key_3); // starts no base line behind the size panel
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Change window size  "));
     Key(Qt::Key_Escape);
-    EXPECT_FALSE(form->Frame13->isVisibleTo(form.get()));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    EXPECT_FALSE(form->Ui.Frame13->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
     EXPECT_EQ(form->ModeLine(), SelectModeLine);
 }
 
 TEST_F(OptionsTest, BigPointsMovesThePreviewToTheLargerPointsAndBack) {
     WriteSpectrum("a.esr", 200);
     ReadFiles({"a.esr"});
-    for (int series : {TForm1::PointSeries2, TForm1::PointSeries1}) {
+    for (int series : {ViewState::PointSeries2, ViewState::PointSeries1}) {
         Menu("View", "Big points");
-        EXPECT_EQ(form->BigPoints, series);
+        EXPECT_EQ(form->View.BigPoints, series);
         Key(Qt::Key_3);
-        EXPECT_EQ(form->Chart1->PointCount(series), 200);
-        EXPECT_EQ(form->Chart1->PointCount(1 - series), 0);
+        EXPECT_EQ(form->Ui.Chart1->PointCount(series), 200);
+        EXPECT_EQ(form->Ui.Chart1->PointCount(1 - series), 0);
         Key(Qt::Key_Escape);
     }
 }

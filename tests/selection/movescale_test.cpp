@@ -31,7 +31,7 @@ protected:
     }
     void ClickBox(int slot) {
         now += 10'000;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -53,41 +53,42 @@ TEST_F(MoveScaleTest, KeysMoveAndStretchTheViewOfTheMarkedOnly) {
     ClickBox(2);
     Key(Qt::Key_6);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  MOVE and SCALE "));
-    ASSERT_EQ(QApplication::focusWidget(), form->Frame12->Edit1);
-    const double b1 = form->Chart1->PointX(form->SpecSeries[2], 0);
+    ASSERT_EQ(QApplication::focusWidget(), form->Ui.Frame12->Edit1);
+    const double b1 = form->Ui.Chart1->PointX(form->View.SpecSeries[2], 0);
     Key(Qt::Key_Right);
-    EXPECT_DOUBLE_EQ(form->XShift, 0.06 * form->XHalfRange);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->SpecSeries[1], 0), 3300 + form->XShift);
-    EXPECT_EQ(form->Chart1->PointX(form->SpecSeries[2], 0), b1); // unmarked: where it was
-    EXPECT_DOUBLE_EQ(form->SpecXShift[1], form->XShift);
-    EXPECT_EQ(form->SpecXShift[2], 0);
+    EXPECT_DOUBLE_EQ(form->View.XShift, 0.06 * form->View.XHalfRange);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(form->View.SpecSeries[1], 0),
+                     3300 + form->View.XShift);
+    EXPECT_EQ(form->Ui.Chart1->PointX(form->View.SpecSeries[2], 0), b1); // unmarked: where it was
+    EXPECT_DOUBLE_EQ(form->View.SpecXShift[1], form->View.XShift);
+    EXPECT_EQ(form->View.SpecXShift[2], 0);
 
     Key(Qt::Key_Left, Qt::AltModifier); // Alt+Left is still a move
-    EXPECT_DOUBLE_EQ(form->XShift, 0);
+    EXPECT_DOUBLE_EQ(form->View.XShift, 0);
     Key(Qt::Key_PageUp, Qt::ControlModifier | Qt::ShiftModifier); // not exactly Ctrl
-    EXPECT_DOUBLE_EQ(form->XScale, 1.3);
-    EXPECT_DOUBLE_EQ(form->YScale, 1);
+    EXPECT_DOUBLE_EQ(form->View.XScale, 1.3);
+    EXPECT_DOUBLE_EQ(form->View.YScale, 1);
     Key(Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_DOUBLE_EQ(form->YScale, 1.3);
+    EXPECT_DOUBLE_EQ(form->View.YScale, 1.3);
     Press(Qt::Key_Minus, 3);
-    EXPECT_DOUBLE_EQ(form->MoveStep, 375);
+    EXPECT_DOUBLE_EQ(form->View.MoveStep, 375);
     Key(Qt::Key_PageUp);
-    EXPECT_DOUBLE_EQ(form->XScale, 1.3 * 1.0375);
+    EXPECT_DOUBLE_EQ(form->View.XScale, 1.3 * 1.0375);
     Press(Qt::Key_Equal, 5); // 12000
     Key(Qt::Key_PageDown);
-    EXPECT_NEAR(form->XScale, 1.3 * 1.0375 * -0.2, 1e-12); // mirrored about the centre
+    EXPECT_NEAR(form->View.XScale, 1.3 * 1.0375 * -0.2, 1e-12); // mirrored about the centre
     // Esc leaves through the refresh: the view is reset, the data never moved.
     Key(Qt::Key_Escape);
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
-    EXPECT_EQ(form->XScale, 1);
-    EXPECT_EQ(form->MoveStep, 3000);
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
+    EXPECT_EQ(form->View.XScale, 1);
+    EXPECT_EQ(form->View.MoveStep, 3000);
     EXPECT_FLOAT_EQ(X(1, 1), 3300);
 }
 
 TEST_F(MoveScaleTest, SaveAsPlottedWritesTheSpectraAsShown) {
     ReadFiles({Spectrum("a", 100, 3300, Wave)});
     Key(Qt::Key_6);
-    const double half = form->XHalfRange;
+    const double half = form->View.XHalfRange;
     Press(Qt::Key_Right, 3);
     AnswerFiles({"moved.esr"});
     Key(Qt::Key_W, Qt::AltModifier);
@@ -105,7 +106,7 @@ TEST_F(MoveScaleTest, SaveAsPlottedWritesTheSpectraAsShown) {
     // Esc, then a stretch: fields 1.3 times as far from the centre.
     Key(Qt::Key_Escape);
     Key(Qt::Key_6);
-    const double c2 = form->XCentre;
+    const double c2 = form->View.XCentre;
     const float before = X(1, 1);
     Key(Qt::Key_PageUp);
     Answer(std::nullopt); // a cancelled save still leaves the data transformed
@@ -165,7 +166,7 @@ TEST_F(MoveScaleTest, IntegralRubyAndThe3300GCommand) {
     Key(Qt::Key_H, Qt::AltModifier); // highest point of a at 3400 G
     EXPECT_FLOAT_EQ(X(1, 51), 3300);
     EXPECT_FLOAT_EQ(X(1, 1), 3250);
-    EXPECT_TRUE(form->Chart1->AxesVisible());
+    EXPECT_TRUE(form->Ui.Chart1->AxesVisible());
     EXPECT_EQ(form->Store.Params[1].Line2, "a, Norm on Int, Norm Rb Amp, Centr-3300G, ");
 }
 
@@ -186,8 +187,8 @@ TEST_F(MoveScaleTest, RestrictionThroughTheCursors) {
     ASSERT_EQ(form->Store.Params[2].NumPoints, 200);
     EXPECT_FLOAT_EQ(X(2, 1), 3100);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  MOVE and SCALE "));
-    EXPECT_TRUE(form->Frame12->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->Chart1->Active(form->AuxSeries[1])); // no cursor left behind
+    EXPECT_TRUE(form->Ui.Frame12->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Chart1->Active(form->View.AuxSeries[1])); // no cursor left behind
 
     // Esc at once: the active spectrum stays whole, b is cut to its fields.
     ReadFiles({Spectrum("a", 100, 3000, Wave), Spectrum("b", 300, 2950, Wave)});
@@ -274,21 +275,22 @@ TEST_F(MoveScaleTest, BackOrderReversesThePoints) {
 }
 
 TEST_F(MoveScaleTest, SizePanelGrowsTheLowerMenuUpwards) {
-    form->SizeEditKind = 3;
-    form->ShowPanel(form->Frame13);
-    const int top = form->Frame13->y(), bottom = form->Frame13->geometry().bottom();
-    const int modeTop = form->Label3->y();
-    const int font = FontHeight(form->Frame13->Label1);
+    form->Mode.SizeEditKind = 3;
+    form->ShowPanel(form->Ui.Frame13);
+    const int top = form->Ui.Frame13->y(), bottom = form->Ui.Frame13->geometry().bottom();
+    const int modeTop = form->Ui.Label3->y();
+    const int font = FontHeight(form->Ui.Frame13->Label1);
     Key(Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_EQ(form->Frame13->y(), top - 10);
-    EXPECT_EQ(form->Frame13->geometry().bottom(), bottom);
-    EXPECT_EQ(form->Label3->y(), modeTop - 10);
-    for (TFrame1* f : {form->Frame11, form->Frame12, form->Frame16}) EXPECT_EQ(f->y(), top - 10);
-    EXPECT_EQ(FontHeight(form->Frame12->Label10), font + 1);
-    EXPECT_EQ(FontHeight(form->Frame12->Label11), FontHeight(form->Frame14->Label1));
+    EXPECT_EQ(form->Ui.Frame13->y(), top - 10);
+    EXPECT_EQ(form->Ui.Frame13->geometry().bottom(), bottom);
+    EXPECT_EQ(form->Ui.Label3->y(), modeTop - 10);
+    for (TFrame1* f : {form->Ui.Frame11, form->Ui.Frame12, form->Ui.Frame16})
+        EXPECT_EQ(f->y(), top - 10);
+    EXPECT_EQ(FontHeight(form->Ui.Frame12->Label10), font + 1);
+    EXPECT_EQ(FontHeight(form->Ui.Frame12->Label11), FontHeight(form->Ui.Frame14->Label1));
 
-    form->SizeEditKind = 2;
-    const QSize chart = form->Chart1->size();
+    form->Mode.SizeEditKind = 2;
+    const QSize chart = form->Ui.Chart1->size();
     Key(Qt::Key_PageDown);
-    EXPECT_EQ(form->Chart1->size(), QSize(chart.width() - 10, chart.height()));
+    EXPECT_EQ(form->Ui.Chart1->size(), QSize(chart.width() - 10, chart.height()));
 }

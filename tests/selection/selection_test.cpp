@@ -27,12 +27,12 @@ protected:
     void ClickBox(int slot, qint64 at) {
         now = at;
         // On the tick itself: a box takes clicks on its tick and caption only.
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
-    bool Shown(int slot) const { return form->Chart1->Active(form->SpecSeries[slot]); }
-    bool Checked(int slot) const { return form->SpecCheck[slot]->isChecked(); }
+    bool Shown(int slot) const { return form->Ui.Chart1->Active(form->View.SpecSeries[slot]); }
+    bool Checked(int slot) const { return form->Ui.SpecCheck[slot]->isChecked(); }
 };
 
 } // namespace
@@ -63,8 +63,8 @@ TEST_F(SelectionTest, ActiveSpectrumFollowsTheMarksAndKeysStillWork) {
     Load(3);
     ClickBox(1, 10'000);
     EXPECT_EQ(form->Store.ActiveSpec, 2);
-    EXPECT_EQ(form->Memo2->toPlainText().split('\n').first(), QStringLiteral("  11 pnt"));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    EXPECT_EQ(form->Ui.Memo2->toPlainText().split('\n').first(), QStringLiteral("  11 pnt"));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
     Answer(std::nullopt);
     Key(Qt::Key_5); // the main mode's keys reach their commands after a click
     EXPECT_EQ(Asked().size(), 2u);
@@ -75,10 +75,10 @@ TEST_F(SelectionTest, AllSpectraMarksAllThenNone) {
     ClickBox(2, 10'000);
     ClickBox(4, 20'000);
     ASSERT_EQ(form->Store.NumMarked, 3);
-    QTest::mouseClick(form->Label13, Qt::LeftButton);
+    QTest::mouseClick(form->Ui.Label13, Qt::LeftButton);
     for (int i = 1; i <= 5; ++i) EXPECT_TRUE(Checked(i)) << i;
     EXPECT_EQ(form->Store.NumMarked, 5);
-    QTest::mouseClick(form->Label13, Qt::LeftButton);
+    QTest::mouseClick(form->Ui.Label13, Qt::LeftButton);
     for (int i = 1; i <= 5; ++i) EXPECT_FALSE(Checked(i)) << i;
     EXPECT_TRUE(form->Store.NoneMarked);
     EXPECT_EQ(form->Store.ActiveSpec, 0);
@@ -87,44 +87,44 @@ TEST_F(SelectionTest, AllSpectraMarksAllThenNone) {
 
 TEST_F(SelectionTest, AllSpectraDoubleClickHidesAllOrShowsAll) {
     Load(3);
-    DoubleClick(form->Label13);
+    DoubleClick(form->Ui.Label13);
     for (int i = 1; i <= 3; ++i) {
         EXPECT_FALSE(Shown(i)) << i;
         EXPECT_TRUE(Checked(i)) << i; // marked before, marked after
     }
-    form->Chart1->SetActive(form->SpecSeries[2], true);
-    DoubleClick(form->Label13);
+    form->Ui.Chart1->SetActive(form->View.SpecSeries[2], true);
+    DoubleClick(form->Ui.Label13);
     for (int i = 1; i <= 3; ++i) {
         EXPECT_TRUE(Shown(i)) << i;
         EXPECT_TRUE(Checked(i)) << i;
     }
     // From a mixed state the marks end all cleared.
     ClickBox(2, 50'000);
-    DoubleClick(form->Label13);
+    DoubleClick(form->Ui.Label13);
     for (int i = 1; i <= 3; ++i) EXPECT_FALSE(Checked(i)) << i;
 }
 
 TEST_F(SelectionTest, BaseChoiceMarksTheClickedBoxAndLeavesItsMark) {
     Load(4);
     ClickBox(4, 10'000);
-    form->BaseChoicePending = true;
+    form->Mode.BaseChoicePending = true;
     form->SetModeLine(QStringLiteral("   Choose the base line spectrum  "));
     ClickBox(3, 20'000);
     EXPECT_EQ(form->Store.BaseSpec, 3);
-    EXPECT_EQ(form->SpecCheck[3]->text(), QStringLiteral("s3   B"));
-    EXPECT_EQ(form->SpecCheck[3]->width(), 120);
+    EXPECT_EQ(form->Ui.SpecCheck[3]->text(), QStringLiteral("s3   B"));
+    EXPECT_EQ(form->Ui.SpecCheck[3]->width(), 120);
     EXPECT_TRUE(Checked(3));
     EXPECT_FALSE(Checked(4));
-    EXPECT_FALSE(form->BaseChoicePending);
+    EXPECT_FALSE(form->Mode.BaseChoicePending);
     EXPECT_TRUE(form->ModeLine().isEmpty());
 
     // Choosing another base takes the mark from the first.
-    form->BaseChoicePending = true;
+    form->Mode.BaseChoicePending = true;
     ClickBox(4, 30'000);
     EXPECT_EQ(form->Store.BaseSpec, 4);
-    EXPECT_EQ(form->SpecCheck[3]->text(), QStringLiteral("s3"));
-    EXPECT_EQ(form->SpecCheck[3]->width(), 80);
-    EXPECT_EQ(form->SpecCheck[4]->text(), QStringLiteral("s4   B"));
+    EXPECT_EQ(form->Ui.SpecCheck[3]->text(), QStringLiteral("s3"));
+    EXPECT_EQ(form->Ui.SpecCheck[3]->width(), 80);
+    EXPECT_EQ(form->Ui.SpecCheck[4]->text(), QStringLiteral("s4   B"));
     EXPECT_FALSE(Checked(4));
     // The choice ended in an ordinary click: one soon after it is a double click.
     const int marked = form->Store.NumMarked;
@@ -154,29 +154,29 @@ TEST_F(SelectionTest, F8DeletesTheMarkedAndClosesUp) {
     }
     EXPECT_FALSE(form->Store.SpecX[4].Allocated());
     EXPECT_FALSE(form->Store.SpecX[5].Allocated());
-    EXPECT_FALSE(form->SpecCheck[4]->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.SpecCheck[4]->isVisibleTo(form.get()));
     EXPECT_EQ(form->Store.NumMarked, 3);
 }
 
 TEST_F(SelectionTest, DeletingNothingOrEverything) {
     Load(3);
-    QTest::mouseClick(form->Label13, Qt::LeftButton); // none marked
+    QTest::mouseClick(form->Ui.Label13, Qt::LeftButton); // none marked
     ASSERT_TRUE(form->Store.NoneMarked);
-    QTest::mouseClick(form->Label4, Qt::LeftButton); // "F8-Delete"
+    QTest::mouseClick(form->Ui.Label4, Qt::LeftButton); // "F8-Delete"
     EXPECT_EQ(form->Store.NumSpec, 3);
     for (int i = 1; i <= 3; ++i) EXPECT_TRUE(Checked(i)) << i;
 
     Key(Qt::Key_F8); // all are marked now
     EXPECT_EQ(form->Store.NumSpec, 0);
-    EXPECT_FALSE(form->SpectraLoaded);
+    EXPECT_FALSE(form->Mode.SpectraLoaded);
     EXPECT_TRUE(Captions().isEmpty());
     for (int i = 1; i <= 3; ++i) EXPECT_FALSE(form->Store.SpecX[i].Allocated()) << i;
-    EXPECT_FALSE(form->Label13->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Label13->isVisibleTo(form.get()));
 }
 
 TEST_F(SelectionTest, DeletingTheBaseSpectrumForgetsItsMark) {
     Load(3);
-    form->BaseChoicePending = true;
+    form->Mode.BaseChoicePending = true;
     ClickBox(2, 10'000);
     ASSERT_EQ(form->Store.BaseSpec, 2);
     ClickBox(1, 20'000);
@@ -186,21 +186,21 @@ TEST_F(SelectionTest, DeletingTheBaseSpectrumForgetsItsMark) {
     EXPECT_EQ(Captions(), (QStringList{"s1", "s3"}));
 
     // A base that survives travels with its caption.
-    form->BaseChoicePending = true;
+    form->Mode.BaseChoicePending = true;
     ClickBox(2, 40'000);
-    ASSERT_EQ(form->SpecCheck[2]->text(), QStringLiteral("s3   B"));
+    ASSERT_EQ(form->Ui.SpecCheck[2]->text(), QStringLiteral("s3   B"));
     ClickBox(2, 50'000); // unmark s3, keep it
     Key(Qt::Key_F8);     // deletes s1
     EXPECT_EQ(form->Store.BaseSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"s3   B"});
-    EXPECT_EQ(form->SpecCheck[1]->width(), 120);
+    EXPECT_EQ(form->Ui.SpecCheck[1]->width(), 120);
 }
 
 TEST_F(SelectionTest, ChartPressPlacesTheCursorOnThePoints) {
     Load(1);
-    const PlotRect r = form->Chart1->PlotRectangle();
-    const double xmin = form->Chart1->Minimum(ChartAxis::Bottom);
-    const double xmax = form->Chart1->Maximum(ChartAxis::Bottom);
+    const PlotRect r = form->Ui.Chart1->PlotRectangle();
+    const double xmin = form->Ui.Chart1->Minimum(ChartAxis::Bottom);
+    const double xmax = form->Ui.Chart1->Maximum(ChartAxis::Bottom);
     auto pixelOf = [&](double field) {
         return int(std::lround(r.Left + (field - xmin) * r.Width / (xmax - xmin)));
     };
@@ -220,8 +220,8 @@ TEST_F(SelectionTest, ChartPressPlacesTheCursorOnThePoints) {
 
     form->Pick.PointCursor = false;
     form->Pick.PickNo = 2;
-    const double ymax = form->Chart1->Maximum(ChartAxis::Left);
-    const double ymin = form->Chart1->Minimum(ChartAxis::Left);
+    const double ymax = form->Ui.Chart1->Maximum(ChartAxis::Left);
+    const double ymin = form->Ui.Chart1->Minimum(ChartAxis::Left);
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + (r.Bottom - r.Top) / 4);
     EXPECT_NEAR(form->Pick.PickLevel[2], ymax - (ymax - ymin) / 4,
                 (ymax - ymin) / (r.Bottom - r.Top));
@@ -236,10 +236,10 @@ TEST_F(SelectionTest, TheLevelUnderThePressCountsEveryPixelRowOfThePlot) {
     Load(1);
     form->Pick.PointCursor = false;
     form->Pick.PickNo = 1;
-    const PlotRect r = form->Chart1->PlotRectangle();
+    const PlotRect r = form->Ui.Chart1->PlotRectangle();
     const int rows = r.Bottom - r.Top + 1;
-    const double ymax = form->Chart1->Maximum(ChartAxis::Left);
-    const double span = ymax - form->Chart1->Minimum(ChartAxis::Left);
+    const double ymax = form->Ui.Chart1->Maximum(ChartAxis::Left);
+    const double span = ymax - form->Ui.Chart1->Minimum(ChartAxis::Left);
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + rows); // the first row below the plot
     EXPECT_NEAR(form->Pick.PickLevel[1], ymax - span, span * 1e-12);
     form->Chart1MouseDown(Qt::LeftButton, 300, r.Top + 100);
@@ -248,7 +248,7 @@ TEST_F(SelectionTest, TheLevelUnderThePressCountsEveryPixelRowOfThePlot) {
 
 TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {
     Load(2);
-    QCheckBox* box = form->SpecCheck[2];
+    QCheckBox* box = form->Ui.SpecCheck[2];
     now = 10'000;
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 2, box->height() - 2));
     Settle();
@@ -256,8 +256,8 @@ TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {
     EXPECT_EQ(form->Store.NumMarked, 1);
 
     // The base spectrum's box is 120 pixels wide, to its right end.
-    form->BaseChoicePending = true;
-    box = form->SpecCheck[1];
+    form->Mode.BaseChoicePending = true;
+    box = form->Ui.SpecCheck[1];
     now = 20'000;
     QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(77, box->height() / 2));
     Settle();
@@ -273,15 +273,15 @@ TEST_F(SelectionTest, AClickAnywhereOnTheColouredBoxCounts) {
 
 TEST_F(SelectionTest, ThePickedPointReadOutLiesAboveTheBaseBoxAndLetsItsClicksThrough) {
     Load(1);
-    form->BaseChoicePending = true;
+    form->Mode.BaseChoicePending = true;
     ClickBox(1, 10'000);
-    ASSERT_EQ(form->SpecCheck[1]->width(), 120);
+    ASSERT_EQ(form->Ui.SpecCheck[1]->width(), 120);
     Key(Qt::Key_3);
-    ASSERT_EQ(form->Label2->text(), QStringLiteral("10"));
-    const QRect overlap = form->Label2->geometry() & form->SpecCheck[1]->geometry();
+    ASSERT_EQ(form->Ui.Label2->text(), QStringLiteral("10"));
+    const QRect overlap = form->Ui.Label2->geometry() & form->Ui.SpecCheck[1]->geometry();
     ASSERT_FALSE(overlap.isEmpty());
     // The white digits show on the green box: the box's own caption is black.
-    const QImage shot = form->Client->grab(overlap).toImage();
+    const QImage shot = form->Ui.Client->grab(overlap).toImage();
     int white = 0;
     for (int y = 0; y < shot.height(); ++y)
         for (int x = 0; x < shot.width(); ++x) {
@@ -289,5 +289,5 @@ TEST_F(SelectionTest, ThePickedPointReadOutLiesAboveTheBaseBoxAndLetsItsClicksTh
             if (c.red() > 200 && c.green() > 200 && c.blue() > 200) ++white;
         }
     EXPECT_GT(white, 10);
-    EXPECT_EQ(form->Client->childAt(overlap.center()), form->SpecCheck[1]);
+    EXPECT_EQ(form->Ui.Client->childAt(overlap.center()), form->Ui.SpecCheck[1]);
 }

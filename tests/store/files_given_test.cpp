@@ -20,7 +20,7 @@ protected:
     QStringList Loaded() const {
         QStringList lines;
         for (int i = 1; i <= form->Store.NumSpec; ++i)
-            lines << form->SpecCheck[i]->text() + '\t' +
+            lines << form->Ui.SpecCheck[i]->text() + '\t' +
                          QString::number(form->Store.Params[i].NumPoints);
         const QString line = form->ModeLine().trimmed();
         if (!line.isEmpty() && !line.startsWith(QLatin1String("SELECT MODE"))) lines << line;

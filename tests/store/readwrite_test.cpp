@@ -39,19 +39,19 @@ TEST_F(FormTest, ReadFillsSlotsInDialogOrderAllMarked) {
     EXPECT_EQ(form->Store.Params[1].NumPoints, 100);
     EXPECT_EQ(form->Store.Params[2].NumPoints, 50);
     EXPECT_EQ(form->Store.FileSpectrumName[1], Path("b.esr"));
-    EXPECT_TRUE(form->SpecCheck[1]->isChecked());
-    EXPECT_TRUE(form->SpecCheck[2]->isChecked());
+    EXPECT_TRUE(form->Ui.SpecCheck[1]->isChecked());
+    EXPECT_TRUE(form->Ui.SpecCheck[2]->isChecked());
     EXPECT_EQ(form->Store.NumMarked, 2);
     EXPECT_EQ(form->Store.ActiveSpec, 1);
-    EXPECT_TRUE(form->SpectraLoaded);
-    EXPECT_TRUE(form->Label13->isVisibleTo(form.get()));
-    EXPECT_TRUE(form->Memo1->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->AddMode);
+    EXPECT_TRUE(form->Mode.SpectraLoaded);
+    EXPECT_TRUE(form->Ui.Label13->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Memo1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Mode.AddMode);
     // Both lines drawn, the others empty.
-    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[1]), 100);
-    EXPECT_TRUE(form->Chart1->Active(form->SpecSeries[2]));
-    EXPECT_EQ(form->Chart1->PointCount(form->SpecSeries[3]), 0);
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    EXPECT_EQ(form->Ui.Chart1->PointCount(form->View.SpecSeries[1]), 100);
+    EXPECT_TRUE(form->Ui.Chart1->Active(form->View.SpecSeries[2]));
+    EXPECT_EQ(form->Ui.Chart1->PointCount(form->View.SpecSeries[3]), 0);
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
 }
 
 TEST_F(FormTest, ReadWithoutAddModeReplacesTheLoadedSpectra) {
@@ -63,19 +63,19 @@ TEST_F(FormTest, ReadWithoutAddModeReplacesTheLoadedSpectra) {
     EXPECT_EQ(form->Store.NumSpec, 1);
     EXPECT_EQ(Captions(), QStringList{"c"});
     EXPECT_FALSE(form->Store.SpecX[2].Allocated());
-    EXPECT_FALSE(form->Chart1->Active(form->SpecSeries[3]));
+    EXPECT_FALSE(form->Ui.Chart1->Active(form->View.SpecSeries[3]));
 }
 
 TEST_F(FormTest, AddModeReadAppendsAfterTheLoadedSlots) {
     for (const char* n : {"a.esr", "b.esr", "c.esr", "d.esr", "e.esr"}) WriteSpectrum(n, 30);
     ReadFiles({"a.esr", "b.esr"});
     ASSERT_EQ(form->Store.NumSpec, 2);
-    form->AddMode = true;
+    form->Mode.AddMode = true;
     ReadFiles({"c.esr", "d.esr", "e.esr"});
     EXPECT_EQ(form->Store.NumSpec, 5);
     EXPECT_EQ(Captions(), (QStringList{"a", "b", "c", "d", "e"}));
     EXPECT_EQ(form->Store.FileSpectrumName[5], Path("e.esr"));
-    EXPECT_FALSE(form->AddMode); // the refresh ends the comparison read
+    EXPECT_FALSE(form->Mode.AddMode); // the refresh ends the comparison read
 }
 
 TEST_F(FormTest, CancelledReadChangesNothing) {
@@ -90,12 +90,12 @@ TEST_F(FormTest, CancelledReadChangesNothing) {
     EXPECT_EQ(form->Store.Params[2].NumPoints, 30);
 
     // The chosen file vanished before it could be read.
-    form->AddMode = true;
+    form->Mode.AddMode = true;
     Answer(QStringList{Path("gone.esr")});
     Key(Qt::Key_F3);
     EXPECT_EQ(form->Store.NumSpec, 2);
     EXPECT_EQ(form->ModeLine(), NotFound);
-    EXPECT_FALSE(form->AddMode);
+    EXPECT_FALSE(form->Mode.AddMode);
 }
 
 TEST_F(FormTest, FailingFilesLeaveNoGapAndTheOthersLoad) {
@@ -176,7 +176,7 @@ TEST_F(FormTest, NoMoreThanTwentySpectra) {
     }
     ReadFiles(names);
     ASSERT_EQ(form->Store.NumSpec, 18);
-    form->AddMode = true;
+    form->Mode.AddMode = true;
     for (const char* n : {"x1.esr", "x2.esr", "x3.esr", "x4.esr"}) WriteSpectrum(n, 12);
     ReadFiles({"x1.esr", "x2.esr", "x3.esr", "x4.esr"});
     EXPECT_EQ(form->Store.NumSpec, 20);
@@ -208,19 +208,19 @@ TEST_F(FormTest, AReadClearsTheBaseMarkACancelledOneKeepsIt) {
     Key(Qt::Key_F3);
     EXPECT_EQ(form->ModeLine(), NotFound);
     EXPECT_EQ(form->Store.BaseSpec, 2);
-    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("b   B"));
-    EXPECT_EQ(form->SpecCheck[2]->width(), 120);
+    EXPECT_EQ(form->Ui.SpecCheck[2]->text(), QStringLiteral("b   B"));
+    EXPECT_EQ(form->Ui.SpecCheck[2]->width(), 120);
 
     ReadFiles({"b.esr", "a.esr"});
     EXPECT_EQ(form->Store.BaseSpec, 0);
     EXPECT_EQ(Captions(), (QStringList{"b", "a"}));
-    EXPECT_EQ(form->SpecCheck[2]->width(), 80);
+    EXPECT_EQ(form->Ui.SpecCheck[2]->width(), 80);
 }
 
 TEST_F(FormTest, SavingWithNothingMarkedAsksNothing) {
     WriteSpectrum("a.esr", 30);
     ReadFiles({"a.esr"});
-    form->SpecCheck[1]->setChecked(false);
+    form->Ui.SpecCheck[1]->setChecked(false);
     Key(Qt::Key_F2);
     EXPECT_EQ(Asked().size(), 1u); // only the read's dialog
 }
@@ -228,7 +228,7 @@ TEST_F(FormTest, SavingWithNothingMarkedAsksNothing) {
 TEST_F(FormTest, SavingAsksOncePerMarkedSpectrumInSlotOrder) {
     for (const char* n : {"a.esr", "b.esr", "c.esr"}) WriteSpectrum(n, 30);
     ReadFiles({"a.esr", "b.esr", "c.esr"});
-    form->SpecCheck[2]->setChecked(false);
+    form->Ui.SpecCheck[2]->setChecked(false);
     Answer(QStringList{Path("first.esr")});
     Answer(QStringList{Path("third.esr")});
     Key(Qt::Key_F2);
@@ -241,7 +241,7 @@ TEST_F(FormTest, SavingAsksOncePerMarkedSpectrumInSlotOrder) {
     EXPECT_EQ(ReadBytes("third.esr"), ReadBytes("c.esr"));
 
     // A cancelled dialog skips that spectrum only.
-    form->SpecCheck[2]->setChecked(true);
+    form->Ui.SpecCheck[2]->setChecked(true);
     Answer(std::nullopt);
     Answer(QStringList{Path("second.esr")});
     Answer(QStringList{Path("last.esr")});
@@ -292,12 +292,12 @@ TEST_F(FormTest, SavingTheBaseSpectrumKeepsItsMark) {
     WriteSpectrum("a.esr", 30);
     WriteSpectrum("b.esr", 30);
     ReadFiles({"a.esr", "b.esr"});
-    form->SpecCheck[1]->setChecked(false);
+    form->Ui.SpecCheck[1]->setChecked(false);
     form->Store.BaseSpec = 2;
     form->DrawBox(2);
     Answer(QStringList{Path("renamed.esr")});
     Key(Qt::Key_F2);
-    EXPECT_EQ(form->SpecCheck[2]->text(), QStringLiteral("renamed   B"));
+    EXPECT_EQ(form->Ui.SpecCheck[2]->text(), QStringLiteral("renamed   B"));
 }
 
 TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
@@ -308,7 +308,7 @@ TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
     EXPECT_EQ(Captions(), QStringList{"good"});
     EXPECT_EQ(form->ModeLine(), NotPrepared("empty") + QStringLiteral("empty ") +
                                     NotPrepared("no_marker") + QStringLiteral("no Spectr: line "));
-    EXPECT_EQ(form->Label3->toolTip(),
+    EXPECT_EQ(form->Ui.Label3->toolTip(),
               QStringLiteral("FileSpectrum empty is not prepared properly empty\n"
                              "FileSpectrum no_marker is not prepared properly no Spectr: line"));
 
@@ -329,7 +329,7 @@ TEST_F(FormTest, EveryRefusedFileOfASelectionIsNamed) {
     // A later message replaces the list and its tooltip.
     ReadFiles({"good.esr"});
     EXPECT_EQ(form->ModeLine(), QStringLiteral(" "));
-    EXPECT_TRUE(form->Label3->toolTip().isEmpty());
+    EXPECT_TRUE(form->Ui.Label3->toolTip().isEmpty());
 }
 
 TEST_F(FormTest, MessagesThatDoNotFitAreCutAndAllListedInTheTooltip) {
@@ -344,14 +344,14 @@ TEST_F(FormTest, MessagesThatDoNotFitAreCutAndAllListedInTheTooltip) {
     EXPECT_TRUE(form->ModeLine().endsWith(NotPrepared("a_rather_long_name_of_a_refused_file_20") +
                                           QStringLiteral("no data line ")))
         << form->ModeLine().toStdString();
-    const QStringList shown = form->Label3->ShownLines();
+    const QStringList shown = form->Ui.Label3->ShownLines();
     const QString line = shown.join(QString());
     EXPECT_TRUE(line.startsWith(NotPrepared("a_rather_long_name_of_a_refused_file_1")))
         << line.toStdString();
     EXPECT_TRUE(line.endsWith(QChar(0x2026))) << line.toStdString();
-    EXPECT_LE(form->Label3->y() + shown.size() * form->Label3->fontMetrics().lineSpacing(),
-              form->Frame11->y());
-    const QStringList tip = form->Label3->toolTip().split(QLatin1Char('\n'));
+    EXPECT_LE(form->Ui.Label3->y() + shown.size() * form->Ui.Label3->fontMetrics().lineSpacing(),
+              form->Ui.Frame11->y());
+    const QStringList tip = form->Ui.Label3->toolTip().split(QLatin1Char('\n'));
     ASSERT_EQ(tip.size(), 20);
     EXPECT_EQ(tip.last(), (NotPrepared("a_rather_long_name_of_a_refused_file_20") +
                            QStringLiteral("no data line"))
@@ -361,14 +361,14 @@ TEST_F(FormTest, MessagesThatDoNotFitAreCutAndAllListedInTheTooltip) {
 TEST_F(FormTest, AReadThatLoadsNothingLeavesThePanelEmpty) {
     WriteSpectrum("a.esr", 30, 3300, "Sample A");
     ReadFiles({"a.esr"});
-    ASSERT_TRUE(form->Memo1->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->Ui.Memo1->isVisibleTo(form.get()));
     WriteFile("bad.esr", "nothing");
     ReadFiles({"bad.esr"});
     EXPECT_EQ(form->Store.NumSpec, 0);
-    EXPECT_TRUE(form->Memo1->toPlainText().isEmpty());
-    EXPECT_TRUE(form->Memo2->toPlainText().isEmpty());
-    EXPECT_FALSE(form->Memo1->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->Memo3->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Memo1->toPlainText().isEmpty());
+    EXPECT_TRUE(form->Ui.Memo2->toPlainText().isEmpty());
+    EXPECT_FALSE(form->Ui.Memo1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Memo3->isVisibleTo(form.get()));
 }
 
 TEST_F(FormTest, AHugeFileIsRefusedByItsSize) {

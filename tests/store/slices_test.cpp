@@ -61,7 +61,7 @@ protected:
 
     void ClickBox(int slot) {
         now += 1000;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -84,7 +84,7 @@ protected:
             Key(action == "^Z" ? Qt::Key_Z : Qt::Key_Y, Qt::ControlModifier);
         } else if (action == "all") {
             now += 1000;
-            QTest::mouseClick(form->Label13, Qt::LeftButton);
+            QTest::mouseClick(form->Ui.Label13, Qt::LeftButton);
             Settle();
         } else {
             ADD_FAILURE() << "no action " << action;

@@ -61,7 +61,7 @@ TEST_F(SpectrometerReadTest, EitherFileOfAPairLoadsOneSpectrumWhateverTheCaseOfI
     EXPECT_EQ(form->Store.FileSpectrumName[3], Path("c.esr"));
     for (int slot = 1; slot <= 4; ++slot) {
         SCOPED_TRACE(slot);
-        EXPECT_TRUE(form->SpecCheck[slot]->isChecked());
+        EXPECT_TRUE(form->Ui.SpecCheck[slot]->isChecked());
         ASSERT_EQ(form->Store.Params[slot].NumPoints, 1024);
         EXPECT_FLOAT_EQ(form->Store.SpecX[slot][1], 3250);
         EXPECT_FLOAT_EQ(form->Store.SpecX[slot][1024], 3450);
@@ -113,7 +113,7 @@ TEST_F(SpectrometerReadTest, RefusedPairsAreNamedWithTheirReasonsAndTheOthersLoa
     };
     QStringList tip;
     for (const QString& m : expected) tip << m.trimmed();
-    EXPECT_EQ(form->Label3->toolTip(), tip.join(QLatin1Char('\n')));
+    EXPECT_EQ(form->Ui.Label3->toolTip(), tip.join(QLatin1Char('\n')));
 }
 
 TEST_F(SpectrometerReadTest, TreatedSpectraAreSavedAsEsrFilesWithTheirIntegrals) {

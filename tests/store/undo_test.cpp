@@ -35,7 +35,7 @@ protected:
     }
     void ClickBox(int slot) {
         now += 10'000;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -91,9 +91,9 @@ TEST_F(UndoTest, DeletionComesBackInItsSlotColourAndName) {
     EXPECT_EQ(std::vector<float>(form->Store.SpecY[2].Data(), form->Store.SpecY[2].Data() + 200),
               second);
     // The marks are those before the deletion.
-    EXPECT_FALSE(form->SpecCheck[1]->isChecked());
-    EXPECT_TRUE(form->SpecCheck[2]->isChecked());
-    EXPECT_FALSE(form->SpecCheck[3]->isChecked());
+    EXPECT_FALSE(form->Ui.SpecCheck[1]->isChecked());
+    EXPECT_TRUE(form->Ui.SpecCheck[2]->isChecked());
+    EXPECT_FALSE(form->Ui.SpecCheck[3]->isChecked());
 }
 
 TEST_F(UndoTest, ReadUndoneBringsBackTheSpectraItReplaced) {
@@ -134,8 +134,8 @@ TEST_F(UndoTest, PendingPreviewEndsAsEscWouldThenIsUndone) {
     Undo();
     Key(Qt::Key_8);
     Key(Qt::Key_I, Qt::AltModifier); // inverse
-    EXPECT_FALSE(form->RedoItem->isEnabled());
-    EXPECT_EQ(form->UndoItem->text(), QStringLiteral("Undo Inverse"));
+    EXPECT_FALSE(form->Ui.RedoItem->isEnabled());
+    EXPECT_EQ(form->Ui.UndoItem->text(), QStringLiteral("Undo Inverse"));
 }
 
 TEST_F(UndoTest, CtrlZFoundByItsPlaceUnderARussianLayout) {

@@ -32,7 +32,7 @@ protected:
     }
     void ClickBox(int slot) {
         now += 10'000;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -64,14 +64,15 @@ TEST_F(GValuesTest, FieldCorrectedOnTheStandardsLine) {
         const std::vector<float> other = Fields(2), left = Fields(3);
         Key(Qt::Key_8);
         Key(c.Key, Qt::AltModifier);
-        EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
+        EXPECT_TRUE(form->Ui.Frame14->isVisibleTo(form.get()));
         // The cursors read the field and its g.
         const double at = form->Store.SpecX[1][form->Pick.PickIndex[1]];
-        EXPECT_EQ(form->Label12->text(), QString::fromStdString(kivo::ShortText(at) + " g=" +
-                                                                kivo::GText(714.47735 * ghz / at)));
+        EXPECT_EQ(form->Ui.Label12->text(),
+                  QString::fromStdString(kivo::ShortText(at) +
+                                         " g=" + kivo::GText(714.47735 * ghz / at)));
         Key(Qt::Key_Return);
         Key(Qt::Key_Return);
-        EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
+        EXPECT_TRUE(form->Ui.Frame16->isVisibleTo(form.get()));
         // The line's centre is where the standard's g puts it.
         std::vector<float> x = Fields(1);
         std::vector<float> y(form->Store.SpecY[1].Data(), form->Store.SpecY[1].Data() + 400);
@@ -97,13 +98,13 @@ TEST_F(GValuesTest, FieldCorrectionRefusedWithoutAFrequency) {
     Key(Qt::Key_D, Qt::AltModifier);
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("  Treatment     No frequency, field not corrected: plain "));
-    EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame16->isVisibleTo(form.get()));
 
     // Begun on the spectrum with a frequency, and the active one changed by
     // a tick to the one without: refused when the pick completes.
     ClickBox(1);
     Key(Qt::Key_D, Qt::AltModifier);
-    ASSERT_TRUE(form->Frame14->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->Ui.Frame14->isVisibleTo(form.get()));
     ClickBox(1);
     EXPECT_EQ(form->Store.ActiveSpec, 1);
     Key(Qt::Key_Return);
@@ -119,34 +120,35 @@ TEST_F(GValuesTest, TheGScaleNamesTheFieldsTheSpectraAreDrawnAt) {
     // Each label's g resonates where the tick stands, under the view's
     // transform; the ticks within the chart.
     auto expectGAtTheirFields = [&] {
-        const std::vector<TChart::TopTick>& ticks = form->Chart1->TopScale();
+        const std::vector<TChart::TopTick>& ticks = form->Ui.Chart1->TopScale();
         ASSERT_GE(ticks.size(), 2u);
-        const double a = (1 - form->XScale) * form->XCentre + form->XShift, b = form->XScale;
+        const double a = (1 - form->View.XScale) * form->View.XCentre + form->View.XShift,
+                     b = form->View.XScale;
         for (const TChart::TopTick& t : ticks) {
             const double field = (t.At - a) / b;
             const int decimals = int(t.Text.size() - t.Text.indexOf('.') - 1);
             EXPECT_NEAR(t.Text.toDouble(), kivo::GValue(9.4012, field), 1e-9)
                 << t.Text.toStdString();
             EXPECT_GT(decimals, 1);
-            EXPECT_GE(t.At, form->Chart1->Minimum(ChartAxis::Bottom));
-            EXPECT_LE(t.At, form->Chart1->Maximum(ChartAxis::Bottom));
+            EXPECT_GE(t.At, form->Ui.Chart1->Minimum(ChartAxis::Bottom));
+            EXPECT_LE(t.At, form->Ui.Chart1->Maximum(ChartAxis::Bottom));
         }
     };
-    EXPECT_TRUE(form->Chart1->TopScale().empty());
+    EXPECT_TRUE(form->Ui.Chart1->TopScale().empty());
     Menu("View", "g scale");
     expectGAtTheirFields();
-    const std::vector<TChart::TopTick> before = form->Chart1->TopScale();
+    const std::vector<TChart::TopTick> before = form->Ui.Chart1->TopScale();
     // Moved and scaled: the scale follows the spectra, not the axis below.
     Key(Qt::Key_6);
     for (Qt::Key k : {Qt::Key_PageUp, Qt::Key_PageUp, Qt::Key_Right, Qt::Key_Right}) Key(k);
-    ASSERT_NE(form->XScale, 1.0);
+    ASSERT_NE(form->View.XScale, 1.0);
     expectGAtTheirFields();
-    EXPECT_NE(form->Chart1->TopScale().front().At, before.front().At);
+    EXPECT_NE(form->Ui.Chart1->TopScale().front().At, before.front().At);
     Key(Qt::Key_Escape);
     // The active spectrum without a frequency has none; ticked back, again.
     ClickBox(1);
     EXPECT_EQ(form->Store.ActiveSpec, 2);
-    EXPECT_TRUE(form->Chart1->TopScale().empty());
+    EXPECT_TRUE(form->Ui.Chart1->TopScale().empty());
     Menu("View", "g scale");
     Menu("View", "g scale");
     EXPECT_EQ(form->ModeLine(),
@@ -154,5 +156,5 @@ TEST_F(GValuesTest, TheGScaleNamesTheFieldsTheSpectraAreDrawnAt) {
     ClickBox(1);
     expectGAtTheirFields();
     Menu("View", "g scale");
-    EXPECT_TRUE(form->Chart1->TopScale().empty());
+    EXPECT_TRUE(form->Ui.Chart1->TopScale().empty());
 }

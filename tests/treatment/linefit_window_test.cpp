@@ -73,7 +73,7 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
     const int n = form->Store.Params[1].NumPoints;
     Key(Qt::Key_3);
     EXPECT_EQ(form->ModeLine(),
-              QStringLiteral("   SUBTRACTION OF BASE LINE") + form->ShiftLineHint);
+              QStringLiteral("   SUBTRACTION OF BASE LINE") + form->Options.ShiftLineHint);
     const struct {
         Qt::Key Key;
         int Presses, Order;
@@ -83,20 +83,20 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
                  {Qt::Key_PageDown, 2, 3}};
     for (const auto& s : steps) {
         for (int k = 0; k < s.Presses; ++k) Key(s.Key);
-        EXPECT_EQ(form->BaseLineOrder, s.Order);
+        EXPECT_EQ(form->Options.BaseLineOrder, s.Order);
         EXPECT_EQ(form->ModeLine(),
                   QStringLiteral("   SUBTRACTION OF BASE LINE, order %1").arg(s.Order) +
-                      form->ShiftLineHint);
+                      form->Options.ShiftLineHint);
         std::vector<float> want = before;
         EXPECT_EQ(kivo::SubtractBaseLine(form->Store.SpecX[1].Data(), want.data(), n,
-                                         kivo::BaseLineStart(n, form->NumAver), s.Order,
-                                         form->NumAver, "s"),
+                                         kivo::BaseLineStart(n, form->Options.NumAver), s.Order,
+                                         form->Options.NumAver, "s"),
                   "");
         EXPECT_EQ(
             std::vector<float>(form->Store.SavedY[1].Data(), form->Store.SavedY[1].Data() + n),
             want);
         // The polynomial is drawn over the spectrum.
-        EXPECT_EQ(form->Chart1->PointCount(form->AuxSeries[3]), n);
+        EXPECT_EQ(form->Ui.Chart1->PointCount(form->View.AuxSeries[3]), n);
     }
     Key(Qt::Key_Escape);
     const std::vector<float> committed = Values(1);
@@ -110,7 +110,7 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
     // The order stays for the next "3"; the straight line leaves no note.
     Key(Qt::Key_3);
     for (int k = 0; k < 2; ++k) Key(Qt::Key_PageDown);
-    EXPECT_EQ(form->Chart1->PointCount(form->AuxSeries[3]), 0);
+    EXPECT_EQ(form->Ui.Chart1->PointCount(form->View.AuxSeries[3]), 0);
     Key(Qt::Key_Escape);
     EXPECT_EQ(form->Store.Params[1].Line2, "s, 9.5 GHz, ");
 }
@@ -138,7 +138,7 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     EXPECT_EQ(form->ModeLine(),
               QStringLiteral("   Fit: shape 1 Lorentz, 2 Gauss, 3 Voigt; lines 1 to 6: 1"));
     Type(QStringLiteral("1"));
-    ASSERT_TRUE(form->Frame14->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->Ui.Frame14->isVisibleTo(form.get()));
     EXPECT_TRUE(form->ModeLine().startsWith(QStringLiteral("  Fit 1 lorentz: enclose the lines")));
     // Cursors at 3300 and 3400 G.
     const int first = 101, last = 501;
@@ -168,10 +168,10 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     ASSERT_EQ(report.size(), 2u);
     EXPECT_TRUE(report[0].starts_with("1: B=3350")) << report[0];
     EXPECT_NE(report[0].find(" g="), std::string::npos);
-    EXPECT_EQ(form->Memo3->toPlainText(),
+    EXPECT_EQ(form->Ui.Memo3->toPlainText(),
               QString::fromStdString(report[0] + "\n" + report[1]).replace(' ', "\n "));
-    EXPECT_TRUE(form->Memo3->toPlainText().startsWith("1:\n B=3"))
-        << form->Memo3->toPlainText().toStdString();
+    EXPECT_TRUE(form->Ui.Memo3->toPlainText().startsWith("1:\n B=3"))
+        << form->Ui.Memo3->toPlainText().toStdString();
     EXPECT_EQ(form->ModeLine().toStdString(), "  Fit 1 lorentz  " + report[0] + "; " + report[1]);
 
     const kivo::batch::Row row =

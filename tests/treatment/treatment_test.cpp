@@ -29,7 +29,7 @@ protected:
     }
     void ClickBox(int slot) {
         now += 10'000;
-        QCheckBox* box = form->SpecCheck[slot];
+        QCheckBox* box = form->Ui.SpecCheck[slot];
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(8, box->height() / 2));
         Settle();
     }
@@ -81,7 +81,7 @@ TEST_F(TreatmentTest, CalibrationOnMnLinesMapsTheirCentresToTheReference) {
                Spectrum("other", 1024, 3101, 0.25, Lines({3191, 3281}))});
     Key(Qt::Key_8);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment  "));
-    ASSERT_EQ(QApplication::focusWidget(), form->Frame16->Edit1);
+    ASSERT_EQ(QApplication::focusWidget(), form->Ui.Frame16->Edit1);
     Key(Qt::Key_M, Qt::AltModifier);
     EXPECT_EQ(form->Pick.TaskCode, 162);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment       Click mouse in appropriate "
@@ -100,7 +100,7 @@ TEST_F(TreatmentTest, CalibrationOnMnLinesMapsTheirCentresToTheReference) {
     Key(Qt::Key_Return);
 
     EXPECT_EQ(form->Pick.TaskCode, 0);
-    EXPECT_EQ(form->RefLineKind, 0);
+    EXPECT_EQ(form->Mode.RefLineKind, 0);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment  "));
     // 3235 G, halfway between the lines, goes to 3196 + 45 / 90 * 86.76.
     const int mid = 541; // 3100 + 540 * 0.25 = 3235
@@ -111,8 +111,8 @@ TEST_F(TreatmentTest, CalibrationOnMnLinesMapsTheirCentresToTheReference) {
                                        PointAt(2, 3190), PointAt(2, 3202));
     EXPECT_NEAR(c3.Centre, 3196, 0.01);
     EXPECT_EQ(form->Store.Params[1].Line2, "mn, Mn(3-4) Fld, ");
-    EXPECT_EQ(form->Chart1->PointColour(form->AuxSeries[5], 0), QColor(255, 0, 0));
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(form->AuxSeries[6], 0), double(3196.0f) + 86.76f);
+    EXPECT_EQ(form->Ui.Chart1->PointColour(form->View.AuxSeries[5], 0), QColor(255, 0, 0));
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(form->View.AuxSeries[6], 0), double(3196.0f) + 86.76f);
 
     // Again: the note stands once.
     Key(Qt::Key_Escape);
@@ -168,7 +168,7 @@ TEST_F(TreatmentTest, SmoothingMakesNewSpectraOfWhatWasPreviewed) {
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Smoothing, Num Smoothing =5, Num Restrict ="));
     Key(Qt::Key_I, Qt::AltModifier); // taken by the entry: nothing is inverted
     Type("0");
-    EXPECT_EQ(form->Chart1->PointCount(TForm1::PointSeries1), 150);
+    EXPECT_EQ(form->Ui.Chart1->PointCount(ViewState::PointSeries1), 150);
     ClickBox(4); // d marked after the preview: it gets no result
     Key(Qt::Key_Y);
     ASSERT_EQ(form->Store.NumSpec, 7);
@@ -180,7 +180,7 @@ TEST_F(TreatmentTest, SmoothingMakesNewSpectraOfWhatWasPreviewed) {
     for (int k = 1; k <= 5; ++k) mean += form->Store.SpecY[1][18 + k];
     EXPECT_FLOAT_EQ(form->Store.SpecY[5][21], mean / 5);
     EXPECT_FLOAT_EQ(form->Store.SpecY[1][21], float(std::sin(3320.0) * 5)); // the source stays
-    for (int i = 1; i <= 7; ++i) EXPECT_TRUE(form->SpecCheck[i]->isChecked()) << i;
+    for (int i = 1; i <= 7; ++i) EXPECT_TRUE(form->Ui.SpecCheck[i]->isChecked()) << i;
 }
 
 TEST_F(TreatmentTest, ElevenMarkedAreSmoothedInPlaceAndF8CommitsFirst) {
@@ -207,7 +207,7 @@ TEST_F(TreatmentTest, ElevenMarkedAreSmoothedInPlaceAndF8CommitsFirst) {
     Key(Qt::Key_F8);
     // s1's result went to a new slot (one spectrum marked) before s1 went.
     ASSERT_EQ(form->Store.NumSpec, 11);
-    EXPECT_EQ(form->SpecCheck[11]->text(), QStringLiteral("res1"));
+    EXPECT_EQ(form->Ui.SpecCheck[11]->text(), QStringLiteral("res1"));
     EXPECT_EQ(form->Store.Params[11].NumPoints, 4);
     EXPECT_EQ(form->Store.Params[1].NumPoints, 9); // s2, unmarked: not smoothed again
     EXPECT_FALSE(form->Work.SmoothEntry);
@@ -268,10 +268,10 @@ TEST_F(TreatmentTest, PointTools) {
     form->Store.SpecX[2][4] = 2.9f;
     Key(Qt::Key_8);
     Key(Qt::Key_E, Qt::AltModifier);
-    EXPECT_EQ(form->Label2->text(), QStringLiteral("  I mist = 3"));
+    EXPECT_EQ(form->Ui.Label2->text(), QStringLiteral("  I mist = 3"));
     EXPECT_EQ(form->Store.Params[1].NumPoints, 5);
     EXPECT_EQ(form->Store.Params[2].NumPoints, 4);
-    EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame16->isVisibleTo(form.get()));
 
     const float y3 = form->Store.SpecY[1][3];
     Key(Qt::Key_I, Qt::AltModifier);
@@ -287,15 +287,15 @@ TEST_F(TreatmentTest, PointTools) {
     Key(Qt::Key_Left); // cursor 1 to point 1 (field 1)
     Key(Qt::Key_Return);
     Key(Qt::Key_Return); // cursor 2 on the last point (field 6)
-    EXPECT_EQ(form->Label12->text(), QStringLiteral("1, 6,  Delta= 5"));
+    EXPECT_EQ(form->Ui.Label12->text(), QStringLiteral("1, 6,  Delta= 5"));
     EXPECT_EQ(form->Pick.TaskCode, 168); // measure again at once
     Key(Qt::Key_F11);
     form->Pick.PickLevel[1] = 5;
     Key(Qt::Key_Return);
     form->Pick.PickLevel[2] = 2;
     Key(Qt::Key_Return);
-    EXPECT_TRUE(form->Label12->text().endsWith(QStringLiteral(" Delta= 3")));
-    EXPECT_TRUE(form->Label2->text().isEmpty());
+    EXPECT_TRUE(form->Ui.Label12->text().endsWith(QStringLiteral(" Delta= 3")));
+    EXPECT_TRUE(form->Ui.Label2->text().isEmpty());
 }
 
 TEST_F(TreatmentTest, DeletePointsRemovesTheRunFromTheFirstCursor) {
@@ -310,7 +310,7 @@ TEST_F(TreatmentTest, DeletePointsRemovesTheRunFromTheFirstCursor) {
     ASSERT_EQ(form->Store.Params[1].NumPoints, 189); // points 10..20 gone, 21 kept
     EXPECT_FLOAT_EQ(form->Store.SpecX[1][9], 3008);
     EXPECT_FLOAT_EQ(form->Store.SpecX[1][10], 3020);
-    EXPECT_TRUE(form->Frame16->isVisibleTo(form.get()));
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame16->Edit1);
+    EXPECT_TRUE(form->Ui.Frame16->isVisibleTo(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame16->Edit1);
     EXPECT_EQ(form->Pick.TaskCode, 0);
 }

@@ -20,7 +20,7 @@ const QColor Purple(128, 0, 128);
 
 class ChartTest : public FormTest {
 protected:
-    TChart* chart() const { return form->Chart1; }
+    TChart* chart() const { return form->Ui.Chart1; }
     // Only the given series shown, on fixed ranges.
     void ShowOnly(int series) {
         for (int i = 0; i < chart()->SeriesCount(); ++i) chart()->SetActive(i, i == series);
@@ -61,7 +61,7 @@ int Count(const QImage& image, const QColor& colour) {
 } // namespace
 
 TEST_F(ChartTest, EveryDotOfAPreviewShowsAndNothingElse) {
-    const int dots = TForm1::PointSeries1;
+    const int dots = ViewState::PointSeries1;
     ShowOnly(dots);
     // 20 runs of 15000 points, as the base line previews 20 spectra, some
     // of them out of range.
@@ -89,7 +89,7 @@ TEST_F(ChartTest, EveryDotOfAPreviewShowsAndNothingElse) {
 }
 
 TEST_F(ChartTest, BigPointsAreDiscsAroundTheirPixels) {
-    const int big = TForm1::PointSeries2;
+    const int big = ViewState::PointSeries2;
     ShowOnly(big);
     const float x[] = {101, 101.2f, 503, 907};
     const float y[] = {3, 3.1f, 51, -47};
@@ -106,7 +106,7 @@ TEST_F(ChartTest, BigPointsAreDiscsAroundTheirPixels) {
 }
 
 TEST_F(ChartTest, LongLinesKeepSinglePointSpikesInTheirColours) {
-    const int line = form->SpecSeries[1];
+    const int line = form->View.SpecSeries[1];
     ShowOnly(line);
     std::vector<float> x(15000), y(15000);
     for (int k = 0; k < 15000; ++k) {
@@ -159,7 +159,7 @@ TEST_F(ChartTest, AKeyRepaintsTheCursorAndThePreviewWhereTheyAreNow) {
     WriteSpectrum("a.esr", 400);
     ReadFiles({"a.esr"});
     Key(Qt::Key_3);
-    const int cursor = form->AuxSeries[1];
+    const int cursor = form->View.AuxSeries[1];
     // A vertical line is drawn in the pixel column its x falls in.
     const int before = int(std::floor(At(chart()->PointX(cursor, 0), 0).x()));
     QImage image = Shown();
@@ -183,7 +183,7 @@ TEST_F(ChartTest, AKeyRepaintsTheCursorAndThePreviewWhereTheyAreNow) {
 }
 
 TEST_F(ChartTest, ALineRefilledWithOtherPointsShowsThem) {
-    const int line = form->SpecSeries[2];
+    const int line = form->View.SpecSeries[2];
     ShowOnly(line);
     std::vector<float> x(15000), y(15000, 0.f);
     for (int k = 0; k < 15000; ++k) x[size_t(k)] = float(k / 15.0);

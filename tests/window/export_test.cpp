@@ -30,7 +30,7 @@ protected:
         ASSERT_EQ(form->Store.NumSpec, 2);
     }
     void Export(const QString& name, bool forPrint) {
-        form->SaveDialog3.Option = forPrint;
+        form->Ui.SaveDialog3.Option = forPrint;
         AnswerFiles({name});
         Key(Qt::Key_E, Qt::ControlModifier);
         ASSERT_EQ(PendingAnswers(), 0);
@@ -44,7 +44,7 @@ TEST_F(ExportTest, PngIsTwiceTheChartAndPrintIsOnWhite) {
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Picture saved: screen.png "));
     const QImage screen(Path("screen.png"));
     ASSERT_FALSE(screen.isNull());
-    const QSize chart = form->Chart1->Surface()->size();
+    const QSize chart = form->Ui.Chart1->Surface()->size();
     EXPECT_EQ(screen.size(), chart * 2);
     EXPECT_EQ(screen.pixelColor(2, 2), QColor(Qt::black));
 
@@ -59,13 +59,13 @@ TEST_F(ExportTest, PngIsTwiceTheChartAndPrintIsOnWhite) {
             const QColor c = print.pixelColor(x, y);
             first = first || c == QColor(0x00, 0x72, 0xB2);
             second = second || c == QColor(0xD5, 0x5E, 0x00);
-            slot = slot || c == form->SpecColor[1] || c == form->SpecColor[2];
+            slot = slot || c == form->View.SpecColor[1] || c == form->View.SpecColor[2];
         }
     EXPECT_TRUE(first && second);
     EXPECT_FALSE(slot);
     // The screen keeps its own style afterwards.
-    EXPECT_EQ(form->Chart1->Surface()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
-    EXPECT_FALSE(form->Chart1->Surface()->xAxis->visible());
+    EXPECT_EQ(form->Ui.Chart1->Surface()->axisRect()->backgroundBrush().color(), QColor(Qt::black));
+    EXPECT_FALSE(form->Ui.Chart1->Surface()->xAxis->visible());
 }
 
 TEST_F(ExportTest, PdfHasOnePageAndSvgIsXmlWithTheLegend) {
@@ -122,8 +122,8 @@ class FigureExportTest : public FormTest {
 protected:
     // type: the place of the dialog's "Files of type" (png, pdf, svg).
     void Export(const QString& name, int type, bool forPrint = true) {
-        form->SaveDialog3.Option = forPrint;
-        form->SaveDialog3.FilterIndex = type;
+        form->Ui.SaveDialog3.Option = forPrint;
+        form->Ui.SaveDialog3.FilterIndex = type;
         AnswerFiles({name});
         Key(Qt::Key_E, Qt::ControlModifier);
         ASSERT_EQ(PendingAnswers(), 0);
@@ -170,13 +170,13 @@ TEST_F(FigureExportTest, MoveAndScaleLeavesTheFigureAtTheTrueFields) {
     Key(Qt::Key_6);
     for (int i = 0; i < 3; ++i) Key(Qt::Key_PageUp);
     for (int i = 0; i < 3; ++i) Key(Qt::Key_Right);
-    ASSERT_GT(form->XScale, 2);
-    ASSERT_NE(form->XShift, 0);
-    const double shift = form->XShift;
+    ASSERT_GT(form->View.XScale, 2);
+    ASSERT_NE(form->View.XShift, 0);
+    const double shift = form->View.XShift;
     Export("moved.svg", 2);
     EXPECT_EQ(form->ModeLine(), QStringLiteral("   Picture saved: moved.svg "));
     // The view as it was, and the same figure as before the moves.
-    EXPECT_EQ(form->XShift, shift);
+    EXPECT_EQ(form->View.XShift, shift);
     EXPECT_EQ(ReadBytes("moved.svg"), ReadBytes("before.svg"));
     // Its positive peak, topmost on the page, where the axis says 3349.7 G.
     const SvgFigure svg = ReadSvg(Path("moved.svg"));
@@ -241,11 +241,11 @@ TEST_F(FigureExportTest, NothingShownIsSaidAndNothingWritten) {
         if (c.Load) {
             WriteSpectrum("a.esr", 100);
             ReadFiles({"a.esr"});
-            DoubleClick(form->Label13); // every spectrum hidden
-            ASSERT_FALSE(form->Chart1->Active(form->SpecSeries[1]));
+            DoubleClick(form->Ui.Label13); // every spectrum hidden
+            ASSERT_FALSE(form->Ui.Chart1->Active(form->View.SpecSeries[1]));
         }
         const size_t asked = Asked().size();
-        form->SaveDialog3.Option = c.ForPrint;
+        form->Ui.SaveDialog3.Option = c.ForPrint;
         Key(Qt::Key_E, Qt::ControlModifier);
         EXPECT_EQ(form->ModeLine(), QStringLiteral("   Nothing to export: no spectrum is shown "));
         EXPECT_EQ(Asked().size(), asked);
@@ -305,7 +305,7 @@ TEST_F(FigureExportTest, TheDialogsChoicesDrawTheFigureAndStayInTheOptionsFile) 
     wide.Legend = kivo::LegendPlace::None;
     wide.Stack = 1.5;
     wide.GScale = true;
-    EXPECT_EQ(form->FigureChoices, wide);
+    EXPECT_EQ(form->Options.FigureChoices, wide);
 
     // Cancelled: nothing written, nothing kept.
     figureChoice = [](FigureDialog& d) {
@@ -314,7 +314,7 @@ TEST_F(FigureExportTest, TheDialogsChoicesDrawTheFigureAndStayInTheOptionsFile) 
     };
     Export("cancelled.pdf", 1);
     EXPECT_FALSE(QFile::exists(Path("cancelled.pdf")));
-    EXPECT_EQ(form->FigureChoices, wide);
+    EXPECT_EQ(form->Options.FigureChoices, wide);
 
     AnswerFiles({"figure.opt"});
     Menu("&Options", "Write options");
@@ -324,10 +324,10 @@ TEST_F(FigureExportTest, TheDialogsChoicesDrawTheFigureAndStayInTheOptionsFile) 
           "\r\nFigStack   = 1.5\r\n", "\r\nFigGScale  = top\r\n"})
         EXPECT_TRUE(written.contains(QLatin1String(line))) << line;
     StartForm();
-    EXPECT_EQ(form->FigureChoices, kivo::FigureSettings());
+    EXPECT_EQ(form->Options.FigureChoices, kivo::FigureSettings());
     AnswerFiles({"figure.opt"});
     Menu("&Options", "Read options");
-    EXPECT_EQ(form->FigureChoices, wide);
+    EXPECT_EQ(form->Options.FigureChoices, wide);
     EXPECT_FALSE(form->ModeLine().contains(QStringLiteral("Options file")));
     // The dialog shows them next time.
     WriteSpectrum("a.esr", 300);

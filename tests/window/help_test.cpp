@@ -27,26 +27,28 @@ const QString NotFound = QStringLiteral("  File KivoHelp.txt not found! ");
 class HelpTest : public FormTest {
 protected:
     QTreeWidgetItem* Node(const QString& name) const {
-        return form->TreeView1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
+        return form->Ui.TreeView1->findItems(name, Qt::MatchExactly | Qt::MatchRecursive).value(0);
     }
     void Press(const QPoint& at) {
-        QTest::mouseClick(form->TreeView1->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(form->Ui.TreeView1->viewport(), Qt::LeftButton, {}, at);
         Settle();
     }
-    void Click(const QString& name) { Press(form->TreeView1->visualItemRect(Node(name)).center()); }
-    QStringList Shown() const { return form->Memo4->toPlainText().split(QLatin1Char('\n')); }
+    void Click(const QString& name) {
+        Press(form->Ui.TreeView1->visualItemRect(Node(name)).center());
+    }
+    QStringList Shown() const { return form->Ui.Memo4->toPlainText().split(QLatin1Char('\n')); }
     // Every line of the topic is one line in the box, and a column of its
     // text stands at one place in all of them, as the tables need.
     void ExpectColumnsKept() const {
         constexpr int column = 40;
         std::optional<int> x;
-        for (QTextBlock b = form->Memo4->document()->begin(); b.isValid(); b = b.next()) {
-            form->Memo4->document()->documentLayout()->blockBoundingRect(b); // lays it out
+        for (QTextBlock b = form->Ui.Memo4->document()->begin(); b.isValid(); b = b.next()) {
+            form->Ui.Memo4->document()->documentLayout()->blockBoundingRect(b); // lays it out
             EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
             if (b.length() <= column) continue;
             QTextCursor at(b);
             at.setPosition(b.position() + column);
-            const int here = form->Memo4->cursorRect(at).x();
+            const int here = form->Ui.Memo4->cursorRect(at).x();
             EXPECT_EQ(here, x.value_or(here)) << b.text().toStdString();
             x = here;
         }
@@ -62,7 +64,7 @@ protected:
     }
     QStringList Nodes() const {
         QStringList names;
-        for (QTreeWidgetItemIterator it(form->TreeView1); *it; ++it) names << (*it)->text(0);
+        for (QTreeWidgetItemIterator it(form->Ui.TreeView1); *it; ++it) names << (*it)->text(0);
         return names;
     }
 };
@@ -71,16 +73,16 @@ protected:
 
 TEST_F(HelpTest, F1ShowsTheTopicsAndAMissingFileIsSaidAtEveryClick) {
     Key(Qt::Key_F1);
-    ASSERT_TRUE(form->TreeView1->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->Ui.TreeView1->isVisibleTo(form.get()));
     EXPECT_EQ(Nodes(), (QStringList{"Interface", "Spectra choice", "File Formats", "Low Menu",
                                     "BaseLine", "Double Integration", "Move,Scale",
                                     "Comparison of spectra", "Treatment"}));
     // The tree takes no keys and leaves the help box below it free.
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
-    EXPECT_LE(form->TreeView1->geometry().bottom(), form->Memo4->y());
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
+    EXPECT_LE(form->Ui.TreeView1->geometry().bottom(), form->Ui.Memo4->y());
     Click("Interface");
     EXPECT_EQ(form->ModeLine(), NotFound);
-    EXPECT_FALSE(form->Memo4->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Memo4->isVisibleTo(form.get()));
     Menu("&Help", "Russian");
     form->SetModeLine(QStringLiteral("  other"));
     Click("Treatment");
@@ -96,7 +98,7 @@ TEST_F(HelpTest, RussianThenAClickReadsTheOtherFile) {
     WriteFile("KivoHelp.txt", russian.toStdString());
     Key(Qt::Key_F1);
     Click("Interface");
-    EXPECT_TRUE(form->Memo4->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Memo4->isVisibleTo(form.get()));
     EXPECT_EQ(Shown(), (QStringList{"Interface", "The window.", "Its keys."}));
     Menu("&Help", "Russian");
     EXPECT_EQ(Shown(), (QStringList{"Interface", "The window.", "Its keys."}));
@@ -129,13 +131,13 @@ TEST_F(HelpTest, AClickBesideTheNodesBlanksTheTextAndReadsTheFile) {
     Click("Interface");
     ASSERT_EQ(Shown(), (QStringList{"Interface", "one", "two"}));
     // Room below the nodes: the children of "Low Menu" folded away.
-    form->TreeView1->collapseItem(Node("Low Menu"));
+    form->Ui.TreeView1->collapseItem(Node("Low Menu"));
     const QPoint beside =
-        form->TreeView1->visualItemRect(Node("Low Menu")).bottomLeft() + QPoint(40, 8);
-    ASSERT_EQ(form->TreeView1->itemAt(beside), nullptr);
+        form->Ui.TreeView1->visualItemRect(Node("Low Menu")).bottomLeft() + QPoint(40, 8);
+    ASSERT_EQ(form->Ui.TreeView1->itemAt(beside), nullptr);
     Press(beside);
     EXPECT_EQ(Shown(), QStringList{"Interface"});
-    EXPECT_TRUE(form->Memo4->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Memo4->isVisibleTo(form.get()));
     QFile::remove(Path("KivoHelpEng.txt"));
     Press(beside);
     EXPECT_EQ(form->ModeLine(), NotFound);
@@ -164,7 +166,7 @@ TEST_F(HelpTest, TheShippedFilesHaveEveryTopicWithinTheLimits) {
             EXPECT_LE(stop - start - 1, 59);
             EXPECT_GE(stop - start - 1, 10) << "a topic that says little";
             Click(node);
-            EXPECT_EQ(form->HelpLinesShown, stop - start - 1);
+            EXPECT_EQ(form->View.HelpLinesShown, stop - start - 1);
             EXPECT_EQ(Shown(), QStringList{node} + lines.mid(start + 1, Shown().size() - 1));
             ExpectColumnsKept();
         }

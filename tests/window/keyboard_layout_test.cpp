@@ -154,17 +154,17 @@ TEST(VirtualKeyOf, WithoutKeycodesShiftedSymbolsGoBackToTheirKeys) {
 TEST_F(RussianLayoutTest, YAndAltLettersReachTheModes) {
     Load();
     Key(Qt::Key_4); // the digit row writes digits in this layout too
-    ASSERT_TRUE(form->Frame15->isVisibleTo(form.get()));
+    ASSERT_TRUE(form->Ui.Frame15->isVisibleTo(form.get()));
     Ru(RuY);
     EXPECT_EQ(form->Pick.TaskCode, 151);
-    EXPECT_TRUE(form->Frame14->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame14->isVisibleTo(form.get()));
     Key(Qt::Key_Escape);
     Key(Qt::Key_4);
     // Alt+letter is the panel's, not a menu mnemonic's.
     QKeyEvent claim(QEvent::ShortcutOverride, RuC.key, Qt::AltModifier, RuC.keycode, RuC.keysym, 0,
                     QString::fromUtf8(RuC.text));
     claim.ignore();
-    QApplication::sendEvent(form->Frame15->Edit1, &claim);
+    QApplication::sendEvent(form->Ui.Frame15->Edit1, &claim);
     EXPECT_TRUE(claim.isAccepted());
     Ru(RuC, Qt::AltModifier);
     EXPECT_EQ(form->Pick.TaskCode, 153);
@@ -180,7 +180,7 @@ TEST_F(RussianLayoutTest, AltXExitsFromTheMainPanelAndFromAMode) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     Load();
     Key(Qt::Key_3);
-    ASSERT_EQ(QApplication::focusWidget(), form->Frame14->Edit1);
+    ASSERT_EQ(QApplication::focusWidget(), form->Ui.Frame14->Edit1);
     Ru(RuX, Qt::AltModifier);
     EXPECT_FALSE(form->isVisible());
 }
@@ -192,24 +192,24 @@ TEST_F(X11KeyboardTest, ModesTakeTheirKeysUnderRussianAndUsLayouts) {
     for (const char* layout : {"ru", "us", "ru,us"}) {
         SCOPED_TRACE(layout);
         Layout(layout);
-        ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
+        ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Ui.Frame15); }));
         EXPECT_FALSE(Strike(
             AltF, [] { return QApplication::activePopupWidget() != nullptr; }, 300));
         ASSERT_TRUE(Strike(KeyY, [this] { return form->Pick.TaskCode == 151; }));
         // The press came as the layout writes it: Cyrillic "н" or Latin "y".
         EXPECT_EQ(seen_.key, layout[0] == 'r' ? 0x41D : int(Qt::Key_Y));
-        EXPECT_TRUE(InPanel(form->Frame14));
-        ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Frame11); }));
-        ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
+        EXPECT_TRUE(InPanel(form->Ui.Frame14));
+        ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Ui.Frame11); }));
+        ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Ui.Frame15); }));
         EXPECT_TRUE(Strike(AltC, [this] { return form->Pick.TaskCode == 153; }));
         EXPECT_EQ(form->Pick.PickNo, 3);
-        ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Frame11); }));
+        ASSERT_TRUE(Strike("Escape", [this] { return InPanel(form->Ui.Frame11); }));
     }
 }
 
 TEST_F(X11KeyboardTest, AltXExitsUnderARussianLayout) {
     Layout("ru");
     Load();
-    ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Frame15); }));
+    ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Ui.Frame15); }));
     EXPECT_TRUE(Strike(AltX, [this] { return !form->isVisible(); }));
 }

@@ -33,73 +33,76 @@ QStringList VisibleCaptions(const TFrame1* frame) {
 
 TEST_F(FormTest, StartsEmptyInTheMainMode) {
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Kivo"));
-    EXPECT_EQ(form->Client->size(), QSize(815, 698));
-    EXPECT_EQ(form->Chart1->geometry(), QRect(0, 0, 801, 445));
+    EXPECT_EQ(form->Ui.Client->size(), QSize(815, 698));
+    EXPECT_EQ(form->Ui.Chart1->geometry(), QRect(0, 0, 801, 445));
     EXPECT_EQ(form->ModeLine(), SelectModeLine);
-    EXPECT_TRUE(form->SelectMode);
+    EXPECT_TRUE(form->Mode.SelectMode);
     EXPECT_EQ(form->Store.NumSpec, 0);
     EXPECT_EQ(form->Store.ActiveSpec, 0);
     EXPECT_TRUE(form->Store.NoneMarked);
-    EXPECT_FALSE(form->SpectraLoaded);
-    EXPECT_EQ(form->NumAver, 10);
-    EXPECT_DOUBLE_EQ(form->KoeCu, 1.725e19);
-    EXPECT_EQ(form->ShiftLineHint,
+    EXPECT_FALSE(form->Mode.SpectraLoaded);
+    EXPECT_EQ(form->Options.NumAver, 10);
+    EXPECT_DOUBLE_EQ(form->Options.KoeCu, 1.725e19);
+    EXPECT_EQ(form->Options.ShiftLineHint,
               QStringLiteral("     Click mouse in appropriate position to shift the line"));
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        EXPECT_FALSE(form->SpecCheck[i]->isVisibleTo(form.get())) << i;
-        EXPECT_EQ(form->SpecCheck[i]->objectName(), QStringLiteral("CheckBox%1").arg(i));
+        EXPECT_FALSE(form->Ui.SpecCheck[i]->isVisibleTo(form.get())) << i;
+        EXPECT_EQ(form->Ui.SpecCheck[i]->objectName(), QStringLiteral("CheckBox%1").arg(i));
     }
-    EXPECT_FALSE(form->Label13->isVisibleTo(form.get()));
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
-    for (TFrame1* f : {form->Frame12, form->Frame13, form->Frame14, form->Frame15, form->Frame16})
+    EXPECT_FALSE(form->Ui.Label13->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
+    for (TFrame1* f :
+         {form->Ui.Frame12, form->Ui.Frame13, form->Ui.Frame14, form->Ui.Frame15, form->Ui.Frame16})
         EXPECT_FALSE(f->isVisibleTo(form.get())) << f->objectName().toStdString();
-    for (QWidget* w : std::initializer_list<QWidget*>{form->Memo1, form->Memo2, form->Memo3,
-                                                      form->Memo4, form->TreeView1})
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             form->Ui.Memo1, form->Ui.Memo2, form->Ui.Memo3, form->Ui.Memo4, form->Ui.TreeView1})
         EXPECT_FALSE(w->isVisibleTo(form.get())) << w->objectName().toStdString();
-    EXPECT_EQ(QApplication::focusWidget(), form->Frame11->Edit1);
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
 }
 
 TEST_F(FormTest, SlotColoursAndSeriesFollowTheTable) {
-    EXPECT_EQ(form->SpecColor[1], QColor(0, 255, 0));
-    EXPECT_EQ(form->SpecColor[2], QColor(255, 0, 0));
-    EXPECT_EQ(form->SpecColor[9], QColor(128, 128, 128));
-    EXPECT_EQ(form->SpecColor[14], QColor(255, 255, 255));
-    EXPECT_EQ(form->SpecColor[15], QColor(166, 202, 240));
-    EXPECT_EQ(form->SpecColor[20], QColor(96, 96, 48));
+    EXPECT_EQ(form->View.SpecColor[1], QColor(0, 255, 0));
+    EXPECT_EQ(form->View.SpecColor[2], QColor(255, 0, 0));
+    EXPECT_EQ(form->View.SpecColor[9], QColor(128, 128, 128));
+    EXPECT_EQ(form->View.SpecColor[14], QColor(255, 255, 255));
+    EXPECT_EQ(form->View.SpecColor[15], QColor(166, 202, 240));
+    EXPECT_EQ(form->View.SpecColor[20], QColor(96, 96, 48));
     // Two point series, twenty slot lines, six auxiliary lines, in that order.
-    ASSERT_EQ(form->Chart1->SeriesCount(), 28);
+    ASSERT_EQ(form->Ui.Chart1->SeriesCount(), 28);
     for (int i = 1; i <= kivo::MaxSpec; ++i) {
-        EXPECT_EQ(form->SpecSeries[i], i + 1);
-        EXPECT_EQ(form->Chart1->SeriesColour(i + 1), form->SpecColor[i]);
-        EXPECT_EQ(form->SpecCheck[i]->palette().color(QPalette::Window), form->SpecColor[i]);
+        EXPECT_EQ(form->View.SpecSeries[i], i + 1);
+        EXPECT_EQ(form->Ui.Chart1->SeriesColour(i + 1), form->View.SpecColor[i]);
+        EXPECT_EQ(form->Ui.SpecCheck[i]->palette().color(QPalette::Window),
+                  form->View.SpecColor[i]);
     }
     for (int j = 1; j <= 6; ++j) {
-        EXPECT_EQ(form->AuxSeries[j], j + 21);
-        EXPECT_EQ(form->Chart1->SeriesColour(j + 21), QColor(Qt::white));
+        EXPECT_EQ(form->View.AuxSeries[j], j + 21);
+        EXPECT_EQ(form->Ui.Chart1->SeriesColour(j + 21), QColor(Qt::white));
     }
-    EXPECT_EQ(form->Chart1->SeriesColour(0), QColor(255, 0, 255));
-    EXPECT_FALSE(form->Chart1->AxesVisible());
+    EXPECT_EQ(form->Ui.Chart1->SeriesColour(0), QColor(255, 0, 255));
+    EXPECT_FALSE(form->Ui.Chart1->AxesVisible());
 }
 
 TEST_F(FormTest, LowerPanelsCarryTheirCaptions) {
-    EXPECT_EQ(VisibleCaptions(form->Frame11),
+    EXPECT_EQ(VisibleCaptions(form->Ui.Frame11),
               (QStringList{"1 - reserved", "2 - reserved", "3 - Base Line",
                            "4 - Double Integration", "5 - Comparison of spectra", "6 - Move,Scale",
                            "7 - reserved", "8 - Treatment"}));
-    EXPECT_EQ(form->Frame12->Label2->text(),
+    EXPECT_EQ(form->Ui.Frame12->Label2->text(),
               QStringLiteral("'Move (Left,Right,Up or Down);  Step - \"+\" and \"-\""));
-    EXPECT_EQ(form->Frame12->Label10->text(), QStringLiteral("Save as  in plot - alt W"));
-    EXPECT_EQ(form->Frame12->Label12->text(), QStringLiteral("back order - Alt Q"));
-    EXPECT_EQ(VisibleCaptions(form->Frame13), QStringList{"PgUp, PgDown, CntrPgUp, CntrPgDown"});
-    EXPECT_TRUE(form->Frame13->Label2->isVisibleTo(form->Frame13));
-    EXPECT_FALSE(form->Frame13->Label3->isVisibleTo(form->Frame13));
-    EXPECT_EQ(form->Frame14->Label5->text(), QStringLiteral("To Finish - press Y"));
-    EXPECT_EQ(form->Frame15->Label3->text(), QStringLiteral("Manual region of centrum  - Alt C"));
-    EXPECT_EQ(form->Frame16->Label6->text(), QStringLiteral("Smoothing   - Alt G"));
-    EXPECT_FALSE(form->Frame16->Label7->isVisibleTo(form->Frame16));
-    EXPECT_EQ(form->Frame16->Label11->text(), QStringLiteral("Del. Pnts - Alt P"));
-    for (TFrame1* f : {form->Frame11, form->Frame12, form->Frame13, form->Frame14, form->Frame15,
-                       form->Frame16}) {
+    EXPECT_EQ(form->Ui.Frame12->Label10->text(), QStringLiteral("Save as  in plot - alt W"));
+    EXPECT_EQ(form->Ui.Frame12->Label12->text(), QStringLiteral("back order - Alt Q"));
+    EXPECT_EQ(VisibleCaptions(form->Ui.Frame13), QStringList{"PgUp, PgDown, CntrPgUp, CntrPgDown"});
+    EXPECT_TRUE(form->Ui.Frame13->Label2->isVisibleTo(form->Ui.Frame13));
+    EXPECT_FALSE(form->Ui.Frame13->Label3->isVisibleTo(form->Ui.Frame13));
+    EXPECT_EQ(form->Ui.Frame14->Label5->text(), QStringLiteral("To Finish - press Y"));
+    EXPECT_EQ(form->Ui.Frame15->Label3->text(),
+              QStringLiteral("Manual region of centrum  - Alt C"));
+    EXPECT_EQ(form->Ui.Frame16->Label6->text(), QStringLiteral("Smoothing   - Alt G"));
+    EXPECT_FALSE(form->Ui.Frame16->Label7->isVisibleTo(form->Ui.Frame16));
+    EXPECT_EQ(form->Ui.Frame16->Label11->text(), QStringLiteral("Del. Pnts - Alt P"));
+    for (TFrame1* f : {form->Ui.Frame11, form->Ui.Frame12, form->Ui.Frame13, form->Ui.Frame14,
+                       form->Ui.Frame15, form->Ui.Frame16}) {
         EXPECT_EQ(f->Edit1->width(), 1);
         EXPECT_FALSE(f->Edit1->hasFrame());
     }
@@ -148,22 +151,22 @@ TEST_F(FormTest, MenuBarHoldsEveryItem) {
 
 TEST_F(FormTest, FunctionKeyLabelsAndDialogFilters) {
     QStringList labels;
-    for (TLabel* l : {form->Label5, form->Label6, form->Label7, form->Label8, form->Label9,
-                      form->Label4, form->Label10, form->Label11})
+    for (TLabel* l : {form->Ui.Label5, form->Ui.Label6, form->Ui.Label7, form->Ui.Label8,
+                      form->Ui.Label9, form->Ui.Label4, form->Ui.Label10, form->Ui.Label11})
         labels << l->text();
     EXPECT_EQ(labels, (QStringList{"F1-Help", "F2-Write", "F3-Read", "F4-Refresh", "F5-Parameters",
                                    "F8-Delete", "AltX-Exit", "Grid - Alt G"}));
     EXPECT_EQ(
-        form->OpenDialog1.Filter,
+        form->Ui.OpenDialog1.Filter,
         QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
-    EXPECT_EQ(TFileDialog::NameFilters(form->OpenDialog1.Filter).last(),
+    EXPECT_EQ(TFileDialog::NameFilters(form->Ui.OpenDialog1.Filter).last(),
               QStringLiteral("Spectrometer files (*.DSC *.par *.dsc *.PAR)"));
-    EXPECT_EQ(form->SaveDialog1.Filter, QStringLiteral("esr|*.esr"));
-    EXPECT_EQ(form->OpenDialog2.Filter, QStringLiteral("opt|*.opt"));
-    EXPECT_EQ(form->SaveDialog2.Filter, QStringLiteral("opt|*.opt"));
-    EXPECT_EQ(TFileDialog::NameFilters(form->SaveDialog1.Filter),
+    EXPECT_EQ(form->Ui.SaveDialog1.Filter, QStringLiteral("esr|*.esr"));
+    EXPECT_EQ(form->Ui.OpenDialog2.Filter, QStringLiteral("opt|*.opt"));
+    EXPECT_EQ(form->Ui.SaveDialog2.Filter, QStringLiteral("opt|*.opt"));
+    EXPECT_EQ(TFileDialog::NameFilters(form->Ui.SaveDialog1.Filter),
               QStringList{QStringLiteral("esr (*.esr *.ESR)")});
-    EXPECT_EQ(form->OpenDialog1.InitialDir, form->DefaultDir);
+    EXPECT_EQ(form->Ui.OpenDialog1.InitialDir, form->Options.DefaultDir);
 }
 
 TEST_F(FormTest, F3AndTheReadLabelOpenTheReadDialog) {
@@ -176,7 +179,7 @@ TEST_F(FormTest, F3AndTheReadLabelOpenTheReadDialog) {
     EXPECT_EQ(form->ModeLine(), QStringLiteral("    FileSpectrum  is not found "));
 
     Answer(std::nullopt);
-    QTest::mouseClick(form->Label7, Qt::LeftButton);
+    QTest::mouseClick(form->Ui.Label7, Qt::LeftButton);
     EXPECT_EQ(Asked().size(), 2u);
 }
 
@@ -186,29 +189,29 @@ TEST_F(FormTest, DigitsStartModesOnlyInTheMainModeWithoutMemoEditing) {
     Key(Qt::Key_5);
     EXPECT_EQ(Asked().size(), 1u);
 
-    form->MemoEditing = true;
+    form->Mode.MemoEditing = true;
     Key(Qt::Key_5);
     EXPECT_EQ(Asked().size(), 1u);
 
-    form->MemoEditing = false;
-    form->SelectMode = false;
+    form->Mode.MemoEditing = false;
+    form->Mode.SelectMode = false;
     Key(Qt::Key_5);
     EXPECT_EQ(Asked().size(), 1u);
     EXPECT_EQ(PendingAnswers(), 0);
 }
 
 TEST_F(FormTest, EscInTheMainModeHidesHelpAndReturnsToTheMainPanel) {
-    form->Memo4->show();
-    form->TreeView1->show();
-    form->Frame11->hide();
-    form->Frame16->show();
+    form->Ui.Memo4->show();
+    form->Ui.TreeView1->show();
+    form->Ui.Frame11->hide();
+    form->Ui.Frame16->show();
     form->SetModeLine(QStringLiteral("  something else"));
-    form->Frame11->Edit1->setFocus();
+    form->Ui.Frame11->Edit1->setFocus();
     Key(Qt::Key_Escape);
-    EXPECT_FALSE(form->Memo4->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->TreeView1->isVisibleTo(form.get()));
-    EXPECT_FALSE(form->Frame16->isVisibleTo(form.get()));
-    EXPECT_TRUE(form->Frame11->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Memo4->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.TreeView1->isVisibleTo(form.get()));
+    EXPECT_FALSE(form->Ui.Frame16->isVisibleTo(form.get()));
+    EXPECT_TRUE(form->Ui.Frame11->isVisibleTo(form.get()));
     EXPECT_EQ(form->ModeLine(), SelectModeLine);
 }
 
@@ -220,10 +223,10 @@ TEST_F(FormTest, AltXClosesTheWindow) {
 
 TEST_F(FormTest, AltXClosesTheWindowFromAModePanelToo) {
     // A mode panel keeps the other Alt letters for itself.
-    form->Frame11->hide();
-    form->Frame14->show();
+    form->Ui.Frame11->hide();
+    form->Ui.Frame14->show();
     form->FocusCurrentFrame();
-    ASSERT_EQ(QApplication::focusWidget(), form->Frame14->Edit1);
+    ASSERT_EQ(QApplication::focusWidget(), form->Ui.Frame14->Edit1);
     Key(Qt::Key_F, Qt::AltModifier);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_TRUE(form->isVisible());
@@ -232,63 +235,63 @@ TEST_F(FormTest, AltXClosesTheWindowFromAModePanelToo) {
 }
 
 TEST_F(FormTest, ChartRangesTakeEitherOrderAndAMinimumWidth) {
-    form->Chart1->SetRange(ChartAxis::Bottom, 3400, 3300);
-    EXPECT_DOUBLE_EQ(form->Chart1->Minimum(ChartAxis::Bottom), 3300);
-    EXPECT_DOUBLE_EQ(form->Chart1->Maximum(ChartAxis::Bottom), 3400);
-    form->Chart1->SetRange(ChartAxis::Left, 0, 0);
+    form->Ui.Chart1->SetRange(ChartAxis::Bottom, 3400, 3300);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->Minimum(ChartAxis::Bottom), 3300);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->Maximum(ChartAxis::Bottom), 3400);
+    form->Ui.Chart1->SetRange(ChartAxis::Left, 0, 0);
     const double width =
-        form->Chart1->Maximum(ChartAxis::Left) - form->Chart1->Minimum(ChartAxis::Left);
+        form->Ui.Chart1->Maximum(ChartAxis::Left) - form->Ui.Chart1->Minimum(ChartAxis::Left);
     EXPECT_NEAR(width, 1e-10, 1e-16);
-    EXPECT_NEAR(form->Chart1->Minimum(ChartAxis::Left), -0.5e-10, 1e-16);
+    EXPECT_NEAR(form->Ui.Chart1->Minimum(ChartAxis::Left), -0.5e-10, 1e-16);
 }
 
 TEST_F(FormTest, ChartSeriesKeepRisingXAndColourSinglePoints) {
-    const int s = form->AuxSeries[1];
-    form->Chart1->Clear(s);
-    EXPECT_EQ(form->Chart1->AddPoint(s, 2, 20), 0);
-    EXPECT_EQ(form->Chart1->AddPoint(s, 4, 40), 1);
-    EXPECT_EQ(form->Chart1->AddPoint(s, 3, 30), 1); // out of order: goes to its place
-    ASSERT_EQ(form->Chart1->PointCount(s), 3);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointX(s, 1), 3);
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(s, 2), 40);
+    const int s = form->View.AuxSeries[1];
+    form->Ui.Chart1->Clear(s);
+    EXPECT_EQ(form->Ui.Chart1->AddPoint(s, 2, 20), 0);
+    EXPECT_EQ(form->Ui.Chart1->AddPoint(s, 4, 40), 1);
+    EXPECT_EQ(form->Ui.Chart1->AddPoint(s, 3, 30), 1); // out of order: goes to its place
+    ASSERT_EQ(form->Ui.Chart1->PointCount(s), 3);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(s, 1), 3);
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointY(s, 2), 40);
 
     const QColor purple(128, 0, 128);
-    form->Chart1->ColourPoint(s, 2, purple);
-    EXPECT_EQ(form->Chart1->PointColour(s, 2), purple);
-    EXPECT_EQ(form->Chart1->PointColour(s, 1), QColor(Qt::white));
-    form->Chart1->ColourPoint(s, 2, Qt::white);
-    EXPECT_EQ(form->Chart1->PointColour(s, 2), QColor(Qt::white));
+    form->Ui.Chart1->ColourPoint(s, 2, purple);
+    EXPECT_EQ(form->Ui.Chart1->PointColour(s, 2), purple);
+    EXPECT_EQ(form->Ui.Chart1->PointColour(s, 1), QColor(Qt::white));
+    form->Ui.Chart1->ColourPoint(s, 2, Qt::white);
+    EXPECT_EQ(form->Ui.Chart1->PointColour(s, 2), QColor(Qt::white));
 
     // Whole runs of points, interleaved and one of them falling, merge in order.
     const float x1[] = {1, 5, 9}, y1[] = {10, 50, 90};
     const float x2[] = {8, 6, 0}, y2[] = {80, 60, 0};
-    form->Chart1->Clear(s);
-    form->Chart1->AddPoints(s, x1, y1, 3, 0, 1, 0, 1);
-    form->Chart1->AddPoints(s, x2, y2, 3, 100, 2, 1, 1); // x' = 100 + 2x, y' = 1 + y
-    form->Chart1->AddPoints(s, x1, y1, 1, 0, 1, 0, 1);
-    ASSERT_EQ(form->Chart1->PointCount(s), 7);
+    form->Ui.Chart1->Clear(s);
+    form->Ui.Chart1->AddPoints(s, x1, y1, 3, 0, 1, 0, 1);
+    form->Ui.Chart1->AddPoints(s, x2, y2, 3, 100, 2, 1, 1); // x' = 100 + 2x, y' = 1 + y
+    form->Ui.Chart1->AddPoints(s, x1, y1, 1, 0, 1, 0, 1);
+    ASSERT_EQ(form->Ui.Chart1->PointCount(s), 7);
     const double keys[] = {1, 1, 5, 9, 100, 112, 116};
-    for (int k = 0; k < 7; ++k) EXPECT_DOUBLE_EQ(form->Chart1->PointX(s, k), keys[k]) << k;
-    EXPECT_DOUBLE_EQ(form->Chart1->PointY(s, 5), 61);
-    EXPECT_EQ(form->Chart1->AddPoint(s, 7, 70), 3);
+    for (int k = 0; k < 7; ++k) EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointX(s, k), keys[k]) << k;
+    EXPECT_DOUBLE_EQ(form->Ui.Chart1->PointY(s, 5), 61);
+    EXPECT_EQ(form->Ui.Chart1->AddPoint(s, 7, 70), 3);
 
-    form->Chart1->SetActive(s, true);
-    EXPECT_TRUE(form->Chart1->Active(s));
-    form->Chart1->Clear(s);
-    EXPECT_EQ(form->Chart1->PointCount(s), 0);
+    form->Ui.Chart1->SetActive(s, true);
+    EXPECT_TRUE(form->Ui.Chart1->Active(s));
+    form->Ui.Chart1->Clear(s);
+    EXPECT_EQ(form->Ui.Chart1->PointCount(s), 0);
 }
 
 TEST_F(FormTest, ChartMousePressReachesTheHandlerInChartPixels) {
     int calls = 0;
     QPoint at;
-    form->Chart1->OnMouseDown = [&](Qt::MouseButton, int x, int y) {
+    form->Ui.Chart1->OnMouseDown = [&](Qt::MouseButton, int x, int y) {
         ++calls;
         at = QPoint(x, y);
     };
-    QTest::mousePress(form->Chart1->Surface(), Qt::LeftButton, Qt::NoModifier, QPoint(120, 80));
+    QTest::mousePress(form->Ui.Chart1->Surface(), Qt::LeftButton, Qt::NoModifier, QPoint(120, 80));
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(at, QPoint(120, 80));
-    const PlotRect r = form->Chart1->PlotRectangle();
+    const PlotRect r = form->Ui.Chart1->PlotRectangle();
     EXPECT_GT(r.Width, 700);
     EXPECT_GT(r.Bottom, r.Top);
 }
