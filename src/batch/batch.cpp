@@ -17,6 +17,8 @@
 #include <thread>
 #include <utility>
 
+#include "loader.h"
+
 namespace kivo::batch {
 
 namespace {
@@ -206,88 +208,40 @@ void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::strin
 // made: a series of a million slices never holds more than one of them.
 void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
                const std::function<void(Spectrum&)>& done) {
-    const int kind = FileKindOf(FileNameOf(path));
-    const std::string shortName = ShortName(path);
-    auto make = [&](int n, std::string name, std::string caption) {
-        Spectrum s;
-        s.Report.File = path;
-        s.Report.Spectrum = n;
-        s.Output = ShortName(name) + ".esr";
-        s.Name = std::move(name);
-        s.Report.Caption = caption;
-        s.Caption = std::move(caption);
-        return s;
-    };
-    if (kind == KindDat) {
-        ColumnFileSpectra file = ReadColumnSpectra(path, MaxSpec);
-        if (!file.Refusal.empty()) {
-            Spectrum s = make(0, path, shortName);
-            Refuse(s.Report, file.Refusal);
-            return done(s);
-        }
-        std::string notice;
-        for (const std::string& n : file.Notices)
-            notice += (notice.empty() ? "" : "; ") + Trimmed(n);
-        for (ColumnFileSpectrum& c : file.Spectra) {
-            Spectrum s = make(c.Number, std::move(c.FileName), std::move(c.Caption));
-            if (!c.Refusal.empty()) {
-                Refuse(s.Report, c.Refusal);
-            } else {
-                s.X.Allocate();
-                s.Y.Allocate();
-                std::copy(c.X.begin(), c.X.end(), s.X.Data());
-                std::copy(c.Y.begin(), c.Y.end(), s.Y.Data());
-                s.Report.Params = std::move(c.Params);
-                Treat(s, plan, xo, yo, notice);
-            }
-            done(s);
-        }
-        return;
-    }
+    std::string notice; // what was left out of the file, said with each of its rows
+    std::string sliceUnit;
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
-    ReadSpectrum(read);
-    if (read.Series) {
-        // Every slice a row, treated as the window treats it alone. The
-        // slices take turns in one pair of buffers: a fresh zeroed pair
-        // each would cost more than a short slice's treatment.
-        const SpectrometerFiles& f = *read.Series;
-        PointBuffer x, y;
-        x.Allocate();
-        y.Allocate();
-        for (int k = 1; k <= f.Header.Slices; ++k) {
-            ParamSpec p;
-            SeriesSlice slice = ReadSeriesSlice(f, k, p, x.Data(), y.Data());
-            Spectrum s = make(0, std::move(slice.FileName), slice.Caption);
-            s.Report.Slice = k;
-            s.Report.SliceValue = slice.Value;
-            s.Report.SliceUnit = f.Header.SliceUnit;
-            const std::string refused = ReadRefusal(slice.Caption, slice.Result, p.NumPoints);
-            if (!refused.empty()) {
-                Refuse(s.Report, refused);
-            } else {
-                s.Report.Params = std::move(p);
-                s.X = std::move(x);
-                s.Y = std::move(y);
-                Treat(s, plan, xo, yo, "");
-                x = std::move(s.X);
-                y = std::move(s.Y);
-            }
-            done(s);
-        }
-        return;
-    }
-    Spectrum s = make(0, SpectrumFileName(path, kind, 0), shortName);
-    const std::string refused = ReadRefusal(shortName, read.Result, read.Params.NumPoints);
-    if (!refused.empty()) {
-        Refuse(s.Report, refused);
-        return done(s);
-    }
-    s.Report.Params = std::move(read.Params);
-    s.X = std::move(read.X);
-    s.Y = std::move(read.Y);
-    Treat(s, plan, xo, yo, read.Result.Truncated ? TruncatedNotice(shortName) : "");
-    done(s);
+    if (read.Kind != KindDat) ReadSpectrum(read);
+    if (read.Series) sliceUnit = read.Series->Header.SliceUnit;
+    LoadSpectra(path, read, nullptr, MaxSpec,
+                {[&](const std::string& n) { notice += (notice.empty() ? "" : "; ") + Trimmed(n); },
+                 [&](LoadedSpectrum& l) {
+                     Spectrum s;
+                     s.Report.File = path;
+                     s.Report.Spectrum = l.Number;
+                     s.Report.Slice = l.Slice;
+                     if (l.Slice > 0) {
+                         s.Report.SliceValue = l.SliceValue;
+                         s.Report.SliceUnit = sliceUnit;
+                     }
+                     s.Output = ShortName(l.FileName) + ".esr";
+                     s.Name = l.FileName;
+                     s.Report.Caption = l.Caption;
+                     s.Caption = l.Caption;
+                     if (!l.Refusal.empty()) {
+                         Refuse(s.Report, l.Refusal);
+                         return done(s);
+                     }
+                     s.Report.Params = std::move(l.Params);
+                     s.X = std::move(l.X);
+                     s.Y = std::move(l.Y);
+                     Treat(s, plan, xo, yo, notice);
+                     // The next slice takes its turn in the same buffers.
+                     l.X = std::move(s.X);
+                     l.Y = std::move(s.Y);
+                     done(s);
+                 }});
 }
 
 // The shortest text that reads back as the same double.

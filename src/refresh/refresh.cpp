@@ -15,7 +15,6 @@
 #include "fonts.h"
 
 void TForm1::refresh(int mode) {
-    Mode.FileKind = 0;
     Ui.TreeView1->hide();
     Ui.Memo4->hide();
     Pick.End();

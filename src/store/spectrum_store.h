@@ -15,7 +15,6 @@ namespace kivo {
 class SpectrumStore {
 public:
     uint16_t NumSpec = 0;       // the filled slots are 1..NumSpec
-    uint16_t NumSpecBefore = 0; // the count before the running read
     SlotArray<QString> FileSpectrumName;
     ParSpecSet Params;
     SlotArray<PointBuffer> SpecX, SpecY;

@@ -140,8 +140,6 @@ void TForm1::ShowMessages(const QStringList& messages) {
 
 void TForm1::ReadClick() {
     EndSliceOffer(); // even when the dialog is given up
-    Mode.ReadError = 0;
-    Store.NumSpecBefore = Store.NumSpec;
     SetModeLine(QStringLiteral(" "));
     const QStringList files = ChooseSpectrumFiles();
     if (!files.isEmpty()) ReadChosen(files);
@@ -152,8 +150,6 @@ void TForm1::OpenFiles(const QStringList& paths, bool add) {
     for (const QString& p : paths) files << QFileInfo(p).absoluteFilePath();
     if (files.isEmpty()) return;
     Guarded("OpenFiles", [&] {
-        Mode.ReadError = 0;
-        Store.NumSpecBefore = Store.NumSpec;
         SetModeLine(QStringLiteral(" "));
         Mode.AddMode = add;
         ReadChosen(OnePerSpectrum(files));
@@ -236,98 +232,50 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
             break;
         }
         kivo::SpectrumRead& read = reads[f];
-        const QString& path = files.at(qsizetype(f));
-        const std::string shortLocal = kivo::ShortName(LocalPath(path));
-        Mode.FileKind = read.Kind;
-        if (Mode.FileKind == kivo::KindDat) {
-            loaded = ImportColumns(path, loaded, messages);
-            continue;
+        // A slot is kept for each file after a series.
+        const int room =
+            kivo::MaxSpec - loaded - (read.Series ? int(reads.size() - f - 1) : 0);
+        kivo::SliceChoice choice;
+        if (read.Series) choice = kivo::DefaultSlices(read.Series->Header.Slices, room);
+        const int before = loaded;
+        kivo::LoadSpectra(
+            LocalPath(files.at(qsizetype(f))), read, read.Series ? &choice : nullptr, room,
+            {[&](const std::string& notice) { messages << QString::fromLocal8Bit(notice); },
+             [&](kivo::LoadedSpectrum& s) {
+                 if (loaded < kivo::MaxSpec && PlaceLoaded(s, loaded + 1, messages)) ++loaded;
+             }});
+        // The first series not taken whole offers its other slices.
+        if (read.Series && !offer.Files && loaded > before &&
+            loaded - before < read.Series->Header.Slices) {
+            offer = {read.Series, choice, {}};
+            for (int slot = before + 1; slot <= loaded; ++slot)
+                offer.Ids.push_back(Store.SpecId[slot]);
         }
-        if (read.Series) {
-            // A slot is kept for each file after the series.
-            const int room = kivo::MaxSpec - loaded - int(reads.size() - f - 1);
-            const int slices = read.Series->Header.Slices;
-            const kivo::SliceChoice choice = kivo::DefaultSlices(slices, room);
-            const int before = loaded;
-            loaded = PlaceSeries(*read.Series, choice, loaded, room, messages);
-            // The first series not taken whole offers its other slices.
-            if (!offer.Files && loaded > before && loaded - before < slices) {
-                offer = {read.Series, choice, {}};
-                for (int slot = before + 1; slot <= loaded; ++slot)
-                    offer.Ids.push_back(Store.SpecId[slot]);
-            }
-            continue;
-        }
-        const kivo::ReadResult& result = read.Result;
-        Mode.ReadError = result.Status == kivo::ReadStatus::CannotOpen ? 1 : 0;
-        const std::string refused = kivo::ReadRefusal(shortLocal, result, read.Params.NumPoints);
-        if (!refused.empty()) {
-            messages << QString::fromLocal8Bit(refused);
-            continue;
-        }
-        if (result.Truncated) messages << QString::fromLocal8Bit(kivo::TruncatedNotice(shortLocal));
-        const int slot = loaded + 1;
-        Store.SpecX[slot] = std::move(read.X);
-        Store.SpecY[slot] = std::move(read.Y);
-        Store.SpecId[slot] = ++Store.LastSpecId; // a new spectrum in the slot
-        std::swap(Store.Params[slot], read.Params);
-        // A spectrometer's own files are never written: a save goes beside them.
-        FillSlot(slot, ShortName(path),
-                 QString::fromLocal8Bit(kivo::SpectrumFileName(LocalPath(path), Mode.FileKind, 0)));
-        ++loaded;
     }
     Store.NumSpec = static_cast<uint16_t>(loaded);
     for (int i = Store.NumSpec + 1; i <= kivo::MaxSpec; ++i)
         if (Store.SpecX[i].Allocated()) ReleaseSlot(i);
 }
 
-int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages) {
-    kivo::ColumnFileSpectra file = kivo::ReadColumnSpectra(LocalPath(path), kivo::MaxSpec - loaded);
-    if (!file.Refusal.empty()) messages << QString::fromLocal8Bit(file.Refusal);
-    for (const std::string& notice : file.Notices) messages << QString::fromLocal8Bit(notice);
-    for (kivo::ColumnFileSpectrum& s : file.Spectra) {
-        if (!s.Refusal.empty()) {
-            messages << QString::fromLocal8Bit(s.Refusal);
-            continue;
-        }
-        const int slot = loaded + 1;
-        Store.AllocateSlot(slot);
-        Store.Params[slot] = std::move(s.Params);
-        std::copy(s.X.begin(), s.X.end(), Store.SpecX[slot].Data());
-        std::copy(s.Y.begin(), s.Y.end(), Store.SpecY[slot].Data());
-        FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
-        loaded = slot;
+bool TForm1::PlaceLoaded(kivo::LoadedSpectrum& s, int slot, QStringList& messages) {
+    if (!s.Refusal.empty()) {
+        messages << QString::fromLocal8Bit(s.Refusal);
+        return false;
     }
-    return loaded;
-}
-
-int TForm1::PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceChoice& choice,
-                        int loaded, int room, QStringList& messages) {
-    const int slices = files.Header.Slices;
-    const std::vector<int> chosen = kivo::ChosenSlices(choice, slices, std::max(room, 1));
-    if (int(chosen.size()) < slices)
-        messages << QString::fromLocal8Bit(
-            kivo::SlicesTakenNotice(files.Name, choice, int(chosen.size()), slices));
-    for (int number : chosen) {
-        if (loaded >= kivo::MaxSpec) break;
-        if (ReadSliceInto(files, number, loaded + 1, messages)) ++loaded;
-    }
-    return loaded;
+    Store.SpecX[slot] = std::move(s.X);
+    Store.SpecY[slot] = std::move(s.Y);
+    Store.SpecId[slot] = ++Store.LastSpecId; // a new spectrum in the slot
+    std::swap(Store.Params[slot], s.Params);
+    // A spectrometer's own files are never written: a save goes beside them.
+    FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
+    return true;
 }
 
 bool TForm1::ReadSliceInto(const kivo::SpectrometerFiles& files, int number, int slot,
                            QStringList& messages) {
-    Store.AllocateSlot(slot);
-    const kivo::SeriesSlice s = kivo::ReadSeriesSlice(
-        files, number, Store.Params[slot], Store.SpecX[slot].Data(), Store.SpecY[slot].Data());
-    const std::string refused =
-        kivo::ReadRefusal(s.Caption, s.Result, Store.Params[slot].NumPoints);
-    if (!refused.empty()) {
-        messages << QString::fromLocal8Bit(refused);
-        return false;
-    }
-    FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
-    return true;
+    kivo::LoadedSpectrum s;
+    kivo::LoadSlice(files, number, s);
+    return PlaceLoaded(s, slot, messages);
 }
 
 void TForm1::WriteClick() {

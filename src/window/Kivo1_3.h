@@ -19,6 +19,7 @@
 #include "figure.h"
 #include "fitting.h"
 #include "keys.h"
+#include "loader.h"
 #include "modes.h"
 #include "panel_commands.h"
 #include "spectrum_store.h"
@@ -178,8 +179,6 @@ struct WindowMode {
     bool StartingUp = false;
     bool SpectraLoaded = false;
     uint8_t SizeEditKind = 0;
-    int32_t FileKind = 0;
-    int32_t ReadError = 0;
     qint64 LastCheckClickTime = 0; // ms of the last single click on a box; 0 = none
     int32_t RefLineKind = 0;       // the reference lines being searched
     uint16_t MistCount = 0;        // points the last "Erase mist." removed
@@ -466,13 +465,9 @@ private:
     // the free slots, fewer closed up): refused, with the offer kept, when
     // it is out of range or too many; refused when those spectra are gone.
     void TakeSliceChoice(const QString& typed);
-    // Reads a column file into the slots after `loaded`, one per signal
-    // column; returns the last slot filled. Refusals go to messages.
-    int ImportColumns(const QString& path, int loaded, QStringList& messages);
-    // Places the chosen slices of a series after `loaded` (the default choice:
-    // every k-th slice so that they fit in room); returns the last slot filled.
-    int PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceChoice& choice,
-                    int loaded, int room, QStringList& messages);
+    // A spectrum the loader gives into slot, or its refusal into messages;
+    // false when refused.
+    bool PlaceLoaded(kivo::LoadedSpectrum& s, int slot, QStringList& messages);
     // Slice number of a series into slot as a new spectrum; false, with the
     // refusal in messages, when it cannot be read.
     bool ReadSliceInto(const kivo::SpectrometerFiles& files, int number, int slot,

@@ -1,0 +1,102 @@
+#include "loader.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kivo {
+
+namespace {
+
+void Ready(PointBuffer& b) {
+    if (!b.Allocated()) b.Allocate();
+}
+
+void LoadColumnFile(const std::string& path, int room, const LoadSink& sink) {
+    ColumnFileSpectra file = ReadColumnSpectra(path, room);
+    if (!file.Refusal.empty()) {
+        LoadedSpectrum s;
+        s.FileName = path;
+        s.Caption = ShortName(path);
+        s.Refusal = file.Refusal;
+        sink.Spectrum(s);
+        return;
+    }
+    for (const std::string& n : file.Notices) sink.Notice(n);
+    for (ColumnFileSpectrum& c : file.Spectra) {
+        LoadedSpectrum s;
+        s.Number = c.Number;
+        s.FileName = std::move(c.FileName);
+        s.Caption = std::move(c.Caption);
+        s.Refusal = std::move(c.Refusal);
+        if (s.Refusal.empty()) {
+            s.Params = std::move(c.Params);
+            s.X.Allocate();
+            s.Y.Allocate();
+            std::copy(c.X.begin(), c.X.end(), s.X.Data());
+            std::copy(c.Y.begin(), c.Y.end(), s.Y.Data());
+        }
+        sink.Spectrum(s);
+    }
+}
+
+} // namespace
+
+void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
+    Ready(s.X);
+    Ready(s.Y);
+    s.Params = ParamSpec{};
+    SeriesSlice slice = ReadSeriesSlice(files, number, s.Params, s.X.Data(), s.Y.Data());
+    s.Slice = number;
+    s.SliceValue = slice.Value;
+    s.FileName = std::move(slice.FileName);
+    s.Refusal = ReadRefusal(slice.Caption, slice.Result, s.Params.NumPoints);
+    s.Caption = std::move(slice.Caption);
+}
+
+void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice* choice, int room,
+                 const LoadSink& sink) {
+    if (read.Kind == KindDat) return LoadColumnFile(path, room, sink);
+    if (read.Series) {
+        // The slices take turns in one pair of buffers, unless the receiver
+        // keeps them: a fresh zeroed pair each would cost more than a short
+        // slice's treatment.
+        const SpectrometerFiles& f = *read.Series;
+        const int slices = f.Header.Slices;
+        LoadedSpectrum s;
+        auto load = [&](int number) {
+            LoadSlice(f, number, s);
+            sink.Spectrum(s);
+        };
+        if (!choice) {
+            for (int k = 1; k <= slices; ++k) load(k);
+            return;
+        }
+        const std::vector<int> chosen = ChosenSlices(*choice, slices, std::max(room, 1));
+        if (int(chosen.size()) < slices)
+            sink.Notice(SlicesTakenNotice(f.Name, *choice, int(chosen.size()), slices));
+        for (int k : chosen) load(k);
+        return;
+    }
+    LoadedSpectrum s;
+    s.FileName = SpectrumFileName(path, read.Kind, 0);
+    s.Caption = ShortName(path);
+    s.Refusal = ReadRefusal(s.Caption, read.Result, read.Params.NumPoints);
+    s.CannotOpen = read.Result.Status == ReadStatus::CannotOpen;
+    if (s.Refusal.empty()) {
+        if (read.Result.Truncated) sink.Notice(TruncatedNotice(s.Caption));
+        s.Params = std::move(read.Params);
+        s.X = std::move(read.X);
+        s.Y = std::move(read.Y);
+    }
+    sink.Spectrum(s);
+}
+
+void LoadSpectra(const std::string& path, const SliceChoice* choice, int room,
+                 const LoadSink& sink) {
+    SpectrumRead read;
+    PrepareSpectrumRead(path, read);
+    if (read.Kind != KindDat) ReadSpectrum(read);
+    LoadSpectra(path, read, choice, room, sink);
+}
+
+} // namespace kivo
