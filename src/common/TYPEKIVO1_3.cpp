@@ -1,6 +1,7 @@
 // Records, number formats, the number reader and the extrema routine.
-#include "TYPEKIVO1_3.h"
 #include "number_text.h"
+#include "numeric.h"
+#include "records.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -1,4 +1,4 @@
-#include "TYPEKIVO1_3.h"
+#include "text_files.h"
 
 namespace kivo {
 

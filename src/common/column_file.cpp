@@ -1,6 +1,6 @@
 // Column text files (.dat, .asc): header lines, then rows of numbers; each
 // rising column is a field axis for the signal columns after it.
-#include "TYPEKIVO1_3.h"
+#include "column_file.h"
 #include "input_file.h"
 
 #include <algorithm>

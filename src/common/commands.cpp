@@ -1,7 +1,9 @@
 // The treatments as the window's commands apply them to one spectrum, the
 // names a read spectrum carries and the words that refuse a file: shared by
 // the window and kivo-batch, so both give the same numbers and texts.
-#include "TYPEKIVO1_3.h"
+#include "column_file.h"
+#include "treatment_notes.h"
+#include "treatments.h"
 
 #include <algorithm>
 #include <filesystem>

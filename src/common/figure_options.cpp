@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-#include "TYPEKIVO1_3.h"
+#include "options_file.h"
 
 namespace kivo {
 

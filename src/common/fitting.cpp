@@ -3,6 +3,8 @@
 // the fields of a spectrum, a few thousand gauss wide, keep the normal
 // equations well conditioned.
 #include "fitting.h"
+#include "gvalues.h"
+#include "treatments.h"
 
 #include <Eigen/Dense>
 #include <unsupported/Eigen/LevenbergMarquardt>

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "TYPEKIVO1_3.h"
+#include "numeric.h"
 
 namespace kivo {
 

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "TYPEKIVO1_3.h"
+#include "acquisition.h"
 #include "fitting.h"
+#include "gvalues.h"
+#include "treatment_notes.h"
 
 namespace kivo {
 

@@ -1,5 +1,5 @@
 // The help file: topics of text lines under "#" and the topic's name.
-#include "TYPEKIVO1_3.h"
+#include "help_file.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // spectrometer readers of the type unit; not for the window.
 #pragma once
 
-#include "TYPEKIVO1_3.h"
+#include "spectrum_file.h"
 
 #include <cstdint>
 #include <string>

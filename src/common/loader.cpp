@@ -1,4 +1,5 @@
 #include "loader.h"
+#include "spectrometer_file.h"
 
 #include <algorithm>
 #include <utility>

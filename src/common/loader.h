@@ -7,18 +7,20 @@
 #include <functional>
 #include <string>
 
-#include "TYPEKIVO1_3.h"
+#include "column_file.h"
+#include "series.h"
+#include "treatments.h"
 
 namespace kivo {
 
 // One spectrum of a file, or the refusal of it (or of the whole file).
 struct LoadedSpectrum {
-    int Number = 0;         // a column file's spectrum (from 1), else 0
-    int Slice = 0;          // a series' slice (from 1), else 0
-    double SliceValue = 0;  // its value on the series' second axis
-    std::string FileName;   // where it is saved by default; what starts its history
-    std::string Caption;    // its box's caption, the batch's caption column
-    std::string Refusal;    // "" when Params, X and Y hold the spectrum
+    int Number = 0;          // a column file's spectrum (from 1), else 0
+    int Slice = 0;           // a series' slice (from 1), else 0
+    double SliceValue = 0;   // its value on the series' second axis
+    std::string FileName;    // where it is saved by default; what starts its history
+    std::string Caption;     // its box's caption, the batch's caption column
+    std::string Refusal;     // "" when Params, X and Y hold the spectrum
     bool CannotOpen = false; // refused because the file could not be opened
     ParamSpec Params;
     PointBuffer X, Y; // the receiver may take them; new ones are made then

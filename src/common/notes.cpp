@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "TYPEKIVO1_3.h"
+#include "records.h"
+#include "treatment_notes.h"
 
 namespace kivo {
 

@@ -1,6 +1,8 @@
 // The options file: the window layout, NumAver, KoeCu and the default data
 // directory, one value a line after a fixed 13-character key.
-#include "TYPEKIVO1_3.h"
+#include "options_file.h"
+#include "spectrum_file.h"
+#include "text_files.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 // The text of the acquisition box of the parameter panel and how typed text
 // is read back from it and from the mode line.
-#include "TYPEKIVO1_3.h"
+#include "panel_entry.h"
 
 #include <type_traits>
 

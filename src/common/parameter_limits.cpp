@@ -1,5 +1,6 @@
 // The limits of the treatment parameters a user gives, and their reader.
-#include "TYPEKIVO1_3.h"
+#include "parameter_limits.h"
+#include "records.h"
 
 namespace kivo {
 

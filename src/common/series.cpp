@@ -1,6 +1,7 @@
 // Two-dimensional spectrometer files: the field sweep repeated at each
 // power, temperature or time, each sweep (a slice) one spectrum.
-#include "TYPEKIVO1_3.h"
+#include "series.h"
+#include "spectrometer_file.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,11 @@
 // The two binary file pairs of the common X-band acquisition software: BES3T
 // (.DSC descriptor text, .DTA data, an .XGF file for an irregular field axis)
 // and ESP/WinEPR (.par parameter text, .spc data).
-#include "TYPEKIVO1_3.h"
+#include "spectrometer_file.h"
+#include "gvalues.h"
 #include "input_file.h"
+#include "series.h"
+#include "treatments.h"
 
 #include <algorithm>
 #include <bit>

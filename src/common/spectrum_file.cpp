@@ -1,7 +1,8 @@
 // The .esr and .txt spectrum files: kinds, reading and writing.
-#include "TYPEKIVO1_3.h"
 #include "input_file.h"
 #include "number_text.h"
+#include "spectrometer_file.h"
+#include "treatments.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,5 @@
 #include "spins.h"
+#include "acquisition.h"
 
 #include <cctype>
 #include <cmath>

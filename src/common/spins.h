@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "TYPEKIVO1_3.h"
 #include "quantitative.h"
+#include "records.h"
 
 namespace kivo {
 

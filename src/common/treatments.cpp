@@ -1,6 +1,6 @@
 // Numeric routines of the treatments: short value texts, base-line
 // correction, base subtraction and the double integration.
-#include "TYPEKIVO1_3.h"
+#include "treatments.h"
 
 #include <algorithm>
 

@@ -1,5 +1,6 @@
 // Least squares: polynomial base lines and derivative-line fits on
 // synthetic spectra of known lines.
+#include "TYPEKIVO1_3.h"
 #include "fitting.h"
 
 #include <gtest/gtest.h>
