@@ -96,16 +96,7 @@ void TForm1::Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         // The transform is recorded before the command, so Alt+W saves the
         // spectra exactly as they are shown.
         RecordMoves();
-        using Command = void (TForm1::*)();
-        static const std::pair<int, Command> commands[] = {
-            {'A', &TForm1::Frame12Label4Click},  {'B', &TForm1::Frame12Label8Click},
-            {'G', &TForm1::Fieldgrid1Click},     {'H', &TForm1::Frame12Label7Click},
-            {'M', &TForm1::Frame12Label9Click},  {'N', &TForm1::Frame12Label5Click},
-            {'Q', &TForm1::Frame12Label12Click}, {'R', &TForm1::Frame12Label3Click},
-            {'S', &TForm1::Frame12Label11Click}, {'W', &TForm1::Frame12Label10Click},
-        };
-        for (const auto& [letter, command] : commands)
-            if (Key == letter) (this->*command)();
+        RunPanelCommand(Ui.Frame12, Key, Shift);
     }
     RecordMoves();
     Plot();

@@ -275,37 +275,16 @@ void TForm1::CreateLowerPanels() {
 }
 
 void TForm1::CreateMainPanel() {
-    Ui.Frame11 = CreateFrame(QStringLiteral("Frame11"),
-                             {"1 - reserved", "2 - reserved", "3 - Base Line",
-                              "4 - Double Integration", "5 - Comparison of spectra",
-                              "6 - Move,Scale", "7 - reserved", "8 - Treatment"});
-    OnClick(Ui.Frame11->Label3, "Frame11Label3Click", &TForm1::Frame11Label3Click);
-    OnClick(Ui.Frame11->Label4, "Frame11Label4Click", &TForm1::Frame11Label4Click);
-    OnClick(Ui.Frame11->Label5, "Frame11Label5Click", &TForm1::Frame11Label5Click);
-    OnClick(Ui.Frame11->Label6, "Frame11Label6Click", &TForm1::Frame11Label6Click);
-    OnClick(Ui.Frame11->Label8, "Frame11Label8Click", &TForm1::Frame11Label8Click);
+    Ui.Frame11 = CreateFrame(QStringLiteral("Frame11"), {});
+    LabelPanel(Ui.Frame11, {"1 - reserved", "2 - reserved", {}, {}, {}, {}, "7 - reserved"});
 }
 
 void TForm1::CreateMoveScalePanel() {
-    Ui.Frame12 = CreateFrame(
-        QStringLiteral("Frame12"),
-        {"Scale - PgUp, PgDown, CntrPgUp, CntrPgDown",
-         "'Move (Left,Right,Up or Down);  Step - \"+\" and \"-\"", "Restrict spectr - Alt R",
-         "Norm on Comp.Ampl - Alt A", "Norm on Int Alt N", "Grid - Alt G", "3300G in centr - Alt H",
-         "Combine Comp.Field alt B", "Norm on Aml - Alt M", "Save as  in plot - alt W",
-         "Norm on Rb Ampl.- Alt S", "back order - Alt Q"});
+    Ui.Frame12 = CreateFrame(QStringLiteral("Frame12"), {});
+    LabelPanel(Ui.Frame12, {"Scale - PgUp, PgDown, CntrPgUp, CntrPgDown",
+                            "'Move (Left,Right,Up or Down);  Step - \"+\" and \"-\""});
     Ui.Frame12->Label11->show();
     Ui.Frame12->Label12->show();
-    OnClick(Ui.Frame12->Label3, "Frame12Label3Click", &TForm1::Frame12Label3Click);
-    OnClick(Ui.Frame12->Label4, "Frame12Label4Click", &TForm1::Frame12Label4Click);
-    OnClick(Ui.Frame12->Label5, "Frame12Label5Click", &TForm1::Frame12Label5Click);
-    OnClick(Ui.Frame12->Label6, "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
-    OnClick(Ui.Frame12->Label7, "Frame12Label7Click", &TForm1::Frame12Label7Click);
-    OnClick(Ui.Frame12->Label8, "Frame12Label8Click", &TForm1::Frame12Label8Click);
-    OnClick(Ui.Frame12->Label9, "Frame12Label9Click", &TForm1::Frame12Label9Click);
-    OnClick(Ui.Frame12->Label10, "Frame12Label10Click", &TForm1::Frame12Label10Click);
-    OnClick(Ui.Frame12->Label11, "Frame12Label11Click", &TForm1::Frame12Label11Click);
-    OnClick(Ui.Frame12->Label12, "Frame12Label12Click", &TForm1::Frame12Label12Click);
     SetKeyHandler(Ui.Frame12, "Frame12Edit1KeyDown", &TForm1::Frame12Edit1KeyDown);
 }
 
@@ -349,7 +328,9 @@ void TForm1::CreateTreatmentPanel() {
 
 const std::vector<PanelCommand>& TForm1::CommandsOf(const TFrame1* panel) const {
     static const std::vector<PanelCommand> none;
-    return panel == Ui.Frame15   ? IntegrationCommands()
+    return panel == Ui.Frame11   ? MainCommands()
+           : panel == Ui.Frame12 ? MoveScaleCommands()
+           : panel == Ui.Frame15 ? IntegrationCommands()
            : panel == Ui.Frame16 ? TreatmentCommands()
                                  : none;
 }
@@ -397,10 +378,8 @@ void TForm1::FillCommandsMenu() {
         return;
     }
     for (const PanelCommand& c : table) {
-        QString caption = QLatin1String(c.Caption);
-        caption = caption.section(QStringLiteral(" - "), 0, 0).trimmed();
         const PanelCommand* row = &c;
-        connect(Ui.CommandsMenu->addAction(caption + QLatin1Char('\t') + KeyText(c)),
+        connect(Ui.CommandsMenu->addAction(CommandName(c) + QLatin1Char('\t') + KeyText(c)),
                 &QAction::triggered, this,
                 [this, row] { Guarded(row->Caption, [this, row] { RunCommand(*row); }); });
     }
@@ -686,22 +665,9 @@ void TForm1::FormKeyPress(QChar& Key) {
         Ui.Memo4->hide();
         Ui.TreeView1->hide();
         break;
-    case '3':
-        Frame11Label3Click();
-        break;
-    case '4':
-        Frame11Label4Click();
-        break;
-    case '5':
-        Frame11Label5Click();
-        break;
-    case '6':
-        Frame11Label6Click();
-        break;
-    case '8':
-        Frame11Label8Click();
-        break;
     default:
+        for (const PanelCommand& c : MainCommands())
+            if (Key.unicode() == c.Letter) RunCommand(c);
         break;
     }
 }

@@ -269,6 +269,8 @@ public:
 
 private:
     // The panels' tables name the handlers.
+    friend const std::vector<PanelCommand>& MainCommands();
+    friend const std::vector<PanelCommand>& MoveScaleCommands();
     friend const std::vector<PanelCommand>& IntegrationCommands();
     friend const std::vector<PanelCommand>& TreatmentCommands();
 

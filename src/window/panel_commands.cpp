@@ -1,6 +1,35 @@
 #include "panel_commands.h"
 
+#include <QRegularExpression>
+
 #include "Kivo1_3.h"
+
+const std::vector<PanelCommand>& MainCommands() {
+    static const std::vector<PanelCommand> table = {
+        {'3', "3 - Base Line", 3, &TForm1::Frame11Label3Click, false},
+        {'4', "4 - Double Integration", 4, &TForm1::Frame11Label4Click, false},
+        {'5', "5 - Comparison of spectra", 5, &TForm1::Frame11Label5Click, false},
+        {'6', "6 - Move,Scale", 6, &TForm1::Frame11Label6Click, false},
+        {'8', "8 - Treatment", 8, &TForm1::Frame11Label8Click, false},
+    };
+    return table;
+}
+
+const std::vector<PanelCommand>& MoveScaleCommands() {
+    static const std::vector<PanelCommand> table = {
+        {'R', "Restrict spectr - Alt R", 3, &TForm1::Frame12Label3Click, false},
+        {'A', "Norm on Comp.Ampl - Alt A", 4, &TForm1::Frame12Label4Click, false},
+        {'N', "Norm on Int Alt N", 5, &TForm1::Frame12Label5Click, false},
+        {'G', "Grid - Alt G", 6, &TForm1::Fieldgrid1Click, false},
+        {'H', "3300G in centr - Alt H", 7, &TForm1::Frame12Label7Click, false},
+        {'B', "Combine Comp.Field alt B", 8, &TForm1::Frame12Label8Click, false},
+        {'M', "Norm on Aml - Alt M", 9, &TForm1::Frame12Label9Click, false},
+        {'W', "Save as  in plot - alt W", 10, &TForm1::Frame12Label10Click, false},
+        {'S', "Norm on Rb Ampl.- Alt S", 11, &TForm1::Frame12Label11Click, false},
+        {'Q', "back order - Alt Q", 12, &TForm1::Frame12Label12Click, false},
+    };
+    return table;
+}
 
 const std::vector<PanelCommand>& IntegrationCommands() {
     static const std::vector<PanelCommand> table = {
@@ -36,6 +65,17 @@ const std::vector<PanelCommand>& TreatmentCommands() {
     return table;
 }
 
+QString CommandName(const PanelCommand& c) {
+    const QString caption = QLatin1String(c.Caption);
+    const QString keyFirst = QLatin1Char(c.Letter) + QStringLiteral(" - ");
+    if (caption.startsWith(keyFirst)) return caption.mid(keyFirst.size()).trimmed();
+    // The key after the name, in any of the ways the captions write it.
+    static const QRegularExpression key(QStringLiteral("\\s*-?\\s*[Aa]lt\\s*\\w$"));
+    return caption.section(QStringLiteral(" - "), 0, 0).remove(key).trimmed();
+}
+
 QString KeyText(const PanelCommand& c) {
+    if (&c >= MainCommands().data() && &c < MainCommands().data() + MainCommands().size())
+        return QString(QLatin1Char(c.Letter));
     return QStringLiteral("Alt+") + QLatin1Char(c.Letter);
 }
