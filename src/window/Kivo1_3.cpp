@@ -118,8 +118,10 @@ void TForm1::CreateClient() {
 
     Ui.Chart1 = new TChart(Ui.Client);
     Ui.Chart1->setGeometry(0, 0, ChartWidth, ChartHeight);
+    // A press on the chart places a cursor; the keys stay with the mode.
     Ui.Chart1->OnMouseDown = [this](Qt::MouseButton button, int x, int y) {
         Guarded("Chart1MouseDown", [&] { Chart1MouseDown(button, x, y); });
+        FocusCurrentFrame();
     };
 }
 

@@ -39,6 +39,9 @@ TChart::TChart(QWidget* parent) : QWidget(parent), plot_(new QCustomPlot(this)) 
     plot_->xAxis2->setVisible(false);
     connect(plot_->xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), plot_->xAxis2,
             qOverload<const QCPRange&>(&QCPAxis::setRange));
+    // The chart never takes the keyboard: the current panel keeps it.
+    setFocusPolicy(Qt::NoFocus);
+    plot_->setFocusPolicy(Qt::NoFocus);
     connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* e) {
         if (OnMouseDown) OnMouseDown(e->button(), int(e->position().x()), int(e->position().y()));
     });

@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include "TChart.h"
 #include "Unit1.h"
 #include "harness.h"
 #include "keys.h"
@@ -212,4 +213,26 @@ TEST_F(X11KeyboardTest, AltXExitsUnderARussianLayout) {
     Load();
     ASSERT_TRUE(Strike(Key4, [this] { return InPanel(form->Ui.Frame15); }));
     EXPECT_TRUE(Strike(AltX, [this] { return !form->isVisible(); }));
+}
+
+// A press on the chart places the cursor and leaves the keys with the mode:
+// Right walks that cursor on and Enter accepts it, as if nothing was clicked.
+TEST_F(X11KeyboardTest, AClickOnTheChartKeepsTheKeysWithTheMode) {
+    Layout("us");
+    Load();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    ASSERT_TRUE(Strike("3", [this] { return form->Pick.TaskCode == TaskBaseLine; }));
+    const QPoint at = form->Ui.Chart1->mapToGlobal(
+        QPoint(form->Ui.Chart1->width() / 3, form->Ui.Chart1->height() / 2));
+    const int before = form->Pick.PickIndex[1];
+    ASSERT_EQ(
+        QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("mousemove"), QString::number(at.x()),
+                           QString::number(at.y()), QStringLiteral("click"), QStringLiteral("1")}),
+        0);
+    ASSERT_TRUE(Wait([&] { return form->Pick.PickIndex[1] != before; }, 3000));
+    const int clicked = form->Pick.PickIndex[1];
+    EXPECT_TRUE(Strike("Right", [&] { return form->Pick.PickIndex[1] != clicked; }));
+    EXPECT_TRUE(Strike("Return", [this] { return form->Pick.PickNo == 2; }));
+    EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame14->Edit1);
 }
