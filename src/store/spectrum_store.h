@@ -14,7 +14,7 @@ namespace kivo {
 
 class SpectrumStore {
 public:
-    uint16_t NumSpec = 0;       // the filled slots are 1..NumSpec
+    uint16_t NumSpec = 0; // the filled slots are 1..NumSpec
     SlotArray<QString> FileSpectrumName;
     ParSpecSet Params;
     SlotArray<PointBuffer> SpecX, SpecY;

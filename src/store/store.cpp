@@ -233,8 +233,7 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
         }
         kivo::SpectrumRead& read = reads[f];
         // A slot is kept for each file after a series.
-        const int room =
-            kivo::MaxSpec - loaded - (read.Series ? int(reads.size() - f - 1) : 0);
+        const int room = kivo::MaxSpec - loaded - (read.Series ? int(reads.size() - f - 1) : 0);
         kivo::SliceChoice choice;
         if (read.Series) choice = kivo::DefaultSlices(read.Series->Header.Slices, room);
         const int before = loaded;
