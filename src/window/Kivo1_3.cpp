@@ -416,8 +416,10 @@ void TForm1::AnchorControls() {
 }
 
 void TForm1::SetUpDialogs() {
-    Ui.OpenDialog1.Filter =
-        QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par");
+    // Every type Kivo reads first, so that a spectrometer's file is seen at once.
+    Ui.OpenDialog1.Filter = QStringLiteral(
+        "All spectra|*.esr *.txt *.dat *.asc *.DSC *.par|esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|"
+        "Spectrometer files|*.DSC *.par");
     Ui.OpenDialog1.DefaultExt = QStringLiteral("esr");
     Ui.OpenDialog1.AllowMultiSelect = true;
     Ui.SaveDialog1.Filter = QStringLiteral("esr|*.esr");

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 
 TFileDialog::Answerer TFileDialog::Answer;
@@ -19,6 +20,24 @@ QStringList TFileDialog::NameFilters(const QString& filter) {
         result << QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' ')));
     }
     return result;
+}
+
+QStringList TFileDialog::InNamedOrder(const QStringList& selected, const QString& names) {
+    QStringList named;
+    if (names.contains(QLatin1Char('"'))) {
+        const QStringList parts = names.split(QLatin1Char('"'));
+        for (qsizetype i = 1; i < parts.size(); i += 2) named << parts[i];
+    } else {
+        named << names.trimmed();
+    }
+    QStringList rest = selected, ordered;
+    for (const QString& name : named)
+        for (qsizetype i = 0; i < rest.size(); ++i)
+            if (QFileInfo(rest[i]).fileName() == QFileInfo(name).fileName()) {
+                ordered << rest.takeAt(i);
+                break;
+            }
+    return ordered + rest;
 }
 
 namespace {
@@ -89,7 +108,9 @@ bool TFileDialog::Execute(QWidget* parent) {
             grid->addWidget(option, grid->rowCount(), 0, 1, -1);
         }
         while (dialog.exec() == QDialog::Accepted) {
-            const QStringList files = dialog.selectedFiles();
+            const auto* names = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            const QStringList files = names ? InNamedOrder(dialog.selectedFiles(), names->text())
+                                            : dialog.selectedFiles();
             // "No" to a new file goes back to the dialog.
             if (CreatePrompt && !files.isEmpty() && !QFileInfo::exists(files.first()) &&
                 QMessageBox::question(&dialog, dialog.windowTitle(),

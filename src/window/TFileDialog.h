@@ -50,6 +50,9 @@ public:
     // "esr|*.esr|txt|*.txt" as name filters for the toolkit's dialog; each
     // pattern also matches its ending in lower and in upper case.
     static QStringList NameFilters(const QString& filter);
+    // The files chosen in the order the names stand in the dialog's name
+    // box (typed, or put there by clicks), those it does not name after them.
+    static QStringList InNamedOrder(const QStringList& selected, const QString& names);
 
 private:
     QString TypeEnding(int type) const;

@@ -4,9 +4,12 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
@@ -456,4 +459,34 @@ TEST_F(FormTest, AColumnFileLoadsOneSpectrumPerSignalColumn) {
     ReadFiles({"a.esr", "wide.dat", "a.esr"});
     EXPECT_EQ(form->Store.NumSpec, 20);
     EXPECT_TRUE(form->ModeLine().contains(QStringLiteral("number of spec. is limited 20;")));
+}
+
+// Names typed into the real open dialog are read in the order they were
+// typed, every time, whatever order the dialog's list holds them in.
+TEST_F(FormTest, TypedNamesAreReadInTheirOrderEveryTime) {
+    const QStringList names = {"x", "a", "b", "c", "d"};
+    QString typed;
+    for (const QString& n : names) {
+        WriteSpectrum(n + ".esr", 30);
+        typed += '"' + n + ".esr\" ";
+    }
+    const TFileDialog::Answerer answer = TFileDialog::Answer;
+    TFileDialog::Answer = nullptr;
+    form->Ui.OpenDialog1.InitialDir = dir_->path();
+    for (int run = 0; run < 5; ++run) {
+        QTimer typing;
+        QObject::connect(&typing, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* box =
+                dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (!box) return;
+            typing.stop();
+            box->setText(typed);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        typing.start(10);
+        Key(Qt::Key_F3);
+        EXPECT_EQ(Captions(), names) << "run " << run;
+    }
+    TFileDialog::Answer = answer;
 }

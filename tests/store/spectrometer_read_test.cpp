@@ -51,7 +51,8 @@ TEST_F(SpectrometerReadTest, EitherFileOfAPairLoadsOneSpectrumWhateverTheCaseOfI
     Key(Qt::Key_F3);
     EXPECT_EQ(
         Asked()[0].Filter,
-        QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
+        QStringLiteral("All spectra|*.esr *.txt *.dat *.asc *.DSC *.par|esr|*.esr|dat|*.dat|txt|"
+                       "*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
     ASSERT_EQ(form->Store.NumSpec, 4);
     EXPECT_EQ(Captions(), (QStringList{"a", "b", "c", "d"}));
     EXPECT_EQ(form->ModeLine(), QStringLiteral(" "));

@@ -158,7 +158,8 @@ TEST_F(FormTest, FunctionKeyLabelsAndDialogFilters) {
                                    "F8-Delete", "AltX-Exit", "Grid - Alt G"}));
     EXPECT_EQ(
         form->Ui.OpenDialog1.Filter,
-        QStringLiteral("esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
+        QStringLiteral("All spectra|*.esr *.txt *.dat *.asc *.DSC *.par|esr|*.esr|dat|*.dat|txt|"
+                       "*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
     EXPECT_EQ(TFileDialog::NameFilters(form->Ui.OpenDialog1.Filter).last(),
               QStringLiteral("Spectrometer files (*.DSC *.par *.dsc *.PAR)"));
     EXPECT_EQ(form->Ui.SaveDialog1.Filter, QStringLiteral("esr|*.esr"));
