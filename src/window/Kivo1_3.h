@@ -377,6 +377,7 @@ public:
     // offered again; then two cursors enclose the lines on the active spectrum.
     kivo::LineShape FitShape = kivo::LineShape::Lorentz;
     int FitCount = 1;
+    bool FitStraight = false; // the lines fitted on a straight line
     void FitLinesClick();
     void StartFitPick(const QString& digits);
     // The fit of the enclosed range: its results in the results box and on
