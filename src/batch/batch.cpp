@@ -73,8 +73,8 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
                                          : PointRange{1, n};
             if (range.First >= range.Last)
                 return "   Fit refused: no points in the range " + s.Caption;
-            s.Report.Fit =
-                FitDerivativeLines(s.X.Data(), y, range.First, range.Last, step.Shape, step.W);
+            s.Report.Fit = FitDerivativeLines(s.X.Data(), y, range.First, range.Last, step.Shape,
+                                              step.W, step.Straight);
             if (!s.Report.Fit.Refusal.empty()) return s.Report.Fit.Refusal + s.Caption;
             break;
         }
@@ -193,7 +193,9 @@ void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::strin
     s.Report.FieldFrom = s.X[1];
     s.Report.FieldTo = s.X[n];
     s.Report.Done = true;
-    s.Report.Status = said.empty() ? "ok" : "ok; " + Trimmed(said);
+    // A fit that leaves more than the noise is not "ok", though its numbers stay.
+    const std::string poor = PoorFitWords(s.Report.Fit);
+    s.Report.Status = (poor.empty() ? "ok" : poor) + (said.empty() ? "" : "; " + Trimmed(said));
     // Only a file written or points handed on need them after this, and
     // then at their own size: a series may hold many short slices.
     if (!plan.WriteDir.empty() || plan.KeepPoints) {
@@ -334,7 +336,8 @@ std::string CsvHeader(const Plan& plan) {
             out.append(",").append(column).append(",").append(column).append("_err");
         }
     }
-    if (plan.FitColumns > 0) out += ",fit_rms,fit_chi2";
+    if (plan.FitColumns > 0)
+        out += ",fit_rms,fit_chi2,fit_chi2_red,fit_offset,fit_offset_err,fit_slope,fit_slope_err";
     if (plan.PeakToPeakColumns) out += ",ptp_width_G,ptp_g";
     if (plan.QuantitativeColumns) out += ",DI_q,DI_q_err,DI_q_flags";
     if (!plan.SpinStandardFile.empty()) out += ",spins,spins_err";
@@ -344,7 +347,9 @@ std::string CsvHeader(const Plan& plan) {
 
 namespace {
 
-// The fit's cells: empty for a row refused or a line the fit has not.
+// The fit's cells: empty for a row refused, a line the fit has not, a
+// fraction at its bound's error, a chi-square without the noise and a
+// straight line not fitted.
 void AppendFit(std::string& out, const Row& row, const Plan& plan) {
     const LineFit& fit = row.Fit;
     const double ghz = FrequencyOf(row.Params);
@@ -366,7 +371,7 @@ void AppendFit(std::string& out, const Row& row, const Plan& plan) {
         cell(has, line.AmplitudeErr);
         if (plan.FitFraction) {
             cell(has, line.Lorentz);
-            cell(has, line.LorentzErr);
+            cell(has && !line.FractionAtBound, line.LorentzErr);
         }
         cell(has, line.Integral);
         cell(has, line.IntegralErr);
@@ -375,6 +380,9 @@ void AppendFit(std::string& out, const Row& row, const Plan& plan) {
     const bool fitted = row.Done && !fit.Lines.empty();
     cell(fitted, fit.Rms);
     cell(fitted, fit.Chi2);
+    cell(fitted && fit.Noise > 0, fit.Chi2Red);
+    for (const double v : {fit.Offset, fit.OffsetErr, fit.Slope, fit.SlopeErr})
+        cell(fitted && fit.Straight, v);
 }
 
 } // namespace

@@ -45,6 +45,7 @@ struct Step {
     double From = 0;  // the fields, G, that enclose the standard's line, the
     double To = 0;    // signal under a base line or the lines fitted (0, 0: none given)
     LineShape Shape = LineShape::Lorentz;
+    bool Straight = false; // the lines fitted on a straight line
 };
 
 // What to do to every spectrum, in the order the steps are given.
@@ -107,8 +108,10 @@ struct Row {
 // nearest double); a row is Done only when each of them is finite.
 // After the status, the slice of a two-dimensional file (number, value,
 // unit); then, when the plan fits, for each line K its centre, g, width,
-// amplitude (Lorentzian fraction) and double integral with their errors, and
-// the fit's residual RMS and reduced chi-square; then, with a peak-to-peak
+// amplitude (Lorentzian fraction) and double integral with their errors, the
+// fit's residual RMS, reduced chi-square, chi-square over the noise of the
+// range's ends, and its straight line's offset and slope with their errors
+// (empty for a fit without one); then, with a peak-to-peak
 // width, ptp_width_G and ptp_g (the g of its centre); then, with a quantitative
 // integral, DI_q, DI_q_err and DI_q_flags (empty when clean); then, with a
 // spin standard, spins and spins_err (and conc_uM, conc_uM_err with a

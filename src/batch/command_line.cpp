@@ -138,17 +138,21 @@ Step BaseLine(const QCommandLineParser& parser) {
     return step;
 }
 
-// --fit lorentz|gauss|voigt[:N], on the points --fit-range encloses, if given.
+// --fit lorentz|gauss|voigt[:N][+line], on the points --fit-range encloses,
+// if given.
 Step Fit(const QString& what, const QCommandLineParser& parser) {
     Step step{StepKind::FitLines, 1, 0};
-    const qsizetype colon = what.indexOf(QLatin1Char(':'));
+    const QString line = QStringLiteral("+line");
+    step.Straight = what.endsWith(line);
+    const QString lines = step.Straight ? what.chopped(line.size()) : what;
+    const qsizetype colon = lines.indexOf(QLatin1Char(':'));
     bool count = true;
-    if (colon >= 0) step.W = what.mid(colon + 1).toInt(&count);
-    if (!ReadShapeName(Local(what.left(colon)), step.Shape) || !count || step.W < 1 ||
+    if (colon >= 0) step.W = lines.mid(colon + 1).toInt(&count);
+    if (!ReadShapeName(Local(lines.left(colon)), step.Shape) || !count || step.W < 1 ||
         step.W > MaxFitLines)
         throw UsageError{
-            QStringLiteral("--fit wants lorentz, gauss or voigt, with :N for 1 to %1 lines, "
-                           "not '%2'")
+            QStringLiteral("--fit wants lorentz, gauss or voigt, with :N for 1 to %1 lines and "
+                           "+line for a straight line under them, not '%2'")
                 .arg(MaxFitLines)
                 .arg(what)};
     const QString range = QStringLiteral("fit-range");
@@ -177,9 +181,9 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("FROM,TO")},
         {QStringLiteral("fit"),
          QStringLiteral("Fit N first-derivative lines (default 1) of the shape: lorentz, gauss "
-                        "or voigt (pseudo-Voigt); their values go into columns after the "
-                        "status."),
-         QStringLiteral("shape[:N]")},
+                        "or voigt (pseudo-Voigt), with +line on a straight line (an offset and "
+                        "a slope); their values go into columns after the status."),
+         QStringLiteral("shape[:N][+line]")},
         {QStringLiteral("fit-range"),
          QStringLiteral("The fields, G, that enclose the lines fitted (default: the whole "
                         "spectrum)."),

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
+#include <random>
 #include <stdexcept>
 
 #include "batch.h"
@@ -113,6 +114,17 @@ protected:
     void Type(const QString& digits) {
         for (QChar c : digits) Key(Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
         Key(Qt::Key_Return);
+    }
+    // The rows of a run in this process.
+    std::vector<kivo::batch::Row> Rows(const std::vector<std::string>& args,
+                                       kivo::batch::Plan* plan) {
+        *plan = kivo::batch::ParseCommandLine(args).Work;
+        std::vector<kivo::batch::Row> rows;
+        kivo::batch::Run(kivo::batch::ParseCommandLine(args).Files, *plan, 1,
+                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                             rows.insert(rows.end(), r.begin(), r.end());
+                         });
+        return rows;
     }
     // A spectrum whose point line 13 is no number.
     void WriteBroken(const QString& name) {
@@ -816,9 +828,11 @@ TEST_F(BatchTest, FitAndSeriesOptionsMisusedSayHow) {
         {{"--baseline", "--baseline-range", "3400,3300"},
          "--baseline-range wants FROM,TO in G, FROM below TO, not '3400,3300'"},
         {{"--fit", "gauss:0"},
-         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'gauss:0'"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines and +line for a straight "
+         "line under them, not 'gauss:0'"},
         {{"--fit", "cauchy"},
-         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'cauchy'"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines and +line for a straight "
+         "line under them, not 'cauchy'"},
         {{"--fit", "gauss", "--fit", "lorentz"}, "--fit: one fit a run, its lines in the columns"},
         {{"--series-y", "amplitude"}, "--series-y draws nothing without --series-figure"},
         {{"--integrate", "--series-figure", "s.jpg"},
@@ -1187,4 +1201,60 @@ TEST_F(BatchTest, PeakToPeakWidthInBothPrograms) {
         << form->ModeLine().toStdString();
     EXPECT_TRUE(
         form->ModeLine().contains(QStringLiteral("g = ") + QString::fromStdString(kivo::GText(g))));
+}
+
+// A 1:2:1 triplet of Lorentzian lines 6 G wide, 14 G apart, maximum first,
+// 2000 peak to peak in the middle, noise 25 (S/N 80), on the base line
+// 100 + 0.5 (B - 3350): the three lines are found after "3" or on a straight
+// line fitted with them, whose offset and slope come back; one line alone is
+// a poor fit that says so and keeps its numbers.
+TEST_F(BatchTest, FitsFindEveryLineOrSaySo) {
+    const double centres[] = {3336.1, 3350.1, 3364.1};
+    std::mt19937 rng(80);
+    std::normal_distribution<double> noise(0, 25);
+    std::vector<float> x(1024), y(1024);
+    for (size_t k = 0; k < 1024; ++k) {
+        x[k] = float(3250 + 200.0 * k / 1023);
+        double v = 100 + 0.5 * (x[k] - 3350) + noise(rng);
+        for (int l = 0; l < 3; ++l) {
+            const double u = (x[k] - centres[l]) / (3 * std::sqrt(3.0));
+            v -= (l == 1 ? 2000 : 1000) * 2 * u / ((1 + u * u) * (1 + u * u)) /
+                 (9 / (4 * std::sqrt(3.0)));
+        }
+        y[k] = float(v);
+    }
+    kivo::ParamSpec p;
+    p.NumPoints = 1024;
+    const std::string file =
+        WriteFile("t.esr", kivo::FormatSpectrum(p, x.data(), y.data())).toStdString();
+    for (const std::vector<std::string>& steps :
+         {std::vector<std::string>{"--baseline", "--fit", "lorentz:3"},
+          {"--fit", "lorentz:3+line"},
+          {"--baseline", "--fit", "lorentz"}}) {
+        std::vector<std::string> args = {"kivo-batch", "--fit-range", "3320,3380", file};
+        args.insert(args.begin() + 1, steps.begin(), steps.end());
+        SCOPED_TRACE(steps.back());
+        kivo::batch::Plan plan;
+        const std::vector<kivo::batch::Row> rows = Rows(args, &plan);
+        ASSERT_EQ(rows.size(), 1u);
+        const kivo::LineFit& f = rows[0].Fit;
+        const QStringList cells = CsvCells(kivo::batch::CsvLine(rows[0], plan));
+        EXPECT_NEAR(f.Noise, 25, 4);
+        EXPECT_EQ(cells[cells.size() - 5].toDouble(), f.Chi2Red);
+        for (qsizetype c = 1; c <= 4; ++c)
+            EXPECT_EQ(cells[cells.size() - c].isEmpty(), !f.Straight);
+        if (f.Lines.size() == 1) {
+            char words[80];
+            std::snprintf(words, sizeof words, "poor fit (rms %.3g, noise %.3g)", f.Rms, f.Noise);
+            EXPECT_EQ(cells[14].toStdString(), words);
+            EXPECT_GT(f.Rms, 3 * 25);
+            continue;
+        }
+        EXPECT_EQ(cells[14], "ok");
+        EXPECT_NEAR(f.Chi2Red, 1, 0.3);
+        for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(f.Lines[k].Centre, centres[k], 0.1);
+        if (!f.Straight) continue;
+        EXPECT_NEAR(f.Offset, 100 + 0.5 * (f.Middle - 3350), 4 * f.OffsetErr);
+        EXPECT_NEAR(f.Slope, 0.5, 4 * f.SlopeErr);
+    }
 }

@@ -232,7 +232,8 @@ TEST_F(LineFitWindowTest, BatchFitColumnsAndRefusals) {
         "fit1_amplitude,fit1_amplitude_err,fit1_lorentz,fit1_lorentz_err,fit1_integral,"
         "fit1_integral_err,fit2_centre_G,fit2_centre_G_err,fit2_g,fit2_g_err,fit2_dBpp_G,"
         "fit2_dBpp_G_err,fit2_amplitude,fit2_amplitude_err,fit2_lorentz,fit2_lorentz_err,"
-        "fit2_integral,fit2_integral_err,fit_rms,fit_chi2\n";
+        "fit2_integral,fit2_integral_err,fit_rms,fit_chi2,fit_chi2_red,fit_offset,fit_offset_err,"
+        "fit_slope,fit_slope_err\n";
     ASSERT_TRUE(header.ends_with(tail)) << header;
     EXPECT_EQ(kivo::batch::CsvHeader(), header.substr(0, header.size() - tail.size()) +
                                             "status,slice,slice_value,slice_unit\n");
@@ -243,15 +244,16 @@ TEST_F(LineFitWindowTest, BatchFitColumnsAndRefusals) {
                      });
     ASSERT_EQ(rows.size(), 2u);
     auto cells = [&](const kivo::batch::Row& row) {
-        return QString::fromStdString(kivo::batch::CsvLine(row, line.Work))
-            .trimmed()
-            .split(QLatin1Char(','));
+        return CsvCells(kivo::batch::CsvLine(row, line.Work));
     };
     const int columns = int(QString::fromStdString(header).trimmed().split(',').size());
     const QStringList done = cells(rows[0]), refused = cells(rows[1]);
     EXPECT_EQ(done.size(), columns);
     EXPECT_EQ(refused.size(), columns);
-    EXPECT_EQ(done[14], QStringLiteral("ok"));
+    // Two lines do not describe the cubic drift: the row keeps its numbers
+    // and says so.
+    EXPECT_EQ(done[14].toStdString(), kivo::PoorFitWords(rows[0].Fit));
+    EXPECT_TRUE(done[14].startsWith(QStringLiteral("poor fit (rms "))) << done[14].toStdString();
     // g and its error from the spectrum's 9.5 GHz.
     // The fit's cells after the three of the slice.
     EXPECT_EQ(done[20].toDouble(), kivo::GValue(9.5, done[18].toDouble()));
