@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -44,6 +45,37 @@ void Refuse(Row& row, std::string_view words) {
 // A value within the range of a double: the CSV's numbers are doubles.
 bool FitsDouble(long double v) {
     return std::fabs(v) <= DBL_MAX;
+}
+
+// The shift that puts the line of the standard between the step's fields
+// where its g resonates at the spectrum's frequency, measured on the
+// spectrum itself; the words that refuse it, "" when measured.
+std::string OwnStandardShift(const Spectrum& s, const Step& step, double& shift) {
+    const int n = s.Report.Params.NumPoints;
+    const PointRange range = MapRange(s.X.Data(), n, step.From, step.To);
+    const StandardLine line =
+        MeasureStandardLine(s.X.Data(), s.Y.Data(), n, range.First, range.Last,
+                            FrequencyOf(s.Report.Params), step.Value, s.Caption);
+    shift = line.Shift;
+    return line.Refusal;
+}
+
+// The shift measured in the plan's standard file, scaled from the file's
+// frequency to the spectrum's (the field's error grows with the field), and
+// said so when they differ; the words that refuse it, "" when given.
+std::string FileStandardShift(Spectrum& s, const Plan& plan, double& shift) {
+    const double ghz = FrequencyOf(s.Report.Params);
+    if (!(ghz > 0)) return "   No frequency, field not corrected: " + s.Caption + " ";
+    const double measured = plan.FieldStandardLine.Shift, at = plan.FieldStandardGHz;
+    shift = measured * (ghz / at);
+    if (ghz != at) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "the standard's shift %.4f G at %s GHz scaled to %s GHz: %.4f G", measured,
+                      FrequencyDigits(at).c_str(), FrequencyDigits(ghz).c_str(), shift);
+        s.Report.Remark = text;
+    }
+    return {};
 }
 
 // The plan's steps as the commands do them on a spectrum that is the only
@@ -127,11 +159,18 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             break;
         }
         case StepKind::FieldStandard: {
-            const PointRange range = MapRange(s.X.Data(), n, step.From, step.To);
-            const StandardLine line = MeasureStandardLine(s.X.Data(), y, n, range.First, range.Last,
-                                                          FrequencyOf(p), step.Value, s.Caption);
-            if (!line.Refusal.empty()) return line.Refusal;
-            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, line.Shift);
+            double shift = 0;
+            std::string why = plan.FieldStandardFile.empty() ? OwnStandardShift(s, step, shift)
+                                                             : FileStandardShift(s, plan, shift);
+            if (!why.empty()) return why;
+            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, shift);
+            s.Report.FieldShift += shift;
+            break;
+        }
+        case StepKind::FieldShift: {
+            TransformValues(s.X.Data(), n, 0, 1, step.Value);
+            AppendNote(p.Line2, FileNameOf(s.Name), "Field shift " + ShortText(step.Value) + " G");
+            s.Report.FieldShift += step.Value;
             break;
         }
         case StepKind::NormAcquisition: {
@@ -342,6 +381,7 @@ std::string CsvHeader(const Plan& plan) {
     if (plan.QuantitativeColumns) out += ",DI_q,DI_q_err,DI_q_flags";
     if (!plan.SpinStandardFile.empty()) out += ",spins,spins_err";
     if (!plan.SpinStandardFile.empty() && plan.Volume > 0) out += ",conc_uM,conc_uM_err";
+    if (plan.FieldShiftColumn) out += ",field_shift_G";
     return out + "\n";
 }
 
@@ -460,6 +500,10 @@ std::string CsvLine(const Row& row, const Plan& plan) {
             if (counted) AppendNumber(out, v);
         }
     }
+    if (plan.FieldShiftColumn) {
+        out += ',';
+        if (row.Done) AppendNumber(out, static_cast<long double>(row.FieldShift));
+    }
     out += '\n';
     return out;
 }
@@ -540,7 +584,7 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, cons
     const bool writing = !plan.WriteDir.empty();
     // The input files, which nothing written may replace: looked at only
     // when something is written.
-    const InputFiles inputs(writing ? files : std::vector<std::string>{});
+    const InputFiles inputs(writing ? InputsOf(files, plan) : std::vector<std::string>{});
 
     // Rows go out in file order as they are made. A file that is not yet the
     // one going out holds at most this many, then waits for its turn: a
@@ -652,6 +696,40 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, cons
 } // namespace kivo::batch
 
 namespace kivo::batch {
+
+std::vector<std::string> InputsOf(const std::vector<std::string>& files, const Plan& plan) {
+    std::vector<std::string> inputs = files;
+    for (const std::string* standard : {&plan.SpinStandardFile, &plan.FieldStandardFile})
+        if (!standard->empty()) inputs.push_back(*standard);
+    return inputs;
+}
+
+std::string PrepareFieldStandard(Plan& plan) {
+    const auto step = std::find_if(plan.Steps.begin(), plan.Steps.end(),
+                                   [](const Step& s) { return s.Kind == StepKind::FieldStandard; });
+    if (plan.FieldStandardFile.empty() || step == plan.Steps.end()) return {};
+    Plan own;
+    own.Steps.assign(plan.Steps.begin(), step);
+    own.NumAver = plan.NumAver;
+    own.KoeCu = plan.KoeCu;
+    own.KeepPoints = true;
+    std::vector<Row> rows;
+    Run({plan.FieldStandardFile}, own, 1, [&rows](size_t, const std::vector<Row>& made, bool) {
+        rows.insert(rows.end(), made.begin(), made.end());
+    });
+    if (rows.size() != 1) return "the standard must be one spectrum";
+    const Row& r = rows[0];
+    if (!r.Done) return r.Status;
+    const int n = r.Params.NumPoints;
+    const PointRange range = MapRange(r.X.data(), n, step->From, step->To);
+    const double ghz = FrequencyOf(r.Params);
+    const StandardLine line = MeasureStandardLine(r.X.data(), r.Y.data(), n, range.First,
+                                                  range.Last, ghz, step->Value, r.Caption);
+    if (!line.Refusal.empty()) return Trimmed(line.Refusal);
+    plan.FieldStandardLine = line;
+    plan.FieldStandardGHz = ghz;
+    return {};
+}
 
 std::string PrepareSpinStandard(Plan& plan) {
     Plan own = plan;

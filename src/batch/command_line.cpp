@@ -231,6 +231,13 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("standard-range"),
          QStringLiteral("The fields, G, that enclose the standard's line."),
          QStringLiteral("FROM,TO")},
+        {QStringLiteral("field-standard-file"),
+         QStringLiteral("The standard's line is measured once in this file and every spectrum's "
+                        "field shifted by that (scaled to its frequency): column field_shift_G."),
+         QStringLiteral("file")},
+        {QStringLiteral("field-shift"),
+         QStringLiteral("Shift the field by this many G: column field_shift_G."),
+         QStringLiteral("G")},
         {QStringLiteral("frequency-to"),
          QStringLiteral("Scale the field to what it would be at this frequency, GHz."),
          QStringLiteral("GHZ")},
@@ -398,6 +405,10 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.Steps.push_back(Smoothing(parser.values(name).at(at)));
         else if (name == QStringLiteral("field-standard"))
             plan.Steps.push_back(FieldStandard(parser.values(name).at(at), parser));
+        else if (name == QStringLiteral("field-shift"))
+            plan.Steps.push_back(
+                {StepKind::FieldShift, 0, 0,
+                 Limited(name, parser.values(name).at(at), {"field shift", false, -1e5, 1e5})});
         else if (name == QStringLiteral("frequency-to"))
             plan.Steps.push_back(
                 {StepKind::FrequencyTo, 0, 0,
@@ -410,7 +421,18 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
         }
         if (step.Kind == StepKind::Quantitative) plan.QuantitativeColumns = true;
         if (step.Kind == StepKind::PeakToPeak) plan.PeakToPeakColumns = true;
+        if (step.Kind == StepKind::FieldStandard || step.Kind == StepKind::FieldShift)
+            plan.FieldShiftColumn = true;
     }
+    const QString file = QStringLiteral("field-standard-file");
+    if (!parser.isSet(file)) return;
+    if (!parser.isSet(QStringLiteral("field-standard")))
+        throw UsageError{
+            QStringLiteral("--field-standard-file does nothing without --field-standard")};
+    if (parser.values(QStringLiteral("field-standard")).size() > 1)
+        throw UsageError{QStringLiteral(
+            "--field-standard-file: one --field-standard a run, its line in the file")};
+    plan.FieldStandardFile = Local(parser.value(file));
 }
 
 // The standard the spins are counted against, its spins and what the files

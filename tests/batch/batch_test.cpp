@@ -115,15 +115,34 @@ protected:
         for (QChar c : digits) Key(Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
         Key(Qt::Key_Return);
     }
-    // The rows of a run in this process.
+    // A Lorentzian derivative line 1 G wide and 1000 high, maximum first, at
+    // centre on 3300..3400 G: its full path.
+    std::string LineFile(const QString& name, double centre, const std::string& line2) {
+        std::vector<float> x, y;
+        for (int k = 0; k < 400; ++k) {
+            x.push_back(float(3300 + 0.25 * k));
+            const double u = (x.back() - centre) / std::sqrt(3.0);
+            y.push_back(float(-1000 * u / ((1 + u * u) * (1 + u * u))));
+        }
+        kivo::ParamSpec p;
+        p.NumPoints = 400;
+        p.Line2 = line2;
+        WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
+        return Path(name).toStdString();
+    }
+    // The rows of a run in this process, after the field standard's file is
+    // measured as kivo-batch does (the words that refuse it in refused).
     std::vector<kivo::batch::Row> Rows(const std::vector<std::string>& args,
-                                       kivo::batch::Plan* plan) {
+                                       kivo::batch::Plan* plan, std::string* refused = nullptr) {
         *plan = kivo::batch::ParseCommandLine(args).Work;
+        const std::string words = kivo::batch::PrepareFieldStandard(*plan);
+        if (refused) *refused = words;
         std::vector<kivo::batch::Row> rows;
-        kivo::batch::Run(kivo::batch::ParseCommandLine(args).Files, *plan, 1,
-                         [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
-                             rows.insert(rows.end(), r.begin(), r.end());
-                         });
+        if (words.empty())
+            kivo::batch::Run(kivo::batch::ParseCommandLine(args).Files, *plan, 1,
+                             [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                                 rows.insert(rows.end(), r.begin(), r.end());
+                             });
         return rows;
     }
     // A spectrum whose point line 13 is no number.
@@ -531,19 +550,6 @@ TEST_F(BatchTest, NamesThatAreNotUtf8AreOpenedAndPrintedAsGiven) {
 // file, with the refusals of a spectrum that cannot have them.
 TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
     const double ghz = 9.4012;
-    auto write = [this](const QString& name, double centre, const std::string& line2) {
-        std::vector<float> x, y;
-        for (int k = 0; k < 400; ++k) {
-            x.push_back(float(3300 + 0.25 * k));
-            const double u = (x.back() - centre) / std::sqrt(3.0);
-            y.push_back(float(-1000 * u / ((1 + u * u) * (1 + u * u))));
-        }
-        kivo::ParamSpec p;
-        p.NumPoints = 400;
-        p.Line2 = line2;
-        WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
-        return Path(name).toStdString();
-    };
     const struct {
         QStringList Args;
         double G;   // 0: no field correction
@@ -582,7 +588,7 @@ TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Args.join(' ').toStdString() + " " + c.Line2);
         const double expected = c.G > 0 ? 714.47735 * ghz / c.G : 3350;
-        const std::string file = write("s.esr", expected + c.Off, c.Line2);
+        const std::string file = LineFile("s.esr", expected + c.Off, c.Line2);
         std::vector<std::string> args = {"kivo-batch"};
         for (const QString& a : c.Args) args.push_back(a.toStdString());
         args.push_back(file);
@@ -833,6 +839,8 @@ TEST_F(BatchTest, FitAndSeriesOptionsMisusedSayHow) {
         {{"--fit", "cauchy"},
          "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines and +line for a straight "
          "line under them, not 'cauchy'"},
+        {{"--field-standard-file", "d.esr"},
+         "--field-standard-file does nothing without --field-standard"},
         {{"--fit", "gauss", "--fit", "lorentz"}, "--fit: one fit a run, its lines in the columns"},
         {{"--series-y", "amplitude"}, "--series-y draws nothing without --series-figure"},
         {{"--integrate", "--series-figure", "s.jpg"},
@@ -1257,4 +1265,63 @@ TEST_F(BatchTest, FitsFindEveryLineOrSaySo) {
         EXPECT_NEAR(f.Offset, 100 + 0.5 * (f.Middle - 3350), 4 * f.OffsetErr);
         EXPECT_NEAR(f.Slope, 0.5, 4 * f.SlopeErr);
     }
+}
+
+// A DPPH line recorded in a file of its own shifts the sample by what it is
+// off, scaled from its frequency to the sample's (refused without one); a
+// known shift is applied as given; both go into field_shift_G. The
+// standard's file is an input: no output replaces it, through a link.
+TEST_F(BatchTest, ASeparateFieldStandardAndAKnownShift) {
+    const std::string sample = LineFile("s.esr", 3350, "9.4012 GHz");
+    const struct {
+        const char* Standard; // its second text line; "": none
+        double Shift;
+        const char* Refusal;
+    } cases[] = {{"9.4012 GHz", -2.3, ""},
+                 {"9.5 GHz", -2.3 * 9.4012 / 9.5, ""},
+                 {"DPPH", 0, "No frequency, field not corrected: d"},
+                 {"", 1.5, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Standard);
+        const double ghz = std::max(kivo::FindFrequency(c.Standard).GHz, 9.4012);
+        const double at = kivo::ResonanceField(ghz, kivo::DpphG);
+        const std::string standard = LineFile("d.esr", at + 2.3, c.Standard),
+                          range = std::to_string(at - 10) + "," + std::to_string(at + 15);
+        kivo::batch::Plan plan;
+        std::string refused;
+        const std::vector<kivo::batch::Row> rows = Rows(
+            *c.Standard ? std::vector<std::string>{"kivo-batch", "--field-standard", "dpph",
+                                                   "--standard-range", range,
+                                                   "--field-standard-file", standard, sample}
+                        : std::vector<std::string>{"kivo-batch", "--field-shift", "1.5", sample},
+            &plan, &refused);
+        EXPECT_EQ(refused, c.Refusal);
+        if (!refused.empty()) continue;
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_NEAR(rows[0].FieldShift, c.Shift, 0.002);
+        EXPECT_EQ(rows[0].FieldFrom, float(3300 + rows[0].FieldShift));
+        EXPECT_EQ(CsvCells(kivo::batch::CsvLine(rows[0], plan)).last().toDouble(),
+                  rows[0].FieldShift);
+        char remark[160] = "";
+        if (ghz != 9.4012)
+            std::snprintf(remark, sizeof remark,
+                          "the standard's shift %.4f G at 9.5000 GHz scaled to 9.4012 GHz: %.4f G",
+                          plan.FieldStandardLine.Shift, rows[0].FieldShift);
+        EXPECT_EQ(rows[0].Remark, remark);
+        EXPECT_EQ(rows[0].Params.Line2,
+                  *c.Standard ? "9.4012 GHz, Field g=2.0036, " : "9.4012 GHz, Field shift 1.5 G, ");
+    }
+    LineFile("d.esr", kivo::ResonanceField(9.4012, kivo::DpphG) + 2.3, "9.4012 GHz");
+    ASSERT_TRUE(QDir(dir_->path()).mkdir(QStringLiteral("out")));
+    ASSERT_TRUE(QFile::link(Path("d.esr"), Path("out/s.esr")));
+    const std::string before = ReadBytes("d.esr");
+    kivo::batch::Plan plan;
+    const std::vector<kivo::batch::Row> rows =
+        Rows({"kivo-batch", "--field-standard", "dpph", "--standard-range", "3340,3365",
+              "--field-standard-file", Path("d.esr").toStdString(), "--write",
+              Path("out").toStdString(), sample},
+             &plan);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].Status.ends_with("is one of the input files")) << rows[0].Status;
+    EXPECT_EQ(ReadBytes("d.esr"), before);
 }
