@@ -212,7 +212,9 @@ std::string NotFinite(const Spectrum& s) {
 void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::string& notice) {
     std::string refused = Apply(s, plan, xo, yo);
     if (refused.empty()) refused = NotFinite(s);
-    if (!refused.empty()) return Refuse(s.Report, refused);
+    // What the reader noticed may be why (a frequency that could not be read).
+    if (!refused.empty())
+        return Refuse(s.Report, notice.empty() ? refused : Trimmed(refused) + "; " + notice);
     const int n = s.Report.Params.NumPoints;
     std::string said = notice;
     if (!plan.SpinStandardFile.empty()) {
@@ -310,7 +312,7 @@ void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
                 s.Report.Params = std::move(p);
                 s.X = std::move(x);
                 s.Y = std::move(y);
-                Treat(s, plan, xo, yo, "");
+                Treat(s, plan, xo, yo, ReadNotice(f.Name, slice.Result));
                 x = std::move(s.X);
                 y = std::move(s.Y);
             }
@@ -327,7 +329,7 @@ void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
     s.Report.Params = std::move(read.Params);
     s.X = std::move(read.X);
     s.Y = std::move(read.Y);
-    Treat(s, plan, xo, yo, read.Result.Truncated ? TruncatedNotice(shortName) : "");
+    Treat(s, plan, xo, yo, ReadNotice(shortName, read.Result));
     done(s);
 }
 

@@ -475,6 +475,9 @@ struct ReadResult {
     bool Truncated = false; // more than MaxPoints point lines: the first ones kept
     uint64_t Size = 0;      // bytes of a file refused as TooLarge
     std::string Reason;     // why a file was refused or Failed, as the mode line says it
+    // A frequency the file gives that is no frequency, left out: its key and
+    // its text ("MWFQ 'abc'"); empty when there is none or it was read.
+    std::string BadFrequency;
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).
@@ -733,6 +736,11 @@ std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
 std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints);
 // A file of more than MaxPoints points, of which the first were read.
 std::string TruncatedNotice(std::string_view shortName);
+// What the reader noticed of a file it read without refusing it, as the
+// mode line says it after the read: the points left out (TruncatedNotice)
+// and a frequency that is no frequency ("    FileSpectrum coal: MWFQ 'abc'
+// is not a frequency, left out "); "" when nothing.
+std::string ReadNotice(std::string_view shortName, const ReadResult& r);
 // A column file of which rows rows were left out, the first on firstLine.
 std::string LeftOutNotice(std::string_view shortName, int rows, int firstLine);
 // A save that failed, with the writer's reason.

@@ -287,7 +287,8 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
             messages << QString::fromLocal8Bit(refused);
             continue;
         }
-        if (result.Truncated) messages << QString::fromLocal8Bit(kivo::TruncatedNotice(shortLocal));
+        const std::string notice = kivo::ReadNotice(shortLocal, result);
+        if (!notice.empty()) messages << QString::fromLocal8Bit(notice);
         const int slot = loaded + 1;
         SpecX[slot] = std::move(read.X);
         SpecY[slot] = std::move(read.Y);
@@ -326,6 +327,8 @@ int TForm1::ImportColumns(const QString& path, int loaded, QStringList& messages
 int TForm1::PlaceSeries(const kivo::SpectrometerFiles& files, const kivo::SliceChoice& choice,
                         int loaded, int room, QStringList& messages) {
     const int slices = files.Header.Slices;
+    const std::string notice = kivo::ReadNotice(files.Name, files.Header.Result);
+    if (!notice.empty()) messages << QString::fromLocal8Bit(notice);
     const std::vector<int> chosen = kivo::ChosenSlices(choice, slices, std::max(room, 1));
     if (int(chosen.size()) < slices)
         messages << QString::fromLocal8Bit(

@@ -21,6 +21,7 @@
 #include <functional>
 #include <new>
 #include <random>
+#include <regex>
 #include <stdexcept>
 
 #include "batch.h"
@@ -1324,4 +1325,38 @@ TEST_F(BatchTest, ASeparateFieldStandardAndAKnownShift) {
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_TRUE(rows[0].Status.ends_with("is one of the input files")) << rows[0].Status;
     EXPECT_EQ(ReadBytes("d.esr"), before);
+}
+
+// A frequency that is no number, in a BES3T descriptor, a series or an ESP
+// parameter file, is named in each row's status and on the mode line after
+// the read.
+TEST_F(BatchTest, AFrequencyThatIsNoNumberIsNamed) {
+    const kivo_examples::KnownSpectrum k = kivo_examples::DerivativeLine(256, 3300, 3400);
+    const kivo_examples::Bes3tFiles one = kivo_examples::Bes3t(k, {}),
+                                    two = kivo_examples::Bes3tSeries(
+                                        {k, {k.Signal, k.Signal}, {1, 2}, "mW"}, {});
+    const kivo_examples::EspFiles esp = kivo_examples::Esp(k, false);
+    const struct {
+        std::string Name, Key, Header, Data, DataName;
+    } cases[] = {{"one.DSC", "MWFQ", one.Dsc, one.Dta, "one.DTA"},
+                 {"two.DSC", "MWFQ", two.Dsc, two.Dta, "two.DTA"},
+                 {"esp.par", "MF", esp.Par, esp.Spc, "esp.spc"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string header = std::regex_replace(
+            c.Header, std::regex("(^|\n)" + c.Key + "([ \t]+)[^\r\n]*"), "$1" + c.Key + "$2abc");
+        ASSERT_NE(header, c.Header);
+        WriteFile(QString::fromStdString(c.Name), header);
+        WriteFile(QString::fromStdString(c.DataName), c.Data);
+        const std::string said = "FileSpectrum " + c.Name.substr(0, 3) + ": " + c.Key +
+                                 " 'abc' is not a frequency, left out";
+        kivo::batch::Plan plan;
+        const std::vector<kivo::batch::Row> rows =
+            Rows({"kivo-batch", Path(QString::fromStdString(c.Name)).toStdString()}, &plan);
+        ASSERT_FALSE(rows.empty());
+        for (const kivo::batch::Row& row : rows) EXPECT_EQ(row.Status, "ok; " + said);
+        ReadFiles({QString::fromStdString(c.Name)});
+        EXPECT_TRUE(form->ModeLine().contains(QString::fromStdString(said)))
+            << form->ModeLine().toStdString();
+    }
 }
