@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -48,6 +49,37 @@ bool FitsDouble(long double v) {
     return std::fabs(v) <= DBL_MAX;
 }
 
+// The shift that puts the line of the standard between the step's fields
+// where its g resonates at the spectrum's frequency, measured on the
+// spectrum itself; the words that refuse it, "" when measured.
+std::string OwnStandardShift(const Spectrum& s, const Step& step, double& shift) {
+    const int n = s.Report.Params.NumPoints;
+    const PointRange range = MapRange(s.X.Data(), n, step.From, step.To);
+    const StandardLine line =
+        MeasureStandardLine(s.X.Data(), s.Y.Data(), n, range.First, range.Last,
+                            FrequencyOf(s.Report.Params), step.Value, s.Caption);
+    shift = line.Shift;
+    return line.Refusal;
+}
+
+// The shift measured in the plan's standard file, scaled from the file's
+// frequency to the spectrum's (the field's error grows with the field), and
+// said so when they differ; the words that refuse it, "" when given.
+std::string FileStandardShift(Spectrum& s, const Plan& plan, double& shift) {
+    const double ghz = FrequencyOf(s.Report.Params);
+    if (!(ghz > 0)) return "   No frequency, field not corrected: " + s.Caption + " ";
+    const double measured = plan.FieldStandardLine.Shift, at = plan.FieldStandardGHz;
+    shift = measured * (ghz / at);
+    if (ghz != at) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "the standard's shift %.4f G at %s GHz scaled to %s GHz: %.4f G", measured,
+                      FrequencyDigits(at).c_str(), FrequencyDigits(ghz).c_str(), shift);
+        s.Report.Remark = text;
+    }
+    return {};
+}
+
 // The plan's steps as the commands do them on a spectrum that is the only
 // one loaded and marked; the words that refuse it, "" when every step went.
 std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
@@ -75,8 +107,8 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
                                          : PointRange{1, n};
             if (range.First >= range.Last)
                 return "   Fit refused: no points in the range " + s.Caption;
-            s.Report.Fit =
-                FitDerivativeLines(s.X.Data(), y, range.First, range.Last, step.Shape, step.W);
+            s.Report.Fit = FitDerivativeLines(s.X.Data(), y, range.First, range.Last, step.Shape,
+                                              step.W, step.Straight);
             if (!s.Report.Fit.Refusal.empty()) return s.Report.Fit.Refusal + s.Caption;
             break;
         }
@@ -129,11 +161,18 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             break;
         }
         case StepKind::FieldStandard: {
-            const PointRange range = MapRange(s.X.Data(), n, step.From, step.To);
-            const StandardLine line = MeasureStandardLine(s.X.Data(), y, n, range.First, range.Last,
-                                                          FrequencyOf(p), step.Value, s.Caption);
-            if (!line.Refusal.empty()) return line.Refusal;
-            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, line.Shift);
+            double shift = 0;
+            std::string why = plan.FieldStandardFile.empty() ? OwnStandardShift(s, step, shift)
+                                                             : FileStandardShift(s, plan, shift);
+            if (!why.empty()) return why;
+            ShiftFieldOnStandard(s.X.Data(), p, FileNameOf(s.Name), step.Value, shift);
+            s.Report.FieldShift += shift;
+            break;
+        }
+        case StepKind::FieldShift: {
+            TransformValues(s.X.Data(), n, 0, 1, step.Value);
+            AppendNote(p.Line2, FileNameOf(s.Name), "Field shift " + ShortText(step.Value) + " G");
+            s.Report.FieldShift += step.Value;
             break;
         }
         case StepKind::NormAcquisition: {
@@ -175,7 +214,9 @@ std::string NotFinite(const Spectrum& s) {
 void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::string& notice) {
     std::string refused = Apply(s, plan, xo, yo);
     if (refused.empty()) refused = NotFinite(s);
-    if (!refused.empty()) return Refuse(s.Report, refused);
+    // What the reader noticed may be why (a frequency that could not be read).
+    if (!refused.empty())
+        return Refuse(s.Report, notice.empty() ? refused : Trimmed(refused) + "; " + notice);
     const int n = s.Report.Params.NumPoints;
     std::string said = notice;
     if (!plan.SpinStandardFile.empty()) {
@@ -195,7 +236,9 @@ void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::strin
     s.Report.FieldFrom = s.X[1];
     s.Report.FieldTo = s.X[n];
     s.Report.Done = true;
-    s.Report.Status = said.empty() ? "ok" : "ok; " + Trimmed(said);
+    // A fit that leaves more than the noise is not "ok", though its numbers stay.
+    const std::string poor = PoorFitWords(s.Report.Fit);
+    s.Report.Status = (poor.empty() ? "ok" : poor) + (said.empty() ? "" : "; " + Trimmed(said));
     // Only a file written or points handed on need them after this, and
     // then at their own size: a series may hold many short slices.
     if (!plan.WriteDir.empty() || plan.KeepPoints) {
@@ -288,17 +331,21 @@ std::string CsvHeader(const Plan& plan) {
             out.append(",").append(column).append(",").append(column).append("_err");
         }
     }
-    if (plan.FitColumns > 0) out += ",fit_rms,fit_chi2";
+    if (plan.FitColumns > 0)
+        out += ",fit_rms,fit_chi2,fit_chi2_red,fit_offset,fit_offset_err,fit_slope,fit_slope_err";
     if (plan.PeakToPeakColumns) out += ",ptp_width_G,ptp_g";
     if (plan.QuantitativeColumns) out += ",DI_q,DI_q_err,DI_q_flags";
     if (!plan.SpinStandardFile.empty()) out += ",spins,spins_err";
     if (!plan.SpinStandardFile.empty() && plan.Volume > 0) out += ",conc_uM,conc_uM_err";
+    if (plan.FieldShiftColumn) out += ",field_shift_G";
     return out + "\n";
 }
 
 namespace {
 
-// The fit's cells: empty for a row refused or a line the fit has not.
+// The fit's cells: empty for a row refused, a line the fit has not, a
+// fraction at its bound's error, a chi-square without the noise and a
+// straight line not fitted.
 void AppendFit(std::string& out, const Row& row, const Plan& plan) {
     const LineFit& fit = row.Fit;
     const double ghz = FrequencyOf(row.Params);
@@ -320,7 +367,7 @@ void AppendFit(std::string& out, const Row& row, const Plan& plan) {
         cell(has, line.AmplitudeErr);
         if (plan.FitFraction) {
             cell(has, line.Lorentz);
-            cell(has, line.LorentzErr);
+            cell(has && !line.FractionAtBound, line.LorentzErr);
         }
         cell(has, line.Integral);
         cell(has, line.IntegralErr);
@@ -329,6 +376,9 @@ void AppendFit(std::string& out, const Row& row, const Plan& plan) {
     const bool fitted = row.Done && !fit.Lines.empty();
     cell(fitted, fit.Rms);
     cell(fitted, fit.Chi2);
+    cell(fitted && fit.Noise > 0, fit.Chi2Red);
+    for (const double v : {fit.Offset, fit.OffsetErr, fit.Slope, fit.SlopeErr})
+        cell(fitted && fit.Straight, v);
 }
 
 } // namespace
@@ -405,6 +455,10 @@ std::string CsvLine(const Row& row, const Plan& plan) {
             out += ',';
             if (counted) AppendNumber(out, v);
         }
+    }
+    if (plan.FieldShiftColumn) {
+        out += ',';
+        if (row.Done) AppendNumber(out, static_cast<long double>(row.FieldShift));
     }
     out += '\n';
     return out;
@@ -486,7 +540,7 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, cons
     const bool writing = !plan.WriteDir.empty();
     // The input files, which nothing written may replace: looked at only
     // when something is written.
-    const InputFiles inputs(writing ? files : std::vector<std::string>{});
+    const InputFiles inputs(writing ? InputsOf(files, plan) : std::vector<std::string>{});
 
     // Rows go out in file order as they are made. A file that is not yet the
     // one going out holds at most this many, then waits for its turn: a
@@ -598,6 +652,40 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, cons
 } // namespace kivo::batch
 
 namespace kivo::batch {
+
+std::vector<std::string> InputsOf(const std::vector<std::string>& files, const Plan& plan) {
+    std::vector<std::string> inputs = files;
+    for (const std::string* standard : {&plan.SpinStandardFile, &plan.FieldStandardFile})
+        if (!standard->empty()) inputs.push_back(*standard);
+    return inputs;
+}
+
+std::string PrepareFieldStandard(Plan& plan) {
+    const auto step = std::find_if(plan.Steps.begin(), plan.Steps.end(),
+                                   [](const Step& s) { return s.Kind == StepKind::FieldStandard; });
+    if (plan.FieldStandardFile.empty() || step == plan.Steps.end()) return {};
+    Plan own;
+    own.Steps.assign(plan.Steps.begin(), step);
+    own.NumAver = plan.NumAver;
+    own.KoeCu = plan.KoeCu;
+    own.KeepPoints = true;
+    std::vector<Row> rows;
+    Run({plan.FieldStandardFile}, own, 1, [&rows](size_t, const std::vector<Row>& made, bool) {
+        rows.insert(rows.end(), made.begin(), made.end());
+    });
+    if (rows.size() != 1) return "the standard must be one spectrum";
+    const Row& r = rows[0];
+    if (!r.Done) return r.Status;
+    const int n = r.Params.NumPoints;
+    const PointRange range = MapRange(r.X.data(), n, step->From, step->To);
+    const double ghz = FrequencyOf(r.Params);
+    const StandardLine line = MeasureStandardLine(r.X.data(), r.Y.data(), n, range.First,
+                                                  range.Last, ghz, step->Value, r.Caption);
+    if (!line.Refusal.empty()) return Trimmed(line.Refusal);
+    plan.FieldStandardLine = line;
+    plan.FieldStandardGHz = ghz;
+    return {};
+}
 
 std::string PrepareSpinStandard(Plan& plan) {
     Plan own = plan;

@@ -32,7 +32,8 @@ enum class StepKind {
     NormAcquisition,
     FitLines,
     Quantitative,
-    PeakToPeak
+    PeakToPeak,
+    FieldShift
 };
 
 struct Step {
@@ -41,10 +42,11 @@ struct Step {
                // the acquisition factors (AcquisitionFactor bits); the base
                // line's order; the number of lines fitted
     int R = 0;
-    double Value = 0; // the standard's g; the frequency to, GHz
+    double Value = 0; // the standard's g; the frequency to, GHz; the field shift, G
     double From = 0;  // the fields, G, that enclose the standard's line, the
     double To = 0;    // signal under a base line or the lines fitted (0, 0: none given)
     LineShape Shape = LineShape::Lorentz;
+    bool Straight = false; // the lines fitted on a straight line
 };
 
 // What to do to every spectrum, in the order the steps are given.
@@ -69,12 +71,28 @@ struct Plan {
     std::string StandardName;                        // its caption, named in the notes
     QuantitativeIntegral StandardIntegral;
     double StandardCentre = 0; // field of its line's centre
+    // A field standard recorded in a file of its own (FieldStandardFile
+    // empty: none): the FieldStandard step measures its line there once
+    // (PrepareFieldStandard) and shifts every spectrum's field by that,
+    // scaled to the spectrum's frequency.
+    std::string FieldStandardFile;
+    StandardLine FieldStandardLine; // as measured in the file
+    double FieldStandardGHz = 0;    // the file's frequency
+    bool FieldShiftColumn = false;  // field_shift_G reported
 };
+
+// The files a run reads: the spectra's, then the standards' files.
+std::vector<std::string> InputsOf(const std::vector<std::string>& files, const Plan& plan);
 
 // Treats the standard of a plan with SpinStandardFile as every spectrum is
 // treated, and keeps what the count needs in the plan; the words that refuse
 // it, "" when it can serve.
 std::string PrepareSpinStandard(Plan& plan);
+
+// Measures the line of the plan's FieldStandard step in FieldStandardFile,
+// treated with the steps before it, and keeps it in the plan; the words that
+// refuse it, "" when it can serve.
+std::string PrepareFieldStandard(Plan& plan);
 
 // One spectrum of a file, or a file that gave none, after the plan.
 struct Row {
@@ -96,6 +114,8 @@ struct Row {
     kivo::PeakToPeak Width;            // the last peak-to-peak width, when the plan measures one
     QuantitativeIntegral Quantitative; // the last quantitative integral, when the plan has one
     SpinCount Spins;                   // against the plan's standard, when it has one
+    double FieldShift = 0;             // G, of the field steps applied
+    std::string Remark;                // for standard error: a standard's shift scaled
     // The treated points, only when the plan keeps them.
     std::vector<float> X, Y;
 };
@@ -107,12 +127,14 @@ struct Row {
 // nearest double); a row is Done only when each of them is finite.
 // After the status, the slice of a two-dimensional file (number, value,
 // unit); then, when the plan fits, for each line K its centre, g, width,
-// amplitude (Lorentzian fraction) and double integral with their errors, and
-// the fit's residual RMS and reduced chi-square; then, with a peak-to-peak
+// amplitude (Lorentzian fraction) and double integral with their errors, the
+// fit's residual RMS, reduced chi-square, chi-square over the noise of the
+// range's ends, and its straight line's offset and slope with their errors
+// (empty for a fit without one); then, with a peak-to-peak
 // width, ptp_width_G and ptp_g (the g of its centre); then, with a quantitative
 // integral, DI_q, DI_q_err and DI_q_flags (empty when clean); then, with a
 // spin standard, spins and spins_err (and conc_uM, conc_uM_err with a
-// volume).
+// volume); then, with a field standard or shift, field_shift_G.
 std::string CsvHeader(const Plan& plan = {});
 std::string CsvLine(const Row& row, const Plan& plan = {});
 

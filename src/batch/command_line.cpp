@@ -138,17 +138,21 @@ Step BaseLine(const QCommandLineParser& parser) {
     return step;
 }
 
-// --fit lorentz|gauss|voigt[:N], on the points --fit-range encloses, if given.
+// --fit lorentz|gauss|voigt[:N][+line], on the points --fit-range encloses,
+// if given.
 Step Fit(const QString& what, const QCommandLineParser& parser) {
     Step step{StepKind::FitLines, 1, 0};
-    const qsizetype colon = what.indexOf(QLatin1Char(':'));
+    const QString line = QStringLiteral("+line");
+    step.Straight = what.endsWith(line);
+    const QString lines = step.Straight ? what.chopped(line.size()) : what;
+    const qsizetype colon = lines.indexOf(QLatin1Char(':'));
     bool count = true;
-    if (colon >= 0) step.W = what.mid(colon + 1).toInt(&count);
-    if (!ReadShapeName(Local(what.left(colon)), step.Shape) || !count || step.W < 1 ||
+    if (colon >= 0) step.W = lines.mid(colon + 1).toInt(&count);
+    if (!ReadShapeName(Local(lines.left(colon)), step.Shape) || !count || step.W < 1 ||
         step.W > MaxFitLines)
         throw UsageError{
-            QStringLiteral("--fit wants lorentz, gauss or voigt, with :N for 1 to %1 lines, "
-                           "not '%2'")
+            QStringLiteral("--fit wants lorentz, gauss or voigt, with :N for 1 to %1 lines and "
+                           "+line for a straight line under them, not '%2'")
                 .arg(MaxFitLines)
                 .arg(what)};
     const QString range = QStringLiteral("fit-range");
@@ -177,9 +181,9 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("FROM,TO")},
         {QStringLiteral("fit"),
          QStringLiteral("Fit N first-derivative lines (default 1) of the shape: lorentz, gauss "
-                        "or voigt (pseudo-Voigt); their values go into columns after the "
-                        "status."),
-         QStringLiteral("shape[:N]")},
+                        "or voigt (pseudo-Voigt), with +line on a straight line (an offset and "
+                        "a slope); their values go into columns after the status."),
+         QStringLiteral("shape[:N][+line]")},
         {QStringLiteral("fit-range"),
          QStringLiteral("The fields, G, that enclose the lines fitted (default: the whole "
                         "spectrum)."),
@@ -227,6 +231,13 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("standard-range"),
          QStringLiteral("The fields, G, that enclose the standard's line."),
          QStringLiteral("FROM,TO")},
+        {QStringLiteral("field-standard-file"),
+         QStringLiteral("The standard's line is measured once in this file and every spectrum's "
+                        "field shifted by that (scaled to its frequency): column field_shift_G."),
+         QStringLiteral("file")},
+        {QStringLiteral("field-shift"),
+         QStringLiteral("Shift the field by this many G: column field_shift_G."),
+         QStringLiteral("G")},
         {QStringLiteral("frequency-to"),
          QStringLiteral("Scale the field to what it would be at this frequency, GHz."),
          QStringLiteral("GHZ")},
@@ -394,6 +405,10 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.Steps.push_back(Smoothing(parser.values(name).at(at)));
         else if (name == QStringLiteral("field-standard"))
             plan.Steps.push_back(FieldStandard(parser.values(name).at(at), parser));
+        else if (name == QStringLiteral("field-shift"))
+            plan.Steps.push_back(
+                {StepKind::FieldShift, 0, 0,
+                 Limited(name, parser.values(name).at(at), {"field shift", false, -1e5, 1e5})});
         else if (name == QStringLiteral("frequency-to"))
             plan.Steps.push_back(
                 {StepKind::FrequencyTo, 0, 0,
@@ -406,7 +421,18 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
         }
         if (step.Kind == StepKind::Quantitative) plan.QuantitativeColumns = true;
         if (step.Kind == StepKind::PeakToPeak) plan.PeakToPeakColumns = true;
+        if (step.Kind == StepKind::FieldStandard || step.Kind == StepKind::FieldShift)
+            plan.FieldShiftColumn = true;
     }
+    const QString file = QStringLiteral("field-standard-file");
+    if (!parser.isSet(file)) return;
+    if (!parser.isSet(QStringLiteral("field-standard")))
+        throw UsageError{
+            QStringLiteral("--field-standard-file does nothing without --field-standard")};
+    if (parser.values(QStringLiteral("field-standard")).size() > 1)
+        throw UsageError{QStringLiteral(
+            "--field-standard-file: one --field-standard a run, its line in the file")};
+    plan.FieldStandardFile = Local(parser.value(file));
 }
 
 // The standard the spins are counted against, its spins and what the files

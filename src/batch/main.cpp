@@ -107,7 +107,8 @@ const kivo::batch::FigureModule* LoadFigureModule(std::string& error) {
 bool WriteFigure(const std::string& file, const std::vector<kivo::figure::Curve>& curves,
                  const kivo::batch::CommandLine& command, const kivo::figure::AxisLabels* labels,
                  QString& error) {
-    const std::string input = kivo::batch::InputFiles(command.Files).Refusal(file);
+    const std::string input =
+        kivo::batch::InputFiles(kivo::batch::InputsOf(command.Files, command.Work)).Refusal(file);
     if (!input.empty()) {
         error = QString::fromLocal8Bit(input);
         return false;
@@ -171,6 +172,20 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
                          .arg(QString::fromLatin1(dir.data(), qsizetype(dir.size()))));
 
     kivo::batch::Plan plan = command.Work;
+    if (!plan.FieldStandardFile.empty()) {
+        const std::string refused = kivo::batch::PrepareFieldStandard(plan);
+        if (!refused.empty()) {
+            std::fprintf(stderr, "kivo-batch: field standard %s: %s\n",
+                         plan.FieldStandardFile.c_str(), refused.c_str());
+            return ExitRefused;
+        }
+        std::string said = kivo::FieldShiftText(plan.FieldStandardLine);
+        said = said.substr(said.find_first_not_of(' '));
+        said.erase(said.find_last_not_of(' ') + 1);
+        std::fprintf(stderr, "kivo-batch: field standard %s: %s\n", plan.FieldStandardFile.c_str(),
+                     said.c_str());
+    }
+    // The spin standard is treated as every spectrum is: after the field standard.
     if (!plan.SpinStandardFile.empty()) {
         const std::string refused = kivo::batch::PrepareSpinStandard(plan);
         if (!refused.empty()) {
@@ -187,6 +202,9 @@ int TreatFiles(const kivo::batch::CommandLine& command) {
     kivo::batch::Run(command.Files, plan, command.Jobs,
                      [&](size_t file, const std::vector<kivo::batch::Row>& rows, bool fileEnds) {
                          for (const kivo::batch::Row& row : rows) {
+                             if (!row.Remark.empty())
+                                 std::fprintf(stderr, "kivo-batch: %s: %s\n", row.File.c_str(),
+                                              row.Remark.c_str());
                              const std::string line = kivo::batch::CsvLine(row, plan);
                              std::fwrite(line.data(), 1, line.size(), stdout);
                              refused = refused || !row.Done;

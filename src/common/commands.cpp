@@ -148,6 +148,14 @@ std::string TruncatedNotice(std::string_view shortName) {
            " points; the first " + most + " are read ";
 }
 
+std::string ReadNotice(std::string_view shortName, const ReadResult& r) {
+    std::string text = r.Truncated ? TruncatedNotice(shortName) : "";
+    if (!r.BadFrequency.empty())
+        text += std::string(Named) + std::string(shortName) + ": " + r.BadFrequency +
+                " is not a frequency, left out ";
+    return text;
+}
+
 std::string LeftOutNotice(std::string_view shortName, int rows, int firstLine) {
     const std::string line = std::to_string(firstLine);
     return std::string(Named) + std::string(shortName) + " has " + std::to_string(rows) +

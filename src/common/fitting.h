@@ -56,14 +56,19 @@ bool ReadShapeName(std::string_view text, LineShape& shape);
 // One first-derivative line: its centre field (the zero crossing), its
 // peak-to-peak width and peak-to-peak amplitude. A positive amplitude is the
 // phase the double integration counts positive: the line falls below zero
-// on the low-field side. Lorentz is the Lorentzian fraction of a
-// pseudo-Voigt line (1 for a Lorentzian, 0 for a Gaussian). Each value has
-// its standard error beside it.
+// on the low-field side (its minimum at the lower field). Lorentz is the
+// Lorentzian fraction of a pseudo-Voigt line (1 for a Lorentzian, 0 for a
+// Gaussian): the share of the peak-to-peak amplitude of a Lorentzian and a
+// Gaussian derivative of the same peak-to-peak width. Each value has its
+// standard error beside it; a fraction that ends on 0 or 1 has none
+// (FractionAtBound). The integral is the area of the absorption, positive
+// whichever way the line is drawn, as the double integration gives it.
 struct FittedLine {
     double Centre = 0, CentreErr = 0;
     double Width = 0, WidthErr = 0;
     double Amplitude = 0, AmplitudeErr = 0;
     double Lorentz = 0, LorentzErr = 0;
+    bool FractionAtBound = false;
     double Integral = 0, IntegralErr = 0; // the double integral of the whole line
 };
 
@@ -71,31 +76,55 @@ struct LineFit {
     std::string Refusal; // "" when the fit converged
     LineShape Shape = LineShape::Lorentz;
     std::vector<FittedLine> Lines; // by centre, low field first
-    double Rms = 0;                // of the residual
-    double Chi2 = 0;               // reduced: residual sum of squares per degree of freedom
+    // With a straight line under the lines: its value at the field Middle
+    // (the middle of the range) and its slope per gauss, with their errors.
+    bool Straight = false;
+    double Middle = 0;
+    double Offset = 0, OffsetErr = 0;
+    double Slope = 0, SlopeErr = 0;
+    double Rms = 0;     // of the residual
+    double Chi2 = 0;    // reduced: residual sum of squares per degree of freedom
+    double Noise = 0;   // measured on the range's ends (EndNoise); 0 when not measured
+    double Chi2Red = 0; // Chi2 over the noise squared: about 1 for a good fit; 0 without noise
     int Points = 0;
 };
 
 // The value at field x of a line of the given shape.
 double DerivativeLineAt(const FittedLine& line, double x);
-// The double integral of a whole line of this width, amplitude and fraction.
+// The double integral of a whole line of this width, amplitude and fraction:
+// positive for either sign of the amplitude.
 double LineIntegral(double width, double amplitude, double lorentz);
 
-// count (1..MaxFitLines) lines of the shape fitted to the points first..last
-// (1-based, either order) of a spectrum. Initial values come from the
-// extrema of the range; Levenberg-Marquardt does the rest.
+// count (1..MaxFitLines) lines of the shape, and with straight a straight
+// line under them, fitted to the points first..last (1-based, either order)
+// of a spectrum. The lines are found one at a time on the lightly smoothed
+// points, the strongest first, each fitted with those before it before the
+// next is looked for; fits from the extrema of the range are tried beside
+// it, and the least residual wins. Levenberg-Marquardt does the fitting.
 LineFit FitDerivativeLines(const float* x, const float* y, int first, int last, LineShape shape,
-                           int count);
+                           int count, bool straight = false);
 
-// The fitted curve at the fields x[0..n-1].
+// The noise of the points first..last (1-based) measured on their ends: the
+// rms about a straight line fitted to each end's tenth of the points (7 at
+// least), 0 when the range has no room for two such ends.
+double EndNoise(const float* x, const float* y, int first, int last);
+
+// "poor fit (rms 342, noise 25)" for a fit whose residual is more than three
+// times the noise of the range's ends; "" for one that is not.
+std::string PoorFitWords(const LineFit& fit);
+
+// The fitted curve, with its straight line, at the fields x[0..n-1].
 void FittedCurve(const LineFit& fit, const float* x, int n, float* out);
 
 // The results box's lines of a fit: per line its centre (and g, when the
 // spectrum has a frequency), width, amplitude, Lorentzian fraction of a
-// pseudo-Voigt and double integral, each with "+-" its standard error; then
-// the residual RMS and the reduced chi-square.
+// pseudo-Voigt and double integral, each with "+-" its standard error (a
+// fraction at its bound "L=1 (bound)"); the straight line's offset and
+// slope; then the residual RMS, the reduced chi-square and, with the noise
+// measured, the chi-square over the noise squared.
 std::vector<std::string> FitReport(const LineFit& fit, double ghz);
-// The note a fit leaves in the history of its curves: "Fit 2 lorentz".
+// The note a fit leaves in the history of its curves: "Fit 2 lorentz",
+// "Fit 2 lorentz+line".
 std::string FitNote(const LineFit& fit);
 
 } // namespace kivo

@@ -196,30 +196,27 @@ StandardLine MeasureStandardLine(const float* x, const float* y, int n, int from
         s.Refusal = noLine;
         return s;
     }
-    // The noise and the base level from the spectrum's ends: the rms of the
-    // second differences (a sixth of their mean square for white noise) and
-    // the mean of the points there.
+    // The noise and the base level from the spectrum's ends.
     const int w = std::max(kFewest, n / 10);
-    long double squares = 0, level = 0;
-    int count = 0;
+    long double level = 0;
     for (const int start : {1, n - w + 1})
-        for (int j = start; j < start + w; ++j) {
-            level += y[j - 1];
-            if (j > start && j + 1 < start + w) {
-                const long double d = (long double)y[j - 2] - 2.0L * y[j - 1] + y[j];
-                squares += d * d;
-                ++count;
-            }
-        }
+        for (int j = start; j < start + w; ++j) level += y[j - 1];
     level /= 2 * w;
-    const double sigma = std::sqrt(double(squares / std::max(count, 1) / 6));
-    double top = -HUGE_VAL, bottom = HUGE_VAL;
+    const double sigma = EndNoise(x, y, 1, n);
+    int top = lo, bottom = lo;
     for (int j = lo; j <= hi; ++j) {
-        top = std::max(top, double(y[j - 1] - level));
-        bottom = std::min(bottom, double(y[j - 1] - level));
+        if (y[j - 1] > y[top - 1]) top = j;
+        if (y[j - 1] < y[bottom - 1]) bottom = j;
     }
-    if (!(top > 5 * sigma) || !(bottom < -5 * sigma)) {
+    if (!(y[top - 1] - level > 5 * sigma) || !(y[bottom - 1] - level < -5 * sigma)) {
         s.Refusal = noLine;
+        return s;
+    }
+    // A standard's line is drawn with its maximum on the low-field side.
+    if (!(x[top - 1] < x[bottom - 1])) {
+        s.Refusal =
+            "   The standard's line is turned over (its minimum first), field not corrected: " +
+            std::string(caption) + " ";
         return s;
     }
     // One derivative line fitted by least squares, on the straight line

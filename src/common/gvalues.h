@@ -82,7 +82,9 @@ double StandardShift(const float* x, const float* y, int from, int to, double gh
 // of n points recorded at ghz: refused (Refusal, the mode line's words)
 // without a frequency, or unless the range holds a maximum and a minimum of
 // the signal beyond five times the noise of the spectrum's ends on either
-// side of its base level there; else its centre by a least-squares fit of
+// side of its base level there, the maximum at the lower field as a
+// standard's line is drawn (refused as turned over otherwise); else its
+// centre by a least-squares fit of
 // one pseudo-Voigt derivative line (with its standard error) and the shift
 // that puts it where g resonates.
 struct StandardLine {

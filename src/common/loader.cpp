@@ -63,6 +63,8 @@ void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice*
         // slice's treatment.
         const SpectrometerFiles& f = *read.Series;
         const int slices = f.Header.Slices;
+        const std::string said = ReadNotice(f.Name, f.Header.Result);
+        if (!said.empty()) sink.Notice(said);
         LoadedSpectrum s;
         auto load = [&](int number) {
             LoadSlice(f, number, s);
@@ -84,7 +86,8 @@ void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice*
     s.Refusal = ReadRefusal(s.Caption, read.Result, read.Params.NumPoints);
     s.CannotOpen = read.Result.Status == ReadStatus::CannotOpen;
     if (s.Refusal.empty()) {
-        if (read.Result.Truncated) sink.Notice(TruncatedNotice(s.Caption));
+        const std::string said = ReadNotice(s.Caption, read.Result);
+        if (!said.empty()) sink.Notice(said);
         s.Params = std::move(read.Params);
         s.X = std::move(read.X);
         s.Y = std::move(read.Y);

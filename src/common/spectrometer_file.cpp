@@ -222,6 +222,15 @@ std::string Conditions(const Entries& e, std::string_view freqKey, double toGHz,
     return out;
 }
 
+// The frequency's key and text when the file gives one that is no
+// frequency ("MWFQ 'abc'"), for the reader to say so; "" otherwise.
+std::string BadFrequency(const Entries& e, std::string_view key) {
+    const std::string* text = e.Text(key);
+    double v = 0;
+    if (!text || (e.Number(key, v) && v > 0)) return {};
+    return std::string(key) + " '" + Cut(*text) + "'";
+}
+
 // The ends of a linear field axis in gauss, from the values of its first
 // and its width key (first the first key's own value in gauss). Every point
 // is kept as a float: an end beyond the float range is refused with the line
@@ -416,6 +425,7 @@ SpectrometerHeader ReadBes3tDescriptor(std::string_view text) {
     if (e.Text("TITL")) p.Line1 = *e.Text("TITL");
     // A temperature series gives each slice its own temperature.
     p.Line2 = Conditions(e, "MWFQ", 1e-9, h.SliceUnit == "K" ? "" : "STMP", "AVGS", "QValue");
+    h.Result.BadFrequency = BadFrequency(e, "MWFQ");
     return h;
 }
 
@@ -475,6 +485,7 @@ SpectrometerHeader ReadEspParameters(std::string_view text) {
         if (const std::string* t = e.Text(key); t && !t->empty())
             p.Line1 += (p.Line1.empty() ? "" : ", ") + *t;
     p.Line2 = Conditions(e, "MF", 1, "TE", "JSD");
+    h.Result.BadFrequency = BadFrequency(e, "MF");
     return h;
 }
 
@@ -513,7 +524,9 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
     const double sweep = double(x[n - 1]) - double(x[0]);
     p.ScanRange = sweep / 2;
     p.DeltaPoints = sweep / (n - 1);
-    return ReadResult{};
+    ReadResult read;
+    read.BadFrequency = h.Result.BadFrequency;
+    return read;
 }
 
 std::vector<double> SliceValues(const SpectrometerHeader& h, std::string_view sliceAxis) {

@@ -52,6 +52,9 @@ struct ReadResult {
     bool Truncated = false; // more than MaxPoints point lines: the first ones kept
     uint64_t Size = 0;      // bytes of a file refused as TooLarge
     std::string Reason;     // why a file was refused or Failed, as the mode line says it
+    // A frequency the file gives that is no frequency, left out: its key and
+    // its text ("MWFQ 'abc'"); empty when there is none or it was read.
+    std::string BadFrequency;
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).

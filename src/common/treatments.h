@@ -51,6 +51,11 @@ std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
 std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints);
 // A file of more than MaxPoints points, of which the first were read.
 std::string TruncatedNotice(std::string_view shortName);
+// What the reader noticed of a file it read without refusing it, as the
+// mode line says it after the read: the points left out (TruncatedNotice)
+// and a frequency that is no frequency ("    FileSpectrum coal: MWFQ 'abc'
+// is not a frequency, left out "); "" when nothing.
+std::string ReadNotice(std::string_view shortName, const ReadResult& r);
 // A column file of which rows rows were left out, the first on firstLine.
 std::string LeftOutNotice(std::string_view shortName, int rows, int firstLine);
 // A save that failed, with the writer's reason.

@@ -22,15 +22,23 @@ void TForm1::FitLinesClick() {
     const int shape =
         int(std::find(std::begin(Shapes), std::end(Shapes), Options.FitShape) - Shapes);
     StartTyping(TypedNumber::FitChoice,
-                QStringLiteral("   Fit: shape 1 Lorentz, 2 Gauss, 3 Voigt; lines 1 to 6: "),
-                QString::number(shape + 1) + QString::number(Options.FitCount));
+                QStringLiteral("   Fit: shape 1 Lorentz, 2 Gauss, 3 Voigt; lines 1 to 6; "
+                               "1 more for a straight line: "),
+                QString::number(shape + 1) + QString::number(Options.FitCount) +
+                    (Options.FitStraight ? QStringLiteral("1") : QString()));
 }
 
 void TForm1::StartFitPick(const QString& digits) {
-    if (digits.size() != 2 || digits[0] < QLatin1Char('1') || digits[0] > QLatin1Char('3') ||
-        digits[1] < QLatin1Char('1') || digits[1] > QLatin1Char('0' + kivo::MaxFitLines)) {
-        SetModeLine(QStringLiteral("  Treatment     Not a shape 1 to 3 and 1 to 6 lines: '%1' ")
-                        .arg(digits));
+    // Two digits, the shape and the lines; a third, 1, puts a straight line
+    // (an offset and a slope) under them, 0 none.
+    if (digits.size() < 2 || digits.size() > 3 || digits[0] < QLatin1Char('1') ||
+        digits[0] > QLatin1Char('3') || digits[1] < QLatin1Char('1') ||
+        digits[1] > QLatin1Char('0' + kivo::MaxFitLines) ||
+        (digits.size() == 3 && digits[2] != QLatin1Char('0') && digits[2] != QLatin1Char('1'))) {
+        SetModeLine(
+            QStringLiteral("  Treatment     Not a shape 1 to 3, 1 to 6 lines and 0 or 1 for a "
+                           "straight line: '%1' ")
+                .arg(digits));
         return;
     }
     CheckActivSpec();
@@ -40,9 +48,11 @@ void TForm1::StartFitPick(const QString& digits) {
     }
     Options.FitShape = Shapes[digits[0].unicode() - '1'];
     Options.FitCount = digits[1].unicode() - '0';
-    SetModeLine(QStringLiteral("  Fit %1 %2: enclose the lines ")
+    Options.FitStraight = digits.size() == 3 && digits[2] == QLatin1Char('1');
+    SetModeLine(QStringLiteral("  Fit %1 %2%3: enclose the lines ")
                     .arg(Options.FitCount)
-                    .arg(QString::fromStdString(std::string(kivo::ShapeName(Options.FitShape)))) +
+                    .arg(QString::fromStdString(std::string(kivo::ShapeName(Options.FitShape))),
+                         Options.FitStraight ? QStringLiteral("+line") : QString()) +
                 Options.ShiftLineHint);
     const int n = Store.Params[Store.ActiveSpec].NumPoints;
     StartTwoCursorPick(TaskFitLines, std::min(int(Options.NumAver), n),
@@ -75,7 +85,7 @@ void TForm1::FitPickedLines() {
     const int m = std::abs(Pick.PickIndex[2] - Pick.PickIndex[1]) + 1;
     const kivo::LineFit fit =
         kivo::FitDerivativeLines(Store.SpecX[a].Data(), Store.SpecY[a].Data(), first, first + m - 1,
-                                 Options.FitShape, Options.FitCount);
+                                 Options.FitShape, Options.FitCount, Options.FitStraight);
     if (!fit.Refusal.empty()) {
         SetModeLine(QStringLiteral("  Treatment  ") + QString::fromStdString(fit.Refusal) + name +
                     QStringLiteral(" "));
@@ -101,6 +111,9 @@ void TForm1::FitPickedLines() {
     for (const std::string& line : report) lines << QString::fromStdString(line);
     // The box is narrow: a value a row.
     Ui.Memo3->setPlainText(lines.join(QLatin1Char('\n')).replace(QLatin1Char(' '), "\n "));
+    // A fit that leaves more than the noise says so first.
+    const std::string poor = kivo::PoorFitWords(fit);
     SetModeLine(QStringLiteral("  ") + QString::fromStdString(note) + QStringLiteral("  ") +
+                (poor.empty() ? QString() : QString::fromStdString(poor) + QStringLiteral("; ")) +
                 lines.join(QStringLiteral("; ")));
 }

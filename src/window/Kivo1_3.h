@@ -161,6 +161,7 @@ struct Settings {
     // The fit's shape and number of lines, the last choice offered again.
     kivo::LineShape FitShape = kivo::LineShape::Lorentz;
     int FitCount = 1;
+    bool FitStraight = false; // the lines fitted on a straight line
     // The order of the base line "3" previews and commits: 1 the straight
     // line through the end windows, PgUp and PgDown go through 0..5.
     int BaseLineOrder = kivo::LinearBaseLineOrder;

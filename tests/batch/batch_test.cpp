@@ -20,6 +20,8 @@
 #include <cstdlib>
 #include <functional>
 #include <new>
+#include <random>
+#include <regex>
 #include <stdexcept>
 
 #include "batch.h"
@@ -115,6 +117,36 @@ protected:
     void Type(const QString& digits) {
         for (QChar c : digits) Key(Qt::Key(Qt::Key_0 + (c.unicode() - '0')));
         Key(Qt::Key_Return);
+    }
+    // A Lorentzian derivative line 1 G wide and 1000 high, maximum first, at
+    // centre on 3300..3400 G: its full path.
+    std::string LineFile(const QString& name, double centre, const std::string& line2) {
+        std::vector<float> x, y;
+        for (int k = 0; k < 400; ++k) {
+            x.push_back(float(3300 + 0.25 * k));
+            const double u = (x.back() - centre) / std::sqrt(3.0);
+            y.push_back(float(-1000 * u / ((1 + u * u) * (1 + u * u))));
+        }
+        kivo::ParamSpec p;
+        p.NumPoints = 400;
+        p.Line2 = line2;
+        WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
+        return Path(name).toStdString();
+    }
+    // The rows of a run in this process, after the field standard's file is
+    // measured as kivo-batch does (the words that refuse it in refused).
+    std::vector<kivo::batch::Row> Rows(const std::vector<std::string>& args,
+                                       kivo::batch::Plan* plan, std::string* refused = nullptr) {
+        *plan = kivo::batch::ParseCommandLine(args).Work;
+        const std::string words = kivo::batch::PrepareFieldStandard(*plan);
+        if (refused) *refused = words;
+        std::vector<kivo::batch::Row> rows;
+        if (words.empty())
+            kivo::batch::Run(kivo::batch::ParseCommandLine(args).Files, *plan, 1,
+                             [&](size_t, const std::vector<kivo::batch::Row>& r, bool) {
+                                 rows.insert(rows.end(), r.begin(), r.end());
+                             });
+        return rows;
     }
     // A spectrum whose point line 13 is no number.
     void WriteBroken(const QString& name) {
@@ -521,19 +553,6 @@ TEST_F(BatchTest, NamesThatAreNotUtf8AreOpenedAndPrintedAsGiven) {
 // file, with the refusals of a spectrum that cannot have them.
 TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
     const double ghz = 9.4012;
-    auto write = [this](const QString& name, double centre, const std::string& line2) {
-        std::vector<float> x, y;
-        for (int k = 0; k < 400; ++k) {
-            x.push_back(float(3300 + 0.25 * k));
-            const double u = (x.back() - centre) / std::sqrt(3.0);
-            y.push_back(float(-1000 * u / ((1 + u * u) * (1 + u * u))));
-        }
-        kivo::ParamSpec p;
-        p.NumPoints = 400;
-        p.Line2 = line2;
-        WriteFile(name, kivo::FormatSpectrum(p, x.data(), y.data()));
-        return Path(name).toStdString();
-    };
     const struct {
         QStringList Args;
         double G;   // 0: no field correction
@@ -572,7 +591,7 @@ TEST_F(BatchTest, FieldStandardAndFrequencyCorrection) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Args.join(' ').toStdString() + " " + c.Line2);
         const double expected = c.G > 0 ? 714.47735 * ghz / c.G : 3350;
-        const std::string file = write("s.esr", expected + c.Off, c.Line2);
+        const std::string file = LineFile("s.esr", expected + c.Off, c.Line2);
         std::vector<std::string> args = {"kivo-batch"};
         for (const QString& a : c.Args) args.push_back(a.toStdString());
         args.push_back(file);
@@ -818,9 +837,13 @@ TEST_F(BatchTest, FitAndSeriesOptionsMisusedSayHow) {
         {{"--baseline", "--baseline-range", "3400,3300"},
          "--baseline-range wants FROM,TO in G, FROM below TO, not '3400,3300'"},
         {{"--fit", "gauss:0"},
-         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'gauss:0'"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines and +line for a straight "
+         "line under them, not 'gauss:0'"},
         {{"--fit", "cauchy"},
-         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines, not 'cauchy'"},
+         "--fit wants lorentz, gauss or voigt, with :N for 1 to 6 lines and +line for a straight "
+         "line under them, not 'cauchy'"},
+        {{"--field-standard-file", "d.esr"},
+         "--field-standard-file does nothing without --field-standard"},
         {{"--fit", "gauss", "--fit", "lorentz"}, "--fit: one fit a run, its lines in the columns"},
         {{"--series-y", "amplitude"}, "--series-y draws nothing without --series-figure"},
         {{"--integrate", "--series-figure", "s.jpg"},
@@ -1192,4 +1215,153 @@ TEST_F(BatchTest, PeakToPeakWidthInBothPrograms) {
         << form->ModeLine().toStdString();
     EXPECT_TRUE(
         form->ModeLine().contains(QStringLiteral("g = ") + QString::fromStdString(kivo::GText(g))));
+}
+
+// A 1:2:1 triplet of Lorentzian lines 6 G wide, 14 G apart, maximum first,
+// 2000 peak to peak in the middle, noise 25 (S/N 80), on the base line
+// 100 + 0.5 (B - 3350): the three lines are found after "3" or on a straight
+// line fitted with them, whose offset and slope come back; one line alone is
+// a poor fit that says so and keeps its numbers.
+TEST_F(BatchTest, FitsFindEveryLineOrSaySo) {
+    const double centres[] = {3336.1, 3350.1, 3364.1};
+    std::mt19937 rng(80);
+    std::normal_distribution<double> noise(0, 25);
+    std::vector<float> x(1024), y(1024);
+    for (size_t k = 0; k < 1024; ++k) {
+        x[k] = float(3250 + 200.0 * k / 1023);
+        double v = 100 + 0.5 * (x[k] - 3350) + noise(rng);
+        for (int l = 0; l < 3; ++l) {
+            const double u = (x[k] - centres[l]) / (3 * std::sqrt(3.0));
+            v -= (l == 1 ? 2000 : 1000) * 2 * u / ((1 + u * u) * (1 + u * u)) /
+                 (9 / (4 * std::sqrt(3.0)));
+        }
+        y[k] = float(v);
+    }
+    kivo::ParamSpec p;
+    p.NumPoints = 1024;
+    const std::string file =
+        WriteFile("t.esr", kivo::FormatSpectrum(p, x.data(), y.data())).toStdString();
+    for (const std::vector<std::string>& steps :
+         {std::vector<std::string>{"--baseline", "--fit", "lorentz:3"},
+          {"--fit", "lorentz:3+line"},
+          {"--baseline", "--fit", "lorentz"}}) {
+        std::vector<std::string> args = {"kivo-batch", "--fit-range", "3320,3380", file};
+        args.insert(args.begin() + 1, steps.begin(), steps.end());
+        SCOPED_TRACE(steps.back());
+        kivo::batch::Plan plan;
+        const std::vector<kivo::batch::Row> rows = Rows(args, &plan);
+        ASSERT_EQ(rows.size(), 1u);
+        const kivo::LineFit& f = rows[0].Fit;
+        const QStringList cells = CsvCells(kivo::batch::CsvLine(rows[0], plan));
+        EXPECT_NEAR(f.Noise, 25, 4);
+        EXPECT_EQ(cells[cells.size() - 5].toDouble(), f.Chi2Red);
+        for (qsizetype c = 1; c <= 4; ++c)
+            EXPECT_EQ(cells[cells.size() - c].isEmpty(), !f.Straight);
+        if (f.Lines.size() == 1) {
+            char words[80];
+            std::snprintf(words, sizeof words, "poor fit (rms %.3g, noise %.3g)", f.Rms, f.Noise);
+            EXPECT_EQ(cells[14].toStdString(), words);
+            EXPECT_GT(f.Rms, 3 * 25);
+            continue;
+        }
+        EXPECT_EQ(cells[14], "ok");
+        EXPECT_NEAR(f.Chi2Red, 1, 0.3);
+        for (size_t k = 0; k < 3; ++k) EXPECT_NEAR(f.Lines[k].Centre, centres[k], 0.1);
+        if (!f.Straight) continue;
+        EXPECT_NEAR(f.Offset, 100 + 0.5 * (f.Middle - 3350), 4 * f.OffsetErr);
+        EXPECT_NEAR(f.Slope, 0.5, 4 * f.SlopeErr);
+    }
+}
+
+// A DPPH line recorded in a file of its own shifts the sample by what it is
+// off, scaled from its frequency to the sample's (refused without one); a
+// known shift is applied as given; both go into field_shift_G. The
+// standard's file is an input: no output replaces it, through a link.
+TEST_F(BatchTest, ASeparateFieldStandardAndAKnownShift) {
+    const std::string sample = LineFile("s.esr", 3350, "9.4012 GHz");
+    const struct {
+        const char* Standard; // its second text line; "": none
+        double Shift;
+        const char* Refusal;
+    } cases[] = {{"9.4012 GHz", -2.3, ""},
+                 {"9.5 GHz", -2.3 * 9.4012 / 9.5, ""},
+                 {"DPPH", 0, "No frequency, field not corrected: d"},
+                 {"", 1.5, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Standard);
+        const double ghz = std::max(kivo::FindFrequency(c.Standard).GHz, 9.4012);
+        const double at = kivo::ResonanceField(ghz, kivo::DpphG);
+        const std::string standard = LineFile("d.esr", at + 2.3, c.Standard),
+                          range = std::to_string(at - 10) + "," + std::to_string(at + 15);
+        kivo::batch::Plan plan;
+        std::string refused;
+        const std::vector<kivo::batch::Row> rows = Rows(
+            *c.Standard ? std::vector<std::string>{"kivo-batch", "--field-standard", "dpph",
+                                                   "--standard-range", range,
+                                                   "--field-standard-file", standard, sample}
+                        : std::vector<std::string>{"kivo-batch", "--field-shift", "1.5", sample},
+            &plan, &refused);
+        EXPECT_EQ(refused, c.Refusal);
+        if (!refused.empty()) continue;
+        ASSERT_EQ(rows.size(), 1u);
+        EXPECT_NEAR(rows[0].FieldShift, c.Shift, 0.002);
+        EXPECT_EQ(rows[0].FieldFrom, float(3300 + rows[0].FieldShift));
+        EXPECT_EQ(CsvCells(kivo::batch::CsvLine(rows[0], plan)).last().toDouble(),
+                  rows[0].FieldShift);
+        char remark[160] = "";
+        if (ghz != 9.4012)
+            std::snprintf(remark, sizeof remark,
+                          "the standard's shift %.4f G at 9.5000 GHz scaled to 9.4012 GHz: %.4f G",
+                          plan.FieldStandardLine.Shift, rows[0].FieldShift);
+        EXPECT_EQ(rows[0].Remark, remark);
+        EXPECT_EQ(rows[0].Params.Line2,
+                  *c.Standard ? "9.4012 GHz, Field g=2.0036, " : "9.4012 GHz, Field shift 1.5 G, ");
+    }
+    LineFile("d.esr", kivo::ResonanceField(9.4012, kivo::DpphG) + 2.3, "9.4012 GHz");
+    ASSERT_TRUE(QDir(dir_->path()).mkdir(QStringLiteral("out")));
+    ASSERT_TRUE(QFile::link(Path("d.esr"), Path("out/s.esr")));
+    const std::string before = ReadBytes("d.esr");
+    kivo::batch::Plan plan;
+    const std::vector<kivo::batch::Row> rows =
+        Rows({"kivo-batch", "--field-standard", "dpph", "--standard-range", "3340,3365",
+              "--field-standard-file", Path("d.esr").toStdString(), "--write",
+              Path("out").toStdString(), sample},
+             &plan);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_TRUE(rows[0].Status.ends_with("is one of the input files")) << rows[0].Status;
+    EXPECT_EQ(ReadBytes("d.esr"), before);
+}
+
+// A frequency that is no number, in a BES3T descriptor, a series or an ESP
+// parameter file, is named in each row's status and on the mode line after
+// the read.
+TEST_F(BatchTest, AFrequencyThatIsNoNumberIsNamed) {
+    const kivo_examples::KnownSpectrum k = kivo_examples::DerivativeLine(256, 3300, 3400);
+    const kivo_examples::Bes3tFiles one = kivo_examples::Bes3t(k, {}),
+                                    two = kivo_examples::Bes3tSeries(
+                                        {k, {k.Signal, k.Signal}, {1, 2}, "mW"}, {});
+    const kivo_examples::EspFiles esp = kivo_examples::Esp(k, false);
+    const struct {
+        std::string Name, Key, Header, Data, DataName;
+    } cases[] = {{"one.DSC", "MWFQ", one.Dsc, one.Dta, "one.DTA"},
+                 {"two.DSC", "MWFQ", two.Dsc, two.Dta, "two.DTA"},
+                 {"esp.par", "MF", esp.Par, esp.Spc, "esp.spc"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::string header = std::regex_replace(
+            c.Header, std::regex("(^|\n)" + c.Key + "([ \t]+)[^\r\n]*"), "$1" + c.Key + "$2abc");
+        ASSERT_NE(header, c.Header);
+        WriteFile(QString::fromStdString(c.Name), header);
+        WriteFile(QString::fromStdString(c.DataName), c.Data);
+        const std::string said = "FileSpectrum " + c.Name.substr(0, 3) + ": " + c.Key +
+                                 " 'abc' is not a frequency, left out";
+        kivo::batch::Plan plan;
+        const std::vector<kivo::batch::Row> rows =
+            Rows({"kivo-batch", Path(QString::fromStdString(c.Name)).toStdString()}, &plan);
+        ASSERT_FALSE(rows.empty());
+        for (const kivo::batch::Row& row : rows) EXPECT_EQ(row.Status, "ok; " + said);
+        ReadFiles({QString::fromStdString(c.Name)});
+        EXPECT_TRUE(form->ModeLine().contains(QString::fromStdString(said)))
+            << form->ModeLine().toStdString();
+    }
 }

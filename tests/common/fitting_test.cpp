@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -281,4 +282,60 @@ TEST(LineFitTest, RefusesWhatItCannotFit) {
     EXPECT_EQ(LineShape::Gauss, shape);
     EXPECT_FALSE(ReadShapeName("Gauss", shape));
     EXPECT_EQ(LineShape::Gauss, shape);
+}
+
+// Three lines of different sizes and widths, 1.5 widths apart at least,
+// drawn maximum first under noise of 5 % of the largest and a 5 % drift, 24
+// draws of each shape: every line is found (its centre within half its
+// width), its integral positive all the same.
+TEST(LineFitTest, ThreeLinesOnADriftAreAllFound) {
+    const Floats x = Fields(1000, 3300, 3400);
+    int found = 0;
+    for (const LineShape shape : {LineShape::Lorentz, LineShape::Gauss, LineShape::Voigt})
+        for (unsigned seed = 1001; seed <= 1024; ++seed) {
+            std::mt19937 rng(seed);
+            std::uniform_real_distribution<double> u(0, 1);
+            std::vector<FittedLine> lines;
+            while (lines.size() < 3) {
+                const double c = 3315 + 70 * u(rng), w = 2 + 6 * u(rng), a = 0.25 + 0.75 * u(rng);
+                if (std::all_of(lines.begin(), lines.end(), [&](const FittedLine& o) {
+                        return std::fabs(o.Centre - c) > 1.5 * std::max(o.Width, w);
+                    }))
+                    lines.push_back(Line(
+                        c, w, -a, shape == LineShape::Voigt ? 0.5 : shape == LineShape::Lorentz));
+            }
+            std::sort(lines.begin(), lines.end(),
+                      [](const FittedLine& a, const FittedLine& b) { return a.Centre < b.Centre; });
+            const double sigma =
+                -0.05 * std::min({lines[0].Amplitude, lines[1].Amplitude, lines[2].Amplitude});
+            Floats y = Lines(x, lines, sigma, seed);
+            for (size_t j = 0; j < x.size(); ++j) y[j] += float(sigma * (x[j] - 3300) / 100);
+            const LineFit fit = Fit(x, y, shape, 3);
+            ASSERT_EQ(fit.Refusal, "") << seed;
+            int near = 0;
+            for (size_t k = 0; k < 3; ++k) {
+                near += std::fabs(fit.Lines[k].Centre - lines[k].Centre) < lines[k].Width / 2;
+                EXPECT_GT(fit.Lines[k].Integral, 0);
+            }
+            found += near == 3;
+        }
+    EXPECT_EQ(found, 72);
+}
+
+// A pseudo-Voigt fraction that runs into 0 or 1 is reported at its bound,
+// without an error.
+TEST(LineFitTest, AFractionAtItsBoundHasNoError) {
+    const Floats x = Fields(600, 3300, 3400);
+    int bound = 0;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        const LineFit fit =
+            Fit(x, Lines(x, {Line(3350, 8, 100, seed % 2)}, 1.0, seed), LineShape::Voigt, 1);
+        const FittedLine& l = fit.Lines.at(0);
+        EXPECT_EQ(l.FractionAtBound, std::fabs(l.Lorentz - seed % 2) < 1e-6) << l.Lorentz;
+        const std::string shown =
+            " L=" + ShortText(l.Lorentz) + (l.FractionAtBound ? "(bound)" : "+-");
+        EXPECT_NE(FitReport(fit, 0)[0].find(shown), std::string::npos) << shown;
+        bound += l.FractionAtBound;
+    }
+    EXPECT_TRUE(bound > 0 && bound < 12) << bound;
 }

@@ -310,4 +310,10 @@ TEST(GValues, TheStandardsLineIsALineOrRefused) {
         EXPECT_LT(std::fabs(s.Centre - truth), 4 * s.CentreErr) << s.Centre << " " << s.CentreErr;
         EXPECT_NEAR(s.Shift, ResonanceField(ghz, DpphG) - s.Centre, 1e-9);
     }
+    // The same line turned over, its minimum first, is no standard's line.
+    for (float& v : y) v = 100 - v;
+    EXPECT_EQ(
+        MeasureStandardLine(x.data(), y.data(), 800, centre - 60, centre + 60, ghz, DpphG, "s")
+            .Refusal,
+        "   The standard's line is turned over (its minimum first), field not corrected: s ");
 }

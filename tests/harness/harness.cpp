@@ -79,6 +79,19 @@ void FormTest::AnswerFiles(const QStringList& names) {
     Answer(paths);
 }
 
+QStringList FormTest::CsvCells(const std::string& line) {
+    QStringList cells{QString()};
+    bool quoted = false;
+    for (const QChar c : QString::fromStdString(line).trimmed()) {
+        if (c == QLatin1Char('"')) quoted = !quoted; // a doubled quote is dropped
+        if (c == QLatin1Char(',') && !quoted)
+            cells << QString();
+        else if (c != QLatin1Char('"'))
+            cells.back() += c;
+    }
+    return cells;
+}
+
 QString FormTest::Path(const QString& name) const {
     return dir_->filePath(name);
 }

@@ -77,6 +77,8 @@ protected:
     void DoubleClick(QWidget* w);
 
     QStringList Captions() const; // captions of the visible check boxes in slot order
+    // The cells of a CSV line: a quoted cell keeps its commas, not its quotes.
+    static QStringList CsvCells(const std::string& line);
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TForm1> form;
