@@ -37,11 +37,11 @@ std::vector<int> ChosenSlices(const SliceChoice& c, int slices, int room) {
 }
 
 double SliceStep(const std::vector<double>& values) {
-    double step = 0;
-    for (size_t k = 1; k < values.size(); ++k) {
-        const double d = std::fabs(values[k] - values[k - 1]);
-        if (d > 0 && (step == 0 || d < step)) step = d;
-    }
+    if (values.size() < 2) return 0;
+    const double step = std::fabs(values[1] - values[0]);
+    // Values read from floats keep about seven digits of their steps.
+    for (size_t k = 2; k < values.size(); ++k)
+        if (std::fabs(std::fabs(values[k] - values[k - 1]) - step) > 1e-5 * step) return 0;
     return step;
 }
 

@@ -31,7 +31,7 @@ std::vector<int> ChosenSlices(const SliceChoice& c, int slices, int room);
 // A value of the second axis as a caption shows it, with the decimals its
 // step needs: "2.0", "80", "12.5".
 std::string SliceValueText(double v, double step);
-// The least step between the values, 0 for fewer than two.
+// The step of evenly spaced values; 0 for fewer than two or uneven ones.
 double SliceStep(const std::vector<double>& values);
 // Slice number (1-based) of a series into p, x and y: its caption is
 // "name value unit", and Line2 gets "value unit" after the frequency.

@@ -463,10 +463,21 @@ void TForm1::CreateMenu() {
     UpdateUndoItems();
 
     QMenu* view = bar->addMenu(QStringLiteral("View"));
-    MenuItem(view, QStringLiteral("Grid"), "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
+    QAction* grid =
+        MenuItem(view, QStringLiteral("Grid"), "Fieldgrid1Click", &TForm1::Fieldgrid1Click);
     MenuItem(view, QStringLiteral("Parameters"), "Label9Click", &TForm1::Label9Click, Qt::Key_F5);
-    MenuItem(view, QStringLiteral("Big points"), "Bigpoints1Click", &TForm1::Bigpoints1Click);
-    MenuItem(view, QStringLiteral("g scale"), "Gscale1Click", &TForm1::Gscale1Click);
+    QAction* big =
+        MenuItem(view, QStringLiteral("Big points"), "Bigpoints1Click", &TForm1::Bigpoints1Click);
+    QAction* gScale =
+        MenuItem(view, QStringLiteral("g scale"), "Gscale1Click", &TForm1::Gscale1Click);
+    // The items that switch something show whether it is on, however it was
+    // switched (Alt+G, F4 …): their ticks are read when the menu opens.
+    for (QAction* a : {grid, big, gScale}) a->setCheckable(true);
+    connect(view, &QMenu::aboutToShow, this, [this, grid, big, gScale] {
+        grid->setChecked(Ui.Chart1->AxesVisible());
+        big->setChecked(View.BigPoints != 0);
+        gScale->setChecked(View.GScaleShown);
+    });
     MenuItem(view, QStringLiteral("Export picture..."), "ExportPicture1Click",
              &TForm1::ExportPicture1Click, QKeySequence(Qt::CTRL | Qt::Key_E));
 

@@ -238,7 +238,11 @@ TEST(Series, ValuesHaveTheDecimalsTheirStepNeeds) {
     EXPECT_EQ(SliceValueText(200, 0.0518), "200");
     EXPECT_EQ(SliceValueText(2.5179, 0.0518), "2.52");
     EXPECT_EQ(SliceValueText(5, 0), "5.00");
-    EXPECT_DOUBLE_EQ(SliceStep({1, 4, 4.5, 10}), 0.5);
+    EXPECT_DOUBLE_EQ(SliceStep({2, 2.5, 3, 3.5}), 0.5);
+    // An irregular axis has no step: three significant figures tell its
+    // slices apart, as the least step between them would not.
+    EXPECT_DOUBLE_EQ(SliceStep({0.02, 0.05, 0.1, 0.2}), 0);
+    EXPECT_EQ(SliceValueText(0.02, SliceStep({0.02, 0.05, 0.1, 0.2})), "0.0200");
     EXPECT_DOUBLE_EQ(SliceStep({3}), 0);
     EXPECT_EQ(SliceFileName("/d/coal.DSC", 7), "/d/coal-007.esr");
     EXPECT_EQ(SliceFileName("coal.DTA", 1234), "coal-1234.esr");

@@ -296,3 +296,27 @@ TEST_F(FormTest, ChartMousePressReachesTheHandlerInChartPixels) {
     EXPECT_GT(r.Width, 700);
     EXPECT_GT(r.Bottom, r.Top);
 }
+
+// The View items that switch something tick when it is on, however it was
+// switched.
+TEST_F(FormTest, ViewItemsShowWhetherTheyAreOn) {
+    QMenu* view = nullptr;
+    for (QAction* top : form->menuBar()->actions())
+        if (top->text() == QStringLiteral("View")) view = top->menu();
+    ASSERT_NE(view, nullptr);
+    auto ticks = [&] {
+        emit view->aboutToShow();
+        QStringList on;
+        for (QAction* a : view->actions())
+            if (a->isChecked()) on << a->text();
+        return on;
+    };
+    EXPECT_EQ(ticks(), QStringList{});
+    Menu(QStringLiteral("View"), QStringLiteral("Grid"));
+    Menu(QStringLiteral("View"), QStringLiteral("g scale"));
+    EXPECT_EQ(ticks(), (QStringList{"Grid", "g scale"}));
+    Key(Qt::Key_6);
+    Key(Qt::Key_G, Qt::AltModifier); // the grid off by its key
+    Menu(QStringLiteral("View"), QStringLiteral("Big points"));
+    EXPECT_EQ(ticks(), (QStringList{"Big points", "g scale"}));
+}
