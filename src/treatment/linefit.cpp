@@ -2,6 +2,8 @@
 // the range enclosed by two cursors on the active spectrum, the results in
 // the results box and on the mode line, the curve and the residual as new
 // spectra.
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <algorithm>
@@ -100,7 +102,13 @@ void TForm1::FitPickedLines() {
     const std::string note = kivo::FitNote(fit);
     for (const auto& [suffix, points] : {std::pair{QStringLiteral(" fit"), curve.data()},
                                          std::pair{QStringLiteral(" resid"), residual.data()}})
-        SampCondW(166, NewSlotFrom(a, name + suffix, x, points, m), note);
+        if (const int made = NewSlotFrom(a, name + suffix, x, points, m); made != 0) {
+            // Saved by default beside its spectrum, under its caption; its
+            // note comes after a ", " that a spectrometer's history lacks.
+            const QString folder = QFileInfo(Store.FileSpectrumName[a]).path();
+            Store.FileSpectrumName[made] = QDir(folder).filePath(name + suffix + ".esr");
+            kivo::AppendNote(Store.Params[made].Line2, NoteName(made), note);
+        }
     InitAxes();
     Plot();
     refresh(1);

@@ -682,7 +682,7 @@ void TForm1::FormKeyPress(QChar& Key) {
         break;
     default:
         for (const PanelCommand& c : MainCommands())
-            if (Key.unicode() == c.Letter) RunCommand(c);
+            if (Key == QLatin1Char(c.Letter)) RunCommand(c);
         break;
     }
 }

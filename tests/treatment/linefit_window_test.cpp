@@ -119,7 +119,8 @@ TEST_F(LineFitWindowTest, BaseLineOrderKeysPreviewCommitAndMatchTheBatch) {
 // results box, the curve and the residual in new slots, one undo step; the
 // batch's fit of the same range gives the same lines.
 TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
-    const std::string file = Sample("s.esr").toStdString();
+    // A history as a spectrometer's reader writes it: no ", " at its end.
+    const std::string file = Sample("s.esr", "9.5 GHz, 16 scans").toStdString();
     ReadFiles({"s.esr"});
     const std::vector<float> before = Values(1);
     Key(Qt::Key_8);
@@ -167,8 +168,9 @@ TEST_F(LineFitWindowTest, FitMakesCurveAndResidualAndMatchesTheBatch) {
     EXPECT_EQ(Values(2), curve);
     EXPECT_EQ(form->Store.SpecX[3][1], form->Store.SpecX[1][first]);
     EXPECT_EQ(form->Store.SpecY[3][m], before[size_t(last - 1)] - curve.back());
-    EXPECT_EQ(form->Store.Params[2].Line2, "s, 9.5 GHz, Fit 1 lorentz, ");
-    EXPECT_EQ(form->Store.Params[3].Line2, "s, 9.5 GHz, Fit 1 lorentz, ");
+    EXPECT_EQ(form->Store.Params[2].Line2, "9.5 GHz, 16 scans, Fit 1 lorentz, ");
+    EXPECT_EQ(form->Store.Params[3].Line2, "9.5 GHz, 16 scans, Fit 1 lorentz, ");
+    EXPECT_EQ(form->Store.FileSpectrumName[2], Path("s fit.esr"));
     const std::vector<std::string> report = kivo::FitReport(fit, 9.5);
     ASSERT_EQ(report.size(), 2u);
     EXPECT_TRUE(report[0].starts_with("1: B=3350")) << report[0];
