@@ -5,7 +5,7 @@ install(TARGETS kivo kivo-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS kivo-batch-figures LIBRARY DESTINATION ${KIVO_MODULE_DIR})
 install(FILES ${KIVO_HELP_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo)
 file(GLOB KIVO_EXAMPLE_FILES examples/*.esr examples/*.txt examples/*.DSC examples/*.DTA
-  examples/*.XGF examples/*.par examples/*.spc examples/README.md)
+  examples/*.XGF examples/*.YGF examples/*.par examples/*.spc examples/README.md)
 install(FILES ${KIVO_EXAMPLE_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo/examples)
 install(FILES ${KIVO_PACKAGING}/kivo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KIVO_PACKAGING}/kivo.svg

@@ -35,5 +35,7 @@ double ScansOf(const ParamSpec& p);
 // spectrum as it was: the words that say so are returned, "" when done.
 std::string NormaliseOnAcquisition(float* y, ParamSpec& p, std::string_view fileName,
                                    std::string_view caption, unsigned factors);
+// The chosen factors as the note names them: "gain*scans*mod*sqrtP".
+std::string AcquisitionFactorNames(unsigned factors);
 
 } // namespace kivo

@@ -285,7 +285,7 @@ std::string NormaliseOnAcquisition(float* y, ParamSpec& p, std::string_view file
                 {FactorModulation, "mod", p.Modulation},
                 {FactorPower, "sqrtP", std::sqrt(std::max(p.Power, 0.0))}};
     long double divisor = 1;
-    std::string names, missing;
+    std::string missing;
     for (const auto& f : used) {
         if (!(factors & f.Bit)) continue;
         if (!(f.Value > 0)) {
@@ -293,9 +293,8 @@ std::string NormaliseOnAcquisition(float* y, ParamSpec& p, std::string_view file
             missing += f.Name;
         }
         divisor *= f.Value;
-        if (!names.empty()) names += '*';
-        names += f.Name;
     }
+    const std::string names = AcquisitionFactorNames(factors);
     if (names.empty()) return "   No factor chosen, not normalised ";
     if (!missing.empty())
         return "   " + std::string(caption) + ": no " + missing + ", not normalised;";
@@ -316,6 +315,18 @@ std::string NormaliseOnAcquisition(float* y, ParamSpec& p, std::string_view file
     }
     AppendNote(p.Line2, fileName, "Norm by " + names);
     return {};
+}
+
+std::string AcquisitionFactorNames(unsigned factors) {
+    std::string names;
+    for (const auto& [bit, name] :
+         {std::pair{FactorGain, "gain"}, std::pair{FactorScans, "scans"},
+          std::pair{FactorModulation, "mod"}, std::pair{FactorPower, "sqrtP"}}) {
+        if (!(factors & bit)) continue;
+        if (!names.empty()) names += '*';
+        names += name;
+    }
+    return names;
 }
 
 } // namespace kivo

@@ -165,15 +165,26 @@ void TForm1::NormaliseOnAcquisition(const QString& digits) {
     BeginStep(QStringLiteral("Norm on acquisition"));
     CheckActivSpec();
     QString refused;
-    for (int i = 1; i <= Store.NumSpec; ++i)
-        if (Store.Marked[i])
-            refused += Text(kivo::NormaliseOnAcquisition(Store.SpecY[i].Data(), Store.Params[i],
-                                                         NoteName(i), Caption(i), factors));
+    int done = 0;
+    for (int i = 1; i <= Store.NumSpec; ++i) {
+        if (!Store.Marked[i]) continue;
+        const QString why = Text(kivo::NormaliseOnAcquisition(
+            Store.SpecY[i].Data(), Store.Params[i], NoteName(i), Caption(i), factors));
+        refused += why;
+        done += why.isEmpty() ? 1 : 0;
+    }
     InitAxes();
     Plot();
     refresh(1);
     Parameters(Store.ActiveSpec);
-    SetModeLine(QStringLiteral("  Treatment  ") + refused);
+    // What was done is said first, then what was not.
+    const QString said = done == 0
+                             ? QString()
+                             : QStringLiteral("   Norm by %1: %2 spectr%3 ")
+                                   .arg(Text(kivo::AcquisitionFactorNames(factors)))
+                                   .arg(done)
+                                   .arg(done == 1 ? QStringLiteral("um") : QStringLiteral("a"));
+    SetModeLine(QStringLiteral("  Treatment  ") + said + refused);
 }
 
 void TForm1::PeakToPeakClick() {

@@ -42,13 +42,14 @@ bool Report(const TForm1& form, int files) {
     const QString line = form.ModeLine().trimmed();
     if (line.isEmpty() || line.startsWith(QLatin1String("SELECT MODE")))
         return files > 0 && form.Store.NumSpec > 0;
-    std::printf("%s\n", line.toLocal8Bit().constData());
-    // The mode line's tooltip lists what the read said, one message a line.
-    // A series read whole but with more slices than free slots is no
-    // refusal: its notice says how many were taken.
+    // The mode line's tooltip lists what the read said, one message a line,
+    // and so does the check. A series read whole but with more slices than
+    // free slots is no refusal: its notice says how many were taken.
     static const QRegularExpression taken(QStringLiteral(
         R"(^FileSpectrum (.*): slices -?\d+ to -?\d+ step \d+ taken, (\d+) of (\d+)$)"));
     const QStringList said = form.Ui.Label3->toolTip().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& message : said.isEmpty() ? QStringList{line} : said)
+        std::printf("%s\n", message.toLocal8Bit().constData());
     bool refused = said.isEmpty();
     for (const QString& message : said) {
         const QRegularExpressionMatch m = taken.match(message);

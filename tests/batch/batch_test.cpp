@@ -666,6 +666,12 @@ TEST_F(BatchTest, NormalisedOnTheAcquisitionParameters) {
         EXPECT_EQ(rows[0].Params.Modulation, q.Modulation);
         EXPECT_EQ(rows[0].Params.Power, q.Power);
     }
+    // The window says what it did, then what it could not.
+    ReadFiles({"s.esr"});
+    Key(Qt::Key_8);
+    Key(Qt::Key_N, Qt::AltModifier);
+    Type("12");
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("  Treatment     Norm by gain*scans: 1 spectrum "));
     for (const char* how : {"acquisition:", "acquisition:gain,volume", "acquire"}) {
         EXPECT_EQ(kivo::batch::ParseCommandLine({"kivo-batch", "--normalise", how, file}).What,
                   kivo::batch::CommandLine::Action::Usage)

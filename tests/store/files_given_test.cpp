@@ -16,14 +16,16 @@ protected:
         for (const char* f : {"coal_bes3t.DSC", "coal_bes3t.DTA", "points.txt"})
             ASSERT_TRUE(QFile::copy(QStringLiteral(KIVO_EXAMPLES_DIR "/") + f, Path(f)));
     }
-    // Each loaded spectrum as "caption points", then the mode line.
+    // Each loaded spectrum as "caption points", then what the read said, a
+    // message a line.
     QStringList Loaded() const {
         QStringList lines;
         for (int i = 1; i <= form->Store.NumSpec; ++i)
             lines << form->Ui.SpecCheck[i]->text() + '\t' +
                          QString::number(form->Store.Params[i].NumPoints);
         const QString line = form->ModeLine().trimmed();
-        if (!line.isEmpty() && !line.startsWith(QLatin1String("SELECT MODE"))) lines << line;
+        if (!line.isEmpty() && !line.startsWith(QLatin1String("SELECT MODE")))
+            lines << form->Ui.Label3->toolTip().split('\n', Qt::SkipEmptyParts);
         return lines;
     }
 };
@@ -42,6 +44,9 @@ TEST_F(FilesGivenTest, TheCommandLineReadsAsOneSelectionOfTheDialog) {
          {"a.esr", "coal_bes3t.DSC", "coal_bes3t.DTA", "points.txt"},
          0},
         {{"a.esr", "nothere.esr", "--", "-b.esr"}, {"a.esr", "nothere.esr", "-b.esr"}, 1},
+        {{"a.esr", "gone.esr", "points.txt", "nothere.esr"},
+         {"a.esr", "gone.esr", "points.txt", "nothere.esr"},
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Args.join(' ').toStdString());
