@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -390,6 +391,22 @@ TEST_F(BatchTest, UsageErrorsHelpAndVersion) {
     const BatchRun help = Batch({"--help"});
     EXPECT_EQ(help.Exit, 0);
     EXPECT_TRUE(help.Lines.join('\n').contains("--integrate"));
+    // The manual page names every option the help lists (Qt's own
+    // --help-all aside), as roff writes it: "\-\-fit\-range".
+    QFile man(QStringLiteral(KIVO_EXAMPLES_DIR "/../packaging/kivo-batch.1"));
+    ASSERT_TRUE(man.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(man.readAll());
+    static const QRegularExpression option(QStringLiteral(R"(^\s+(?:-\w, )?(--[a-z-]+))"));
+    int named = 0;
+    for (const QString& line : help.Lines) {
+        const QString o = option.match(line).captured(1);
+        if (o.isEmpty() || o == QLatin1String("--help-all")) continue;
+        ++named;
+        QString roff = o;
+        roff.replace('-', QStringLiteral("\\-"));
+        EXPECT_TRUE(page.contains(roff)) << o.toStdString() << " is not in kivo-batch.1";
+    }
+    EXPECT_GT(named, 30);
     const BatchRun version = Batch({"--version"});
     EXPECT_EQ(version.Exit, 0);
     EXPECT_EQ(version.Lines, QStringList{"kivo-batch 1.3"});
