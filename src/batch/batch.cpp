@@ -660,6 +660,22 @@ std::vector<std::string> InputsOf(const std::vector<std::string>& files, const P
     return inputs;
 }
 
+namespace {
+
+// A standard's file treated by a plan of its own: its one row, or the words
+// that refuse it.
+std::string TreatStandard(const std::string& file, const Plan& own, Row& row) {
+    std::vector<Row> rows;
+    Run({file}, own, 1, [&rows](size_t, const std::vector<Row>& made, bool) {
+        rows.insert(rows.end(), made.begin(), made.end());
+    });
+    if (rows.size() != 1) return "the standard must be one spectrum";
+    row = std::move(rows[0]);
+    return row.Done ? std::string() : row.Status;
+}
+
+} // namespace
+
 std::string PrepareFieldStandard(Plan& plan) {
     const auto step = std::find_if(plan.Steps.begin(), plan.Steps.end(),
                                    [](const Step& s) { return s.Kind == StepKind::FieldStandard; });
@@ -669,13 +685,8 @@ std::string PrepareFieldStandard(Plan& plan) {
     own.NumAver = plan.NumAver;
     own.KoeCu = plan.KoeCu;
     own.KeepPoints = true;
-    std::vector<Row> rows;
-    Run({plan.FieldStandardFile}, own, 1, [&rows](size_t, const std::vector<Row>& made, bool) {
-        rows.insert(rows.end(), made.begin(), made.end());
-    });
-    if (rows.size() != 1) return "the standard must be one spectrum";
-    const Row& r = rows[0];
-    if (!r.Done) return r.Status;
+    Row r;
+    if (std::string why = TreatStandard(plan.FieldStandardFile, own, r); !why.empty()) return why;
     const int n = r.Params.NumPoints;
     const PointRange range = MapRange(r.X.data(), n, step->From, step->To);
     const double ghz = FrequencyOf(r.Params);
@@ -692,13 +703,8 @@ std::string PrepareSpinStandard(Plan& plan) {
     own.SpinStandardFile.clear();
     own.WriteDir.clear();
     own.KeepPoints = true;
-    std::vector<Row> rows;
-    Run({plan.SpinStandardFile}, own, 1, [&rows](size_t, const std::vector<Row>& made, bool) {
-        rows.insert(rows.end(), made.begin(), made.end());
-    });
-    if (rows.size() != 1) return "the standard must be one spectrum";
-    const Row& r = rows[0];
-    if (!r.Done) return r.Status;
+    Row r;
+    if (std::string why = TreatStandard(plan.SpinStandardFile, own, r); !why.empty()) return why;
     QuantitativeIntegral q;
     const SpinSide side =
         SpinSideOf(r.X.data(), r.Y.data(), r.Params, plan.StandardTemperature, r.Caption, q);
