@@ -464,50 +464,21 @@ std::string CsvLine(const Row& row, const Plan& plan) {
     return out;
 }
 
-SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value) {
-    SeriesCurve c;
+SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value, AxisLabelStyle style) {
     const Row* first = nullptr;
     for (const Row& row : rows)
         if (row.Slice > 0 && row.Done) {
             first = &row;
             break;
         }
-    if (!first) return c;
-    const std::string& unit = first->SliceUnit;
-    const double mw = MilliwattsPer(unit);
-    const bool kelvin = unit == "K";
-    for (const Row& row : rows) {
-        if (row.File != first->File || row.Slice == 0 || !row.Done) continue;
-        const double v = row.SliceValue;
-        const double y =
-            value == SeriesValue::Amplitude ? row.Params.Amplitude : double(row.Params.DblIntegral);
-        c.X.push_back(mw > 0 ? std::sqrt(std::max(v * mw, 0.0)) : v);
-        c.Y.push_back(kelvin ? y * v : y);
-    }
-    const std::string what = value == SeriesValue::Amplitude ? "Amplitude" : "Double integral";
-    c.XLabel = mw > 0 ? "sqrt(P), mW^1/2" : kelvin ? "T, K" : unit.empty() ? "Slice" : unit;
-    c.YLabel = kelvin ? what + " x T" : what;
-    if (mw <= 0) return c;
-    // Through the origin and the lowest powers, as long as each next point
-    // keeps within 5 % of the slope of the points before it.
-    std::vector<size_t> order(c.X.size());
-    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
-    std::sort(order.begin(), order.end(), [&c](size_t a, size_t b) { return c.X[a] < c.X[b]; });
-    double sxy = 0, sxx = 0;
-    int taken = 0;
-    for (size_t k : order) {
-        const double x = c.X[k], y = c.Y[k];
-        if (!(x > 0)) continue;
-        if (taken > 0 && std::fabs(y / x - sxy / sxx) > 0.05 * std::fabs(sxy / sxx)) break;
-        sxy += x * y;
-        sxx += x * x;
-        ++taken;
-    }
-    if (taken < 2) return c;
-    const double end = c.X[order.back()];
-    c.LineX = {0, end};
-    c.LineY = {0, sxy / sxx * end};
-    return c;
+    if (!first) return {};
+    std::vector<SeriesPoint> slices;
+    for (const Row& row : rows)
+        if (row.File == first->File && row.Slice > 0 && row.Done)
+            slices.push_back({row.SliceValue, value == SeriesValue::Amplitude
+                                                  ? row.Params.Amplitude
+                                                  : double(row.Params.DblIntegral)});
+    return MakeSeriesCurve(slices, first->SliceUnit, value, style);
 }
 
 InputFiles::InputFiles(const std::vector<std::string>& files) {

@@ -138,19 +138,9 @@ struct Row {
 std::string CsvHeader(const Plan& plan = {});
 std::string CsvLine(const Row& row, const Plan& plan = {});
 
-// The curve a series exists for, from the rows of its slices (those of the
-// first file with slices, treated): the double integral (or the
-// peak-to-peak amplitude) of each slice against its second-axis value; for a
-// power, against sqrt(P in mW), with the straight line through the origin
-// and the first points that still lie on it (the saturation curve); for a
-// temperature in K, the double integral times T against T (Curie's law).
-enum class SeriesValue { Integral, Amplitude };
-struct SeriesCurve {
-    std::vector<double> X, Y;         // one point per slice, in the file's order
-    std::vector<double> LineX, LineY; // the line's two ends; empty when there is none
-    std::string XLabel, YLabel;
-};
-SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value);
+// The curve of the first file with slices, from the rows of its slices
+// that were treated (MakeSeriesCurve).
+SeriesCurve SeriesCurveOf(const std::vector<Row>& rows, SeriesValue value, AxisLabelStyle style);
 
 // The input files by identity (device and inode, through symbolic links):
 // every file kivo-batch writes (the spectra, the figures) is checked here

@@ -274,6 +274,18 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("g-scale"),
          QStringLiteral("A g scale along the figure's top, for the frequency of the first "
                         "spectrum that has one.")},
+        {QStringLiteral("legend"),
+         QStringLiteral("The legend's text of the next spectrum drawn, once per spectrum in the "
+                        "order of the files (default: its caption)."),
+         QStringLiteral("text")},
+        {QStringLiteral("mark-g"),
+         QStringLiteral("Mark this g value with a tick inside the figure's top, for the frequency "
+                        "of the first spectrum that has one; may be given again."),
+         QStringLiteral("g")},
+        {QStringLiteral("axis-labels"),
+         QStringLiteral("The figures' axis names in words (default) or ISO style: B / mT, the "
+                        "symbols in italics."),
+         QStringLiteral("words|iso")},
         {QStringLiteral("series-figure"),
          QStringLiteral("Draw the curve of a two-dimensional file's slices: .pdf, .svg or .png."),
          QStringLiteral("file")},
@@ -327,10 +339,27 @@ std::string PictureFile(const QCommandLineParser& parser, const QString& option)
 // The figure's file and the looks given for it.
 void ReadFigure(const QCommandLineParser& parser, CommandLine& line) {
     const QString figure = QStringLiteral("figure");
-    for (const char* option : {"figure-size", "font-size", "stack", "field-unit", "g-scale"})
+    for (const char* option :
+         {"figure-size", "font-size", "stack", "field-unit", "g-scale", "legend", "mark-g"})
         if (parser.isSet(QLatin1String(option)) && !parser.isSet(figure))
             throw UsageError{QStringLiteral("--%1 draws nothing without --figure").arg(option)};
+    const QString labels = QStringLiteral("axis-labels");
+    if (parser.isSet(labels)) {
+        if (!parser.isSet(figure) && !parser.isSet(QStringLiteral("series-figure")))
+            throw UsageError{
+                QStringLiteral("--axis-labels draws nothing without --figure or --series-figure")};
+        const QString style = parser.value(labels);
+        if (style != QStringLiteral("words") && style != QStringLiteral("iso"))
+            throw UsageError{
+                QStringLiteral("--axis-labels wants words or iso, not '%1'").arg(style)};
+        line.Look.Labels =
+            style == QStringLiteral("iso") ? AxisLabelStyle::Iso : AxisLabelStyle::Words;
+    }
     if (!parser.isSet(figure)) return;
+    line.Legends = parser.values(QStringLiteral("legend"));
+    for (const QString& g : parser.values(QStringLiteral("mark-g")))
+        line.Look.MarkG.push_back(
+            Limited(QStringLiteral("mark-g"), g, LimitOf(Parameter::MarkedG)));
     line.Figure = PictureFile(parser, figure);
     line.Work.KeepPoints = true;
     FigureSettings& look = line.Look;

@@ -22,6 +22,9 @@ struct CommandLine {
     // --figure: every treated spectrum drawn into this file (empty: none).
     std::string Figure;
     FigureSettings Look;
+    // --legend: the legend's texts, one a drawn spectrum in their order;
+    // the captions for those not given.
+    QStringList Legends;
     // --series-figure: the curve of the series drawn into this file (empty: none).
     std::string SeriesFigure;
     SeriesValue SeriesY = SeriesValue::Integral;

@@ -124,11 +124,21 @@ bool DrawFigure(const kivo::batch::CommandLine& command,
                 const std::vector<kivo::batch::Row>& rows) {
     std::vector<kivo::figure::Curve> curves;
     curves.reserve(rows.size());
-    for (const kivo::batch::Row& row : rows)
-        curves.push_back({QFile::decodeName(QByteArray::fromStdString(row.Caption)), row.X.data(),
-                          row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
+    for (const kivo::batch::Row& row : rows) {
+        const qsizetype k = qsizetype(curves.size());
+        curves.push_back(
+            {k < command.Legends.size() ? command.Legends[k]
+                                        : QFile::decodeName(QByteArray::fromStdString(row.Caption)),
+             row.X.data(), row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
+    }
     QString error;
-    if (WriteFigure(command.Figure, curves, command, nullptr, error)) return true;
+    if (command.Legends.size() > qsizetype(curves.size()))
+        error = QStringLiteral("%1 legends for %2 drawn")
+                    .arg(command.Legends.size())
+                    .arg(curves.size() == 1 ? QStringLiteral("1 spectrum")
+                                            : QStringLiteral("%1 spectra").arg(curves.size()));
+    else if (WriteFigure(command.Figure, curves, command, nullptr, error))
+        return true;
     std::fprintf(stderr, "kivo-batch: figure %s not written: %s\n", command.Figure.c_str(),
                  error.toLocal8Bit().constData());
     return false;
@@ -138,23 +148,16 @@ bool DrawFigure(const kivo::batch::CommandLine& command,
 // written.
 bool DrawSeriesFigure(const kivo::batch::CommandLine& command,
                       const std::vector<kivo::batch::Row>& rows) {
-    const kivo::batch::SeriesCurve c = kivo::batch::SeriesCurveOf(rows, command.SeriesY);
-    // The figure's points are floats, as a spectrum's are.
-    const std::vector<float> x(c.X.begin(), c.X.end()), y(c.Y.begin(), c.Y.end());
-    const std::vector<float> lineX(c.LineX.begin(), c.LineX.end()),
-        lineY(c.LineY.begin(), c.LineY.end());
-    std::vector<kivo::figure::Curve> curves;
-    if (!x.empty()) {
-        curves.push_back({QStringLiteral("slices"), x.data(), y.data(), int(x.size()), true});
-        if (!lineX.empty())
-            curves.push_back({QStringLiteral("linear"), lineX.data(), lineY.data(), 2, false});
-    }
-    const kivo::figure::AxisLabels labels{QString::fromStdString(c.XLabel),
-                                          QString::fromStdString(c.YLabel)};
+    const kivo::SeriesCurve c =
+        kivo::batch::SeriesCurveOf(rows, command.SeriesY, command.Look.Labels);
+    if (!c.LineNote.empty())
+        std::fprintf(stderr, "kivo-batch: series figure %s: %s\n", command.SeriesFigure.c_str(),
+                     c.LineNote.c_str());
+    const kivo::figure::SeriesFigure figure(c);
     QString error;
-    if (curves.empty()) {
+    if (figure.Curves.empty()) {
         error = QStringLiteral("no slice of a two-dimensional file treated");
-    } else if (WriteFigure(command.SeriesFigure, curves, command, &labels, error)) {
+    } else if (WriteFigure(command.SeriesFigure, figure.Curves, command, &figure.Labels, error)) {
         return true;
     }
     std::fprintf(stderr, "kivo-batch: series figure %s not written: %s\n",

@@ -75,6 +75,10 @@ const WordLine kWords[] = {
      {"none", "top", nullptr},
      [](const FigureSettings& f) { return int(f.GScale); },
      [](FigureSettings& f, int v) { f.GScale = v != 0; }},
+    {"FigLabels  = ",
+     {"words", "ISO", nullptr},
+     [](const FigureSettings& f) { return int(f.Labels); },
+     [](FigureSettings& f, int v) { f.Labels = AxisLabelStyle(v); }},
 };
 
 std::string ShortestText(double v) {

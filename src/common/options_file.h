@@ -52,6 +52,9 @@ bool LayoutUsable(const LayoutOptions& l);
 enum class FigurePalette { ColourBlind, Black };
 enum class LegendPlace { FreeCorner, Outside, None };
 enum class FieldUnit { Gauss, Millitesla };
+// The axes' names in words ("Magnetic field, G") or as ISO 80000 writes a
+// quantity over its unit ("B / G", the symbol in italics).
+enum class AxisLabelStyle { Words, Iso };
 struct FigureSettings {
     double WidthCm = 8.5; // a single journal column
     double HeightCm = 6.5;
@@ -68,6 +71,11 @@ struct FigureSettings {
     // A g scale along the top for the frequency of the first spectrum that
     // has one.
     bool GScale = false;
+    AxisLabelStyle Labels = AxisLabelStyle::Words;
+    // A marked tick inside the frame's top at the field of each of these g
+    // values, for the frequency of the first spectrum that has one. Chosen
+    // for one figure: not kept in the options file.
+    std::vector<double> MarkG;
     bool operator==(const FigureSettings&) const = default;
 };
 

@@ -22,6 +22,8 @@ constexpr ParameterLimit kLimits[] = {
     {"line width in pt", false, 0.1, 5},
     {"PNG resolution in dpi", true, 72, 1200},
     {"stack step", false, 0, 10},
+    // A g value marked on a figure.
+    {"g value", false, 0.5, 10},
 };
 
 } // namespace

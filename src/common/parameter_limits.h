@@ -32,6 +32,7 @@ enum class Parameter {
     LinePt,
     Dpi,
     StackStep,
+    MarkedG,
 };
 struct ParameterLimit {
     const char* Name;

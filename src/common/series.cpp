@@ -131,4 +131,57 @@ std::string SliceChoiceRefusal(const SliceChoice& c, int slices, int room) {
     return said;
 }
 
+SeriesCurve MakeSeriesCurve(const std::vector<SeriesPoint>& slices, std::string_view unit,
+                            SeriesValue value, AxisLabelStyle style) {
+    SeriesCurve c;
+    const double mw = MilliwattsPer(unit);
+    const bool kelvin = unit == "K";
+    for (const SeriesPoint& s : slices) {
+        c.X.push_back(mw > 0 ? std::sqrt(std::max(s.Value * mw, 0.0)) : s.Value);
+        c.Y.push_back(kelvin ? s.Y * s.Value : s.Y);
+    }
+    c.Unit = unit;
+    c.Value = value;
+    NameSeriesAxes(c, style);
+    if (mw <= 0) return c;
+    // Through the origin and the lowest powers, as long as each next point
+    // keeps within 5 % of the slope of the points before it.
+    std::vector<size_t> order(c.X.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    std::sort(order.begin(), order.end(), [&c](size_t a, size_t b) { return c.X[a] < c.X[b]; });
+    double sxy = 0, sxx = 0;
+    int taken = 0, powers = 0;
+    for (size_t k : order) {
+        const double x = c.X[k], y = c.Y[k];
+        if (!(x > 0)) continue;
+        ++powers;
+        if (taken > 0 && std::fabs(y / x - sxy / sxx) > 0.05 * std::fabs(sxy / sxx)) break;
+        sxy += x * y;
+        sxx += x * x;
+        ++taken;
+    }
+    if (taken < 2) {
+        c.LineNote = powers < 2 ? "no straight line: fewer than two powers above zero"
+                                : "no straight line: the signal at the two lowest powers differs "
+                                  "by more than 5 % from proportion to the square root of the "
+                                  "power";
+        return c;
+    }
+    const double end = c.X[order.back()];
+    c.LineX = {0, end};
+    c.LineY = {0, sxy / sxx * end};
+    return c;
+}
+
+void NameSeriesAxes(SeriesCurve& c, AxisLabelStyle style) {
+    const bool iso = style == AxisLabelStyle::Iso, kelvin = c.Unit == "K";
+    const std::string what = c.Value == SeriesValue::Amplitude ? "Amplitude" : "Double integral";
+    c.XLabel = MilliwattsPer(c.Unit) > 0 ? (iso ? "√*P* / mW^{1/2}" : "√P, mW^{1/2}")
+               : kelvin                  ? (iso ? "*T* / K" : "T, K")
+               : c.Unit.empty()          ? "Slice"
+                                         : c.Unit;
+    c.YLabel = kelvin ? (iso ? what + " × *T* / (a.u. K)" : what + " × T, a.u. K")
+                      : what + (iso ? " / a.u." : ", a.u.");
+}
+
 } // namespace kivo

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "options_file.h"
 #include "spectrum_file.h"
 
 namespace kivo {
@@ -55,5 +56,34 @@ bool ReadSliceChoice(std::string_view text, SliceChoice& c);
 // Why a choice cannot be taken from slices into room slots, in the mode
 // line's words; empty when it can.
 std::string SliceChoiceRefusal(const SliceChoice& c, int slices, int room);
+
+// ---- The series curve ----------------------------------------------------------
+
+// What the curve of a series shows of each slice.
+enum class SeriesValue { Integral, Amplitude };
+struct SeriesPoint {
+    double Value = 0; // on the series' second axis
+    double Y = 0;     // the slice's double integral or amplitude
+};
+struct SeriesCurve {
+    std::vector<double> X, Y;         // one point per slice, in the series' order
+    std::vector<double> LineX, LineY; // the line's two ends; empty when there is none
+    std::string Unit;                 // of the second axis
+    SeriesValue Value = SeriesValue::Integral;
+    // The axes' names, italic runs between asterisks, raised ones in ^{...}.
+    std::string XLabel, YLabel;
+    // Why a power series has no straight line; empty when it has one, and
+    // for other series, which have none.
+    std::string LineNote;
+};
+// The curve of the slices of a series whose second axis has this unit: a
+// power series as the signal against the square root of the power, with
+// the straight line through the origin and the lowest powers that the
+// signal follows before it saturates; a temperature series as the signal
+// times T against T (Curie's law a level line); any other against its value.
+SeriesCurve MakeSeriesCurve(const std::vector<SeriesPoint>& slices, std::string_view unit,
+                            SeriesValue value, AxisLabelStyle style);
+// The curve's axes named in the style.
+void NameSeriesAxes(SeriesCurve& c, AxisLabelStyle style);
 
 } // namespace kivo

@@ -34,6 +34,10 @@ QString FontFamily() {
     static const QString family = [] {
         const int id = QFontDatabase::addApplicationFont(
             QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+        // Its oblique for the symbols of quantities, rather than one slanted
+        // by the painter.
+        QFontDatabase::addApplicationFont(
+            QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans-Oblique.ttf"));
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         return families.isEmpty() ? QFontDatabase::systemFont(QFontDatabase::GeneralFont).family()
                                   : families.first();
@@ -41,12 +45,59 @@ QString FontFamily() {
     return family;
 }
 
+// A label's runs: text between asterisks is italic (the symbol of a
+// quantity), text in ^{...} raised and smaller (the power of a unit).
+struct Run {
+    QString Text;
+    bool Italic = false, Raised = false;
+};
+constexpr double RaisedSize = 0.7; // of the text's size
+constexpr double RaisedBy = 0.38;  // the text's size above the baseline
+
+std::vector<Run> Runs(const QString& label) {
+    std::vector<Run> runs;
+    Run r;
+    auto close = [&] {
+        if (!r.Text.isEmpty()) runs.push_back(r);
+        r.Text.clear();
+    };
+    for (qsizetype i = 0; i < label.size(); ++i) {
+        const QChar c = label[i];
+        if (c == QLatin1Char('*')) {
+            close();
+            r.Italic = !r.Italic;
+        } else if (c == QLatin1Char('^') && i + 1 < label.size() && label[i + 1] == '{') {
+            close();
+            r.Raised = true;
+            ++i;
+        } else if (c == QLatin1Char('}') && r.Raised) {
+            close();
+            r.Raised = false;
+        } else {
+            r.Text += c;
+        }
+    }
+    close();
+    return runs;
+}
+
 // Sizes of text in pt, measured on the font a hundred times larger, where
 // no rounding of small pixel sizes creeps in.
 class Measure {
 public:
-    explicit Measure(double pt) : metrics_(Font(pt)) {}
+    explicit Measure(double pt) : pt_(pt), metrics_(Font(pt)) {}
     double Width(const QString& s) const { return metrics_.horizontalAdvance(s) / Scale; }
+    // The width of a label with its italic and raised runs.
+    double RichWidth(const QString& label) const {
+        double w = 0;
+        for (const Run& r : Runs(label)) w += Width(r);
+        return w;
+    }
+    double Width(const Run& r) const {
+        return QFontMetricsF(Font(r.Raised ? RaisedSize * pt_ : pt_, r.Italic))
+                   .horizontalAdvance(r.Text) /
+               Scale;
+    }
     double Ascent() const { return metrics_.ascent() / Scale; }
     double Descent() const { return metrics_.descent() / Scale; }
     double Height() const { return Ascent() + Descent(); }
@@ -54,11 +105,13 @@ public:
 
 private:
     static constexpr double Scale = 100;
-    static QFont Font(double pt) {
+    static QFont Font(double pt, bool italic = false) {
         QFont f(FontFamily());
         f.setPixelSize(int(std::lround(pt * Scale)));
+        f.setItalic(italic);
         return f;
     }
+    double pt_;
     QFontMetricsF metrics_;
 };
 
@@ -279,10 +332,28 @@ void Place(Arrangement& a, const FigureSettings& s, const Measure& text, bool va
         a.FieldFrom, a.FieldTo, a.Plot.width(), std::max(0.9 * PtPerCm, a.Plot.width() / 7),
         1.2 * f.Font, true, text, [&](double v) { return a.PageOf(v / a.UnitPerG, 0).x(); },
         &a.FieldMinorTicks);
+    // A g mark: a tick down from the frame's top, three ticks long, its
+    // value beside its lower end, right of it where the frame has room.
+    a.GMarks.clear();
+    a.GMarkLabels.clear();
+    if (a.MarkGHz > 0)
+        for (double g : s.MarkG) {
+            const double field = ResonanceField(a.MarkGHz, g) * a.UnitPerG;
+            if (field < a.FieldFrom || field > a.FieldTo) continue;
+            const Tick t{a.PageOf(field / a.UnitPerG, 0).x(),
+                         (a.Iso ? QStringLiteral("*g* = ") : QStringLiteral("g = ")) +
+                             QString::number(g, 'g', 10)};
+            const double width = text.RichWidth(t.Text), end = a.Plot.top() + 3 * f.Tick;
+            const double x = t.At + f.Pad + width <= a.Plot.right() - f.Pad ? t.At + f.Pad
+                                                                            : t.At - f.Pad - width;
+            a.GMarks.push_back(t);
+            a.GMarkLabels.emplace_back(x, end - text.Ascent(), width, text.Ascent());
+        }
     a.GTicks.clear();
     a.GLabel.clear();
     if (!gScale) return;
-    a.GLabel = QStringLiteral("g (") + QString::fromStdString(FrequencyText(ghz)) + ')';
+    a.GLabel = (a.Iso ? QStringLiteral("*g* (") : QStringLiteral("g (")) +
+               QString::fromStdString(FrequencyText(ghz)) + ')';
     // As many g labels as stand apart by their width and a gap, eight at most.
     for (int most = 8; most >= 1 && a.GTicks.empty(); --most) {
         std::vector<Tick> ticks;
@@ -308,8 +379,13 @@ bool InFreeCorner(Arrangement& a, const std::vector<Curve>& curves, const Furnit
         QRectF(inner.topLeft(), size),
         QRectF(QPointF(inner.right() - size.width(), inner.bottom() - size.height()), size),
         QRectF(QPointF(inner.left(), inner.bottom() - size.height()), size)};
+    auto marked = [&a](const QRectF& r) {
+        for (const QRectF& label : a.GMarkLabels)
+            if (label.intersects(r)) return true;
+        return false;
+    };
     for (const QRectF& r : corners)
-        if (inner.contains(r) &&
+        if (inner.contains(r) && !marked(r.adjusted(-f.Clear, -f.Clear, f.Clear, f.Clear)) &&
             !AnyCurveMeets(a, curves, r.adjusted(-f.Clear, -f.Clear, f.Clear, f.Clear))) {
             a.Legend = r;
             return true;
@@ -325,11 +401,17 @@ Arrangement Arrange(const std::vector<Curve>& curves, const FigureSettings& s) {
     const Furniture f(s.FontPt);
     a.Page = QSizeF(s.WidthCm * PtPerCm, s.HeightCm * PtPerCm);
     a.UnitPerG = s.Unit == FieldUnit::Millitesla ? 0.1 : 1.0;
-    a.FieldLabel = QStringLiteral("Magnetic field, ") + QLatin1String(FieldUnitName(s.Unit));
-    a.SignalLabel = QStringLiteral("Signal, a.u.");
+    const bool iso = s.Labels == AxisLabelStyle::Iso;
+    const QLatin1String unit(FieldUnitName(s.Unit));
+    a.FieldLabel =
+        iso ? QStringLiteral("*B* / ") + unit : QStringLiteral("Magnetic field, ") + unit;
+    a.SignalLabel = iso ? QStringLiteral("d*χ*″/d*B* / a.u.") : QStringLiteral("Signal, a.u.");
+    a.Iso = iso;
     double ghz = 0;
     for (const Curve& c : curves)
-        if (s.GScale && ghz == 0 && c.FrequencyGHz > 0) ghz = c.FrequencyGHz;
+        if (ghz == 0 && c.FrequencyGHz > 0) ghz = c.FrequencyGHz;
+    a.MarkGHz = ghz;
+    if (!s.GScale) ghz = 0;
 
     // The field over every curve; each curve's signal, and the largest
     // peak-to-peak amplitude, which sets the step of a stack.
@@ -431,6 +513,21 @@ void Draw(QPainter& p, const Arrangement& a, const std::vector<Curve>& curves,
     auto write = [&](const QString& t, double x, double baseline) {
         p.drawText(dev.map(QPointF(x, baseline)), t);
     };
+    // A label with its italic and raised runs, from a point in device units.
+    auto writeRich = [&](const QString& label, QPointF at) {
+        for (const Run& r : Runs(label)) {
+            QFont run = f;
+            run.setItalic(r.Italic);
+            run.setPointSizeF(r.Raised ? RaisedSize * font : font);
+            p.setFont(run);
+            p.drawText(at - QPointF(0, r.Raised ? RaisedBy * font * k : 0), r.Text);
+            at.rx() += text.Width(r) * k;
+        }
+        p.setFont(f);
+    };
+    auto centred = [&](const QString& label, double x, double baseline) {
+        writeRich(label, dev.map(QPointF(x - text.RichWidth(label) / 2, baseline)));
+    };
     auto linePen = [&](const Trace& t) {
         QPen pen(t.Colour, s.LinePt * k, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
         if (!t.Dashes.isEmpty()) pen.setDashPattern(t.Dashes);
@@ -475,18 +572,21 @@ void Draw(QPainter& p, const Arrangement& a, const std::vector<Curve>& curves,
         write(t.Text, t.At - text.Width(t.Text) / 2,
               plot.top() - size.Tick - size.Pad - text.Descent());
     const double nameLine = size.Edge + text.Ascent();
-    if (!a.GLabel.isEmpty())
-        write(a.GLabel, plot.center().x() - text.Width(a.GLabel) / 2, nameLine);
+    if (!a.GLabel.isEmpty()) centred(a.GLabel, plot.center().x(), nameLine);
     if (!a.SignalFactor.isEmpty())
         write(a.SignalFactor, plot.left(),
               a.GLabel.isEmpty() ? plot.top() - 0.3 * font - text.Descent() : nameLine);
-    write(a.FieldLabel, plot.center().x() - text.Width(a.FieldLabel) / 2,
-          a.Page.height() - size.Edge - text.Descent());
+    centred(a.FieldLabel, plot.center().x(), a.Page.height() - size.Edge - text.Descent());
     p.save();
     p.translate(dev.map(QPointF(size.Edge + text.Ascent(), plot.center().y())));
     p.rotate(-90);
-    p.drawText(QPointF(-text.Width(a.SignalLabel) / 2 * k, 0), a.SignalLabel);
+    writeRich(a.SignalLabel, QPointF(-text.RichWidth(a.SignalLabel) / 2 * k, 0));
     p.restore();
+    for (size_t i = 0; i < a.GMarks.size(); ++i) {
+        const double at = a.GMarks[i].At;
+        p.drawLine(dev.map(QLineF(at, plot.top(), at, plot.top() + 3 * size.Tick)));
+        writeRich(a.GMarks[i].Text, dev.map(a.GMarkLabels[i].bottomLeft()));
+    }
 
     if (a.CaptionsBeside)
         for (size_t i = 0; i < curves.size(); ++i) {
@@ -544,21 +644,30 @@ QByteArray ExactPageSize(QByteArray pdf, QSizeF page) {
 
 } // namespace
 
-bool WriteFigure(const QString& path, PictureFormat format, const std::vector<Curve>& curves,
-                 const FigureSettings& given, QString& error, const AxisLabels* labels) {
+QByteArray DrawFigure(PictureFormat format, const std::vector<Curve>& curves,
+                      const FigureSettings& given, QString& error, const AxisLabels* labels) {
     if (curves.empty()) {
         error = QStringLiteral("no spectrum to draw");
-        return false;
+        return {};
     }
     FigureSettings s = given;
     if (labels) { // the X values as they are, no field
         s.Unit = FieldUnit::Gauss;
         s.GScale = false;
+        s.MarkG.clear();
     }
     Arrangement a = Arrange(curves, s);
     if (labels) {
         a.FieldLabel = labels->X;
         a.SignalLabel = labels->Y;
+    }
+    if (!s.MarkG.empty() && a.MarkGHz == 0) {
+        error = QStringLiteral("no spectrum with a frequency to mark g at");
+        return {};
+    }
+    if (a.GMarks.size() < s.MarkG.size()) {
+        error = QStringLiteral("a g marked lies outside the field drawn");
+        return {};
     }
     QByteArray out;
     QBuffer bytes(&out);
@@ -602,7 +711,7 @@ bool WriteFigure(const QString& path, PictureFormat format, const std::vector<Cu
             error = QStringLiteral("%1 x %2 pixels are too many; a smaller size or resolution")
                         .arg(pixels.width())
                         .arg(pixels.height());
-            return false;
+            return {};
         }
         QImage image(pixels, QImage::Format_RGB32);
         if (image.isNull()) break;
@@ -617,9 +726,15 @@ bool WriteFigure(const QString& path, PictureFormat format, const std::vector<Cu
     }
     if (!drawn || out.isEmpty()) {
         error = QStringLiteral("the picture could not be drawn");
-        return false;
+        return {};
     }
-    return SaveWhole(path, out, error);
+    return out;
+}
+
+bool WriteFigure(const QString& path, PictureFormat format, const std::vector<Curve>& curves,
+                 const FigureSettings& settings, QString& error, const AxisLabels* labels) {
+    const QByteArray out = DrawFigure(format, curves, settings, error, labels);
+    return !out.isEmpty() && SaveWhole(path, out, error);
 }
 
 } // namespace kivo::figure

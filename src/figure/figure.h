@@ -43,12 +43,17 @@ struct Arrangement {
     std::vector<double> FieldMinorTicks;       // unlabelled, between the field ticks
     QString SignalFactor;                      // "×10⁴" when the signal labels are scaled
     QString FieldLabel, SignalLabel;
-    std::vector<Tick> GTicks;    // the g scale along the top; none without one
-    QString GLabel;              // "g (9.4012 GHz)"
-    std::vector<Trace> Traces;   // one per curve, in the order given
-    QRectF Legend;               // empty when there is none
-    int LegendRows = 0;          // its entries run down its columns
-    bool CaptionsBeside = false; // stacked: each caption right of the frame at its curve
+    std::vector<Tick> GTicks; // the g scale along the top; none without one
+    QString GLabel;           // "g (9.4012 GHz)"
+    // Labels hold italic runs between asterisks and raised ones in ^{...}.
+    bool Iso = false;                // the labels in ISO style
+    double MarkGHz = 0;              // the frequency of the g marks: the first curve's that has one
+    std::vector<Tick> GMarks;        // the g values marked inside the frame's top
+    std::vector<QRectF> GMarkLabels; // where each mark's label stands, its baseline the bottom
+    std::vector<Trace> Traces;       // one per curve, in the order given
+    QRectF Legend;                   // empty when there is none
+    int LegendRows = 0;              // its entries run down its columns
+    bool CaptionsBeside = false;     // stacked: each caption right of the frame at its curve
     // The page position of a field (in G) and a signal value.
     QPointF PageOf(double field, double signal) const;
 };
@@ -59,9 +64,15 @@ struct Arrangement {
 // (a free corner, else outside right), or the stacked curves' captions.
 Arrangement Arrange(const std::vector<Curve>& curves, const FigureSettings& settings);
 
-// Draws the curves to path in the format given; nothing is written when
-// there is no curve or the drawing fails. False with the reason.
-// With labels, the curves' "fields" are the X values, in no field unit.
+// The curves drawn in the format given; empty, with the reason, when there
+// is no curve, a g mark cannot be placed, or the drawing fails. With labels,
+// the curves' "fields" are the X values, in no field unit.
+QByteArray DrawFigure(PictureFormat format, const std::vector<Curve>& curves,
+                      const FigureSettings& settings, QString& error,
+                      const AxisLabels* labels = nullptr);
+
+// The same written to path whole; nothing is written when it is not drawn.
+// False with the reason.
 bool WriteFigure(const QString& path, PictureFormat format, const std::vector<Curve>& curves,
                  const FigureSettings& settings, QString& error,
                  const AxisLabels* labels = nullptr);

@@ -26,4 +26,14 @@ bool SaveWhole(const QString& path, const QByteArray& bytes, QString& error) {
     return true;
 }
 
+SeriesFigure::SeriesFigure(const SeriesCurve& c)
+    : Labels{QString::fromStdString(c.XLabel), QString::fromStdString(c.YLabel)},
+      x_(c.X.begin(), c.X.end()), y_(c.Y.begin(), c.Y.end()),
+      lineX_(c.LineX.begin(), c.LineX.end()), lineY_(c.LineY.begin(), c.LineY.end()) {
+    if (x_.empty()) return;
+    Curves.push_back({QStringLiteral("slices"), x_.data(), y_.data(), int(x_.size()), true});
+    if (!lineX_.empty())
+        Curves.push_back({QStringLiteral("linear"), lineX_.data(), lineY_.data(), 2, false});
+}
+
 } // namespace kivo::figure

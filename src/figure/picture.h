@@ -6,6 +6,9 @@
 #include <QByteArray>
 #include <QString>
 #include <optional>
+#include <vector>
+
+#include "series.h"
 
 namespace kivo::figure {
 
@@ -30,6 +33,20 @@ struct Curve {
 // The axes of a figure of other numbers than field and signal.
 struct AxisLabels {
     QString X, Y;
+};
+
+// A series curve as a figure draws it: the slices as marked points, the
+// straight line when there is one, the axes named. Its curves point into it.
+class SeriesFigure {
+public:
+    explicit SeriesFigure(const SeriesCurve& c);
+    SeriesFigure(const SeriesFigure&) = delete;
+    SeriesFigure& operator=(const SeriesFigure&) = delete;
+    std::vector<Curve> Curves; // none without a slice
+    AxisLabels Labels;
+
+private:
+    std::vector<float> x_, y_, lineX_, lineY_; // a figure's points are floats, as a spectrum's
 };
 
 } // namespace kivo::figure

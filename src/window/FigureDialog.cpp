@@ -5,7 +5,10 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSpinBox>
+#include <algorithm>
 
 std::function<bool(FigureDialog&)> FigureDialog::Answer;
 
@@ -33,7 +36,9 @@ QComboBox* Choice(const QStringList& items, int current, QWidget* parent) {
 
 } // namespace
 
-FigureDialog::FigureDialog(const kivo::FigureSettings& shown, QWidget* parent) : QDialog(parent) {
+FigureDialog::FigureDialog(const kivo::FigureSettings& shown, const QStringList& captions,
+                           QWidget* parent)
+    : QDialog(parent), captions_(captions) {
     setObjectName(QStringLiteral("FigureDialog"));
     setWindowTitle(QStringLiteral("Figure for print"));
     Width = Number(Parameter::FigureCm, 2, 0.1, shown.WidthCm, this);
@@ -74,6 +79,21 @@ FigureDialog::FigureDialog(const kivo::FigureSettings& shown, QWidget* parent) :
     GScale = new QCheckBox(QStringLiteral("g scale along the top"), this);
     GScale->setChecked(shown.GScale);
     form->addRow(GScale);
+    Labels = Choice({QStringLiteral("in words: Magnetic field, G"),
+                     QStringLiteral("ISO: B / G, the symbols in italics")},
+                    int(shown.Labels), this);
+    form->addRow(QStringLiteral("Axis names"), Labels);
+    QStringList marks;
+    for (double g : shown.MarkG) marks << QString::number(g, 'g', 10);
+    MarkG = new QLineEdit(marks.join(QLatin1Char(' ')), this);
+    MarkG->setPlaceholderText(QStringLiteral("none; e.g. 2.0036"));
+    form->addRow(QStringLiteral("Mark g at"), MarkG);
+    LegendTexts = new QPlainTextEdit(captions.join(QLatin1Char('\n')), this);
+    LegendTexts->setLineWrapMode(QPlainTextEdit::NoWrap);
+    LegendTexts->setTabChangesFocus(true);
+    const int rows = int(std::clamp<qsizetype>(captions.size(), 2, 6));
+    LegendTexts->setFixedHeight(LegendTexts->fontMetrics().lineSpacing() * (rows + 1));
+    form->addRow(QStringLiteral("Legend, a line a curve"), LegendTexts);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -98,5 +118,33 @@ kivo::FigureSettings FigureDialog::Choices() const {
     f.Unit = kivo::FieldUnit(Unit->currentIndex());
     f.SignalValues = SignalValues->isChecked();
     f.GScale = GScale->isChecked();
+    f.Labels = kivo::AxisLabelStyle(Labels->currentIndex());
+    const kivo::ParameterLimit& limit = LimitOf(Parameter::MarkedG);
+    for (const QString& word : MarkG->text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        double g = 0;
+        if (kivo::ReadLimited(word.toStdString(), limit, g) == kivo::OptionFault::None)
+            f.MarkG.push_back(g);
+    }
     return f;
+}
+
+QString FigureDialog::MarkFault() const {
+    const kivo::ParameterLimit& limit = LimitOf(Parameter::MarkedG);
+    for (const QString& word : MarkG->text().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        double g = 0;
+        if (kivo::ReadLimited(word.toStdString(), limit, g) != kivo::OptionFault::None)
+            return QStringLiteral("g '%1' is not a number from %2 to %3")
+                .arg(word)
+                .arg(limit.Min)
+                .arg(limit.Max);
+    }
+    return {};
+}
+
+QStringList FigureDialog::Legends() const {
+    const QStringList lines = LegendTexts->toPlainText().split(QLatin1Char('\n'));
+    QStringList legends = captions_;
+    for (qsizetype k = 0; k < legends.size() && k < lines.size(); ++k)
+        if (!lines[k].trimmed().isEmpty()) legends[k] = lines[k];
+    return legends;
 }

@@ -1,6 +1,7 @@
 // The choices of a picture for print: its size in cm, text and lines in pt,
-// the PNG's resolution, the colours, the legend, a stack, the field unit and
-// whether the signal axis has values. Tests answer it through Answer.
+// the PNG's resolution, the colours, the legend and its texts, a stack, the
+// field unit, whether the signal axis has values, the axes' names and the g
+// values marked. Tests answer it through Answer.
 #pragma once
 
 #include <QDialog>
@@ -11,17 +12,27 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLineEdit;
+class QPlainTextEdit;
 class QSpinBox;
 
 class FigureDialog : public QDialog {
     Q_OBJECT
 public:
-    FigureDialog(const kivo::FigureSettings& shown, QWidget* parent);
+    // captions: the legend's texts offered, a line a curve.
+    FigureDialog(const kivo::FigureSettings& shown, const QStringList& captions, QWidget* parent);
 
     // Shows the dialog; false when it was cancelled.
     bool Execute();
-    // The choices as the controls hold them.
+    // The choices as the controls hold them; the g values typed that are
+    // numbers within their limits.
     kivo::FigureSettings Choices() const;
+    // Why the g values typed cannot be marked: "g '2.5x' is not a number
+    // from 0.5 to 10"; empty when they can.
+    QString MarkFault() const;
+    // The legend's texts: each curve's line, its caption where the line is
+    // empty or missing.
+    QStringList Legends() const;
 
     // The seam for tests: when set, it is called with the dialog instead of
     // showing it, may change its controls, and answers true for OK.
@@ -38,4 +49,10 @@ public:
     QComboBox* Unit;
     QCheckBox* SignalValues;
     QCheckBox* GScale;
+    QComboBox* Labels;
+    QLineEdit* MarkG;
+    QPlainTextEdit* LegendTexts;
+
+private:
+    QStringList captions_;
 };

@@ -480,6 +480,8 @@ void TForm1::CreateMenu() {
     });
     MenuItem(view, QStringLiteral("Export picture..."), "ExportPicture1Click",
              &TForm1::ExportPicture1Click, QKeySequence(Qt::CTRL | Qt::Key_E));
+    MenuItem(view, QStringLiteral("Series curve..."), "SeriesCurve1Click",
+             &TForm1::SeriesCurve1Click);
 
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     MenuItem(options, QStringLiteral("Window Size"), "WindowSize1Click", &TForm1::WindowSize1Click);

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -35,6 +36,7 @@ class Anchors;
 class TChart;
 class TFrame1;
 class TLabel;
+class SeriesWindow;
 
 // What a number typed on the mode line is for, besides the subtraction factor
 // and the smoothing numbers.
@@ -94,7 +96,8 @@ struct Controls {
     kivo::SlotArray<QCheckBox*> SpecCheck; // the slots' boxes
     QAction* UndoItem = nullptr;
     QAction* RedoItem = nullptr;
-    QMenu* CommandsMenu = nullptr; // the current panel's commands with their keys
+    QMenu* CommandsMenu = nullptr;     // the current panel's commands with their keys
+    QPointer<SeriesWindow> SeriesView; // the last series curve, while it is open
     TFileDialog OpenDialog1{TFileDialog::Kind::Open, QStringLiteral("OpenDialog1")};
     TFileDialog SaveDialog1{TFileDialog::Kind::Save, QStringLiteral("SaveDialog1")};
     TFileDialog OpenDialog2{TFileDialog::Kind::Open, QStringLiteral("OpenDialog2")};
@@ -518,6 +521,12 @@ private:
     // View -> "Export picture...": the chart as PNG, PDF or SVG, as the
     // screen shows it or as a figure for print drawn with FigureChoices.
     void ExportPicture1Click();
+    // The curve of the marked spectra of a power series in a window of its own.
+    void SeriesCurve1Click();
+    // Asks for a file and writes curves to it: a figure for print (the
+    // choices asked) or, for spectra, the chart's picture. With a series,
+    // the curves are its own.
+    void ExportFigure(std::vector<kivo::figure::Curve> curves, const kivo::SeriesCurve* series);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

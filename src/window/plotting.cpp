@@ -1,10 +1,13 @@
-// The view transform and the drawing of the marked spectra.
+// The view transform, the drawing of the marked spectra, and their figures
+// for print.
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QPushButton>
 #include <algorithm>
 
 #include "FigureDialog.h"
 #include "Kivo1_3.h"
+#include "SeriesWindow.h"
 #include "TChart.h"
 #include "figure.h"
 
@@ -123,6 +126,11 @@ void TForm1::ExportPicture1Click() {
         SetModeLine(QStringLiteral("   Nothing to export: no spectrum is shown "));
         return;
     }
+    ExportFigure(curves, nullptr);
+}
+
+void TForm1::ExportFigure(std::vector<kivo::figure::Curve> curves,
+                          const kivo::SeriesCurve* series) {
     Ui.SaveDialog3.FileName.clear();
     bool chosen = Ui.SaveDialog3.Execute(this);
     FocusCurrentFrame();
@@ -134,13 +142,27 @@ void TForm1::ExportPicture1Click() {
     const std::optional<kivo::figure::PictureFormat> format = kivo::figure::FormatOf(path);
     QString error = kivo::figure::WrongEnding();
     bool saved = false;
-    if (format && Ui.SaveDialog3.Option) {
-        FigureDialog choices(Options.FigureChoices, this);
+    // A series curve is always a figure: the chart does not show it.
+    if (format && (Ui.SaveDialog3.Option || series)) {
+        QStringList captions;
+        for (const kivo::figure::Curve& c : curves) captions << c.Caption;
+        FigureDialog choices(Options.FigureChoices, captions, this);
         chosen = choices.Execute();
         FocusCurrentFrame();
         if (!chosen) return;
-        Options.FigureChoices = choices.Choices();
-        saved = kivo::figure::WriteFigure(path, *format, curves, Options.FigureChoices, error);
+        error = choices.MarkFault();
+        if (error.isEmpty()) {
+            Options.FigureChoices = choices.Choices();
+            // A series curve's axes named in the style chosen.
+            kivo::SeriesCurve named = series ? *series : kivo::SeriesCurve();
+            kivo::NameSeriesAxes(named, Options.FigureChoices.Labels);
+            kivo::figure::SeriesFigure figure(named);
+            if (series) curves = figure.Curves;
+            const QStringList legends = choices.Legends();
+            for (size_t k = 0; k < curves.size(); ++k) curves[k].Caption = legends[qsizetype(k)];
+            saved = kivo::figure::WriteFigure(path, *format, curves, Options.FigureChoices, error,
+                                              series ? &figure.Labels : nullptr);
+        }
     } else if (format) {
         saved = Ui.Chart1->ExportPicture(path, *format, error);
     }
@@ -149,4 +171,51 @@ void TForm1::ExportPicture1Click() {
     else
         SetModeLine(QStringLiteral("   Picture not saved: ") + name + QStringLiteral(": ") + error +
                     QStringLiteral(" "));
+}
+
+void TForm1::SeriesCurve1Click() {
+    // The marked spectra of a power series (each slice keeps its power):
+    // their double integrals, or their amplitudes while one of them has
+    // none, against the square root of the power.
+    CheckActivSpec();
+    std::vector<kivo::SeriesPoint> slices;
+    bool integrated = true;
+    for (int i = 1; i <= Store.NumSpec; ++i)
+        if (Store.Marked[i] && Store.Params[i].Power > 0) {
+            slices.push_back({Store.Params[i].Power, 0});
+            integrated = integrated && Store.Params[i].DblIntegral != 0;
+        }
+    if (slices.size() < 2) {
+        SetModeLine(QStringLiteral("   Series curve: mark two or more spectra with a power "));
+        return;
+    }
+    const kivo::SeriesValue value =
+        integrated ? kivo::SeriesValue::Integral : kivo::SeriesValue::Amplitude;
+    size_t k = 0;
+    for (int i = 1; i <= Store.NumSpec; ++i)
+        if (Store.Marked[i] && Store.Params[i].Power > 0)
+            slices[k++].Y =
+                integrated ? double(Store.Params[i].DblIntegral) : Store.Params[i].Amplitude;
+    const kivo::SeriesCurve curve =
+        kivo::MakeSeriesCurve(slices, "mW", value, Options.FigureChoices.Labels);
+    const QString what =
+        QStringLiteral("Series curve: %1 of %2 spectra against √P")
+            .arg(integrated ? QStringLiteral("double integral") : QStringLiteral("amplitude"))
+            .arg(slices.size());
+    SetModeLine(QStringLiteral("   ") + what +
+                (curve.LineNote.empty()
+                     ? QString()
+                     : QStringLiteral("; ") + QString::fromStdString(curve.LineNote)) +
+                QStringLiteral(" "));
+    if (Ui.SeriesView) Ui.SeriesView->close();
+    Ui.SeriesView = new SeriesWindow(curve, Options.FigureChoices, what, this);
+    connect(Ui.SeriesView->Export, &QPushButton::clicked, this, [this] {
+        Guarded("SeriesExportClick", [this] {
+            if (!Ui.SeriesView) return;
+            const kivo::figure::SeriesFigure figure(Ui.SeriesView->Curve());
+            ExportFigure(figure.Curves, &Ui.SeriesView->Curve());
+        });
+    });
+    Ui.SeriesView->show();
+    FocusCurrentFrame();
 }

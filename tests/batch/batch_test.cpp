@@ -3,12 +3,14 @@
 // files are reported in order and leave nothing behind.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <sys/resource.h>
@@ -25,6 +27,8 @@
 #include <regex>
 #include <stdexcept>
 
+#include "FigureDialog.h"
+#include "SeriesWindow.h"
 #include "batch.h"
 #include "command_line.h"
 #include "figure_files.h"
@@ -155,7 +159,8 @@ protected:
         std::string text = ReadBytes(name);
         size_t at = 0;
         for (int i = 0; i < 12; ++i) at = text.find("\r\n", at) + 2;
-        WriteFile(name, text.insert(at, "x"));
+        text.insert(text.begin() + std::ptrdiff_t(at), 'x');
+        WriteFile(name, text);
     }
 };
 
@@ -756,7 +761,14 @@ TEST_F(BatchTest, FigureOptionsRefuseWhatCannotBeDrawn) {
         {{"--figure", "f.pdf", "--stack", "-1"}, "--stack wants a number from 0 to 10, not '-1'"},
         {{"--figure", "f.pdf", "--field-unit", "T"}, "--field-unit wants G or mT, not 'T'"},
         {{"--stack", "1"}, "--stack draws nothing without --figure"},
-        {{"--field-unit", "mT"}, "--field-unit draws nothing without --figure"}};
+        {{"--field-unit", "mT"}, "--field-unit draws nothing without --figure"},
+        {{"--legend", "x"}, "--legend draws nothing without --figure"},
+        {{"--figure", "f.pdf", "--mark-g", "0.2"},
+         "--mark-g wants a number from 0.5 to 10, not '0.2'"},
+        {{"--axis-labels", "iso"},
+         "--axis-labels draws nothing without --figure or --series-figure"},
+        {{"--figure", "f.pdf", "--axis-labels", "ISO 80000"},
+         "--axis-labels wants words or iso, not 'ISO 80000'"}};
     for (const auto& [args, words] : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
         const BatchRun r = Batch(args + QStringList{"a.esr"});
@@ -764,6 +776,20 @@ TEST_F(BatchTest, FigureOptionsRefuseWhatCannotBeDrawn) {
         EXPECT_TRUE(r.Lines.isEmpty());
         EXPECT_TRUE(r.Errors.startsWith(QStringLiteral("kivo-batch: ") + words + "\n"))
             << r.Errors.toStdString();
+        EXPECT_FALSE(QFile::exists(Path("f.pdf")));
+    }
+    // More legends than spectra drawn, or a g that no frequency places: the
+    // spectra are treated, the figure is not written, and the run says why.
+    for (const auto& [args, words] :
+         {std::pair<QStringList, const char*>{{"--legend", "a", "--legend", "b"},
+                                              "2 legends for 1 spectrum drawn"},
+          {{"--mark-g", "2.0036"}, "no spectrum with a frequency to mark g at"}}) {
+        const BatchRun r =
+            Batch(QStringList{"--quiet", "--figure", "f.pdf"} + args + QStringList{"a.esr"});
+        EXPECT_EQ(r.Exit, 1);
+        EXPECT_EQ(r.Lines.size(), 2);
+        EXPECT_EQ(r.Errors,
+                  QStringLiteral("kivo-batch: figure f.pdf not written: ") + words + "\n");
         EXPECT_FALSE(QFile::exists(Path("f.pdf")));
     }
 }
@@ -807,8 +833,8 @@ TEST_F(BatchTest, EverySliceIsARowAndTheSeriesCurveIsTheCsvs) {
 
     // The points drawn are the CSV's: sqrt(P) against the double integral,
     // and the line through the origin and the lowest powers.
-    const kivo::batch::SeriesCurve c =
-        kivo::batch::SeriesCurveOf(rows, kivo::batch::SeriesValue::Integral);
+    const kivo::SeriesCurve c =
+        kivo::batch::SeriesCurveOf(rows, kivo::SeriesValue::Integral, kivo::AxisLabelStyle::Words);
     ASSERT_EQ(c.X.size(), 31u);
     for (size_t k = 0; k < 31; ++k) {
         EXPECT_DOUBLE_EQ(c.X[k], std::sqrt(rows[k].SliceValue));
@@ -819,10 +845,13 @@ TEST_F(BatchTest, EverySliceIsARowAndTheSeriesCurveIsTheCsvs) {
     EXPECT_DOUBLE_EQ(c.LineX[1], std::sqrt(rows[30].SliceValue));
     // Saturated at the top: the highest power lies well below the line.
     EXPECT_LT(c.Y[30], 0.5 * c.LineY[1]);
-    EXPECT_EQ(c.XLabel, "sqrt(P), mW^1/2");
+    EXPECT_EQ(c.XLabel, "√P, mW^{1/2}");
+    EXPECT_EQ(c.LineNote, "");
     const std::string svg = ReadBytes("power.svg");
-    EXPECT_NE(svg.find("sqrt(P), mW^1/2"), std::string::npos);
-    EXPECT_NE(svg.find("Double integral"), std::string::npos);
+    // The power's exponent raised, apart from its unit.
+    EXPECT_NE(svg.find(">√P, mW<"), std::string::npos);
+    EXPECT_NE(svg.find(">1/2<"), std::string::npos);
+    EXPECT_NE(svg.find("Double integral, a.u."), std::string::npos);
 
     // Curie's law: the double integral times T against T.
     const BatchRun curie = Batch({"--quiet", "--baseline", "--series-figure", "t.png", "--series-y",
@@ -837,12 +866,13 @@ TEST_F(BatchTest, EverySliceIsARowAndTheSeriesCurveIsTheCsvs) {
     hot.SliceValue = 300;
     hot.SliceUnit = "K";
     hot.Params.Amplitude = 2.5;
-    const kivo::batch::SeriesCurve t =
-        kivo::batch::SeriesCurveOf({hot}, kivo::batch::SeriesValue::Amplitude);
+    const kivo::SeriesCurve t =
+        kivo::batch::SeriesCurveOf({hot}, kivo::SeriesValue::Amplitude, kivo::AxisLabelStyle::Iso);
     EXPECT_EQ(t.X, std::vector<double>{300});
     EXPECT_EQ(t.Y, std::vector<double>{750});
     EXPECT_TRUE(t.LineX.empty());
-    EXPECT_EQ(t.YLabel, "Amplitude x T");
+    EXPECT_EQ(t.XLabel, "*T* / K");
+    EXPECT_EQ(t.YLabel, "Amplitude × *T* / (a.u. K)");
     EXPECT_TRUE(QFileInfo(Path("t.png")).size() > 0);
 }
 
@@ -1387,4 +1417,54 @@ TEST_F(BatchTest, AFrequencyThatIsNoNumberIsNamed) {
         EXPECT_TRUE(form->ModeLine().contains(QString::fromStdString(said)))
             << form->ModeLine().toStdString();
     }
+}
+
+// The window's series curve of the slices it read and integrated is the
+// batch's of the same slices, and its export draws it with the legend and
+// the axis names chosen.
+TEST_F(BatchTest, TheWindowsSeriesCurveIsTheBatchs) {
+    for (const char* name : {"coal_power.DSC", "coal_power.DTA", "coal_power.YGF"})
+        CopyExample(QString::fromLatin1(name));
+    const BatchRun run = Batch({"--quiet", "--integrate", "coal_power.DSC"});
+    ASSERT_EQ(run.Exit, 0) << run.Errors.toStdString();
+    ASSERT_EQ(run.Lines.size(), 32);
+    ReadFiles({"coal_power.DSC"});
+    ASSERT_EQ(form->Store.NumSpec, 16); // every second of the 31 slices
+    Key(Qt::Key_Escape);                // the other slices not wanted
+    for (int i = 1; i <= 16; ++i) form->Ui.SpecCheck[i]->setChecked(true);
+    Key(Qt::Key_4);
+    Menu(QStringLiteral("View"), QStringLiteral("Series curve..."));
+    // Without a base line the two lowest powers stand too far from
+    // proportion for a straight line, and the mode line says so.
+    EXPECT_EQ(form->ModeLine(),
+              QStringLiteral("   Series curve: double integral of 16 spectra against √P; no "
+                             "straight line: the signal at the two lowest powers differs by "
+                             "more than 5 % from proportion to the square root of the power "));
+    ASSERT_TRUE(form->Ui.SeriesView);
+    EXPECT_FALSE(form->Ui.SeriesView->Picture->pixmap().isNull());
+    const kivo::SeriesCurve& c = form->Ui.SeriesView->Curve();
+    ASSERT_EQ(c.X.size(), 16u);
+    for (size_t k = 0; k < 16; ++k) {
+        SCOPED_TRACE(k);
+        const QStringList cells = run.Lines[qsizetype(2 * k + 1)].split(QLatin1Char(','));
+        EXPECT_EQ(cells[15].toInt(), int(2 * k + 1));
+        EXPECT_NEAR(c.X[k], std::sqrt(cells[16].toDouble()), 1e-12);
+        EXPECT_NEAR(c.Y[k], cells[9].toDouble(), 1e-9 * std::fabs(cells[9].toDouble()));
+    }
+    EXPECT_TRUE(c.LineX.empty());
+
+    figureChoice = [](FigureDialog& d) {
+        d.Labels->setCurrentIndex(1);
+        d.LegendTexts->setPlainText(QStringLiteral("coal, 20 K"));
+        return true;
+    };
+    form->Ui.SaveDialog3.FilterIndex = 2;
+    AnswerFiles({"saturation.svg"});
+    form->Ui.SeriesView->Export->click();
+    ASSERT_EQ(PendingAnswers(), 0);
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("   Picture saved: saturation.svg "));
+    const std::string svg = ReadBytes("saturation.svg");
+    for (const char* text : {">coal, 20 K<", ">√<", ">P<", "> / mW<", ">1/2<",
+                             ">Double integral / a.u.<", "font-style=\"italic\""})
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
 }

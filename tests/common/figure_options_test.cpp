@@ -34,6 +34,7 @@ FigureSettings Unusual() {
     f.Unit = FieldUnit::Millitesla;
     f.SignalValues = false;
     f.GScale = true;
+    f.Labels = AxisLabelStyle::Iso;
     return f;
 }
 
@@ -50,7 +51,7 @@ TEST(FigureOptions, WrittenAfterTheFourteenLinesAndReadBack) {
               "FigWidthCm = 17.8\r\nFigHeightCm= 12.25\r\nFigFontPt  = 7.5\r\nFigLinePt  = 0.5\r\n"
               "FigDpi     = 1200\r\nFigStack   = 1.2\r\nFigColours = black\r\n"
               "FigLegend  = outside\r\nFigField   = mT\r\nFigSignal  = none\r\n"
-              "FigGScale  = top\r\nNormFactors= 24\r\n");
+              "FigGScale  = top\r\nFigLabels  = ISO\r\nNormFactors= 24\r\n");
     OptionsFile back;
     const OptionsReadResult r = ReadOptionsText(text, back);
     EXPECT_TRUE(r.AllTaken()) << r.FaultText();

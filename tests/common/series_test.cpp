@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -306,4 +308,50 @@ TEST(Series, WhatCannotBeASeriesIsRefusedWithItsReason) {
     ParamSpec p;
     EXPECT_EQ(Refused(ReadSeriesSlice(f, 4, p, x.Data(), y.Data()).Result), "no slice 4");
     EXPECT_EQ(p.NumPoints, 0);
+}
+
+// The saturation line of a power series: through the origin and the lowest
+// powers while they stay within 5 % of proportion to sqrt(P), and the reason
+// when there is none.
+TEST(SeriesCurve, SaturationLineOrWhyNot) {
+    const std::string fewer = "no straight line: fewer than two powers above zero";
+    const std::string apart = "no straight line: the signal at the two lowest powers differs by "
+                              "more than 5 % from proportion to the square root of the power";
+    const struct {
+        std::vector<SeriesPoint> Slices; // power in mW, signal
+        size_t Taken;                    // the points the line is fitted to; 0: no line
+        std::string Note;
+    } cases[] = {
+        // Linear in sqrt(P) to 4 mW, saturated above: the first three only.
+        {{{16, 2.0}, {1, 1.0}, {4, 2.0}, {0.25, 0.5}}, 3, ""},
+        {{{1, 1.0}, {4, 2.09}}, 2, ""},
+        {{{1, 1.0}, {4, 2.11}}, 0, apart},
+        {{{0, 0.0}, {4, 2.0}}, 0, fewer},
+        {{{4, 2.0}}, 0, fewer},
+    };
+    for (const auto& c : cases) {
+        const SeriesCurve curve =
+            MakeSeriesCurve(c.Slices, "mW", SeriesValue::Integral, AxisLabelStyle::Words);
+        EXPECT_EQ(curve.LineNote, c.Note);
+        ASSERT_EQ(curve.LineX.size(), c.Taken ? 2u : 0u);
+        if (!c.Taken) continue;
+        // The least-squares slope through the origin of the points taken,
+        // the line drawn to the highest power.
+        std::vector<SeriesPoint> sorted = c.Slices;
+        std::sort(sorted.begin(), sorted.end(),
+                  [](const SeriesPoint& a, const SeriesPoint& b) { return a.Value < b.Value; });
+        double sxy = 0, sxx = 0;
+        for (size_t k = 0; k < c.Taken; ++k) {
+            sxy += std::sqrt(sorted[k].Value) * sorted[k].Y;
+            sxx += sorted[k].Value;
+        }
+        EXPECT_DOUBLE_EQ(curve.LineX[1], std::sqrt(sorted.back().Value));
+        EXPECT_DOUBLE_EQ(curve.LineY[1], sxy / sxx * curve.LineX[1]);
+    }
+    // Other series have no line, and say nothing of one.
+    const SeriesCurve t =
+        MakeSeriesCurve({{100, 1}, {200, 0.5}}, "K", SeriesValue::Amplitude, AxisLabelStyle::Words);
+    EXPECT_TRUE(t.LineX.empty());
+    EXPECT_EQ(t.LineNote, "");
+    EXPECT_EQ(t.Y, (std::vector<double>{100, 100}));
 }

@@ -284,3 +284,50 @@ TEST(FigureArrange, TheGScaleStandsAboveTheFrameForTheFirstFrequency) {
     EXPECT_TRUE(Arrange(curves, s).GTicks.empty());
     EXPECT_EQ(Arrange(curves, s).Plot, Arrange(curves, FigureSettings{}).Plot);
 }
+
+// The g marks stand at the field of their g for the first frequency, in
+// either unit; the axes' names follow the style, the ISO symbols drawn in
+// italics; a mark that cannot be placed is refused with its reason.
+TEST(FigureArrange, GMarksAndLabelStyles) {
+    const std::vector<Spectrum> spectra = {{"plain", 3300, 3400, 400, Derivative(3350, 5, 1)},
+                                           {"dpph", 3320, 3380, 300, Derivative(3352, 2, 1)}};
+    std::vector<Curve> curves = Curves(spectra);
+    curves[1].FrequencyGHz = 9.4012;
+    const struct {
+        FieldUnit Unit;
+        AxisLabelStyle Style;
+        const char16_t *Field, *Signal, *Mark;
+    } cases[] = {
+        {FieldUnit::Gauss, AxisLabelStyle::Words, u"Magnetic field, G", u"Signal, a.u.",
+         u"g = 2.0036"},
+        {FieldUnit::Millitesla, AxisLabelStyle::Iso, u"*B* / mT", u"d*χ*″/d*B* / a.u.",
+         u"*g* = 2.0036"},
+    };
+    for (const auto& c : cases) {
+        FigureSettings s;
+        s.Unit = c.Unit;
+        s.Labels = c.Style;
+        s.MarkG = {2.0036, 2.01};
+        const Arrangement a = Arrange(curves, s);
+        EXPECT_EQ(a.FieldLabel, QString::fromUtf16(c.Field));
+        EXPECT_EQ(a.SignalLabel, QString::fromUtf16(c.Signal));
+        ASSERT_EQ(a.GMarks.size(), 2u);
+        EXPECT_EQ(a.GMarks[0].Text, QString::fromUtf16(c.Mark));
+        for (size_t i = 0; i < 2; ++i)
+            EXPECT_NEAR(a.GMarks[i].At, a.PageOf(ResonanceField(9.4012, s.MarkG[i]), 0).x(), 1e-9);
+        QString error;
+        const QByteArray svg = DrawFigure(PictureFormat::Svg, curves, s, error);
+        ASSERT_FALSE(svg.isEmpty()) << error.toStdString();
+        // The symbol alone in italics, its unit upright.
+        EXPECT_EQ(svg.contains("font-style=\"italic\""), c.Style == AxisLabelStyle::Iso);
+    }
+    FigureSettings s;
+    s.MarkG = {1.5};
+    QString error;
+    EXPECT_TRUE(DrawFigure(PictureFormat::Svg, curves, s, error).isEmpty());
+    EXPECT_EQ(error, QStringLiteral("a g marked lies outside the field drawn"));
+    curves[1].FrequencyGHz = 0;
+    s.MarkG = {2.0036};
+    EXPECT_TRUE(DrawFigure(PictureFormat::Svg, curves, s, error).isEmpty());
+    EXPECT_EQ(error, QStringLiteral("no spectrum with a frequency to mark g at"));
+}

@@ -71,7 +71,7 @@ TEST_F(OptionsTest, DefaultSizeThenWriteOptionsWritesTheTwelveListedLines) {
                            "FigHeightCm= 6.5", "FigFontPt  = 8", "FigLinePt  = 0.75",
                            "FigDpi     = 600", "FigStack   = 0", "FigColours = colour-blind",
                            "FigLegend  = corner", "FigField   = G", "FigSignal  = values",
-                           "FigGScale  = none", "NormFactors= 1234", ""})
+                           "FigGScale  = none", "FigLabels  = words", "NormFactors= 1234", ""})
                   .join(QStringLiteral("\r\n")));
 }
 
