@@ -14,6 +14,7 @@
 #include <unsupported/Eigen/LevenbergMarquardt>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <complex>
@@ -883,6 +884,9 @@ struct FitParam {
     std::vector<ModelValue*> Targets;
     int Spectrum = -1;
     enum { Plain, Size, Fraction } Kind = Plain;
+    // Free while the spectra are blurred by less than this, G: g always,
+    // a coupling while its splitting stays resolved, other values never.
+    double Coarse = 0;
     double Set(double p) const {
         const double v = Kind == Size       ? std::fabs(p)
                          : Kind == Fraction ? std::clamp(p, 0.0, 1.0)
@@ -908,17 +912,18 @@ void Blur(std::vector<double>& v, int half) {
     }
 }
 
-struct Problem : Eigen::DenseFunctor<double> {
+// What every stage of a fit shares: the models (one per spectrum), the
+// spectra's points fitted, the free values and all their current values.
+struct Context {
     std::vector<SimModel>* Models = nullptr;
     const std::vector<SimSpectrum>* Spectra = nullptr;
     std::vector<int> First, Count, Start; // per spectrum: its points and its residuals' place
     std::vector<double> Ghz;
     std::vector<FitParam> Params;
+    Eigen::VectorXd Values;                // of every free value
     std::vector<std::vector<double>> Data; // per spectrum, blurred as the stage wants
     std::vector<int> Half;                 // per spectrum, the stage's blur
-    mutable std::vector<double> Sim;
-
-    Problem(int inputs, int values) : DenseFunctor(inputs, values) {}
+    std::vector<double> Sim;
 
     void Stage(double sigma) {
         for (size_t s = 0; s < Spectra->size(); ++s) {
@@ -934,12 +939,12 @@ struct Problem : Eigen::DenseFunctor<double> {
         }
     }
 
-    void Set(const double* p) const {
-        for (size_t j = 0; j < Params.size(); ++j) Params[j].Set(p[j]);
+    void Set() {
+        for (size_t j = 0; j < Params.size(); ++j) Params[j].Set(Values[Eigen::Index(j)]);
     }
 
     // Spectrum s's residuals into f; its sum of squares.
-    double Residual(size_t s, double* f, LinearScale* scale = nullptr) const {
+    double Residual(size_t s, double* f, LinearScale* scale = nullptr) {
         const SimSpectrum& sp = (*Spectra)[s];
         Sim.resize(size_t(Count[s]));
         const std::string refused =
@@ -972,33 +977,54 @@ struct Problem : Eigen::DenseFunctor<double> {
         return ss;
     }
 
-    int operator()(const InputType& p, ValueType& f) const {
-        Set(p.data());
-        for (size_t s = 0; s < Spectra->size(); ++s) Residual(s, f.data() + Start[s]);
-        return 0;
+    void Residuals(double* f) {
+        Set();
+        for (size_t s = 0; s < Spectra->size(); ++s) Residual(s, f + Start[s]);
     }
 
-    // Forward differences, each value's step a millionth of its size (of
-    // 0.01 at least); only the spectra a value belongs to are simulated again.
-    int df(const InputType& p, JacobianType& jac) const {
-        ValueType f0(values()), f1(values());
-        (*this)(p, f0);
+    // The Jacobian's columns of the values `active` by forward differences,
+    // each value's step a millionth of its size (of 0.01 at least); only
+    // the spectra a value belongs to are simulated again.
+    void Jacobian(const std::vector<int>& active, Eigen::MatrixXd& jac) {
+        const Eigen::Index rows = jac.rows();
+        Eigen::VectorXd f0(rows), f1(rows);
+        Residuals(f0.data());
         jac.setZero();
-        Eigen::VectorXd q = p;
-        for (Eigen::Index j = 0; j < q.size(); ++j) {
-            const double h = 1e-6 * std::max(std::fabs(p[j]), 1e-2);
-            q[j] = p[j] + h;
-            Set(q.data());
+        for (size_t c = 0; c < active.size(); ++c) {
+            const Eigen::Index j = active[c];
+            const double keep = Values[j], h = 1e-6 * std::max(std::fabs(keep), 1e-2);
+            Values[j] = keep + h;
+            Set();
             const int owner = Params[size_t(j)].Spectrum;
             for (size_t s = 0; s < Spectra->size(); ++s) {
                 if (owner >= 0 && size_t(owner) != s) continue;
                 Residual(s, f1.data() + Start[s]);
                 for (int i = Start[s]; i < Start[s] + Count[s]; ++i)
-                    jac(i, j) = (f1[i] - f0[i]) / h;
+                    jac(i, Eigen::Index(c)) = (f1[i] - f0[i]) / h;
             }
-            q[j] = p[j];
+            Values[j] = keep;
         }
-        Set(p.data());
+        Set();
+    }
+};
+
+// The residuals as a function of some of the free values, the others held.
+struct Problem : Eigen::DenseFunctor<double> {
+    Context* Fit;
+    std::vector<int> Active;
+    Problem(Context& c, std::vector<int> active, int values)
+        : DenseFunctor(int(active.size()), values), Fit(&c), Active(std::move(active)) {}
+    void Take(const InputType& p) const {
+        for (size_t c = 0; c < Active.size(); ++c) Fit->Values[Active[c]] = p[Eigen::Index(c)];
+    }
+    int operator()(const InputType& p, ValueType& f) const {
+        Take(p);
+        Fit->Residuals(f.data());
+        return 0;
+    }
+    int df(const InputType& p, JacobianType& jac) const {
+        Take(p);
+        Fit->Jacobian(Active, jac);
         return 0;
     }
 };
@@ -1016,6 +1042,15 @@ double Spread(const SimModel& m) {
             spread += 0.2 * std::fabs(gauss) * n.Count * i->Spin;
         }
     return spread;
+}
+
+// The size of the model's coupling number `number` (from 1), G.
+double CouplingGauss(const SimModel& m, int number) {
+    for (const SimSpecies& s : m.Species)
+        for (const NucleusGroup& n : s.Groups)
+            if (--number == 0)
+                return std::fabs(CouplingMHz(n, s.G.Value) / (s.G.Value * MHzPerGauss));
+    return 0;
 }
 
 double NarrowestWidth(const SimModel& m) {
@@ -1060,6 +1095,9 @@ SimFit FitModel(const SimModel& start, const std::vector<SimSpectrum>& spectra) 
         p.Kind = name.starts_with("width") || name.starts_with("weight") ? FitParam::Size
                  : name.starts_with("eta")                               ? FitParam::Fraction
                                                                          : FitParam::Plain;
+        if (name == "g" || (name[0] == 'g' && std::isdigit(static_cast<unsigned char>(name[1]))))
+            p.Coarse = HUGE_VAL;
+        if (name[0] == 'A') p.Coarse = CouplingGauss(start, std::stoi(name.substr(1)));
         auto targets = [&](size_t s) {
             std::vector<ModelValue*> out;
             size_t i = 0;
@@ -1091,51 +1129,57 @@ SimFit FitModel(const SimModel& start, const std::vector<SimSpectrum>& spectra) 
         if (points[s] < 3) return fit.Refusal = "too few points in the range", fit;
     if (dof < 1) return fit.Refusal = "too few points for the free values", fit;
 
-    Problem problem(std::max(np, 1), total);
-    problem.Models = &models;
-    problem.Spectra = &spectra;
-    problem.First = first;
-    problem.Count = points;
-    problem.Start = begin;
-    problem.Ghz = ghz;
-    problem.Params = params;
-    problem.Data.resize(count);
-    problem.Half.resize(count);
-    Eigen::VectorXd p(np);
-    for (int j = 0; j < np; ++j) p[j] = params[size_t(j)].Targets[0]->Value;
+    Context context;
+    context.Models = &models;
+    context.Spectra = &spectra;
+    context.First = first;
+    context.Count = points;
+    context.Start = begin;
+    context.Ghz = ghz;
+    context.Params = params;
+    context.Data.resize(count);
+    context.Half.resize(count);
+    context.Values.resize(np);
+    for (int j = 0; j < np; ++j) context.Values[j] = params[size_t(j)].Targets[0]->Value;
 
-    Eigen::VectorXd f(total);
-    if (np > 0) {
-        // A start whose couplings are off puts lines where the measured
-        // spectrum has none, and the fit may settle there: it first matches
-        // blurred copies of the spectra, each half as blurred as the one before.
-        std::vector<double> sigmas;
-        const double narrowest = NarrowestWidth(start);
-        for (double sigma = Spread(start) / 2; sigma > narrowest / 2 && sigmas.size() < 4;
-             sigma /= 2)
-            sigmas.push_back(sigma);
-        sigmas.push_back(0);
-        for (const double sigma : sigmas) {
-            problem.Stage(sigma);
-            Eigen::LevenbergMarquardt<Problem> lm(problem);
-            lm.setXtol(sigma > 0 ? 1e-6 : 1e-10);
-            lm.setFtol(sigma > 0 ? 1e-8 : 1e-12);
-            lm.setMaxfev(200 * (np + 1));
-            using namespace Eigen::LevenbergMarquardtSpace;
-            const Status status = lm.minimize(p);
-            if (sigma == 0 && (status == ImproperInputParameters || status == UserAsked))
-                return fit.Refusal = "no convergence", fit;
-            if (!p.allFinite()) return fit.Refusal = "no convergence", fit;
-        }
-    } else {
-        problem.Stage(0);
+    // A start whose couplings are off puts lines where the measured
+    // spectrum has none, and the fit may settle there: it first matches
+    // blurred copies of the spectra, each half as blurred as the one before,
+    // with g and the couplings that the blur leaves resolved free; the
+    // widths stay as given, else they would take the place of unresolved
+    // couplings. Then every free value on the spectra as measured.
+    std::vector<double> sigmas;
+    const double narrowest = NarrowestWidth(start);
+    for (double sigma = Spread(start) / 2; sigma > narrowest / 2 && sigmas.size() < 4; sigma /= 2)
+        sigmas.push_back(sigma);
+    sigmas.push_back(0);
+    for (const double sigma : sigmas) {
+        std::vector<int> active;
+        for (int j = 0; j < np; ++j)
+            if (sigma == 0 || params[size_t(j)].Coarse > sigma) active.push_back(j);
+        context.Stage(sigma);
+        if (active.empty()) continue;
+        Problem problem(context, active, total);
+        Eigen::VectorXd p(Eigen::Index(active.size()));
+        for (size_t c = 0; c < active.size(); ++c) p[Eigen::Index(c)] = context.Values[active[c]];
+        Eigen::LevenbergMarquardt<Problem> lm(problem);
+        lm.setXtol(sigma > 0 ? 1e-6 : 1e-10);
+        lm.setFtol(sigma > 0 ? 1e-8 : 1e-12);
+        lm.setMaxfev(200 * (int(active.size()) + 1));
+        using namespace Eigen::LevenbergMarquardtSpace;
+        const Status status = lm.minimize(p);
+        if (sigma == 0 && (status == ImproperInputParameters || status == UserAsked))
+            return fit.Refusal = "no convergence", fit;
+        if (!p.allFinite()) return fit.Refusal = "no convergence", fit;
+        problem.Take(p);
     }
-    problem.Set(p.data());
+    context.Set();
+    Eigen::VectorXd f(total);
     double ss = 0;
     fit.Spectra.resize(count);
     for (size_t s = 0; s < count; ++s) {
         SimFitSpectrum& out = fit.Spectra[s];
-        const double own = problem.Residual(s, f.data() + begin[s], &out.Scale);
+        const double own = context.Residual(s, f.data() + begin[s], &out.Scale);
         if (!std::isfinite(own)) return fit.Refusal = "no convergence", fit;
         ss += own;
         int mine = 0;
@@ -1150,7 +1194,9 @@ SimFit FitModel(const SimModel& start, const std::vector<SimSpectrum>& spectra) 
     if (np > 0) {
         // J P = Q R, so (J^T J)^-1 = P R^-1 R^-T P^T.
         Eigen::MatrixXd jac(total, np);
-        problem.df(p, jac);
+        std::vector<int> all(static_cast<size_t>(np), 0);
+        for (int j = 0; j < np; ++j) all[size_t(j)] = j;
+        context.Jacobian(all, jac);
         const Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(jac);
         if (qr.rank() < np) return fit.Refusal = "the free values cannot be told apart", fit;
         const Eigen::MatrixXd rInverse =
@@ -1159,8 +1205,6 @@ SimFit FitModel(const SimModel& start, const std::vector<SimSpectrum>& spectra) 
         const Eigen::MatrixXd cov = qr.colsPermutation() * (rInverse * rInverse.transpose()) *
                                     qr.colsPermutation().transpose() * fit.Chi2;
         for (int j = 0; j < np; ++j) {
-            const double v = params[size_t(j)].Set(p[j]);
-            (void)v;
             for (ModelValue* t : params[size_t(j)].Targets)
                 t->Error = std::sqrt(std::max(cov(j, j), 0.0));
         }

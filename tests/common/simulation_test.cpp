@@ -270,3 +270,206 @@ TEST(Simulation, FieldsAndIntensitiesMatchTheExactDiagonalisation) {
                     worstField, worstIntensity);
     }
 }
+
+// Each refused model names the line and the reason, and keeps nothing; a
+// model with every item reads back from its own text unchanged.
+TEST(Simulation, ModelTextRefusalsAndRoundTrip) {
+    const char* const w = "\nwidth 1 G lorentz";
+    const struct {
+        std::string Text;
+        int Line;
+        const char* Words;
+    } refused[] = {
+        {"g 2.0\nnucleus 14X 1 15 G" + std::string(w), 2, "unknown nucleus '14X'"},
+        {"g 2.0\nnucleus 12C 1 15 G" + std::string(w), 2, "unknown nucleus '12C'"},
+        {"g 2.0\nnucleus 14N 0 15 G" + std::string(w), 2, "the count wants a whole number"},
+        {"g 2.0\nnucleus 14N 1 15 Hz" + std::string(w), 2, "MHz, G or mT, not 'Hz'"},
+        {"g 2.0\nnucleus 14N 1 15" + std::string(w), 2, "wants 'nucleus"},
+        {"g 2.0\nwidth 1 G voigt", 2, "voigt wants its Lorentzian fraction"},
+        {"g 2.0\nwidth 1 G voigt 1.5", 2, "the Lorentzian fraction must be from 0 to 1"},
+        {"g 2.0\nwidth 0 G lorentz", 2, "the width must be above 0"},
+        {"g 2.0\nwidth 1 G cauchy", 2, "lorentz, gauss or voigt, not 'cauchy'"},
+        {"g abc" + std::string(w), 1, "g wants a number, not 'abc'"},
+        {"g 2.0" + std::string(w) + "\nspecies 0.5\ng 2.1\n", 3, "no width"},
+        {"g 2.0\n", 1, "no width"},
+        {"frequency 9.4? GHz\ng 2" + std::string(w), 1, "the frequency cannot be fitted"},
+        {"# a comment\ng 2" + std::string(w) + "\nfoo 1", 4, "unknown item 'foo'"},
+        {"g 2" + std::string(w) + "\nwidth 2 G gauss", 3, "a second width"},
+        {"g 2\nwidth 1 G lorentz mI 0.1 0.2 group 3\nnucleus 1H 1 1 G", 1, "group 3 is not given"},
+        {"g 2" + std::string(w) + "\nspecies 1" + w + "\nspecies 1" + w + "\nspecies 1" + w +
+             "\nspecies 1" + w,
+         9, "more than 4 species"},
+        {"g 2\nnucleus H 1 1 G\nnucleus H 1 1 G\nnucleus H 1 1 G\nnucleus H 1 1 G\n"
+         "nucleus H 1 1 G\nnucleus H 1 1 G\nnucleus H 1 1 G\nnucleus H 1 1 G\nnucleus H 1 1 G",
+         10, "more than 8 nucleus groups"},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.Text);
+        const ModelRead read = ReadModel(r.Text);
+        EXPECT_EQ(read.Line, r.Line);
+        EXPECT_EQ(read.Refusal.rfind("line " + std::to_string(r.Line) + ": ", 0), 0u)
+            << read.Refusal;
+        EXPECT_NE(read.Refusal.find(r.Words), std::string::npos) << read.Refusal;
+        EXPECT_TRUE(read.Model.Species.empty());
+    }
+    const std::string full = "frequency 9.41 GHz\nmodulation 0.1 mT\nsignal second\n"
+                             "g 2.0058?\nnucleus 14N 1 15.6? G\nnucleus Cu 2 -210 MHz\n"
+                             "width 0.09 mT voigt 0.4?= mI 0.005 0.002? group 2\n"
+                             "species 0.3?\ng 2.1\nnucleus 1H 6 0.5 mT\nwidth 2 G gauss\n";
+    const ModelRead read = ReadModel(full);
+    ASSERT_EQ(read.Refusal, "");
+    EXPECT_EQ(ModelText(read.Model), full);
+    EXPECT_EQ(FreeValueNames(read.Model),
+              (std::vector<std::string>{"g", "A1", "eta1", "gamma1", "weight2"}));
+}
+
+// One line of each shape against the line fits' own derivative line (its
+// peak-to-peak width and Lorentzian fraction, scaled to the same area), and
+// the absorption, second derivative and modulated first and second harmonics
+// against quadratures of the absorption done here.
+TEST(Simulation, LineShapesAndModulation) {
+    const struct {
+        const char* Shape;
+        double Eta;
+        const char* Signal;
+        double Modulation;
+    } cases[] = {
+        {"lorentz", 1, "derivative", 0},     {"gauss", 0, "derivative", 0},
+        {"voigt 0.4", 0.4, "derivative", 0}, {"voigt 0.4", 0.4, "absorption", 0},
+        {"voigt 0.4", 0.4, "second", 0},     {"lorentz", 1, "derivative", 3},
+        {"gauss", 0, "derivative", 1.5},     {"voigt 0.7", 0.7, "second", 2},
+    };
+    const double width = 2, g = 2.0, ghz = 9.5;
+    const double centre = ghz * 1000 / (g * BohrMHz);
+    std::vector<float> x;
+    for (int j = 0; j < 2001; ++j) x.push_back(float(centre - 40 + 0.04 * j));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Shape) + " " + c.Signal + " " + std::to_string(c.Modulation));
+        const std::string text = "g 2.0\nwidth 2 G " + std::string(c.Shape) + "\nsignal " +
+                                 c.Signal + "\nmodulation " + std::to_string(c.Modulation) + " G";
+        const ModelRead read = ReadModel(text);
+        ASSERT_EQ(read.Refusal, "");
+        std::vector<double> y(x.size());
+        ASSERT_EQ(Simulate(read.Model, x.data(), int(x.size()), ghz, y.data()), "");
+        const double area = g; // a lone line of weight 1
+        // The absorption of unit area: Lorentzian of half width sqrt(3)/2 w,
+        // Gaussian of standard deviation w/2, mixed so that their derivatives'
+        // peak-to-peak amplitudes are eta : 1 - eta.
+        const double gamma = std::sqrt(3.0) * width / 2, sigma = width / 2;
+        const double lpp = 2 * 9 / (8 * std::sqrt(3.0) * std::numbers::pi * gamma * gamma);
+        const double gpp = 2 / (sigma * sigma * std::sqrt(2 * std::numbers::pi * std::numbers::e));
+        const double wl = c.Eta / lpp / (c.Eta / lpp + (1 - c.Eta) / gpp);
+        auto absorption = [&](double d) {
+            return area * (wl * gamma / (std::numbers::pi * (gamma * gamma + d * d)) +
+                           (1 - wl) * std::exp(-d * d / (2 * sigma * sigma)) /
+                               (sigma * std::sqrt(2 * std::numbers::pi)));
+        };
+        const std::string signal = c.Signal;
+        const double h = c.Modulation / 2;
+        double worst = 0, top = 0;
+        for (size_t j = 0; j < x.size(); ++j) {
+            const double d = double(x[j]) - centre;
+            double want = 0;
+            if (signal == "absorption") {
+                want = absorption(d);
+            } else if (h > 0) {
+                // (2/pi) Int_0^pi A(d + h cos t) cos(k t) dt by Simpson's rule.
+                const int k = signal == "second" ? 2 : 1, n = 4000;
+                double sum = 0;
+                for (int i = 0; i <= n; ++i) {
+                    const double t = std::numbers::pi * i / n;
+                    sum += (i == 0 || i == n ? 1
+                            : i % 2          ? 4
+                                             : 2) *
+                           absorption(d + h * std::cos(t)) * std::cos(k * t);
+                }
+                const double harmonic = 2 / std::numbers::pi * sum * std::numbers::pi / (3 * n);
+                want = k == 1 ? harmonic / h : 4 * harmonic / (h * h);
+            } else if (signal == "second") {
+                const double e = 1e-3;
+                want = (absorption(d + e) - 2 * absorption(d) + absorption(d - e)) / (e * e);
+            } else {
+                FittedLine line;
+                line.Centre = centre;
+                line.Width = width;
+                line.Lorentz = c.Eta;
+                line.Amplitude = -area / LineIntegral(width, 1, c.Eta);
+                want = DerivativeLineAt(line, x[j]);
+            }
+            worst = std::max(worst, std::fabs(y[j] - want));
+            top = std::max(top, std::fabs(want));
+        }
+        EXPECT_LT(worst, 2e-5 * top);
+    }
+}
+
+namespace {
+
+// The model's spectrum at x with Gaussian noise of `noise` times its peak to
+// peak.
+std::vector<float> Noisy(const char* model, const std::vector<float>& x, double ghz, double noise,
+                         unsigned seed) {
+    std::vector<double> clean(x.size());
+    Simulate(ReadModel(model).Model, x.data(), int(x.size()), ghz, clean.data());
+    const auto [lo, hi] = std::minmax_element(clean.begin(), clean.end());
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> n(0, noise * (*hi - *lo));
+    std::vector<float> y(x.size());
+    for (size_t j = 0; j < x.size(); ++j) y[j] = float(300 * clean[j] + 5 + 300 * n(rng));
+    return y;
+}
+
+} // namespace
+
+// Six free values from a start 20 % off (g 0.8 G off) on 20 spectra with
+// 1 % noise: each value within three of its standard errors of the truth in
+// at least 18 of them. Then two spectra of different widths with the
+// couplings shared: one value for both, the widths their own.
+TEST(Simulation, FitsRecoverTheValuesWithinTheirErrors) {
+    const char* truth = "g 2.0058\nnucleus 14N 1 15.6 G\nnucleus 1H 2 3.1 G\n"
+                        "nucleus 1H 6 1.3 G\nwidth 0.9 G voigt 0.7\n";
+    const double values[] = {2.0058, 15.6, 3.1, 1.3, 0.9, 0.7};
+    const SimModel start = ReadModel("g 2.0063?\nnucleus 14N 1 18.72? G\nnucleus 1H 2 2.48? G\n"
+                                     "nucleus 1H 6 1.56? G\nwidth 1.08? G voigt 0.56?\n")
+                               .Model;
+    std::vector<float> x;
+    for (int j = 0; j < 2500; ++j) x.push_back(float(3335 + 0.04 * j));
+    int within[6] = {};
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        const std::vector<float> y = Noisy(truth, x, 9.5, 0.01, seed);
+        const SimFit fit = FitModel(start, {{x.data(), y.data(), int(x.size()), 9.5}});
+        ASSERT_EQ(fit.Refusal, "");
+        SimModel m = fit.Spectra[0].Model;
+        int k = 0;
+        ForEachValue(m, [&](const std::string&, ModelValue& v) {
+            if (v.Free == Freedom::Fixed) return;
+            EXPECT_GT(v.Error, 0);
+            within[k] += std::fabs(v.Value - values[k]) < 3 * v.Error;
+            ++k;
+        });
+        EXPECT_NEAR(fit.Spectra[0].Scale.Offset, 5, 1);
+    }
+    for (int k = 0; k < 6; ++k) EXPECT_GE(within[k], 18) << "value " << k;
+
+    const std::vector<float> narrow =
+        Noisy("g 2.0058\nnucleus 14N 1 15.6 G\nnucleus 1H 2 3.1 G\nwidth 0.8 G lorentz", x, 9.5,
+              0.01, 31);
+    const std::vector<float> broad =
+        Noisy("g 2.0058\nnucleus 14N 1 15.6 G\nnucleus 1H 2 3.1 G\nwidth 1.6 G lorentz", x, 9.5,
+              0.01, 32);
+    const SimFit both = FitModel(
+        ReadModel("g 2.0058?\nnucleus 14N 1 15? G\nnucleus 1H 2 3.3?= G\nwidth 1.2? G lorentz")
+            .Model,
+        {{x.data(), narrow.data(), int(x.size()), 9.5},
+         {x.data(), broad.data(), int(x.size()), 9.5}});
+    ASSERT_EQ(both.Refusal, "");
+    ASSERT_EQ(both.Spectra.size(), 2u);
+    const NucleusGroup& a = both.Spectra[0].Model.Species[0].Groups[1];
+    EXPECT_EQ(a.A.Value, both.Spectra[1].Model.Species[0].Groups[1].A.Value);
+    EXPECT_NEAR(a.A.Value, 3.1, 3 * a.A.Error);
+    for (size_t s = 0; s < 2; ++s) {
+        const ModelValue& w = both.Spectra[s].Model.Species[0].Width;
+        EXPECT_NEAR(w.Value, s == 0 ? 0.8 : 1.6, 3 * w.Error);
+    }
+    EXPECT_EQ(both.Parameters, 7); // g, A1 and the width twice, A2 once
+}
