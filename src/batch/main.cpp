@@ -123,10 +123,16 @@ bool WriteFigure(const std::string& file, const std::vector<kivo::figure::Curve>
 bool DrawFigure(const kivo::batch::CommandLine& command,
                 const std::vector<kivo::batch::Row>& rows) {
     std::vector<kivo::figure::Curve> curves;
-    curves.reserve(rows.size());
-    for (const kivo::batch::Row& row : rows)
-        curves.push_back({QFile::decodeName(QByteArray::fromStdString(row.Caption)), row.X.data(),
-                          row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
+    curves.reserve(2 * rows.size());
+    for (const kivo::batch::Row& row : rows) {
+        const QString caption = QFile::decodeName(QByteArray::fromStdString(row.Caption));
+        curves.push_back({caption, row.X.data(), row.Y.data(), int(row.X.size()), false,
+                          kivo::FrequencyOf(row.Params)});
+        // A simulation is drawn over the spectrum it was scaled to.
+        if (!row.SimY.empty())
+            curves.push_back({caption + QStringLiteral(" sim"), row.X.data(), row.SimY.data(),
+                              int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
+    }
     QString error;
     if (WriteFigure(command.Figure, curves, command, nullptr, error)) return true;
     std::fprintf(stderr, "kivo-batch: figure %s not written: %s\n", command.Figure.c_str(),
