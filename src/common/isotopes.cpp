@@ -85,6 +85,7 @@ std::vector<Isotopologue> IsotopologuesOf(std::string_view element, int n, doubl
     }
     // The isotopes without a spin make one class: they split nothing.
     std::vector<double> p;
+    p.reserve(magnetic.size() + 1);
     for (const Isotope* i : magnetic) p.push_back(i->Abundance);
     p.push_back(silent);
     const size_t classes = p.size();

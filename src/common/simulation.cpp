@@ -315,7 +315,9 @@ std::string ModelText(const SimModel& model) {
     ForEachValue(m, [&](const std::string& name, ModelValue& v) { names.emplace_back(&v, name); });
     auto comment = [&](std::initializer_list<std::pair<const ModelValue*, double>> values) {
         std::string c;
-        for (const auto& [v, scale] : values) {
+        for (const auto& item : values) {
+            const ModelValue* v = item.first;
+            const double scale = item.second;
             if (!(v->Error > 0)) continue;
             const auto it = std::find_if(names.begin(), names.end(),
                                          [v](const auto& p) { return p.first == v; });
@@ -644,7 +646,9 @@ SimLines ResonanceLines(const SimModel& model, double ghz) {
         return out;
     }
     out.Lines.reserve(size_t(count));
-    for (const auto& [species, systems] : all) {
+    for (const auto& entry : all) {
+        const int species = entry.first;
+        const std::vector<System>& systems = entry.second;
         const SimSpecies& s = model.Species[size_t(species)];
         const double g = s.G.Value;
         for (const System& sys : systems) {
@@ -931,8 +935,9 @@ struct Context {
             const float* y = sp.Y + First[s];
             Data[s].assign(y, y + Count[s]);
             const double step =
-                Count[s] > 1 ? (sp.X[First[s] + Count[s] - 1] - sp.X[First[s]]) / (Count[s] - 1)
-                             : 1;
+                Count[s] > 1 ? (double(sp.X[First[s] + Count[s] - 1]) - double(sp.X[First[s]])) /
+                                   (Count[s] - 1)
+                             : 1.0;
             const double points = step > 0 ? sigma / step : 0;
             Half[s] = int(std::lround((std::sqrt(1 + 2 * points * points) - 1) / 2));
             Blur(Data[s], Half[s]);
@@ -1165,7 +1170,7 @@ SimFit FitModel(const SimModel& start, const std::vector<SimSpectrum>& spectra) 
         Eigen::LevenbergMarquardt<Problem> lm(problem);
         lm.setXtol(sigma > 0 ? 1e-6 : 1e-10);
         lm.setFtol(sigma > 0 ? 1e-8 : 1e-12);
-        lm.setMaxfev(200 * (int(active.size()) + 1));
+        lm.setMaxfev(Eigen::Index(200) * (Eigen::Index(active.size()) + 1));
         using namespace Eigen::LevenbergMarquardtSpace;
         const Status status = lm.minimize(p);
         if (sigma == 0 && (status == ImproperInputParameters || status == UserAsked))

@@ -855,7 +855,8 @@ TEST_F(BatchTest, FitAndSeriesOptionsMisusedSayHow) {
         const char* Text;
     } usage[] = {
         {{"--baseline-order", "2"}, "--baseline-order does nothing without --baseline"},
-        {{"--fit-range", "1,2"}, "--fit-range does nothing without --fit"},
+        {{"--fit-range", "1,2"}, "--fit-range does nothing without --fit or --sim-fit"},
+        {{"--sim-fit", "no-model.txt"}, "--sim-fit: cannot read the model 'no-model.txt'"},
         {{"--baseline", "--baseline-order", "6"},
          "--baseline-order wants a whole number from 0 to 5, not '6'"},
         {{"--baseline", "--baseline-range", "3400,3300"},
