@@ -341,8 +341,8 @@ TEST(Simulation, LineShapesAndModulation) {
     };
     const double width = 2, g = 2.0, ghz = 9.5;
     const double centre = ghz * 1000 / (g * BohrMHz);
-    std::vector<float> x;
-    for (int j = 0; j < 2001; ++j) x.push_back(float(centre - 40 + 0.04 * j));
+    std::vector<float> x(2001);
+    for (size_t j = 0; j < x.size(); ++j) x[j] = float(centre - 40 + 0.04 * double(j));
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.Shape) + " " + c.Signal + " " + std::to_string(c.Modulation));
         const std::string text = "g 2.0\nwidth 2 G " + std::string(c.Shape) + "\nsignal " +
@@ -432,8 +432,8 @@ TEST(Simulation, FitsRecoverTheValuesWithinTheirErrors) {
     const SimModel start = ReadModel("g 2.0063?\nnucleus 14N 1 18.72? G\nnucleus 1H 2 2.48? G\n"
                                      "nucleus 1H 6 1.56? G\nwidth 1.08? G voigt 0.56?\n")
                                .Model;
-    std::vector<float> x;
-    for (int j = 0; j < 2500; ++j) x.push_back(float(3335 + 0.04 * j));
+    std::vector<float> x(2500);
+    for (size_t j = 0; j < x.size(); ++j) x[j] = float(3335 + 0.04 * double(j));
     int within[6] = {};
     for (unsigned seed = 1; seed <= 20; ++seed) {
         const std::vector<float> y = Noisy(truth, x, 9.5, 0.01, seed);
