@@ -33,6 +33,30 @@ struct Spectrum {
     std::string Output;  // the file name it is written under
 };
 
+// The simulated spectrum's file name beside a spectrum's: "s-sim.esr".
+std::string SimOutputOf(const std::string& output) {
+    return output.substr(0, output.size() - 4) + "-sim.esr";
+}
+
+// The model at the spectrum's field axis, scaled by least squares to the
+// points first..last (0-based) or taken with the given scale.
+std::string SimulateOnto(Spectrum& s, const SimModel& model, int first, int last,
+                         const LinearScale* given) {
+    const int n = s.Report.Params.NumPoints;
+    const double ghz = SimFrequency(model, FrequencyOf(s.Report.Params));
+    if (!(ghz > 0))
+        return "   No frequency in the spectrum or the model, not simulated: " + s.Caption;
+    std::vector<double> sim(static_cast<size_t>(n));
+    std::string why = Simulate(model, s.X.Data(), n, ghz, sim.data());
+    if (!why.empty()) return "   Not simulated: " + why + ": " + s.Caption;
+    const LinearScale scale =
+        given ? *given : ScaleToSpectrum(sim.data() + first, s.Y.Data() + first, last - first + 1);
+    s.Report.SimY.resize(size_t(n));
+    for (int j = 0; j < n; ++j)
+        s.Report.SimY[size_t(j)] = static_cast<float>(scale.Scale * sim[size_t(j)] + scale.Offset);
+    return {};
+}
+
 std::string Trimmed(std::string_view s) {
     const size_t first = s.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
@@ -110,6 +134,22 @@ std::string Apply(Spectrum& s, const Plan& plan, float* xo, float* yo) {
             s.Report.Fit = FitDerivativeLines(s.X.Data(), y, range.First, range.Last, step.Shape,
                                               step.W, step.Straight);
             if (!s.Report.Fit.Refusal.empty()) return s.Report.Fit.Refusal + s.Caption;
+            break;
+        }
+        case StepKind::Simulate: {
+            std::string why = SimulateOnto(s, plan.Sim, 0, n - 1, nullptr);
+            if (!why.empty()) return why;
+            break;
+        }
+        case StepKind::SimFit: {
+            SimSpectrum spectrum{s.X.Data(), y, n, FrequencyOf(p), step.From, step.To};
+            s.Report.Simulation = FitModel(plan.Sim, {spectrum});
+            const SimFit& fit = s.Report.Simulation;
+            if (!fit.Refusal.empty())
+                return "   Simulation fit refused: " + fit.Refusal + " " + s.Caption;
+            const SimFitSpectrum& own = fit.Spectra[0];
+            std::string why = SimulateOnto(s, own.Model, own.First, own.Last, &own.Scale);
+            if (!why.empty()) return why;
             break;
         }
         case StepKind::Integrate: {
@@ -244,6 +284,8 @@ void Treat(Spectrum& s, const Plan& plan, float* xo, float* yo, const std::strin
     if (!plan.WriteDir.empty() || plan.KeepPoints) {
         s.Report.X.assign(s.X.Data(), s.X.Data() + n);
         s.Report.Y.assign(s.Y.Data(), s.Y.Data() + n);
+    } else {
+        std::vector<float>().swap(s.Report.SimY);
     }
 }
 
@@ -338,6 +380,11 @@ std::string CsvHeader(const Plan& plan) {
     if (!plan.SpinStandardFile.empty()) out += ",spins,spins_err";
     if (!plan.SpinStandardFile.empty() && plan.Volume > 0) out += ",conc_uM,conc_uM_err";
     if (plan.FieldShiftColumn) out += ",field_shift_G";
+    if (plan.SimFitColumns) {
+        for (const std::string& name : plan.SimColumns)
+            out.append(",sim_").append(name).append(",sim_").append(name).append("_err");
+        out += ",sim_rms,sim_chi2";
+    }
     return out + "\n";
 }
 
@@ -379,6 +426,34 @@ void AppendFit(std::string& out, const Row& row, const Plan& plan) {
     cell(fitted && fit.Noise > 0, fit.Chi2Red);
     for (const double v : {fit.Offset, fit.OffsetErr, fit.Slope, fit.SlopeErr})
         cell(fitted && fit.Straight, v);
+}
+
+// A simulation fit's cells: each free value and its error, the rms and the
+// reduced chi-square; empty for a row refused.
+void AppendSimFit(std::string& out, const Row& row, const Plan& plan) {
+    const SimFit& fit = row.Simulation;
+    const bool fitted = row.Done && fit.Refusal.empty() && !fit.Spectra.empty();
+    std::vector<std::pair<std::string, ModelValue>> values;
+    if (fitted) {
+        SimModel model = fit.Spectra[0].Model;
+        ForEachValue(model, [&values](const std::string& name, ModelValue& v) {
+            if (v.Free != Freedom::Fixed) values.emplace_back(name, v);
+        });
+    }
+    for (const std::string& name : plan.SimColumns) {
+        const auto it = std::find_if(values.begin(), values.end(),
+                                     [&name](const auto& v) { return v.first == name; });
+        for (const bool error : {false, true}) {
+            out += ',';
+            if (it != values.end())
+                AppendNumber(out,
+                             static_cast<long double>(error ? it->second.Error : it->second.Value));
+        }
+    }
+    for (const double v : {fit.Rms, fit.Chi2}) {
+        out += ',';
+        if (fitted) AppendNumber(out, static_cast<long double>(v));
+    }
 }
 
 } // namespace
@@ -460,6 +535,7 @@ std::string CsvLine(const Row& row, const Plan& plan) {
         out += ',';
         if (row.Done) AppendNumber(out, static_cast<long double>(row.FieldShift));
     }
+    if (plan.SimFitColumns) AppendSimFit(out, row, plan);
     out += '\n';
     return out;
 }
@@ -560,32 +636,45 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, cons
                 named = true;
             };
             auto done = [&](Spectrum& s) {
-                const std::string target = plan.WriteDir + "/" + s.Output;
-                if (writing && s.Report.Done) {
-                    // Names are claimed in input order, so which file keeps a
-                    // name does not depend on which thread came first.
-                    std::unique_lock<std::mutex> hold(lock);
-                    if (!named) takeTurn(hold);
-                    if (const std::string input = inputs.Refusal(target); !input.empty())
-                        Refuse(s.Report, SaveRefusal(ShortName(s.Output), input));
-                    else if (!claimed.insert(s.Output).second)
-                        Refuse(s.Report, SaveRefusal(ShortName(s.Output),
-                                                     target + " is written for an earlier file"));
+                // The treated spectrum, and the simulated one beside it.
+                std::vector<std::pair<std::string, const std::vector<float>*>> outputs = {
+                    {s.Output, &s.Report.Y}};
+                if (!s.Report.SimY.empty())
+                    outputs.emplace_back(SimOutputOf(s.Output), &s.Report.SimY);
+                for (const auto& [output, values] : outputs) {
+                    if (!writing || !s.Report.Done) break;
+                    const std::string target = plan.WriteDir + "/" + output;
+                    {
+                        // Names are claimed in input order, so which file keeps a
+                        // name does not depend on which thread came first.
+                        std::unique_lock<std::mutex> hold(lock);
+                        if (!named) takeTurn(hold);
+                        if (const std::string input = inputs.Refusal(target); !input.empty())
+                            Refuse(s.Report, SaveRefusal(ShortName(output), input));
+                        else if (!claimed.insert(output).second)
+                            Refuse(s.Report,
+                                   SaveRefusal(ShortName(output),
+                                               target + " is written for an earlier file"));
+                    }
+                    if (!s.Report.Done) break;
+                    ParamSpec params = s.Report.Params;
+                    if (values != &s.Report.Y)
+                        AppendNote(params.Line2, FileNameOf(s.Name), "Simulated");
+                    std::string error;
+                    bool saved = true;
+                    try {
+                        saved = WriteSpectrumFile(params, s.Report.X.data(), values->data(), target,
+                                                  error);
+                    } catch (const std::exception& e) {
+                        saved = false;
+                        error = FailureWords(e);
+                    }
+                    if (!saved) Refuse(s.Report, SaveRefusal(ShortName(output), error));
                 }
-                std::string error;
-                bool saved = true;
-                try {
-                    if (writing && s.Report.Done)
-                        saved = WriteSpectrumFile(s.Report.Params, s.Report.X.data(),
-                                                  s.Report.Y.data(), target, error);
-                } catch (const std::exception& e) {
-                    saved = false;
-                    error = FailureWords(e);
-                }
-                if (!saved) Refuse(s.Report, SaveRefusal(ShortName(s.Output), error));
                 if (!plan.KeepPoints || !s.Report.Done) {
                     std::vector<float>().swap(s.Report.X);
                     std::vector<float>().swap(s.Report.Y);
+                    std::vector<float>().swap(s.Report.SimY);
                 }
                 hand(i, std::move(s.Report));
             };

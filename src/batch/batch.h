@@ -16,6 +16,7 @@
 #include "TYPEKIVO1_3.h"
 #include "fitting.h"
 #include "quantitative.h"
+#include "simulation.h"
 #include "spins.h"
 
 namespace kivo::batch {
@@ -33,7 +34,9 @@ enum class StepKind {
     FitLines,
     Quantitative,
     PeakToPeak,
-    FieldShift
+    FieldShift,
+    Simulate,
+    SimFit
 };
 
 struct Step {
@@ -79,6 +82,11 @@ struct Plan {
     StandardLine FieldStandardLine; // as measured in the file
     double FieldStandardGHz = 0;    // the file's frequency
     bool FieldShiftColumn = false;  // field_shift_G reported
+    // The model of a Simulate or SimFit step, and for a SimFit the names of
+    // its free values: sim_NAME, sim_NAME_err, sim_rms, sim_chi2 reported.
+    SimModel Sim;
+    std::vector<std::string> SimColumns;
+    bool SimFitColumns = false;
 };
 
 // The files a run reads: the spectra's, then the standards' files.
@@ -116,6 +124,10 @@ struct Row {
     SpinCount Spins;                   // against the plan's standard, when it has one
     double FieldShift = 0;             // G, of the field steps applied
     std::string Remark;                // for standard error: a standard's shift scaled
+    SimFit Simulation;                 // the last simulation fit, when the plan has one
+    // The model's spectrum scaled to the treated one, when the plan
+    // simulates and the points are kept or written.
+    std::vector<float> SimY;
     // The treated points, only when the plan keeps them.
     std::vector<float> X, Y;
 };
@@ -134,7 +146,9 @@ struct Row {
 // width, ptp_width_G and ptp_g (the g of its centre); then, with a quantitative
 // integral, DI_q, DI_q_err and DI_q_flags (empty when clean); then, with a
 // spin standard, spins and spins_err (and conc_uM, conc_uM_err with a
-// volume); then, with a field standard or shift, field_shift_G.
+// volume); then, with a field standard or shift, field_shift_G; then, with a
+// simulation fit, sim_NAME and sim_NAME_err for each free value of the
+// model, sim_rms and sim_chi2.
 std::string CsvHeader(const Plan& plan = {});
 std::string CsvLine(const Row& row, const Plan& plan = {});
 

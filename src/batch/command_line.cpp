@@ -6,7 +6,9 @@
 #include <QFile>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string_view>
 #include <thread>
 
@@ -161,6 +163,30 @@ Step Fit(const QString& what, const QCommandLineParser& parser) {
     return step;
 }
 
+// --simulate or --sim-fit MODEL: the model read from its file, a SimFit on
+// the points --fit-range encloses, if given.
+Step Simulation(const QString& option, const QString& file, const QCommandLineParser& parser,
+                Plan& plan) {
+    std::ifstream in(Local(file), std::ios::binary);
+    std::ostringstream text;
+    if (!in || !(text << in.rdbuf()))
+        throw UsageError{QStringLiteral("--%1: cannot read the model '%2'").arg(option, file)};
+    const ModelRead read = ReadModel(text.str());
+    if (!read.Refusal.empty())
+        throw UsageError{
+            QStringLiteral("--%1 %2: %3").arg(option, file, QString::fromStdString(read.Refusal))};
+    plan.Sim = read.Model;
+    Step step{option == QStringLiteral("sim-fit") ? StepKind::SimFit : StepKind::Simulate, 0, 0};
+    if (step.Kind == StepKind::SimFit) {
+        plan.SimFitColumns = true;
+        plan.SimColumns = FreeValueNames(read.Model);
+        const QString range = QStringLiteral("fit-range");
+        if (parser.isSet(range))
+            ReadFieldRange(parser.value(range), QStringLiteral("--fit-range wants"), step);
+    }
+    return step;
+}
+
 void DescribeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Treats ESR spectrum files (.esr, .txt, .dat, .DSC, .par) as Kivo's keys do and prints one "
@@ -190,6 +216,17 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("FROM,TO")},
         {QStringLiteral("integrate"),
          QStringLiteral("Automatic double integration and particle count, as \"4\".")},
+        {QStringLiteral("simulate"),
+         QStringLiteral("Simulate the isotropic spectrum of the model in this file at every "
+                        "spectrum's fields and frequency (the model's where it has none), scaled "
+                        "to it by least squares; with --write saved as name-sim.esr, with "
+                        "--figure drawn over it."),
+         QStringLiteral("model")},
+        {QStringLiteral("sim-fit"),
+         QStringLiteral("Fit the free values (?) of the model in this file to every spectrum on "
+                        "its own, between the fields of --fit-range if given: columns sim_NAME, "
+                        "sim_NAME_err for each free value, sim_rms, sim_chi2 after all others."),
+         QStringLiteral("model")},
         {QStringLiteral("ptp"),
          QStringLiteral("The peak-to-peak width of the line between the fields, G, and the g of "
                         "its centre, as \"8\" Alt+B: columns ptp_width_G, ptp_g."),
@@ -407,12 +444,19 @@ void ReadSeriesFigure(const QCommandLineParser& parser, CommandLine& line) {
 
 // The treatments in the order they stand on the command line.
 void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
-    const std::pair<const char*, const char*> modifiers[] = {
-        {"baseline-order", "baseline"}, {"baseline-range", "baseline"}, {"fit-range", "fit"}};
+    const std::pair<const char*, const char*> modifiers[] = {{"baseline-order", "baseline"},
+                                                             {"baseline-range", "baseline"}};
     for (const auto& [modifier, option] : modifiers)
         if (parser.isSet(QLatin1String(modifier)) && !parser.isSet(QLatin1String(option)))
             throw UsageError{QStringLiteral("--%1 does nothing without --%2")
                                  .arg(QLatin1String(modifier), QLatin1String(option))};
+    if (parser.isSet(QStringLiteral("fit-range")) && !parser.isSet(QStringLiteral("fit")) &&
+        !parser.isSet(QStringLiteral("sim-fit")))
+        throw UsageError{QStringLiteral("--fit-range does nothing without --fit or --sim-fit")};
+    if (parser.values(QStringLiteral("simulate")).size() +
+            parser.values(QStringLiteral("sim-fit")).size() >
+        1)
+        throw UsageError{QStringLiteral("--simulate, --sim-fit: one model a run")};
     if (parser.values(QStringLiteral("fit")).size() > 1)
         throw UsageError{QStringLiteral("--fit: one fit a run, its lines in the columns")};
     std::map<QString, qsizetype> used;
@@ -424,6 +468,8 @@ void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
             plan.Steps.push_back(Fit(parser.values(name).at(at), parser));
         else if (name == QStringLiteral("integrate"))
             plan.Steps.push_back({StepKind::Integrate, 0, 0});
+        else if (name == QStringLiteral("simulate") || name == QStringLiteral("sim-fit"))
+            plan.Steps.push_back(Simulation(name, parser.values(name).at(at), parser, plan));
         else if (name == QStringLiteral("quantitative"))
             plan.Steps.push_back({StepKind::Quantitative, 0, 0});
         else if (name == QStringLiteral("ptp"))

@@ -123,20 +123,25 @@ bool WriteFigure(const std::string& file, const std::vector<kivo::figure::Curve>
 bool DrawFigure(const kivo::batch::CommandLine& command,
                 const std::vector<kivo::batch::Row>& rows) {
     std::vector<kivo::figure::Curve> curves;
-    curves.reserve(rows.size());
+    curves.reserve(2 * rows.size());
     for (const kivo::batch::Row& row : rows) {
-        const qsizetype k = qsizetype(curves.size());
-        curves.push_back(
-            {k < command.Legends.size() ? command.Legends[k]
-                                        : QFile::decodeName(QByteArray::fromStdString(row.Caption)),
-             row.X.data(), row.Y.data(), int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
+        const QString caption = QFile::decodeName(QByteArray::fromStdString(row.Caption));
+        curves.push_back({caption, row.X.data(), row.Y.data(), int(row.X.size()), false,
+                          kivo::FrequencyOf(row.Params)});
+        // A simulation is drawn over the spectrum it was scaled to.
+        if (!row.SimY.empty())
+            curves.push_back({caption + QStringLiteral(" sim"), row.X.data(), row.SimY.data(),
+                              int(row.X.size()), false, kivo::FrequencyOf(row.Params)});
     }
+    // The legend's texts given, in the order the curves are drawn.
+    for (qsizetype k = 0; k < command.Legends.size() && k < qsizetype(curves.size()); ++k)
+        curves[size_t(k)].Caption = command.Legends[k];
     QString error;
     if (command.Legends.size() > qsizetype(curves.size()))
         error = QStringLiteral("%1 legends for %2 drawn")
                     .arg(command.Legends.size())
-                    .arg(curves.size() == 1 ? QStringLiteral("1 spectrum")
-                                            : QStringLiteral("%1 spectra").arg(curves.size()));
+                    .arg(curves.size() == 1 ? QStringLiteral("1 curve")
+                                            : QStringLiteral("%1 curves").arg(curves.size()));
     else if (WriteFigure(command.Figure, curves, command, nullptr, error))
         return true;
     std::fprintf(stderr, "kivo-batch: figure %s not written: %s\n", command.Figure.c_str(),

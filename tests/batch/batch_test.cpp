@@ -33,6 +33,7 @@
 #include "command_line.h"
 #include "figure_files.h"
 #include "harness.h"
+#include "simulation.h"
 #include "spectrometer_writer.h"
 #include "spins.h"
 
@@ -782,7 +783,7 @@ TEST_F(BatchTest, FigureOptionsRefuseWhatCannotBeDrawn) {
     // spectra are treated, the figure is not written, and the run says why.
     for (const auto& [args, words] :
          {std::pair<QStringList, const char*>{{"--legend", "a", "--legend", "b"},
-                                              "2 legends for 1 spectrum drawn"},
+                                              "2 legends for 1 curve drawn"},
           {{"--mark-g", "2.0036"}, "no spectrum with a frequency to mark g at"}}) {
         const BatchRun r =
             Batch(QStringList{"--quiet", "--figure", "f.pdf"} + args + QStringList{"a.esr"});
@@ -884,7 +885,8 @@ TEST_F(BatchTest, FitAndSeriesOptionsMisusedSayHow) {
         const char* Text;
     } usage[] = {
         {{"--baseline-order", "2"}, "--baseline-order does nothing without --baseline"},
-        {{"--fit-range", "1,2"}, "--fit-range does nothing without --fit"},
+        {{"--fit-range", "1,2"}, "--fit-range does nothing without --fit or --sim-fit"},
+        {{"--sim-fit", "no-model.txt"}, "--sim-fit: cannot read the model 'no-model.txt'"},
         {{"--baseline", "--baseline-order", "6"},
          "--baseline-order wants a whole number from 0 to 5, not '6'"},
         {{"--baseline", "--baseline-range", "3400,3300"},
@@ -1467,4 +1469,61 @@ TEST_F(BatchTest, TheWindowsSeriesCurveIsTheBatchs) {
     for (const char* text : {">coal, 20 K<", ">√<", ">P<", "> / mW<", ">1/2<",
                              ">Double integral / a.u.<", "font-style=\"italic\""})
         EXPECT_NE(svg.find(text), std::string::npos) << text;
+}
+
+// A nitroxide of known couplings with noise: --sim-fit finds them within
+// their errors in the columns after every other, between the fields of
+// --fit-range; --simulate with --write saves the scaled simulation beside
+// the treated spectrum.
+TEST_F(BatchTest, SimulationFitColumnsAndTheSimulatedFile) {
+    const char* truth = "g 2.0058\nnucleus 14N 1 15.6 G\nnucleus 1H 2 3.1 G\nwidth 0.9 G lorentz\n";
+    std::vector<float> x(3000), y(3000);
+    for (size_t k = 0; k < x.size(); ++k) x[k] = float(3330 + 0.04 * double(k));
+    std::vector<double> clean(x.size());
+    ASSERT_EQ(
+        kivo::Simulate(kivo::ReadModel(truth).Model, x.data(), int(x.size()), 9.5, clean.data()),
+        "");
+    std::mt19937 rng(3);
+    std::normal_distribution<double> noise(0, 0.02);
+    for (size_t k = 0; k < x.size(); ++k) y[k] = float(100 * clean[k] + noise(rng));
+    kivo::ParamSpec p;
+    p.NumPoints = uint16_t(x.size());
+    p.Line2 = "nu=9.5 GHz";
+    WriteFile("n.esr", kivo::FormatSpectrum(p, x.data(), y.data()));
+    WriteFile("fit.txt",
+              "g 2.0062?\nnucleus 14N 1 14? G\nnucleus 1H 2 3.4? G\nwidth 1.1? G lorentz\n");
+    WriteFile("sim.txt", truth);
+
+    const BatchRun run = Batch({"--quiet", "--ptp", "3380,3400", "--sim-fit", "fit.txt",
+                                "--fit-range", "3335,3440", "n.esr"});
+    ASSERT_EQ(run.Lines.size(), 2) << run.Errors.toStdString();
+    const QStringList head = run.Lines[0].split(','), cells = run.Lines[1].split(',');
+    const QStringList want = {"ptp_g",          "sim_g",   "sim_g_err",  "sim_A1",
+                              "sim_A1_err",     "sim_A2",  "sim_A2_err", "sim_width1",
+                              "sim_width1_err", "sim_rms", "sim_chi2"};
+    ASSERT_EQ(head.mid(head.size() - want.size()), want);
+    const double truths[] = {2.0058, 15.6, 3.1, 0.9};
+    for (int k = 0; k < 4; ++k) {
+        const double v = cells[head.indexOf(want[1 + 2 * k])].toDouble();
+        const double e = cells[head.indexOf(want[2 + 2 * k])].toDouble();
+        EXPECT_GT(e, 0);
+        EXPECT_NEAR(v, truths[k], 4 * e) << want[1 + 2 * k].toStdString();
+    }
+    EXPECT_NEAR(cells[head.indexOf("sim_rms")].toDouble(), 0.02, 0.002);
+
+    const BatchRun written = Batch({"--quiet", "--simulate", "sim.txt", "--write", "out", "n.esr"});
+    ASSERT_EQ(written.Exit, 0) << written.Errors.toStdString();
+    const std::string simulated = ReadBytes("out/n-sim.esr");
+    ASSERT_FALSE(simulated.empty());
+    EXPECT_NE(simulated.find("Simulated"), std::string::npos);
+    // Scaled to the spectrum: the noise is what is left.
+    const QStringList lines = QString::fromStdString(simulated).split("\r\n");
+    const qsizetype at = lines.indexOf("Spectr:");
+    ASSERT_GT(at, 0);
+    double squares = 0;
+    for (size_t k = 0; k < x.size(); ++k) {
+        const double v = lines[at + 1 + qsizetype(k)].split(' ', Qt::SkipEmptyParts)[1].toDouble();
+        squares += (v - y[k]) * (v - y[k]);
+    }
+    EXPECT_NEAR(std::sqrt(squares / double(x.size())), 0.02, 0.002);
 }
