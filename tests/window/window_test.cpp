@@ -99,7 +99,7 @@ TEST_F(FormTest, LowerPanelsCarryTheirCaptions) {
     EXPECT_EQ(form->Ui.Frame15->Label3->text(),
               QStringLiteral("Manual region of centrum  - Alt C"));
     EXPECT_EQ(form->Ui.Frame16->Label6->text(), QStringLiteral("Smoothing   - Alt G"));
-    // The first layout's free label names the line fit, and a click runs it.
+    // The first layout's free label names the line fit.
     EXPECT_EQ(form->Ui.Frame16->Label7->text(), QStringLiteral("Fit lines - Alt V"));
     EXPECT_TRUE(form->Ui.Frame16->Label7->isVisibleTo(form->Ui.Frame16));
     EXPECT_EQ(form->Ui.Frame16->Label11->text(), QStringLiteral("Del. Pnts - Alt P"));
