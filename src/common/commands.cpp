@@ -225,7 +225,8 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
             if (s.Number == 1)
                 out.Notices.push_back(SweepNotice(shortName, taken, count, int(x.size())));
             if (const std::string note = SweepNote(taken, count); !note.empty())
-                AppendNote(s.Params.Line2, s.Caption, note);
+                AppendNote(s.Params.Line2, std::filesystem::path(s.FileName).filename().string(),
+                           note);
             s.X = std::move(x);
             s.Y = std::move(y);
         }
