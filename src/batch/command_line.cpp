@@ -468,9 +468,8 @@ void ReadPoints(const QCommandLineParser& parser, Plan& plan) {
     const QString text = parser.value(points);
     const QStringList parts = text.split(QLatin1Char(','));
     PointChoice c;
-    if (parts.size() != 3 ||
-        !ReadPointChoice(Local(parts.join(QLatin1Char(' '))), c) || c.First < 1 ||
-        c.Last <= c.First || c.Step < 1)
+    if (parts.size() != 3 || !ReadPointChoice(Local(parts.join(QLatin1Char(' '))), c) ||
+        c.First < 1 || c.Last <= c.First || c.Step < 1)
         throw UsageError{QStringLiteral("--points wants FIRST,LAST,STEP: whole numbers, FIRST "
                                         "from 1 below LAST, STEP from 1, not '%1'")
                              .arg(text)};

@@ -222,8 +222,11 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
             x.resize(size_t(TakeSweepPoints(s.X.data(), s.Y.data(), taken, x.data(), y.data())));
             y.resize(x.size());
             // Said once for the file: its spectra share their rows.
-            if (s.Number == 1)
+            if (out.SweepPoints == 0) {
                 out.Notices.push_back(SweepNotice(shortName, taken, count, int(x.size())));
+                out.SweepPoints = count;
+                out.Taken = taken;
+            }
             if (const std::string note = SweepNote(taken, count); !note.empty())
                 AppendNote(s.Params.Line2, std::filesystem::path(s.FileName).filename().string(),
                            note);

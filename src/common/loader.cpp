@@ -30,6 +30,8 @@ void LoadColumnFile(const std::string& path, int room, const PointChoice& points
         s.FileName = std::move(c.FileName);
         s.Caption = std::move(c.Caption);
         s.Refusal = std::move(c.Refusal);
+        s.SweepPoints = file.SweepPoints;
+        s.Taken = file.Taken;
         if (s.Refusal.empty()) {
             s.Params = std::move(c.Params);
             s.X.Allocate();
@@ -60,6 +62,8 @@ void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
     s.Refusal = ReadRefusal(slice.Caption, slice.Result, s.Params.NumPoints);
     s.Caption = std::move(slice.Caption);
     s.Sweep = SweepNoticeOf(files.Name, slice.Result, s.Params.NumPoints);
+    s.SweepPoints = slice.Result.SweepPoints;
+    s.Taken = slice.Result.Taken;
 }
 
 void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice* choice, int room,
@@ -101,6 +105,8 @@ void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice*
         if (!said.empty()) sink.Notice(said);
         s.Sweep = SweepNoticeOf(s.Caption, read.Result, read.Params.NumPoints);
         if (!s.Sweep.empty()) sink.Notice(s.Sweep);
+        s.SweepPoints = read.Result.SweepPoints;
+        s.Taken = read.Result.Taken;
         s.Params = std::move(read.Params);
         s.X = std::move(read.X);
         s.Y = std::move(read.Y);

@@ -22,7 +22,11 @@ struct LoadedSpectrum {
     std::string Caption;     // its box's caption, the batch's caption column
     std::string Refusal;     // "" when Params, X and Y hold the spectrum
     bool CannotOpen = false; // refused because the file could not be opened
-    std::string Sweep;       // how a long sweep was taken (SweepNotice); "" when whole
+    // A sweep longer than a slot or taken in part: its count of points, what
+    // was taken of it, and what the mode line says of that (SweepNotice).
+    int SweepPoints = 0;
+    PointChoice Taken;
+    std::string Sweep;
     ParamSpec Params;
     PointBuffer X, Y; // the receiver may take them; new ones are made then
 };

@@ -543,7 +543,11 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
         }
         FinishPoints(p, x, y, TakeSweepPoints(fx, fy, read.Taken, x, y));
         read.SweepPoints = n;
-        if (const std::string note = SweepNote(read.Taken, n); !note.empty())
+        // The reader's note starts a history that has no conditions yet.
+        const std::string note = SweepNote(read.Taken, n);
+        if (!note.empty() && p.Line2.empty())
+            p.Line2 = note + ", ";
+        else if (!note.empty())
             AppendNote(p.Line2, {}, note);
     }
     const int kept = p.NumPoints;

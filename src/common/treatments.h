@@ -84,6 +84,8 @@ struct ColumnFileSpectrum {
 struct ColumnFileSpectra {
     std::string Refusal;              // the whole file refused: no spectra then
     std::vector<std::string> Notices; // what was left out of a file that is read
+    int SweepPoints = 0;              // rows of a file longer than a slot or taken in part
+    PointChoice Taken;                // what was taken of them
     std::vector<ColumnFileSpectrum> Spectra;
 };
 // A spectrum of more rows than a slot holds, or every spectrum when points

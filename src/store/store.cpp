@@ -189,7 +189,7 @@ void TForm1::ReadChosen(const QStringList& files) {
     }
     if (!messages.isEmpty()) ShowMessages(messages);
     refresh(0);
-    if (offer.Files) {
+    if (offer.Files || !offer.Path.empty()) {
         // The mode line keeps what the read said, the tooltip its whole list.
         const QString listed = Ui.Label3->toolTip();
         OfferSlices(std::move(offer), ModeLine(), QString());
@@ -237,18 +237,30 @@ void TForm1::PlaceSpectra(const QStringList& files, std::vector<kivo::SpectrumRe
         kivo::SliceChoice choice;
         if (read.Series) choice = kivo::DefaultSlices(read.Series->Header.Slices, room);
         const int before = loaded;
+        kivo::LoadedSpectrum sweep; // how the file's first long sweep was taken
         kivo::LoadSpectra(
             LocalPath(files.at(qsizetype(f))), read, read.Series ? &choice : nullptr, room,
             {[&](const std::string& notice) { messages << QString::fromLocal8Bit(notice); },
              [&](kivo::LoadedSpectrum& s) {
+                 if (sweep.SweepPoints == 0 && s.SweepPoints > 0) {
+                     sweep.SweepPoints = s.SweepPoints;
+                     sweep.Taken = s.Taken;
+                 }
                  if (loaded < kivo::MaxSpec && PlaceLoaded(s, loaded + 1, messages)) ++loaded;
              }});
-        // The first series not taken whole offers its other slices.
-        if (read.Series && !offer.Files && loaded > before &&
-            loaded - before < read.Series->Header.Slices) {
-            offer = {read.Series, choice, {}};
+        // The first series not taken whole offers its other slices; the
+        // first long sweep, other points of it.
+        SliceOffer made;
+        if (read.Series && loaded - before < read.Series->Header.Slices)
+            made = {read.Series, choice, {}, {}, {}, 0};
+        else if (!read.Series && sweep.SweepPoints > 0)
+            made = {nullptr,          {}, {}, LocalPath(files.at(qsizetype(f))), sweep.Taken,
+                    sweep.SweepPoints};
+        if (!offer.Files && offer.Path.empty() && loaded > before &&
+            (made.Files || !made.Path.empty())) {
             for (int slot = before + 1; slot <= loaded; ++slot)
-                offer.Ids.push_back(Store.SpecId[slot]);
+                made.Ids.push_back(Store.SpecId[slot]);
+            offer = std::move(made);
         }
     }
     Store.NumSpec = static_cast<uint16_t>(loaded);
@@ -268,13 +280,6 @@ bool TForm1::PlaceLoaded(kivo::LoadedSpectrum& s, int slot, QStringList& message
     // A spectrometer's own files are never written: a save goes beside them.
     FillSlot(slot, QString::fromLocal8Bit(s.Caption), QString::fromLocal8Bit(s.FileName));
     return true;
-}
-
-bool TForm1::ReadSliceInto(const kivo::SpectrometerFiles& files, int number, int slot,
-                           QStringList& messages) {
-    kivo::LoadedSpectrum s;
-    kivo::LoadSlice(files, number, s);
-    return PlaceLoaded(s, slot, messages);
 }
 
 void TForm1::WriteClick() {

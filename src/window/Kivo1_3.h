@@ -205,14 +205,18 @@ public:
     Controls Ui;      // the widgets
     // The clock of the double-click test, in milliseconds; tests set it.
     std::function<qint64()> NowMs;
-    // The other slices a read offers when it took only some of a series: the
-    // series' bytes, the choice taken and the spectra that read made, by
-    // identity. Offered on the mode line's entry; only Enter while the
-    // entry is open (Typing == Slices) uses it.
+    // What a read offers when it took only part of a file: the other slices
+    // of a series (the series' bytes and the choice taken), or other points
+    // of a sweep longer than a slot (the file and the points taken), with
+    // the spectra that read made, by identity. Offered on the mode line's
+    // entry; only Enter while the entry is open (Typing == Slices) uses it.
     struct SliceOffer {
         std::shared_ptr<const kivo::SpectrometerFiles> Files;
         kivo::SliceChoice Choice;
         std::vector<uint32_t> Ids;
+        std::string Path; // a long sweep's file; empty for a series
+        kivo::PointChoice Points;
+        int SweepPoints = 0;
     };
     SliceOffer OfferedSlices;
 
@@ -471,13 +475,18 @@ private:
     // the free slots, fewer closed up): refused, with the offer kept, when
     // it is out of range or too many; refused when those spectra are gone.
     void TakeSliceChoice(const QString& typed);
+    // The same for the points of a long sweep, read again from its file.
+    void TakePointChoice(SliceOffer offer, const QString& typed);
+    // The slots of the offer's spectra, sorted; none, said on the mode
+    // line, when one of them is gone.
+    std::vector<int> OfferedPlaces(const SliceOffer& offer);
+    // The spectra produce gives replace those in places, as one step: the
+    // places first, then free slots; what is left of the places is closed up.
+    void ReplaceRead(std::vector<int> places, const QString& step, QStringList messages,
+                     const std::function<void(const kivo::LoadSink&)>& produce);
     // A spectrum the loader gives into slot, or its refusal into messages;
     // false when refused.
     bool PlaceLoaded(kivo::LoadedSpectrum& s, int slot, QStringList& messages);
-    // Slice number of a series into slot as a new spectrum; false, with the
-    // refusal in messages, when it cannot be read.
-    bool ReadSliceInto(const kivo::SpectrometerFiles& files, int number, int slot,
-                       QStringList& messages);
     void WriteClick();
     void DeleteF81Click();
     void CheckBox1Click(int slot); // slot 0: called for a control that is no box

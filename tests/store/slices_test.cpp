@@ -229,3 +229,52 @@ TEST_F(SlicesTest, AStepNearTheLargestIntTakesOneSlice) {
               QStringLiteral(
                   "    FileSpectrum many: slices 2000 to 2000 step 2147483600 taken, 1 of 2000 "));
 }
+
+// A column file longer than a slot: averaged on reading, its other points
+// offered as a series' slices are, and the typed window read again into the
+// read's own slots as one step.
+TEST_F(SlicesTest, ALongSweepOffersItsPointsAndTheTypedOnesReplaceIt) {
+    constexpr int rows = 40000;
+    std::ostringstream text;
+    text.precision(9);
+    text << "field first second\n";
+    auto field = [](int row) { return float(3000 + 0.015 * (row - 1)); };
+    for (int row = 1; row <= rows; ++row)
+        text << field(row) << ' ' << row % 7 << ' ' << -(row % 5) << '\n';
+    WriteFile("long.dat", text.str());
+    AnswerFiles({"a.esr", "long.dat", "b.esr"});
+    Key(Qt::Key_F3);
+    ASSERT_EQ(form->Store.NumSpec, 4);
+    const QString points = QStringLiteral("  Points first last step: ");
+    EXPECT_EQ(form->ModeLine(), "    FileSpectrum long long: 40000 points averaged by 3 to 13334 " +
+                                    points + "1 40000 3");
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 13334);
+    const uint32_t a = form->Store.SpecId[1], b = form->Store.SpecId[4];
+    const uint32_t first = form->Store.SpecId[2];
+    // Too many points at step 1: refused, the offer kept.
+    Do("back");
+    Do("type:1 40000 1");
+    Do("Enter");
+    EXPECT_EQ(form->ModeLine(),
+              "   step 1 gives 40000 points, not 2 to 15000 " + points + "1 40000 1");
+    Do("back");
+    Do("type:10001 25000 1");
+    Do("Enter");
+    EXPECT_EQ(form->ModeLine(), QStringLiteral("    FileSpectrum long long: 40000 points, 10001 "
+                                               "to 25000 averaged by 1 to 15000 "));
+    EXPECT_EQ(Captions(), (QStringList{"a", "long-1", "long-2", "b"}));
+    EXPECT_EQ(form->Store.SpecId[1], a);
+    EXPECT_EQ(form->Store.SpecId[4], b);
+    EXPECT_NE(form->Store.SpecId[2], first);
+    for (int slot : {2, 3}) {
+        ASSERT_EQ(form->Store.Params[slot].NumPoints, 15000);
+        EXPECT_EQ(form->Store.SpecX[slot][1], field(10001));
+        EXPECT_EQ(form->Store.SpecX[slot][15000], field(25000));
+    }
+    EXPECT_EQ(form->Store.SpecY[2][1], float(10001 % 7));
+    EXPECT_EQ(form->Store.SpecY[3][2], float(-(10002 % 5)));
+    // One step back: the averaged spectra of the read.
+    Do("^Z");
+    EXPECT_EQ(form->Store.Params[2].NumPoints, 13334);
+    EXPECT_EQ(form->Store.SpecId[2], first);
+}
