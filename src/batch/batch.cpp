@@ -297,7 +297,7 @@ void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
     std::string sliceUnit;
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
-    if (read.Kind != KindDat) ReadSpectrum(read);
+    if (!ReadInLoader(read.Kind)) ReadSpectrum(read);
     if (read.Series) sliceUnit = read.Series->Header.SliceUnit;
     LoadSpectra(path, read, nullptr, MaxSpec,
                 {[&](const std::string& n) { notice += (notice.empty() ? "" : "; ") + Trimmed(n); },

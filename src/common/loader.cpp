@@ -12,8 +12,8 @@ void Ready(PointBuffer& b) {
     if (!b.Allocated()) b.Allocate();
 }
 
-void LoadColumnFile(const std::string& path, int room, const LoadSink& sink) {
-    ColumnFileSpectra file = ReadColumnSpectra(path, room);
+// The spectra of a file of several, as its reader gave them.
+void LoadFileSpectra(const std::string& path, FileSpectra file, const LoadSink& sink) {
     if (!file.Refusal.empty()) {
         LoadedSpectrum s;
         s.FileName = path;
@@ -23,7 +23,7 @@ void LoadColumnFile(const std::string& path, int room, const LoadSink& sink) {
         return;
     }
     for (const std::string& n : file.Notices) sink.Notice(n);
-    for (ColumnFileSpectrum& c : file.Spectra) {
+    for (FileSpectrum& c : file.Spectra) {
         LoadedSpectrum s;
         s.Number = c.Number;
         s.FileName = std::move(c.FileName);
@@ -42,6 +42,10 @@ void LoadColumnFile(const std::string& path, int room, const LoadSink& sink) {
 
 } // namespace
 
+bool ReadInLoader(int kind) {
+    return kind == KindDat || kind == KindJcamp;
+}
+
 void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
     Ready(s.X);
     Ready(s.Y);
@@ -56,7 +60,8 @@ void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
 
 void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice* choice, int room,
                  const LoadSink& sink) {
-    if (read.Kind == KindDat) return LoadColumnFile(path, room, sink);
+    if (read.Kind == KindDat) return LoadFileSpectra(path, ReadColumnSpectra(path, room), sink);
+    if (read.Kind == KindJcamp) return LoadFileSpectra(path, ReadJcampSpectra(path, room), sink);
     if (read.Series) {
         // The slices take turns in one pair of buffers, unless the receiver
         // keeps them: a fresh zeroed pair each would cost more than a short
@@ -99,7 +104,7 @@ void LoadSpectra(const std::string& path, const SliceChoice* choice, int room,
                  const LoadSink& sink) {
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
-    if (read.Kind != KindDat) ReadSpectrum(read);
+    if (!ReadInLoader(read.Kind)) ReadSpectrum(read);
     LoadSpectra(path, read, choice, room, sink);
 }
 

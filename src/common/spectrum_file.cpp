@@ -26,18 +26,16 @@
 namespace kivo {
 
 int FileKindOf(std::string_view fileName) {
-    if (fileName.size() < 4) return KindUnknown;
-    char tail[4];
-    for (size_t i = 0; i < 4; ++i) {
-        const char c = fileName[fileName.size() - 4 + i];
-        tail[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    }
-    const std::string_view t(tail, 4);
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos || fileName.size() - dot > 6) return KindUnknown;
+    std::string t(fileName.substr(dot));
+    for (char& c : t) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
     if (t == ".esr") return KindEsr;
     if (t == ".txt") return KindTxt;
     if (t == ".dat" || t == ".asc") return KindDat;
     if (t == ".dsc" || t == ".dta") return KindBes3t;
     if (t == ".par" || t == ".spc") return KindEsp;
+    if (t == ".jdx" || t == ".dx" || t == ".jcamp") return KindJcamp;
     return KindUnknown;
 }
 

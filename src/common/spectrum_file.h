@@ -18,13 +18,15 @@ namespace kivo {
 // ---- Spectrum files -------------------------------------------------------
 
 // The spectrometer pairs: BES3T (.DSC descriptor, .DTA data) and ESP/WinEPR
-// (.par parameters, .spc data); either file of a pair names it.
+// (.par parameters, .spc data); either file of a pair names it. JCAMP-DX
+// files end in .jdx, .dx or .jcamp.
 enum FileKindCode {
     KindEsr = 0,
     KindTxt = 1,
     KindDat = 2,
     KindBes3t = 3,
     KindEsp = 4,
+    KindJcamp = 5,
     KindUnknown = -1
 };
 
