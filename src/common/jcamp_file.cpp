@@ -37,16 +37,6 @@ float JcampAxisPoint(double first, double last, int n, int i) {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view v) {
-    while (!v.empty() && IsBlank(v.front())) v.remove_prefix(1);
-    while (!v.empty() && IsBlank(v.back())) v.remove_suffix(1);
-    return v;
-}
-
 // A line without its comment ("$$" to the end).
 std::string_view WithoutComment(std::string_view line) {
     return line.substr(0, line.find("$$"));
@@ -232,9 +222,27 @@ public:
     std::string DataWords; // the data label as written, for a refusal
     Values V;
 
+    // The first value of a label the reader uses; the others are passed
+    // over, so a block's memory does not grow with its labels.
     void Offer(const std::string& key, std::string_view value, int line) {
-        for (auto& [k, label] : labels_)
-            if (k == key) return;
+        static constexpr std::string_view kUsed[] = {"TITLE",
+                                                     "XUNITS",
+                                                     "XFACTOR",
+                                                     "YFACTOR",
+                                                     "NPOINTS",
+                                                     "FIRSTX",
+                                                     "LASTX",
+                                                     "DELTAX",
+                                                     ".MICROWAVEFREQUENCY",
+                                                     ".MICROWAVEPOWER",
+                                                     ".MODULATIONAMPLITUDE",
+                                                     ".RECEIVERGAIN",
+                                                     ".TEMPERATURE",
+                                                     ".NUMBEROFSCANS",
+                                                     "$KIVOLINE1",
+                                                     "$KIVOLINE2"};
+        if (std::find(std::begin(kUsed), std::end(kUsed), key) == std::end(kUsed) || Find(key))
+            return;
         labels_.emplace_back(key, Label{value, line});
     }
     const Label* Find(std::string_view key) const {
@@ -259,6 +267,7 @@ public:
             return Refuse(line, fault);
         if (values.empty()) return;
         if (values.front().Kind != Form::Absolute) return Refuse(line, "no X value first");
+        if (values.size() == 1) return;
         const bool check = V.LineEndsInDifference;
         V.LineEndsInDifference = false;
         for (size_t k = 1; k < values.size(); ++k) {
@@ -298,10 +307,7 @@ public:
     }
 
 private:
-    static std::string Number(long double v) {
-        std::string s = FormatF(v, 0, v == std::floor(v) ? 0 : 6);
-        return s;
-    }
+    static std::string Number(long double v) { return FormatF(v, 0, v == std::floor(v) ? 0 : 6); }
     std::vector<std::pair<std::string, Label>> labels_;
 };
 
@@ -628,20 +634,26 @@ void AppendDup(std::string& out, int64_t count) {
 
 constexpr size_t kLineWidth = 80;
 
+// Every field as the reader places it, to the bit (a -0 too).
 bool EvenAxis(const float* x, int n) {
     const double first = x[0], last = x[n - 1];
     if (first == last) return false;
     for (int k = 0; k < n; ++k)
-        if (JcampAxisPoint(first, last, n, k) != x[k]) return false;
+        if (std::bit_cast<uint32_t>(JcampAxisPoint(first, last, n, k)) !=
+            std::bit_cast<uint32_t>(x[k]))
+            return false;
     return true;
 }
 
 // The power of two every value is a whole multiple of, when those multiples
-// stay below 2^62; none when they would not.
+// stay below 2^62; none when they would not, or a value is -0.
 std::optional<int> PowerOfTwoStep(const float* y, int n) {
     int step = INT_MAX, top = INT_MIN;
     for (int k = 0; k < n; ++k) {
-        if (y[k] == 0) continue;
+        if (y[k] == 0) {
+            if (std::signbit(y[k])) return std::nullopt; // a whole number has no -0
+            continue;
+        }
         int e = 0;
         const double m = std::frexp(double(y[k]), &e); // |y| = m 2^e, 0.5 <= m < 1
         const auto whole = uint32_t(std::fabs(std::ldexp(m, 24)));

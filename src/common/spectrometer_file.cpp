@@ -21,16 +21,6 @@ namespace kivo {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view v) {
-    while (!v.empty() && IsBlank(v.front())) v.remove_prefix(1);
-    while (!v.empty() && IsBlank(v.back())) v.remove_suffix(1);
-    return v;
-}
-
 // The values of the keys a reader asks for; every other line is passed over,
 // so a header's memory never grows with lines nobody reads.
 class Entries {

@@ -41,10 +41,6 @@ int FileKindOf(std::string_view fileName) {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // Splits a text into lines ended by LF; one CR before the LF (or at the
 // very end) is part of the line end.
 // The first LF in [p, end), or null. Point lines are short: sixteen bytes
