@@ -451,8 +451,8 @@ JcampSpectrum Finish(Block& b, int number) {
         }
     } else {
         for (int k = 0; k < n; ++k) {
-            s.X[size_t(k)] = Scaled(b.V.Kept[size_t(2 * k)], xFactor * scale);
-            s.Y[size_t(k)] = Scaled(b.V.Kept[size_t(2 * k + 1)], yFactor);
+            s.X[size_t(k)] = Scaled(b.V.Kept[2 * size_t(k)], xFactor * scale);
+            s.Y[size_t(k)] = Scaled(b.V.Kept[2 * size_t(k) + 1], yFactor);
         }
     }
     for (int k = 0; k < n; ++k)
