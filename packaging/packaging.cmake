@@ -47,8 +47,9 @@ normalisation, field calibration on ruby or Mn2+ lines, subtraction,
 smoothing and point editing. Saved files carry their treatment history.
 .
 It reads its own .esr files, column files, the spectrometer's BES3T and
-ESP/WinEPR files and JCAMP-DX files, and writes .esr and JCAMP-DX. kivo-batch applies the same treatments to many files from
-the command line, with the window's numbers.")
+ESP/WinEPR files and JCAMP-DX files, and writes .esr and JCAMP-DX files.
+kivo-batch applies the same treatments to many files from the command line,
+with the window's numbers.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KIVO_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
