@@ -3,7 +3,8 @@
 // point file and a spectrum of the largest size. Every file is synthesised from
 // a fixed seed, so running the program again gives byte-identical files. The
 // same sample and a DPPH line are also written as the spectrometer's own file
-// pairs (BES3T and ESP/WinEPR), which Kivo reads but never writes.
+// pairs (BES3T and ESP/WinEPR), which Kivo reads but never writes, and the
+// DPPH line as a JCAMP-DX file.
 //
 // Usage: make_examples [directory]   (default: the current directory)
 
@@ -164,11 +165,12 @@ double PeakToPeak(const Trace& t, double from, double to) {
     return hi - lo;
 }
 
+// An .esr file, or JCAMP-DX for a .jdx name.
 bool WriteEsr(const std::filesystem::path& dir, const char* name, const kivo::ParamSpec& p,
               const Trace& t) {
     std::string error;
     const std::string path = (dir / name).string();
-    if (!kivo::WriteSpectrumFile(p, t.X.data(), t.Y.data(), path, error)) {
+    if (!kivo::SaveSpectrumFile(p, t.X.data(), t.Y.data(), path, error)) {
         std::cerr << "make_examples: " << path << ": " << error << '\n';
         return false;
     }
@@ -382,6 +384,21 @@ bool WriteEspDpph(const std::filesystem::path& dir) {
                       s.Field.size());
 }
 
+// The same DPPH line as Kivo writes JCAMP-DX, its field on the even axis
+// ##XYDATA takes and its values in DIFDUP form, with the EPR labels.
+bool WriteDpphJcamp(const std::filesystem::path& dir) {
+    const Axis a{3350.0, 50.0, 512};
+    const DerivLine dpph{ResonanceField(2.0036, FreqGHz), 6.0, 1.0, Shape::Gauss};
+    Trace t = Synthesise(
+        a, [&](double b) { return 0.02 + LineValue(dpph, b); }, 0.008, 0x5A3B1E0007ULL);
+    const double first = t.X.front(), last = t.X.back();
+    for (int k = 0; k < a.Points; ++k)
+        t.X[static_cast<size_t>(k)] = kivo::JcampAxisPoint(first, last, a.Points, k);
+    kivo::ParamSpec p = Header("DPPH in polystyrene", "9.4 GHz, 293 K, 4 scans", a,
+                               Conditions{50.0, 1.0, 1.0e4, 0.5, 2.0});
+    return WriteEsr(dir, "dpph.jdx", p, t);
+}
+
 // A series of the coal line at each value of a second axis, its line scaled
 // by gain(value): the field sweep once per value, noise of its own each time.
 kivo_examples::KnownSeries CoalSeries(const std::string& title, const std::vector<double>& values,
@@ -454,6 +471,7 @@ int main(int argc, char** argv) {
     ok = WriteLong(dir) && ok;
     ok = WriteBes3tSample(dir) && ok;
     ok = WriteEspDpph(dir) && ok;
+    ok = WriteDpphJcamp(dir) && ok;
     ok = WriteSeries(dir) && ok;
     return ok ? 0 : 1;
 }

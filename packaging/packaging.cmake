@@ -5,7 +5,7 @@ install(TARGETS kivo kivo-batch RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS kivo-batch-figures LIBRARY DESTINATION ${KIVO_MODULE_DIR})
 install(FILES ${KIVO_HELP_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo)
 file(GLOB KIVO_EXAMPLE_FILES examples/*.esr examples/*.txt examples/*.DSC examples/*.DTA
-  examples/*.XGF examples/*.YGF examples/*.par examples/*.spc examples/README.md)
+  examples/*.XGF examples/*.YGF examples/*.par examples/*.spc examples/*.jdx examples/README.md)
 install(FILES ${KIVO_EXAMPLE_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/kivo/examples)
 install(FILES ${KIVO_PACKAGING}/kivo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KIVO_PACKAGING}/kivo.svg
@@ -46,9 +46,10 @@ treats them from the keyboard: base line, double integration and spin count,
 normalisation, field calibration on ruby or Mn2+ lines, subtraction,
 smoothing and point editing. Saved files carry their treatment history.
 .
-It reads its own .esr files, column files and the spectrometer's BES3T and
-ESP/WinEPR files. kivo-batch applies the same treatments to many files from
-the command line, with the window's numbers.")
+It reads its own .esr files, column files, the spectrometer's BES3T and
+ESP/WinEPR files and JCAMP-DX files, and writes .esr and JCAMP-DX files.
+kivo-batch applies the same treatments to many files from the command line,
+with the window's numbers.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KIVO_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

@@ -18,6 +18,7 @@
 #include <thread>
 #include <utility>
 
+#include "jcamp_file.h"
 #include "loader.h"
 
 namespace kivo::batch {
@@ -33,9 +34,11 @@ struct Spectrum {
     std::string Output;  // the file name it is written under
 };
 
-// The simulated spectrum's file name beside a spectrum's: "s-sim.esr".
+// The simulated spectrum's file name beside a spectrum's: "s-sim.esr"
+// ("s-sim.jdx").
 std::string SimOutputOf(const std::string& output) {
-    return output.substr(0, output.size() - 4) + "-sim.esr";
+    const size_t dot = output.rfind('.');
+    return output.substr(0, dot) + "-sim" + output.substr(dot);
 }
 
 // The model at the spectrum's field axis, scaled by least squares to the
@@ -298,7 +301,7 @@ void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
     read.Points = plan.Points;
-    if (read.Kind != KindDat) ReadSpectrum(read);
+    if (!ReadInLoader(read.Kind)) ReadSpectrum(read);
     if (read.Series) sliceUnit = read.Series->Header.SliceUnit;
     LoadSpectra(path, read, nullptr, MaxSpec,
                 {[&](const std::string& n) { notice += (notice.empty() ? "" : "; ") + Trimmed(n); },
@@ -311,7 +314,7 @@ void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
                          s.Report.SliceValue = l.SliceValue;
                          s.Report.SliceUnit = sliceUnit;
                      }
-                     s.Output = ShortName(l.FileName) + ".esr";
+                     s.Output = ShortName(l.FileName) + plan.WriteEnding;
                      s.Name = l.FileName;
                      s.Report.Caption = l.Caption;
                      s.Caption = l.Caption;
@@ -664,8 +667,8 @@ void Run(const std::vector<std::string>& files, const Plan& plan, int jobs, cons
                     std::string error;
                     bool saved = true;
                     try {
-                        saved = WriteSpectrumFile(params, s.Report.X.data(), values->data(), target,
-                                                  error);
+                        saved = SaveSpectrumFile(params, s.Report.X.data(), values->data(), target,
+                                                 error);
                     } catch (const std::exception& e) {
                         saved = false;
                         error = FailureWords(e);

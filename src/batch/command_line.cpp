@@ -298,6 +298,9 @@ void DescribeOptions(QCommandLineParser& parser) {
         {QStringLiteral("write"),
          QStringLiteral("Save every treated spectrum as an .esr file in this directory."),
          QStringLiteral("dir")},
+        {QStringLiteral("write-format"),
+         QStringLiteral("The form --write saves in: esr (default) or jdx, JCAMP-DX as name.jdx."),
+         QStringLiteral("esr|jdx")},
         {QStringLiteral("jobs"),
          QStringLiteral("Files treated at once (default: the number of cores)."),
          QStringLiteral("N")},
@@ -625,6 +628,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& given) {
             line.Work.WriteDir = Local(parser.value(QStringLiteral("write")));
             if (line.Work.WriteDir.empty())
                 throw UsageError{QStringLiteral("--write: no directory ''")};
+        }
+        if (parser.isSet(QStringLiteral("write-format"))) {
+            const QString form = parser.value(QStringLiteral("write-format"));
+            if (form != QStringLiteral("esr") && form != QStringLiteral("jdx"))
+                throw UsageError{
+                    QStringLiteral("--write-format: '%1' is neither esr nor jdx").arg(form)};
+            line.Work.WriteEnding = form == QStringLiteral("jdx") ? ".jdx" : ".esr";
         }
     } catch (const UsageError& e) {
         return answer(CommandLine::Action::Usage, e.Text);

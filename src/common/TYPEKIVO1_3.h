@@ -6,6 +6,7 @@
 #include "column_file.h"
 #include "gvalues.h"
 #include "help_file.h"
+#include "jcamp_file.h"
 #include "numeric.h"
 #include "options_file.h"
 #include "panel_entry.h"

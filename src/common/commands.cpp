@@ -2,6 +2,7 @@
 // names a read spectrum carries and the words that refuse a file: shared by
 // the window and kivo-batch, so both give the same numbers and texts.
 #include "column_file.h"
+#include "jcamp_file.h"
 #include "treatment_notes.h"
 #include "treatments.h"
 
@@ -70,15 +71,31 @@ std::string_view FileNameOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-std::string ShortName(std::string_view path) {
-    const std::string_view name = FileNameOf(path);
-    return std::string(name.size() > 4 ? name.substr(0, name.size() - 4) : name);
+namespace {
+
+// The length of a file name's ending: four characters, or the whole ending
+// of a JCAMP-DX name (".dx", ".jcamp").
+size_t EndingLength(std::string_view name) {
+    if (FileKindOf(name) == KindJcamp) return name.size() - name.rfind('.');
+    return std::min<size_t>(4, name.size());
 }
 
-std::string SpectrumFileName(std::string_view path, int kind, int columnSpectrum) {
-    const std::string_view stem = path.substr(0, path.size() - std::min<size_t>(4, path.size()));
-    if (kind == KindDat) return std::string(stem) + "-" + std::to_string(columnSpectrum) + ".esr";
+} // namespace
+
+std::string ShortName(std::string_view path) {
+    const std::string_view name = FileNameOf(path);
+    return std::string(name.size() > 4 || FileKindOf(name) == KindJcamp
+                           ? name.substr(0, name.size() - EndingLength(name))
+                           : name);
+}
+
+std::string SpectrumFileName(std::string_view path, int kind, int number) {
+    const size_t ending = EndingLength(FileNameOf(path));
+    const std::string_view stem = path.substr(0, path.size() - ending);
+    const std::string numbered = std::string(stem) + "-" + std::to_string(number);
+    if (kind == KindDat) return numbered + ".esr";
     if (IsSpectrometerKind(kind)) return std::string(stem) + ".esr";
+    if (kind == KindJcamp && number > 0) return numbered + std::string(path.substr(stem.size()));
     return std::string(path);
 }
 
@@ -187,9 +204,36 @@ std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
 
 } // namespace
 
-ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
-                                    const PointChoice& points) {
-    ColumnFileSpectra out;
+bool TakeFileSweep(FileSpectra& out, FileSpectrum& s, std::string_view shortName,
+                   const PointChoice& points) {
+    const int count = int(s.X.size());
+    if (count > MaxPoints || !(points == PointChoice{})) {
+        PointChoice taken;
+        const std::string refused = ResolvePoints(points, s.X.data(), count, taken);
+        if (!refused.empty()) {
+            s.Refusal = std::string(Named) + s.Caption + " is not read: " + refused + " ";
+            return false;
+        }
+        std::vector<float> x(MaxPoints), y(MaxPoints);
+        x.resize(size_t(TakeSweepPoints(s.X.data(), s.Y.data(), taken, x.data(), y.data())));
+        y.resize(x.size());
+        // Said once for the file: its spectra share their points.
+        if (out.SweepPoints == 0) {
+            out.Notices.push_back(SweepNotice(shortName, taken, count, int(x.size())));
+            out.SweepPoints = count;
+            out.Taken = taken;
+        }
+        if (const std::string note = SweepNote(taken, count); !note.empty())
+            AppendNote(s.Params.Line2, std::filesystem::path(s.FileName).filename().string(), note);
+        s.X = std::move(x);
+        s.Y = std::move(y);
+    }
+    s.Params.NumPoints = static_cast<uint16_t>(s.X.size());
+    return true;
+}
+
+FileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra, const PointChoice& points) {
+    FileSpectra out;
     const std::string shortName = ShortName(path);
     ColumnImport import = ImportColumnFile(path, maxSpectra);
     out.Refusal = ColumnRefusal(shortName, import);
@@ -200,7 +244,7 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
     out.Spectra.reserve(import.Spectra.size());
     int n = 0;
     for (ColumnSpectrum& c : import.Spectra) {
-        ColumnFileSpectrum& s = out.Spectra.emplace_back();
+        FileSpectrum& s = out.Spectra.emplace_back();
         s.Number = ++n;
         s.FileName = SpectrumFileName(path, KindDat, n);
         s.Caption = shortName + "-" + std::to_string(n);
@@ -211,31 +255,37 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
         }
         s.X = std::move(c.X);
         s.Y = std::move(c.Y);
-        if (count > MaxPoints || !(points == PointChoice{})) {
-            PointChoice taken;
-            const std::string refused = ResolvePoints(points, s.X.data(), count, taken);
-            if (!refused.empty()) {
-                s.Refusal = std::string(Named) + s.Caption + " is not read: " + refused + " ";
-                continue;
-            }
-            std::vector<float> x(MaxPoints), y(MaxPoints);
-            x.resize(size_t(TakeSweepPoints(s.X.data(), s.Y.data(), taken, x.data(), y.data())));
-            y.resize(x.size());
-            // Said once for the file: its spectra share their rows.
-            if (out.SweepPoints == 0) {
-                out.Notices.push_back(SweepNotice(shortName, taken, count, int(x.size())));
-                out.SweepPoints = count;
-                out.Taken = taken;
-            }
-            if (const std::string note = SweepNote(taken, count); !note.empty())
-                AppendNote(s.Params.Line2, std::filesystem::path(s.FileName).filename().string(),
-                           note);
-            s.X = std::move(x);
-            s.Y = std::move(y);
-        }
-        const int kept = int(s.X.size());
-        s.Params.NumPoints = static_cast<uint16_t>(kept);
-        s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, kept).Amplitude;
+        if (!TakeFileSweep(out, s, shortName, points)) continue;
+        s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, s.Params.NumPoints).Amplitude;
+    }
+    return out;
+}
+
+FileSpectra ReadJcampSpectra(const std::string& path, int maxSpectra, const PointChoice& points) {
+    FileSpectra out;
+    const std::string shortName = ShortName(path);
+    JcampRead read = ReadJcampFile(path, maxSpectra);
+    if (read.Result.Status != ReadStatus::Ok) {
+        out.Refusal = ReadRefusal(shortName, read.Result, 0);
+        return out;
+    }
+    if (read.SlotsShort) out.Notices.push_back("  number of spec. is limited 20;");
+    // The spectra of several data blocks are numbered as a column file's.
+    const bool several = read.Spectra.size() > 1 || read.SlotsShort;
+    for (JcampSpectrum& j : read.Spectra) {
+        FileSpectrum& s = out.Spectra.emplace_back();
+        s.Number = several ? j.Block : 0;
+        s.FileName = SpectrumFileName(path, KindJcamp, s.Number);
+        s.Caption = several ? shortName + "-" + std::to_string(j.Block) : shortName;
+        s.Refusal = ReadRefusal(s.Caption, j.Result, j.Params.NumPoints);
+        if (!s.Refusal.empty()) continue;
+        if (const std::string said = ReadNotice(s.Caption, j.Result); !said.empty())
+            out.Notices.push_back(said);
+        s.Params = std::move(j.Params);
+        s.X = std::move(j.X);
+        s.Y = std::move(j.Y);
+        if (!TakeFileSweep(out, s, shortName, points)) continue;
+        s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, s.Params.NumPoints).Amplitude;
     }
     return out;
 }

@@ -10,6 +10,17 @@
 
 namespace kivo {
 
+// Blanks and tabs, which part the values of the text files.
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+// The text without the blanks and tabs at its ends.
+inline std::string_view Trim(std::string_view v) {
+    while (!v.empty() && IsBlank(v.front())) v.remove_prefix(1);
+    while (!v.empty() && IsBlank(v.back())) v.remove_suffix(1);
+    return v;
+}
+
 // A plain file opened for reading. Its kind is looked at before it is
 // opened, and the open does not block: a pipe or a device under a
 // spectrum's name is refused, never waited on.

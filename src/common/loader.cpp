@@ -12,9 +12,8 @@ void Ready(PointBuffer& b) {
     if (!b.Allocated()) b.Allocate();
 }
 
-void LoadColumnFile(const std::string& path, int room, const PointChoice& points,
-                    const LoadSink& sink) {
-    ColumnFileSpectra file = ReadColumnSpectra(path, room, points);
+// The spectra of a file of several, as its reader gave them.
+void LoadFileSpectra(const std::string& path, FileSpectra file, const LoadSink& sink) {
     if (!file.Refusal.empty()) {
         LoadedSpectrum s;
         s.FileName = path;
@@ -24,7 +23,7 @@ void LoadColumnFile(const std::string& path, int room, const PointChoice& points
         return;
     }
     for (const std::string& n : file.Notices) sink.Notice(n);
-    for (ColumnFileSpectrum& c : file.Spectra) {
+    for (FileSpectrum& c : file.Spectra) {
         LoadedSpectrum s;
         s.Number = c.Number;
         s.FileName = std::move(c.FileName);
@@ -51,6 +50,10 @@ std::string SweepNoticeOf(std::string_view name, const ReadResult& r, int kept) 
                : std::string();
 }
 
+bool ReadInLoader(int kind) {
+    return kind == KindDat || kind == KindJcamp;
+}
+
 void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
     Ready(s.X);
     Ready(s.Y);
@@ -68,7 +71,10 @@ void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
 
 void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice* choice, int room,
                  const LoadSink& sink) {
-    if (read.Kind == KindDat) return LoadColumnFile(path, room, read.Points, sink);
+    if (read.Kind == KindDat)
+        return LoadFileSpectra(path, ReadColumnSpectra(path, room, read.Points), sink);
+    if (read.Kind == KindJcamp)
+        return LoadFileSpectra(path, ReadJcampSpectra(path, room, read.Points), sink);
     if (read.Series) {
         // The slices take turns in one pair of buffers, unless the receiver
         // keeps them: a fresh zeroed pair each would cost more than a short
@@ -119,7 +125,7 @@ void LoadSpectra(const std::string& path, const SliceChoice* choice, int room, c
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
     read.Points = points;
-    if (read.Kind != KindDat) ReadSpectrum(read);
+    if (!ReadInLoader(read.Kind)) ReadSpectrum(read);
     LoadSpectra(path, read, choice, room, sink);
 }
 

@@ -1,5 +1,6 @@
 // One loader for both programs: the spectra of any file Kivo reads (a
-// spectrum file, a spectrometer's pair, one of its series, a column file),
+// spectrum file, a spectrometer's pair, one of its series, a column file, a
+// JCAMP-DX file),
 // each with the name it is saved under and its caption, or a refusal in the
 // words the mode line and the batch's status both use.
 #pragma once
@@ -39,8 +40,12 @@ struct LoadSink {
     std::function<void(LoadedSpectrum&)> Spectrum;
 };
 
+// Files of several spectra (a column file, a JCAMP-DX file) are read by the
+// loader itself, not by ReadSpectrum beforehand.
+bool ReadInLoader(int kind);
+
 // The spectra of the file at path, read already into read (PrepareSpectrumRead
-// and ReadSpectrum; a column file is read here): at most room of them; of a
+// and ReadSpectrum; a column or JCAMP-DX file is read here): at most room of them; of a
 // series the slices choice takes (null: every slice, room not applied).
 void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice* choice, int room,
                  const LoadSink& sink);

@@ -22,16 +22,6 @@ namespace kivo {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view v) {
-    while (!v.empty() && IsBlank(v.front())) v.remove_prefix(1);
-    while (!v.empty() && IsBlank(v.back())) v.remove_suffix(1);
-    return v;
-}
-
 // The values of the keys a reader asks for; every other line is passed over,
 // so a header's memory never grows with lines nobody reads.
 class Entries {
@@ -204,23 +194,16 @@ std::string Cut(std::string_view v) {
     return v.size() <= 24 ? std::string(v) : std::string(v.substr(0, 24)) + "...";
 }
 
-// The conditions a spectrometer file records and the record has no field
-// for, as the second text line keeps sample conditions: "9.4012 GHz, 293 K",
-// and the cavity's quality factor where the file gives it: "Q 5200".
+// The conditions a spectrometer file records, from its keys.
 std::string Conditions(const Entries& e, std::string_view freqKey, double toGHz,
                        std::string_view tempKey, std::string_view scansKey,
                        std::string_view qKey = {}) {
-    std::string out;
-    auto add = [&out](const std::string& part) {
-        if (!out.empty()) out += ", ";
-        out += part;
-    };
-    double v = 0;
-    if (e.Number(freqKey, v) && v > 0) add(FrequencyText(v * toGHz));
-    if (e.Number(tempKey, v) && v > 0) add(Short(v, 1) + " K");
-    if (e.Number(scansKey, v) && v >= 1) add(Short(v, 0) + (v < 1.5 ? " scan" : " scans"));
-    if (!qKey.empty() && e.Number(qKey, v) && v > 0) add("Q " + Short(v, 0));
-    return out;
+    double ghz = 0, kelvin = 0, scans = 0, q = 0;
+    if (e.Number(freqKey, ghz)) ghz *= toGHz;
+    e.Number(tempKey, kelvin);
+    e.Number(scansKey, scans);
+    if (!qKey.empty()) e.Number(qKey, q);
+    return ConditionsLine(ghz, kelvin, scans, q);
 }
 
 // The frequency's key and text when the file gives one that is no
@@ -259,11 +242,9 @@ bool TakePoints(SpectrometerHeader& h, const Entries& e, std::string_view key) {
         return false;
     }
     // A sweep longer than a slot is read whole and averaged, as long as its
-    // points (4 bytes each at least as floats) fit the size no file may pass.
-    if (n > double(MaxFileBytes / 4)) {
-        // A count past any file's size is not worth spelling out.
-        Refuse(h, (n < 1e9 ? Short(n, 0) + " points, " : std::string()) + "more than " +
-                      std::to_string(MaxFileBytes >> 20) + " MB of data");
+    // points fit the size no file may pass.
+    if (n > MaxSweepPoints) {
+        Refuse(h, PointCountRefusal(n));
         return false;
     }
     if (n < 2) {
@@ -343,6 +324,25 @@ bool TakeSlices(SpectrometerHeader& h, const Entries& e) {
 }
 
 } // namespace
+
+std::string ConditionsLine(double ghz, double kelvin, double scans, double q) {
+    std::string out;
+    auto add = [&out](const std::string& part) {
+        if (!out.empty()) out += ", ";
+        out += part;
+    };
+    if (ghz > 0) add(FrequencyText(ghz));
+    if (kelvin > 0) add(Short(kelvin, 1) + " K");
+    if (scans >= 1) add(Short(scans, 0) + (scans < 1.5 ? " scan" : " scans"));
+    if (q > 0) add("Q " + Short(q, 0));
+    return out;
+}
+
+std::string PointCountRefusal(double n) {
+    // A count past any file's size is not worth spelling out.
+    return (n < 1e9 ? Short(n, 0) + " points, " : std::string()) + "more than " +
+           std::to_string(MaxFileBytes >> 20) + " MB of data";
+}
 
 uint64_t SpectrometerHeader::DataBytes() const {
     return uint64_t(Points) * uint64_t(PointBytes) * uint64_t(Slices);

@@ -48,6 +48,14 @@ struct SpectrometerHeader {
     uint64_t SliceAxisBytes() const;
 };
 
+// The conditions a file records and the record has no field for, as the
+// second text line keeps them: "9.4012 GHz, 293 K, 4 scans, Q 5200"; a
+// quantity not given (0) is left out.
+std::string ConditionsLine(double ghz, double kelvin, double scans, double q = 0);
+// Why a file of n points, more than MaxPoints, is refused: the one wording
+// every reader that refuses such a file uses.
+std::string PointCountRefusal(double n);
+
 SpectrometerHeader ReadBes3tDescriptor(std::string_view text);
 // An ESP parameter file with a "DOS" format line was written by the Windows
 // software: its data are 32-bit little-endian floats, otherwise 32-bit

@@ -26,26 +26,20 @@
 namespace kivo {
 
 int FileKindOf(std::string_view fileName) {
-    if (fileName.size() < 4) return KindUnknown;
-    char tail[4];
-    for (size_t i = 0; i < 4; ++i) {
-        const char c = fileName[fileName.size() - 4 + i];
-        tail[i] = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-    }
-    const std::string_view t(tail, 4);
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos || fileName.size() - dot > 6) return KindUnknown;
+    std::string t(fileName.substr(dot));
+    for (char& c : t) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
     if (t == ".esr") return KindEsr;
     if (t == ".txt") return KindTxt;
     if (t == ".dat" || t == ".asc") return KindDat;
     if (t == ".dsc" || t == ".dta") return KindBes3t;
     if (t == ".par" || t == ".spc") return KindEsp;
+    if (t == ".jdx" || t == ".dx" || t == ".jcamp") return KindJcamp;
     return KindUnknown;
 }
 
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 // Splits a text into lines ended by LF; one CR before the LF (or at the
 // very end) is part of the line end.
@@ -395,7 +389,8 @@ void FinishPoints(ParamSpec& p, float* x, float* y, int count) {
         std::reverse(x, x + count);
         std::reverse(y, y + count);
     }
-    p.NumPoints = uint16_t(count);
+    // A sweep longer than a record counts is brought into a slot after this.
+    p.NumPoints = uint16_t(std::min(count, int(UINT16_MAX)));
     const ValueBounds b = BoundsOf(y, count);
     p.Amplitude = double(b.Hi) - double(b.Lo);
 }

@@ -19,13 +19,15 @@ namespace kivo {
 // ---- Spectrum files -------------------------------------------------------
 
 // The spectrometer pairs: BES3T (.DSC descriptor, .DTA data) and ESP/WinEPR
-// (.par parameters, .spc data); either file of a pair names it.
+// (.par parameters, .spc data); either file of a pair names it. JCAMP-DX
+// files end in .jdx, .dx or .jcamp.
 enum FileKindCode {
     KindEsr = 0,
     KindTxt = 1,
     KindDat = 2,
     KindBes3t = 3,
     KindEsp = 4,
+    KindJcamp = 5,
     KindUnknown = -1
 };
 
@@ -35,6 +37,9 @@ int FileKindOf(std::string_view fileName);
 // No spectrum file comes near this size (a full .esr of MaxPoints points is
 // under 0.5 MB): a larger file is refused before it is read.
 constexpr uint64_t MaxFileBytes = uint64_t(64) << 20;
+// The most points of a sweep a reader takes (to average them into a slot):
+// as many floats as that size holds.
+constexpr int MaxSweepPoints = int(MaxFileBytes / 4);
 
 enum class ReadStatus {
     Ok,

@@ -24,15 +24,16 @@ namespace kivo {
 
 // The file name part of a path, and the short name a spectrum is shown by:
 // that name without its last four characters (the ending), whole when it has
-// four or fewer.
+// four or fewer; a JCAMP-DX name without its ending (".jdx", ".dx", ".jcamp").
 std::string_view FileNameOf(std::string_view path);
 std::string ShortName(std::string_view path);
 
 // The name a spectrum read from path carries (where it is saved by default,
 // and what starts its history): the file itself; "stem.esr" beside a
 // spectrometer's pair, whose own files are never written; "stem-n.esr" for
-// spectrum n (from 1) of a column file.
-std::string SpectrumFileName(std::string_view path, int kind, int columnSpectrum);
+// spectrum n (from 1) of a column file; "stem-n.jdx" (the file's ending)
+// for data block n of a JCAMP-DX file of several.
+std::string SpectrumFileName(std::string_view path, int kind, int number);
 
 // The files of a spectrometer pair named by either of them, found beside it
 // whatever the case of their endings: the descriptor or parameter file into
@@ -69,29 +70,40 @@ std::string FailureWords(const std::exception& e);
 // A file whose treatment failed so, with those words.
 std::string TreatmentFailure(std::string_view shortName, std::string_view words);
 
-// The spectra of a column file as they go into slots or rows: each with its
-// record (NumPoints and Amplitude), points, the name it is saved under and
-// its caption; a spectrum of fewer than 2 points has its refusal instead of
-// a record and points.
-struct ColumnFileSpectrum {
-    int Number = 0;      // in the file, from 1
+// The spectra of a file of several (a column file, a JCAMP-DX file) as they
+// go into slots or rows: each with its record (NumPoints and Amplitude),
+// points, the name it is saved under and its caption, or its refusal
+// instead of a record and points.
+struct FileSpectrum {
+    int Number = 0;      // in the file, from 1; 0 for a file's one spectrum
     std::string Refusal; // "" when the spectrum is usable
     ParamSpec Params;
     std::vector<float> X, Y;
-    std::string FileName; // SpectrumFileName(path, KindDat, Number)
-    std::string Caption;  // "name-Number"
+    std::string FileName; // SpectrumFileName(path, kind, Number)
+    std::string Caption;  // "name-Number", or "name"
 };
-struct ColumnFileSpectra {
+struct FileSpectra {
     std::string Refusal;              // the whole file refused: no spectra then
     std::vector<std::string> Notices; // what was left out of a file that is read
     int SweepPoints = 0;              // rows of a file longer than a slot or taken in part
     PointChoice Taken;                // what was taken of them
-    std::vector<ColumnFileSpectrum> Spectra;
+    std::vector<FileSpectrum> Spectra;
 };
-// A spectrum of more rows than a slot holds, or every spectrum when points
-// is not the default, takes the points chosen (each block's mean).
-ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
-                                    const PointChoice& points = {});
+// A column file's spectra: a spectrum of fewer than 2 points is refused; a
+// spectrum of more rows than a slot holds, or every spectrum when points is
+// not the default, takes the points chosen (each block's mean).
+FileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
+                              const PointChoice& points = {});
+// A JCAMP-DX file's spectra, one for each data block, numbered when there
+// are several.
+FileSpectra ReadJcampSpectra(const std::string& path, int maxSpectra,
+                             const PointChoice& points = {});
+// A spectrum s of a file of several brought into a slot as points chooses
+// (always when it is longer than one): its NumPoints set, the history's note
+// added, and the file's notice said once in out; false, with s refused,
+// when the choice does not fit it.
+bool TakeFileSweep(FileSpectra& out, FileSpectrum& s, std::string_view shortName,
+                   const PointChoice& points);
 
 // The cursors the linear base line starts with: NumAver points in from each
 // end of the spectrum, held on it.

@@ -295,8 +295,8 @@ void TForm1::WriteClick() {
         if (!chosen) continue;
         const QString path = Ui.SaveDialog1.FileName;
         std::string error;
-        if (!kivo::WriteSpectrumFile(Store.Params[b], Store.SpecX[b].Data(), Store.SpecY[b].Data(),
-                                     LocalPath(path), error)) {
+        if (!kivo::SaveSpectrumFile(Store.Params[b], Store.SpecX[b].Data(), Store.SpecY[b].Data(),
+                                    LocalPath(path), error)) {
             failures << QString::fromLocal8Bit(
                 kivo::SaveRefusal(kivo::ShortName(LocalPath(path)), error));
             continue;

@@ -423,11 +423,12 @@ void TForm1::AnchorControls() {
 void TForm1::SetUpDialogs() {
     // Every type Kivo reads first, so that a spectrometer's file is seen at once.
     Ui.OpenDialog1.Filter = QStringLiteral(
-        "All spectra|*.esr *.txt *.dat *.asc *.DSC *.par|esr|*.esr|dat|*.dat|txt|*.txt|asc|*.asc|"
-        "Spectrometer files|*.DSC *.par");
+        "All spectra|*.esr *.txt *.dat *.asc *.DSC *.par *.jdx *.dx *.jcamp|esr|*.esr|dat|*.dat|"
+        "txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par|JCAMP-DX|*.jdx *.dx *.jcamp");
     Ui.OpenDialog1.DefaultExt = QStringLiteral("esr");
     Ui.OpenDialog1.AllowMultiSelect = true;
-    Ui.SaveDialog1.Filter = QStringLiteral("esr|*.esr");
+    // A name ending in .jdx (.dx, .jcamp) is saved as JCAMP-DX.
+    Ui.SaveDialog1.Filter = QStringLiteral("esr|*.esr|JCAMP-DX|*.jdx");
     Ui.SaveDialog1.DefaultExt = QStringLiteral(".esr");
     Ui.SaveDialog1.OverwritePrompt = true;
     Ui.OpenDialog2.Filter = QStringLiteral("opt|*.opt");

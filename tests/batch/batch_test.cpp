@@ -228,6 +228,36 @@ TEST_F(BatchTest, ExamplesGiveTheWindowsNumbersAndSavedBytes) {
     EXPECT_EQ(QDir(Path("out")).entryList(QDir::Files).size(), 9);
 }
 
+// A JCAMP-DX example treated and saved as JCAMP-DX: F2 with a .jdx name and
+// --write-format jdx write the same bytes, which read back to the points.
+TEST_F(BatchTest, JcampDxIsWrittenAsTheWindowWritesIt) {
+    CopyExample("dpph.jdx");
+    const BatchRun run = Batch({"--quiet", "--baseline", "--integrate", "--write", "out",
+                                "--write-format", "jdx", "dpph.jdx"});
+    ASSERT_EQ(run.Exit, 0) << run.Errors.toStdString();
+    ASSERT_EQ(run.Lines.size(), 2);
+    EXPECT_TRUE(run.Lines[1].contains(QStringLiteral(",ok,"))) << run.Lines[1].toStdString();
+    EXPECT_EQ(Batch({"--write-format", "txt", "dpph.jdx"}).Exit, 2); // a usage error
+
+    ReadFiles({"dpph.jdx"});
+    ASSERT_EQ(form->Store.NumSpec, 1);
+    EXPECT_EQ(form->Store.SpecCaption[1], QStringLiteral("dpph"));
+    Key(Qt::Key_3);
+    Key(Qt::Key_Escape);
+    Key(Qt::Key_4);
+    Answer(QStringList{Path("win-dpph.jdx")});
+    Key(Qt::Key_F2);
+    EXPECT_EQ(ReadBytes("out/dpph.jdx"), ReadBytes("win-dpph.jdx"));
+    const kivo::JcampRead back =
+        kivo::ReadJcampFile(Path("out/dpph.jdx").toStdString(), kivo::MaxSpec);
+    ASSERT_EQ(back.Spectra.size(), 1u);
+    const std::vector<float>& y = back.Spectra[0].Y;
+    ASSERT_EQ(int(y.size()), form->Store.Params[1].NumPoints);
+    for (int k = 1; k <= int(y.size()); ++k)
+        ASSERT_EQ(y[size_t(k - 1)], form->Store.SpecY[1][k]) << k;
+    EXPECT_EQ(back.Spectra[0].Params.Line2, form->Store.Params[1].Line2);
+}
+
 TEST_F(BatchTest, TreatmentsRunInTheOrderGivenAsTheKeysApplyThem) {
     CopyExample("sample_ruby.esr");
     const BatchRun run = Batch({"--quiet", "--baseline", "--integrate", "--normalise", "integral",

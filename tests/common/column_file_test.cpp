@@ -168,9 +168,9 @@ TEST(ColumnFile, SpectraAsTheyGoIntoSlotsAndRows) {
         std::ofstream(path, std::ios::binary) << text;
         return ReadColumnSpectra(path, 20);
     };
-    const ColumnFileSpectra two = read("h\n3202 1 -4\n3201 3 2\n3200 2 0\n");
+    const FileSpectra two = read("h\n3202 1 -4\n3201 3 2\n3200 2 0\n");
     ASSERT_EQ(two.Spectra.size(), 2u);
-    const ColumnFileSpectrum& b = two.Spectra[1];
+    const FileSpectrum& b = two.Spectra[1];
     EXPECT_EQ(b.Refusal, "");
     EXPECT_EQ(b.Params.NumPoints, 3);
     EXPECT_EQ(b.Params.Amplitude, 6);
@@ -178,7 +178,7 @@ TEST(ColumnFile, SpectraAsTheyGoIntoSlotsAndRows) {
     EXPECT_EQ(b.FileName, path.substr(0, path.size() - 4) + "-2.esr");
     EXPECT_EQ(b.Caption, name + "-2");
 
-    const ColumnFileSpectra one = read("h\n3200 1 2\n");
+    const FileSpectra one = read("h\n3200 1 2\n");
     ASSERT_EQ(one.Spectra.size(), 2u);
     EXPECT_EQ(one.Spectra[1].Refusal, "    FileSpectrum " + name + "-2 has fewer than 2 points ");
     EXPECT_EQ(read("1\n2\n").Refusal,

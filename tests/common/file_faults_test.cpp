@@ -46,9 +46,9 @@ protected:
 // spectrum read as the .esr text it would be saved as.
 std::string ReadAsSaved(const std::string& path) {
     if (FileKindOf(FileNameOf(path)) == KindDat) {
-        const ColumnFileSpectra file = ReadColumnSpectra(path, MaxSpec);
+        const FileSpectra file = ReadColumnSpectra(path, MaxSpec);
         std::string out = file.Refusal;
-        for (const ColumnFileSpectrum& s : file.Spectra)
+        for (const FileSpectrum& s : file.Spectra)
             out += s.Refusal.empty() ? FormatSpectrum(s.Params, s.X.data(), s.Y.data()) : s.Refusal;
         return out;
     }

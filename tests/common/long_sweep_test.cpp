@@ -1,5 +1,5 @@
-// Sweeps longer than a slot: every reader of a spectrometer's or a column
-// file brings them into one, averaged by default or as a window, and each
+// Sweeps longer than a slot: every reader of a spectrometer's, a column or
+// a JCAMP-DX file brings them into one, averaged by default or as a window, and each
 // point is the mean of its block of the file's own points.
 #include "TYPEKIVO1_3.h"
 #include "loader.h"
@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Format { Bes3tFloat, Bes3tAxisFile, WinEpr, Columns };
+enum class Format { Bes3tFloat, Bes3tAxisFile, WinEpr, Columns, Jcamp };
 
 // The file's points as its reader has them: fields in G rising, signal.
 struct Sweep {
@@ -39,7 +39,7 @@ Sweep Write(Format format, int n, const fs::path& dir) {
         w.X.push_back(float(3000 + (600.0 / (n - 1)) * k));
         w.Y.push_back(float(s.Signal[size_t(k)]));
     }
-    const char* names[] = {"f", "a", "w", "c"};
+    const char* names[] = {"f", "a", "w", "c", "j"};
     const std::string stem = (dir / names[int(format)]).string();
     const std::string data = stem + (format == Format::WinEpr ? ".spc" : ".DTA");
     if (format == Format::Columns) {
@@ -49,6 +49,15 @@ Sweep Write(Format format, int n, const fs::path& dir) {
         out << "field signal\n";
         // Falling, as some programs write them: turned round on reading.
         for (int k = n - 1; k >= 0; --k) out << w.X[size_t(k)] << ' ' << w.Y[size_t(k)] << '\n';
+    } else if (format == Format::Jcamp) {
+        w.Path = stem + ".jdx";
+        std::ofstream out(w.Path, std::ios::binary);
+        out.precision(9);
+        out << "##TITLE=long\n##JCAMP-DX=4.24\n##DATA TYPE=ELECTRON PARAMAGNETIC RESONANCE "
+               "SPECTRUM\n##XUNITS=GAUSS\n##YUNITS=ARBITRARY UNITS\n##NPOINTS="
+            << n << "\n##XYPOINTS=(XY..XY)\n";
+        for (int k = 0; k < n; ++k) out << w.X[size_t(k)] << ", " << w.Y[size_t(k)] << '\n';
+        out << "##END=\n";
     } else if (format == Format::WinEpr) {
         const kivo_examples::EspFiles f = kivo_examples::Esp(s, true);
         w.Path = stem + ".par";
@@ -75,7 +84,7 @@ TEST(LongSweep, EveryReaderAveragesBlocksOrTakesAWindow) {
     fs::create_directories(dir);
     std::mt19937 rng(11);
     const Format formats[] = {Format::Bes3tFloat, Format::Bes3tAxisFile, Format::WinEpr,
-                              Format::Columns};
+                              Format::Columns, Format::Jcamp};
     for (const Format format : formats)
         for (const int n : {60000, 15001, 30011}) {
             const Sweep w = Write(format, n, dir);

@@ -51,8 +51,9 @@ TEST_F(SpectrometerReadTest, EitherFileOfAPairLoadsOneSpectrumWhateverTheCaseOfI
     Key(Qt::Key_F3);
     EXPECT_EQ(
         Asked()[0].Filter,
-        QStringLiteral("All spectra|*.esr *.txt *.dat *.asc *.DSC *.par|esr|*.esr|dat|*.dat|txt|"
-                       "*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
+        QStringLiteral("All spectra|*.esr *.txt *.dat *.asc *.DSC *.par *.jdx *.dx *.jcamp|esr|"
+                       "*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par|"
+                       "JCAMP-DX|*.jdx *.dx *.jcamp"));
     ASSERT_EQ(form->Store.NumSpec, 4);
     EXPECT_EQ(Captions(), (QStringList{"a", "b", "c", "d"}));
     EXPECT_EQ(form->ModeLine(), QStringLiteral(" "));

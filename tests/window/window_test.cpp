@@ -160,15 +160,19 @@ TEST_F(FormTest, FunctionKeyLabelsAndDialogFilters) {
                                    "F8-Delete", "AltX-Exit", "Grid - Alt G"}));
     EXPECT_EQ(
         form->Ui.OpenDialog1.Filter,
-        QStringLiteral("All spectra|*.esr *.txt *.dat *.asc *.DSC *.par|esr|*.esr|dat|*.dat|txt|"
-                       "*.txt|asc|*.asc|Spectrometer files|*.DSC *.par"));
-    EXPECT_EQ(TFileDialog::NameFilters(form->Ui.OpenDialog1.Filter).last(),
+        QStringLiteral("All spectra|*.esr *.txt *.dat *.asc *.DSC *.par *.jdx *.dx *.jcamp|esr|"
+                       "*.esr|dat|*.dat|txt|*.txt|asc|*.asc|Spectrometer files|*.DSC *.par|"
+                       "JCAMP-DX|*.jdx *.dx *.jcamp"));
+    EXPECT_EQ(TFileDialog::NameFilters(form->Ui.OpenDialog1.Filter).at(5),
               QStringLiteral("Spectrometer files (*.DSC *.par *.dsc *.PAR)"));
-    EXPECT_EQ(form->Ui.SaveDialog1.Filter, QStringLiteral("esr|*.esr"));
+    EXPECT_EQ(TFileDialog::NameFilters(form->Ui.OpenDialog1.Filter).last(),
+              QStringLiteral("JCAMP-DX (*.jdx *.dx *.jcamp *.JDX *.DX *.JCAMP)"));
+    EXPECT_EQ(form->Ui.SaveDialog1.Filter, QStringLiteral("esr|*.esr|JCAMP-DX|*.jdx"));
     EXPECT_EQ(form->Ui.OpenDialog2.Filter, QStringLiteral("opt|*.opt"));
     EXPECT_EQ(form->Ui.SaveDialog2.Filter, QStringLiteral("opt|*.opt"));
     EXPECT_EQ(TFileDialog::NameFilters(form->Ui.SaveDialog1.Filter),
-              QStringList{QStringLiteral("esr (*.esr *.ESR)")});
+              (QStringList{QStringLiteral("esr (*.esr *.ESR)"),
+                           QStringLiteral("JCAMP-DX (*.jdx *.JDX)")}));
     EXPECT_EQ(form->Ui.OpenDialog1.InitialDir, form->Options.DefaultDir);
 }
 
