@@ -243,7 +243,7 @@ void TForm1::CreateHelpViewer() {
     Ui.TreeView1->setObjectName(QStringLiteral("TreeView1"));
     Ui.TreeView1->setHeaderHidden(true);
     Ui.TreeView1->setFocusPolicy(Qt::NoFocus);
-    // All nine topics in view above the help box.
+    // All ten topics in view above the help box.
     Ui.TreeView1->setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 13));
     Ui.TreeView1->setGeometry(0, 0, 260, 118);
     auto* interfaceNode = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Interface")});
@@ -251,13 +251,14 @@ void TForm1::CreateHelpViewer() {
     new QTreeWidgetItem(choice, {QStringLiteral("File Formats")});
     auto* lowMenu = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Low Menu")});
     for (const char* topic :
-         {"BaseLine", "Double Integration", "Move,Scale", "Comparison of spectra", "Treatment"})
+         {"BaseLine", "Double Integration", "Move,Scale", "Comparison of spectra", "Treatment",
+          "Simulation"})
         new QTreeWidgetItem(lowMenu, {QLatin1String(topic)});
     Q_UNUSED(interfaceNode);
     Ui.TreeView1->expandAll();
     // As high as its rows, but clear of the help box below it.
     Ui.TreeView1->resize(Ui.TreeView1->width(),
-                         std::min(Ui.Memo4->y(), 9 * Ui.TreeView1->sizeHintForRow(0) +
+                         std::min(Ui.Memo4->y(), 10 * Ui.TreeView1->sizeHintForRow(0) +
                                                      2 * Ui.TreeView1->frameWidth()));
     Ui.TreeView1->hide();
 }
@@ -319,10 +320,8 @@ void TForm1::CreateTreatmentPanel() {
     Ui.Frame16 = CreateFrame(QStringLiteral("Frame16"), {});
     QStringList fixed;
     for (int n = 1; n <= TFrame1::LabelCount; ++n) fixed << QString();
-    fixed[6] = QStringLiteral("reserved");
     fixed[11] = QStringLiteral("To Finish - press Y");
     LabelPanel(Ui.Frame16, fixed);
-    Ui.Frame16->Label7->hide();
     Ui.Frame16->Label11->show();
     OnClick(Ui.Frame16->Label12, "Frame16Label12Click", &TForm1::Frame16Label12Click);
     SetKeyHandler(Ui.Frame16, "Frame16Edit1KeyDown", &TForm1::Frame16Edit1KeyDown);
@@ -433,6 +432,11 @@ void TForm1::SetUpDialogs() {
     Ui.SaveDialog3.DefaultExt = QStringLiteral(".png");
     Ui.SaveDialog3.OverwritePrompt = true;
     Ui.SaveDialog3.OptionText = QStringLiteral("for print");
+    // Simulation models are plain text.
+    for (TFileDialog* d : {&Ui.OpenDialog3, &Ui.SaveDialog4})
+        d->Filter = QStringLiteral("Model|*.txt *.model|All files|*");
+    Ui.SaveDialog4.DefaultExt = QStringLiteral(".txt");
+    Ui.SaveDialog4.OverwritePrompt = true;
 }
 
 TFrame1* TForm1::CreateFrame(const QString& name, const QStringList& captions) {
