@@ -250,9 +250,8 @@ void TForm1::CreateHelpViewer() {
     auto* choice = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Spectra choice")});
     new QTreeWidgetItem(choice, {QStringLiteral("File Formats")});
     auto* lowMenu = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Low Menu")});
-    for (const char* topic :
-         {"BaseLine", "Double Integration", "Move,Scale", "Comparison of spectra", "Treatment",
-          "Simulation"})
+    for (const char* topic : {"BaseLine", "Double Integration", "Move,Scale",
+                              "Comparison of spectra", "Treatment", "Simulation"})
         new QTreeWidgetItem(lowMenu, {QLatin1String(topic)});
     Q_UNUSED(interfaceNode);
     Ui.TreeView1->expandAll();
