@@ -297,6 +297,7 @@ void TreatFile(const std::string& path, const Plan& plan, float* xo, float* yo,
     std::string sliceUnit;
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
+    read.Points = plan.Points;
     if (read.Kind != KindDat) ReadSpectrum(read);
     if (read.Series) sliceUnit = read.Series->Header.SliceUnit;
     LoadSpectra(path, read, nullptr, MaxSpec,

@@ -58,6 +58,7 @@ struct Plan {
     int NumAver = 10;
     double KoeCu = 1.725e19;
     std::string WriteDir;             // empty: nothing is written
+    PointChoice Points;               // what is taken of a sweep longer than a slot
     bool KeepPoints = false;          // every treated spectrum's points handed on in its row
     int FitColumns = 0;               // lines of the fit reported (0: no fit, no fit columns)
     bool FitFraction = false;         // the fit's Lorentzian fraction reported (pseudo-Voigt)

@@ -286,6 +286,15 @@ void DescribeOptions(QCommandLineParser& parser) {
          QStringLiteral("K")},
         {QStringLiteral("options"), QStringLiteral("Take NumAver and KoeCu from a Kivo .opt file."),
          QStringLiteral("file")},
+        {QStringLiteral("points"),
+         QStringLiteral("Of a sweep longer than a slot (15000 points): blocks of STEP points "
+                        "averaged from point FIRST to LAST (default: every point, averaged by "
+                        "the least step that fits)."),
+         QStringLiteral("FIRST,LAST,STEP")},
+        {QStringLiteral("field-window"),
+         QStringLiteral("Of a long sweep: the points from FROM to TO G, averaged by the least "
+                        "step that fits."),
+         QStringLiteral("FROM,TO")},
         {QStringLiteral("write"),
          QStringLiteral("Save every treated spectrum as an .esr file in this directory."),
          QStringLiteral("dir")},
@@ -442,6 +451,32 @@ void ReadSeriesFigure(const QCommandLineParser& parser, CommandLine& line) {
             "--series-figure of the double integral needs --integrate (or --series-y amplitude)")};
 }
 
+// --points FIRST,LAST,STEP or --field-window FROM,TO: what a read takes of
+// a long sweep.
+void ReadPoints(const QCommandLineParser& parser, Plan& plan) {
+    const QString points = QStringLiteral("points"), window = QStringLiteral("field-window");
+    if (parser.isSet(points) && parser.isSet(window))
+        throw UsageError{QStringLiteral("--points and --field-window: one or the other")};
+    if (parser.isSet(window)) {
+        Step range;
+        ReadFieldRange(parser.value(window), QStringLiteral("--field-window wants"), range);
+        plan.Points.ByField = true;
+        plan.Points.FieldFrom = range.From;
+        plan.Points.FieldTo = range.To;
+    }
+    if (!parser.isSet(points)) return;
+    const QString text = parser.value(points);
+    const QStringList parts = text.split(QLatin1Char(','));
+    PointChoice c;
+    if (parts.size() != 3 ||
+        !ReadPointChoice(Local(parts.join(QLatin1Char(' '))), c) || c.First < 1 ||
+        c.Last <= c.First || c.Step < 1)
+        throw UsageError{QStringLiteral("--points wants FIRST,LAST,STEP: whole numbers, FIRST "
+                                        "from 1 below LAST, STEP from 1, not '%1'")
+                             .arg(text)};
+    plan.Points = c;
+}
+
 // The treatments in the order they stand on the command line.
 void ReadSteps(const QCommandLineParser& parser, Plan& plan) {
     const std::pair<const char*, const char*> modifiers[] = {{"baseline-order", "baseline"},
@@ -581,6 +616,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& given) {
         ReadFigure(parser, line);
         ReadSeriesFigure(parser, line);
         ReadSteps(parser, line.Work);
+        ReadPoints(parser, line.Work);
         ReadSpinStandard(parser, line.Work);
         line.Jobs = int(std::max(1u, std::thread::hardware_concurrency()));
         if (parser.isSet(QStringLiteral("jobs")))

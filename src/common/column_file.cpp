@@ -150,10 +150,6 @@ ColumnImport ImportColumnText(std::string_view text, int maxSpectra) {
         const int m = SplitColumns(lines[l], row, n, bad);
         if (bad) return refuse(ColumnStatus::BadField, int(l) + 1, "");
         if (m == 0) continue; // a blank line is no row
-        if (rows.Kept() == MaxPoints) {
-            result.Truncated = true;
-            break;
-        }
         rows.Add(row, m, int(l) + 1);
     }
     result.LeftOut = rows.LeftOut();

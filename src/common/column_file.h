@@ -41,14 +41,15 @@ struct ColumnImport {
     ColumnStatus Status = ColumnStatus::Ok;
     int Line = 0;            // the line of a bad field
     std::string Reason;      // why a file that cannot be opened or has no data line is refused
-    bool Truncated = false;  // rows past MaxPoints were not read
     bool SlotsShort = false; // spectra past maxSpectra were not formed
     uint64_t Size = 0;       // of a file refused as too large
     int LeftOut = 0;         // rows left out for a missing value or a short row
     int FirstLeftOut = 0;    // the first line of those
     std::vector<ColumnSpectrum> Spectra;
 };
-// The spectra of a column text (at most maxSpectra): header lines skipped,
+// The spectra of a column text (at most maxSpectra), every row of them (a
+// spectrum longer than a slot is brought into one by ReadColumnSpectra):
+// header lines skipped,
 // a falling first column turned round, each rising column a new field axis
 // for the columns after it. A row with a missing value, or with fewer values
 // than a later row, is left out whole (counted, with its line); a column

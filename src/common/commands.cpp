@@ -15,8 +15,6 @@ namespace kivo {
 
 namespace {
 
-const std::string_view Named = "    FileSpectrum ";
-
 std::string Lower(std::string_view s) {
     std::string out(s);
     for (char& c : out)
@@ -189,13 +187,13 @@ std::string ColumnRefusal(std::string_view shortName, const ColumnImport& c) {
 
 } // namespace
 
-ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
+ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
+                                    const PointChoice& points) {
     ColumnFileSpectra out;
     const std::string shortName = ShortName(path);
     ColumnImport import = ImportColumnFile(path, maxSpectra);
     out.Refusal = ColumnRefusal(shortName, import);
     if (!out.Refusal.empty()) return out;
-    if (import.Truncated) out.Notices.push_back(TruncatedNotice(shortName));
     if (import.LeftOut > 0)
         out.Notices.push_back(LeftOutNotice(shortName, import.LeftOut, import.FirstLeftOut));
     if (import.SlotsShort) out.Notices.push_back("  number of spec. is limited 20;");
@@ -213,8 +211,28 @@ ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra) {
         }
         s.X = std::move(c.X);
         s.Y = std::move(c.Y);
-        s.Params.NumPoints = static_cast<uint16_t>(count);
-        s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, count).Amplitude;
+        if (count > MaxPoints || !(points == PointChoice{})) {
+            PointChoice taken;
+            const std::string refused = ResolvePoints(points, s.X.data(), count, taken);
+            if (!refused.empty()) {
+                s.Refusal = std::string(Named) + s.Caption + " is not read: " + refused + " ";
+                continue;
+            }
+            std::vector<float> x(MaxPoints), y(MaxPoints);
+            x.resize(size_t(TakeSweepPoints(s.X.data(), s.Y.data(), taken, x.data(), y.data())));
+            y.resize(x.size());
+            // Said once for the file: its spectra share their rows.
+            if (s.Number == 1)
+                out.Notices.push_back(SweepNotice(shortName, taken, count, int(x.size())));
+            if (const std::string note = SweepNote(taken, count); !note.empty())
+                AppendNote(s.Params.Line2, std::filesystem::path(s.FileName).filename().string(),
+                           note);
+            s.X = std::move(x);
+            s.Y = std::move(y);
+        }
+        const int kept = int(s.X.size());
+        s.Params.NumPoints = static_cast<uint16_t>(kept);
+        s.Params.Amplitude = RangeExtrema(s.X.data(), s.Y.data(), 1, kept).Amplitude;
     }
     return out;
 }

@@ -1,7 +1,15 @@
 // The nuclear moments are those of N. J. Stone, "Table of nuclear magnetic
 // dipole and electric quadrupole moments", At. Data Nucl. Data Tables 90
-// (2005) 75; g_N = mu / (I muN). The abundances are IUPAC's representative
-// isotopic compositions (J. Meija et al., Pure Appl. Chem. 88 (2016) 293).
+// (2005) 75, but for 65Cu; g_N = mu / (I muN). The 65Cu moment tabulated
+// there, +2.3816, disagrees by 0.18 % with the ratio of the two copper
+// isotopes' NMR frequencies, which fixes the ratio of their moments to a few
+// ppm; 65Cu is therefore 63Cu's moment times Xi(65Cu) / Xi(63Cu) =
+// 28.403693 % / 26.515473 % (R. K. Harris et al., "NMR nomenclature", Pure
+// Appl. Chem. 73 (2001) 1795). That ratio is what scales a coupling given
+// for natural copper to its 65Cu isotopologues.
+// The abundances are IUPAC's representative isotopic compositions of 2013
+// (J. Meija et al., "Isotopic compositions of the elements 2013", Pure Appl.
+// Chem. 88 (2016) 293).
 #include "isotopes.h"
 
 #include <algorithm>
@@ -18,24 +26,28 @@ struct Entry {
     double Spin, Mu, Percent;
 };
 
-constexpr std::array<Entry, 34> Table = {{
+// 63Cu, and 65Cu from it by the ratio of their NMR frequencies.
+constexpr double Mu63Cu = 2.2273456, Mu65Cu = Mu63Cu * 28.403693 / 26.515473;
+
+constexpr std::array<Entry, 35> Table = {{
     {"1H", "H", 0.5, 2.792847351, 99.9885}, {"2H", "H", 1.0, 0.857438228, 0.0115},
     {"12C", "C", 0.0, 0.0, 98.93},          {"13C", "C", 0.5, 0.7024118, 1.07},
     {"14N", "N", 1.0, 0.40376100, 99.636},  {"15N", "N", 0.5, -0.28318884, 0.364},
     {"16O", "O", 0.0, 0.0, 99.757},         {"17O", "O", 2.5, -1.89379, 0.038},
     {"18O", "O", 0.0, 0.0, 0.205},          {"19F", "F", 0.5, 2.628868, 100},
-    {"23Na", "Na", 1.5, 2.2174982, 100},    {"31P", "P", 0.5, 1.13160, 100},
+    {"23Na", "Na", 1.5, 2.217522, 100},     {"31P", "P", 0.5, 1.13160, 100},
     {"32S", "S", 0.0, 0.0, 94.99},          {"33S", "S", 1.5, 0.6438212, 0.75},
     {"34S", "S", 0.0, 0.0, 4.25},           {"36S", "S", 0.0, 0.0, 0.01},
     {"35Cl", "Cl", 1.5, 0.8218743, 75.76},  {"37Cl", "Cl", 1.5, 0.6841236, 24.24},
     {"50V", "V", 6.0, 3.3456889, 0.250},    {"51V", "V", 3.5, 5.1487057, 99.750},
     {"55Mn", "Mn", 2.5, 3.4532, 100},       {"59Co", "Co", 3.5, 4.627, 100},
-    {"63Cu", "Cu", 1.5, 2.2273456, 69.15},  {"65Cu", "Cu", 1.5, 2.3816, 30.85},
+    {"63Cu", "Cu", 1.5, Mu63Cu, 69.15},     {"65Cu", "Cu", 1.5, Mu65Cu, 30.85},
     {"79Br", "Br", 1.5, 2.106400, 50.69},   {"81Br", "Br", 1.5, 2.270562, 49.31},
     {"27Al", "Al", 2.5, 3.6415069, 100},    {"28Si", "Si", 0.0, 0.0, 92.223},
     {"29Si", "Si", 0.5, -0.55529, 4.685},   {"30Si", "Si", 0.0, 0.0, 3.092},
     {"39K", "K", 1.5, 0.39150731, 93.2581}, {"40K", "K", 4.0, -1.2981, 0.0117},
-    {"41K", "K", 1.5, 0.21489274, 6.7302},  {"7Li", "Li", 1.5, 3.2564625, 100},
+    {"41K", "K", 1.5, 0.21489274, 6.7302},  {"6Li", "Li", 1.0, 0.822047, 7.59},
+    {"7Li", "Li", 1.5, 3.256427, 92.41},
 }};
 
 std::array<Isotope, Table.size()> MakeIsotopes() {

@@ -12,8 +12,9 @@ void Ready(PointBuffer& b) {
     if (!b.Allocated()) b.Allocate();
 }
 
-void LoadColumnFile(const std::string& path, int room, const LoadSink& sink) {
-    ColumnFileSpectra file = ReadColumnSpectra(path, room);
+void LoadColumnFile(const std::string& path, int room, const PointChoice& points,
+                    const LoadSink& sink) {
+    ColumnFileSpectra file = ReadColumnSpectra(path, room, points);
     if (!file.Refusal.empty()) {
         LoadedSpectrum s;
         s.FileName = path;
@@ -42,6 +43,12 @@ void LoadColumnFile(const std::string& path, int room, const LoadSink& sink) {
 
 } // namespace
 
+std::string SweepNoticeOf(std::string_view name, const ReadResult& r, int kept) {
+    return r.SweepPoints > 0 && r.Status == ReadStatus::Ok
+               ? SweepNotice(name, r.Taken, r.SweepPoints, kept)
+               : std::string();
+}
+
 void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
     Ready(s.X);
     Ready(s.Y);
@@ -52,11 +59,12 @@ void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s) {
     s.FileName = std::move(slice.FileName);
     s.Refusal = ReadRefusal(slice.Caption, slice.Result, s.Params.NumPoints);
     s.Caption = std::move(slice.Caption);
+    s.Sweep = SweepNoticeOf(files.Name, slice.Result, s.Params.NumPoints);
 }
 
 void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice* choice, int room,
                  const LoadSink& sink) {
-    if (read.Kind == KindDat) return LoadColumnFile(path, room, sink);
+    if (read.Kind == KindDat) return LoadColumnFile(path, room, read.Points, sink);
     if (read.Series) {
         // The slices take turns in one pair of buffers, unless the receiver
         // keeps them: a fresh zeroed pair each would cost more than a short
@@ -66,8 +74,11 @@ void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice*
         const std::string said = ReadNotice(f.Name, f.Header.Result);
         if (!said.empty()) sink.Notice(said);
         LoadedSpectrum s;
+        bool told = false; // how the slices' sweeps were taken, said once
         auto load = [&](int number) {
             LoadSlice(f, number, s);
+            if (!told && !s.Sweep.empty()) sink.Notice(s.Sweep);
+            told = told || !s.Sweep.empty();
             sink.Spectrum(s);
         };
         if (!choice) {
@@ -88,6 +99,8 @@ void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice*
     if (s.Refusal.empty()) {
         const std::string said = ReadNotice(s.Caption, read.Result);
         if (!said.empty()) sink.Notice(said);
+        s.Sweep = SweepNoticeOf(s.Caption, read.Result, read.Params.NumPoints);
+        if (!s.Sweep.empty()) sink.Notice(s.Sweep);
         s.Params = std::move(read.Params);
         s.X = std::move(read.X);
         s.Y = std::move(read.Y);
@@ -95,10 +108,11 @@ void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice*
     sink.Spectrum(s);
 }
 
-void LoadSpectra(const std::string& path, const SliceChoice* choice, int room,
-                 const LoadSink& sink) {
+void LoadSpectra(const std::string& path, const SliceChoice* choice, int room, const LoadSink& sink,
+                 const PointChoice& points) {
     SpectrumRead read;
     PrepareSpectrumRead(path, read);
+    read.Points = points;
     if (read.Kind != KindDat) ReadSpectrum(read);
     LoadSpectra(path, read, choice, room, sink);
 }

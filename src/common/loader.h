@@ -22,6 +22,7 @@ struct LoadedSpectrum {
     std::string Caption;     // its box's caption, the batch's caption column
     std::string Refusal;     // "" when Params, X and Y hold the spectrum
     bool CannotOpen = false; // refused because the file could not be opened
+    std::string Sweep;       // how a long sweep was taken (SweepNotice); "" when whole
     ParamSpec Params;
     PointBuffer X, Y; // the receiver may take them; new ones are made then
 };
@@ -39,9 +40,12 @@ struct LoadSink {
 // series the slices choice takes (null: every slice, room not applied).
 void LoadSpectra(const std::string& path, SpectrumRead& read, const SliceChoice* choice, int room,
                  const LoadSink& sink);
-// The same, reading the file first.
-void LoadSpectra(const std::string& path, const SliceChoice* choice, int room,
-                 const LoadSink& sink);
+// The same, reading the file first, its sweeps taken as points chooses.
+void LoadSpectra(const std::string& path, const SliceChoice* choice, int room, const LoadSink& sink,
+                 const PointChoice& points = {});
+// What the mode line says of a spectrum read from a long sweep, or taken in
+// part of one: SweepNotice; "" for a sweep taken whole.
+std::string SweepNoticeOf(std::string_view name, const ReadResult& r, int kept);
 // Slice number (from 1) of a series read whole, into s.
 void LoadSlice(const SpectrometerFiles& files, int number, LoadedSpectrum& s);
 

@@ -82,7 +82,8 @@ void AppendTreatmentNote(std::string& line2, std::string_view fileName, int code
     if (line2.empty()) {
         std::string_view name = fileName.substr(0, std::min(fileName.size(), MaxText));
         if (name.size() > 3) name.remove_suffix(4);
-        append(name);
+        // A reader's own note before any name is known starts the line itself.
+        if (!name.empty()) append(name);
     }
     if (code == 143 || code == 166) {
         append(text);

@@ -5,6 +5,7 @@
 #include "gvalues.h"
 #include "input_file.h"
 #include "series.h"
+#include "treatment_notes.h"
 #include "treatments.h"
 
 #include <algorithm>
@@ -257,10 +258,12 @@ bool TakePoints(SpectrometerHeader& h, const Entries& e, std::string_view key) {
         Refuse(h, "no number of points");
         return false;
     }
-    if (n > MaxPoints) {
+    // A sweep longer than a slot is read whole and averaged, as long as its
+    // points (4 bytes each at least as floats) fit the size no file may pass.
+    if (n > double(MaxFileBytes / 4)) {
         // A count past any file's size is not worth spelling out.
         Refuse(h, (n < 1e9 ? Short(n, 0) + " points, " : std::string()) + "more than " +
-                      std::to_string(MaxPoints) + " points");
+                      std::to_string(MaxFileBytes >> 20) + " MB of data");
         return false;
     }
     if (n < 2) {
@@ -491,7 +494,7 @@ SpectrometerHeader ReadEspParameters(std::string_view text) {
 
 ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view data,
                                 const std::string_view* axis, ParamSpec& p, float* x, float* y,
-                                int slice) {
+                                int slice, const PointChoice& points) {
     p.NumPoints = 0;
     if (h.Result.Status != ReadStatus::Ok) return h.Result;
     if (slice < 0 || slice >= h.Slices) return Refusal("no slice " + std::to_string(slice + 1));
@@ -503,29 +506,50 @@ ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view da
         return Refusal("axis " + std::to_string(axis->size()) + " bytes, " +
                        std::to_string(h.AxisBytes()) + " expected");
     const int n = h.Points;
+    // A sweep taken otherwise than whole goes through buffers of its own size.
+    const bool whole = n <= MaxPoints && points == PointChoice{};
+    thread_local std::vector<float> sweepX, sweepY;
+    if (!whole) {
+        sweepX.resize(size_t(n));
+        sweepY.resize(size_t(n));
+    }
+    float* fx = whole ? x : sweepX.data();
+    float* fy = whole ? y : sweepY.data();
     const size_t sliceBytes = size_t(n) * size_t(h.PointBytes);
     Decode(h.Format, data.data() + sliceBytes * size_t(slice), size_t(h.PointBytes), n, h.BigEndian,
-           1, y);
+           1, fy);
     if (h.AxisInFile) {
         Decode(h.AxisFormat, axis->data(), size_t(NumberBytes(h.AxisFormat)), n, h.BigEndian,
-               h.FieldScale, x);
+               h.FieldScale, fx);
     } else {
         const double step = (h.FieldLast - h.FieldFirst) / (n - 1);
-        for (int k = 0; k < n; ++k) x[k] = float(h.FieldFirst + step * k);
+        for (int k = 0; k < n; ++k) fx[k] = float(h.FieldFirst + step * k);
     }
     for (int k = 0; k < n; ++k)
-        if (!std::isfinite(x[k]) || !std::isfinite(y[k]))
+        if (!std::isfinite(fx[k]) || !std::isfinite(fy[k]))
             return Refusal("no number at point " + std::to_string(k + 1));
     // A width of 0, or an axis file of one field: no spectrum to draw.
-    const ValueBounds field = BoundsOf(x, n);
+    const ValueBounds field = BoundsOf(fx, n);
     if (field.Lo == field.Hi) return Refusal("no field axis");
     p = h.Params;
-    FinishPoints(p, x, y, n);
-    const double sweep = double(x[n - 1]) - double(x[0]);
-    p.ScanRange = sweep / 2;
-    p.DeltaPoints = sweep / (n - 1);
+    FinishPoints(p, fx, fy, n);
     ReadResult read;
     read.BadFrequency = h.Result.BadFrequency;
+    if (!whole) {
+        const std::string refused = ResolvePoints(points, fx, n, read.Taken);
+        if (!refused.empty()) {
+            p.NumPoints = 0;
+            return Refusal(refused);
+        }
+        FinishPoints(p, x, y, TakeSweepPoints(fx, fy, read.Taken, x, y));
+        read.SweepPoints = n;
+        if (const std::string note = SweepNote(read.Taken, n); !note.empty())
+            AppendNote(p.Line2, {}, note);
+    }
+    const int kept = p.NumPoints;
+    const double sweep = double(x[kept - 1]) - double(x[0]);
+    p.ScanRange = sweep / 2;
+    p.DeltaPoints = sweep / (kept - 1);
     return read;
 }
 
@@ -595,7 +619,7 @@ ReadResult ReadSpectrometerSlice(const SpectrometerFiles& f, int slice, ParamSpe
                                  float* y) {
     const std::string_view axis = f.Axis;
     return ReadSpectrometerData(f.Header, f.Data, f.Header.AxisInFile ? &axis : nullptr, p, x, y,
-                                slice);
+                                slice, f.Points);
 }
 
 void ReadSpectrometer(SpectrumRead& read) {
@@ -605,6 +629,7 @@ void ReadSpectrometer(SpectrumRead& read) {
     // a series takes them along.
     thread_local SpectrometerFiles files;
     read.Result = ReadSpectrometerPair(read, files);
+    files.Points = read.Points;
     if (read.Result.Status != ReadStatus::Ok) {
         // A refused series may have left the bytes of many slices.
         if (files.Data.capacity() > size_t(1) << 20) files = SpectrometerFiles{};

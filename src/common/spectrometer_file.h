@@ -60,9 +60,11 @@ SpectrometerHeader ReadEspParameters(std::string_view text);
 // round when falling as .esr files are. p gets the header's parameters, the
 // point count and the amplitude; x and y must hold MaxPoints floats each.
 // slice (from 0) picks the spectrum of a series.
+// A sweep longer than MaxPoints, or any sweep with a choice other than the
+// default, is read whole and brought into x and y as points chooses.
 ReadResult ReadSpectrometerData(const SpectrometerHeader& h, std::string_view data,
                                 const std::string_view* axis, ParamSpec& p, float* x, float* y,
-                                int slice = 0);
+                                int slice = 0, const PointChoice& points = {});
 // The second-axis value of every slice of a series (the .YGF file's bytes
 // when the header asks for them).
 std::vector<double> SliceValues(const SpectrometerHeader& h, std::string_view sliceAxis);
@@ -75,6 +77,7 @@ struct SpectrometerFiles {
     std::string Data, Axis, SliceAxis;
     std::vector<double> Values; // of the slices
     double ValueStep = 0;       // SliceStep(Values), a pass over them all: taken once
+    PointChoice Points;         // what each slice takes of its sweep
 };
 // Reads the files of read (Path, DataPath, AxisPath, SliceAxisPath) into f.
 ReadResult ReadSpectrometerPair(const SpectrumRead& read, SpectrometerFiles& f);

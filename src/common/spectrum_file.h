@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "long_sweep.h"
 #include "records.h"
 
 namespace kivo {
@@ -55,6 +56,10 @@ struct ReadResult {
     // A frequency the file gives that is no frequency, left out: its key and
     // its text ("MWFQ 'abc'"); empty when there is none or it was read.
     std::string BadFrequency;
+    // A sweep longer than a slot, or taken in part: its own count of points
+    // and what was taken of it (0: the sweep taken whole).
+    int SweepPoints = 0;
+    PointChoice Taken;
 };
 
 // Reads lines 1..10 of an .esr text into p (every field not found stays 0).
@@ -84,6 +89,9 @@ struct SpectrumRead {
     ParamSpec Params;
     PointBuffer X, Y;
     ReadResult Result;
+    // What is taken of a spectrometer's sweep or a column file's rows longer
+    // than a slot (by default every point, averaged as the slot needs).
+    PointChoice Points;
     // A two-dimensional spectrometer file (a series: the field sweep repeated
     // at each power, temperature or time) leaves X, Y and Params empty and
     // its bytes here, for its slices to be taken with ReadSeriesSlice.

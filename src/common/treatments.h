@@ -46,6 +46,9 @@ void PrepareSpectrumRead(const std::string& path, SpectrumRead& read);
 // one spectrometer pair only the first is kept.
 std::vector<size_t> OnePerSpectrum(const std::vector<std::string>& paths);
 
+// How the mode line names a file it speaks of: "    FileSpectrum name ...".
+inline constexpr std::string_view Named = "    FileSpectrum ";
+
 // Why a file read did not give a spectrum, as the mode line says it ("" when
 // it did): shortName is ShortName of the file.
 std::string ReadRefusal(std::string_view shortName, const ReadResult& r, int numPoints);
@@ -83,7 +86,10 @@ struct ColumnFileSpectra {
     std::vector<std::string> Notices; // what was left out of a file that is read
     std::vector<ColumnFileSpectrum> Spectra;
 };
-ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra);
+// A spectrum of more rows than a slot holds, or every spectrum when points
+// is not the default, takes the points chosen (each block's mean).
+ColumnFileSpectra ReadColumnSpectra(const std::string& path, int maxSpectra,
+                                    const PointChoice& points = {});
 
 // The cursors the linear base line starts with: NumAver points in from each
 // end of the spectrum, held on it.

@@ -1,6 +1,8 @@
 // The parameter panel: Memo1 shows the spectrum's two text lines, Memo2 the
 // acquisition parameters, Memo3 the integration results of the active spectrum.
 #include <QPlainTextEdit>
+#include <algorithm>
+#include <cmath>
 
 #include "Kivo1_3.h"
 
@@ -8,6 +10,25 @@ namespace {
 
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// A double sum in whole units, as it has always been shown; one under 10 with
+// four decimals, which would otherwise read as a bare digit.
+std::string DoubleSum(long double v) {
+    return kivo::FormatF(v, 5, v != 0 && std::fabs(v) < 10 ? 4 : 0);
+}
+
+// The box widened to the left, its right edge kept, so that its longest
+// line is not cut; never narrower than it was made.
+void ShowWhole(QPlainTextEdit* box, const QString& text) {
+    box->setPlainText(text);
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, box->fontMetrics().horizontalAdvance(line));
+    const QRect g = box->geometry();
+    const int width =
+        std::max(box->minimumWidth(), widest + 2 * box->fontMetrics().averageCharWidth());
+    box->setGeometry(g.right() + 1 - width, g.top(), width, g.height());
 }
 
 } // namespace
@@ -28,15 +49,15 @@ void TForm1::Parameters(int slot) {
     Ui.Memo1->setPlainText(ShowText(p.Line1) + QLatin1Char('\n') + ShowText(p.Line2));
     QStringList acquisition;
     for (const std::string& line : AcquisitionLines(p)) acquisition << Text(line);
-    Ui.Memo2->setPlainText(acquisition.join(QLatin1Char('\n')));
+    ShowWhole(Ui.Memo2, acquisition.join(QLatin1Char('\n')));
     const QStringList integration{
         Text("Integral=" + FormatF(p.DblIntegral, 10, 5)),
         Text("N part   " + FormatCompactParticles(p.NumParticles)),
         QStringLiteral("SUMS    LEFT    RIGHT"),
-        Text("Double " + FormatF(p.SumLeft2, 5, 0) + "  " + FormatF(p.SumRight2, 5, 0)),
+        Text("Double " + DoubleSum(p.SumLeft2) + "  " + DoubleSum(p.SumRight2)),
         Text("First  " + FormatF(p.SumLeft1, 7, 4) + "  " + FormatF(p.SumRight1, 7, 4)),
     };
-    Ui.Memo3->setPlainText(integration.join(QLatin1Char('\n')));
+    ShowWhole(Ui.Memo3, integration.join(QLatin1Char('\n')));
 }
 
 void TForm1::Label9Click() {

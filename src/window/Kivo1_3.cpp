@@ -51,6 +51,9 @@ QPlainTextEdit* ParameterMemo(QWidget* parent, const char* name, int left, int t
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(QLatin1String(name));
     memo->setGeometry(left, top, width, height);
+    // The width it is made with is the least it takes (the parameters'
+    // boxes widen to their longest line).
+    memo->setMinimumWidth(width);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setFont(FontOfHeight(QStringLiteral("Arial"), 17));
     memo->setFrameStyle(QFrame::NoFrame);
@@ -320,6 +323,8 @@ void TForm1::CreateTreatmentPanel() {
     QStringList fixed;
     for (int n = 1; n <= TFrame1::LabelCount; ++n) fixed << QString();
     fixed[11] = QStringLiteral("To Finish - press Y");
+    // The seventh label, kept free by the panel's first layout, names the
+    // line fit; the other commands beyond the labels are in the Commands menu.
     LabelPanel(Ui.Frame16, fixed);
     Ui.Frame16->Label11->show();
     OnClick(Ui.Frame16->Label12, "Frame16Label12Click", &TForm1::Frame16Label12Click);
@@ -387,13 +392,15 @@ void TForm1::FillCommandsMenu() {
 
 void TForm1::StackControls() {
     // The texts on the chart lie above it, in the order they were made; the
-    // picked-point read-out above everything, even a widened base box.
-    for (QWidget* w : std::initializer_list<QWidget*>{Ui.Memo1, Ui.Memo2, Ui.Memo3, Ui.Memo4,
-                                                      Ui.TreeView1, Ui.Label13})
+    // picked-point read-out above them, even a widened base box; the help,
+    // while it is shown, above everything, the spectra's boxes too.
+    for (QWidget* w : std::initializer_list<QWidget*>{Ui.Memo1, Ui.Memo2, Ui.Memo3, Ui.Label13})
         w->raise();
     for (int i = 1; i <= kivo::MaxSpec; ++i) Ui.SpecCheck[i]->raise();
     Ui.Label2->raise();
     Ui.Label12->raise();
+    Ui.Memo4->raise();
+    Ui.TreeView1->raise();
 }
 
 void TForm1::AnchorControls() {

@@ -59,8 +59,8 @@ const std::vector<PanelCommand>& TreatmentCommands() {
         {'U', "Field on a standard of g - Alt U", 0, &TForm1::StandardGClick, false},
         {'Q', "Frequency correction to - Alt Q", 0, &TForm1::FrequencyToClick, false},
         {'N', "Norm by acquisition - Alt N", 0, &TForm1::AcquisitionClick, false},
-        {'V', "Fit lines - Alt V", 0, &TForm1::FitLinesClick, false},
-        {'A', "Simulation - Alt A", 7, &TForm1::SimulationClick, true},
+        {'V', "Fit lines - Alt V", 7, &TForm1::FitLinesClick, false},
+        {'A', "Simulation - Alt A", 0, &TForm1::SimulationClick, true},
         {'B', "Peak to peak width - Alt B", 0, &TForm1::PeakToPeakClick, true},
     };
     return table;

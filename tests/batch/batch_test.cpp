@@ -885,6 +885,16 @@ TEST_F(BatchTest, FitAndSeriesOptionsMisusedSayHow) {
         const char* Text;
     } usage[] = {
         {{"--baseline-order", "2"}, "--baseline-order does nothing without --baseline"},
+        {{"--points", "1,20000"},
+         "--points wants FIRST,LAST,STEP: whole numbers, FIRST from 1 below LAST, STEP from 1, "
+         "not '1,20000'"},
+        {{"--points", "1,20000,0"},
+         "--points wants FIRST,LAST,STEP: whole numbers, FIRST from 1 below LAST, STEP from 1, "
+         "not '1,20000,0'"},
+        {{"--field-window", "3400,3300"},
+         "--field-window wants FROM,TO in G, FROM below TO, not '3400,3300'"},
+        {{"--points", "1,9,1", "--field-window", "1,2"},
+         "--points and --field-window: one or the other"},
         {{"--fit-range", "1,2"}, "--fit-range does nothing without --fit or --sim-fit"},
         {{"--sim-fit", "no-model.txt"}, "--sim-fit: cannot read the model 'no-model.txt'"},
         {{"--baseline", "--baseline-order", "6"},

@@ -2,6 +2,8 @@
 // Hamiltonian, the model text's refusals, the line shapes, and a fit.
 #include "simulation.h"
 
+#include "isotopes.h"
+
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
@@ -194,14 +196,23 @@ double InMHz(double gauss, double g) {
     return gauss * g * BohrMHz;
 }
 
+// Nuclear moments in nuclear magnetons as published, written out here rather
+// than read from the program's table, so that a wrong entry there shows.
+// N. J. Stone, "Table of nuclear magnetic dipole and electric quadrupole
+// moments", At. Data Nucl. Data Tables 90 (2005) 75:
+constexpr double Mu1H = 2.792847351, Mu14N = 0.40376100, Mu51V = 5.1487057, Mu63Cu = 2.2273456;
+// 65Cu from 63Cu by the ratio of their NMR frequencies in one compound,
+// Xi = 28.403693 % and 26.515473 % (R. K. Harris et al., "NMR nomenclature",
+// Pure Appl. Chem. 73 (2001) 1795); Stone's own +2.3816 is 0.18 % off it.
+constexpr double Mu65Cu = Mu63Cu * 28.403693 / 26.515473;
+
 } // namespace
 
-// Stone's moments of the nuclei below, in the test's own words; natural
-// copper weighs its isotopologues 69.15 : 30.85 and scales the coupling of
-// 65Cu by its moment.
+// The published moments above, not the table's; natural copper weighs its
+// isotopologues 69.15 : 30.85 and scales the coupling of 65Cu by the ratio
+// of the moments.
 TEST(Simulation, FieldsAndIntensitiesMatchTheExactDiagonalisation) {
-    const double mu14N = 0.40376100, mu51V = 5.1487057, mu63 = 2.2273456, mu65 = 2.3816,
-                 mu1H = 2.792847351;
+    const double mu14N = Mu14N, mu51V = Mu51V, mu63 = Mu63Cu, mu65 = Mu65Cu, mu1H = Mu1H;
     const std::vector<Case> cases = {
         {"nitroxide",
          "g 2.0058\nnucleus 14N 1 15 G\nwidth 1 G lorentz",
@@ -269,6 +280,79 @@ TEST(Simulation, FieldsAndIntensitiesMatchTheExactDiagonalisation) {
         std::printf("%-26s %4zu lines: worst field %.2e G, intensity %.2e\n", c.Name, exact.size(),
                     worstField, worstIntensity);
     }
+}
+
+// The table's spins, g_N = mu / I and abundances against the published
+// values: Stone's moments (with 65Cu as above) and IUPAC's representative
+// isotopic compositions of 2013 (J. Meija et al., Pure Appl. Chem. 88 (2016)
+// 293). Then the g_N ratios of isotope pairs against the ratios of their NMR
+// frequencies in one reference compound (Harris et al., as above), which
+// owe nothing to any table of moments and agree with the moments to a few
+// ppm; and each element's abundances adding up to 1.
+TEST(Simulation, TheIsotopeTableHoldsThePublishedValues) {
+    const struct {
+        const char* Name;
+        double I, Mu, Abundance;
+    } published[] = {
+        {"1H", 0.5, Mu1H, 0.999885},
+        {"2H", 1, 0.857438228, 0.000115},
+        {"6Li", 1, 0.822047, 0.0759},
+        {"7Li", 1.5, 3.256427, 0.9241},
+        {"13C", 0.5, 0.7024118, 0.0107},
+        {"14N", 1, Mu14N, 0.99636},
+        {"15N", 0.5, -0.28318884, 0.00364},
+        {"17O", 2.5, -1.89379, 0.00038},
+        {"19F", 0.5, 2.628868, 1},
+        {"23Na", 1.5, 2.217522, 1},
+        {"27Al", 2.5, 3.6415069, 1},
+        {"29Si", 0.5, -0.55529, 0.04685},
+        {"31P", 0.5, 1.13160, 1},
+        {"33S", 1.5, 0.6438212, 0.0075},
+        {"35Cl", 1.5, 0.8218743, 0.7576},
+        {"37Cl", 1.5, 0.6841236, 0.2424},
+        {"39K", 1.5, 0.39150731, 0.932581},
+        {"40K", 4, -1.2981, 0.000117},
+        {"41K", 1.5, 0.21489274, 0.067302},
+        {"50V", 6, 3.3456889, 0.00250},
+        {"51V", 3.5, Mu51V, 0.99750},
+        {"55Mn", 2.5, 3.4532, 1},
+        {"59Co", 3.5, 4.627, 1},
+        {"63Cu", 1.5, Mu63Cu, 0.6915},
+        {"65Cu", 1.5, Mu65Cu, 0.3085},
+        {"79Br", 1.5, 2.106400, 0.5069},
+        {"81Br", 1.5, 2.270562, 0.4931},
+    };
+    for (const auto& p : published) {
+        SCOPED_TRACE(p.Name);
+        const Isotope* i = FindIsotope(p.Name);
+        ASSERT_NE(i, nullptr);
+        EXPECT_EQ(i->Spin, p.I);
+        EXPECT_NEAR(i->GN, p.Mu / p.I, 1e-9 * std::fabs(p.Mu / p.I));
+        EXPECT_NEAR(i->Abundance, p.Abundance, 1e-12);
+    }
+    const struct {
+        const char *A, *B;
+        double XiA, XiB; // per cent
+    } pairs[] = {
+        {"1H", "2H", 100.000000, 15.350609},
+        {"35Cl", "37Cl", 9.797909, 8.155725},
+        {"63Cu", "65Cu", 26.515473, 28.403693},
+        {"79Br", "81Br", 25.053980, 27.006518},
+    };
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.B);
+        const Isotope *a = FindIsotope(p.A), *b = FindIsotope(p.B);
+        ASSERT_TRUE(a && b);
+        EXPECT_NEAR(b->GN / a->GN, p.XiB / p.XiA, 5e-6 * p.XiB / p.XiA);
+    }
+    for (const char* element : {"H", "Li", "C", "N", "O", "F", "Na", "Al", "Si", "P", "S", "Cl",
+                                "K", "V", "Mn", "Co", "Cu", "Br"}) {
+        SCOPED_TRACE(element);
+        double sum = 0;
+        for (const Isotope* i : IsotopesOf(element)) sum += i->Abundance;
+        EXPECT_NEAR(sum, 1, 1e-12);
+    }
+    EXPECT_EQ(ReferenceIsotope("Li")->Name, "7Li");
 }
 
 // Each refused model names the line and the reason, and keeps nothing; a

@@ -91,6 +91,22 @@ TEST_F(FormTest, PanelShowsZerosLargeCountsAndResults) {
     EXPECT_EQ(Lines(form->Ui.Memo3),
               (QStringList{"Integral=1234.56789", "N part    1.235E+15", "SUMS    LEFT    RIGHT",
                            "Double   617    618", "First   1.2346  -0.5000"}));
+    // Sums under 10 keep their decimals; long sums widen the box leftwards,
+    // its right edge where it was, and no line is cut.
+    const int right = form->Ui.Memo3->geometry().right();
+    p.SumLeft2 = 4.25;
+    p.SumRight2 = -1234567.8;
+    p.SumLeft1 = 2273.7919;
+    p.SumRight1 = 2114.123456;
+    p.DblIntegral = 776184.0937;
+    form->Parameters(1);
+    const QStringList wide = Lines(form->Ui.Memo3);
+    EXPECT_EQ(wide[3], QStringLiteral("Double 4.2500  -1234568"));
+    EXPECT_EQ(wide[4], QStringLiteral("First  2273.7919  2114.1235"));
+    EXPECT_EQ(form->Ui.Memo3->geometry().right(), right);
+    for (const QString& line : wide)
+        EXPECT_LE(form->Ui.Memo3->fontMetrics().horizontalAdvance(line), form->Ui.Memo3->width())
+            << line.toStdString();
     form->Parameters(0);
     EXPECT_TRUE(form->Ui.Memo1->toPlainText().isEmpty());
     EXPECT_TRUE(form->Ui.Memo2->toPlainText().isEmpty());

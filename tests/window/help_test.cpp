@@ -80,6 +80,21 @@ TEST_F(HelpTest, F1ShowsTheTopicsAndAMissingFileIsSaidAtEveryClick) {
     // The tree takes no keys and leaves the help box below it free.
     EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
     EXPECT_LE(form->Ui.TreeView1->geometry().bottom(), form->Ui.Memo4->y());
+    // With the spectra's boxes on the chart, every topic still lies above them.
+    QStringList names;
+    for (int i = 1; i <= 6; ++i) {
+        names << QStringLiteral("s%1.esr").arg(i);
+        WriteSpectrum(names.back(), 40);
+    }
+    ReadFiles(names);
+    Key(Qt::Key_F1);
+    for (QTreeWidgetItemIterator it(form->Ui.TreeView1); *it; ++it) {
+        const QRect r = form->Ui.TreeView1->visualItemRect(*it);
+        const QPoint at = form->Ui.TreeView1->viewport()->mapTo(
+            form->Ui.Client, QPoint(r.left() + 5, r.center().y()));
+        const QWidget* top = form->Ui.Client->childAt(at);
+        EXPECT_TRUE(top && form->Ui.TreeView1->isAncestorOf(top)) << (*it)->text(0).toStdString();
+    }
     Click("Interface");
     EXPECT_EQ(form->ModeLine(), NotFound);
     EXPECT_FALSE(form->Ui.Memo4->isVisibleTo(form.get()));

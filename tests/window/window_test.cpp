@@ -99,7 +99,9 @@ TEST_F(FormTest, LowerPanelsCarryTheirCaptions) {
     EXPECT_EQ(form->Ui.Frame15->Label3->text(),
               QStringLiteral("Manual region of centrum  - Alt C"));
     EXPECT_EQ(form->Ui.Frame16->Label6->text(), QStringLiteral("Smoothing   - Alt G"));
-    EXPECT_EQ(form->Ui.Frame16->Label7->text(), QStringLiteral("Simulation - Alt A"));
+    // The first layout's free label names the line fit.
+    EXPECT_EQ(form->Ui.Frame16->Label7->text(), QStringLiteral("Fit lines - Alt V"));
+    EXPECT_TRUE(form->Ui.Frame16->Label7->isVisibleTo(form->Ui.Frame16));
     EXPECT_EQ(form->Ui.Frame16->Label11->text(), QStringLiteral("Del. Pnts - Alt P"));
     for (TFrame1* f : {form->Ui.Frame11, form->Ui.Frame12, form->Ui.Frame13, form->Ui.Frame14,
                        form->Ui.Frame15, form->Ui.Frame16}) {
