@@ -228,7 +228,7 @@ void TForm1::CreateParameterMemos() {
 }
 
 void TForm1::CreateHelpViewer() {
-    Ui.Memo4 = ParameterMemo(Ui.Client, "Memo4", 0, 120, 800, 300);
+    Ui.Memo4 = ParameterMemo(Ui.Client, "Memo4", 0, 136, 800, 284);
     Ui.Memo4->setReadOnly(true);
     // The help is scrolled with the wheel; the keys stay with the mode's panel.
     Ui.Memo4->setFocusPolicy(Qt::NoFocus);
@@ -661,7 +661,7 @@ void TForm1::FormCreate() {
     View.XShift = 0;
     View.YShift = 0;
     View.MoveStep = 3000;
-    Ui.Memo4->setGeometry(0, 120, 800, 300);
+    Ui.Memo4->setGeometry(0, 136, 800, 284);
     Mode.SpectraLoaded = false;
     Store.NumSpec = 0;
     Mode.StartingUp = true;
