@@ -13,6 +13,7 @@
 
 #include "Kivo1_3.h"
 #include "TChart.h"
+#include "simulation.h"
 
 namespace {
 
@@ -288,6 +289,36 @@ void BM_UndoRestore(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 2); // two restores an iteration
 }
 BENCHMARK(BM_UndoRestore)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+
+// One arrow key of the simulation in "8": a coupling stepped, the model (63
+// lines) simulated on the active spectrum's 15000 points, scaled to it and
+// drawn over the 20 spectra.
+void BM_SimulationStepAndRepaint(benchmark::State& state) {
+    TForm1& form = FullWindow();
+    form.CheckActivSpec();
+    form.Sim.Model = kivo::ReadModel("frequency 9.25 GHz\ng 2.0030\nnucleus 14N 1 15.6 G\n"
+                                     "nucleus 1H 2 3.1 G\nnucleus 1H 6 1.3 G\n"
+                                     "width 0.5 G lorentz\n")
+                         .Model;
+    form.Sim.Loaded = true;
+    form.Sim.Chosen = 1; // A1
+    int key = 'A';
+    form.Frame16Edit1KeyDown(key, {false, true, false});
+    int k = 0;
+    for (auto _ : state) {
+        key = (++k % 2) ? kivo::VK_RIGHT : kivo::VK_LEFT;
+        form.Frame16Edit1KeyDown(key, {});
+        form.Ui.Chart1->RepaintNow();
+    }
+    if (!form.Sim.On || form.Ui.Chart1->PointCount(ViewState::PointSeries1) != kivo::MaxPoints)
+        state.SkipWithError("not drawn");
+    key = kivo::VK_ESCAPE;
+    form.Frame16Edit1KeyDown(key, {});
+}
+BENCHMARK(BM_SimulationStepAndRepaint)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(10)
     ->ReportAggregatesOnly(true);

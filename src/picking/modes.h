@@ -7,8 +7,10 @@
 
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 #include "TYPEKIVO1_3.h"
+#include "simulation.h"
 
 // What the point picking does when its last cursor is accepted. The numbers
 // are also the codes of the treatment notes made through the picking.
@@ -28,6 +30,7 @@ enum Task : uint16_t {
     TaskFieldStandard = 169,
     TaskFitLines = 170,
     TaskPeakToPeak = 171,
+    TaskSimFit = 172,
     TaskDeletePoints = 1611,
 };
 inline bool IsReferenceTask(int task) {
@@ -94,5 +97,24 @@ struct PendingWork {
     void Drop() {
         BaseLineMode = RestrictPending = CompactPending = SubtrInput = SmoothEntry = false;
         RestrictNumberDue = false;
+    }
+};
+
+// The simulation of a model over the active spectrum: the model as its
+// values were stepped or fitted (the last one of the session, offered
+// again), the value the arrows step, and the spectra its preview and its
+// fit belong to, by identity.
+struct SimulationMode {
+    bool On = false;     // the simulation's keys are in force, its preview shown
+    bool Loaded = false; // Model holds a model read in this session
+    kivo::SimModel Model;
+    QString ModelFile;
+    int Chosen = 0;              // the value the arrows step, of kivo::TunableValues(Model)
+    uint32_t Over = 0;           // the spectrum the preview was drawn (or refused) over
+    std::vector<uint32_t> FitOf; // the spectra marked when the fit's cursors were asked for
+    void End() {
+        On = false;
+        Over = 0;
+        FitOf.clear();
     }
 };

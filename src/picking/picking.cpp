@@ -79,6 +79,7 @@ void TForm1::FollowPick() {
 void TForm1::SettleWork() {
     FollowPick();
     FollowMoves();
+    FollowSimulation();
     // Cursors with no marked spectrum to stand on: the pick ends as Esc ends
     // it, and with nothing marked nothing is committed or marked for it.
     if (Picking() && Store.NoneMarked) {
@@ -286,6 +287,9 @@ void TForm1::CompletePicking() {
         break;
     case TaskPeakToPeak:
         PeakToPeakPicked();
+        break;
+    case TaskSimFit:
+        SimFitPicked();
         break;
     case TaskDeletePoints:
         DeletePickedPoints();

@@ -142,7 +142,7 @@ void TForm1::SetClientSize(int width, int height) {
 }
 
 void TForm1::SetDialogDirs() {
-    for (TFileDialog* d :
-         {&Ui.OpenDialog1, &Ui.OpenDialog2, &Ui.SaveDialog1, &Ui.SaveDialog2, &Ui.SaveDialog3})
+    for (TFileDialog* d : {&Ui.OpenDialog1, &Ui.OpenDialog2, &Ui.OpenDialog3, &Ui.SaveDialog1,
+                           &Ui.SaveDialog2, &Ui.SaveDialog3, &Ui.SaveDialog4})
         d->InitialDir = Options.DefaultDir;
 }

@@ -29,6 +29,7 @@ void TForm1::refresh(int mode) {
     Ui.Label13->setVisible(Store.NumSpec >= 2);
     if (mode != 0) return;
 
+    EndSimulation();
     for (TFrame1* f : {Ui.Frame16, Ui.Frame15, Ui.Frame14, Ui.Frame13, Ui.Frame12}) f->hide();
     Ui.Frame11->show();
     Mode.SelectMode = true;

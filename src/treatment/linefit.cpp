@@ -74,6 +74,23 @@ int TForm1::NewSlotFrom(int source, const QString& caption, const float* x, cons
     return target;
 }
 
+void TForm1::AddCurveAndResidual(int source, const QString& suffix, const float* x, const float* y,
+                                 const float* curve, int count, const std::string& note) {
+    const QString name = ShortName(Store.FileSpectrumName[source]);
+    std::vector<float> residual(static_cast<size_t>(count));
+    for (size_t j = 0; j < residual.size(); ++j) residual[j] = y[j] - curve[j];
+    for (const auto& [end, points] :
+         {std::pair{suffix, curve},
+          std::pair{QStringLiteral(" resid"), static_cast<const float*>(residual.data())}})
+        if (const int made = NewSlotFrom(source, name + end, x, points, count); made != 0) {
+            // Saved by default beside its spectrum, under its caption; its
+            // note comes after a ", " that a spectrometer's history lacks.
+            const QString folder = QFileInfo(Store.FileSpectrumName[source]).path();
+            Store.FileSpectrumName[made] = QDir(folder).filePath(name + end + ".esr");
+            kivo::AppendNote(Store.Params[made].Line2, NoteName(made), note);
+        }
+}
+
 void TForm1::FitPickedLines() {
     const int a = EndTreatmentPick(QStringLiteral("Fit"));
     if (a == 0) return;
@@ -95,20 +112,11 @@ void TForm1::FitPickedLines() {
     }
     BeginStep(QStringLiteral("Fit"));
     const float* x = Store.SpecX[a].Data() + first - 1;
-    const float* y = Store.SpecY[a].Data() + first - 1;
-    std::vector<float> curve(static_cast<size_t>(m)), residual(static_cast<size_t>(m));
+    std::vector<float> curve(static_cast<size_t>(m));
     kivo::FittedCurve(fit, x, m, curve.data());
-    for (size_t j = 0; j < size_t(m); ++j) residual[j] = y[j] - curve[j];
     const std::string note = kivo::FitNote(fit);
-    for (const auto& [suffix, points] : {std::pair{QStringLiteral(" fit"), curve.data()},
-                                         std::pair{QStringLiteral(" resid"), residual.data()}})
-        if (const int made = NewSlotFrom(a, name + suffix, x, points, m); made != 0) {
-            // Saved by default beside its spectrum, under its caption; its
-            // note comes after a ", " that a spectrometer's history lacks.
-            const QString folder = QFileInfo(Store.FileSpectrumName[a]).path();
-            Store.FileSpectrumName[made] = QDir(folder).filePath(name + suffix + ".esr");
-            kivo::AppendNote(Store.Params[made].Line2, NoteName(made), note);
-        }
+    AddCurveAndResidual(a, QStringLiteral(" fit"), x, Store.SpecY[a].Data() + first - 1,
+                        curve.data(), m, note);
     InitAxes();
     Plot();
     refresh(1);

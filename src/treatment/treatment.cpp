@@ -1,6 +1,7 @@
 // The treatment panel and its point tools: inverse, erase mistakes, delete
 // points and the measure between two cursors.
 #include <QLabel>
+#include <algorithm>
 
 #include "Kivo1_3.h"
 #include "TChart.h"
@@ -20,7 +21,14 @@ void TForm1::Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift) {
         return;
     }
     if (Shift.AltOnly()) {
+        // Another command of the panel ends the simulation first.
+        const std::vector<PanelCommand>& table = CommandsOf(Ui.Frame16);
+        if (std::any_of(table.begin(), table.end(),
+                        [Key](const PanelCommand& c) { return c.Letter == Key; }))
+            EndSimulation();
         RunPanelCommand(Ui.Frame16, Key, Shift);
+    } else if (Sim.On && SimulationKey(Key, Shift)) {
+        return;
     } else if (Key == kivo::VK_ESCAPE && !Shift.Alt) {
         refresh(0);
     }

@@ -228,7 +228,7 @@ void TForm1::CreateParameterMemos() {
 }
 
 void TForm1::CreateHelpViewer() {
-    Ui.Memo4 = ParameterMemo(Ui.Client, "Memo4", 0, 120, 800, 300);
+    Ui.Memo4 = ParameterMemo(Ui.Client, "Memo4", 0, 136, 800, 284);
     Ui.Memo4->setReadOnly(true);
     // The help is scrolled with the wheel; the keys stay with the mode's panel.
     Ui.Memo4->setFocusPolicy(Qt::NoFocus);
@@ -246,21 +246,21 @@ void TForm1::CreateHelpViewer() {
     Ui.TreeView1->setObjectName(QStringLiteral("TreeView1"));
     Ui.TreeView1->setHeaderHidden(true);
     Ui.TreeView1->setFocusPolicy(Qt::NoFocus);
-    // All nine topics in view above the help box.
+    // All ten topics in view above the help box.
     Ui.TreeView1->setFont(FontOfHeight(QStringLiteral("MS Sans Serif"), 13));
     Ui.TreeView1->setGeometry(0, 0, 260, 118);
     auto* interfaceNode = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Interface")});
     auto* choice = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Spectra choice")});
     new QTreeWidgetItem(choice, {QStringLiteral("File Formats")});
     auto* lowMenu = new QTreeWidgetItem(Ui.TreeView1, {QStringLiteral("Low Menu")});
-    for (const char* topic :
-         {"BaseLine", "Double Integration", "Move,Scale", "Comparison of spectra", "Treatment"})
+    for (const char* topic : {"BaseLine", "Double Integration", "Move,Scale",
+                              "Comparison of spectra", "Treatment", "Simulation"})
         new QTreeWidgetItem(lowMenu, {QLatin1String(topic)});
     Q_UNUSED(interfaceNode);
     Ui.TreeView1->expandAll();
     // As high as its rows, but clear of the help box below it.
     Ui.TreeView1->resize(Ui.TreeView1->width(),
-                         std::min(Ui.Memo4->y(), 9 * Ui.TreeView1->sizeHintForRow(0) +
+                         std::min(Ui.Memo4->y(), 10 * Ui.TreeView1->sizeHintForRow(0) +
                                                      2 * Ui.TreeView1->frameWidth()));
     Ui.TreeView1->hide();
 }
@@ -439,6 +439,11 @@ void TForm1::SetUpDialogs() {
     Ui.SaveDialog3.DefaultExt = QStringLiteral(".png");
     Ui.SaveDialog3.OverwritePrompt = true;
     Ui.SaveDialog3.OptionText = QStringLiteral("for print");
+    // Simulation models are plain text.
+    for (TFileDialog* d : {&Ui.OpenDialog3, &Ui.SaveDialog4})
+        d->Filter = QStringLiteral("Model|*.txt *.model|All files|*");
+    Ui.SaveDialog4.DefaultExt = QStringLiteral(".txt");
+    Ui.SaveDialog4.OverwritePrompt = true;
 }
 
 TFrame1* TForm1::CreateFrame(const QString& name, const QStringList& captions) {
@@ -657,7 +662,7 @@ void TForm1::FormCreate() {
     View.XShift = 0;
     View.YShift = 0;
     View.MoveStep = 3000;
-    Ui.Memo4->setGeometry(0, 120, 800, 300);
+    Ui.Memo4->setGeometry(0, 136, 800, 284);
     Mode.SpectraLoaded = false;
     Store.NumSpec = 0;
     Mode.StartingUp = true;

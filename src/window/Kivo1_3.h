@@ -103,6 +103,8 @@ struct Controls {
     TFileDialog OpenDialog2{TFileDialog::Kind::Open, QStringLiteral("OpenDialog2")};
     TFileDialog SaveDialog2{TFileDialog::Kind::Save, QStringLiteral("SaveDialog2")};
     TFileDialog SaveDialog3{TFileDialog::Kind::Save, QStringLiteral("SaveDialog3")};
+    TFileDialog OpenDialog3{TFileDialog::Kind::Open, QStringLiteral("OpenDialog3")}; // models
+    TFileDialog SaveDialog4{TFileDialog::Kind::Save, QStringLiteral("SaveDialog4")};
 };
 
 // How the chart shows the store: the view transform, the chart's series of
@@ -196,13 +198,14 @@ public:
 
     // ---- What the window holds: the store, the mode, its views -------------
     kivo::SpectrumStore Store;
-    PickMode Pick;    // the cursors a task places
-    PendingWork Work; // previews waiting to be committed
-    WindowMode Mode;  // which of the window's modes is in force
-    ModeEntry Entry;  // a number typed on the mode line
-    ViewState View;   // how the chart shows the store
-    Settings Options; // the user's settings and last choices
-    Controls Ui;      // the widgets
+    PickMode Pick;      // the cursors a task places
+    SimulationMode Sim; // a model simulated over the active spectrum
+    PendingWork Work;   // previews waiting to be committed
+    WindowMode Mode;    // which of the window's modes is in force
+    ModeEntry Entry;    // a number typed on the mode line
+    ViewState View;     // how the chart shows the store
+    Settings Options;   // the user's settings and last choices
+    Controls Ui;        // the widgets
     // The clock of the double-click test, in milliseconds; tests set it.
     std::function<qint64()> NowMs;
     // What a read offers when it took only part of a file: the other slices
@@ -238,6 +241,7 @@ public:
     void Frame12Label9Click();
     void Frame12Edit1KeyDown(int& Key, kivo::ShiftState Shift);
     void Frame14Edit1KeyDown(int& Key, kivo::ShiftState Shift);
+    void Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift);
     void Label3Edit(int& Key); // the mode line's entry of a number
     void SubtrLinear();
     void SubtrSpec(int commit);
@@ -418,9 +422,38 @@ private:
     // The fit of the enclosed range: its results in the results box and on
     // the mode line, its curve and residual as new spectra.
     void FitPickedLines();
+    // The curve fitted to slot source's points x, y (count of them) and its
+    // residual as two new slots, "name<suffix>" and "name resid", each with
+    // note in its history and saved by default beside the source.
+    void AddCurveAndResidual(int source, const QString& suffix, const float* x, const float* y,
+                             const float* curve, int count, const std::string& note);
     // A new slot for a spectrum made from slot source's, with its record and
     // these points; 0 (and nothing made) when no slot is free.
     int NewSlotFrom(int source, const QString& caption, const float* x, const float* y, int count);
+
+    // ---- Simulation of a model ------------------------------------------------
+    // Alt+A: the last model of the session simulated again, or one read from
+    // a file; drawn over the active spectrum, its values walked and stepped
+    // with the arrows, fitted between two cursors.
+    void SimulationClick();
+    // A model file chosen and read, then simulated; or refused on the mode line.
+    void OpenModel();
+    void SaveModel();
+    void StartSimulation();
+    // The keys of the mode; false for one that is not its own.
+    bool SimulationKey(int key, kivo::ShiftState shift);
+    // The model over the active spectrum, scaled to it, and the chosen value
+    // on the mode line (or why it is not drawn).
+    void DrawSimulation();
+    // The preview cleared and the panel's keys given back.
+    void EndSimulation();
+    // The preview follows the active spectrum; with none marked the mode ends.
+    void FollowSimulation();
+    // Two cursors on the active spectrum enclose the range of the fit.
+    void StartSimFit();
+    // The free values fitted between the cursors to the spectra the fit was
+    // asked for that are marked now.
+    void SimFitPicked();
 
     // Typing into the parameter boxes, which show the spectrum ShownSpec.
     void Memo1Enter();
@@ -525,7 +558,6 @@ private:
     void Frame16Label10Click();
     void Frame16Label11Click();
     void Frame16Label12Click();
-    void Frame16Edit1KeyDown(int& Key, kivo::ShiftState Shift);
 
     // View -> "Export picture...": the chart as PNG, PDF or SVG, as the
     // screen shows it or as a figure for print drawn with FigureChoices.

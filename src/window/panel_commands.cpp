@@ -60,6 +60,7 @@ const std::vector<PanelCommand>& TreatmentCommands() {
         {'Q', "Frequency correction to - Alt Q", 0, &TForm1::FrequencyToClick, false},
         {'N', "Norm by acquisition - Alt N", 0, &TForm1::AcquisitionClick, false},
         {'V', "Fit lines - Alt V", 7, &TForm1::FitLinesClick, false},
+        {'A', "Simulation - Alt A", 0, &TForm1::SimulationClick, true},
         {'B', "Peak to peak width - Alt B", 0, &TForm1::PeakToPeakClick, true},
     };
     return table;

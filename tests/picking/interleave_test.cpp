@@ -68,6 +68,9 @@ protected:
         curve("c.esr", 500, 3300, 0.5, 3400, "9.5 GHz, 293 K, 4 scans");
         curve("d.esr", 120, 3310, 1.5, 3350);
         WriteFile("bad.esr", "no spectrum here\r\n");
+        // Models for the simulation: one that fits a's line, one refused.
+        WriteFile("m.txt", "frequency 9.4 GHz\ng 2.0230?=\nnucleus 1H 1 3 G\nwidth 8? G gauss\n");
+        WriteFile("badm.txt", "g 2.0230\nwidth -1 G\n");
         // A series of more slices than there are slots: its read offers the others.
         kivo_examples::KnownSeries series;
         series.First = kivo_examples::DerivativeLine(101, 3300, 3400);
@@ -93,9 +96,12 @@ protected:
 
     void SetUp() override {
         FormTest::SetUp();
-        // The dialogs: an open is answered with the files chosen for it, a
-        // save is given up (the bytes are compared in memory instead).
+        // The dialogs: an open is answered with the files chosen for it (a
+        // model, mostly a good one), a save is given up (the bytes are
+        // compared in memory instead).
         TFileDialog::Answer = [this](const TFileDialog& d) -> std::optional<QStringList> {
+            if (d.Name() == QStringLiteral("OpenDialog3"))
+                return QStringList{Path(Pick(4) == 0 ? "badm.txt" : "m.txt")};
             if (d.Name() != QStringLiteral("OpenDialog1") || toOpen.isEmpty()) return std::nullopt;
             QStringList paths;
             for (const QString& n : toOpen) paths << Path(n);
@@ -176,7 +182,7 @@ protected:
         const bool few = form->Store.NumSpec < 2;
         std::discrete_distribution<int> choose(
             {2,   2, 2, 2,   2, 3, 1, 2, 3, 2, 2, 1.5, 1, few ? 4.0 : 0.7,
-             0.4, 1, 1, 0.5, 1, 1, 1, 1, 3});
+             0.4, 1, 1, 0.5, 1, 1, 1, 1, 3, 3});
         switch (choose(rng)) {
         case 0:
         case 1: {
@@ -193,9 +199,12 @@ protected:
         case 4: {
             const bool left = Pick(2) != 0;
             const int times = 1 + Pick(12);
-            log << (left ? " Left*" : " Right*") << times;
+            // The simulation's fine steps.
+            const Qt::KeyboardModifiers ctrl =
+                form->Sim.On && Pick(3) == 0 ? Qt::ControlModifier : Qt::NoModifier;
+            log << (ctrl ? " Ctrl+" : " ") << (left ? "Left*" : "Right*") << times;
             e.PanelKey = true;
-            for (int t = 0; t < times; ++t) Press(left ? Qt::Key_Left : Qt::Key_Right);
+            for (int t = 0; t < times; ++t) Press(left ? Qt::Key_Left : Qt::Key_Right, ctrl);
             break;
         }
         case 5:
@@ -210,11 +219,11 @@ protected:
             Press(Qt::Key_Escape);
             break;
         case 7: {
-            static const Qt::Key keys[] = {Qt::Key_Up,       Qt::Key_Down, Qt::Key_PageUp,
-                                           Qt::Key_PageDown, Qt::Key_Plus, Qt::Key_Minus,
-                                           Qt::Key_Y,        Qt::Key_F11,  Qt::Key_Backspace,
-                                           Qt::Key_1,        Qt::Key_2,    Qt::Key_Period};
-            const int k = Pick(12);
+            static const Qt::Key keys[] = {
+                Qt::Key_Up,    Qt::Key_Down,   Qt::Key_PageUp, Qt::Key_PageDown,  Qt::Key_Plus,
+                Qt::Key_Minus, Qt::Key_Y,      Qt::Key_F11,    Qt::Key_Backspace, Qt::Key_1,
+                Qt::Key_2,     Qt::Key_Period, Qt::Key_O,      Qt::Key_W};
+            const int k = Pick(14);
             log << " key#" << k;
             e.PanelKey = true;
             e.Mirrors = moving; // a stretch past zero turns the view over
@@ -365,6 +374,30 @@ protected:
             QTest::mouseClick(form->Ui.Frame12->Label10, Qt::LeftButton);
             Settle();
             break;
+        case 23: {
+            // The simulation: started in the treatment panel, its keys, and
+            // the cursors of its fit accepted.
+            static const Qt::Key keys[] = {Qt::Key_Up,     Qt::Key_Down,   Qt::Key_Left,
+                                           Qt::Key_Right,  Qt::Key_Return, Qt::Key_Return,
+                                           Qt::Key_Return, Qt::Key_O,      Qt::Key_W};
+            if (picking && form->Pick.TaskCode == TaskSimFit) {
+                const int times = 1 + Pick(2);
+                log << " Enter*" << times;
+                for (int t = 0; t < times; ++t) Press(Qt::Key_Return);
+            } else if (form->Sim.On) {
+                const int k = Pick(9);
+                const bool ctrl = Pick(2) == 0;
+                log << " sim#" << k << (ctrl ? "^" : "");
+                Press(keys[k], ctrl ? Qt::ControlModifier : Qt::NoModifier);
+            } else if (Frame() == form->Ui.Frame16) {
+                log << " Alt+A";
+                Press(Qt::Key_A, Qt::AltModifier);
+            } else {
+                break;
+            }
+            e.PanelKey = true;
+            break;
+        }
         case 22: {
             // The other slices of a series read, typed in or out of range.
             if (form->Entry.Typing != TypedNumber::Slices) break;

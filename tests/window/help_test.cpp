@@ -76,7 +76,7 @@ TEST_F(HelpTest, F1ShowsTheTopicsAndAMissingFileIsSaidAtEveryClick) {
     ASSERT_TRUE(form->Ui.TreeView1->isVisibleTo(form.get()));
     EXPECT_EQ(Nodes(), (QStringList{"Interface", "Spectra choice", "File Formats", "Low Menu",
                                     "BaseLine", "Double Integration", "Move,Scale",
-                                    "Comparison of spectra", "Treatment"}));
+                                    "Comparison of spectra", "Treatment", "Simulation"}));
     // The tree takes no keys and leaves the help box below it free.
     EXPECT_EQ(QApplication::focusWidget(), form->Ui.Frame11->Edit1);
     EXPECT_LE(form->Ui.TreeView1->geometry().bottom(), form->Ui.Memo4->y());
