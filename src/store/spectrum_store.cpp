@@ -95,10 +95,6 @@ bool Same(ParamSpec kept, const ParamSpec& live, int) {
     kept.Amplitude = live.Amplitude;
     return kept == live;
 }
-// Who a spectrum is, is no content of the store.
-bool Same(uint32_t, uint32_t, int) {
-    return true;
-}
 template <typename T> bool Same(const T& kept, const T& live, int) {
     return kept == live;
 }

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 
 #include "TChart.h"
@@ -577,6 +578,11 @@ protected:
             RecordMoves(wasMoving && e.PanelKey);
             CheckStore(before, e);
             CheckCommit(previews, e);
+            // Every spectrum loaded is a spectrum of its own.
+            std::set<uint32_t> ids;
+            for (int i = 1; i <= form->Store.NumSpec; ++i)
+                ASSERT_TRUE(ids.insert(form->Store.SpecId[i]).second)
+                    << "two slots hold spectrum " << form->Store.SpecId[i] << log.str();
             if (HasFatalFailure()) return;
         }
         // The whole history back and forth.
