@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const auto y = std::make_unique<float[]>(MaxPoints);
     const SpectrometerHeader h = ReadBes3tDescriptor(in.Text);
     if (h.Result.Status == ReadStatus::Ok &&
-        (h.Points < 2 || h.Points > MaxPoints || h.PointBytes < 1 || h.PointBytes > 16))
+        (h.Points < 2 || h.Points > MaxSweepPoints || h.PointBytes < 1 || h.PointBytes > 16))
         std::abort();
     for (bool withAxis : {true, false}) {
         ParamSpec p;
